@@ -1,0 +1,10 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+// UTF-16 is the program's own text; UTF-8 only at the edges (files, pipes, SQLite).
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
+// The system's message text for a Win32 error code, without the trailing line end.
+std::wstring SystemErrorText(unsigned long code);

@@ -1,0 +1,2 @@
+#pragma once
+// Resource IDs of the popup window: 2000-2999.

@@ -99,8 +99,19 @@ start_virtual_display() {
 # One long-lived Wine process keeps wineserver and its services up, so each
 # test does not pay their start-up and CTest does not wait on inherited pipes.
 start_wine_keepalive() {
-    wine "$KORDAVIN_BIN/WineKeepAlive.exe" </dev/null >/dev/null 2>&1 &
+    local ready=$KORDAVIN_BUILD/.wine-keepalive-ready
+    rm -f "$ready"
+    wine "$KORDAVIN_BIN/WineKeepAlive.exe" "$(winepath -w "$ready" 2>/dev/null)" </dev/null >/dev/null 2>&1 &
     KORDAVIN_KEEPALIVE_PID=$!
+    # Wine's services must be up before CTest starts anything, or they inherit
+    # CTest's output pipe and CTest waits for them.
+    local i
+    for i in $(seq 1 600); do
+        [ -e "$ready" ] && return 0
+        sleep 0.1
+    done
+    echo "Wine did not come up within 60 s" >&2
+    return 1
 }
 
 stop_wine_session() {

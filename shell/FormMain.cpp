@@ -1,0 +1,337 @@
+#include "FormMain.h"
+
+#include "AppError.h"
+#include "ConnectionTexts.h"
+#include "MainFormRes.h"
+#include "ResourceText.h"
+#include "TextConvert.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+namespace {
+
+constexpr UINT_PTR kTimerMsg = 1;
+constexpr UINT_PTR kTimerInit = 2;
+constexpr UINT kTimerMsgInterval = 200;
+constexpr UINT kTimerInitInterval = 10000;
+constexpr UINT kTrayIconId = 1;
+constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
+constexpr int kClientWidth = 784;
+constexpr int kClientHeight = 511;
+
+std::wstring WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring EnvironmentText(const wchar_t* name) {
+    const DWORD length = ::GetEnvironmentVariableW(name, nullptr, 0);
+    if (length == 0) return {};
+    std::wstring value(length, L'\0');
+    value.resize(::GetEnvironmentVariableW(name, value.data(), length));
+    return value;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(HINSTANCE instance) : FInstance(instance) {}
+
+TMainForm::~TMainForm() {
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+bool TMainForm::Create() {
+    FHandle = ::CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, DialogProc,
+                                   reinterpret_cast<LPARAM>(this));
+    return FHandle != nullptr;
+}
+
+INT_PTR CALLBACK TMainForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    TMainForm* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<TMainForm*>(lParam);
+        self->FHandle = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<TMainForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    }
+    if (!self) return FALSE;
+    // Errors never leave the window procedure: they become the general error report.
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        self->ShowGeneralError(GetExceptionText(std::current_exception()));
+        return TRUE;
+    }
+}
+
+INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
+    switch (message) {
+    case WM_INITDIALOG:
+        FormCreate();
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kTimerMsg) TimerMsgTimer();
+        else if (wParam == kTimerInit) TimerInitTimer();
+        return TRUE;
+    case WM_TRAYNOTIFY:
+        OnTrayNotify(LOWORD(lParam));
+        return TRUE;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            ApplicationEventsMinimize();
+            ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, 0);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        FormClose();
+        return TRUE;
+    case WM_DESTROY:
+        FormDestroy();
+        ::PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void TMainForm::OnCommand(UINT id, UINT code) {
+    switch (id) {
+    case IDC_CBACTIVE:
+        if (code == BN_CLICKED) cbActiveClick();
+        break;
+    case IDC_BTNSELECTSERVER:
+        if (code == BN_CLICKED) btnSelectServerClick();
+        break;
+    case IDC_BTNABOUT:
+        if (code == BN_CLICKED) btnAboutClick();
+        break;
+    case IDC_BTNEXIT:
+    case IDM_PMNUEXIT:
+        pmnuExitClick();
+        break;
+    case IDM_PMNUOPTIONS:
+        pmnuOptionsClick();
+        break;
+    case IDCANCEL:  // Escape hides the window like its close button
+        FormClose();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::OnTrayNotify(UINT event) {
+    switch (event) {
+    case WM_LBUTTONDBLCLK:
+        pmnuOptionsClick();
+        break;
+    case WM_CONTEXTMENU:
+    case WM_RBUTTONUP:
+        ShowTrayMenu();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::ShowTrayMenu() {
+    HMENU menu = ::LoadMenuW(FInstance, MAKEINTRESOURCEW(IDM_TRAYMENU));
+    if (!menu) return;
+    HMENU popup = ::GetSubMenu(menu, 0);
+    ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
+    POINT at{};
+    ::GetCursorPos(&at);
+    // Without this the menu does not close when the user clicks elsewhere.
+    ::SetForegroundWindow(FHandle);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, FHandle, nullptr);
+    ::PostMessageW(FHandle, WM_NULL, 0, 0);
+    ::DestroyMenu(menu);
+}
+
+void TMainForm::LayoutWindow() {
+    FStatusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, FHandle,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), FInstance, nullptr);
+    int parts[] = {-1};
+    ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
+
+    // All sizes are pixels: the client area is fixed whatever the font metrics.
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
+    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::SetWindowPos(FHandle, nullptr, work.left + (work.right - work.left - width) / 2,
+                   work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(FStatusBar, WM_SIZE, 0, 0);
+}
+
+void TMainForm::FormCreate() {
+    // 1. Process-wide object security: no authentication, identify-level impersonation.
+    const HRESULT security = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE,
+                                                    RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
+    if (FAILED(security) && security != RPC_E_TOO_LATE)
+        ShowGeneralError(SystemErrorText(static_cast<unsigned long>(security)));
+
+    // 2. One caption for the window, the tray hint and the balloon title.
+    FCaption = LoadResourceString(IDS_APP_TITLE);
+    ::SetWindowTextW(FHandle, FCaption.c_str());
+    auto icon = static_cast<HICON>(::LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
+                                                ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
+                   reinterpret_cast<LPARAM>(::LoadIconW(FInstance, MAKEINTRESOURCEW(IDI_APPICON))));
+    TrayIcon = std::make_unique<TTrayIcon>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon);
+    TrayIcon->SetHint(FCaption);
+    TrayIcon->Show();
+
+    LayoutWindow();
+    clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
+
+    // 3. Status line.
+    SetStatusText(LoadResourceString(IDS_STATUS_OFF));
+    FCloseTMWOnStart = false;
+
+    // 4-6. Defaults are the fields' initial values. Until the settings file is
+    // read, tests start the program connected through its environment.
+    if (EnvironmentText(L"KORDAVIN_TEST_ACTIVE") == L"1") FActive = true;
+
+    // 7. Controls from the settings; a checked connect box connects right here.
+    ShowParams();
+
+    SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
+
+    // 9. Tell the user at once when there is no connection.
+    if (!FKordavin) ShowNoConnectionBalloon();
+}
+
+void TMainForm::FormDestroy() {
+    if (FDestroyed) return;
+    FDestroyed = true;
+    ::KillTimer(FHandle, kTimerMsg);
+    ::KillTimer(FHandle, kTimerInit);
+    FPopupItems.Clear();
+    FKordavin.reset();
+    TrayIcon.reset();
+}
+
+void TMainForm::FormClose() { ApplicationEventsMinimize(); }
+
+void TMainForm::ShowParams() {
+    ::SetWindowTextW(Item(IDC_LESERVER), FServerName.c_str());
+    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
+    if (shown != FActive) {
+        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
+        cbActiveClick();
+    }
+}
+
+void TMainForm::UpdatePathControls() {}
+
+void TMainForm::cbActiveClick() {
+    if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED) {
+        ConnectToServer();
+        SetTimerEnabled(kTimerInit, kTimerInitInterval, true);
+        ::EnableWindow(Item(IDC_LESERVER), FALSE);
+        ::EnableWindow(Item(IDC_BTNSELECTSERVER), FALSE);
+    } else {
+        ::EnableWindow(Item(IDC_BTNSELECTSERVER), TRUE);
+        ::EnableWindow(Item(IDC_LESERVER), TRUE);
+        SetTimerEnabled(kTimerInit, kTimerInitInterval, false);
+        SetStatusText(LoadResourceString(IDS_STATUS_OFF));
+        FPopupItems.Clear();
+        DisconnectFromServer();
+    }
+    UpdatePathControls();
+    SyncDirectories();
+}
+
+void TMainForm::ConnectToServer() {
+    try {
+        const std::wstring server = WindowText(Item(IDC_LESERVER));
+        FKordavin = KordavinClient::Create(server);
+        const int32_t result = FKordavin->Connect();
+        if (result != 0) throw AppError(FormatConnectError(result));
+        RefreshChannelList();
+        SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+    } catch (...) {
+        FKordavin.reset();
+        SetStatusText(GetExceptionText(std::current_exception()));
+    }
+}
+
+void TMainForm::DisconnectFromServer() { FKordavin.reset(); }
+
+void TMainForm::RefreshChannelList() {
+    if (!FKordavin) return;
+    std::wstring channels;
+    if (FKordavin->GetChannelList(channels) != 0) return;
+    clbChannels.SetItems(MergeChannelList(SplitChannelList(channels), FChannels));
+}
+
+void TMainForm::SyncDirectories() {}
+
+void TMainForm::TimerInitTimer() {
+    if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED) return;
+    if (!FKordavin) ConnectToServer();
+    SyncDirectories();
+    if (FKordavin) SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+}
+
+void TMainForm::TimerMsgTimer() {}
+
+void TMainForm::TraceEvent(const std::wstring& Name) { ::OutputDebugStringW(Name.c_str()); }
+
+void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
+
+void TMainForm::pmnuOptionsClick() {
+    ::ShowWindow(FHandle, SW_SHOW);
+    ::SetForegroundWindow(FHandle);
+    if (::IsIconic(FHandle)) ::ShowWindow(FHandle, SW_RESTORE);
+}
+
+void TMainForm::pmnuExitClick() { ::DestroyWindow(FHandle); }
+
+void TMainForm::btnAboutClick() {
+    ::MessageBoxW(FHandle, LoadResourceString(IDS_ABOUT_TEXT).c_str(), FCaption.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void TMainForm::btnSelectServerClick() {}
+
+void TMainForm::SetStatusText(const std::wstring& text) {
+    ::SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TMainForm::ShowNoConnectionBalloon() {
+    if (TrayIcon) TrayIcon->ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
+}
+
+void TMainForm::ShowGeneralError(const std::wstring& text) {
+    ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
+    if (id == kTimerInit) FTimerInitEnabled = enabled;
+    if (enabled) ::SetTimer(FHandle, id, interval, nullptr);
+    else ::KillTimer(FHandle, id);
+}
+
+bool HandleDialogMessage(MSG& message) {
+    HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
+    if (!root) return false;
+    wchar_t className[16] = {};
+    ::GetClassNameW(root, className, 16);
+    // Only dialogs (the settings window, contact editors) get keyboard navigation.
+    return std::wstring(className) == L"#32770" && ::IsDialogMessageW(root, &message);
+}

@@ -1,0 +1,28 @@
+// KordavinInformer.exe: the tray program.
+#include "FormMain.h"
+#include "UniqueHandle.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // All recording-server calls are made on this thread, in its apartment.
+    ComApartment apartment(COINIT_APARTMENTTHREADED);
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    UniqueModule richEdit(::LoadLibraryW(L"Msftedit.dll"));
+
+    int exitCode = 0;
+    {
+        TMainForm mainForm(instance);
+        if (!mainForm.Create()) return 1;
+        MSG message;
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (HandleDialogMessage(message)) continue;
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        exitCode = static_cast<int>(message.wParam);
+    }
+    return exitCode;
+}

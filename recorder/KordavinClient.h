@@ -1,5 +1,6 @@
 #pragma once
 #include "ComVariant.h"
+#include "RecorderSdk.h"
 
 #include <windows.h>
 #include <oaidl.h>
@@ -10,7 +11,7 @@
 // The recording server's client SDK object, reached only through late-bound
 // IDispatch calls by DISPID. Every failure is thrown as an AppError whose
 // message is the text the user should see.
-class KordavinClient {
+class KordavinClient final : public IRecorderSdk {
 public:
     // Creates the object on this computer (empty name, or this computer's own
     // name) or on the named computer.
@@ -21,7 +22,7 @@ public:
     // Returns the call's result; on 0 the text holds the channel names joined by "|".
     int32_t GetChannelList(std::wstring& channels);
     // Returns the call's result; on 0 the variant holds one event record.
-    int32_t ReadMessage(ComVariant& message);
+    int32_t ReadMessage(ComVariant& message) override;
 
     IDispatch* get() const noexcept { return dispatch_.Get(); }
 

@@ -1,0 +1,160 @@
+#include "RecorderDispatch.h"
+
+#include "KordavinUtils.h"
+#include "RecorderEvent.h"
+#include "RecorderEventVariant.h"
+
+
+namespace {
+
+namespace RecorderTexts {
+constexpr wchar_t RingTitle[] = L"ВЫЗОВ";
+constexpr wchar_t CallerIdTitle[] = L"АОН";
+constexpr wchar_t ConversationTitle[] = L"РАЗГОВОР";
+constexpr wchar_t NoNumberInfo[] = L"Нет информации о номере.";
+constexpr wchar_t ConnectionLost[] = L"Соединение прервано сервером.";
+}  // namespace RecorderTexts
+
+// The incoming-call kind of NormalizePhoneNumber.
+constexpr int kIncomingCall = 1;
+
+wchar_t FirstUnit(const std::wstring& text) { return text.empty() ? L'\0' : text.front(); }
+
+// Caller-ID markers: O for a number out of area, P for a private one.
+bool IsWithheldMarker(wchar_t unit) { return unit == L'O' || unit == L'P'; }
+bool IsNoCallerId(wchar_t unit) { return unit == L'\0' || IsWithheldMarker(unit); }
+
+// Position of the first entry equal to name ignoring letter case, or -1.
+int IndexOfIgnoringCase(const std::vector<std::wstring>& list, const std::wstring& name) {
+    for (size_t i = 0; i < list.size(); ++i)
+        if (SameTextIgnoringCase(list[i], name)) return static_cast<int>(i);
+    return -1;
+}
+
+bool IsMonitored(const TRecorderSettings& settings, const std::wstring& channel) {
+    return settings.FChannels.empty() || IndexOfIgnoringCase(settings.FChannels, channel) >= 0;
+}
+
+void OnRing(IRecorderHost& host, const TRecorderEvent& event) {
+    const TRecorderSettings& settings = host.RecorderSettings();
+    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
+    if (settings.FCallerIDOnly) return;
+    if (items.FindItemWinID(event.Channel)) return;
+    if (!IsMonitored(settings, event.Channel)) return;
+    // One bracket, so the window opens once with its full content.
+    TTrayMsgWinUpdateBracket bracket(items);
+    TTrayMsgWinItem* item = items.Add();
+    item->SetTitle(RecorderTexts::RingTitle);
+    item->SetSimpleText(std::wstring(L"\r\n") + RecorderTexts::NoNumberInfo + L"\r\n" + event.Channel);
+    item->SetWinID(event.Channel);
+    item->SetVisible(true);
+}
+
+void OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
+    const TRecorderSettings& settings = host.RecorderSettings();
+    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
+    const wchar_t first = FirstUnit(event.Text);
+    if (settings.FCallerIDOnly && IsNoCallerId(first)) return;
+    TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
+    TTrayMsgWinUpdateBracket bracket(items);
+    if (!item) {
+        if (!IsMonitored(settings, event.Channel)) return;
+        item = items.Add();
+        item->SetTitle(RecorderTexts::CallerIdTitle);
+        item->SetWinID(event.Channel);
+        item->SetVisible(true);
+    }
+    if (!IsWithheldMarker(first)) item->SetClipboardText(event.Text);
+    const std::wstring number =
+        NormalizePhoneNumber(event.Text, kIncomingCall, settings.FDefaultCountryCode, settings.FDefaultCityCode,
+                             settings.FCityPrefixes, settings.FWorldPrefixes, settings.FCountryPrefixes,
+                             settings.FUseCityPrefixForIncoming);
+    const int32_t id = item->ID();
+    std::wstring name, region, comment;
+    host.GetNameRegionCommentByPhone(number, name, region, comment);
+    // The lookup is the host's code and may reach a remote directory; find the
+    // item again by its ID rather than trust a pointer held across it.
+    item = items.FindItemID(id);
+    if (!item) return;
+    item->IntPhoneNumber = number;
+    item->AbonentName = name;
+    item->AbonentComment = comment;
+    item->Region = region;
+    item->UseRichText = true;
+}
+
+void FreeChannelItem(IRecorderHost& host, const std::wstring& channel) {
+    if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(channel)) item->Free();
+}
+
+void OnConversationBegin(IRecorderHost& host, const TRecorderEvent& event) {
+    TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(event.Channel);
+    if (!item) return;
+    item->SetTitle(RecorderTexts::ConversationTitle);
+    if (host.RecorderSettings().FCloseTMWOnStart) item->Free();
+}
+
+void OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event) {
+    const std::wstring& oldName = event.Channel;
+    const std::wstring& newName = event.Text;
+    std::vector<std::wstring>& channels = host.RecorderSettings().FChannels;
+    const int monitored = IndexOfIgnoringCase(channels, oldName);
+    if (monitored >= 0) channels[static_cast<size_t>(monitored)] = newName;
+    const int listed = IndexOfIgnoringCase(host.ChannelListItems(), oldName);
+    if (listed >= 0) host.SetChannelListItemText(listed, newName);
+    if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(oldName)) item->SetWinID(newName);
+}
+
+template <typename Step>
+void RunStep(Step step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// Drops the connection: releases the SDK object, closes every popup, shows the
+// status text and the balloon. Each step runs even when an earlier one fails.
+void LoseRecorderConnection(IRecorderHost& host) noexcept {
+    RunStep([&] { host.DisconnectFromServer(); });
+    RunStep([&] { host.TrayMsgWinItems().Clear(); });
+    RunStep([&] { host.SetStatusText(RecorderTexts::ConnectionLost); });
+    RunStep([&] { host.ShowNoConnectionBalloon(); });
+}
+
+// Handles one record. Returns false when the connection has ended and no further
+// record may be read.
+bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
+    const std::wstring_view name = RecorderEventName(event.Code);
+    if (name.empty()) return true;
+    host.TraceEvent(std::wstring(name));
+    switch (event.Code) {
+    case KDV_MSG_RING: OnRing(host, event); break;
+    case KDV_MSG_ANI_DETECT: OnCallerId(host, event); break;
+    case KDV_MSG_MISSED_PHONE:
+    case KDV_MSG_CONVERSATION_END: FreeChannelItem(host, event.Channel); break;
+    case KDV_MSG_CONVERSATION_BEGIN: OnConversationBegin(host, event); break;
+    case KDV_MSG_DEVICE_CONNECTED: host.RefreshChannelList(); break;
+    case KDV_MSG_CHANGE_CHANNEL_NAME: OnChannelRenamed(host, event); break;
+    case KDV_MSG_DESTROY_CONNECTION: LoseRecorderConnection(host); return false;
+    default: break;
+    }
+    return true;
+}
+
+}  // namespace
+
+void DispatchRecorderEvents(IRecorderHost& host) noexcept {
+    try {
+        for (int read = 0; read < kMaxRecorderEventsPerTick; ++read) {
+            IRecorderSdk* sdk = host.Kordavin();
+            if (!sdk) return;
+            ComVariant message;
+            if (sdk->ReadMessage(message) != 0) return;
+            if (!HandleRecorderEvent(host, ReadRecorderEvent(*message.get()))) return;
+        }
+    } catch (...) {
+        // Whatever went wrong, the connection can no longer be trusted.
+        LoseRecorderConnection(host);
+    }
+}

@@ -1,0 +1,457 @@
+// The recorder event dispatch driven by a fake SDK object and a fake controller.
+#include "FakeRecorderHost.h"
+#include "KordavinUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::wstring kLost = L"Соединение прервано сервером.";
+const std::wstring kNoNumberText = L"\r\nНет информации о номере.\r\n";
+const std::vector<TTrayMsgWinItem*> kOneWholeNotification{nullptr};
+
+class RecorderDispatch : public ::testing::Test {
+protected:
+    FakeRecorderHost host;
+
+    void Queue(int32_t code, const std::wstring& channel = L"", const std::wstring& text = L"") {
+        host.fakeSdk.Queue(code, channel, text);
+    }
+    void Tick() { DispatchRecorderEvents(host); }
+    TTrayMsgWinItem* Popup(const std::wstring& channel) { return host.items.FindItemWinID(channel); }
+
+    void ExpectConnectionLost() {
+        EXPECT_EQ(1, host.disconnects);
+        EXPECT_EQ(0, host.items.Count()) << "every popup closes";
+        EXPECT_EQ(0, host.items.UpdateCount()) << "no bracket is left open";
+        EXPECT_EQ(std::vector<std::wstring>{kLost}, host.statuses);
+        EXPECT_EQ(1, host.balloons);
+    }
+    void ExpectConnectionKept() {
+        EXPECT_EQ(0, host.disconnects);
+        EXPECT_TRUE(host.statuses.empty());
+        EXPECT_EQ(0, host.balloons);
+    }
+};
+
+TEST_F(RecorderDispatch, RingOpensOnePopupPerChannelWithOneNotification) {
+    Queue(KDV_MSG_RING, L"K1");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    const TTrayMsgWinItem* item = host.items.Items(0);
+    EXPECT_EQ(L"ВЫЗОВ", item->Title());
+    EXPECT_EQ(kNoNumberText + L"K1", item->SimpleText());
+    EXPECT_EQ(L"K1", item->WinID());
+    EXPECT_TRUE(item->Visible());
+    EXPECT_FALSE(item->UseRichText);
+    EXPECT_EQ(L"", item->ClipboardText());
+    EXPECT_EQ(kOneWholeNotification, host.notifications) << "the popup is built inside one bracket";
+    EXPECT_EQ(std::vector<std::wstring>{L"KDV_MSG_RING"}, host.trace);
+    EXPECT_EQ(2, host.fakeSdk.reads) << "the queue is read until it reports empty";
+    ExpectConnectionKept();
+
+    host.notifications.clear();
+    Queue(KDV_MSG_RING, L"k1");
+    Tick();
+    EXPECT_EQ(1, host.items.Count()) << "a second ring on the channel finds its popup";
+    EXPECT_TRUE(host.notifications.empty());
+    EXPECT_EQ(2u, host.trace.size());
+}
+
+TEST_F(RecorderDispatch, OnlyMonitoredChannelsGetPopupsUnlessNoneAreListed) {
+    host.settings.FChannels = {L"K1"};
+    Queue(KDV_MSG_RING, L"K2");
+    Queue(KDV_MSG_ANI_DETECT, L"K2", L"84951234567");
+    Queue(KDV_MSG_RING, L"k1");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_EQ(L"k1", host.items.Items(0)->WinID()) << "the popup carries the name the server sent";
+    EXPECT_TRUE(host.lookups.empty()) << "an unmonitored channel is not looked up";
+    EXPECT_EQ(0, host.items.UpdateCount());
+
+    FakeRecorderHost everyChannel;
+    everyChannel.fakeSdk.Queue(KDV_MSG_RING, L"K2");
+    everyChannel.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"Линия 7", L"123");
+    DispatchRecorderEvents(everyChannel);
+    EXPECT_EQ(2, everyChannel.items.Count());
+}
+
+TEST_F(RecorderDispatch, CallerIdWithoutRingOpensAnAonPopupWithTheCallerLines) {
+    host.settings.FDefaultCityCode = L"812";
+    host.settings.FCityPrefixes = {L"9"};
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"84951234567");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    const TTrayMsgWinItem* item = host.items.Items(0);
+    EXPECT_EQ(L"АОН", item->Title());
+    EXPECT_EQ(L"K1", item->WinID());
+    EXPECT_TRUE(item->Visible());
+    EXPECT_EQ(L"84951234567", item->ClipboardText()) << "the copy text is the number as presented";
+    ASSERT_EQ(1u, host.lookups.size());
+    EXPECT_EQ(NormalizePhoneNumber(L"84951234567", 1, L"7", L"812", {L"9"}, {L"810", L"00"}, {L"8", L"0"}, true),
+              host.lookups[0])
+        << "the lookup gets the incoming number normalised with the dialling settings";
+    EXPECT_TRUE(host.outputsWereEmpty);
+    EXPECT_EQ(host.lookups[0], item->IntPhoneNumber);
+    EXPECT_EQ(L"Иванов Пётр", item->AbonentName);
+    EXPECT_EQ(L"Москва", item->Region);
+    EXPECT_EQ(L"поставщик", item->AbonentComment);
+    EXPECT_TRUE(item->UseRichText);
+    EXPECT_EQ(L"", item->SimpleText());
+    EXPECT_EQ(kOneWholeNotification, host.notifications);
+    EXPECT_EQ(std::vector<std::wstring>{L"KDV_MSG_ANI_DETECT"}, host.trace);
+}
+
+TEST_F(RecorderDispatch, CallerIdAfterARingKeepsTheTitleAndAddsTheCallerLines) {
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_ANI_DETECT, L"k1", L"4951234567");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    const TTrayMsgWinItem* item = host.items.Items(0);
+    EXPECT_EQ(L"ВЫЗОВ", item->Title());
+    EXPECT_EQ(L"K1", item->WinID());
+    EXPECT_TRUE(item->UseRichText);
+    EXPECT_EQ(L"Иванов Пётр", item->AbonentName);
+    EXPECT_EQ(L"4951234567", item->ClipboardText());
+    EXPECT_EQ(2u, host.notifications.size()) << "one refresh per event";
+}
+
+TEST_F(RecorderDispatch, CallerIdOnlyModeIgnoresRingsAndNumbersThatWereNotPresented) {
+    struct Case {
+        std::wstring number;
+        bool opensPopup;
+    };
+    const Case cases[] = {
+        {L"", false},           {L"O", false},        {L"P", false},
+        {L"P4951234567", false}, {L"Oxx", false},      {L"84951234567", true},
+        {L"o123", true},         {L"p123", true},
+        {L"\u039F123", true},  // Greek capital omicron is no marker
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.number));
+        FakeRecorderHost h;
+        h.settings.FCallerIDOnly = true;
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
+        h.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"K1", c.number);
+        DispatchRecorderEvents(h);
+        EXPECT_EQ(c.opensPopup ? 1 : 0, h.items.Count());
+        EXPECT_EQ(c.opensPopup ? 1u : 0u, h.lookups.size());
+        EXPECT_EQ(2u, h.trace.size()) << "ignored events are traced all the same";
+    }
+
+    host.settings.FCallerIDOnly = true;
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"123");
+    Tick();
+    host.notifications.clear();
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"P");
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_EQ(L"123", host.items.Items(0)->ClipboardText()) << "an existing popup stays as it was";
+    EXPECT_EQ(1u, host.lookups.size());
+    EXPECT_TRUE(host.notifications.empty());
+}
+
+TEST_F(RecorderDispatch, WithheldNumbersFillThePopupButAreNotOfferedForCopying) {
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"P4951234567");
+    Queue(KDV_MSG_ANI_DETECT, L"K2", L"123");
+    Queue(KDV_MSG_ANI_DETECT, L"K2", L"O");
+    Tick();
+    ASSERT_EQ(2, host.items.Count());
+    EXPECT_EQ(L"", Popup(L"K1")->ClipboardText());
+    EXPECT_TRUE(Popup(L"K1")->UseRichText);
+    EXPECT_EQ(L"123", Popup(L"K2")->ClipboardText()) << "a marker keeps the earlier copy text";
+    EXPECT_EQ(3u, host.lookups.size());
+
+    Queue(KDV_MSG_ANI_DETECT, L"K2", L"");
+    Tick();
+    EXPECT_EQ(L"", Popup(L"K2")->ClipboardText()) << "an empty number empties the copy text";
+}
+
+TEST_F(RecorderDispatch, ConversationBeginRetitlesOrClosesAndTheEndCloses) {
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"123");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_EQ(L"РАЗГОВОР", host.items.Items(0)->Title());
+    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->AbonentName) << "a late caller ID still fills the popup";
+    Queue(KDV_MSG_CONVERSATION_END, L"K1");
+    Tick();
+    EXPECT_EQ(0, host.items.Count());
+
+    host.settings.FCloseTMWOnStart = true;
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+    Queue(KDV_MSG_RING, L"K2");
+    Queue(KDV_MSG_MISSED_PHONE, L"K2");
+    Tick();
+    EXPECT_EQ(0, host.items.Count());
+    EXPECT_EQ(0, host.items.UpdateCount());
+}
+
+TEST_F(RecorderDispatch, EventsForAChannelWithoutPopupChangeNoPopup) {
+    host.settings.FCloseTMWOnStart = true;
+    Queue(KDV_MSG_RING, L"K1");
+    Tick();
+    host.notifications.clear();
+    Queue(KDV_MSG_MISSED_PHONE, L"K2");
+    Queue(KDV_MSG_CONVERSATION_BEGIN, L"K2");
+    Queue(KDV_MSG_CONVERSATION_END, L"K2");
+    Queue(KDV_MSG_CHANGE_CHANNEL_NAME, L"K2", L"K3");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_EQ(L"ВЫЗОВ", host.items.Items(0)->Title());
+    EXPECT_EQ(L"K1", host.items.Items(0)->WinID());
+    EXPECT_TRUE(host.notifications.empty());
+    EXPECT_EQ(5u, host.trace.size());
+}
+
+TEST_F(RecorderDispatch, RenameMovesThePopupTheCheckListItemAndTheMonitoredEntry) {
+    host.settings.FChannels = {L"k1", L"K0"};
+    host.channelList = {L"K0", L"K1", L"k1", L"K2"};
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_CHANGE_CHANNEL_NAME, L"K1", L"K5");
+    Tick();
+    EXPECT_EQ((std::vector<std::wstring>{L"K5", L"K0"}), host.settings.FChannels);
+    EXPECT_EQ((std::vector<std::wstring>{L"K0", L"K5", L"k1", L"K2"}), host.channelList)
+        << "the first matching item is renamed in place";
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_EQ(L"K5", host.items.Items(0)->WinID());
+
+    Queue(KDV_MSG_RING, L"K5");
+    Queue(KDV_MSG_RING, L"K1");
+    Tick();
+    EXPECT_EQ(1, host.items.Count()) << "K5 finds its popup; K1 is no longer monitored";
+}
+
+TEST_F(RecorderDispatch, RenameOntoAnotherPopupsNameLeavesTwoPopupsClosedLowerFirst) {
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_RING, L"K2");
+    Queue(KDV_MSG_CHANGE_CHANNEL_NAME, L"K1", L"K2");
+    Tick();
+    ASSERT_EQ(2, host.items.Count());
+    EXPECT_EQ(L"K2", host.items.Items(0)->WinID());
+    EXPECT_EQ(L"K2", host.items.Items(1)->WinID());
+
+    Queue(KDV_MSG_CONVERSATION_END, L"K2");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_EQ(1, host.items.Items(0)->ID()) << "the popup at the lower position went first";
+    Queue(KDV_MSG_CONVERSATION_END, L"k2");
+    Tick();
+    EXPECT_EQ(0, host.items.Count());
+    ExpectConnectionKept();
+}
+
+TEST_F(RecorderDispatch, AClosedPopupWindowKeepsItsItemUntilTheCallEnds) {
+    Queue(KDV_MSG_RING, L"K1");
+    Tick();
+    host.items.Items(0)->SetVisible(false);  // the user closed the window
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"123");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_FALSE(host.items.Items(0)->Visible()) << "no window opens again for the call";
+    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->AbonentName);
+
+    Queue(KDV_MSG_CONVERSATION_END, L"K1");
+    Queue(KDV_MSG_RING, L"K1");
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    EXPECT_TRUE(host.items.Items(0)->Visible()) << "the next call opens a popup again";
+}
+
+TEST_F(RecorderDispatch, EveryKnownEventIsTracedByItsNameAndUnknownOnesNotAtAll) {
+    Queue(4, L"K1");
+    Queue(KDV_MSG_DEVICE_CONNECTED);
+    Queue(0);
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"123");
+    Queue(-1, L"K1");
+    Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+    Queue(KDV_MSG_CONVERSATION_END, L"K1");
+    Queue(0x10000, L"K1");
+    Queue(KDV_MSG_MISSED_PHONE, L"K1");
+    Queue(KDV_MSG_CHANGE_CHANNEL_NAME, L"K1", L"K2");
+    Queue(KDV_MSG_DESTROY_CONNECTION);
+    Tick();
+    const std::vector<std::wstring> expected{
+        L"KDV_MSG_DEVICE_CONNECTED",   L"KDV_MSG_RING",           L"KDV_MSG_ANI_DETECT",
+        L"KDV_MSG_CONVERSATION_BEGIN", L"KDV_MSG_CONVERSATION_END", L"KDV_MSG_MISSED_PHONE",
+        L"KDV_MSG_CHANGE_CHANNEL_NAME", L"KDV_MSG_DESTROY_CONNECTION",
+    };
+    EXPECT_EQ(expected, host.trace);
+    EXPECT_EQ(1, host.refreshes) << "a device coming online reloads the channel list";
+}
+
+TEST_F(RecorderDispatch, DestroyConnectionMidBurstClosesEverythingAndReadsNoFurther) {
+    for (bool sdkStaysAfterDisconnect : {false, true}) {
+        SCOPED_TRACE(sdkStaysAfterDisconnect);
+        FakeRecorderHost h;
+        h.keepSdkOnDisconnect = sdkStaysAfterDisconnect;
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
+        h.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"K2", L"123");
+        h.fakeSdk.Queue(KDV_MSG_DESTROY_CONNECTION);
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K3");
+        DispatchRecorderEvents(h);
+        EXPECT_EQ(3, h.fakeSdk.reads);
+        EXPECT_EQ(1u, h.fakeSdk.Pending());
+        EXPECT_EQ(1, h.disconnects);
+        EXPECT_EQ(0, h.items.Count());
+        EXPECT_EQ(std::vector<std::wstring>{kLost}, h.statuses);
+        EXPECT_EQ(1, h.balloons);
+        EXPECT_EQ(3u, h.trace.size());
+    }
+
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_DESTROY_CONNECTION);
+    Tick();
+    Tick();
+    EXPECT_EQ(2, host.fakeSdk.reads) << "nothing is read while disconnected";
+    ExpectConnectionLost();
+}
+
+TEST_F(RecorderDispatch, AnEmptyQueueEndsTheTickQuietly) {
+    Tick();
+    EXPECT_EQ(1, host.fakeSdk.reads);
+    EXPECT_TRUE(host.trace.empty());
+    EXPECT_TRUE(host.notifications.empty());
+    ExpectConnectionKept();
+}
+
+TEST_F(RecorderDispatch, AServerVanishingMidDrainIsALostConnection) {
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_RING, L"K2");
+    host.fakeSdk.QueueFailure();
+    Queue(KDV_MSG_RING, L"K3");
+    Tick();
+    ExpectConnectionLost();
+    EXPECT_EQ(3, host.fakeSdk.reads);
+    EXPECT_EQ(2u, host.trace.size());
+    EXPECT_EQ(nullptr, host.Kordavin());
+}
+
+SAFEARRAY* NewArray(VARTYPE type, ULONG elements) { return ::SafeArrayCreateVector(type, 0, elements); }
+
+TEST_F(RecorderDispatch, ARecordThatIsNotABigEnoughByteArrayIsALostConnection) {
+    struct Case {
+        const char* name;
+        std::function<void(VARIANT&)> fill;
+    };
+    const std::vector<uint8_t> ring = EncodeRecorderEvent({KDV_MSG_RING, L"K9", L""});
+    const Case cases[] = {
+        {"empty variant", [](VARIANT&) {}},
+        {"integer", [](VARIANT& v) { v.vt = VT_I4; v.lVal = 2; }},
+        {"text", [](VARIANT& v) { v.vt = VT_BSTR; v.bstrVal = ::SysAllocString(L"KDV_MSG_RING"); }},
+        {"byte array without data", [](VARIANT& v) { v.vt = VT_ARRAY | VT_UI1; v.parray = nullptr; }},
+        {"207 bytes", [&](VARIANT& v) { PutByteArray(v, std::vector<uint8_t>(ring.begin(), ring.end() - 1)); }},
+        {"no bytes", [](VARIANT& v) { PutByteArray(v, {}); }},
+        {"104 shorts", [](VARIANT& v) { v.vt = VT_ARRAY | VT_I2; v.parray = NewArray(VT_I2, 104); }},
+        {"208 signed bytes", [](VARIANT& v) { v.vt = VT_ARRAY | VT_I1; v.parray = NewArray(VT_I1, 208); }},
+        {"two-dimensional 208 x 208 bytes",
+         [](VARIANT& v) {
+             SAFEARRAYBOUND bounds[2] = {{208, 0}, {208, 0}};
+             v.vt = VT_ARRAY | VT_UI1;
+             v.parray = ::SafeArrayCreate(VT_UI1, 2, bounds);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecorderHost h;
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
+        h.fakeSdk.QueueVariant(c.fill);
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K2");
+        DispatchRecorderEvents(h);
+        EXPECT_EQ(1, h.disconnects);
+        EXPECT_EQ(0, h.items.Count());
+        EXPECT_EQ(std::vector<std::wstring>{kLost}, h.statuses);
+        EXPECT_EQ(1, h.balloons);
+        EXPECT_EQ(std::vector<std::wstring>{L"KDV_MSG_RING"}, h.trace);
+        EXPECT_EQ(2, h.fakeSdk.reads);
+    }
+
+    std::vector<uint8_t> longer = ring;
+    longer.resize(300, 0xEE);
+    host.fakeSdk.QueueBlock(longer);
+    Tick();
+    EXPECT_EQ(1, host.items.Count()) << "bytes after the record are the server's own business";
+    ExpectConnectionKept();
+}
+
+TEST_F(RecorderDispatch, AnErrorWhileHandlingAnEventIsALostConnection) {
+    struct Case {
+        const char* name;
+        void (*arrange)(FakeRecorderHost&);
+    };
+    const Case cases[] = {
+        {"lookup fails", [](FakeRecorderHost& h) {
+             h.failLookup = true;
+             h.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"K2", L"123");
+         }},
+        {"popup manager fails", [](FakeRecorderHost& h) {
+             h.failNotifications = true;
+             h.fakeSdk.Queue(KDV_MSG_RING, L"K2");
+         }},
+        {"channel list fails", [](FakeRecorderHost& h) {
+             h.failRefresh = true;
+             h.fakeSdk.Queue(KDV_MSG_DEVICE_CONNECTED);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecorderHost h;
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
+        DispatchRecorderEvents(h);
+        c.arrange(h);
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K3");
+        DispatchRecorderEvents(h);
+        EXPECT_EQ(1, h.disconnects);
+        EXPECT_EQ(0, h.items.Count());
+        EXPECT_EQ(0, h.items.UpdateCount());
+        EXPECT_EQ(std::vector<std::wstring>{kLost}, h.statuses);
+        EXPECT_EQ(1, h.balloons);
+        EXPECT_EQ(1u, h.fakeSdk.Pending()) << "nothing more is read in that tick";
+    }
+}
+
+TEST_F(RecorderDispatch, LosingTheConnectionCarriesOutEveryStepEvenWhenOneFails) {
+    host.items.Add();
+    host.failDisconnect = true;
+    host.failNotifications = true;
+    Queue(KDV_MSG_DESTROY_CONNECTION);
+    Queue(KDV_MSG_RING, L"K3");
+    Tick();
+    EXPECT_EQ(1, host.disconnects) << "the destroy event is not handled twice";
+    EXPECT_EQ(0, host.items.Count());
+    EXPECT_EQ(std::vector<std::wstring>{kLost}, host.statuses);
+    EXPECT_EQ(1, host.balloons);
+    EXPECT_EQ(1u, host.fakeSdk.Pending());
+}
+
+TEST_F(RecorderDispatch, FullLengthTextsWithoutTerminatorAreReadWhole) {
+    std::wstring channel;
+    for (int i = 0; i < 48; ++i) channel.push_back(static_cast<wchar_t>(L'А' + i % 32));
+    const std::wstring number(48, L'7');
+    Queue(KDV_MSG_RING, channel);
+    Queue(KDV_MSG_ANI_DETECT, channel, number);
+    Tick();
+    ASSERT_EQ(1, host.items.Count());
+    const TTrayMsgWinItem* item = host.items.Items(0);
+    EXPECT_EQ(channel, item->WinID());
+    EXPECT_EQ(kNoNumberText + channel, item->SimpleText());
+    EXPECT_EQ(number, item->ClipboardText());
+}
+
+TEST_F(RecorderDispatch, AServerThatNeverRunsEmptyCannotHoldTheTickForever) {
+    host.fakeSdk.endless = EncodeRecorderEvent({KDV_MSG_RING, L"K1", L""});
+    Tick();
+    EXPECT_EQ(kMaxRecorderEventsPerTick, host.fakeSdk.reads);
+    EXPECT_EQ(1, host.items.Count());
+    ExpectConnectionKept();
+}
+
+}  // namespace

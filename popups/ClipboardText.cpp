@@ -1,0 +1,46 @@
+#include "ClipboardText.h"
+
+#include <cstring>
+
+namespace {
+
+class ClipboardSession {
+public:
+    explicit ClipboardSession(HWND owner) {
+        for (int attempt = 0; attempt < 10 && !open_; ++attempt) {
+            open_ = ::OpenClipboard(owner) != FALSE;
+            if (!open_) ::Sleep(10);
+        }
+    }
+    ~ClipboardSession() {
+        if (open_) ::CloseClipboard();
+    }
+    ClipboardSession(const ClipboardSession&) = delete;
+    ClipboardSession& operator=(const ClipboardSession&) = delete;
+    bool open() const { return open_; }
+
+private:
+    bool open_ = false;
+};
+
+}  // namespace
+
+bool PutClipboardText(HWND owner, const std::wstring& text) {
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) return false;
+    if (void* data = ::GlobalLock(memory)) {
+        std::memcpy(data, text.c_str(), bytes);
+        ::GlobalUnlock(memory);
+    } else {
+        ::GlobalFree(memory);
+        return false;
+    }
+    ClipboardSession clipboard(owner);
+    // The clipboard owns the memory only once SetClipboardData succeeded.
+    if (!clipboard.open() || !::EmptyClipboard() || !::SetClipboardData(CF_UNICODETEXT, memory)) {
+        ::GlobalFree(memory);
+        return false;
+    }
+    return true;
+}

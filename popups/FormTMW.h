@@ -1,0 +1,141 @@
+#pragma once
+#include "TMWFont.h"
+#include "UniqueHandle.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// What "Внести данные" hands on to the contact editor.
+struct TTMWContactData {
+    std::wstring IntPhoneNumber;
+    std::wstring AbonentName;
+    std::wstring AbonentComment;
+    bool IsPreview = false;
+};
+
+// One popup on the screen: a borderless, always-on-top, translucent tool window
+// without owner and task-bar button. It slides itself from where it was placed
+// to (EndLeft, EndTop), can be dragged by its title strip and copies ClipText.
+//
+// The object lives exactly as long as its window: Free(), a close request or the
+// system destroying the window deletes it, right after OnTMWDestroy has run.
+class TTMWForm {
+public:
+    using TNotifyEvent = std::function<void(TTMWForm* sender)>;
+    using TEditDataEvent = std::function<void(const TTMWContactData& data)>;
+    // Millisecond tick counter; replaceable so that the slide can be tested.
+    using TTickSource = std::function<uint32_t()>;
+
+    // Creates the hidden window at its design size, timer running. Throws
+    // AppError when the window cannot be created.
+    static TTMWForm* Create(TTickSource tickSource = {});
+    TTMWForm(const TTMWForm&) = delete;
+    TTMWForm& operator=(const TTMWForm&) = delete;
+
+    // Destroys the window now; the object is gone when this returns.
+    void Free();
+    // Asks the window to close; it is freed once the current message is handled.
+    void Close();
+
+    HWND Handle() const { return FHandle; }
+
+    int Tag = 0;
+    int EndTop = 0;
+    int EndLeft = 0;
+    std::wstring ClipText;
+    std::wstring IntPhoneNumber;
+    std::wstring AbonentName;
+    std::wstring AbonentComment;
+    bool IsPreview = false;
+    TNotifyEvent OnTMWDestroy;
+    // "Внести данные": opens the contact editor once there is one.
+    TEditDataEvent OnEditData;
+
+    const std::wstring& Title() const { return FTitle; }
+    void SetTitle(const std::wstring& value);
+    // The text area takes over a copy of the font.
+    void SetTextFont(const TTMWFont& font);
+    const TTMWFont& TextFont() const { return FTextFont; }
+
+    // Appends Line and a line break, bold or regular.
+    void AddRichInfoLine(const std::wstring& line, bool isBold);
+    // Replaces the whole text, in the text font; the text is never read as RTF.
+    void SetInfoText(const std::wstring& text);
+    void ClearInfo() { SetInfoText({}); }
+    // The text area's text with CR LF line breaks.
+    std::wstring InfoText() const;
+
+    // Position and size in screen pixels, never activating the window.
+    void SetBounds(int left, int top, int width, int height);
+    void SetPosition(int left, int top);
+    RECT BoundsRect() const;
+    void ShowNoActivate();
+
+    // One step of the slide; the 10 ms timer calls it.
+    void TimerTimer();
+    bool IsSliding() const { return FTimerRunning; }
+
+    void btnCopyClick();
+    void EditDataButtonClick();
+
+    HWND InfoRichEdit() const { return FInfoRichEdit; }
+    HWND EditDataButton() const { return FEditDataButton; }
+    HWND CopyButton() const { return FCopyButton; }
+    HWND CopyHint() const { return FCopyHint; }
+
+private:
+    TTMWForm() = default;
+    ~TTMWForm() = default;
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK InfoSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR id, DWORD_PTR refData);
+    static LRESULT CALLBACK CopySubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR id, DWORD_PTR refData);
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool FormCreate(HWND window);
+    void FormPaint();
+    void FormMouseDown(UINT message, WPARAM keys, POINT pointer);
+    void FormMouseMove(POINT pointer);
+    void FormMouseUp(UINT message);
+    void FormDestroy();
+    void LayoutChildren();
+    void DrawCopyButton(const DRAWITEMSTRUCT& item);
+    void ApplyTextFont();
+    void ReplaceSelection(const std::wstring& text);
+    uint32_t Now() const;
+
+    HWND FHandle = nullptr;
+    HWND FInfoRichEdit = nullptr;
+    HWND FEditDataButton = nullptr;
+    HWND FCopyButton = nullptr;
+    HWND FCopyHint = nullptr;
+    UniqueGdiObject FFormFont;
+    UniqueGdiObject FTitleFont;
+    UniqueGdiObject FInfoFont;
+    UniqueGdiObject FBackgroundBrush;
+    HICON FIcon = nullptr;  // shared resource icon, not destroyed
+    std::wstring FTitle;
+    TTMWFont FTextFont;
+
+    bool FFirstTick = true;
+    bool FTimerRunning = false;
+    int FXLeng = 0;
+    int FYLeng = 0;
+    uint32_t FTickFirst = 0;
+    TTickSource FTickSource;
+
+    bool FMoved = false;
+    int FX = 0;
+    int FY = 0;
+    bool FCopyHot = false;
+
+    // Deleting is deferred until no message of this window is being handled.
+    int FDispatchDepth = 0;
+    bool FCreating = false;
+    bool FDestroyed = false;
+};

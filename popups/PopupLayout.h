@@ -1,0 +1,49 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+// Corner of the work area where the column of popups stands. The ordinal values
+// are what the settings file keeps.
+enum TTrayMsgPos : int { tmpLeftTop = 0, tmpRighTop = 1, tmpLeftBottom = 2, tmpRighBottom = 3 };
+
+// How a new popup enters the screen.
+enum TTrayMsgAnimate : int { tmaNone = 0, tmaVertical = 1, tmaHorizontal = 2 };
+
+// Values outside the enumerations (a hand-edited settings file) act as the defaults.
+TTrayMsgPos EffectiveTrayMsgPos(TTrayMsgPos pos);
+TTrayMsgAnimate EffectiveTrayMsgAnimate(TTrayMsgAnimate animate);
+
+// Smallest popup that still shows its title strip, a line of text and its buttons.
+constexpr int kMinPopupWidth = 60;
+constexpr int kMinPopupHeight = 60;
+
+// Where one new popup goes and where its slide starts.
+struct TPopupPlacement {
+    SIZE Size{};   // the size actually used
+    int Row = 0;   // the row actually used
+    POINT End{};   // resting place
+    POINT Start{}; // first place of the slide
+};
+
+struct TPopupLayoutSettings {
+    TTrayMsgPos Pos = tmpRighBottom;
+    TTrayMsgAnimate Animate = tmaVertical;
+    int WinWidth = 182;
+    int WinHeight = 162;
+    int Displacement = 182;
+};
+
+// Places the popup for row `row` of the column at the chosen corner of workArea.
+// Nonsense settings are tamed so that the popup lies wholly inside the work
+// area: the size is kept between the minimum and the work area's size, the
+// left edge is kept inside it, and a row that would stick out is replaced by row 0.
+TPopupPlacement PlacePopup(const RECT& workArea, const TPopupLayoutSettings& settings, int row);
+
+// The row for the popup after one placed in `row`: wraps to 0 at `rows` (0 when rows <= 1).
+int NextRowIndex(int row, int rows);
+
+// One step of the slide: the place `elapsedMs` after the first tick, for a slide
+// that covers (xLeng, yLeng) and ends at `end` after 250 ms along a quarter sine.
+POINT SlidePosition(POINT end, int xLeng, int yLeng, uint32_t elapsedMs);
+constexpr uint32_t kSlideDurationMs = 250;

@@ -173,6 +173,8 @@ std::wstring GetCommonDataDir() { return CommonDataDirFrom(GetShellFolderPath(L"
 
 std::wstring DefaultCityCodesDir() { return IncludeTrailingPathDelimiter(GetCommonDataDir()) + L"Localize\\RUS\\TQR"; }
 
+std::wstring DefaultAbonentPhoneDir() { return IncludeTrailingPathDelimiter(GetCommonDataDir()) + L"PQR"; }
+
 std::vector<std::wstring> CityCodeCandidates(const std::wstring& Phone) {
     std::vector<std::wstring> keys;
     if (Phone.size() < static_cast<size_t>(kFullNumberLength)) return keys;

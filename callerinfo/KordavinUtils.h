@@ -47,6 +47,9 @@ std::wstring GetCommonDataDir();
 // Default folder of the city-code table: the common data folder plus "Localize\RUS\TQR".
 std::wstring DefaultCityCodesDir();
 
+// Default folder of the subscriber table: the common data folder plus "PQR".
+std::wstring DefaultAbonentPhoneDir();
+
 // Longest code of a city-code table entry, in characters.
 inline constexpr size_t kMaxCityCodeLength = 8;
 

@@ -1,0 +1,48 @@
+#pragma once
+#include "TableStore.h"
+#include "pqrUnit.h"
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Files and tables for the directory tests, read and written around the store
+// where a test needs to see what is really on disk.
+
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool PathExists(const std::wstring& path);
+// The names in a folder, sorted.
+std::vector<std::wstring> FolderEntries(const std::wstring& folder);
+
+// Every row of a subscriber table file: number -> (name, comment).
+using SubscriberRows = std::map<std::wstring, std::pair<std::wstring, std::wstring>>;
+SubscriberRows ReadSubscriberRows(const std::wstring& tablePath);
+
+// A subscriber table with this phone width and these rows (number, name, comment).
+void MakeSubscriberTable(const std::wstring& folder, int phoneWidth,
+                         const std::vector<std::vector<std::wstring>>& rows);
+
+// A city-code table with these (code, name) rows.
+void MakeCityTable(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& rows);
+
+// Collects what the subscriber directory would show in its error box.
+class CapturedErrors {
+public:
+    TPQRDataModule::ErrorReporter reporter() {
+        return [this](const std::wstring& message) {
+            std::lock_guard lock(mutex_);
+            messages_.push_back(message);
+        };
+    }
+    std::vector<std::wstring> messages() const {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::wstring> messages_;
+};

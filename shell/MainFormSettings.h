@@ -1,0 +1,22 @@
+#pragma once
+#include "RecorderSettings.h"
+
+#include <string>
+
+// The main window's settings fields with their built-in defaults. Three defaults
+// exist only at run time and are filled in before the settings are loaded: the
+// two directory modules' own folders and the popup font's name.
+struct TMainFormSettings : TRecorderSettings {
+    std::wstring FServerName;  // empty: the recording server runs on this computer
+    std::wstring FCityCodesDir;
+    std::wstring FAbonentPhoneDir;
+    bool FActive = false;
+    std::wstring FFontName;
+    int FFontSize = 10;  // points
+    bool FUseRemoteDB = false;
+    bool FDBAsClient = false;
+    std::wstring FDBServerAddress;
+    int FDBPort = 32456;
+    // Mirrors the autostart value in the registry; never in the INI file.
+    bool FAutoRun = false;
+};

@@ -1,0 +1,78 @@
+#include "RegistryValues.h"
+
+#include "AppError.h"
+#include "TextConvert.h"
+
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+namespace {
+struct TRawValue {
+    DWORD Type = REG_NONE;
+    std::vector<BYTE> Data;
+};
+
+// The value's type and bytes; the buffer grows when the value grows between
+// asking for its size and reading it.
+std::optional<TRawValue> QueryRaw(HKEY key, const std::wstring& name) {
+    TRawValue value;
+    DWORD size = 0;
+    LSTATUS status = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.Type, nullptr, &size);
+    while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+        value.Data.resize(size);
+        status = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.Type, value.Data.data(), &size);
+        if (status == ERROR_SUCCESS) {
+            value.Data.resize(size);
+            return value;
+        }
+    }
+    if (status == ERROR_FILE_NOT_FOUND) return std::nullopt;
+    throw AppError(L"Cannot read the value '" + name + L"': " + SystemErrorText(static_cast<unsigned long>(status)));
+}
+
+[[noreturn]] void ThrowWrongType(const std::wstring& name, const wchar_t* expected, DWORD found) {
+    throw AppError(L"Invalid data type for '" + name + L"': " + expected + L" was expected, the value is " +
+                   RegistryTypeName(found) + L".");
+}
+}  // namespace
+
+std::optional<std::wstring> ReadRegistryString(HKEY key, const std::wstring& name) {
+    auto raw = QueryRaw(key, name);
+    if (!raw) return std::nullopt;
+    if (raw->Type != REG_SZ && raw->Type != REG_EXPAND_SZ) ThrowWrongType(name, L"a string (REG_SZ)", raw->Type);
+    // The stored bytes need not end in a NUL, nor hold a whole number of characters.
+    std::wstring text(raw->Data.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) memcpy(text.data(), raw->Data.data(), text.size() * sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
+std::optional<DWORD> ReadRegistryDword(HKEY key, const std::wstring& name) {
+    auto raw = QueryRaw(key, name);
+    if (!raw) return std::nullopt;
+    if (raw->Type != REG_DWORD || raw->Data.size() != sizeof(DWORD))
+        ThrowWrongType(name, L"a 32-bit integer (REG_DWORD)", raw->Type);
+    DWORD value = 0;
+    memcpy(&value, raw->Data.data(), sizeof value);
+    return value;
+}
+
+bool RegistryValueExists(HKEY key, const std::wstring& name) {
+    return ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::wstring RegistryTypeName(DWORD type) {
+    switch (type) {
+    case REG_NONE: return L"REG_NONE";
+    case REG_SZ: return L"REG_SZ";
+    case REG_EXPAND_SZ: return L"REG_EXPAND_SZ";
+    case REG_BINARY: return L"REG_BINARY";
+    case REG_DWORD: return L"REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN: return L"REG_DWORD_BIG_ENDIAN";
+    case REG_LINK: return L"REG_LINK";
+    case REG_MULTI_SZ: return L"REG_MULTI_SZ";
+    case REG_QWORD: return L"REG_QWORD";
+    default: return L"type " + std::to_wstring(type);
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+// Typed reads of single registry values. Nothing when the value is missing;
+// AppError (which value, which type was expected, which was found) when it has
+// another type.
+
+// REG_SZ or REG_EXPAND_SZ (not expanded), cut at its first NUL.
+std::optional<std::wstring> ReadRegistryString(HKEY key, const std::wstring& name);
+// REG_DWORD.
+std::optional<DWORD> ReadRegistryDword(HKEY key, const std::wstring& name);
+
+// Whether the key holds a value of that name, of any type.
+bool RegistryValueExists(HKEY key, const std::wstring& name);
+
+// "REG_SZ", "REG_DWORD"... for messages.
+std::wstring RegistryTypeName(DWORD type);

@@ -1,0 +1,61 @@
+#pragma once
+#include "SaveDataThreadUnit.h"
+#include "UniqueHandle.h"
+
+#include <windows.h>
+
+#include <string>
+
+// "Изменение данных абонента": a modeless dialog without owner that edits the
+// name and comment of a caller and hands them to a background save. Several may
+// be open at once; each lives on its own and frees itself when it closes. Its
+// keyboard navigation needs the message loop to pass its messages through
+// IsDialogMessage.
+class TEditorForm {
+public:
+    // Creates, fills and shows an editor (the template comes from instance's
+    // resources). addEditRow stores the record; in the preview, or without
+    // addEditRow, Save stores nothing. Throws AppError when the dialog cannot be
+    // created. The handle is valid until the editor closes.
+    static HWND Open(HINSTANCE instance, const std::wstring& number, const std::wstring& name,
+                     const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow);
+
+    TEditorForm(const TEditorForm&) = delete;
+    TEditorForm& operator=(const TEditorForm&) = delete;
+
+    bool IsPreview() const { return FIsPreview; }
+
+private:
+    TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow);
+    ~TEditorForm() = default;
+
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam);
+    void OnCommand(UINT id, UINT code);
+    void ShowError(const std::wstring& text);
+
+    void FormCreate();
+    void FormShow();
+    void FormKeyEnter();
+    void UpdateSaveButton();
+    void AbonentNameLabeledEditChange() { UpdateSaveButton(); }
+    void AbonentCommentMemoChange() { UpdateSaveButton(); }
+    void SaveButtonClick();
+    void CancelButtonClick() { Close(); }
+    void Close();
+    void CenterOnDesktop();
+    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
+
+    HINSTANCE FInstance;
+    HWND FHandle = nullptr;
+    bool FIsPreview = false;
+    TAddEditRowProc FAddEditRow;
+    UniqueGdiObject FFont;
+    // The object is deleted only once no message of its window is being handled.
+    int FDispatchDepth = 0;
+    bool FDestroyed = false;
+    // Texts set before the window is shown.
+    std::wstring FNumber;
+    std::wstring FName;
+    std::wstring FComment;
+};

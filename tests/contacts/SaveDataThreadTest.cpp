@@ -1,0 +1,157 @@
+// The background save: trimming, its own thread, failures that end it quietly,
+// many saves beside lookups on the same store, and the bounded wait at exit.
+#include <gtest/gtest.h>
+
+#include "AppError.h"
+#include "FakeSubscriberStore.h"
+#include "SaveDataThreadUnit.h"
+#include "UniqueHandle.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+using contactstest::FakeSubscriberStore;
+
+namespace {
+
+constexpr DWORD kGenerousWaitMs = 30000;
+
+class SaveDataThreadTest : public testing::Test {
+protected:
+    void TearDown() override { EXPECT_TRUE(WaitForRunningSaves(kGenerousWaitMs)); }
+};
+
+TEST(TrimControlCharsTest, DropsOnlyLeadingAndTrailingCharactersUpToCode32) {
+    struct Case {
+        const wchar_t* text;
+        const wchar_t* trimmed;
+    };
+    const Case cases[] = {
+        {L"", L""},
+        {L" \t\r\n", L""},
+        {L"Иван Петров", L"Иван Петров"},
+        {L"  Иван  Петров \t", L"Иван  Петров"},
+        {L"  строка1\r\nстрока2  \r\n", L"строка1\r\nстрока2"},
+        {L"\x01\x1F x \x7F", L"x \x7F"},   // DEL is above 32
+        {L"\xA0x\xA0", L"\xA0x\xA0"},      // so is the no-break space
+        {L"!", L"!"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.trimmed, TrimControlChars(c.text)) << "text: [" << c.text << "]";
+    // A NUL is code 0, also inside a counted string.
+    EXPECT_EQ(L"a", TrimControlChars(std::wstring(L"\0a\0", 3)));
+}
+
+TEST_F(SaveDataThreadTest, StoresTheTrimmedTextsOnAThreadOfItsOwn) {
+    FakeSubscriberStore store;
+    TSaveDataThread::Start(store.Saver(), L" 79161234567\r\n", L"\tИван ", L"  строка1\r\nстрока2  \r\n");
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+
+    const auto saves = store.Saves();
+    ASSERT_EQ(1u, saves.size());
+    EXPECT_EQ(L"79161234567", saves[0].phone);
+    EXPECT_EQ(L"Иван", saves[0].name);
+    EXPECT_EQ(L"строка1\r\nстрока2", saves[0].comment);
+    EXPECT_NE(::GetCurrentThreadId(), saves[0].threadId);
+    EXPECT_EQ(0, RunningSaveCount());
+}
+
+TEST_F(SaveDataThreadTest, AFailingSaveEndsItsThreadQuietly) {
+    const TAddEditRowProc failures[] = {
+        [](auto&, auto&, auto&) { throw AppError(L"Таблица закрыта"); },
+        [](auto&, auto&, auto&) { throw std::runtime_error("socket"); },
+        [](auto&, auto&, auto&) { throw 42; },
+        TAddEditRowProc(),
+    };
+    for (const TAddEditRowProc& failure : failures) TSaveDataThread::Start(failure, L"1", L"n", L"c");
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(0, RunningSaveCount());
+
+    // The process and the save machinery go on working.
+    FakeSubscriberStore store;
+    TSaveDataThread::Start(store.Saver(), L"2", L"n", L"c");
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(1, store.Writes(L"2"));
+}
+
+TEST_F(SaveDataThreadTest, ManySavesBesideLookupsAreEachStoredOnce) {
+    FakeSubscriberStore store;
+    constexpr int kSaves = 50;
+    auto phone = [](int i) { return L"7916000" + std::to_wstring(1000 + i); };
+    // The saves run while this thread keeps looking numbers up in the same store.
+    for (int i = 0; i < kSaves; ++i)
+        TSaveDataThread::Start(
+            [&store](const std::wstring& p, const std::wstring& n, const std::wstring& c) {
+                std::wstring name, comment;
+                store.Lookup(p, name, comment);
+                store.AddEditRow(p, n, c);
+            },
+            phone(i), L"Абонент " + std::to_wstring(i), L"комментарий\r\n" + std::to_wstring(i));
+    int lookups = 0;
+    for (int i = 0; RunningSaveCount() > 0; ++i) {
+        std::wstring name, comment;
+        store.Lookup(phone(i % kSaves), name, comment);
+        ++lookups;
+    }
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+
+    EXPECT_GT(lookups, 0);
+    ASSERT_EQ(static_cast<size_t>(kSaves), store.Size());
+    EXPECT_EQ(static_cast<size_t>(kSaves), store.Saves().size());
+    for (int i = 0; i < kSaves; ++i) {
+        EXPECT_EQ(1, store.Writes(phone(i))) << i;
+        std::wstring name, comment;
+        ASSERT_TRUE(store.Lookup(phone(i), name, comment));
+        EXPECT_EQ(L"Абонент " + std::to_wstring(i), name);
+        EXPECT_EQ(L"комментарий\r\n" + std::to_wstring(i), comment);
+    }
+}
+
+TEST_F(SaveDataThreadTest, TheExitWaitLetsASlowSaveFinishAndReleaseItsSaver) {
+    FakeSubscriberStore store;
+    // Whatever the saver holds is released before the wait reports the save ended.
+    auto held = std::make_shared<int>(0);
+    TSaveDataThread::Start(
+        [&store, held](const std::wstring& p, const std::wstring& n, const std::wstring& c) {
+            ::Sleep(300);
+            store.AddEditRow(p, n, c);
+        },
+        L"79161234567", L"Иван", L"");
+    EXPECT_EQ(1, RunningSaveCount());
+
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(1, store.Writes(L"79161234567"));
+    EXPECT_EQ(1, held.use_count());
+}
+
+TEST_F(SaveDataThreadTest, AHungSaveIsAbandonedAfterTheBound) {
+    UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(release);
+    FakeSubscriberStore store;
+    const HANDLE event = release.get();
+    TSaveDataThread::Start(
+        [&store, event](const std::wstring& p, const std::wstring& n, const std::wstring& c) {
+            ::WaitForSingleObject(event, INFINITE);
+            store.AddEditRow(p, n, c);
+        },
+        L"1", L"n", L"c");
+
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_FALSE(WaitForRunningSaves(300));
+    // The tick counter's granularity is about 16 ms.
+    EXPECT_GE(::GetTickCount64() - started, 250u);
+    EXPECT_EQ(1, RunningSaveCount());
+    EXPECT_EQ(0, store.Writes(L"1"));
+    EXPECT_FALSE(WaitForRunningSaves(0));
+
+    ::SetEvent(event);
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(1, store.Writes(L"1"));
+}
+
+TEST_F(SaveDataThreadTest, WaitingWithNoSaveRunningReturnsAtOnce) {
+    EXPECT_TRUE(WaitForRunningSaves(0));
+    EXPECT_TRUE(WaitForRunningSaves(INFINITE));
+}
+
+}  // namespace

@@ -2,6 +2,11 @@
 
 #include "AppError.h"
 #include "ConnectionTexts.h"
+#include "ContactEditorForm.h"
+#include "KordavinUtils.h"
+#include "SaveDataThreadUnit.h"
+#include "pqrUnit.h"
+#include "tqrUnit.h"
 #include "MainFormRes.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
@@ -20,19 +25,13 @@ constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 constexpr int kClientWidth = 784;
 constexpr int kClientHeight = 511;
+// How long "Выход" waits for contact saves still running before the directories close.
+constexpr DWORD kSaveWaitAtExitMs = 15000;
 
 std::wstring WindowText(HWND window) {
     std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
-}
-
-std::wstring EnvironmentText(const wchar_t* name) {
-    const DWORD length = ::GetEnvironmentVariableW(name, nullptr, 0);
-    if (length == 0) return {};
-    std::wstring value(length, L'\0');
-    value.resize(::GetEnvironmentVariableW(name, value.data(), length));
-    return value;
 }
 
 }  // namespace
@@ -203,12 +202,30 @@ void TMainForm::FormCreate() {
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
     FCloseTMWOnStart = false;
 
-    // 4-6. Defaults are the fields' initial values. Until the settings file is
-    // read, tests start the program connected through its environment.
-    if (EnvironmentText(L"KORDAVIN_TEST_ACTIVE") == L"1") FActive = true;
+    // 4. The long-lived parts.
+    FTrayMsgWins = std::make_unique<TTrayMsgWins>();
+    FTrayMsgWins->SetOnEditData([this](const TTMWContactData& data) { OpenContactEditor(data); });
+    FAreaList = std::make_unique<TTQRDataModule>(DefaultCityCodesDir());
+    FAbonentList = std::make_unique<TPQRDataModule>(DefaultAbonentPhoneDir());
+    FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
+
+    // 5-6. Built-in defaults, then the recording product's key, the INI file
+    // and the autostart state.
+    FCityCodesDir = FAreaList->CityCodesDir();
+    FAbonentPhoneDir = FAbonentList->AbonentPhoneDir();
+    FFontName = FTrayMsgWins->Font().Name;
+    FFontSize = FTrayMsgWins->Font().Size;
+    LoadParams();
+    FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
+    FCallerLookup->SetDBAsClient(FDBAsClient);
 
     // 7. Controls from the settings; a checked connect box connects right here.
-    ShowParams();
+    // A directory that fails to open is reported, and start-up goes on.
+    try {
+        ShowParams();
+    } catch (...) {
+        ShowGeneralError(GetExceptionText(std::current_exception()));
+    }
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
 
@@ -216,12 +233,31 @@ void TMainForm::FormCreate() {
     if (!FKordavin) ShowNoConnectionBalloon();
 }
 
+void TMainForm::LoadParams() {
+    FSettingsLocation = TSettingsLocation::ForExecutable(CurrentExecutablePath());
+    const std::vector<std::wstring> errors = LoadSettings(FSettingsLocation, *this, *FTrayMsgWins);
+    if (errors.empty()) return;
+    std::wstring text;
+    for (const auto& error : errors) text += (text.empty() ? L"" : L"\r\n") + error;
+    ShowGeneralError(text);
+}
+
 void TMainForm::FormDestroy() {
     if (FDestroyed) return;
     FDestroyed = true;
     ::KillTimer(FHandle, kTimerMsg);
     ::KillTimer(FHandle, kTimerInit);
-    FPopupItems.Clear();
+    FTrayMsgWins.reset();
+    // A save still running finishes before the directories close. One that hangs
+    // keeps the lookup and the directories: they are left to the process's end.
+    if (!WaitForRunningSaves(kSaveWaitAtExitMs)) {
+        (void)FCallerLookup.release();
+        (void)FAbonentList.release();
+        (void)FAreaList.release();
+    }
+    FCallerLookup.reset();
+    if (FAbonentList) FAbonentList->Close();
+    if (FAreaList) FAreaList->Close();
     FKordavin.reset();
     TrayIcon.reset();
 }
@@ -229,6 +265,10 @@ void TMainForm::FormDestroy() {
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
 void TMainForm::ShowParams() {
+    TTMWFont font = FTrayMsgWins->Font();
+    font.Name = FFontName;
+    font.Size = FFontSize;
+    FTrayMsgWins->SetFont(&font);
     ::SetWindowTextW(Item(IDC_LESERVER), FServerName.c_str());
     const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
     if (shown != FActive) {
@@ -250,7 +290,7 @@ void TMainForm::cbActiveClick() {
         ::EnableWindow(Item(IDC_LESERVER), TRUE);
         SetTimerEnabled(kTimerInit, kTimerInitInterval, false);
         SetStatusText(LoadResourceString(IDS_STATUS_OFF));
-        FPopupItems.Clear();
+        FTrayMsgWins->Items().Clear();
         DisconnectFromServer();
     }
     UpdatePathControls();
@@ -280,16 +320,61 @@ void TMainForm::RefreshChannelList() {
     clbChannels.SetItems(MergeChannelList(SplitChannelList(channels), FChannels));
 }
 
-void TMainForm::SyncDirectories() {}
+void TMainForm::SyncDirectories() {
+    if (FKordavin) {
+        FAreaList->SetCityCodesDir(FCityCodesDir);
+        FAreaList->Open();
+        FAbonentList->SetAbonentPhoneDir(FAbonentPhoneDir);
+        FAbonentList->Open();
+    } else {
+        FAbonentList->Close();
+        FAreaList->Close();
+    }
+}
 
 void TMainForm::TimerInitTimer() {
     if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED) return;
     if (!FKordavin) ConnectToServer();
-    SyncDirectories();
+    // A directory that cannot be opened is reported once, not on every tick.
+    try {
+        SyncDirectories();
+        FLastDirectoryError.clear();
+    } catch (...) {
+        const std::wstring text = GetExceptionText(std::current_exception());
+        if (text != FLastDirectoryError) {
+            FLastDirectoryError = text;
+            ShowGeneralError(text);
+        }
+    }
     if (FKordavin) SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
 }
 
-void TMainForm::TimerMsgTimer() {}
+void TMainForm::TimerMsgTimer() { DispatchRecorderEvents(*this); }
+
+bool TMainForm::GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
+                                            std::wstring& Comment) {
+    return FCallerLookup->GetNameRegionCommentByPhone(Phone, Name, Region, Comment);
+}
+
+bool TMainForm::GetNameRegionCommentByPhoneLocal(const std::wstring& Phone, std::wstring& Name,
+                                                 std::wstring& Region, std::wstring& Comment) {
+    return FCallerLookup->GetNameRegionCommentByPhoneLocal(Phone, Name, Region, Comment);
+}
+
+bool TMainForm::CheckDB() { return FCallerLookup->CheckDB(); }
+
+void TMainForm::AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
+                           const std::wstring& AbonentComment) {
+    FCallerLookup->AddEditRow(PhoneNumber, AbonentName, AbonentComment);
+}
+
+void TMainForm::OpenContactEditor(const TTMWContactData& data) {
+    TCallerLookup* lookup = FCallerLookup.get();
+    TEditorForm::Open(FInstance, data.IntPhoneNumber, data.AbonentName, data.AbonentComment, data.IsPreview,
+                      [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
+                          lookup->AddEditRow(phone, name, comment);
+                      });
+}
 
 void TMainForm::TraceEvent(const std::wstring& Name) { ::OutputDebugStringW(Name.c_str()); }
 
@@ -309,8 +394,8 @@ void TMainForm::btnAboutClick() {
 
 void TMainForm::btnSelectServerClick() {}
 
-void TMainForm::SetStatusText(const std::wstring& text) {
-    ::SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+void TMainForm::SetStatusText(const std::wstring& Text) {
+    ::SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Text.c_str()));
 }
 
 void TMainForm::ShowNoConnectionBalloon() {
@@ -318,7 +403,12 @@ void TMainForm::ShowNoConnectionBalloon() {
 }
 
 void TMainForm::ShowGeneralError(const std::wstring& text) {
+    // The reconnection timer keeps running under the box: while one error box is
+    // open, further errors are not stacked on top of it.
+    if (FErrorBoxOpen) return;
+    FErrorBoxOpen = true;
     ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONERROR);
+    FErrorBoxOpen = false;
 }
 
 void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {

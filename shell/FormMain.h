@@ -1,8 +1,12 @@
 #pragma once
+#include "CallerLookup.h"
 #include "CheckListView.h"
 #include "KordavinClient.h"
+#include "MainFormSettings.h"
+#include "RecorderDispatch.h"
+#include "SettingsStore.h"
 #include "TrayIcon.h"
-#include "TrayMsgWinItems.h"
+#include "TrayMsgWins.h"
 
 #include <windows.h>
 
@@ -13,7 +17,7 @@
 
 // The main controller: the (hidden) settings window, the tray icon, the link to
 // the recording server and the timers that drive it. Lives as long as the process.
-class TMainForm {
+class TMainForm final : public TMainFormSettings, private IRecorderHost {
 public:
     explicit TMainForm(HINSTANCE instance);
     ~TMainForm();
@@ -25,10 +29,18 @@ public:
     HWND Handle() const { return FHandle; }
 
     void ConnectToServer();
-    void DisconnectFromServer();
-    void RefreshChannelList();
+    void DisconnectFromServer() override;
+    void RefreshChannelList() override;
     void SyncDirectories();
-    void TraceEvent(const std::wstring& Name);
+    void TraceEvent(const std::wstring& Name) override;
+    bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
+                                     std::wstring& Comment) override;
+    bool GetNameRegionCommentByPhoneLocal(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
+                                          std::wstring& Comment);
+    bool CheckDB();
+    // Safe from any thread: the contact editor's save threads call it.
+    void AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
+                    const std::wstring& AbonentComment);
 
     bool Connected() const { return FKordavin.has_value(); }
 
@@ -53,12 +65,21 @@ private:
 
     void ShowParams();
     void UpdatePathControls();
-    void SetStatusText(const std::wstring& text);
-    void ShowNoConnectionBalloon();
     void ShowGeneralError(const std::wstring& text);
+    void LoadParams();
+    void OpenContactEditor(const TTMWContactData& data);
     void LayoutWindow();
     void SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled);
     HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
+
+    // What the event dispatch reaches of the window.
+    IRecorderSdk* Kordavin() override { return FKordavin ? &*FKordavin : nullptr; }
+    void SetStatusText(const std::wstring& Text) override;
+    void ShowNoConnectionBalloon() override;
+    std::vector<std::wstring> ChannelListItems() override { return clbChannels.Texts(); }
+    void SetChannelListItemText(int Index, const std::wstring& Text) override { clbChannels.SetText(Index, Text); }
+    TTrayMsgWinCollection& TrayMsgWinItems() override { return FTrayMsgWins->Items(); }
+    TRecorderSettings& RecorderSettings() override { return *this; }
 
     HINSTANCE FInstance;
     HWND FHandle = nullptr;
@@ -68,17 +89,17 @@ private:
     CheckListView clbChannels;
     bool FTimerInitEnabled = false;
     bool FDestroyed = false;
+    bool FErrorBoxOpen = false;
+    // The last directory error reported by the reconnection timer.
+    std::wstring FLastDirectoryError;
+    TSettingsLocation FSettingsLocation;
 
     std::optional<KordavinClient> FKordavin;
-    TTrayMsgWinCollection FPopupItems;
-
-public:
-    // Settings (loaded at start; defaults until the settings store is read).
-    bool FActive = false;
-    std::wstring FServerName;
-    bool FCloseTMWOnStart = false;
-    bool FCallerIDOnly = false;
-    std::vector<std::wstring> FChannels;
+    std::unique_ptr<TTrayMsgWins> FTrayMsgWins;
+    std::unique_ptr<TTQRDataModule> FAreaList;
+    std::unique_ptr<TPQRDataModule> FAbonentList;
+    // Lookups and saves from every thread go through here.
+    std::unique_ptr<TCallerLookup> FCallerLookup;
 };
 
 // Whether a message belongs to one of the program's modeless dialogs and was

@@ -1,6 +1,8 @@
 // The real tray program under Wine, driven through the simulated recording server.
 #include "DebugOutputCapture.h"
 #include "InformerProcess.h"
+#include "TestFolders.h"
+#include "pqrUnit.h"
 #include "SimulatorFixture.h"
 
 #include <gtest/gtest.h>
@@ -25,16 +27,28 @@ protected:
 TEST_F(InformerEndToEnd, StartsConnectedTracesEventsAndNoticesALostConnection) {
     DebugOutputCapture trace;
     ASSERT_TRUE(trace.ok());
-    InformerProcess informer({session_, true, {}});
+    InformerProcess informer({session_, true, {}, {}});
     ASSERT_TRUE(informer.started());
     ASSERT_TRUE(informer.WaitForSimulator()) << "the program did not create the recording-server object";
     EXPECT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
 
     EXPECT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    EXPECT_EQ(L"ВЫЗОВ", InformerProcess::PopupTitle(popup));
+    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Нет информации о номере."));
+
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"K1", L"84951234567"}));
     EXPECT_EQ(0u, informer.Recsim({L"event", L"4", L"K1"}));
+    ASSERT_TRUE(trace.WaitForLines(informer.processId(), 2, 10000));
+    ::Sleep(300);
+    EXPECT_EQ(L"ВЫЗОВ", InformerProcess::PopupTitle(popup)) << "a ringing popup keeps its title";
+    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"74951234567"))
+        << "the caller's number in canonical form";
+
     EXPECT_EQ(0u, informer.Recsim({L"end", L"K1"}));
     ASSERT_TRUE(trace.WaitForLines(informer.processId(), 3, 10000));
+    EXPECT_TRUE(informer.WaitForPopups(0)) << "the conversation's end closes the popup";
     EXPECT_EQ((std::vector<std::string>{"KDV_MSG_RING", "KDV_MSG_ANI_DETECT", "KDV_MSG_CONVERSATION_END"}),
               trace.Lines(informer.processId()));
 
@@ -47,7 +61,7 @@ TEST_F(InformerEndToEnd, StartsConnectedTracesEventsAndNoticesALostConnection) {
 }
 
 TEST_F(InformerEndToEnd, StartsDisconnectedWhenTheConnectSettingIsOff) {
-    InformerProcess informer({session_, false, {}});
+    InformerProcess informer({session_, false, {}, {}});
     ASSERT_TRUE(informer.started());
     EXPECT_TRUE(WaitForStatus(informer, L"Отключено")) << informer.StatusText();
     EXPECT_FALSE(::IsWindowVisible(informer.MainWindow())) << "only the tray icon shows at start";
@@ -56,7 +70,7 @@ TEST_F(InformerEndToEnd, StartsDisconnectedWhenTheConnectSettingIsOff) {
 }
 
 TEST_F(InformerEndToEnd, ClosingTheWindowKeepsTheProgramRunning) {
-    InformerProcess informer({session_, false, {}});
+    InformerProcess informer({session_, false, {}, {}});
     ASSERT_TRUE(informer.started());
     HWND window = informer.MainWindow();
     ASSERT_NE(nullptr, window);
@@ -64,5 +78,90 @@ TEST_F(InformerEndToEnd, ClosingTheWindowKeepsTheProgramRunning) {
     ::Sleep(500);
     EXPECT_TRUE(::IsWindow(window));
     EXPECT_FALSE(::IsWindowVisible(window));
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, CallerLinesCarryTheNormalisedNumberRegionAndSavedName) {
+    TempFolder folder;
+    {
+        TPQRDataModule subscribers(folder.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"78122345678", L"Иван Петров", L"Поставщик бумаги");
+        subscribers.Close();
+    }
+    InformerProcess informer({session_, true, folder.path(), {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"Приёмная", L"+78122345678"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    EXPECT_EQ(L"АОН", InformerProcess::PopupTitle(popup));
+    const std::wstring text = InformerProcess::PopupText(popup);
+    for (const wchar_t* expected : {L"Приёмная", L"78122345678", L"Иван Петров", L"Санкт-Петербург", L"Поставщик бумаги"})
+        EXPECT_NE(std::wstring::npos, text.find(expected)) << "missing " << expected << " in " << text;
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+namespace {
+
+HWND FindEditorOfProcess(DWORD processId, DWORD timeoutMs) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (!search.found && ::GetTickCount64() < deadline) {
+        ::EnumWindows(
+            [](HWND window, LPARAM context) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(context);
+                DWORD owner = 0;
+                ::GetWindowThreadProcessId(window, &owner);
+                wchar_t caption[64] = {};
+                ::GetWindowTextW(window, caption, 64);
+                if (owner == s->processId && ::IsWindowVisible(window) &&
+                    std::wstring(caption) == L"Изменение данных абонента") {
+                    s->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (!search.found) ::Sleep(50);
+    }
+    return search.found;
+}
+
+}  // namespace
+
+TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
+    constexpr int kEditDataButton = 2102;
+    constexpr int kEditorName = 3103;
+    InformerProcess informer({session_, true, {}, {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
+
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"K2", L"84957654321"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
+
+    HWND editor = FindEditorOfProcess(informer.processId(), 10000);
+    ASSERT_NE(nullptr, editor) << "\"Внести данные\" opened no editor";
+    HWND name = ::GetDlgItem(editor, kEditorName);
+    ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Ольга Смирнова"), SMTO_BLOCK, 5000,
+                          nullptr);
+    ::PostMessageW(name, WM_KEYDOWN, VK_RETURN, 0);
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (::IsWindow(editor) && ::GetTickCount64() < deadline) ::Sleep(50);
+    EXPECT_FALSE(::IsWindow(editor)) << "Enter in the name field saves and closes the editor";
+
+    EXPECT_EQ(0u, informer.Recsim({L"end", L"K2"}));
+    ASSERT_TRUE(informer.WaitForPopups(0));
+    ::Sleep(500);  // the save runs on its own thread
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"K3", L"84957654321"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(informer.Popups().front()).find(L"Ольга Смирнова"));
     EXPECT_EQ(0u, informer.Exit());
 }

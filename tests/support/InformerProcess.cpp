@@ -26,22 +26,69 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM context) {
     return TRUE;
 }
 
+struct PopupSearch {
+    DWORD processId;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK FindPopupsOfProcess(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<PopupSearch*>(context);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (owner == search->processId && std::wstring(className) == L"KordavinTMWForm" && ::IsWindowVisible(window))
+        search->found.push_back(window);
+    return TRUE;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[2048] = {};
+    ::SendMessageTimeoutW(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+    return text;
+}
+
 }  // namespace
 
 InformerProcess::InformerProcess(const Options& options) : session_(options.simSession) {
+    if (options.folder.empty()) {
+        ownFolder_ = std::make_unique<TempFolder>();
+        folder_ = ownFolder_->path();
+    } else {
+        folder_ = options.folder;
+    }
+    const std::wstring exe = folder_ + L"\\KordavinInformer.exe";
+    // Our own city-code table, as an installation would have it.
+    if (::GetFileAttributesW((folder_ + L"\\TQR\\CityCodes.db").c_str()) == INVALID_FILE_ATTRIBUTES)
+        RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
+                   QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
+                   QuoteArgument(folder_ + L"\\TQR"));
+    if (!::CopyFileW((ProgramFolder() + L"\\KordavinInformer.exe").c_str(), exe.c_str(), FALSE)) return;
+    std::vector<std::wstring> lines{std::wstring(L"Active=") + (options.active ? L"1" : L"0"),
+                                    L"AreaCodesPath=" + folder_ + L"\\TQR",
+                                    L"AbonentPhonePath=" + folder_ + L"\\PQR"};
+    lines.insert(lines.end(), options.iniLines.begin(), options.iniLines.end());
+    WriteIniFile(folder_ + L"\\KordavinInformer.ini", lines);
+
     ::SetEnvironmentVariableW(L"KORDAVIN_SIM_SESSION", session_.c_str());
-    ::SetEnvironmentVariableW(L"KORDAVIN_TEST_ACTIVE", options.active ? L"1" : L"0");
-    const std::wstring folder = options.folder.empty() ? ProgramFolder() : options.folder;
-    std::wstring line = QuoteArgument(folder + L"\\KordavinInformer.exe");
+    std::wstring line = QuoteArgument(exe);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+    if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(), &startup,
                          &info)) {
         process_.reset(info.hProcess);
         ::CloseHandle(info.hThread);
         processId_ = info.dwProcessId;
     }
+}
+
+void InformerProcess::WriteIniFile(const std::wstring& path, const std::vector<std::wstring>& lines) {
+    std::wstring text = L"\xFEFF[Main]\r\n";
+    for (const auto& line : lines) text += line + L"\r\n";
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (file) ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
 }
 
 InformerProcess::~InformerProcess() {
@@ -77,6 +124,28 @@ std::wstring InformerProcess::StatusText() const {
     wchar_t text[512] = {};
     ::SendMessageTimeoutW(statusBar, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
     return text;
+}
+
+std::vector<HWND> InformerProcess::Popups() const {
+    PopupSearch search{processId_, {}};
+    ::EnumWindows(FindPopupsOfProcess, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring InformerProcess::PopupTitle(HWND popup) { return TextOf(popup); }
+
+std::wstring InformerProcess::PopupText(HWND popup) {
+    HWND text = ::FindWindowExW(popup, nullptr, L"RICHEDIT50W", nullptr);
+    return text ? TextOf(text) : L"(no text area)";
+}
+
+bool InformerProcess::WaitForPopups(size_t count, DWORD timeoutMs) const {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (::GetTickCount64() < deadline) {
+        if (Popups().size() == count) return true;
+        ::Sleep(50);
+    }
+    return false;
 }
 
 DWORD InformerProcess::Recsim(const std::vector<std::wstring>& arguments) const {

@@ -1,19 +1,25 @@
 #pragma once
+#include "TestFolders.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-// The real KordavinInformer.exe started for a black-box test, with the test's
-// simulator session and test-only start options in its environment.
+// The real KordavinInformer.exe started for a black-box test: a copy of it runs
+// from a folder of the test's own, configured through the INI file beside it
+// (directories inside that folder too), with the test's simulator session.
 class InformerProcess {
 public:
     struct Options {
         std::wstring simSession;
         bool active = true;
-        std::wstring folder;  // where the exe runs from; empty: beside the test
+        // Where the copy runs; empty: a temporary folder of its own.
+        std::wstring folder;
+        // More "Key=Value" lines of the section Main.
+        std::vector<std::wstring> iniLines;
     };
 
     explicit InformerProcess(const Options& options);
@@ -29,12 +35,25 @@ public:
     // The program's main window (hidden or not), found by process and class.
     HWND MainWindow(DWORD timeoutMs = 10000) const;
     std::wstring StatusText() const;
+    // The program's visible popup windows, and what one of them shows.
+    std::vector<HWND> Popups() const;
+    static std::wstring PopupTitle(HWND popup);
+    static std::wstring PopupText(HWND popup);
+    // Waits until exactly count popups are visible.
+    bool WaitForPopups(size_t count, DWORD timeoutMs = 10000) const;
     // Runs recsim.exe against this program; returns its exit code.
     DWORD Recsim(const std::vector<std::wstring>& arguments) const;
     // Chooses "Выход" and waits for the program to end; returns its exit code.
     DWORD Exit(DWORD timeoutMs = 15000);
 
+    const std::wstring& folder() const { return folder_; }
+
+    // Writes a UTF-16 INI file with the section Main holding these lines.
+    static void WriteIniFile(const std::wstring& path, const std::vector<std::wstring>& lines);
+
 private:
+    std::unique_ptr<TempFolder> ownFolder_;
+    std::wstring folder_;
     std::wstring session_;
     UniqueKernelHandle process_;
     DWORD processId_ = 0;

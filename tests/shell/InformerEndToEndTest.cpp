@@ -165,3 +165,32 @@ TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(informer.Popups().front()).find(L"Ольга Смирнова"));
     EXPECT_EQ(0u, informer.Exit());
 }
+
+TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes) {
+    InformerProcess informer({session_, true, {}, {L"Channels=\"K1,\"Линия 2\"\"", L"TrayMsgPos=0",
+                                                   L"DefaultCityCode=812", L"TrayMsgAnimate=0"}});
+    ASSERT_TRUE(informer.WaitForSimulator()) << "Active=1 connects at start";
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
+
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"Линия 2"}));
+    ASSERT_TRUE(informer.WaitForPopups(1)) << "only the monitored channels get popups";
+    HWND popup = informer.Popups().front();
+    EXPECT_EQ(L"ВЫЗОВ", InformerProcess::PopupTitle(popup));
+
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT placed{};
+    ::GetWindowRect(popup, &placed);
+    EXPECT_LT(placed.left - work.left, (work.right - work.left) / 2) << "the left top corner";
+    EXPECT_LT(placed.top - work.top, (work.bottom - work.top) / 2) << "the left top corner";
+
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"Линия 2", L"2345678"}));
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (InformerProcess::PopupText(popup).find(L"78122345678") == std::wstring::npos &&
+           ::GetTickCount64() < deadline)
+        ::Sleep(50);
+    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"78122345678"))
+        << "a local number is completed with the configured city code";
+    EXPECT_EQ(0u, informer.Exit());
+}

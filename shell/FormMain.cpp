@@ -416,12 +416,3 @@ void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
     if (enabled) ::SetTimer(FHandle, id, interval, nullptr);
     else ::KillTimer(FHandle, id);
 }
-
-bool HandleDialogMessage(MSG& message) {
-    HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
-    if (!root) return false;
-    wchar_t className[16] = {};
-    ::GetClassNameW(root, className, 16);
-    // Only dialogs (the settings window, contact editors) get keyboard navigation.
-    return std::wstring(className) == L"#32770" && ::IsDialogMessageW(root, &message);
-}

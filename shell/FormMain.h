@@ -101,7 +101,3 @@ private:
     // Lookups and saves from every thread go through here.
     std::unique_ptr<TCallerLookup> FCallerLookup;
 };
-
-// Whether a message belongs to one of the program's modeless dialogs and was
-// handled as dialog navigation.
-bool HandleDialogMessage(MSG& message);

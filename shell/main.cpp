@@ -1,4 +1,5 @@
 // KordavinInformer.exe: the tray program.
+#include "DialogMessages.h"
 #include "FormMain.h"
 #include "UniqueHandle.h"
 

@@ -1,6 +1,8 @@
 #pragma once
 // Driving contact editors the way a user would: keys go to the focused control
 // and every message passes the same IsDialogMessage gate as in the program.
+#include "MessagePump.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -9,33 +11,8 @@
 
 namespace contactstest {
 
-// The tray program's loop gives every top-level dialog keyboard navigation.
-inline bool HandleDialogMessage(MSG& message) {
-    HWND root = ::GetAncestor(message.hwnd, GA_ROOT);
-    if (!root) return false;
-    wchar_t className[16] = {};
-    ::GetClassNameW(root, className, 16);
-    return std::wstring(className) == L"#32770" && ::IsDialogMessageW(root, &message);
-}
-
-inline void PumpPending() {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (HandleDialogMessage(message)) continue;
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-}
-
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
-    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        PumpPending();
-        if (done()) return true;
-        if (::GetTickCount64() >= until) return false;
-        ::Sleep(5);
-    }
-}
+using ::PumpPending;
+using ::PumpUntil;
 
 inline LPARAM KeyData(UINT virtualKey, bool up) {
     const UINT scanCode = ::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);

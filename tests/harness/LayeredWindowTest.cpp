@@ -2,6 +2,7 @@
 // colour it paints is read back from the screen.
 #include <gtest/gtest.h>
 
+#include "MessagePump.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>
@@ -24,18 +25,6 @@ LRESULT CALLBACK PaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-void PumpMessages(DWORD milliseconds) {
-    const ULONGLONG until = ::GetTickCount64() + milliseconds;
-    while (::GetTickCount64() < until) {
-        MSG message;
-        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageW(&message);
-        }
-        ::Sleep(10);
-    }
-}
-
 }  // namespace
 
 TEST(VirtualDisplay, LayeredTopmostWindowShowsWhatItPaints) {
@@ -52,7 +41,7 @@ TEST(VirtualDisplay, LayeredTopmostWindowShowsWhatItPaints) {
     ASSERT_TRUE(::SetLayeredWindowAttributes(window.get(), 0, 223, LWA_ALPHA));
     ::ShowWindow(window.get(), SW_SHOWNOACTIVATE);
     ::UpdateWindow(window.get());
-    PumpMessages(300);
+    PumpFor(300);
 
     BYTE alpha = 0;
     DWORD flags = 0;

@@ -1,5 +1,7 @@
 #pragma once
 // Helpers for the popup tests: pumping messages and reading back what a popup shows.
+#include "MessagePump.h"
+
 #include <windows.h>
 #include <richedit.h>
 
@@ -9,28 +11,9 @@
 
 namespace popuptest {
 
-inline void PumpPending() {
-    MSG message;
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
-    }
-}
-
-// Pumps until done() holds or the time is up; returns done()'s last answer.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
-    const ULONGLONG until = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        PumpPending();
-        if (done()) return true;
-        if (::GetTickCount64() >= until) return false;
-        ::Sleep(5);
-    }
-}
-
-inline void PumpFor(DWORD milliseconds) {
-    PumpUntil([] { return false; }, milliseconds);
-}
+using ::PumpFor;
+using ::PumpPending;
+using ::PumpUntil;
 
 // A child's rectangle in its parent's client coordinates.
 inline RECT ChildRect(HWND child) {

@@ -8,6 +8,7 @@
 #include "pqrUnit.h"
 #include "tqrUnit.h"
 #include "MainFormRes.h"
+#include "NetworkComputer.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
 #include "resource.h"
@@ -392,7 +393,11 @@ void TMainForm::btnAboutClick() {
     ::MessageBoxW(FHandle, LoadResourceString(IDS_ABOUT_TEXT).c_str(), FCaption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-void TMainForm::btnSelectServerClick() {}
+void TMainForm::btnSelectServerClick() {
+    std::wstring name;
+    if (SelectNetworkComputer(FHandle, LoadResourceString(IDS_SELECT_COMPUTER), name))
+        ::SetWindowTextW(Item(IDC_LESERVER), name.c_str());
+}
 
 void TMainForm::SetStatusText(const std::wstring& Text) {
     ::SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Text.c_str()));

@@ -194,3 +194,26 @@ TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes
         << "a local number is completed with the configured city code";
     EXPECT_EQ(0u, informer.Exit());
 }
+
+TEST_F(InformerEndToEnd, SettingsFromTheTrayMenuShowTheWindowAndMinimisingHidesIt) {
+    constexpr UINT kOptionsCommand = 1200;  // the tray menu's "&Настройки"
+    InformerProcess informer({session_, false, {}, {}});
+    HWND window = informer.MainWindow();
+    ASSERT_NE(nullptr, window);
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kOptionsCommand, 0), 0);
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (!::IsWindowVisible(window) && ::GetTickCount64() < deadline) ::Sleep(50);
+    EXPECT_TRUE(::IsWindowVisible(window));
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(784, client.right);
+    EXPECT_EQ(511, client.bottom);
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(window, caption, 64);
+    EXPECT_STREQ(L"Информатор Kordavin", caption);
+
+    ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ::Sleep(500);
+    EXPECT_FALSE(::IsWindowVisible(window)) << "minimising hides the window to the tray";
+    EXPECT_EQ(0u, informer.Exit());
+}

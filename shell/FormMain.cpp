@@ -175,6 +175,20 @@ void TMainForm::LayoutWindow() {
     ::SetWindowPos(FHandle, nullptr, work.left + (work.right - work.left - width) / 2,
                    work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(FStatusBar, WM_SIZE, 0, 0);
+
+    // The bottom row of buttons sits just above the status line, whatever the
+    // dialog units come to on this machine.
+    RECT status{};
+    ::GetWindowRect(FStatusBar, &status);
+    const int rowBottom = kClientHeight - (status.bottom - status.top) - 8;
+    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT}) {
+        HWND button = Item(id);
+        RECT bounds{};
+        ::GetWindowRect(button, &bounds);
+        ::MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&bounds), 2);
+        ::SetWindowPos(button, nullptr, bounds.left, rowBottom - (bounds.bottom - bounds.top), 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void TMainForm::FormCreate() {

@@ -4,7 +4,6 @@
 #include "RecorderEvent.h"
 #include "RecorderEventVariant.h"
 
-
 namespace {
 
 namespace RecorderTexts {

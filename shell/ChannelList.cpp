@@ -35,9 +35,3 @@ std::vector<ChannelListItem> MergeChannelList(const std::vector<std::wstring>& s
     }
     return items;
 }
-
-int FindChannelIgnoringCase(const std::vector<std::wstring>& names, const std::wstring& name) {
-    for (size_t i = 0; i < names.size(); ++i)
-        if (SameTextIgnoringCase(names[i], name)) return static_cast<int>(i);
-    return -1;
-}

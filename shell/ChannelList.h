@@ -15,6 +15,3 @@ struct ChannelListItem {
 // monitored name checked where it matches (ignoring case) or appended checked.
 std::vector<ChannelListItem> MergeChannelList(const std::vector<std::wstring>& serverChannels,
                                               const std::vector<std::wstring>& monitored);
-
-// Whether the list holds name, ignoring letter case; the index, or -1.
-int FindChannelIgnoringCase(const std::vector<std::wstring>& names, const std::wstring& name);

@@ -292,6 +292,8 @@ void TMainForm::ShowParams() {
     }
 }
 
+// The folder edits come with the full settings window; until then there is
+// nothing to enable or disable.
 void TMainForm::UpdatePathControls() {}
 
 void TMainForm::cbActiveClick() {
@@ -431,7 +433,6 @@ void TMainForm::ShowGeneralError(const std::wstring& text) {
 }
 
 void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
-    if (id == kTimerInit) FTimerInitEnabled = enabled;
     if (enabled) ::SetTimer(FHandle, id, interval, nullptr);
     else ::KillTimer(FHandle, id);
 }

@@ -87,7 +87,6 @@ private:
     std::wstring FCaption;
     std::unique_ptr<TTrayIcon> TrayIcon;
     CheckListView clbChannels;
-    bool FTimerInitEnabled = false;
     bool FDestroyed = false;
     bool FErrorBoxOpen = false;
     // The last directory error reported by the reconnection timer.

@@ -20,6 +20,15 @@ protected:
         }
         return false;
     }
+
+    static bool WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs = 10000) {
+        const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+        while (::GetTickCount64() < deadline) {
+            if (InformerProcess::PopupText(popup).find(part) != std::wstring::npos) return true;
+            ::Sleep(50);
+        }
+        return false;
+    }
 };
 
 }  // namespace
@@ -41,10 +50,8 @@ TEST_F(InformerEndToEnd, StartsConnectedTracesEventsAndNoticesALostConnection) {
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"K1", L"84951234567"}));
     EXPECT_EQ(0u, informer.Recsim({L"event", L"4", L"K1"}));
     ASSERT_TRUE(trace.WaitForLines(informer.processId(), 2, 10000));
-    ::Sleep(300);
+    EXPECT_TRUE(WaitForPopupText(popup, L"74951234567")) << "the caller's number in canonical form";
     EXPECT_EQ(L"ВЫЗОВ", InformerProcess::PopupTitle(popup)) << "a ringing popup keeps its title";
-    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"74951234567"))
-        << "the caller's number in canonical form";
 
     EXPECT_EQ(0u, informer.Recsim({L"end", L"K1"}));
     ASSERT_TRUE(trace.WaitForLines(informer.processId(), 3, 10000));
@@ -145,6 +152,8 @@ TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"K2", L"84957654321"}));
     ASSERT_TRUE(informer.WaitForPopups(1));
     HWND popup = informer.Popups().front();
+    // The ring opens the popup; the editor takes the number once the caller ID is in.
+    ASSERT_TRUE(WaitForPopupText(popup, L"74957654321"));
     ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
 
     HWND editor = FindEditorOfProcess(informer.processId(), 10000);
@@ -157,9 +166,21 @@ TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     while (::IsWindow(editor) && ::GetTickCount64() < deadline) ::Sleep(50);
     EXPECT_FALSE(::IsWindow(editor)) << "Enter in the name field saves and closes the editor";
 
+    // The save runs on a thread of its own: wait until the row is in the directory.
+    std::wstring saved;
+    for (const ULONGLONG until = ::GetTickCount64() + 15000; saved.empty() && ::GetTickCount64() < until;) {
+        ::Sleep(100);
+        try {
+            TPQRDataModule subscribers(informer.folder() + L"\\PQR");
+            subscribers.Open();
+            saved = subscribers.AbonentByPhone(L"74957654321");
+        } catch (...) {
+        }
+    }
+    EXPECT_EQ(L"Ольга Смирнова", saved) << "message boxes: " << informer.DialogTexts();
+
     EXPECT_EQ(0u, informer.Recsim({L"end", L"K2"}));
     ASSERT_TRUE(informer.WaitForPopups(0));
-    ::Sleep(500);  // the save runs on its own thread
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"K3", L"84957654321"}));
     ASSERT_TRUE(informer.WaitForPopups(1));
     EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(informer.Popups().front()).find(L"Ольга Смирнова"));
@@ -186,12 +207,7 @@ TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes
     EXPECT_LT(placed.top - work.top, (work.bottom - work.top) / 2) << "the left top corner";
 
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"Линия 2", L"2345678"}));
-    const ULONGLONG deadline = ::GetTickCount64() + 10000;
-    while (InformerProcess::PopupText(popup).find(L"78122345678") == std::wstring::npos &&
-           ::GetTickCount64() < deadline)
-        ::Sleep(50);
-    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"78122345678"))
-        << "a local number is completed with the configured city code";
+    EXPECT_TRUE(WaitForPopupText(popup, L"78122345678")) << "a local number is completed with the configured city code";
     EXPECT_EQ(0u, informer.Exit());
 }
 

@@ -126,6 +126,30 @@ std::wstring InformerProcess::StatusText() const {
     return text;
 }
 
+std::wstring InformerProcess::DialogTexts() const {
+    struct Search {
+        DWORD processId;
+        HWND main;
+        std::wstring texts;
+    } search{processId_, MainWindow(0), {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            wchar_t className[16] = {};
+            ::GetClassNameW(window, className, 16);
+            if (owner != s->processId || window == s->main || std::wstring(className) != L"#32770" ||
+                !::IsWindowVisible(window))
+                return TRUE;
+            for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+                s->texts += L"[" + TextOf(child) + L"]";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.texts;
+}
+
 std::vector<HWND> InformerProcess::Popups() const {
     PopupSearch search{processId_, {}};
     ::EnumWindows(FindPopupsOfProcess, reinterpret_cast<LPARAM>(&search));

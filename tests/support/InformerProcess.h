@@ -35,6 +35,8 @@ public:
     // The program's main window (hidden or not), found by process and class.
     HWND MainWindow(DWORD timeoutMs = 10000) const;
     std::wstring StatusText() const;
+    // The texts of the message boxes the program shows, for diagnosing a failure.
+    std::wstring DialogTexts() const;
     // The program's visible popup windows, and what one of them shows.
     std::vector<HWND> Popups() const;
     static std::wstring PopupTitle(HWND popup);

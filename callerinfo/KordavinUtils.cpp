@@ -1,5 +1,6 @@
 #include "KordavinUtils.h"
 
+#include "ModuleFile.h"
 #include "UniqueHandle.h"
 
 #include <cstddef>
@@ -141,16 +142,7 @@ std::wstring GetShellFolderPath(const std::wstring& ValueName) {
 }
 
 std::wstring ExecutableFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);  // cut short: try again with more room
-    }
+    std::wstring path = ModuleFileName();
     const size_t delimiter = path.find_last_of(L"\\/");
     if (delimiter == std::wstring::npos) return {};
     path.resize(delimiter);

@@ -1,5 +1,7 @@
 #include "pqrUnit.h"
 
+#include "ModuleFile.h"
+
 #include <windows.h>
 
 namespace {
@@ -19,16 +21,8 @@ TPQRDataModule::TPQRDataModule(std::wstring abonentPhoneDir, std::wstring oldTab
     : FAbonentPhoneDir(std::move(abonentPhoneDir)), FOldTableDir(std::move(oldTableDir)), FErrorReporter(ShowErrorBox) {}
 
 std::wstring TPQRDataModule::DefaultOldTableDir() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return L"PQR\\";
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ModuleFileName();
+    // Without a folder (npos + 1 == 0) this is "PQR\" relative to the current folder.
     return path.substr(0, path.find_last_of(L"\\/") + 1) + L"PQR\\";
 }
 

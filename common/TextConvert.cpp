@@ -2,14 +2,16 @@
 
 #include <windows.h>
 
-std::wstring Utf8ToWide(std::string_view text) {
+std::wstring CodePageToWide(unsigned codePage, std::string_view text) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring result(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), length);
+    ::MultiByteToWideChar(codePage, 0, text.data(), size, result.data(), length);
     return result;
 }
+
+std::wstring Utf8ToWide(std::string_view text) { return CodePageToWide(CP_UTF8, text); }
 
 std::string WideToUtf8(std::wstring_view text) {
     if (text.empty()) return {};

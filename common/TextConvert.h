@@ -4,6 +4,8 @@
 
 // UTF-16 is the program's own text; UTF-8 only at the edges (files, pipes, SQLite).
 std::wstring Utf8ToWide(std::string_view text);
+// Text in the given Windows code page (CP_ACP, CP_UTF8, ...) as UTF-16.
+std::wstring CodePageToWide(unsigned codePage, std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
 
 // The system's message text for a Win32 error code, without the trailing line end.

@@ -1,5 +1,7 @@
 #include "IniEncoding.h"
 
+#include "TextConvert.h"
+
 #include <windows.h>
 
 namespace {
@@ -15,15 +17,6 @@ bool IsValidUtf8(std::string_view bytes) {
     if (bytes.empty()) return true;
     return ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
                                  nullptr, 0) > 0;
-}
-
-std::wstring DecodeCodePage(UINT codePage, std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int length = ::MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, 0, bytes.data(), size, text.data(), length);
-    return text;
 }
 
 std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
@@ -61,11 +54,11 @@ std::wstring DecodeIniBytes(std::string_view bytes) {
     case TIniEncoding::Utf16Be:
         return DecodeUtf16(StartsWith(bytes, kUtf16BeBom) ? bytes.substr(kUtf16BeBom.size()) : bytes, true);
     case TIniEncoding::Utf8:
-        return DecodeCodePage(CP_UTF8, StartsWith(bytes, kUtf8Bom) ? bytes.substr(kUtf8Bom.size()) : bytes);
+        return CodePageToWide(CP_UTF8, StartsWith(bytes, kUtf8Bom) ? bytes.substr(kUtf8Bom.size()) : bytes);
     case TIniEncoding::Ansi:
         break;
     }
-    return DecodeCodePage(CP_ACP, bytes);
+    return CodePageToWide(CP_ACP, bytes);
 }
 
 std::string EncodeUtf16LeWithBom(std::wstring_view text) {

@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "IniValues.h"
 #include "ListText.h"
+#include "ModuleFile.h"
 #include "RegistryValues.h"
 #include "TextConvert.h"
 #include "UniqueHandle.h"
@@ -55,17 +56,7 @@ TSettingsLocation TSettingsLocation::ForExecutable(const std::wstring& exePath) 
 
 std::wstring TSettingsLocation::ExeFileName() const { return ExePath.substr(FileNameStart(ExePath)); }
 
-std::wstring CurrentExecutablePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
+std::wstring CurrentExecutablePath() { return ModuleFileName(); }
 
 std::vector<std::wstring> ReadRecorderKey(const TSettingsLocation& where, TMainFormSettings& settings) {
     std::vector<std::wstring> errors;

@@ -1,4 +1,5 @@
 // The simulated recording server as an in-process COM server.
+#include "ModuleFile.h"
 #include "SimControlPipe.h"
 #include "SimIds.h"
 #include "SimRecorder.h"
@@ -57,18 +58,6 @@ LONG SetStringValue(HKEY root, const std::wstring& path, const wchar_t* name, co
                             static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD length = ::GetModuleFileNameW(g_module, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -94,7 +83,7 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     const std::wstring clsidKey = std::wstring(L"CLSID\\") + kKordavinClientWClsidText;
     if (SetStringValue(HKEY_CLASSES_ROOT, clsidKey, nullptr, L"Kordavin recording server client (simulated)") !=
             ERROR_SUCCESS ||
-        SetStringValue(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr, ModulePath()) !=
+        SetStringValue(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", nullptr, ModuleFileName(g_module)) !=
             ERROR_SUCCESS ||
         SetStringValue(HKEY_CLASSES_ROOT, clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Both") !=
             ERROR_SUCCESS)

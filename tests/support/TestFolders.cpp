@@ -1,19 +1,13 @@
 #include "TestFolders.h"
 
+#include "ModuleFile.h"
+
 #include <windows.h>
 
 #include <atomic>
 
 std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    while (true) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ModuleFileName();
     return path.substr(0, path.find_last_of(L"\\/"));
 }
 

@@ -110,37 +110,6 @@ TEST_F(InformerEndToEnd, CallerLinesCarryTheNormalisedNumberRegionAndSavedName) 
     EXPECT_EQ(0u, informer.Exit());
 }
 
-namespace {
-
-HWND FindEditorOfProcess(DWORD processId, DWORD timeoutMs) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (!search.found && ::GetTickCount64() < deadline) {
-        ::EnumWindows(
-            [](HWND window, LPARAM context) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(context);
-                DWORD owner = 0;
-                ::GetWindowThreadProcessId(window, &owner);
-                wchar_t caption[64] = {};
-                ::GetWindowTextW(window, caption, 64);
-                if (owner == s->processId && ::IsWindowVisible(window) &&
-                    std::wstring(caption) == L"Изменение данных абонента") {
-                    s->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (!search.found) ::Sleep(50);
-    }
-    return search.found;
-}
-
-}  // namespace
-
 TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     constexpr int kEditDataButton = 2102;
     constexpr int kEditorName = 3103;
@@ -156,7 +125,7 @@ TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     ASSERT_TRUE(WaitForPopupText(popup, L"74957654321"));
     ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
 
-    HWND editor = FindEditorOfProcess(informer.processId(), 10000);
+    HWND editor = informer.FindVisibleWindow(L"Изменение данных абонента");
     ASSERT_NE(nullptr, editor) << "\"Внести данные\" opened no editor";
     HWND name = ::GetDlgItem(editor, kEditorName);
     ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Ольга Смирнова"), SMTO_BLOCK, 5000,

@@ -8,38 +8,10 @@ namespace {
 
 constexpr UINT kExitCommand = 1201;  // the tray menu's exit item
 
-struct WindowSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t className[16] = {};
-    ::GetClassNameW(window, className, 16);
-    if (owner == search->processId && std::wstring(className) == L"#32770") {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-struct PopupSearch {
-    DWORD processId;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK FindPopupsOfProcess(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<PopupSearch*>(context);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t className[32] = {};
-    ::GetClassNameW(window, className, 32);
-    if (owner == search->processId && std::wstring(className) == L"KordavinTMWForm" && ::IsWindowVisible(window))
-        search->found.push_back(window);
-    return TRUE;
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    return name;
 }
 
 std::wstring TextOf(HWND window) {
@@ -108,12 +80,32 @@ bool InformerProcess::WaitForSimulator(DWORD timeoutMs) const {
     return false;
 }
 
+std::vector<HWND> InformerProcess::TopLevelWindows() const {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> found;
+    } search{processId_, {}};
+    ::EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(window, &owner);
+            if (owner == s->processId) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND InformerProcess::MainWindow(DWORD timeoutMs) const {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (true) {
-        WindowSearch search{processId_, nullptr};
-        ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-        if (search.found || ::GetTickCount64() >= deadline) return search.found;
+        for (HWND window : TopLevelWindows()) {
+            wchar_t caption[64] = {};
+            ::GetWindowTextW(window, caption, 64);
+            if (ClassOf(window) == L"#32770" && std::wstring(caption) == L"Информатор Kordavin") return window;
+        }
+        if (::GetTickCount64() >= deadline) return nullptr;
         ::Sleep(50);
     }
 }
@@ -127,33 +119,34 @@ std::wstring InformerProcess::StatusText() const {
 }
 
 std::wstring InformerProcess::DialogTexts() const {
-    struct Search {
-        DWORD processId;
-        HWND main;
-        std::wstring texts;
-    } search{processId_, MainWindow(0), {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            wchar_t className[16] = {};
-            ::GetClassNameW(window, className, 16);
-            if (owner != s->processId || window == s->main || std::wstring(className) != L"#32770" ||
-                !::IsWindowVisible(window))
-                return TRUE;
-            for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-                s->texts += L"[" + TextOf(child) + L"]";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.texts;
+    const HWND main = MainWindow(0);
+    std::wstring texts;
+    for (HWND window : TopLevelWindows()) {
+        if (window == main || ClassOf(window) != L"#32770" || !::IsWindowVisible(window)) continue;
+        for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+            texts += L"[" + TextOf(child) + L"]";
+    }
+    return texts;
 }
 
 std::vector<HWND> InformerProcess::Popups() const {
-    PopupSearch search{processId_, {}};
-    ::EnumWindows(FindPopupsOfProcess, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> popups;
+    for (HWND window : TopLevelWindows())
+        if (ClassOf(window) == L"KordavinTMWForm" && ::IsWindowVisible(window)) popups.push_back(window);
+    return popups;
+}
+
+HWND InformerProcess::FindVisibleWindow(const std::wstring& caption, DWORD timeoutMs) const {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (true) {
+        for (HWND window : TopLevelWindows()) {
+            wchar_t text[128] = {};
+            ::GetWindowTextW(window, text, 128);
+            if (::IsWindowVisible(window) && caption == text) return window;
+        }
+        if (::GetTickCount64() >= deadline) return nullptr;
+        ::Sleep(50);
+    }
 }
 
 std::wstring InformerProcess::PopupTitle(HWND popup) { return TextOf(popup); }

@@ -37,6 +37,8 @@ public:
     std::wstring StatusText() const;
     // The texts of the message boxes the program shows, for diagnosing a failure.
     std::wstring DialogTexts() const;
+    // The program's visible top-level window with this caption, once it appears.
+    HWND FindVisibleWindow(const std::wstring& caption, DWORD timeoutMs = 10000) const;
     // The program's visible popup windows, and what one of them shows.
     std::vector<HWND> Popups() const;
     static std::wstring PopupTitle(HWND popup);
@@ -54,6 +56,8 @@ public:
     static void WriteIniFile(const std::wstring& path, const std::vector<std::wstring>& lines);
 
 private:
+    std::vector<HWND> TopLevelWindows() const;
+
     std::unique_ptr<TempFolder> ownFolder_;
     std::wstring folder_;
     std::wstring session_;

@@ -144,6 +144,15 @@ bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
 }  // namespace
 
 void DispatchRecorderEvents(IRecorderHost& host) noexcept {
+    // A modal loop inside the dispatch (an error box, a remote lookup's wait) lets
+    // the polling timer fire again; that tick must not handle events inside the
+    // running one's update bracket. Events wait for the next tick instead.
+    static thread_local bool running = false;
+    if (running) return;
+    running = true;
+    struct Finish {
+        ~Finish() { running = false; }
+    } finish;
     try {
         for (int read = 0; read < kMaxRecorderEventsPerTick; ++read) {
             IRecorderSdk* sdk = host.Kordavin();

@@ -40,4 +40,5 @@ constexpr int kMaxRecorderEventsPerTick = 10000;
 
 // One tick of the event polling timer: reads and handles events while connected
 // until the queue is empty. Any error on the way is a lost connection. Never throws.
+// A call made while a dispatch is running on this thread does nothing.
 void DispatchRecorderEvents(IRecorderHost& host) noexcept;

@@ -3,6 +3,7 @@
 #include "FakeRecorderSdk.h"
 #include "RecorderDispatch.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ public:
     bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
                                      std::wstring& Comment) override {
         lookups.push_back(Phone);
+        if (duringLookup) duringLookup();
         outputsWereEmpty = outputsWereEmpty && Name.empty() && Region.empty() && Comment.empty();
         if (failLookup) throw AppError(L"lookup failed");
         Name = lookupName;
@@ -55,6 +57,8 @@ public:
     bool failRefresh = false;
     bool failLookup = false;
     bool failNotifications = false;
+    // Runs inside the lookup, where a modal loop would let timers fire.
+    std::function<void()> duringLookup;
     std::wstring lookupName = L"Иванов Пётр";
     std::wstring lookupRegion = L"Москва";
     std::wstring lookupComment = L"поставщик";

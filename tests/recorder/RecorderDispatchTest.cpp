@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -337,12 +338,26 @@ TEST_F(RecorderDispatch, AServerVanishingMidDrainIsALostConnection) {
 
 SAFEARRAY* NewArray(VARTYPE type, ULONG elements) { return ::SafeArrayCreateVector(type, 0, elements); }
 
-TEST_F(RecorderDispatch, ARecordThatIsNotABigEnoughByteArrayIsALostConnection) {
+// An array of `type` whose data block holds the bytes of the record.
+SAFEARRAY* ArrayWithBytes(VARTYPE type, const std::vector<uint8_t>& bytes) {
+    const ULONG size = static_cast<ULONG>(::SafeArrayGetElemsize(NewArray(type, 0)));
+    std::vector<uint8_t> padded = bytes;
+    padded.resize((bytes.size() + size - 1) / size * size, 0);
+    SAFEARRAY* array = NewArray(type, static_cast<ULONG>(padded.size() / size));
+    void* data = nullptr;
+    ::SafeArrayAccessData(array, &data);
+    std::memcpy(data, padded.data(), padded.size());
+    ::SafeArrayUnaccessData(array);
+    return array;
+}
+
+TEST_F(RecorderDispatch, ARecordThatIsNotABigEnoughArrayOfNumbersIsALostConnection) {
     struct Case {
         const char* name;
         std::function<void(VARIANT&)> fill;
     };
     const std::vector<uint8_t> ring = EncodeRecorderEvent({KDV_MSG_RING, L"K9", L""});
+    static SAFEARRAY* heldByReference = nullptr;
     const Case cases[] = {
         {"empty variant", [](VARIANT&) {}},
         {"integer", [](VARIANT& v) { v.vt = VT_I4; v.lVal = 2; }},
@@ -350,8 +365,16 @@ TEST_F(RecorderDispatch, ARecordThatIsNotABigEnoughByteArrayIsALostConnection) {
         {"byte array without data", [](VARIANT& v) { v.vt = VT_ARRAY | VT_UI1; v.parray = nullptr; }},
         {"207 bytes", [&](VARIANT& v) { PutByteArray(v, std::vector<uint8_t>(ring.begin(), ring.end() - 1)); }},
         {"no bytes", [](VARIANT& v) { PutByteArray(v, {}); }},
-        {"104 shorts", [](VARIANT& v) { v.vt = VT_ARRAY | VT_I2; v.parray = NewArray(VT_I2, 104); }},
-        {"208 signed bytes", [](VARIANT& v) { v.vt = VT_ARRAY | VT_I1; v.parray = NewArray(VT_I1, 208); }},
+        {"103 shorts", [](VARIANT& v) { v.vt = VT_ARRAY | VT_I2; v.parray = NewArray(VT_I2, 103); }},
+        {"207 bytes by reference",
+         [&](VARIANT& v) {
+             heldByReference = ArrayWithBytes(VT_UI1, std::vector<uint8_t>(ring.begin(), ring.end() - 1));
+             v.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+             v.pparray = &heldByReference;
+         }},
+        {"null array reference", [](VARIANT& v) { v.vt = VT_BYREF | VT_ARRAY | VT_UI1; v.pparray = nullptr; }},
+        {"208 texts", [](VARIANT& v) { v.vt = VT_ARRAY | VT_BSTR; v.parray = NewArray(VT_BSTR, 208); }},
+        {"208 variants", [](VARIANT& v) { v.vt = VT_ARRAY | VT_VARIANT; v.parray = NewArray(VT_VARIANT, 208); }},
         {"two-dimensional 208 x 208 bytes",
          [](VARIANT& v) {
              SAFEARRAYBOUND bounds[2] = {{208, 0}, {208, 0}};
@@ -372,6 +395,8 @@ TEST_F(RecorderDispatch, ARecordThatIsNotABigEnoughByteArrayIsALostConnection) {
         EXPECT_EQ(1, h.balloons);
         EXPECT_EQ(std::vector<std::wstring>{L"KDV_MSG_RING"}, h.trace);
         EXPECT_EQ(2, h.fakeSdk.reads);
+        if (heldByReference) ::SafeArrayDestroy(heldByReference);
+        heldByReference = nullptr;
     }
 
     std::vector<uint8_t> longer = ring;
@@ -380,6 +405,83 @@ TEST_F(RecorderDispatch, ARecordThatIsNotABigEnoughByteArrayIsALostConnection) {
     Tick();
     EXPECT_EQ(1, host.items.Count()) << "bytes after the record are the server's own business";
     ExpectConnectionKept();
+}
+
+TEST_F(RecorderDispatch, TheRecordIsReadFromAnyArrayOfNumbersByValueOrByReference) {
+    const std::vector<uint8_t> ring = EncodeRecorderEvent({KDV_MSG_RING, L"Канал 7", L""});
+    // The variant passed by reference owns nothing: the test frees what it points to.
+    static SAFEARRAY* held = nullptr;
+    static VARIANT heldVariant;
+    struct Case {
+        const char* name;
+        std::function<void(VARIANT&)> fill;
+    };
+    const Case cases[] = {
+        {"208 signed bytes", [&](VARIANT& v) { v.vt = VT_ARRAY | VT_I1; v.parray = ArrayWithBytes(VT_I1, ring); }},
+        {"104 shorts", [&](VARIANT& v) { v.vt = VT_ARRAY | VT_I2; v.parray = ArrayWithBytes(VT_I2, ring); }},
+        {"104 words", [&](VARIANT& v) { v.vt = VT_ARRAY | VT_UI2; v.parray = ArrayWithBytes(VT_UI2, ring); }},
+        {"52 integers", [&](VARIANT& v) { v.vt = VT_ARRAY | VT_I4; v.parray = ArrayWithBytes(VT_I4, ring); }},
+        {"bytes by reference",
+         [&](VARIANT& v) {
+             held = ArrayWithBytes(VT_UI1, ring);
+             v.vt = VT_BYREF | VT_ARRAY | VT_UI1;
+             v.pparray = &held;
+         }},
+        {"shorts by reference",
+         [&](VARIANT& v) {
+             held = ArrayWithBytes(VT_I2, ring);
+             v.vt = VT_BYREF | VT_ARRAY | VT_I2;
+             v.pparray = &held;
+         }},
+        {"a variant by reference holding bytes",
+         [&](VARIANT& v) {
+             ::VariantInit(&heldVariant);
+             PutByteArray(heldVariant, ring);
+             v.vt = VT_BYREF | VT_VARIANT;
+             v.pvarVal = &heldVariant;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeRecorderHost h;
+        h.fakeSdk.QueueVariant(c.fill);
+        DispatchRecorderEvents(h);
+        ASSERT_EQ(1, h.items.Count());
+        EXPECT_EQ(L"Канал 7", h.items.Items(0)->WinID());
+        EXPECT_EQ(0, h.disconnects);
+        EXPECT_TRUE(h.statuses.empty());
+        if (held) ::SafeArrayDestroy(held);
+        held = nullptr;
+        ::VariantClear(&heldVariant);
+    }
+}
+
+TEST_F(RecorderDispatch, ATickInsideARunningDispatchDoesNothing) {
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"84951234567");
+    Queue(KDV_MSG_RING, L"K2");
+    int readsSeenInside = -1;
+    size_t tracedInside = 0;
+    host.duringLookup = [&] {
+        // A timer tick from a modal loop opened inside the lookup.
+        DispatchRecorderEvents(host);
+        readsSeenInside = host.fakeSdk.reads;
+        tracedInside = host.trace.size();
+    };
+    Tick();
+    EXPECT_EQ(1, readsSeenInside) << "the inner tick read nothing";
+    EXPECT_EQ(1u, tracedInside);
+    EXPECT_EQ((std::vector<std::wstring>{L"KDV_MSG_ANI_DETECT", L"KDV_MSG_RING"}), host.trace)
+        << "the running tick handles the rest of the queue";
+    ASSERT_EQ(2, host.items.Count());
+    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->AbonentName);
+    EXPECT_EQ(0, host.items.UpdateCount());
+    EXPECT_EQ((std::vector<TTrayMsgWinItem*>{nullptr, nullptr}), host.notifications) << "one refresh per event";
+    ExpectConnectionKept();
+
+    host.duringLookup = nullptr;
+    Queue(KDV_MSG_RING, L"K3");
+    Tick();
+    EXPECT_EQ(3, host.items.Count()) << "the next tick runs again";
 }
 
 TEST_F(RecorderDispatch, AnErrorWhileHandlingAnEventIsALostConnection) {

@@ -5,7 +5,10 @@
 #include "ResourceText.h"
 #include "TextConvert.h"
 
+#include <windows.h>
+
 #include <cwchar>
+#include <system_error>
 #include <typeinfo>
 
 std::wstring FormatConnectError(int32_t result) {
@@ -24,8 +27,15 @@ std::wstring GetExceptionText(const std::exception_ptr& error) {
         std::rethrow_exception(error);
     } catch (const AppError& appError) {
         text = appError.message();
+    } catch (const std::system_error& systemError) {
+        // The runtime's what() of a system error is in the ANSI code page, and in
+        // English at best: the system's own text is in the user's language.
+        text = systemError.code().category() == std::system_category()
+                   ? SystemErrorText(static_cast<unsigned long>(systemError.code().value()))
+                   : CodePageToWide(CP_ACP, systemError.what());
     } catch (const std::exception& other) {
-        text = Utf8ToWide(other.what());
+        // Only AppError carries UTF-8; the runtime's own texts are ANSI.
+        text = CodePageToWide(CP_ACP, other.what());
         if (text.empty()) text = FormatResourceString(IDS_UNKNOWN_ERROR, Utf8ToWide(typeid(other).name()));
     } catch (...) {
         text = FormatResourceString(IDS_UNKNOWN_ERROR, L"(unknown)");

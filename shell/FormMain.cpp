@@ -46,6 +46,10 @@ TMainForm::~TMainForm() {
 bool TMainForm::Create() {
     FHandle = ::CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, DialogProc,
                                    reinterpret_cast<LPARAM>(this));
+    if (FHandle && FStartupFailed) {
+        ::DestroyWindow(FHandle);
+        FHandle = nullptr;
+    }
     return FHandle != nullptr;
 }
 
@@ -72,7 +76,13 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
     switch (message) {
     case WM_INITDIALOG:
-        FormCreate();
+        // A part that could not be built leaves no half-built window behind:
+        // the error is reported and start-up ends.
+        try {
+            FormCreate();
+        } catch (...) {
+            AbandonStartup(GetExceptionText(std::current_exception()));
+        }
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -82,7 +92,7 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         else if (wParam == kTimerInit) TimerInitTimer();
         return TRUE;
     case WM_TRAYNOTIFY:
-        OnTrayNotify(LOWORD(lParam));
+        OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
         return TRUE;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE) {
@@ -129,27 +139,24 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     }
 }
 
-void TMainForm::OnTrayNotify(UINT event) {
-    switch (event) {
-    case WM_LBUTTONDBLCLK:
+void TMainForm::OnTrayNotify(const TTrayRequest& request) {
+    switch (request.kind) {
+    case TTrayRequest::Kind::Activate:
         pmnuOptionsClick();
         break;
-    case WM_CONTEXTMENU:
-    case WM_RBUTTONUP:
-        ShowTrayMenu();
+    case TTrayRequest::Kind::ShowMenu:
+        ShowTrayMenu(request.anchor);
         break;
     default:
         break;
     }
 }
 
-void TMainForm::ShowTrayMenu() {
+void TMainForm::ShowTrayMenu(POINT at) {
     HMENU menu = ::LoadMenuW(FInstance, MAKEINTRESOURCEW(IDM_TRAYMENU));
     if (!menu) return;
     HMENU popup = ::GetSubMenu(menu, 0);
     ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
-    POINT at{};
-    ::GetCursorPos(&at);
     // Without this the menu does not close when the user clicks elsewhere.
     ::SetForegroundWindow(FHandle);
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, FHandle, nullptr);
@@ -257,6 +264,15 @@ void TMainForm::LoadParams() {
     ShowGeneralError(text);
 }
 
+void TMainForm::AbandonStartup(const std::wstring& error) {
+    FStartupFailed = true;
+    // Nothing may reach the half-built window while the error box is open.
+    ::KillTimer(FHandle, kTimerMsg);
+    ::KillTimer(FHandle, kTimerInit);
+    TrayIcon.reset();
+    ShowGeneralError(error);
+}
+
 void TMainForm::FormDestroy() {
     if (FDestroyed) return;
     FDestroyed = true;
@@ -322,6 +338,8 @@ void TMainForm::ConnectToServer() {
         if (result != 0) throw AppError(FormatConnectError(result));
         RefreshChannelList();
         SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+        // A shell that restarts from now on needs no "not connected" balloon.
+        if (TrayIcon) TrayIcon->ForgetBalloon();
     } catch (...) {
         FKordavin.reset();
         SetStatusText(GetExceptionText(std::current_exception()));
@@ -403,7 +421,11 @@ void TMainForm::pmnuOptionsClick() {
     if (::IsIconic(FHandle)) ::ShowWindow(FHandle, SW_RESTORE);
 }
 
-void TMainForm::pmnuExitClick() { ::DestroyWindow(FHandle); }
+// Only the message loop ends here: "Выход" may come from inside a modal loop (an
+// error box during start-up, the tray menu), whose caller still uses the window
+// and its parts. Every modal loop ends on WM_QUIT and passes it on; the window is
+// destroyed once the main loop has ended.
+void TMainForm::pmnuExitClick() { ::PostQuitMessage(0); }
 
 void TMainForm::btnAboutClick() {
     ::MessageBoxW(FHandle, LoadResourceString(IDS_ABOUT_TEXT).c_str(), FCaption.c_str(), MB_OK | MB_ICONINFORMATION);

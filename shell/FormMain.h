@@ -48,8 +48,10 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(UINT id, UINT code);
-    void OnTrayNotify(UINT event);
-    void ShowTrayMenu();
+    void OnTrayNotify(const TTrayRequest& request);
+    void ShowTrayMenu(POINT at);
+    // A part of start-up failed: report it and leave the window to Create to destroy.
+    void AbandonStartup(const std::wstring& error);
 
     void FormCreate();
     void FormDestroy();
@@ -88,6 +90,7 @@ private:
     std::unique_ptr<TTrayIcon> TrayIcon;
     CheckListView clbChannels;
     bool FDestroyed = false;
+    bool FStartupFailed = false;
     bool FErrorBoxOpen = false;
     // The last directory error reported by the reconnection timer.
     std::wstring FLastDirectoryError;

@@ -1,6 +1,7 @@
 #include "TrayIcon.h"
 
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <cwchar>
 
@@ -11,14 +12,32 @@ void CopyText(wchar_t* target, size_t capacity, const std::wstring& text) {
 }
 }  // namespace
 
-TTrayIcon::TTrayIcon(HWND owner, UINT id, UINT callbackMessage, HICON icon)
-    : owner_(owner), id_(id), callbackMessage_(callbackMessage), icon_(icon),
+TTrayRequest DecodeTrayCallback(WPARAM wParam, LPARAM lParam, UINT iconId) {
+    TTrayRequest request;
+    if (HIWORD(lParam) != iconId) return request;
+    switch (LOWORD(lParam)) {
+    case WM_CONTEXTMENU:
+        request.kind = TTrayRequest::Kind::ShowMenu;
+        request.anchor = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+        break;
+    case WM_LBUTTONDBLCLK:
+    case NIN_KEYSELECT:
+        request.kind = TTrayRequest::Kind::Activate;
+        break;
+    default:
+        break;
+    }
+    return request;
+}
+
+TTrayIcon::TTrayIcon(HWND owner, UINT id, UINT callbackMessage, HICON icon, TShellNotify notify)
+    : owner_(owner), id_(id), callbackMessage_(callbackMessage), icon_(icon), notify_(std::move(notify)),
       taskbarCreated_(::RegisterWindowMessageW(L"TaskbarCreated")) {}
 
 TTrayIcon::~TTrayIcon() {
     if (!added_) return;
     NOTIFYICONDATAW data = BaseData();
-    ::Shell_NotifyIconW(NIM_DELETE, &data);
+    Notify(NIM_DELETE, data);
 }
 
 NOTIFYICONDATAW TTrayIcon::BaseData() const {
@@ -29,13 +48,17 @@ NOTIFYICONDATAW TTrayIcon::BaseData() const {
     return data;
 }
 
+BOOL TTrayIcon::Notify(DWORD message, NOTIFYICONDATAW& data) const {
+    return notify_ ? notify_(message, data) : ::Shell_NotifyIconW(message, &data);
+}
+
 void TTrayIcon::SetHint(const std::wstring& hint) {
     hint_ = hint;
     if (!added_) return;
     NOTIFYICONDATAW data = BaseData();
     data.uFlags = NIF_TIP | NIF_SHOWTIP;
     CopyText(data.szTip, ARRAYSIZE(data.szTip), hint_);
-    ::Shell_NotifyIconW(NIM_MODIFY, &data);
+    Notify(NIM_MODIFY, data);
 }
 
 bool TTrayIcon::Show() {
@@ -44,27 +67,36 @@ bool TTrayIcon::Show() {
     data.uCallbackMessage = callbackMessage_;
     data.hIcon = icon_;
     CopyText(data.szTip, ARRAYSIZE(data.szTip), hint_);
-    added_ = ::Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    added_ = Notify(NIM_ADD, data) != FALSE;
     if (added_) {
         data.uVersion = NOTIFYICON_VERSION_4;
-        ::Shell_NotifyIconW(NIM_SETVERSION, &data);
+        Notify(NIM_SETVERSION, data);
     }
     return added_;
 }
 
 void TTrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text) {
-    lastBalloon_ = text;
+    balloonTitle_ = title;
+    balloonText_ = text;
+    balloonDue_ = true;
+    SendBalloon();
+}
+
+void TTrayIcon::ForgetBalloon() { balloonDue_ = false; }
+
+void TTrayIcon::SendBalloon() {
+    if (!added_) return;
     NOTIFYICONDATAW data = BaseData();
     data.uFlags = NIF_INFO;
     data.dwInfoFlags = NIIF_WARNING;
-    CopyText(data.szInfoTitle, ARRAYSIZE(data.szInfoTitle), title);
-    CopyText(data.szInfo, ARRAYSIZE(data.szInfo), text);
-    ::Shell_NotifyIconW(NIM_MODIFY, &data);
+    CopyText(data.szInfoTitle, ARRAYSIZE(data.szInfoTitle), balloonTitle_);
+    CopyText(data.szInfo, ARRAYSIZE(data.szInfo), balloonText_);
+    Notify(NIM_MODIFY, data);
 }
 
 bool TTrayIcon::HandleTaskbarCreated(UINT message) {
     if (message != taskbarCreated_ || taskbarCreated_ == 0) return false;
     added_ = false;
-    Show();
+    if (Show() && balloonDue_) SendBalloon();
     return true;
 }

@@ -5,7 +5,11 @@
 #include "pqrUnit.h"
 #include "SimulatorFixture.h"
 
+#include "UniqueHandle.h"
+
 #include <gtest/gtest.h>
+
+#include <shellapi.h>
 
 namespace {
 
@@ -21,6 +25,16 @@ protected:
         return false;
     }
 
+    static bool WaitForWindowOfClass(const InformerProcess& informer, const std::wstring& className,
+                                     DWORD timeoutMs = 10000) {
+        const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+        while (::GetTickCount64() < deadline) {
+            if (!informer.VisibleWindowsOfClass(className).empty()) return true;
+            ::Sleep(50);
+        }
+        return false;
+    }
+
     static bool WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs = 10000) {
         const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
         while (::GetTickCount64() < deadline) {
@@ -29,6 +43,29 @@ protected:
         }
         return false;
     }
+};
+
+// A value of the recording product's key with the wrong type, for as long as it lives.
+class WrongTypedRecorderValue {
+public:
+    explicit WrongTypedRecorderValue(const wchar_t* name) : name_(name) {
+        HKEY raw = nullptr;
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr);
+        key_.reset(raw);
+        const DWORD number = 812;
+        ok_ = key_ && ::RegSetValueExW(key_.get(), name_, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                       sizeof(number)) == ERROR_SUCCESS;
+    }
+    ~WrongTypedRecorderValue() {
+        if (key_) ::RegDeleteValueW(key_.get(), name_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    static constexpr wchar_t kKey[] = L"Software\\Vimbrel\\Kordavin\\3.00\\rv";
+    const wchar_t* name_;
+    UniqueRegKey key_;
+    bool ok_ = false;
 };
 
 }  // namespace
@@ -200,5 +237,58 @@ TEST_F(InformerEndToEnd, SettingsFromTheTrayMenuShowTheWindowAndMinimisingHidesI
     ::PostMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ::Sleep(500);
     EXPECT_FALSE(::IsWindowVisible(window)) << "minimising hides the window to the tray";
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, ExitFromInsideAStartUpErrorBoxEndsTheProgramCleanly) {
+    WrongTypedRecorderValue badValue(L"DefaultCityCode");
+    ASSERT_TRUE(badValue.ok());
+    InformerProcess informer({session_, false, {}, {}});
+    ASSERT_TRUE(informer.started());
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (informer.DialogTexts().find(L"DefaultCityCode") == std::wstring::npos && ::GetTickCount64() < deadline)
+        ::Sleep(50);
+    ASSERT_NE(std::wstring::npos, informer.DialogTexts().find(L"DefaultCityCode")) << "no start-up error box";
+    // The tray menu works under the box: its exit item reaches the window from
+    // inside the box's modal loop.
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, TrayRightClickOpensTheMenuOnceAtTheShellsAnchor) {
+    InformerProcess informer({session_, false, {}, {}});
+    ASSERT_NE(nullptr, informer.MainWindow());
+    const POINT anchor{300, 600};
+    // A right-click as the shell reports it to an icon of version 4.
+    for (UINT event : {UINT{WM_RBUTTONDOWN}, UINT{WM_RBUTTONUP}, UINT{WM_CONTEXTMENU}}) informer.TrayEvent(event, anchor);
+    ASSERT_TRUE(WaitForWindowOfClass(informer, L"#32768")) << "no menu";
+    HWND menu = informer.VisibleWindowsOfClass(L"#32768").front();
+    RECT placed{};
+    ::GetWindowRect(menu, &placed);
+    EXPECT_EQ(anchor.x, placed.left) << "the menu stands at the point the shell gave";
+    EXPECT_EQ(anchor.y, placed.bottom);
+
+    ::PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    const ULONGLONG closing = ::GetTickCount64() + 5000;
+    while (!informer.VisibleWindowsOfClass(L"#32768").empty() && ::GetTickCount64() < closing) ::Sleep(50);
+    ASSERT_TRUE(informer.VisibleWindowsOfClass(L"#32768").empty()) << "Escape closes the menu";
+    EXPECT_FALSE(WaitForWindowOfClass(informer, L"#32768", 1500)) << "one right-click, one menu";
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, TrayDoubleClickOpensTheSettingsASingleClickDoesNot) {
+    InformerProcess informer({session_, false, {}, {}});
+    HWND window = informer.MainWindow();
+    ASSERT_NE(nullptr, window);
+    for (UINT event : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONUP}, UINT{NIN_SELECT}}) informer.TrayEvent(event);
+    ::Sleep(700);
+    EXPECT_FALSE(::IsWindowVisible(window)) << "a single click opens nothing";
+
+    for (UINT event : {UINT{WM_LBUTTONDOWN}, UINT{WM_LBUTTONUP}, UINT{NIN_SELECT}, UINT{WM_LBUTTONDBLCLK},
+                       UINT{WM_LBUTTONUP}})
+        informer.TrayEvent(event);
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (!::IsWindowVisible(window) && ::GetTickCount64() < deadline) ::Sleep(50);
+    EXPECT_TRUE(::IsWindowVisible(window)) << "a double-click opens the settings";
+    EXPECT_FALSE(WaitForWindowOfClass(informer, L"#32768", 500)) << "and no menu";
     EXPECT_EQ(0u, informer.Exit());
 }

@@ -7,6 +7,8 @@
 namespace {
 
 constexpr UINT kExitCommand = 1201;  // the tray menu's exit item
+constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+constexpr UINT kTrayIconId = 1;
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};
@@ -129,12 +131,14 @@ std::wstring InformerProcess::DialogTexts() const {
     return texts;
 }
 
-std::vector<HWND> InformerProcess::Popups() const {
-    std::vector<HWND> popups;
+std::vector<HWND> InformerProcess::VisibleWindowsOfClass(const std::wstring& className) const {
+    std::vector<HWND> found;
     for (HWND window : TopLevelWindows())
-        if (ClassOf(window) == L"KordavinTMWForm" && ::IsWindowVisible(window)) popups.push_back(window);
-    return popups;
+        if (ClassOf(window) == className && ::IsWindowVisible(window)) found.push_back(window);
+    return found;
 }
+
+std::vector<HWND> InformerProcess::Popups() const { return VisibleWindowsOfClass(L"KordavinTMWForm"); }
 
 HWND InformerProcess::FindVisibleWindow(const std::wstring& caption, DWORD timeoutMs) const {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
@@ -178,4 +182,10 @@ DWORD InformerProcess::Exit(DWORD timeoutMs) {
     DWORD code = 0;
     ::GetExitCodeProcess(process_.get(), &code);
     return code;
+}
+
+void InformerProcess::TrayEvent(UINT event, POINT anchor) const {
+    ::PostMessageW(MainWindow(), kTrayCallbackMessage,
+                   MAKEWPARAM(static_cast<WORD>(anchor.x), static_cast<WORD>(anchor.y)),
+                   MAKELPARAM(event, kTrayIconId));
 }

@@ -39,6 +39,8 @@ public:
     std::wstring DialogTexts() const;
     // The program's visible top-level window with this caption, once it appears.
     HWND FindVisibleWindow(const std::wstring& caption, DWORD timeoutMs = 10000) const;
+    // The program's visible top-level windows of this window class.
+    std::vector<HWND> VisibleWindowsOfClass(const std::wstring& className) const;
     // The program's visible popup windows, and what one of them shows.
     std::vector<HWND> Popups() const;
     static std::wstring PopupTitle(HWND popup);
@@ -49,6 +51,9 @@ public:
     DWORD Recsim(const std::vector<std::wstring>& arguments) const;
     // Chooses "Выход" and waits for the program to end; returns its exit code.
     DWORD Exit(DWORD timeoutMs = 15000);
+    // Sends the tray icon's callback message as the shell does for an icon of
+    // NOTIFYICON_VERSION_4: the event and the icon's id in lParam, the anchor in wParam.
+    void TrayEvent(UINT event, POINT anchor = {}) const;
 
     const std::wstring& folder() const { return folder_; }
 

@@ -105,7 +105,11 @@ HWND InformerProcess::MainWindow(DWORD timeoutMs) const {
         for (HWND window : TopLevelWindows()) {
             wchar_t caption[64] = {};
             ::GetWindowTextW(window, caption, 64);
-            if (ClassOf(window) == L"#32770" && std::wstring(caption) == L"Информатор Kordavin") return window;
+            // The program's error boxes carry the same caption: the main window is
+            // the one with the status line.
+            if (ClassOf(window) == L"#32770" && std::wstring(caption) == L"Информатор Kordavin" &&
+                ::FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr))
+                return window;
         }
         if (::GetTickCount64() >= deadline) return nullptr;
         ::Sleep(50);

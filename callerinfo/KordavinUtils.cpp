@@ -1,6 +1,8 @@
 #include "KordavinUtils.h"
 
 #include "ModuleFile.h"
+#include "PathText.h"
+#include "RegistryValues.h"
 #include "UniqueHandle.h"
 
 #include <cstddef>
@@ -20,8 +22,6 @@ bool StartsWith(const std::wstring& number, const std::wstring& prefix) {
     return number.size() >= prefix.size() && number.compare(0, prefix.size(), prefix) == 0;
 }
 
-bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 // A text value of the key, up to its first NUL. False when the key or the value
 // is missing or the value is no text (a number or bytes read as a path would be
 // garbage).
@@ -30,24 +30,11 @@ bool ReadTextValue(HKEY root, const std::wstring& subkey, const std::wstring& na
     HKEY opened = nullptr;
     if (::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
     const UniqueRegKey key(opened);
-
-    // One spare unit beyond what the registry may fill: stored strings need not
-    // end with a NUL.
-    std::vector<wchar_t> buffer(MAX_PATH + 1);
-    while (true) {
-        DWORD bytes = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-        const LSTATUS status = ::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type,
-                                                  reinterpret_cast<BYTE*>(buffer.data()), &bytes);
-        if (status == ERROR_MORE_DATA) {
-            buffer.resize(bytes / sizeof(wchar_t) + 2);
-            continue;
-        }
-        if (status != ERROR_SUCCESS) return false;
-        if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) return false;
-        buffer[bytes / sizeof(wchar_t)] = L'\0';
-        text.assign(buffer.data());
-        return true;
-    }
+    auto value = QueryRegistryText(key.get(), name);
+    if (!value) return false;
+    text = std::move(value->Text);
+    type = value->Type;
+    return true;
 }
 
 // Environment references expanded; false when the expansion fails.
@@ -149,11 +136,6 @@ std::wstring ExecutableFolder() {
     // "C:" alone would mean the drive's current folder, not its root.
     if (path.size() == 2 && path[1] == L':') path += L'\\';
     return path;
-}
-
-std::wstring IncludeTrailingPathDelimiter(const std::wstring& path) {
-    if (!path.empty() && IsPathDelimiter(path.back())) return path;
-    return path + L'\\';
 }
 
 std::wstring CommonDataDirFrom(const std::wstring& commonAppData) {

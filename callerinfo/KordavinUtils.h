@@ -34,9 +34,6 @@ std::wstring GetShellFolderPath(const std::wstring& ValueName);
 // root keeps its own).
 std::wstring ExecutableFolder();
 
-// Appends "\" unless the path already ends with a delimiter.
-std::wstring IncludeTrailingPathDelimiter(const std::wstring& path);
-
 // The data folder below a given "Common AppData" path: that path plus
 // "Kordavin Data", or the executable's folder when the path is empty.
 std::wstring CommonDataDirFrom(const std::wstring& commonAppData);

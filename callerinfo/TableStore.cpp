@@ -1,5 +1,6 @@
 #include "TableStore.h"
 
+#include "PathText.h"
 #include "TextConvert.h"
 
 #include <windows.h>
@@ -354,9 +355,7 @@ void TableDatabase::Register(Table* table) { tables_.push_back(table); }
 void TableDatabase::Unregister(Table* table) noexcept { std::erase(tables_, table); }
 
 std::wstring TableDatabase::TablePath(std::wstring_view table) const {
-    std::wstring path = folder_;
-    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-    return path + std::wstring(table) + L".db";
+    return JoinPath(folder_, std::wstring(table) + L".db");
 }
 
 bool TableDatabase::TableExists(std::wstring_view table) const {

@@ -1,15 +1,11 @@
 #include "pqrUnit.h"
 
 #include "ModuleFile.h"
+#include "PathText.h"
 
 #include <windows.h>
 
 namespace {
-
-std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
-    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/') return folder + name;
-    return folder + L"\\" + name;
-}
 
 void ShowErrorBox(const std::wstring& message) {
     ::MessageBoxW(nullptr, message.c_str(), L"Информатор Kordavin", MB_OK | MB_ICONERROR);

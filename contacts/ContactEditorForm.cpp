@@ -2,8 +2,12 @@
 
 #include "AppError.h"
 #include "ContactEditorRes.h"
+#include "ExceptionText.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
+#include "TextTrim.h"
+#include "UniqueHandle.h"
+#include "WindowText.h"
 
 #include <exception>
 
@@ -50,29 +54,15 @@ UniqueGdiObject CreateFormFont() {
 
 int FontLineHeight(HWND window, HGDIOBJ font) {
     WindowDC dc(window);
-    const HGDIOBJ old = ::SelectObject(dc.get(), font);
+    const SelectedObject selected(dc.get(), font);
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc.get(), &metrics);
-    ::SelectObject(dc.get(), old);
     return metrics.tmHeight > 0 ? metrics.tmHeight : 13;
 }
 
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 std::wstring ErrorText(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const AppError& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return Utf8ToWide(e.what());
-    } catch (...) {
-        return SystemErrorText(ERROR_INTERNAL_ERROR);
-    }
+    std::wstring text = ExceptionText(error);
+    return text.empty() ? SystemErrorText(ERROR_INTERNAL_ERROR) : text;
 }
 
 void MoveControl(HWND control, int left, int top, int width, int height) {

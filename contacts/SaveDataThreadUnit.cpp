@@ -2,6 +2,7 @@
 
 #include "AppError.h"
 #include "TextConvert.h"
+#include "TextTrim.h"
 #include "UniqueHandle.h"
 
 #include <algorithm>
@@ -61,17 +62,7 @@ void SaveEnds() {
     ::WakeAllConditionVariable(&gSavesEnded);
 }
 
-bool IsControlChar(wchar_t c) { return c <= L' '; }
-
 }  // namespace
-
-std::wstring TrimControlChars(std::wstring_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && IsControlChar(text[begin])) ++begin;
-    while (end > begin && IsControlChar(text[end - 1])) --end;
-    return std::wstring(text.substr(begin, end - begin));
-}
 
 TSaveDataThread::TSaveDataThread(TAddEditRowProc addEditRow, std::wstring_view phone, std::wstring_view name,
                                  std::wstring_view comment)

@@ -10,10 +10,6 @@
 using TAddEditRowProc =
     std::function<void(const std::wstring& phone, const std::wstring& name, const std::wstring& comment)>;
 
-// Drops every leading and trailing character of code 32 or less (spaces, tabs,
-// line breaks, control characters); the inside of the text stays as it is.
-std::wstring TrimControlChars(std::wstring_view text);
-
 // One background save: trims the three texts, calls AddEditRow on a thread of
 // its own and ends by itself, whatever AddEditRow does. Nobody waits for it,
 // except the program's exit (WaitForRunningSaves).

@@ -3,7 +3,10 @@
 #include "AppError.h"
 #include "ClipboardText.h"
 #include "FormTMWRes.h"
+#include "ControlsStartup.h"
+#include "ExceptionText.h"
 #include "PopupLayout.h"
+#include "ResourceText.h"
 #include "TextConvert.h"
 #include "resource.h"
 
@@ -43,46 +46,13 @@ struct MemoryDCTraits {
 };
 using UniqueMemoryDC = UniqueHandle<MemoryDCTraits>;
 
-// Selects a GDI object into a DC and puts the previous one back.
-class SelectedObject {
-public:
-    SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(::SelectObject(dc, object)) {}
-    ~SelectedObject() { ::SelectObject(dc_, previous_); }
-    SelectedObject(const SelectedObject&) = delete;
-    SelectedObject& operator=(const SelectedObject&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
-
 HINSTANCE ModuleInstance() { return ::GetModuleHandleW(nullptr); }
-
-std::wstring LoadResourceString(UINT id) {
-    const wchar_t* text = nullptr;
-    const int length = ::LoadStringW(ModuleInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
-    return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
-}
 
 [[noreturn]] void ThrowLastError(const wchar_t* what) {
     const DWORD code = ::GetLastError();
     std::wstring message = what;
     if (code != 0) message += L": " + SystemErrorText(code);
     throw AppError(message);
-}
-
-// Loaded once for the process and never unloaded: popups may exist until exit.
-void EnsureRichEditLoaded() {
-    static HMODULE library = ::LoadLibraryW(L"Msftedit.dll");
-    if (!library) ThrowLastError(L"Msftedit.dll");
-}
-
-void EnsureCommonControls() {
-    static const bool initialised = [] {
-        INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
-        return ::InitCommonControlsEx(&controls) != FALSE;
-    }();
-    (void)initialised;
 }
 
 void CopyFaceName(wchar_t (&target)[LF_FACESIZE], std::wstring_view face) {
@@ -233,10 +203,8 @@ LRESULT CALLBACK TTMWForm::WindowProc(HWND window, UINT message, WPARAM wParam, 
     LRESULT result = 0;
     try {
         result = form->HandleMessage(window, message, wParam, lParam);
-    } catch (const AppError& error) {
-        ReportError(error.message());
-    } catch (const std::exception& error) {
-        ReportError(Utf8ToWide(error.what()));
+    } catch (const std::exception&) {
+        ReportError(ExceptionText(std::current_exception()));
     } catch (...) {
     }
     if (--form->FDispatchDepth == 0 && form->FDestroyed && !form->FCreating) delete form;

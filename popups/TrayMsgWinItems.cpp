@@ -1,15 +1,11 @@
 #include "TrayMsgWinItems.h"
 
 #include "AppError.h"
+#include "TextCompare.h"
 
 #include <windows.h>
 
 #include <algorithm>
-
-bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
-    return ::CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                            static_cast<int>(b.size())) == CSTR_EQUAL;
-}
 
 void TTrayMsgWinItem::SetText(std::wstring& field, const std::wstring& value) {
     if (field == value) return;

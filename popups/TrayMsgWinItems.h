@@ -130,6 +130,3 @@ private:
     TTrayMsgWinCollection& collection_;
     int exceptions_;
 };
-
-// Locale-aware comparison ignoring letter case (Cyrillic and Latin alike).
-bool SameTextIgnoringCase(const std::wstring& a, const std::wstring& b);

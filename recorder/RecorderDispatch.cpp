@@ -3,6 +3,7 @@
 #include "KordavinUtils.h"
 #include "RecorderEvent.h"
 #include "RecorderEventVariant.h"
+#include "TextCompare.h"
 
 namespace {
 

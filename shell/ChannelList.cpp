@@ -1,6 +1,6 @@
 #include "ChannelList.h"
 
-#include "TrayMsgWinItems.h"
+#include "TextCompare.h"
 
 std::vector<std::wstring> SplitChannelList(const std::wstring& text) {
     std::vector<std::wstring> names;

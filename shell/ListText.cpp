@@ -1,5 +1,7 @@
 #include "ListText.h"
 
+#include "TextTrim.h"
+
 namespace {
 constexpr wchar_t kQuote = L'"';
 constexpr wchar_t kDelimiter = L',';
@@ -74,14 +76,6 @@ std::wstring WriteListText(const std::vector<std::wstring>& list) {
     return text;
 }
 
-std::wstring TrimControlAndBlanks(std::wstring_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && text[first] <= 32) ++first;
-    while (last > first && text[last - 1] <= 32) --last;
-    return std::wstring(text.substr(first, last - first));
-}
-
 void TrimListEntries(std::vector<std::wstring>& list) {
-    for (auto& entry : list) entry = TrimControlAndBlanks(entry);
+    for (auto& entry : list) entry = TrimControlChars(entry);
 }

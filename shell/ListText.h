@@ -19,6 +19,3 @@ std::wstring WriteListText(const std::vector<std::wstring>& list);
 // Removes characters with codes up to 32 from both ends of every entry; empty
 // entries stay. For the dialling prefix lists, where stray blanks mean nothing.
 void TrimListEntries(std::vector<std::wstring>& list);
-
-// Text without the characters with codes up to 32 at either end.
-std::wstring TrimControlAndBlanks(std::wstring_view text);

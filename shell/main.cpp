@@ -1,17 +1,15 @@
 // KordavinInformer.exe: the tray program.
+#include "ControlsStartup.h"
 #include "DialogMessages.h"
 #include "FormMain.h"
 #include "UniqueHandle.h"
 
 #include <windows.h>
-#include <commctrl.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // All recording-server calls are made on this thread, in its apartment.
     ComApartment apartment(COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&controls);
-    UniqueModule richEdit(::LoadLibraryW(L"Msftedit.dll"));
+    EnsureCommonControls();
 
     int exitCode = 0;
     {

@@ -1,4 +1,5 @@
 // recsim: drives the simulated recording server loaded in other programs.
+#include "ExceptionText.h"
 #include "SimCommand.h"
 #include "SimInstances.h"
 #include "SimScenario.h"
@@ -162,8 +163,8 @@ int Run(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     try {
         return Run(argc, argv);
-    } catch (const std::exception& error) {
-        Err(Utf8ToWide(error.what()));
+    } catch (const std::exception&) {
+        Err(ExceptionText(std::current_exception()));
         return kFailed;
     }
 }

@@ -3,6 +3,7 @@
 // line builds nothing; every bad line is reported with its number.
 #include "AppError.h"
 #include "CityCodesImport.h"
+#include "ExceptionText.h"
 #include "KordavinUtils.h"
 #include "TextConvert.h"
 #include "UniqueHandle.h"
@@ -82,8 +83,8 @@ int Run(int argc, wchar_t** argv) {
 int wmain(int argc, wchar_t** argv) {
     try {
         return Run(argc, argv);
-    } catch (const std::exception& failure) {
-        Write(STD_ERROR_HANDLE, Utf8ToWide(failure.what()) + L"\n");
+    } catch (const std::exception&) {
+        Write(STD_ERROR_HANDLE, ExceptionText(std::current_exception()) + L"\n");
         return 2;
     }
 }

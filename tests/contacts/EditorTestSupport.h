@@ -2,6 +2,7 @@
 // Driving contact editors the way a user would: keys go to the focused control
 // and every message passes the same IsDialogMessage gate as in the program.
 #include "MessagePump.h"
+#include "WindowText.h"
 
 #include <windows.h>
 
@@ -67,11 +68,7 @@ inline UINT SendText(const std::wstring& text) {
     return ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-inline std::wstring Text(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+inline std::wstring Text(HWND window) { return WindowText(window); }
 
 // A child's rectangle in its parent's client coordinates.
 inline RECT ChildRect(HWND child) {

@@ -5,6 +5,7 @@
 #include "AppError.h"
 #include "FakeSubscriberStore.h"
 #include "SaveDataThreadUnit.h"
+#include "TextTrim.h"
 #include "UniqueHandle.h"
 
 #include <memory>

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "KordavinUtils.h"
+#include "PathText.h"
 #include "TestFolders.h"
 #include "UniqueHandle.h"
 

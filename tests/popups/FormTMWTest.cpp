@@ -5,6 +5,7 @@
 #include "FormTMW.h"
 #include "FormTMWRes.h"
 #include "PopupTestSupport.h"
+#include "WindowText.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -65,9 +66,7 @@ TEST_F(FormTMWTest, IsABorderlessTopmostTranslucentToolWindowWithoutOwner) {
     EXPECT_EQ(nullptr, ::GetWindow(window, GW_OWNER));
     EXPECT_EQ(nullptr, ::GetParent(window));
 
-    wchar_t text[32] = {};
-    ::GetWindowTextW(window, text, 32);
-    EXPECT_STREQ(L"TMWForm", text);
+    EXPECT_EQ(L"TMWForm", WindowText(window));
 
     BYTE alpha = 0;
     DWORD flags = 0;
@@ -119,9 +118,7 @@ TEST_F(FormTMWTest, TextAreaIsReadOnlyBorderlessAndWithoutScrollBars) {
 }
 
 TEST_F(FormTMWTest, ButtonsCarryTheirTexts) {
-    wchar_t caption[64] = {};
-    ::GetWindowTextW(form_->EditDataButton(), caption, 64);
-    EXPECT_STREQ(L"Внести данные", caption);
+    EXPECT_EQ(L"Внести данные", WindowText(form_->EditDataButton()));
 
     ASSERT_NE(nullptr, form_->CopyHint());
     wchar_t hint[128] = {};

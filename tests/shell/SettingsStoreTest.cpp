@@ -1,6 +1,7 @@
 #include "AppError.h"
 #include "IniEncoding.h"
 #include "ListText.h"
+#include "RegistryValues.h"
 #include "SettingsStore.h"
 #include "TextConvert.h"
 #include "TestFolders.h"
@@ -158,13 +159,9 @@ public:
         if (::RegOpenKeyExW(HKEY_CURRENT_USER, where_.RunKeyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
             return std::nullopt;
         UniqueRegKey owner(key);
-        wchar_t data[1024] = {};
-        DWORD type = 0;
-        DWORD size = sizeof data - sizeof(wchar_t);
-        if (::RegQueryValueExW(key, where_.ExeFileName().c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data),
-                               &size) != ERROR_SUCCESS)
-            return std::nullopt;
-        return std::make_pair(type, std::wstring(data));
+        const auto value = QueryRegistryText(key, where_.ExeFileName());
+        if (!value) return std::nullopt;
+        return std::make_pair(value->Type, value->Text);
     }
 
     // Loads into fresh built-in defaults.

@@ -1,6 +1,7 @@
 #include "TestFolders.h"
 
 #include "ModuleFile.h"
+#include "PathText.h"
 
 #include <windows.h>
 
@@ -21,7 +22,7 @@ void RemoveTree(const std::wstring& path) {
         do {
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
-            const std::wstring child = path + L"\\" + name;
+            const std::wstring child = JoinPath(path, name);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {

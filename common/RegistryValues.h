@@ -13,6 +13,15 @@ std::optional<std::wstring> ReadRegistryString(HKEY key, const std::wstring& nam
 // REG_DWORD.
 std::optional<DWORD> ReadRegistryDword(HKEY key, const std::wstring& name);
 
+// A text value (REG_SZ, REG_EXPAND_SZ, or the first string of a REG_MULTI_SZ), cut
+// at its first NUL, with its type. Nothing when the value is missing, cannot be
+// read or holds no text: for callers that fall back to something else.
+struct TRegistryText {
+    std::wstring Text;
+    DWORD Type = REG_NONE;
+};
+std::optional<TRegistryText> QueryRegistryText(HKEY key, const std::wstring& name) noexcept;
+
 // Whether the key holds a value of that name, of any type.
 bool RegistryValueExists(HKEY key, const std::wstring& name);
 

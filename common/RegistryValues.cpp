@@ -31,6 +31,14 @@ std::optional<TRawValue> QueryRaw(HKEY key, const std::wstring& name) {
     throw AppError(L"Cannot read the value '" + name + L"': " + SystemErrorText(static_cast<unsigned long>(status)));
 }
 
+// The stored bytes need not end in a NUL, nor hold a whole number of characters.
+std::wstring TextOf(const TRawValue& raw) {
+    std::wstring text(raw.Data.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) memcpy(text.data(), raw.Data.data(), text.size() * sizeof(wchar_t));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return text;
+}
+
 [[noreturn]] void ThrowWrongType(const std::wstring& name, const wchar_t* expected, DWORD found) {
     throw AppError(L"Invalid data type for '" + name + L"': " + expected + L" was expected, the value is " +
                    RegistryTypeName(found) + L".");
@@ -41,11 +49,18 @@ std::optional<std::wstring> ReadRegistryString(HKEY key, const std::wstring& nam
     auto raw = QueryRaw(key, name);
     if (!raw) return std::nullopt;
     if (raw->Type != REG_SZ && raw->Type != REG_EXPAND_SZ) ThrowWrongType(name, L"a string (REG_SZ)", raw->Type);
-    // The stored bytes need not end in a NUL, nor hold a whole number of characters.
-    std::wstring text(raw->Data.size() / sizeof(wchar_t), L'\0');
-    if (!text.empty()) memcpy(text.data(), raw->Data.data(), text.size() * sizeof(wchar_t));
-    text.resize(wcsnlen(text.c_str(), text.size()));
-    return text;
+    return TextOf(*raw);
+}
+
+std::optional<TRegistryText> QueryRegistryText(HKEY key, const std::wstring& name) noexcept {
+    try {
+        auto raw = QueryRaw(key, name);
+        if (!raw || (raw->Type != REG_SZ && raw->Type != REG_EXPAND_SZ && raw->Type != REG_MULTI_SZ))
+            return std::nullopt;
+        return TRegistryText{TextOf(*raw), raw->Type};
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 std::optional<DWORD> ReadRegistryDword(HKEY key, const std::wstring& name) {

@@ -1,20 +1,14 @@
 #include "KordavinClient.h"
 
 #include "AppError.h"
+#include "KordavinSdkIds.h"
 #include "TextConvert.h"
 
 #include <cstring>
 #include <algorithm>
 #include <vector>
 
-// {7D2E91A4-3C58-4B6F-9E12-5A0C7F3B8D61}
-const CLSID CLSID_KordavinClientW = {0x7D2E91A4, 0x3C58, 0x4B6F, {0x9E, 0x12, 0x5A, 0x0C, 0x7F, 0x3B, 0x8D, 0x61}};
-
 namespace {
-
-constexpr DISPID kConnect = 201;
-constexpr DISPID kReadMessage = 206;
-constexpr DISPID kGetChannelList = 210;
 
 std::wstring HresultText(HRESULT hr) {
     wchar_t code[16];
@@ -94,7 +88,7 @@ int32_t KordavinClient::Connect() {
     args[1].bstrVal = empty1.get();
     args[2].vt = VT_BSTR;
     args[2].bstrVal = empty2.get();
-    return InvokeIntegerMethod(dispatch_.Get(), kConnect, args, 3);
+    return InvokeIntegerMethod(dispatch_.Get(), DISPID_KDV_CONNECT, args, 3);
 }
 
 int32_t KordavinClient::GetChannelList(std::wstring& channels) {
@@ -106,7 +100,7 @@ int32_t KordavinClient::GetChannelList(std::wstring& channels) {
     args[1].vt = VT_BYREF | VT_BSTR;
     args[1].pbstrVal = text.receive();
     *args[1].pbstrVal = ::SysAllocString(L"");
-    const int32_t result = InvokeIntegerMethod(dispatch_.Get(), kGetChannelList, args, 2);
+    const int32_t result = InvokeIntegerMethod(dispatch_.Get(), DISPID_KDV_GET_CHANNEL_LIST, args, 2);
     if (result == 0) channels = text.text();
     return result;
 }
@@ -117,5 +111,5 @@ int32_t KordavinClient::ReadMessage(ComVariant& message) {
     ::VariantInit(&arg);
     arg.vt = VT_BYREF | VT_VARIANT;
     arg.pvarVal = message.get();
-    return InvokeIntegerMethod(dispatch_.Get(), kReadMessage, &arg, 1);
+    return InvokeIntegerMethod(dispatch_.Get(), DISPID_KDV_READ_MESSAGE, &arg, 1);
 }

@@ -32,6 +32,3 @@ private:
 
 // Calls a method by DISPID. args are in call order; the result must be an integer.
 int32_t InvokeIntegerMethod(IDispatch* dispatch, DISPID id, VARIANT* args, UINT count);
-
-// The CLSID of the SDK object.
-extern const CLSID CLSID_KordavinClientW;

@@ -1,7 +1,7 @@
 // The simulated recording server as an in-process COM server.
+#include "KordavinSdkIds.h"
 #include "ModuleFile.h"
 #include "SimControlPipe.h"
-#include "SimIds.h"
 #include "SimRecorder.h"
 #include "UniqueHandle.h"
 

@@ -1,6 +1,6 @@
 #include "SimRecorder.h"
 
-#include "SimIds.h"
+#include "KordavinSdkIds.h"
 
 #include <oleauto.h>
 

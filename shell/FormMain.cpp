@@ -11,6 +11,7 @@
 #include "NetworkComputer.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
+#include "WindowText.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -28,12 +29,6 @@ constexpr int kClientWidth = 784;
 constexpr int kClientHeight = 511;
 // How long "Выход" waits for contact saves still running before the directories close.
 constexpr DWORD kSaveWaitAtExitMs = 15000;
-
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
 
 }  // namespace
 
@@ -199,13 +194,15 @@ void TMainForm::LayoutWindow() {
 }
 
 void TMainForm::FormCreate() {
-    // 1. Process-wide object security: no authentication, identify-level impersonation.
+    // The recording server's SDK may call back into this process: it must get in
+    // without authentication, and may only identify us, never act as us.
     const HRESULT security = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE,
                                                     RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
     if (FAILED(security) && security != RPC_E_TOO_LATE)
         ShowGeneralError(SystemErrorText(static_cast<unsigned long>(security)));
 
-    // 2. One caption for the window, the tray hint and the balloon title.
+    // The tray icon comes first: it is the program's only presence on screen, and
+    // the error boxes of the steps below may need it (its menu's "Выход").
     FCaption = LoadResourceString(IDS_APP_TITLE);
     ::SetWindowTextW(FHandle, FCaption.c_str());
     auto icon = static_cast<HICON>(::LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
@@ -220,19 +217,19 @@ void TMainForm::FormCreate() {
     LayoutWindow();
     clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
 
-    // 3. Status line.
+    // Nothing is connected yet; the connect box below may change that.
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
     FCloseTMWOnStart = false;
 
-    // 4. The long-lived parts.
+    // The parts that live as long as the window; the settings below are read into them.
     FTrayMsgWins = std::make_unique<TTrayMsgWins>();
     FTrayMsgWins->SetOnEditData([this](const TTMWContactData& data) { OpenContactEditor(data); });
     FAreaList = std::make_unique<TTQRDataModule>(DefaultCityCodesDir());
     FAbonentList = std::make_unique<TPQRDataModule>(DefaultAbonentPhoneDir());
     FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
 
-    // 5-6. Built-in defaults, then the recording product's key, the INI file
-    // and the autostart state.
+    // The built-in defaults first, so that the recording product's key, the INI
+    // file and the autostart state each override only what they hold.
     FCityCodesDir = FAreaList->CityCodesDir();
     FAbonentPhoneDir = FAbonentList->AbonentPhoneDir();
     FFontName = FTrayMsgWins->Font().Name;
@@ -241,7 +238,7 @@ void TMainForm::FormCreate() {
     FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FDBAsClient);
 
-    // 7. Controls from the settings; a checked connect box connects right here.
+    // Controls from the settings; a checked connect box connects right here.
     // A directory that fails to open is reported, and start-up goes on.
     try {
         ShowParams();
@@ -251,7 +248,8 @@ void TMainForm::FormCreate() {
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
 
-    // 9. Tell the user at once when there is no connection.
+    // A tray program shows nothing at start: without a connection the user must
+    // be told, or would wait for popups that never come.
     if (!FKordavin) ShowNoConnectionBalloon();
 }
 

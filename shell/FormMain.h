@@ -42,8 +42,6 @@ public:
     void AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                     const std::wstring& AbonentComment);
 
-    bool Connected() const { return FKordavin.has_value(); }
-
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -389,18 +389,6 @@ bool TMainForm::GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstr
     return FCallerLookup->GetNameRegionCommentByPhone(Phone, Name, Region, Comment);
 }
 
-bool TMainForm::GetNameRegionCommentByPhoneLocal(const std::wstring& Phone, std::wstring& Name,
-                                                 std::wstring& Region, std::wstring& Comment) {
-    return FCallerLookup->GetNameRegionCommentByPhoneLocal(Phone, Name, Region, Comment);
-}
-
-bool TMainForm::CheckDB() { return FCallerLookup->CheckDB(); }
-
-void TMainForm::AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
-                           const std::wstring& AbonentComment) {
-    FCallerLookup->AddEditRow(PhoneNumber, AbonentName, AbonentComment);
-}
-
 void TMainForm::OpenContactEditor(const TTMWContactData& data) {
     TCallerLookup* lookup = FCallerLookup.get();
     TEditorForm::Open(FInstance, data.IntPhoneNumber, data.AbonentName, data.AbonentComment, data.IsPreview,

@@ -35,12 +35,6 @@ public:
     void TraceEvent(const std::wstring& Name) override;
     bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
                                      std::wstring& Comment) override;
-    bool GetNameRegionCommentByPhoneLocal(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
-                                          std::wstring& Comment);
-    bool CheckDB();
-    // Safe from any thread: the contact editor's save threads call it.
-    void AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
-                    const std::wstring& AbonentComment);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

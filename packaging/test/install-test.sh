@@ -120,8 +120,10 @@ popup=$(win "$bin/popupprobe.exe" 10000) || fail "no popup for a ringing call (s
 [ "$(head -n 1 <<<"$popup")" = "ВЫЗОВ" ] || fail "popup title: $popup"
 recsim end K1 >/dev/null
 
-# A setting changed since the install, and the directories as the program left them.
+# Settings changed since the install (autostart switched off as the settings
+# window does it), and the directories as the program left them.
 printf 'DefaultCityCode=812\r\n' >> "$ini"
+win reg delete "$run_key" /v KordavinInformer.exe /f >/dev/null
 wait_for 10 test -n "$(ls -A "$data_dir/PQR" 2>/dev/null)" || fail "no subscriber directory in $data_dir/PQR"
 fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
 before=$(fingerprint)
@@ -136,6 +138,7 @@ informer_pid=
 $before
 ---
 $(fingerprint)"
+[ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the upgrade switched autostart on again"
 # The silent upgrade starts the copy it stopped again, with the kept setting.
 wait_for 30 has_instance || fail "the upgraded program was not started again"
 recsim ani K2 2345678 >/dev/null

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # install-test.sh INSTALLER PORTABLE-ZIP VERSION BIN-FOLDER
 # What a user gets from the package, in a fresh Wine prefix on a display of its
-# own: a silent install, the installed program showing a popup for a call from
-# the simulated server, a silent upgrade over the running copy that keeps a
-# changed setting, and a silent uninstall that leaves settings and directories.
+# own: a silent install of an older version, the installed program showing a
+# popup for a call from the simulated server, a silent upgrade to this version
+# over the running copy that keeps the changed settings, and a silent uninstall
+# that leaves settings and directories.
 set -euo pipefail
 
 installer=$1
@@ -11,6 +12,7 @@ portable=$2
 version=$3
 bin=$4
 work=$(dirname "$installer")/../package-test
+source_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 session=pkgtest$$
 started=$SECONDS
 
@@ -48,7 +50,7 @@ cleanup() {
     [ -n "$keepalive_pid" ] && kill "$keepalive_pid" 2>/dev/null
     wineserver -k 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work/prefix"
+    rm -rf "$work/prefix" "$work/older-setup.exe"
     return 0
 }
 trap cleanup EXIT
@@ -61,6 +63,13 @@ Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$n"
 wait_for 10 test -e "/tmp/.X11-unix/X$n" || fail "Xvfb did not start"
+
+# The first install is an older version, so that the second one is a real
+# upgrade; made (quickly compressed) while Wine sets the prefix up.
+older=$work/older-setup.exe
+makensis -V1 -INPUTCHARSET UTF8 '-XSetCompressor /FINAL zlib' -DVERSION=0.9.0.0 -DBINDIR="$bin" \
+    -DSRCDIR="$source_root" -DOUTFILE="$older" "$source_root/packaging/KordavinInformer.nsi" &
+makensis_pid=$!
 
 log "creating a fresh Wine prefix"
 wineboot --init >/dev/null 2>&1 || true
@@ -95,8 +104,9 @@ run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KordavinInformer'
 ini=$install_dir/KordavinInformer.ini
 
+wait "$makensis_pid" || fail "makensis failed for the older version"
 log "silent install"
-wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the installer failed (exit code $?)"
+wine "$older" /S </dev/null >/dev/null 2>&1 || fail "the installer failed (exit code $?)"
 for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe; do
     [ -f "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
 done
@@ -105,7 +115,7 @@ done
 [ ! -e "$ini" ] || fail "the installer wrote an INI file"
 [ "$(reg_value "$run_key" KordavinInformer.exe)" = "\"$install_win\\KordavinInformer.exe\"" ] ||
     fail "autostart value: '$(reg_value "$run_key" KordavinInformer.exe)'"
-[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "no uninstaller entry for $version"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = 0.9.0.0 ] || fail "no uninstaller entry for 0.9.0.0"
 [ "$(reg_value "$uninstall_key" QuietUninstallString)" = "\"$install_win\\uninstall.exe\" /S" ] ||
     fail "quiet uninstall string: '$(reg_value "$uninstall_key" QuietUninstallString)'"
 
@@ -138,6 +148,7 @@ informer_pid=
 $before
 ---
 $(fingerprint)"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "the uninstaller entry was not updated to $version"
 [ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the upgrade switched autostart on again"
 # The silent upgrade starts the copy it stopped again, with the kept setting.
 wait_for 30 has_instance || fail "the upgraded program was not started again"

@@ -106,7 +106,7 @@ Function ${un}StopRunningCopy
     Goto retry
   ${EndIf}
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} всё ещё работает.$\r$\nЗакройте его (меню значка в области уведомлений, «Выход») и нажмите «Повтор»." /SD IDCANCEL IDRETRY again
-  Abort "${PRODUCT} не закрылся: установка прервана."
+  Abort "${PRODUCT} не закрылся, файлы программы не тронуты."
   again:
   StrCpy $1 ""
   StrCpy $2 0

@@ -6,7 +6,7 @@ KORDAVIN_BUILD=${KORDAVIN_BUILD:-$KORDAVIN_ROOT/build}
 KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 
 KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64
-                   xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick)
+                   xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -56,13 +56,17 @@ prepare_sqlite() {
     rm -rf "$work"
 }
 
+# Configures and builds everything, or only the targets given.
 build_project() {
     log "configuring and building in $KORDAVIN_BUILD"
     cmake -S "$KORDAVIN_ROOT" -B "$KORDAVIN_BUILD" \
         -DCMAKE_TOOLCHAIN_FILE="$KORDAVIN_ROOT/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE="${KORDAVIN_BUILD_TYPE:-Release}" \
         -DKORDAVIN_SQLITE_DIR="$KORDAVIN_BUILD/deps/sqlite" >/dev/null
-    cmake --build "$KORDAVIN_BUILD" -j"$(nproc)"
+    local targets=()
+    local t
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake --build "$KORDAVIN_BUILD" -j"$(nproc)" "${targets[@]}"
 }
 
 setup_wine_env() {

@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# install-test.sh INSTALLER PORTABLE-ZIP VERSION BIN-FOLDER
+# What a user gets from the package, in a fresh Wine prefix on a display of its
+# own: a silent install of an older version, the installed program showing a
+# popup for a call from the simulated server, a silent upgrade to this version
+# over the running copy that keeps the changed settings, and a silent uninstall
+# that leaves settings and directories.
+set -euo pipefail
+
+installer=$1
+portable=$2
+version=$3
+bin=$4
+work=$(dirname "$installer")/../package-test
+source_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+session=pkgtest$$
+started=$SECONDS
+
+log() { printf '[%3ds] %s\n' $((SECONDS - started)) "$*"; }
+fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
+trap 'printf "FAILED: line %s: %s\n" "$LINENO" "$BASH_COMMAND" >&2' ERR
+
+# Polls a condition (a command) every half second for up to $1 seconds.
+wait_for() {
+    local seconds=$1
+    shift
+    local i
+    for ((i = 0; i < seconds * 2; i++)); do
+        "$@" && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+rm -rf "$work/prefix"
+
+export WINEPREFIX=$work/prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='mscoree,mshtml='
+export KORDAVIN_SIM_SESSION=$session
+
+xvfb_pid=
+keepalive_pid=
+informer_pid=
+cleanup() {
+    [ -n "$informer_pid" ] && kill "$informer_pid" 2>/dev/null
+    [ -n "$keepalive_pid" ] && kill "$keepalive_pid" 2>/dev/null
+    wineserver -k 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    rm -rf "$work/prefix" "$work/older-setup.exe"
+    return 0
+}
+trap cleanup EXIT
+
+# A display of our own, so the installed program's popups never meet the
+# windows of the tests running on the main display.
+n=120
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$n"
+wait_for 10 test -e "/tmp/.X11-unix/X$n" || fail "Xvfb did not start"
+
+# The first install is an older version, so that the second one is a real
+# upgrade; made (quickly compressed) while Wine sets the prefix up.
+older=$work/older-setup.exe
+makensis -V1 -INPUTCHARSET UTF8 '-XSetCompressor /FINAL zlib' -DVERSION=0.9.0.0 -DBINDIR="$bin" \
+    -DSRCDIR="$source_root" -DOUTFILE="$older" "$source_root/packaging/KordavinInformer.nsi" &
+makensis_pid=$!
+
+log "creating a fresh Wine prefix"
+wineboot --init >/dev/null 2>&1 || true
+wineserver -w
+# Xvfb has no window manager: unmanaged windows spare Wine a wait on each close.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+ready=$work/keepalive-ready
+rm -f "$ready"
+wine "$bin/WineKeepAlive.exe" "$(winepath -w "$ready")" </dev/null >/dev/null 2>&1 &
+keepalive_pid=$!
+wait_for 60 test -e "$ready" || fail "Wine did not come up"
+
+win() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+recsim() { win "$bin/recsim.exe" --session "$session" "$@"; }
+reg_value() { win reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+# Instances of the simulated server, one process id a line.
+sim_instances() { recsim list | awk 'NF { print $1 }'; }
+has_instance() { [ -n "$(sim_instances)" ]; }
+no_instance() { [ -z "$(sim_instances)" ]; }
+
+win regsvr32 /s "$(winepath -w "$bin/KordavinSim.dll")"
+
+localappdata=$(win cmd /c echo %LOCALAPPDATA%)
+appdata=$(win cmd /c echo %APPDATA%)
+programdata=$(win cmd /c echo %ProgramData%)
+install_win="$localappdata\\Programs\\Kordavin Informer"
+install_dir=$(winepath -u "$install_win")
+shortcut=$(winepath -u "$appdata\\Microsoft\\Windows\\Start Menu\\Programs")/"Информатор Kordavin.lnk"
+data_dir=$(winepath -u "$programdata\\Kordavin Data")
+citycodes_db=$data_dir/Localize/RUS/TQR/CityCodes.db
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KordavinInformer'
+ini=$install_dir/KordavinInformer.ini
+
+wait "$makensis_pid" || fail "makensis failed for the older version"
+log "silent install"
+wine "$older" /S </dev/null >/dev/null 2>&1 || fail "the installer failed (exit code $?)"
+for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe; do
+    [ -f "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
+done
+[ -f "$shortcut" ] || fail "no Start-menu shortcut $shortcut"
+[ -f "$citycodes_db" ] || fail "no city-code table at $citycodes_db"
+[ ! -e "$ini" ] || fail "the installer wrote an INI file"
+[ "$(reg_value "$run_key" KordavinInformer.exe)" = "\"$install_win\\KordavinInformer.exe\"" ] ||
+    fail "autostart value: '$(reg_value "$run_key" KordavinInformer.exe)'"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = 0.9.0.0 ] || fail "no uninstaller entry for 0.9.0.0"
+[ "$(reg_value "$uninstall_key" QuietUninstallString)" = "\"$install_win\\uninstall.exe\" /S" ] ||
+    fail "quiet uninstall string: '$(reg_value "$uninstall_key" QuietUninstallString)'"
+
+log "the installed program shows a popup for a call"
+# As the user would set it in the settings window: connect at start.
+printf '[Main]\r\nActive=1\r\n' > "$ini"
+wine "$install_win\\KordavinInformer.exe" </dev/null >/dev/null 2>&1 &
+informer_pid=$!
+wait_for 30 has_instance || fail "the installed program did not connect to the simulated server"
+recsim ring K1 >/dev/null
+popup=$(win "$bin/popupprobe.exe" 10000) || fail "no popup for a ringing call (saw: $popup)"
+[ "$(head -n 1 <<<"$popup")" = "ВЫЗОВ" ] || fail "popup title: $popup"
+recsim end K1 >/dev/null
+
+# Settings changed since the install (autostart switched off as the settings
+# window does it), and the directories as the program left them.
+printf 'DefaultCityCode=812\r\n' >> "$ini"
+win reg delete "$run_key" /v KordavinInformer.exe /f >/dev/null
+wait_for 10 test -n "$(ls -A "$data_dir/PQR" 2>/dev/null)" || fail "no subscriber directory in $data_dir/PQR"
+fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
+before=$(fingerprint)
+
+log "silent upgrade over the running copy"
+wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the upgrade failed (exit code $?)"
+code=0
+wait "$informer_pid" || code=$?
+informer_pid=
+[ "$code" = 0 ] || fail "the running copy did not end normally when asked (exit code $code)"
+[ "$(fingerprint)" = "$before" ] || fail "the upgrade changed the settings or directories:
+$before
+---
+$(fingerprint)"
+[ "$(reg_value "$uninstall_key" DisplayVersion)" = "$version" ] || fail "the uninstaller entry was not updated to $version"
+[ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the upgrade switched autostart on again"
+# The silent upgrade starts the copy it stopped again, with the kept setting.
+wait_for 30 has_instance || fail "the upgraded program was not started again"
+recsim ani K2 2345678 >/dev/null
+popup=$(win "$bin/popupprobe.exe" 10000 78122345678) ||
+    fail "the upgraded program lost DefaultCityCode=812 (popup: $popup)"
+
+log "silent uninstall with the program running"
+wine "$install_win\\uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller failed"
+uninstalled() {
+    [ ! -e "$install_dir/uninstall.exe" ] && [ ! -e "$install_dir/KordavinInformer.exe" ] &&
+        ! win reg query "$uninstall_key" >/dev/null 2>&1
+}
+wait_for 30 uninstalled || fail "the uninstaller left the program or its entry"
+wait_for 15 no_instance || fail "the running copy was not stopped by the uninstaller"
+[ ! -e "$install_dir/citycodes.exe" ] || fail "citycodes.exe left behind"
+[ ! -e "$shortcut" ] || fail "the Start-menu shortcut was left"
+[ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the autostart value was left"
+[ "$(fingerprint)" = "$before" ] || fail "the uninstaller changed the settings or directories"
+grep -q 'DefaultCityCode=812' "$ini" || fail "the changed setting is gone"
+
+log "portable zip"
+listing=$(unzip -Z1 "$portable")
+for f in KordavinInformer.exe citycodes.exe CityCodes.csv Readme.txt; do
+    grep -qx "KordavinInformer-$version-portable/$f" <<<"$listing" || fail "$f missing from $portable"
+done
+
+log "passed"

@@ -1,0 +1,29 @@
+#pragma once
+#include "UniqueHandle.h"
+
+#include <windows.h>
+
+// Class of the hidden window by which an installer, an uninstaller or an
+// administrator's script asks a running copy to end as "Выход" does: send
+// WM_CLOSE to the window of this class (FindWindow finds it in the user's own
+// session). Nothing is killed: saves still running are waited for as usual.
+inline constexpr wchar_t kExitRequestClass[] = L"KordavinInformerExitRequest";
+
+// The hidden exit-request window of one running copy. A WM_CLOSE it receives
+// becomes `exitCommand` posted to `target` as WM_COMMAND; the window itself
+// stays until the object goes.
+class TExitRequestWindow {
+public:
+    TExitRequestWindow(HINSTANCE instance, HWND target, UINT exitCommand);
+    TExitRequestWindow(const TExitRequestWindow&) = delete;
+    TExitRequestWindow& operator=(const TExitRequestWindow&) = delete;
+
+    HWND Handle() const { return FWindow.get(); }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND FTarget;
+    UINT FExitCommand;
+    UniqueWindow FWindow;
+};

@@ -1,17 +1,19 @@
 // A table locked by another process: a save waits it out for a while, then
-// fails with a clear error; a popup's lookup never waits long, whatever a save
-// is waiting for meanwhile.
+// fails with a clear error that reaches whoever tells the user; a popup's lookup
+// never waits long, whatever a save is waiting for meanwhile.
 #include <gtest/gtest.h>
 
 #include "CallerLookup.h"
 #include "DirectoryTestSupport.h"
 #include "ProcessRunner.h"
+#include "SaveDataThreadUnit.h"
 #include "TestFolders.h"
 #include "UniqueHandle.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
 
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -121,6 +123,36 @@ TEST_F(CrossProcessLockTest, ALockHeldBeyondTheRetriesGivesAClearError) {
     EXPECT_EQ(L"Иванов", subscribers.AbonentByPhone(L"74951234567"));
     lookup.AddEditRow(L"74951234567", L"Петров", L"");
     EXPECT_EQ(L"Петров", subscribers.AbonentByPhone(L"74951234567"));
+}
+
+TEST_F(CrossProcessLockTest, ASaveThatCannotGetTheLockReachesTheReporterWithItsNumber) {
+    std::mutex mutex;
+    std::vector<TSaveFailure> failures;
+    {
+        HeldLock lock(Table(), L"reserved", 60000);
+        ASSERT_TRUE(lock.held());
+        TSaveDataThread::Start(
+            [this](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
+                lookup.AddEditRow(phone, name, comment);
+            },
+            L" 74951234567 ", L"Петров", L"", [&](TSaveFailure failure) {
+                std::lock_guard guard(mutex);
+                failures.push_back(std::move(failure));
+            });
+        ASSERT_TRUE(WaitForRunningSaves(30000));
+    }
+    std::lock_guard guard(mutex);
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_EQ(L"74951234567", failures[0].Phone);
+    try {
+        std::rethrow_exception(failures[0].Error);
+    } catch (const TableStoreError& error) {
+        EXPECT_EQ(TableStoreError::Kind::Locked, error.kind());
+        EXPECT_NE(std::wstring::npos, error.message().find(L"заблокирована")) << testing::PrintToString(error.message());
+    } catch (...) {
+        ADD_FAILURE() << "not the store's lock error";
+    }
+    EXPECT_EQ(L"Иванов", subscribers.AbonentByPhone(L"74951234567"));
 }
 
 // Whichever lock the other process holds, and whatever the save waits for

@@ -103,7 +103,10 @@ HWND InformerProcess::MainWindow(DWORD timeoutMs) const {
         for (HWND window : TopLevelWindows()) {
             wchar_t caption[64] = {};
             ::GetWindowTextW(window, caption, 64);
-            if (ClassOf(window) == L"#32770" && std::wstring(caption) == L"Информатор Kordavin") return window;
+            // Message boxes share the caption and the class; only the main window has a status line.
+            if (ClassOf(window) == L"#32770" && std::wstring(caption) == L"Информатор Kordavin" &&
+                ::FindWindowExW(window, nullptr, L"msctls_statusbar32", nullptr))
+                return window;
         }
         if (::GetTickCount64() >= deadline) return nullptr;
         ::Sleep(50);
@@ -127,6 +130,25 @@ std::wstring InformerProcess::DialogTexts() const {
             texts += L"[" + TextOf(child) + L"]";
     }
     return texts;
+}
+
+std::wstring InformerProcess::MessageBoxText(HWND box) {
+    std::wstring texts;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == L"Static") texts += TextOf(child);
+    return texts;
+}
+
+HWND InformerProcess::FindMessageBox(const std::wstring& part, DWORD timeoutMs) const {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (true) {
+        for (HWND window : TopLevelWindows())
+            if (ClassOf(window) == L"#32770" && ::IsWindowVisible(window) &&
+                MessageBoxText(window).find(part) != std::wstring::npos)
+                return window;
+        if (::GetTickCount64() >= deadline) return nullptr;
+        ::Sleep(50);
+    }
 }
 
 std::vector<HWND> InformerProcess::Popups() const {
@@ -173,7 +195,13 @@ DWORD InformerProcess::Recsim(const std::vector<std::wstring>& arguments) const 
 }
 
 DWORD InformerProcess::Exit(DWORD timeoutMs) {
-    ::PostMessageW(MainWindow(), WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+    RequestExit();
+    return WaitForExit(timeoutMs);
+}
+
+void InformerProcess::RequestExit() { ::PostMessageW(MainWindow(), WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0); }
+
+DWORD InformerProcess::WaitForExit(DWORD timeoutMs) const {
     if (::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return static_cast<DWORD>(-1);
     DWORD code = 0;
     ::GetExitCodeProcess(process_.get(), &code);

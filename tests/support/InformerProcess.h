@@ -37,6 +37,9 @@ public:
     std::wstring StatusText() const;
     // The texts of the message boxes the program shows, for diagnosing a failure.
     std::wstring DialogTexts() const;
+    // A visible message box of the program whose text holds part, once it appears.
+    HWND FindMessageBox(const std::wstring& part, DWORD timeoutMs = 10000) const;
+    static std::wstring MessageBoxText(HWND box);
     // The program's visible top-level window with this caption, once it appears.
     HWND FindVisibleWindow(const std::wstring& caption, DWORD timeoutMs = 10000) const;
     // The program's visible popup windows, and what one of them shows.
@@ -49,6 +52,10 @@ public:
     DWORD Recsim(const std::vector<std::wstring>& arguments) const;
     // Chooses "Выход" and waits for the program to end; returns its exit code.
     DWORD Exit(DWORD timeoutMs = 15000);
+    // Chooses "Выход" without waiting.
+    void RequestExit();
+    // Waits for the program to end; its exit code, or -1 when it is still running.
+    DWORD WaitForExit(DWORD timeoutMs) const;
 
     const std::wstring& folder() const { return folder_; }
 

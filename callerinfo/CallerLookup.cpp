@@ -14,7 +14,9 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
     name.clear();
     region.clear();
     comment.clear();
-    if (!RemoteMode()) return GetNameRegionCommentByPhoneLocal(phone, name, region, comment);
+    if (!RemoteMode())
+        return LocalLookup(phone, name, region, comment,
+                           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPopupLookupMaxWaitMs));
     IRemoteDirectory* remote = FRemote;
     if (!remote) return false;
     // The caller is the event loop, which takes any error for a lost recorder link.
@@ -27,12 +29,17 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
 
 bool TCallerLookup::GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name,
                                                      std::wstring& region, std::wstring& comment) {
+    return LocalLookup(phone, name, region, comment, std::nullopt);
+}
+
+bool TCallerLookup::LocalLookup(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                std::wstring& comment, LockDeadline deadline) {
     name.clear();
     region.clear();
     comment.clear();
     try {
         if (!FAbonentList.Active() || !FAreaList.Active()) return false;
-        FAbonentList.AbonentAndCommentByPhone(phone, name, comment);
+        FAbonentList.AbonentAndCommentByPhone(phone, name, comment, deadline);
         region = FAreaList.CityByPhone(phone);
         return true;
     } catch (const std::exception&) {

@@ -1,4 +1,6 @@
 #pragma once
+#include "TableStore.h"
+
 #include <atomic>
 #include <string>
 
@@ -20,6 +22,10 @@ public:
 // Safe to call from several threads; the modules protect themselves.
 class TCallerLookup {
 public:
+    // A popup's lookup waits no longer than this for any lock, then gives the
+    // empty result of a failed lookup: popups keep coming while a save waits.
+    static constexpr unsigned kPopupLookupMaxWaitMs = 250;
+
     TCallerLookup(TTQRDataModule& areaList, TPQRDataModule& abonentList);
     TCallerLookup(const TCallerLookup&) = delete;
     TCallerLookup& operator=(const TCallerLookup&) = delete;
@@ -33,16 +39,22 @@ public:
 
     // true: the directories were available and the lookup ran (the texts may
     // still be empty); false: it was not made or failed. The number is used as given.
+    // This workstation's popups: local lookups wait at most kPopupLookupMaxWaitMs.
     bool GetNameRegionCommentByPhone(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                      std::wstring& comment);
+    // The directory server's lookup for its clients: waits for locks as the store does.
     bool GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                           std::wstring& comment);
     bool CheckDB();
+    // Every failure leaves as an exception (AppError with the reason for the
+    // directories' own), so that the caller can tell the user.
     void AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                     const std::wstring& AbonentComment);
 
 private:
     bool RemoteMode() const { return FUseRemoteDB && FDBAsClient; }
+    bool LocalLookup(const std::wstring& phone, std::wstring& name, std::wstring& region, std::wstring& comment,
+                     LockDeadline deadline);
 
     TTQRDataModule& FAreaList;
     TPQRDataModule& FAbonentList;

@@ -59,6 +59,10 @@ bool FolderExists(const std::wstring& path) {
         throw TableStoreError(Kind::ReadOnly, L"Таблица " + Quoted(table) + L" доступна только для чтения: " + path);
     case SQLITE_CANTOPEN:
         throw TableStoreError(Kind::General, L"Не удалось открыть файл таблицы " + Quoted(table) + L": " + path);
+    case SQLITE_FULL:
+        throw TableStoreError(Kind::General, L"Нет места на диске для таблицы " + Quoted(table) + L": " + path);
+    case SQLITE_IOERR:
+        throw TableStoreError(Kind::General, L"Ошибка чтения или записи файла таблицы " + Quoted(table) + L": " + path);
     case SQLITE_CONSTRAINT:
         if (rc == SQLITE_CONSTRAINT_PRIMARYKEY || rc == SQLITE_CONSTRAINT_UNIQUE)
             throw TableStoreError(Kind::KeyViolation,
@@ -486,6 +490,7 @@ void Table::Open(Mode mode) {
     SqliteConnection connection =
         OpenConnection(path, mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, name_);
     sqlite3* db = connection.get();
+    sqlite3_busy_handler(db, &Table::WaitForLock, this);
     TableDefinition definition = ReadDefinition(db, name_, path);
 
     std::vector<FieldDef> fields;
@@ -532,7 +537,6 @@ void Table::Open(Mode mode) {
 void Table::Close() noexcept {
     if (!Active()) return;
     Cancel();
-    EndRead();
     select_.reset();
     insert_.reset();
     update_.reset();
@@ -596,24 +600,36 @@ std::wstring Table::FieldText(int field) const {
     return row_[static_cast<size_t>(field)].value_or(L"");
 }
 
-void Table::BeginRead() {
+std::vector<std::vector<std::wstring>> Table::ReadAllRows() {
     RequireActive();
-    if (Editing() || reading_) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" уже в транзакции.");
-    // Deferred: no lock is taken until the first find.
-    const int rc = sqlite3_exec(connection_.get(), "BEGIN", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) Fail(rc);
-    reading_ = true;
+    if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" в режиме правки.");
+    std::vector<std::wstring> names;
+    for (const FieldDef& field : fields_) names.push_back(field.name);
+    const std::wstring path = database_.TablePath(name_);
+    SqliteStatement all =
+        Prepare(connection_.get(), L"SELECT " + FieldList(names) + L" FROM " + QuoteIdentifier(name_), name_, path);
+    std::vector<std::vector<std::wstring>> rows;
+    int rc;
+    while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) {
+        std::vector<std::wstring>& row = rows.emplace_back();
+        for (size_t i = 0; i < fields_.size(); ++i) row.push_back(ColumnString(all.get(), static_cast<int>(i)));
+    }
+    if (rc != SQLITE_DONE) Fail(rc);
+    return rows;
 }
 
-void Table::EndRead() noexcept {
-    if (!reading_) return;
-    if (sqlite3_exec(connection_.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        RollbackQuietly(connection_.get());
-    reading_ = false;
+int Table::WaitForLock(void* table, int count) {
+    const LockDeadline& deadline = static_cast<const Table*>(table)->lockDeadline_;
+    if (!deadline) return RetryLockedTable(nullptr, count);
+    using namespace std::chrono;
+    const auto left = duration_cast<milliseconds>(*deadline - steady_clock::now()).count();
+    if (left <= 0) return 0;
+    // Short steps: a bounded wait should end soon after the lock goes.
+    ::Sleep(static_cast<DWORD>(std::min<long long>(left, 10)));
+    return 1;
 }
 
 void Table::Begin() {
-    if (reading_) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" в транзакции чтения.");
     const int rc = sqlite3_exec(connection_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) Fail(rc);
 }
@@ -633,22 +649,38 @@ void Table::Edit() {
     if (!hasRow_ || keyField_ < 0)
         throw TableStoreError(Kind::General, L"В таблице " + Quoted(name_) + L" нет текущей записи.");
     const std::wstring key = row_[static_cast<size_t>(keyField_)].value_or(L"");
-    Begin();
     // The row as it is now that we hold the lock: another process may have
     // changed or removed it since it was read.
-    bool found = false;
-    try {
-        found = ReadRow(key);
-    } catch (...) {
-        RollbackQuietly(connection_.get());
-        throw;
-    }
-    if (!found) {
+    if (!BeginAndReadRow(key)) {
         RollbackQuietly(connection_.get());
         throw TableStoreError(Kind::General, L"Запись таблицы " + Quoted(name_) + L" удалена другим пользователем.");
     }
     editKey_ = key;
     state_ = State::Edit;
+}
+
+bool Table::BeginAndReadRow(std::wstring_view key) {
+    Begin();
+    try {
+        return ReadRow(key);
+    } catch (...) {
+        RollbackQuietly(connection_.get());
+        throw;
+    }
+}
+
+bool Table::EditOrAppendKey(std::wstring_view key) {
+    RequireWritable();
+    if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" уже в режиме правки.");
+    const bool found = BeginAndReadRow(key);
+    if (found) {
+        editKey_ = row_[static_cast<size_t>(keyField_)].value_or(L"");
+        state_ = State::Edit;
+    } else {
+        row_.assign(fields_.size(), std::nullopt);
+        state_ = State::Insert;
+    }
+    return found;
 }
 
 void Table::SetFieldText(int field, std::wstring_view text) {

@@ -2,6 +2,7 @@
 #include "AppError.h"
 #include "UniqueHandle.h"
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,10 @@ private:
 // Another process's lock is waited out this many times, this far apart.
 inline constexpr int kTableLockRetries = 15;
 inline constexpr unsigned kTableLockRetryDelayMs = 100;
+
+// A point in time after which an operation stops waiting for locks; none: the
+// store's own retries apply.
+using LockDeadline = std::optional<std::chrono::steady_clock::time_point>;
 
 // Cuts text to a width in UTF-16 units without leaving half a surrogate pair.
 std::wstring CutToWidth(std::wstring_view text, int width);
@@ -138,15 +143,22 @@ public:
     // The current row's text (empty for a missing value or no current row).
     std::wstring FieldText(int field) const;
 
-    // Several finds inside one read snapshot: the file is locked and checked for
-    // changes once instead of once per find. Not while editing.
-    void BeginRead();
-    void EndRead() noexcept;
+    // Every row, as the texts of all fields (empty for a missing value), read at once.
+    std::vector<std::vector<std::wstring>> ReadAllRows();
 
-    // Editing takes the table's write lock (waiting out other processes' locks as
-    // the store does) and keeps it until Post or Cancel.
+    // Until the deadline, locks of other connections are waited out in short
+    // steps, then the operation fails as locked. Without one, the store's retries
+    // apply. Holds for every later operation until changed.
+    void SetLockDeadline(LockDeadline deadline) noexcept { lockDeadline_ = deadline; }
+
+    // Editing takes the table's write lock (waiting out other connections' locks)
+    // and keeps it until Post or Cancel.
     void Append();
     void Edit();
+    // Takes the write lock first, then edits the row with this key, or begins a
+    // new one when there is none: true when the row exists. Nobody else can add
+    // or remove that row before Post.
+    bool EditOrAppendKey(std::wstring_view key);
     void SetFieldText(int field, std::wstring_view text);
     void Post();
     void Cancel() noexcept;
@@ -158,7 +170,10 @@ private:
     void RequireWritable() const;
     void Begin();
     bool ReadRow(std::wstring_view key);
+    // Takes the write lock and reads the row with this key under it.
+    bool BeginAndReadRow(std::wstring_view key);
     [[noreturn]] void Fail(int rc) const;
+    static int WaitForLock(void* table, int count);
 
     TableDatabase& database_;
     std::wstring name_;
@@ -170,18 +185,6 @@ private:
     std::vector<std::optional<std::wstring>> row_;
     bool hasRow_ = false;
     State state_ = State::Browse;
-    bool reading_ = false;
     std::wstring editKey_;
-};
-
-// Holds a table's read snapshot for a scope.
-class TableReadBatch {
-public:
-    explicit TableReadBatch(Table& table) : table_(table) { table_.BeginRead(); }
-    ~TableReadBatch() { table_.EndRead(); }
-    TableReadBatch(const TableReadBatch&) = delete;
-    TableReadBatch& operator=(const TableReadBatch&) = delete;
-
-private:
-    Table& table_;
+    LockDeadline lockDeadline_;
 };

@@ -7,14 +7,15 @@
 
 namespace {
 
-void ShowErrorBox(const std::wstring& message) {
-    ::MessageBoxW(nullptr, message.c_str(), L"Информатор Kordavin", MB_OK | MB_ICONERROR);
+[[noreturn]] void ThrowBusy() {
+    throw TableStoreError(TableStoreError::Kind::Locked,
+                          L"Справочник абонентов занят другой операцией: поиск прерван.");
 }
 
 }  // namespace
 
 TPQRDataModule::TPQRDataModule(std::wstring abonentPhoneDir, std::wstring oldTableDir)
-    : FAbonentPhoneDir(std::move(abonentPhoneDir)), FOldTableDir(std::move(oldTableDir)), FErrorReporter(ShowErrorBox) {}
+    : FAbonentPhoneDir(std::move(abonentPhoneDir)), FOldTableDir(std::move(oldTableDir)) {}
 
 std::wstring TPQRDataModule::DefaultOldTableDir() {
     const std::wstring path = ModuleFileName();
@@ -31,58 +32,54 @@ std::vector<FieldDef> TPQRDataModule::TableFields() {
 std::vector<IndexDef> TPQRDataModule::TableIndexes() { return {{L"", {kPhoneField}, true, true}}; }
 
 std::wstring TPQRDataModule::AbonentPhoneDir() const {
-    std::lock_guard lock(FLock);
+    std::shared_lock lock(FStateLock);
     return FAbonentPhoneDir;
 }
 
 void TPQRDataModule::SetAbonentPhoneDir(const std::wstring& value) {
-    std::lock_guard lock(FLock);
+    std::lock_guard lock(FStateLock);
     if (value == FAbonentPhoneDir) return;
     FAbonentPhoneDir = value;
-    if (FAbonentTable.Active()) {
+    if (FActive) {
         CloseLocked();
         OpenLocked();
     }
 }
 
-bool TPQRDataModule::Active() const {
-    std::lock_guard lock(FLock);
-    return FAbonentTable.Active();
-}
+bool TPQRDataModule::Active() const { return FActive; }
 
 void TPQRDataModule::Open() {
-    std::lock_guard lock(FLock);
+    std::lock_guard lock(FStateLock);
     OpenLocked();
 }
 
 void TPQRDataModule::Close() {
-    std::lock_guard lock(FLock);
+    std::lock_guard lock(FStateLock);
     CloseLocked();
 }
 
 void TPQRDataModule::Refresh() {
-    std::lock_guard lock(FLock);
+    std::lock_guard lock(FStateLock);
     CloseLocked();
     OpenLocked();
 }
 
-void TPQRDataModule::SetErrorReporter(ErrorReporter reporter) {
-    std::lock_guard lock(FLock);
-    FErrorReporter = reporter ? std::move(reporter) : ErrorReporter(ShowErrorBox);
-}
-
 void TPQRDataModule::OpenLocked() {
-    if (FAbonentTable.Active()) return;
+    if (FActive) return;
     try {
         if (!FDatabase.Connected()) FDatabase.Connect(FAbonentPhoneDir);
         PrepareTable();
-        FAbonentTable.Open(Table::Mode::ReadWrite);
-        FPhoneField = FAbonentTable.FieldIndex(kPhoneField);
-        FNameField = FAbonentTable.FieldIndex(kNameField);
-        FCommentField = FAbonentTable.FieldIndex(kCommentField);
-        if (FAbonentTable.KeyField() != FPhoneField)
+        // Both cursors may write: the reader rolls back a journal that a crashed
+        // writer left behind, which a read-only connection cannot.
+        FReader.Open(Table::Mode::ReadWrite);
+        FWriter.Open(Table::Mode::ReadWrite);
+        FPhoneField = FReader.FieldIndex(kPhoneField);
+        FNameField = FReader.FieldIndex(kNameField);
+        FCommentField = FReader.FieldIndex(kCommentField);
+        if (FReader.KeyField() != FPhoneField)
             throw TableStoreError(TableStoreError::Kind::General,
                                   L"Таблица «AbonentPhones» не проиндексирована по полю «AbonentPhone».");
+        FActive = true;
     } catch (...) {
         CloseLocked();
         throw;
@@ -90,6 +87,7 @@ void TPQRDataModule::OpenLocked() {
 }
 
 void TPQRDataModule::CloseLocked() noexcept {
+    FActive = false;
     FDatabase.Close();
     FPhoneField = FNameField = FCommentField = -1;
 }
@@ -124,53 +122,54 @@ void TPQRDataModule::MigrateOldTable() {
     ::DeleteFileW(copy.c_str());
 }
 
-bool TPQRDataModule::FindLocked(const std::wstring& Phone) { return FAbonentTable.FindKey(Phone); }
+void TPQRDataModule::ReadRow(const std::wstring& Phone, std::wstring* name, std::wstring* comment,
+                             LockDeadline deadline) {
+    std::shared_lock state(FStateLock, std::defer_lock);
+    std::unique_lock reading(FReadLock, std::defer_lock);
+    if (deadline) {
+        if (!state.try_lock_until(*deadline) || !reading.try_lock_until(*deadline)) ThrowBusy();
+    } else {
+        state.lock();
+        reading.lock();
+    }
+    FReader.SetLockDeadline(deadline);
+    const bool found = FReader.FindKey(Phone);
+    if (name) *name = found ? FReader.FieldText(FNameField) : std::wstring();
+    if (comment) *comment = found ? FReader.FieldText(FCommentField) : std::wstring();
+}
 
 std::wstring TPQRDataModule::AbonentByPhone(const std::wstring& Phone) {
-    std::lock_guard lock(FLock);
-    return FindLocked(Phone) ? FAbonentTable.FieldText(FNameField) : std::wstring();
+    std::wstring name;
+    ReadRow(Phone, &name, nullptr, std::nullopt);
+    return name;
 }
 
 std::wstring TPQRDataModule::CommentByPhone(const std::wstring& Phone) {
-    std::lock_guard lock(FLock);
-    return FindLocked(Phone) ? FAbonentTable.FieldText(FCommentField) : std::wstring();
+    std::wstring comment;
+    ReadRow(Phone, nullptr, &comment, std::nullopt);
+    return comment;
 }
 
-void TPQRDataModule::AbonentAndCommentByPhone(const std::wstring& Phone, std::wstring& name, std::wstring& comment) {
-    std::lock_guard lock(FLock);
-    if (FindLocked(Phone)) {
-        name = FAbonentTable.FieldText(FNameField);
-        comment = FAbonentTable.FieldText(FCommentField);
-    } else {
-        name.clear();
-        comment.clear();
-    }
+void TPQRDataModule::AbonentAndCommentByPhone(const std::wstring& Phone, std::wstring& name, std::wstring& comment,
+                                              LockDeadline deadline) {
+    ReadRow(Phone, &name, &comment, deadline);
 }
 
 void TPQRDataModule::AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                                 const std::wstring& AbonentComment) {
-    std::wstring failure;
-    ErrorReporter reporter;
-    {
-        std::lock_guard lock(FLock);
-        if (FindLocked(PhoneNumber))
-            FAbonentTable.Edit();
-        else
-            FAbonentTable.Append();
-        try {
-            FAbonentTable.SetFieldText(FPhoneField, PhoneNumber);
-            FAbonentTable.SetFieldText(FNameField, AbonentName);
-            FAbonentTable.SetFieldText(FCommentField, AbonentComment);
-            FAbonentTable.Post();
-        } catch (const AppError& error) {
-            FAbonentTable.Cancel();
-            failure = error.message();
-        } catch (...) {
-            FAbonentTable.Cancel();
-            throw;
-        }
-        reporter = FErrorReporter;
+    std::shared_lock state(FStateLock);
+    if (!FActive) throw TableStoreError(TableStoreError::Kind::NotOpen, L"Справочник абонентов закрыт.");
+    std::lock_guard writing(FWriteLock);
+    // The row is looked up under the write lock, so another workstation cannot
+    // add or delete it between the lookup and the posting.
+    FWriter.EditOrAppendKey(PhoneNumber);
+    try {
+        FWriter.SetFieldText(FPhoneField, PhoneNumber);
+        FWriter.SetFieldText(FNameField, AbonentName);
+        FWriter.SetFieldText(FCommentField, AbonentComment);
+        FWriter.Post();
+    } catch (...) {
+        FWriter.Cancel();
+        throw;
     }
-    // Outside the lock: a message box left open must not stop every lookup.
-    if (!failure.empty()) reporter(failure);
 }

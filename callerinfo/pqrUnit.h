@@ -1,21 +1,20 @@
 #pragma once
 #include "TableStore.h"
 
-#include <functional>
+#include <atomic>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
 // The subscriber directory: the table "AbonentPhones" (number, name, comment)
 // that this program creates, migrates from an older installation and writes.
-// Every operation takes the module's lock, so lookups and saves from the main
-// thread, save threads and the directory server's connection threads never share
-// the cursor at once, and opening or closing waits for a running operation.
+// Lookups and saves come from the main thread, save threads and the directory
+// server's connection threads. Lookups share one reading cursor and saves one
+// writing cursor of their own, so a save that waits for another workstation's
+// lock never holds up a lookup; opening and closing wait for running operations.
 class TPQRDataModule {
 public:
-    // Shows a failed save to the user; by default a message box with the error icon.
-    using ErrorReporter = std::function<void(const std::wstring& message)>;
-
     // abonentPhoneDir: the folder of the table (the caller supplies the default);
     // oldTableDir: where an older installation kept its table.
     TPQRDataModule(std::wstring abonentPhoneDir, std::wstring oldTableDir = DefaultOldTableDir());
@@ -39,15 +38,16 @@ public:
     std::wstring AbonentByPhone(const std::wstring& Phone);
     std::wstring CommentByPhone(const std::wstring& Phone);
     // Both texts of one row in one step, so that a save in between cannot mix
-    // an old name with a new comment.
-    void AbonentAndCommentByPhone(const std::wstring& Phone, std::wstring& name, std::wstring& comment);
+    // an old name with a new comment. With a deadline, no lock (of this process
+    // or another) is waited for beyond it: the lookup then fails as locked.
+    void AbonentAndCommentByPhone(const std::wstring& Phone, std::wstring& name, std::wstring& comment,
+                                  LockDeadline deadline = std::nullopt);
 
-    // Adds the row or replaces its name and comment. A failed posting goes to the
-    // error reporter and stores nothing; other errors reach the caller.
+    // Adds the row or replaces its name and comment, in one transaction. Every
+    // failure (a lock not obtained, a closed table, a required text missing)
+    // leaves as an AppError with the reason, and nothing is stored.
     void AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                     const std::wstring& AbonentComment);
-
-    void SetErrorReporter(ErrorReporter reporter);
 
     static constexpr const wchar_t* kTableName = L"AbonentPhones";
     static constexpr const wchar_t* kPhoneField = L"AbonentPhone";
@@ -65,15 +65,24 @@ private:
     void CloseLocked() noexcept;
     void PrepareTable();
     void MigrateOldTable();
-    bool FindLocked(const std::wstring& Phone);
+    void ReadRow(const std::wstring& Phone, std::wstring* name, std::wstring* comment, LockDeadline deadline);
 
-    mutable std::mutex FLock;  // guards every field below
+    // Held exclusively by opening, closing and the folder change, shared by every
+    // lookup and save; guards the folders, the database, the field numbers and
+    // whether the tables are open.
+    mutable std::shared_timed_mutex FStateLock;
     std::wstring FAbonentPhoneDir;
     std::wstring FOldTableDir;
-    ErrorReporter FErrorReporter;
     TableDatabase FDatabase;
-    Table FAbonentTable{FDatabase, kTableName};
     int FPhoneField = -1;
     int FNameField = -1;
     int FCommentField = -1;
+    // Read without a lock by Active; written under FStateLock held exclusively.
+    std::atomic<bool> FActive{false};
+    // FReadLock guards the reading cursor's current row and deadline.
+    std::timed_mutex FReadLock;
+    Table FReader{FDatabase, kTableName};
+    // FWriteLock guards the writing cursor: one save at a time.
+    std::mutex FWriteLock;
+    Table FWriter{FDatabase, kTableName};
 };

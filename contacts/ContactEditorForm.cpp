@@ -9,9 +9,17 @@
 #include "UniqueHandle.h"
 #include "WindowText.h"
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace {
+
+// The editors whose windows exist, in the order they opened; user-interface thread only.
+std::vector<TEditorForm*>& OpenEditors() {
+    static std::vector<TEditorForm*> editors;
+    return editors;
+}
 
 constexpr int kClientWidth = 280;
 constexpr int kClientHeight = 203;
@@ -71,12 +79,13 @@ void MoveControl(HWND control, int left, int top, int width, int height) {
 
 }  // namespace
 
-TEditorForm::TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow)
-    : FInstance(instance), FIsPreview(isPreview), FAddEditRow(std::move(addEditRow)) {}
+TEditorForm::TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow, TSaveFailedProc onFailed)
+    : FInstance(instance), FIsPreview(isPreview), FAddEditRow(std::move(addEditRow)), FOnFailed(std::move(onFailed)) {}
 
 HWND TEditorForm::Open(HINSTANCE instance, const std::wstring& number, const std::wstring& name,
-                       const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow) {
-    auto* form = new TEditorForm(instance, isPreview, std::move(addEditRow));
+                       const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow,
+                       TSaveFailedProc onFailed) {
+    auto* form = new TEditorForm(instance, isPreview, std::move(addEditRow), std::move(onFailed));
     form->FNumber = number;
     form->FName = name;
     form->FComment = comment;
@@ -95,12 +104,19 @@ HWND TEditorForm::Open(HINSTANCE instance, const std::wstring& number, const std
     return window;
 }
 
+void TEditorForm::CloseAll() {
+    // A copy: each editor leaves the list as its window goes.
+    const std::vector<TEditorForm*> editors = OpenEditors();
+    for (TEditorForm* editor : editors) editor->Close();
+}
+
 INT_PTR CALLBACK TEditorForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     TEditorForm* self = nullptr;
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<TEditorForm*>(lParam);
         self->FHandle = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        OpenEditors().push_back(self);
     } else {
         self = reinterpret_cast<TEditorForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     }
@@ -134,11 +150,14 @@ INT_PTR TEditorForm::HandleMessage(UINT message, WPARAM wParam) {
     case WM_CLOSE:
         CancelButtonClick();
         return TRUE;
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
+        auto& editors = OpenEditors();
+        editors.erase(std::remove(editors.begin(), editors.end(), this), editors.end());
         ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
         FHandle = nullptr;
         FDestroyed = true;
         return FALSE;
+    }
     default:
         return FALSE;
     }
@@ -246,7 +265,7 @@ void TEditorForm::UpdateSaveButton() {
 void TEditorForm::SaveButtonClick() {
     if (!FIsPreview && FAddEditRow) {
         TSaveDataThread::Start(FAddEditRow, WindowText(Item(IDC_EDITOR_PHONE)), WindowText(Item(IDC_EDITOR_NAME)),
-                               WindowText(Item(IDC_EDITOR_COMMENT)));
+                               WindowText(Item(IDC_EDITOR_COMMENT)), FOnFailed);
     }
     Close();
 }

@@ -14,11 +14,17 @@
 class TEditorForm {
 public:
     // Creates, fills and shows an editor (the template comes from instance's
-    // resources). addEditRow stores the record; in the preview, or without
-    // addEditRow, Save stores nothing. Throws AppError when the dialog cannot be
-    // created. The handle is valid until the editor closes.
+    // resources). addEditRow stores the record, and a failed save goes to
+    // onFailed; in the preview, or without addEditRow, Save stores nothing.
+    // Throws AppError when the dialog cannot be created. The handle is valid
+    // until the editor closes.
     static HWND Open(HINSTANCE instance, const std::wstring& number, const std::wstring& name,
-                     const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow);
+                     const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow,
+                     TSaveFailedProc onFailed = {});
+
+    // Closes every open editor without saving (the program is ending): none is
+    // left to start a save from a message still queued. User-interface thread only.
+    static void CloseAll();
 
     TEditorForm(const TEditorForm&) = delete;
     TEditorForm& operator=(const TEditorForm&) = delete;
@@ -26,7 +32,7 @@ public:
     bool IsPreview() const { return FIsPreview; }
 
 private:
-    TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow);
+    TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow, TSaveFailedProc onFailed);
     ~TEditorForm() = default;
 
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -50,6 +56,7 @@ private:
     HWND FHandle = nullptr;
     bool FIsPreview = false;
     TAddEditRowProc FAddEditRow;
+    TSaveFailedProc FOnFailed;
     UniqueGdiObject FFont;
     // The object is deleted only once no message of its window is being handled.
     int FDispatchDepth = 0;

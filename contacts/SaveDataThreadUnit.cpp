@@ -16,6 +16,8 @@ namespace {
 SRWLOCK gSavesLock = SRWLOCK_INIT;
 CONDITION_VARIABLE gSavesEnded = CONDITION_VARIABLE_INIT;
 int gRunningSaves = 0;
+// The numbers of the running saves, also guarded by gSavesLock; never freed.
+std::vector<std::wstring>* gRunningPhones = new std::vector<std::wstring>();
 // Handles of save threads that may not have left yet, also guarded by gSavesLock.
 // A save counts as ended before its thread has run its last exit code; waiting
 // for the handles too keeps the process from ending under a thread's feet.
@@ -49,15 +51,18 @@ bool WaitForSaveThreads(ULONGLONG deadline) {
     }
 }
 
-void SaveBegins() {
+void SaveBegins(const std::wstring& phone) {
     ::AcquireSRWLockExclusive(&gSavesLock);
     ++gRunningSaves;
+    gRunningPhones->push_back(phone);
     ::ReleaseSRWLockExclusive(&gSavesLock);
 }
 
-void SaveEnds() {
+void SaveEnds(const std::wstring& phone) {
     ::AcquireSRWLockExclusive(&gSavesLock);
     --gRunningSaves;
+    auto& phones = *gRunningPhones;
+    if (const auto at = std::find(phones.begin(), phones.end(), phone); at != phones.end()) phones.erase(at);
     ::ReleaseSRWLockExclusive(&gSavesLock);
     ::WakeAllConditionVariable(&gSavesEnded);
 }
@@ -65,24 +70,26 @@ void SaveEnds() {
 }  // namespace
 
 TSaveDataThread::TSaveDataThread(TAddEditRowProc addEditRow, std::wstring_view phone, std::wstring_view name,
-                                 std::wstring_view comment)
+                                 std::wstring_view comment, TSaveFailedProc onFailed)
     : Phone(TrimControlChars(phone)),
       Name(TrimControlChars(name)),
       Comment(TrimControlChars(comment)),
-      FAddEditRow(std::move(addEditRow)) {}
+      FAddEditRow(std::move(addEditRow)),
+      FOnFailed(std::move(onFailed)) {}
 
 void TSaveDataThread::Start(TAddEditRowProc addEditRow, std::wstring_view phone, std::wstring_view name,
-                            std::wstring_view comment) {
-    auto* thread = new TSaveDataThread(std::move(addEditRow), phone, name, comment);
+                            std::wstring_view comment, TSaveFailedProc onFailed) {
+    auto* thread = new TSaveDataThread(std::move(addEditRow), phone, name, comment, std::move(onFailed));
+    const std::wstring trimmedPhone = thread->Phone;
     // Counted before the thread exists, so that an exit right after Save waits for it.
-    SaveBegins();
+    SaveBegins(trimmedPhone);
     DWORD threadId = 0;
     // From here the thread owns itself; its handle only tells when it has left.
     const HANDLE handle = ::CreateThread(nullptr, 0, ThreadEntry, thread, 0, &threadId);
     if (!handle) {
         const DWORD error = ::GetLastError();
         delete thread;
-        SaveEnds();
+        SaveEnds(trimmedPhone);
         throw AppError(SystemErrorText(error));
     }
     ::AcquireSRWLockExclusive(&gSavesLock);
@@ -94,17 +101,24 @@ void TSaveDataThread::Start(TAddEditRowProc addEditRow, std::wstring_view phone,
 DWORD WINAPI TSaveDataThread::ThreadEntry(void* parameter) {
     auto* self = static_cast<TSaveDataThread*>(parameter);
     self->Execute();
+    const std::wstring phone = self->Phone;
     // The saver (and whatever it holds) is gone before the save counts as ended.
     delete self;
-    SaveEnds();
+    SaveEnds(phone);
     return 0;
 }
 
 void TSaveDataThread::Execute() noexcept {
-    // The save ends whatever happened: AddEditRow reports what it has to report itself.
+    // Nothing leaves the thread: a failure goes, with its number, to whoever shows it.
     try {
         if (FAddEditRow) FAddEditRow(Phone, Name, Comment);
     } catch (...) {
+        if (!FOnFailed) return;
+        try {
+            FOnFailed({Phone, std::current_exception()});
+        } catch (...) {
+            // Out of memory while handing it on: nothing more can be done here.
+        }
     }
 }
 
@@ -113,6 +127,13 @@ int RunningSaveCount() {
     const int count = gRunningSaves;
     ::ReleaseSRWLockShared(&gSavesLock);
     return count;
+}
+
+std::vector<std::wstring> RunningSavePhones() {
+    ::AcquireSRWLockShared(&gSavesLock);
+    std::vector<std::wstring> phones = *gRunningPhones;
+    ::ReleaseSRWLockShared(&gSavesLock);
+    return phones;
 }
 
 bool WaitForRunningSaves(DWORD timeoutMs) {

@@ -10,6 +10,7 @@
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
 #include "ResourceText.h"
+#include "SaveFailureText.h"
 #include "TextConvert.h"
 #include "WindowText.h"
 #include "resource.h"
@@ -69,6 +70,10 @@ INT_PTR CALLBACK TMainForm::DialogProc(HWND window, UINT message, WPARAM wParam,
 
 INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
+    if (FSaveFailedMessage && message == FSaveFailedMessage) {
+        ShowSaveFailures();
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         // A part that could not be built leaves no half-built window behind:
@@ -222,6 +227,8 @@ void TMainForm::FormCreate() {
     FCloseTMWOnStart = false;
 
     // The parts that live as long as the window; the settings below are read into them.
+    FSaveFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.SaveFailed");
+    FSaveFailures = std::make_shared<TSaveFailureQueue>(FHandle, FSaveFailedMessage);
     FTrayMsgWins = std::make_unique<TTrayMsgWins>();
     FTrayMsgWins->SetOnEditData([this](const TTMWContactData& data) { OpenContactEditor(data); });
     FAreaList = std::make_unique<TTQRDataModule>(DefaultCityCodesDir());
@@ -276,10 +283,16 @@ void TMainForm::FormDestroy() {
     FDestroyed = true;
     ::KillTimer(FHandle, kTimerMsg);
     ::KillTimer(FHandle, kTimerInit);
+    // Editors hold the lookup: none may be left to start a save once it goes.
+    TEditorForm::CloseAll();
     FTrayMsgWins.reset();
+    // From here failures wait in the queue for the report below.
+    if (FSaveFailures) FSaveFailures->Detach();
     // A save still running finishes before the directories close. One that hangs
     // keeps the lookup and the directories: they are left to the process's end.
+    std::vector<std::wstring> unfinished;
     if (!WaitForRunningSaves(kSaveWaitAtExitMs)) {
+        unfinished = RunningSavePhones();
         (void)FCallerLookup.release();
         (void)FAbonentList.release();
         (void)FAreaList.release();
@@ -289,6 +302,10 @@ void TMainForm::FormDestroy() {
     if (FAreaList) FAreaList->Close();
     FKordavin.reset();
     TrayIcon.reset();
+    // Whoever typed the data may still have it at hand: tell them what was not saved.
+    for (const std::wstring& phone : unfinished) ShowSaveError(UnfinishedSaveText(phone));
+    if (FSaveFailures)
+        while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) ShowSaveError(SaveFailureText(*failure));
 }
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
@@ -394,7 +411,28 @@ void TMainForm::OpenContactEditor(const TTMWContactData& data) {
     TEditorForm::Open(FInstance, data.IntPhoneNumber, data.AbonentName, data.AbonentComment, data.IsPreview,
                       [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
                           lookup->AddEditRow(phone, name, comment);
-                      });
+                      },
+                      TSaveFailureQueue::Receiver(FSaveFailures));
+}
+
+void TMainForm::ShowSaveFailures() {
+    // One box at a time: failures that arrive while it is open are taken by this
+    // loop once it closes. After the window's end, FormDestroy reports them.
+    if (FShowingSaveFailures || FDestroyed) return;
+    FShowingSaveFailures = true;
+    while (!FDestroyed) {
+        std::optional<TSaveFailure> failure = FSaveFailures->Take();
+        if (!failure) break;
+        ShowSaveError(SaveFailureText(*failure));
+    }
+    FShowingSaveFailures = false;
+}
+
+void TMainForm::ShowSaveError(const std::wstring& text) {
+    // Not subject to ShowGeneralError's one-box rule: every failed save is told.
+    // The editor is gone and the window is usually hidden, so the box comes forward.
+    ::MessageBoxW(FDestroyed ? nullptr : FHandle, text.c_str(), FCaption.c_str(),
+                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 void TMainForm::TraceEvent(const std::wstring& Name) { ::OutputDebugStringW(Name.c_str()); }

@@ -4,6 +4,7 @@
 #include "KordavinClient.h"
 #include "MainFormSettings.h"
 #include "RecorderDispatch.h"
+#include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "TrayIcon.h"
 #include "TrayMsgWins.h"
@@ -62,6 +63,9 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TTMWContactData& data);
+    // Failed saves, told by the save threads through FSaveFailures.
+    void ShowSaveFailures();
+    void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     void SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled);
     HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
@@ -94,4 +98,8 @@ private:
     std::unique_ptr<TPQRDataModule> FAbonentList;
     // Lookups and saves from every thread go through here.
     std::unique_ptr<TCallerLookup> FCallerLookup;
+    // Save threads put their failures here and post FSaveFailedMessage.
+    std::shared_ptr<TSaveFailureQueue> FSaveFailures;
+    UINT FSaveFailedMessage = 0;
+    bool FShowingSaveFailures = false;
 };

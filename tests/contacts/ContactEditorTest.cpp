@@ -3,6 +3,7 @@
 // the preview, and two editors at once.
 #include <gtest/gtest.h>
 
+#include "AppError.h"
 #include "ContactEditorForm.h"
 #include "ContactEditorRes.h"
 #include "EditorTestSupport.h"
@@ -11,6 +12,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -428,6 +430,48 @@ TEST_F(ContactEditorTest, OpeningWithoutTheTemplateFails) {
     // A module without the dialog resource: no window, an error the caller can show.
     const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
     EXPECT_THROW(TEditorForm::Open(kernel, L"1", L"", L"", false, store_.Saver()), std::exception);
+}
+
+TEST_F(ContactEditorTest, CloseAllLeavesNoEditorToSaveFromAKeyStillQueued) {
+    const HWND first = Open(L"79161234567", L"Иван", L"");
+    const HWND second = Open(L"74951234567", L"Пётр", L"");
+    // Enter already on its way to each editor when the program ends.
+    for (HWND editor : {first, second})
+        ::PostMessageW(Item(editor, IDC_EDITOR_NAME), WM_KEYDOWN, VK_RETURN, KeyData(VK_RETURN, false));
+    TEditorForm::CloseAll();
+    PumpPending();
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_FALSE(::IsWindow(second));
+    EXPECT_TRUE(Saved().empty());
+
+    TEditorForm::CloseAll();  // none open: nothing to do
+    const HWND later = Open(L"79161234567", L"Иван", L"");
+    FocusOn(later, IDC_EDITOR_NAME);
+    PressKey(VK_RETURN);
+    EXPECT_EQ(1u, Saved().size());
+}
+
+TEST_F(ContactEditorTest, AFailedSaveIsHandedOnWithTheTrimmedNumber) {
+    std::mutex mutex;
+    std::vector<TSaveFailure> failures;
+    const HWND editor = TEditorForm::Open(
+        ::GetModuleHandleW(nullptr), L" 79161234567\r\n", L"Иван", L"", false,
+        [](auto&, auto&, auto&) { throw AppError(L"Справочник абонентов закрыт."); },
+        [&](TSaveFailure failure) {
+            std::lock_guard lock(mutex);
+            failures.push_back(std::move(failure));
+        });
+    opened_.push_back(editor);
+    PumpPending();
+    FocusOn(editor, IDC_EDITOR_NAME);
+    PressKey(VK_RETURN);
+    EXPECT_FALSE(::IsWindow(editor));
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_EQ(L"79161234567", failures[0].Phone);
+    EXPECT_THROW(std::rethrow_exception(failures[0].Error), AppError);
 }
 
 }  // namespace

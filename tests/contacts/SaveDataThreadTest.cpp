@@ -1,14 +1,19 @@
-// The background save: trimming, its own thread, failures that end it quietly,
-// many saves beside lookups on the same store, and the bounded wait at exit.
+// The background save: trimming, its own thread, failures handed over with
+// their number, many saves beside lookups on the same store, the bounded wait
+// at exit, and the queue that carries failures to the window that shows them.
 #include <gtest/gtest.h>
 
 #include "AppError.h"
 #include "FakeSubscriberStore.h"
 #include "SaveDataThreadUnit.h"
+#include "SaveFailureQueue.h"
 #include "TextTrim.h"
 #include "UniqueHandle.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -57,16 +62,43 @@ TEST_F(SaveDataThreadTest, StoresTheTrimmedTextsOnAThreadOfItsOwn) {
     EXPECT_EQ(0, RunningSaveCount());
 }
 
-TEST_F(SaveDataThreadTest, AFailingSaveEndsItsThreadQuietly) {
-    const TAddEditRowProc failures[] = {
-        [](auto&, auto&, auto&) { throw AppError(L"Таблица закрыта"); },
-        [](auto&, auto&, auto&) { throw std::runtime_error("socket"); },
-        [](auto&, auto&, auto&) { throw 42; },
-        TAddEditRowProc(),
+TEST_F(SaveDataThreadTest, EveryFailureIsHandedOverWithItsNumberAndEndsTheThread) {
+    struct Case {
+        const wchar_t* phone;
+        TAddEditRowProc save;
+        const wchar_t* reason;  // what the handed-over error says; nullptr: not an exception class
+    } cases[] = {
+        {L"1", [](auto&, auto&, auto&) { throw AppError(L"Таблица закрыта"); }, L"Таблица закрыта"},
+        {L"2", [](auto&, auto&, auto&) { throw std::runtime_error("socket"); }, L"socket"},
+        {L"3", [](auto&, auto&, auto&) { throw 42; }, nullptr},
     };
-    for (const TAddEditRowProc& failure : failures) TSaveDataThread::Start(failure, L"1", L"n", L"c");
+    std::mutex mutex;
+    std::vector<TSaveFailure> failures;
+    const TSaveFailedProc collect = [&](TSaveFailure failure) {
+        std::lock_guard lock(mutex);
+        failures.push_back(std::move(failure));
+    };
+    for (const Case& c : cases) TSaveDataThread::Start(c.save, std::wstring(L" ") + c.phone + L"\r\n", L"n", L"c", collect);
+    // Nothing to store with: nothing fails, nothing is told.
+    TSaveDataThread::Start(TAddEditRowProc(), L"4", L"n", L"c", collect);
     ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
     EXPECT_EQ(0, RunningSaveCount());
+
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(std::size(cases), failures.size());
+    std::sort(failures.begin(), failures.end(), [](auto& a, auto& b) { return a.Phone < b.Phone; });
+    for (size_t i = 0; i < failures.size(); ++i) {
+        EXPECT_EQ(cases[i].phone, failures[i].Phone);
+        try {
+            std::rethrow_exception(failures[i].Error);
+        } catch (const AppError& error) {
+            EXPECT_EQ(cases[i].reason, error.message());
+        } catch (const std::exception& error) {
+            EXPECT_EQ(cases[i].reason, std::wstring(error.what(), error.what() + std::strlen(error.what())));
+        } catch (int) {
+            EXPECT_EQ(nullptr, cases[i].reason);
+        }
+    }
 
     // The process and the save machinery go on working.
     FakeSubscriberStore store;
@@ -148,6 +180,69 @@ TEST_F(SaveDataThreadTest, AHungSaveIsAbandonedAfterTheBound) {
     ::SetEvent(event);
     ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
     EXPECT_EQ(1, store.Writes(L"1"));
+}
+
+TEST_F(SaveDataThreadTest, RunningSavesAreKnownByTheirNumbersUntilTheyEnd) {
+    UniqueKernelHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const HANDLE event = release.get();
+    const TAddEditRowProc waiting = [event](auto&, auto&, auto&) { ::WaitForSingleObject(event, INFINITE); };
+    TSaveDataThread::Start(waiting, L" 79161234567", L"n", L"c");
+    TSaveDataThread::Start(waiting, L"74951234567\t", L"n", L"c");
+    std::vector<std::wstring> phones = RunningSavePhones();
+    std::sort(phones.begin(), phones.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"74951234567", L"79161234567"}), phones);
+    ::SetEvent(event);
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_TRUE(RunningSavePhones().empty());
+}
+
+// A message-only window that counts the messages it is posted.
+class CountingWindow {
+public:
+    CountingWindow() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = ::DefWindowProcW;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"KordavinSaveFailureTest";
+        ::RegisterClassW(&windowClass);
+        window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    windowClass.hInstance, nullptr);
+    }
+    ~CountingWindow() { ::DestroyWindow(window_); }
+    HWND handle() const { return window_; }
+    // Removes and counts the posted messages of this kind.
+    int Take(UINT message) {
+        int count = 0;
+        MSG msg;
+        while (::PeekMessageW(&msg, window_, message, message, PM_REMOVE)) ++count;
+        return count;
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+TEST_F(SaveDataThreadTest, FailuresReachTheWindowsThreadInOrderAndNoneIsPostedAfterDetach) {
+    CountingWindow window;
+    ASSERT_TRUE(window.handle());
+    const UINT message = ::RegisterWindowMessageW(L"KordavinSaveFailureTest.Failed");
+    auto queue = std::make_shared<TSaveFailureQueue>(window.handle(), message);
+    const TAddEditRowProc failing = [](auto&, auto&, auto&) { throw AppError(L"нет"); };
+    TSaveDataThread::Start(failing, L"1", L"n", L"c", TSaveFailureQueue::Receiver(queue));
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    TSaveDataThread::Start(failing, L"2", L"n", L"c", TSaveFailureQueue::Receiver(queue));
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(2, window.Take(message));
+    EXPECT_EQ(L"1", queue->Take().value().Phone);
+    EXPECT_EQ(L"2", queue->Take().value().Phone);
+    EXPECT_FALSE(queue->Take());
+
+    // The window is going: a save that fails later is kept for the exit's report, not posted.
+    queue->Detach();
+    TSaveDataThread::Start(failing, L"3", L"n", L"c", TSaveFailureQueue::Receiver(queue));
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(0, window.Take(message));
+    EXPECT_EQ(L"3", queue->Take().value().Phone);
 }
 
 TEST_F(SaveDataThreadTest, WaitingWithNoSaveRunningReturnsAtOnce) {

@@ -34,7 +34,6 @@ protected:
     void SetUp() override {
         MakeCityTable(cities.path(), {{L"7", L"Россия"}, {L"7495", L"Москва"}});
         areas.Open();
-        subscribers.SetErrorReporter(errors.reporter());
         subscribers.Open();
         subscribers.AddEditRow(L"74951234567", L"Иванов", L"клиент");
         subscribers.AddEditRow(L"7495123", L"Короткий", L"внутренний");
@@ -56,7 +55,6 @@ protected:
     }
 
     TempFolder cities, folder;
-    CapturedErrors errors;
     TTQRDataModule areas{cities.path()};
     TPQRDataModule subscribers{folder.path(), folder.file(L"none")};
     TCallerLookup lookup{areas, subscribers};

@@ -91,3 +91,42 @@ TEST(CityCodesModule, DamagedTableFailsToOpenAndIsLeftAsItWas) {
     EXPECT_FALSE(module.Active());
     EXPECT_EQ(garbage, ReadBytes(folder.file(L"CityCodes.db")));
 }
+
+TEST(CityCodesModule, AFileReplacedWhileOpenIsReadAgainAndAnUnreadableOneKeepsTheCodes) {
+    TempFolder folder;
+    MakeCityTable(folder.path(), {{L"7495", L"Москва"}, {L"7812", L"Санкт-Петербург"}});
+    TTQRDataModule module(folder.path());
+    module.Open();
+    EXPECT_EQ(L"Москва", module.CityByPhone(L"74951234567"));
+    const std::wstring file = folder.file(L"CityCodes.db");
+    const auto afterTheNextCheck = [] { ::Sleep(static_cast<DWORD>(TTQRDataModule::kChangeCheckMs) + 100); };
+
+    // An administrator replaces the file while the program runs: the module
+    // holds no handle on it, and the next check reads the new one.
+    MakeCityTable(folder.path(), {{L"7495", L"Столица"}, {L"7343", L"Екатеринбург"}});
+    afterTheNextCheck();
+    EXPECT_EQ(L"Столица", module.CityByPhone(L"74951234567"));
+    EXPECT_EQ(L"", module.CityByPhone(L"78121234567"));
+    EXPECT_EQ(L"Екатеринбург", module.CityByPhone(L"73431234567"));
+
+    // Missing for a moment, or not a table: the codes read before serve.
+    ASSERT_TRUE(::DeleteFileW(file.c_str()));
+    afterTheNextCheck();
+    EXPECT_EQ(L"Столица", module.CityByPhone(L"74951234567"));
+    WriteBytes(file, std::string(5000, '\x5a'));
+    afterTheNextCheck();
+    EXPECT_EQ(L"Столица", module.CityByPhone(L"74951234567"));
+    EXPECT_TRUE(module.Active());
+
+    // A good table again is read at the next check after it appears.
+    MakeCityTable(folder.path(), {{L"7495", L"Снова Москва"}});
+    afterTheNextCheck();
+    EXPECT_EQ(L"Снова Москва", module.CityByPhone(L"74951234567"));
+    EXPECT_EQ(L"", module.CityByPhone(L"73431234567"));
+
+    // Closing forgets the codes; opening reads the file as it is now.
+    module.Close();
+    EXPECT_EQ(L"", module.CityByPhone(L"74951234567"));
+    module.Open();
+    EXPECT_EQ(L"Снова Москва", module.CityByPhone(L"74951234567"));
+}

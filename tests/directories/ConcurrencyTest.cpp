@@ -33,7 +33,6 @@ protected:
     void SetUp() override {
         MakeCityTable(cities.path(), {{L"7", L"Россия"}, {L"7495", L"Москва"}});
         areas.Open();
-        subscribers.SetErrorReporter(errors.reporter());
         subscribers.Open();
     }
 
@@ -62,7 +61,6 @@ protected:
     }
 
     TempFolder cities, folder;
-    CapturedErrors errors;
     TTQRDataModule areas{cities.path()};
     TPQRDataModule subscribers{folder.path(), folder.file(L"none")};
     TCallerLookup lookup{areas, subscribers};
@@ -95,7 +93,6 @@ TEST_F(ConcurrencyTest, SimultaneousLookupsAndSavesLoseAndTearNothing) {
     for (auto& t : lookers) t.join();
 
     EXPECT_EQ(0, failedSaves.load());
-    EXPECT_TRUE(errors.messages().empty());
     EXPECT_GT(counters.lookups.load(), 0);
     EXPECT_EQ(0, counters.failedLookups.load());
     EXPECT_EQ(0, counters.torn.load());
@@ -125,8 +122,9 @@ TEST_F(ConcurrencyTest, OpeningAndClosingUnderRunningLookupsAndSaves) {
                         const std::wstring name = Name(s, i, v);
                         lookup.AddEditRow(Number(s, i), name, Comment(name));
                         lastStored[static_cast<size_t>(s)][static_cast<size_t>(i)] = v;
-                    } catch (const TableStoreError&) {
-                        // the directory was closed at that moment
+                    } catch (const TableStoreError& error) {
+                        // Only because the directory was closed at that moment.
+                        if (error.kind() != TableStoreError::Kind::NotOpen) ++counters.escaped;
                     } catch (...) {
                         ++counters.escaped;
                     }
@@ -149,7 +147,6 @@ TEST_F(ConcurrencyTest, OpeningAndClosingUnderRunningLookupsAndSaves) {
     stop = true;
     for (auto& t : lookers) t.join();
 
-    EXPECT_TRUE(errors.messages().empty());
     EXPECT_EQ(0, counters.torn.load());
     EXPECT_EQ(0, counters.wrongRegion.load());
     EXPECT_EQ(0, counters.escaped.load());

@@ -3,7 +3,6 @@
 #include "pqrUnit.h"
 
 #include <map>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,22 +26,3 @@ void MakeSubscriberTable(const std::wstring& folder, int phoneWidth,
 
 // A city-code table with these (code, name) rows.
 void MakeCityTable(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& rows);
-
-// Collects what the subscriber directory would show in its error box.
-class CapturedErrors {
-public:
-    TPQRDataModule::ErrorReporter reporter() {
-        return [this](const std::wstring& message) {
-            std::lock_guard lock(mutex_);
-            messages_.push_back(message);
-        };
-    }
-    std::vector<std::wstring> messages() const {
-        std::lock_guard lock(mutex_);
-        return messages_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::wstring> messages_;
-};

@@ -4,14 +4,41 @@
 #include "TestFolders.h"
 #include "pqrUnit.h"
 #include "SimulatorFixture.h"
+#include "TextConvert.h"
 
 #include "UniqueHandle.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <shellapi.h>
 
 namespace {
+
+constexpr int kEditDataButton = 2102;
+constexpr int kEditorName = 3103;
+
+// Another workstation's pending write on a table file, held by this process
+// until released: the program's saves wait out their retries and fail.
+class TableWriteLock {
+public:
+    explicit TableWriteLock(const std::wstring& path) {
+        if (sqlite3_open_v2(WideToUtf8(path).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
+            held_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    ~TableWriteLock() { Release(); }
+    bool held() const { return held_; }
+    void Release() {
+        if (!db_) return;
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+        db_ = nullptr;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
 
 class InformerEndToEnd : public SimulatorTest {
 protected:
@@ -42,6 +69,36 @@ protected:
             ::Sleep(50);
         }
         return false;
+    }
+
+    // "Внести данные" in a popup that shows this number; the editor it opened.
+    static HWND OpenEditor(const InformerProcess& informer, HWND popup, const std::wstring& number) {
+        // The ring opens the popup; the editor takes the number once the caller ID is in.
+        if (!WaitForPopupText(popup, number)) return nullptr;
+        ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
+        return informer.FindVisibleWindow(L"Изменение данных абонента");
+    }
+
+    static void TypeName(HWND editor, const wchar_t* name) {
+        ::SendMessageTimeoutW(::GetDlgItem(editor, kEditorName), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name),
+                              SMTO_BLOCK, 5000, nullptr);
+    }
+
+    // Enter in the name field saves; true once the editor has closed.
+    static bool SaveByEnter(HWND editor) {
+        ::PostMessageW(::GetDlgItem(editor, kEditorName), WM_KEYDOWN, VK_RETURN, 0);
+        const ULONGLONG deadline = ::GetTickCount64() + 10000;
+        while (::IsWindow(editor) && ::GetTickCount64() < deadline) ::Sleep(50);
+        return !::IsWindow(editor);
+    }
+
+    static DWORD ThreadOf(HWND window) { return ::GetWindowThreadProcessId(window, nullptr); }
+
+    // The program connected, showing the popup of a call from 84957654321 on K1.
+    static HWND ConnectedWithACall(const InformerProcess& informer) {
+        if (!informer.WaitForSimulator() || !WaitForStatus(informer, L"Подключено")) return nullptr;
+        if (informer.Recsim({L"ani", L"K1", L"84957654321"}) != 0 || !informer.WaitForPopups(1)) return nullptr;
+        return informer.Popups().front();
     }
 };
 
@@ -148,8 +205,6 @@ TEST_F(InformerEndToEnd, CallerLinesCarryTheNormalisedNumberRegionAndSavedName) 
 }
 
 TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
-    constexpr int kEditDataButton = 2102;
-    constexpr int kEditorName = 3103;
     InformerProcess informer({session_, true, {}, {}});
     ASSERT_TRUE(informer.WaitForSimulator());
     ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
@@ -157,20 +212,10 @@ TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     EXPECT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"K2", L"84957654321"}));
     ASSERT_TRUE(informer.WaitForPopups(1));
-    HWND popup = informer.Popups().front();
-    // The ring opens the popup; the editor takes the number once the caller ID is in.
-    ASSERT_TRUE(WaitForPopupText(popup, L"74957654321"));
-    ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
-
-    HWND editor = informer.FindVisibleWindow(L"Изменение данных абонента");
+    HWND editor = OpenEditor(informer, informer.Popups().front(), L"74957654321");
     ASSERT_NE(nullptr, editor) << "\"Внести данные\" opened no editor";
-    HWND name = ::GetDlgItem(editor, kEditorName);
-    ::SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Ольга Смирнова"), SMTO_BLOCK, 5000,
-                          nullptr);
-    ::PostMessageW(name, WM_KEYDOWN, VK_RETURN, 0);
-    const ULONGLONG deadline = ::GetTickCount64() + 10000;
-    while (::IsWindow(editor) && ::GetTickCount64() < deadline) ::Sleep(50);
-    EXPECT_FALSE(::IsWindow(editor)) << "Enter in the name field saves and closes the editor";
+    TypeName(editor, L"Ольга Смирнова");
+    EXPECT_TRUE(SaveByEnter(editor)) << "Enter in the name field saves and closes the editor";
 
     // The save runs on a thread of its own: wait until the row is in the directory.
     std::wstring saved;
@@ -191,6 +236,66 @@ TEST_F(InformerEndToEnd, ANameEnteredInTheEditorShowsOnTheNextCall) {
     ASSERT_TRUE(informer.WaitForPopups(1));
     EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(informer.Popups().front()).find(L"Ольга Смирнова"));
     EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, ASaveTheDirectoryRefusesIsToldWithItsNumberFromTheMainThread) {
+    InformerProcess informer({session_, true, {}, {}});
+    HWND popup = ConnectedWithACall(informer);
+    ASSERT_NE(nullptr, popup);
+    HWND editor = OpenEditor(informer, popup, L"74957654321");
+    ASSERT_NE(nullptr, editor);
+
+    TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
+    ASSERT_TRUE(lock.held());
+    TypeName(editor, L"Ольга Смирнова");
+    ASSERT_TRUE(SaveByEnter(editor));
+    // The save waits out the lock's retries, then its failure comes up.
+    HWND box = informer.FindMessageBox(L"74957654321", 20000);
+    ASSERT_NE(nullptr, box) << "the failed save was not told; message boxes: " << informer.DialogTexts();
+    const std::wstring text = InformerProcess::MessageBoxText(box);
+    EXPECT_NE(std::wstring::npos, text.find(L"Данные абонента 74957654321 не сохранены")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"заблокирована")) << text;
+    EXPECT_EQ(ThreadOf(informer.MainWindow()), ThreadOf(box)) << "shown by the user-interface thread";
+    // Popups go on while the box is open.
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"K2", L"84951234567"}));
+    EXPECT_TRUE(informer.WaitForPopups(2));
+
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (const ULONGLONG until = ::GetTickCount64() + 10000; ::IsWindow(box) && ::GetTickCount64() < until;) ::Sleep(50);
+    EXPECT_FALSE(::IsWindow(box));
+    lock.Release();
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, ASaveFailingWhileTheProgramEndsIsToldAndAnOpenEditorClosesWithIt) {
+    InformerProcess informer({session_, true, {}, {}});
+    HWND popup = ConnectedWithACall(informer);
+    ASSERT_NE(nullptr, popup);
+
+    TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
+    ASSERT_TRUE(lock.held());
+    HWND saved = OpenEditor(informer, popup, L"74957654321");
+    ASSERT_NE(nullptr, saved);
+    TypeName(saved, L"Ольга Смирнова");
+    ASSERT_TRUE(SaveByEnter(saved));
+    HWND open = OpenEditor(informer, popup, L"74957654321");
+    ASSERT_NE(nullptr, open);
+    TypeName(open, L"Не сохранять");
+
+    // "Выход" while the save still waits for the lock: the program waits for it
+    // and tells its failure before it ends.
+    informer.RequestExit();
+    HWND box = informer.FindMessageBox(L"Данные абонента 74957654321 не сохранены", 20000);
+    ASSERT_NE(nullptr, box) << "message boxes: " << informer.DialogTexts();
+    EXPECT_FALSE(::IsWindow(open)) << "the open editor closed with the program";
+    EXPECT_EQ(static_cast<DWORD>(-1), informer.WaitForExit(0)) << "the program ended before telling";
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(0u, informer.WaitForExit(15000));
+    lock.Release();
+
+    TPQRDataModule subscribers(informer.folder() + L"\\PQR");
+    subscribers.Open();
+    EXPECT_EQ(L"", subscribers.AbonentByPhone(L"74957654321"));
 }
 
 TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes) {

@@ -135,6 +135,25 @@ std::wstring InformerProcess::DialogTexts() const {
     return texts;
 }
 
+std::wstring InformerProcess::MessageBoxText(HWND box) {
+    std::wstring texts;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        if (ClassOf(child) == L"Static") texts += TextOf(child);
+    return texts;
+}
+
+HWND InformerProcess::FindMessageBox(const std::wstring& part, DWORD timeoutMs) const {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (true) {
+        for (HWND window : TopLevelWindows())
+            if (ClassOf(window) == L"#32770" && ::IsWindowVisible(window) &&
+                MessageBoxText(window).find(part) != std::wstring::npos)
+                return window;
+        if (::GetTickCount64() >= deadline) return nullptr;
+        ::Sleep(50);
+    }
+}
+
 std::vector<HWND> InformerProcess::VisibleWindowsOfClass(const std::wstring& className) const {
     std::vector<HWND> found;
     for (HWND window : TopLevelWindows())
@@ -181,7 +200,13 @@ DWORD InformerProcess::Recsim(const std::vector<std::wstring>& arguments) const 
 }
 
 DWORD InformerProcess::Exit(DWORD timeoutMs) {
-    ::PostMessageW(MainWindow(), WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0);
+    RequestExit();
+    return WaitForExit(timeoutMs);
+}
+
+void InformerProcess::RequestExit() { ::PostMessageW(MainWindow(), WM_COMMAND, MAKEWPARAM(kExitCommand, 0), 0); }
+
+DWORD InformerProcess::WaitForExit(DWORD timeoutMs) const {
     if (::WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return static_cast<DWORD>(-1);
     DWORD code = 0;
     ::GetExitCodeProcess(process_.get(), &code);

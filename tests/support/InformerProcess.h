@@ -37,6 +37,9 @@ public:
     std::wstring StatusText() const;
     // The texts of the message boxes the program shows, for diagnosing a failure.
     std::wstring DialogTexts() const;
+    // A visible message box of the program whose text holds part, once it appears.
+    HWND FindMessageBox(const std::wstring& part, DWORD timeoutMs = 10000) const;
+    static std::wstring MessageBoxText(HWND box);
     // The program's visible top-level window with this caption, once it appears.
     HWND FindVisibleWindow(const std::wstring& caption, DWORD timeoutMs = 10000) const;
     // The program's visible top-level windows of this window class.
@@ -54,6 +57,10 @@ public:
     // Sends the tray icon's callback message as the shell does for an icon of
     // NOTIFYICON_VERSION_4: the event and the icon's id in lParam, the anchor in wParam.
     void TrayEvent(UINT event, POINT anchor = {}) const;
+    // Chooses "Выход" without waiting.
+    void RequestExit();
+    // Waits for the program to end; its exit code, or -1 when it is still running.
+    DWORD WaitForExit(DWORD timeoutMs) const;
 
     const std::wstring& folder() const { return folder_; }
 

@@ -10,6 +10,7 @@
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
 #include "ResourceText.h"
+#include "ScopedFlag.h"
 #include "TextConvert.h"
 #include "resource.h"
 
@@ -24,6 +25,8 @@ constexpr UINT kTimerMsgInterval = 200;
 constexpr UINT kTimerInitInterval = 10000;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
+// After a move to a monitor of another DPI, once the dialog font has been rescaled.
+constexpr UINT WM_DPIFONTCHANGED = WM_APP + 3;
 constexpr int kClientWidth = 784;
 constexpr int kClientHeight = 511;
 // How long "Выход" waits for contact saves still running before the directories close.
@@ -39,34 +42,13 @@ std::wstring WindowText(HWND window) {
 
 TMainForm::TMainForm(HINSTANCE instance) : FInstance(instance) {}
 
+std::wstring TMainForm::ItemText(int id) const { return WindowText(Item(id)); }
+
 TMainForm::~TMainForm() {
     if (FHandle) ::DestroyWindow(FHandle);
 }
 
-bool TMainForm::Create() {
-    FHandle = ::CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-    return FHandle != nullptr;
-}
-
-INT_PTR CALLBACK TMainForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TMainForm* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<TMainForm*>(lParam);
-        self->FHandle = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TMainForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
-    if (!self) return FALSE;
-    // Errors never leave the window procedure: they become the general error report.
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        self->ShowGeneralError(GetExceptionText(std::current_exception()));
-        return TRUE;
-    }
-}
+bool TMainForm::Create() { return CreateDialogWindow(FInstance, IDD_MAINFORM, nullptr) != nullptr; }
 
 INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
@@ -76,6 +58,19 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        return OnSettingsNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
+    case WM_DBTESTDONE:
+        OnDBTestDone();
+        return TRUE;
+    case WM_DPICHANGED:
+        // The dialog manager rescales the template's controls and font for the
+        // new monitor once this returns; the bold captions follow the new font.
+        ::PostMessageW(FHandle, WM_DPIFONTCHANGED, 0, 0);
+        return FALSE;
+    case WM_DPIFONTCHANGED:
+        UpdateBoldFont();
         return TRUE;
     case WM_TIMER:
         if (wParam == kTimerMsg) TimerMsgTimer();
@@ -111,6 +106,9 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     case IDC_BTNSELECTSERVER:
         if (code == BN_CLICKED) btnSelectServerClick();
         break;
+    case IDC_LESERVER:
+        if (code == EN_CHANGE) TWMParamChange();
+        break;
     case IDC_BTNABOUT:
         if (code == BN_CLICKED) btnAboutClick();
         break;
@@ -121,10 +119,8 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     case IDM_PMNUOPTIONS:
         pmnuOptionsClick();
         break;
-    case IDCANCEL:  // Escape hides the window like its close button
-        FormClose();
-        break;
     default:
+        OnSettingsCommand(id, code);
         break;
     }
 }
@@ -163,11 +159,13 @@ void TMainForm::LayoutWindow() {
     int parts[] = {-1};
     ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
-    // All sizes are pixels: the client area is fixed whatever the font metrics.
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    // The client area is 784 x 511 pixels at 96 DPI, scaled to the window's DPI
+    // like the dialog units of the template.
+    const UINT dpi = ::GetDpiForWindow(FHandle);
+    RECT frame{0, 0, ::MulDiv(kClientWidth, dpi, 96), ::MulDiv(kClientHeight, dpi, 96)};
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    ::AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{};
@@ -180,8 +178,10 @@ void TMainForm::LayoutWindow() {
     // dialog units come to on this machine.
     RECT status{};
     ::GetWindowRect(FStatusBar, &status);
-    const int rowBottom = kClientHeight - (status.bottom - status.top) - 8;
-    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT}) {
+    RECT client{};
+    ::GetClientRect(FHandle, &client);
+    const int rowBottom = client.bottom - (status.bottom - status.top) - ::MulDiv(8, dpi, 96);
+    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
         HWND button = Item(id);
         RECT bounds{};
         ::GetWindowRect(button, &bounds);
@@ -212,6 +212,7 @@ void TMainForm::FormCreate() {
 
     LayoutWindow();
     clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
+    InitSettingsControls();
 
     // 3. Status line.
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
@@ -258,8 +259,10 @@ void TMainForm::LoadParams() {
 }
 
 void TMainForm::FormDestroy() {
-    if (FDestroyed) return;
-    FDestroyed = true;
+    if (FFormDestroyed) return;
+    FFormDestroyed = true;
+    // A connection test still running ends within its own time limit.
+    if (FDBTest.joinable()) FDBTest.join();
     ::KillTimer(FHandle, kTimerMsg);
     ::KillTimer(FHandle, kTimerInit);
     FTrayMsgWins.reset();
@@ -279,24 +282,8 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
-void TMainForm::ShowParams() {
-    TTMWFont font = FTrayMsgWins->Font();
-    font.Name = FFontName;
-    font.Size = FFontSize;
-    FTrayMsgWins->SetFont(&font);
-    ::SetWindowTextW(Item(IDC_LESERVER), FServerName.c_str());
-    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    if (shown != FActive) {
-        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
-        cbActiveClick();
-    }
-}
-
-// The folder edits come with the full settings window; until then there is
-// nothing to enable or disable.
-void TMainForm::UpdatePathControls() {}
-
 void TMainForm::cbActiveClick() {
+    TWMParamChange();
     if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED) {
         ConnectToServer();
         SetTimerEnabled(kTimerInit, kTimerInitInterval, true);
@@ -316,7 +303,7 @@ void TMainForm::cbActiveClick() {
 
 void TMainForm::ConnectToServer() {
     try {
-        const std::wstring server = WindowText(Item(IDC_LESERVER));
+        const std::wstring server = ItemText(IDC_LESERVER);
         FKordavin = KordavinClient::Create(server);
         const int32_t result = FKordavin->Connect();
         if (result != 0) throw AppError(FormatConnectError(result));
@@ -334,14 +321,16 @@ void TMainForm::RefreshChannelList() {
     if (!FKordavin) return;
     std::wstring channels;
     if (FKordavin->GetChannelList(channels) != 0) return;
+    // New items are not the user's change.
+    ScopedFlag loading(FChannelListLoading);
     clbChannels.SetItems(MergeChannelList(SplitChannelList(channels), FChannels));
 }
 
 void TMainForm::SyncDirectories() {
     if (FKordavin) {
-        FAreaList->SetCityCodesDir(FCityCodesDir);
+        FAreaList->SetCityCodesDir(ItemText(IDC_LEAREAPATH));
         FAreaList->Open();
-        FAbonentList->SetAbonentPhoneDir(FAbonentPhoneDir);
+        FAbonentList->SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
         FAbonentList->Open();
     } else {
         FAbonentList->Close();
@@ -412,7 +401,7 @@ void TMainForm::btnAboutClick() {
 void TMainForm::btnSelectServerClick() {
     std::wstring name;
     if (SelectNetworkComputer(FHandle, LoadResourceString(IDS_SELECT_COMPUTER), name))
-        ::SetWindowTextW(Item(IDC_LESERVER), name.c_str());
+        SetItemText(IDC_LESERVER, name);
 }
 
 void TMainForm::SetStatusText(const std::wstring& Text) {

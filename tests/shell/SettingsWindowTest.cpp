@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -461,5 +462,42 @@ TEST_F(SettingsWindowTest, EnterInTheChannelListStaysThereEnterElsewhereIsOkAndE
     press(IDC_LECITYCODE, VK_RETURN);
     EXPECT_FALSE(::IsWindowVisible(window.handle())) << "Enter is OK";
     EXPECT_EQ(L"2", IniValue(IniPath(informer), L"DefaultCityCode"));
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(SettingsWindowTest, NoControlOverlapsAnotherOrLeavesTheWindow) {
+    InformerProcess informer({session_, false, {}, {L"UseRemoteDB=1"}});
+    SettingsWindow window(informer);
+    RECT client{};
+    ::GetClientRect(window.handle(), &client);
+    ::MapWindowPoints(window.handle(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+    struct Control {
+        HWND handle;
+        int id;
+        RECT bounds;
+    };
+    std::vector<Control> controls;
+    for (HWND child = ::GetWindow(window.handle(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child)) continue;
+        RECT bounds{};
+        ::GetWindowRect(child, &bounds);
+        RECT inside{};
+        EXPECT_TRUE(::IntersectRect(&inside, &bounds, &client) && ::EqualRect(&inside, &bounds))
+            << "control " << ::GetDlgCtrlID(child) << " leaves the client area";
+        // Group boxes frame other controls, and the port's arrows sit on its edit's edge, on purpose.
+        wchar_t kind[32] = {};
+        ::GetClassNameW(child, kind, 32);
+        if (std::wstring(kind) == UPDOWN_CLASSW) continue;
+        if (std::wstring(kind) == L"Button" && (::GetWindowLongPtrW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX)
+            continue;
+        controls.push_back({child, ::GetDlgCtrlID(child), bounds});
+    }
+    EXPECT_GT(controls.size(), 60u);
+    for (size_t i = 0; i < controls.size(); ++i)
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            RECT overlap{};
+            EXPECT_FALSE(::IntersectRect(&overlap, &controls[i].bounds, &controls[j].bounds))
+                << "controls " << controls[i].id << " and " << controls[j].id << " overlap";
+        }
     EXPECT_EQ(0u, informer.Exit());
 }

@@ -17,6 +17,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr UINT_PTR kTimerMsg = 1;
@@ -29,6 +31,9 @@ constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 constexpr UINT WM_DPIFONTCHANGED = WM_APP + 3;
 constexpr int kClientWidth = 784;
 constexpr int kClientHeight = 511;
+// The dialog template's size in dialog units (MainForm.rc).
+constexpr int kTemplateWidth = 522;
+constexpr int kTemplateHeight = 314;
 // How long "Выход" waits for contact saves still running before the directories close.
 constexpr DWORD kSaveWaitAtExitMs = 15000;
 
@@ -159,10 +164,15 @@ void TMainForm::LayoutWindow() {
     int parts[] = {-1};
     ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
-    // The client area is 784 x 511 pixels at 96 DPI, scaled to the window's DPI
-    // like the dialog units of the template.
+    // The client area is 784 x 511 pixels at 96 DPI, scaled to the window's DPI.
+    // The dialog font does not grow exactly with the DPI (at 120 DPI it grows
+    // faster): the area is never smaller than the template's dialog units, so
+    // that no control is cut off.
     const UINT dpi = ::GetDpiForWindow(FHandle);
-    RECT frame{0, 0, ::MulDiv(kClientWidth, dpi, 96), ::MulDiv(kClientHeight, dpi, 96)};
+    RECT units{0, 0, kTemplateWidth, kTemplateHeight};
+    ::MapDialogRect(FHandle, &units);
+    RECT frame{0, 0, std::max(::MulDiv(kClientWidth, static_cast<int>(dpi), 96), static_cast<int>(units.right)),
+               std::max(::MulDiv(kClientHeight, static_cast<int>(dpi), 96), static_cast<int>(units.bottom))};
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
     ::AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);

@@ -501,3 +501,43 @@ TEST_F(SettingsWindowTest, NoControlOverlapsAnotherOrLeavesTheWindow) {
         }
     EXPECT_EQ(0u, informer.Exit());
 }
+
+TEST_F(SettingsWindowTest, EveryMnemonicIsUniqueAndALabelsMnemonicReachesItsControl) {
+    InformerProcess informer({session_, false, {}, {L"UseRemoteDB=1"}});
+    SettingsWindow window(informer);
+    std::vector<std::pair<wchar_t, int>> mnemonics;
+    for (HWND child = ::GetWindow(window.handle(), GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t text[512] = {};
+        window.send(child, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+        const std::wstring caption = text;
+        const size_t at = caption.find(L'&');
+        if (at == std::wstring::npos || at + 1 >= caption.size()) continue;
+        wchar_t letter = caption[at + 1];
+        ::CharLowerBuffW(&letter, 1);
+        for (const auto& [other, id] : mnemonics)
+            EXPECT_NE(other, letter) << "controls " << id << " and " << ::GetDlgCtrlID(child) << " share a mnemonic";
+        mnemonics.emplace_back(letter, ::GetDlgCtrlID(child));
+    }
+    EXPECT_GE(mnemonics.size(), 25u);
+
+    DWORD thread = ::GetWindowThreadProcessId(window.handle(), nullptr);
+    const auto focused = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        ::GetGUIThreadInfo(thread, &info);
+        return info.hwndFocus;
+    };
+    const struct {
+        wchar_t letter;
+        int control;
+    } cases[] = {{L'с', IDC_LECOUNTRYCODE},    {L'щ', IDC_EDITTWMWIDTH}, {L'ж', IDC_PHONESHOWCHECKBOX},
+                 {L'ё', IDC_DBALLOWEDCLIENTS}, {L'л', IDC_LECITYPREFIX}, {L'к', IDC_CLBCHANNELS}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mnemonic of control " << c.control);
+        // Alt and the letter, through the program's message loop.
+        ::PostMessageW(window.item(IDC_LESERVER), WM_SYSCHAR, c.letter, 1 << 29);
+        EXPECT_TRUE(WaitFor([&] { return focused() == window.item(c.control); }, 3000))
+            << "focus on control " << ::GetDlgCtrlID(focused());
+    }
+    EXPECT_EQ(0u, informer.Exit());
+}

@@ -18,7 +18,8 @@ namespace {
 
 constexpr UINT kOptionsCommand = IDM_PMNUOPTIONS;
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
+// Generous: a machine busy with other work may take seconds over a step.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 30000) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (!condition()) {
         if (::GetTickCount64() >= deadline) return false;

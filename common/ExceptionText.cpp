@@ -1,11 +1,14 @@
 #include "ExceptionText.h"
 
 #include "AppError.h"
+#include "MainFormRes.h"
+#include "ResourceText.h"
 #include "TextConvert.h"
 
 #include <windows.h>
 
 #include <system_error>
+#include <typeinfo>
 
 std::wstring ExceptionText(const std::exception_ptr& error) {
     try {
@@ -21,4 +24,21 @@ std::wstring ExceptionText(const std::exception_ptr& error) {
     } catch (...) {
         return {};
     }
+}
+
+std::wstring GetExceptionText(const std::exception_ptr& error) {
+    constexpr size_t kMaxLength = 1024;
+    std::wstring text = ExceptionText(error);
+    if (text.empty()) {
+        std::wstring kind = L"(unknown)";
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& other) {
+            kind = Utf8ToWide(typeid(other).name());
+        } catch (...) {
+        }
+        text = FormatResourceString(IDS_UNKNOWN_ERROR, kind);
+    }
+    if (text.size() > kMaxLength) text.resize(kMaxLength);
+    return text;
 }

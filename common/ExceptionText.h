@@ -8,3 +8,7 @@
 // writes it. Empty when the error carries no text (not a std::exception, or an
 // empty what()): the caller says what it shows then.
 std::wstring ExceptionText(const std::exception_ptr& error);
+
+// The text to show for a caught error: its own text as above, or a one-line
+// description of what was raised, at most 1024 characters.
+std::wstring GetExceptionText(const std::exception_ptr& error);

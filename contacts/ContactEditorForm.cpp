@@ -51,9 +51,9 @@ constexpr ControlText kTexts[] = {
     {IDC_EDITOR_CANCEL, IDS_EDITOR_CANCEL},
 };
 
-UniqueGdiObject CreateFormFont() {
+UniqueGdiObject CreateFormFont(UINT dpi) {
     LOGFONTW font{};
-    font.lfHeight = -11;
+    font.lfHeight = ::MulDiv(-11, static_cast<int>(dpi), 96);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     ::lstrcpynW(font.lfFaceName, L"Tahoma", LF_FACESIZE);
@@ -66,11 +66,6 @@ int FontLineHeight(HWND window, HGDIOBJ font) {
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(dc.get(), &metrics);
     return metrics.tmHeight > 0 ? metrics.tmHeight : 13;
-}
-
-std::wstring ErrorText(const std::exception_ptr& error) {
-    std::wstring text = ExceptionText(error);
-    return text.empty() ? SystemErrorText(ERROR_INTERNAL_ERROR) : text;
 }
 
 void MoveControl(HWND control, int left, int top, int width, int height) {
@@ -89,11 +84,11 @@ HWND TEditorForm::Open(HINSTANCE instance, const std::wstring& number, const std
     form->FNumber = number;
     form->FName = name;
     form->FComment = comment;
+    form->DeleteWithWindow();
     // No owner: the editor outlives the popup it came from and the main window's hiding.
-    const HWND window = ::CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_EDITORFORM), nullptr, DialogProc,
-                                             reinterpret_cast<LPARAM>(form));
+    const HWND window = form->CreateDialogWindow(instance, IDD_EDITORFORM, nullptr);
     if (!window) {
-        // WM_INITDIALOG never ran, so no window took the object over.
+        // No window took the object over.
         const DWORD error = ::GetLastError();
         delete form;
         throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
@@ -110,33 +105,10 @@ void TEditorForm::CloseAll() {
     for (TEditorForm* editor : editors) editor->Close();
 }
 
-INT_PTR CALLBACK TEditorForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TEditorForm* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<TEditorForm*>(lParam);
-        self->FHandle = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        OpenEditors().push_back(self);
-    } else {
-        self = reinterpret_cast<TEditorForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
-    if (!self) return FALSE;
-
-    ++self->FDispatchDepth;
-    INT_PTR result = TRUE;
-    // Errors never leave the dialog procedure: they are shown in a message box.
-    try {
-        result = self->HandleMessage(message, wParam);
-    } catch (...) {
-        self->ShowError(ErrorText(std::current_exception()));
-    }
-    if (--self->FDispatchDepth == 0 && self->FDestroyed) delete self;
-    return result;
-}
-
-INT_PTR TEditorForm::HandleMessage(UINT message, WPARAM wParam) {
+INT_PTR TEditorForm::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        OpenEditors().push_back(this);
         FormCreate();
         // The focus is chosen once the window is shown.
         return FALSE;
@@ -151,11 +123,9 @@ INT_PTR TEditorForm::HandleMessage(UINT message, WPARAM wParam) {
         CancelButtonClick();
         return TRUE;
     case WM_NCDESTROY: {
+        // The base forgets the handle and deletes the object after this.
         auto& editors = OpenEditors();
         editors.erase(std::remove(editors.begin(), editors.end(), this), editors.end());
-        ::SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
-        FHandle = nullptr;
-        FDestroyed = true;
         return FALSE;
     }
     default:
@@ -196,25 +166,29 @@ void TEditorForm::FormCreate() {
     for (const ControlText& text : kTexts)
         ::SetDlgItemTextW(FHandle, text.control, LoadResourceString(text.text, FInstance).c_str());
 
-    // Pixel sizes, whatever the dialog units of the template come to.
-    RECT frame{0, 0, kClientWidth, kClientHeight};
-    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE)));
+    // Pixel sizes at 96 DPI, scaled to the window's DPI, whatever the dialog
+    // units of the template come to.
+    const UINT dpi = ::GetDpiForWindow(FHandle);
+    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
+    RECT frame{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
+    ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE)), dpi);
     ::SetWindowPos(FHandle, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    FFont = CreateFormFont();
+    FFont = CreateFormFont(dpi);
     for (HWND child = ::GetWindow(FHandle, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
 
     for (const ControlBounds& bounds : kControls)
-        MoveControl(Item(bounds.id), bounds.left, bounds.top, bounds.width, bounds.height);
+        MoveControl(Item(bounds.id), scaled(bounds.left), scaled(bounds.top), scaled(bounds.width),
+                    scaled(bounds.height));
     const int labelHeight = FontLineHeight(FHandle, FFont.get());
-    const int phoneLabelTop = kControls[0].top - labelHeight - kLabelSpacing;
-    const int nameLabelTop = kControls[1].top - labelHeight - kLabelSpacing;
-    MoveControl(Item(IDC_EDITOR_PHONE_LABEL), 8, phoneLabelTop, 265, labelHeight);
-    MoveControl(Item(IDC_EDITOR_NAME_LABEL), 9, nameLabelTop, 265, labelHeight);
-    MoveControl(Item(IDC_EDITOR_COMMENT_LABEL), 8, 85, 264, labelHeight);
+    const int phoneLabelTop = scaled(kControls[0].top - kLabelSpacing) - labelHeight;
+    const int nameLabelTop = scaled(kControls[1].top - kLabelSpacing) - labelHeight;
+    MoveControl(Item(IDC_EDITOR_PHONE_LABEL), scaled(8), phoneLabelTop, scaled(265), labelHeight);
+    MoveControl(Item(IDC_EDITOR_NAME_LABEL), scaled(9), nameLabelTop, scaled(265), labelHeight);
+    MoveControl(Item(IDC_EDITOR_COMMENT_LABEL), scaled(8), scaled(85), scaled(264), labelHeight);
 
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_PHONE, FNumber.c_str());
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_NAME, FName.c_str());

@@ -1,6 +1,7 @@
 #pragma once
 #include "SaveDataThreadUnit.h"
 #include "UniqueHandle.h"
+#include "WindowBase.h"
 
 #include <windows.h>
 
@@ -11,7 +12,7 @@
 // be open at once; each lives on its own and frees itself when it closes. Its
 // keyboard navigation needs the message loop to pass its messages through
 // IsDialogMessage.
-class TEditorForm {
+class TEditorForm final : public TWindowBase {
 public:
     // Creates, fills and shows an editor (the template comes from instance's
     // resources). addEditRow stores the record, and a failed save goes to
@@ -33,10 +34,10 @@ public:
 
 private:
     TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow, TSaveFailedProc onFailed);
-    ~TEditorForm() = default;
+    ~TEditorForm() override = default;
 
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnError(const std::wstring& text) override { ShowError(text); }
     void OnCommand(UINT id, UINT code);
     void ShowError(const std::wstring& text);
 
@@ -53,14 +54,10 @@ private:
     HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
 
     HINSTANCE FInstance;
-    HWND FHandle = nullptr;
     bool FIsPreview = false;
     TAddEditRowProc FAddEditRow;
     TSaveFailedProc FOnFailed;
     UniqueGdiObject FFont;
-    // The object is deleted only once no message of its window is being handled.
-    int FDispatchDepth = 0;
-    bool FDestroyed = false;
     // Texts set before the window is shown.
     std::wstring FNumber;
     std::wstring FName;

@@ -149,29 +149,19 @@ TTMWForm* TTMWForm::Create(TTickSource tickSource) {
     const HINSTANCE instance = ModuleInstance();
     EnsureRichEditLoaded();
     EnsureCommonControls();
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    if (!::GetClassInfoExW(instance, kClassName, &existing)) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.lpszClassName = kClassName;
-        if (!::RegisterClassExW(&windowClass)) ThrowLastError(L"RegisterClassEx");
-    }
+    if (!RegisterWindowClass(instance, kClassName, CS_HREDRAW | CS_VREDRAW, ::LoadCursorW(nullptr, IDC_ARROW),
+                             nullptr))
+        ThrowLastError(L"RegisterClassEx");
 
     auto* form = new TTMWForm();
     form->FTickSource = std::move(tickSource);
     form->FTextFont.Name = L"Tahoma";
     form->FTextFont.Size = 8;
     // No owner (it must not follow the main window) and no task-bar button.
-    form->FCreating = true;
-    const HWND window = ::CreateWindowExW(WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, L"TMWForm",
-                                          WS_POPUP | WS_CLIPCHILDREN, 0, 0, kDesignSize, kDesignSize, nullptr,
-                                          nullptr, instance, form);
-    form->FCreating = false;
+    form->DeleteWithWindow();
+    const HWND window = form->CreatePlainWindow(WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName,
+                                                L"TMWForm", WS_POPUP | WS_CLIPCHILDREN, 0, 0, kDesignSize,
+                                                kDesignSize, nullptr, instance);
     if (!window) {
         // A failed creation has already sent WM_NCDESTROY, if it got that far.
         const DWORD code = ::GetLastError();
@@ -190,31 +180,12 @@ void TTMWForm::Close() {
     if (FHandle) ::PostMessageW(FHandle, WM_CLOSE, 0, 0);
 }
 
-LRESULT CALLBACK TTMWForm::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* form = static_cast<TTMWForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        form->FHandle = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-    }
-    auto* form = reinterpret_cast<TTMWForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!form) return ::DefWindowProcW(window, message, wParam, lParam);
+void TTMWForm::OnError(const std::wstring& text) { ReportError(text); }
 
-    ++form->FDispatchDepth;
-    LRESULT result = 0;
-    try {
-        result = form->HandleMessage(window, message, wParam, lParam);
-    } catch (const std::exception&) {
-        ReportError(ExceptionText(std::current_exception()));
-    } catch (...) {
-    }
-    if (--form->FDispatchDepth == 0 && form->FDestroyed && !form->FCreating) delete form;
-    return result;
-}
-
-LRESULT TTMWForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
-        return FormCreate(window) ? 0 : -1;
+        return FormCreate(FHandle) ? 0 : -1;
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
@@ -260,13 +231,16 @@ LRESULT TTMWForm::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return reinterpret_cast<LRESULT>(FBackgroundBrush.get());
     case WM_CLOSE:
         // Closing frees the popup; it is never merely hidden.
-        ::DestroyWindow(window);
+        ::DestroyWindow(FHandle);
         return 0;
-    case WM_NCDESTROY:
+    case WM_NCDESTROY: {
+        // FormDestroy lets go of the handle; the default handling still needs it.
+        const HWND window = FHandle;
         FormDestroy();
-        break;
+        return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    return DefaultProc(message, wParam, lParam);
 }
 
 bool TTMWForm::FormCreate(HWND window) {
@@ -328,7 +302,6 @@ bool TTMWForm::FormCreate(HWND window) {
 
 void TTMWForm::FormDestroy() {
     const HWND window = FHandle;
-    FDestroyed = true;
     FTimerRunning = false;
     FHandle = nullptr;
     FInfoRichEdit = FEditDataButton = FCopyButton = FCopyHint = nullptr;

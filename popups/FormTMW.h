@@ -1,6 +1,7 @@
 #pragma once
 #include "TMWFont.h"
 #include "UniqueHandle.h"
+#include "WindowBase.h"
 
 #include <windows.h>
 
@@ -22,7 +23,7 @@ struct TTMWContactData {
 //
 // The object lives exactly as long as its window: Free(), a close request or the
 // system destroying the window deletes it, right after OnTMWDestroy has run.
-class TTMWForm {
+class TTMWForm final : public TWindowBase {
 public:
     using TNotifyEvent = std::function<void(TTMWForm* sender)>;
     using TEditDataEvent = std::function<void(const TTMWContactData& data)>;
@@ -40,7 +41,6 @@ public:
     // Asks the window to close; it is freed once the current message is handled.
     void Close();
 
-    HWND Handle() const { return FHandle; }
 
     int Tag = 0;
     int EndTop = 0;
@@ -88,14 +88,14 @@ public:
 
 private:
     TTMWForm() = default;
-    ~TTMWForm() = default;
+    ~TTMWForm() override = default;
 
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK InfoSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                              UINT_PTR id, DWORD_PTR refData);
     static LRESULT CALLBACK CopySubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                              UINT_PTR id, DWORD_PTR refData);
-    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnError(const std::wstring& text) override;
 
     bool FormCreate(HWND window);
     void FormPaint();
@@ -109,7 +109,6 @@ private:
     void ReplaceSelection(const std::wstring& text);
     uint32_t Now() const;
 
-    HWND FHandle = nullptr;
     HWND FInfoRichEdit = nullptr;
     HWND FEditDataButton = nullptr;
     HWND FCopyButton = nullptr;
@@ -133,9 +132,4 @@ private:
     int FX = 0;
     int FY = 0;
     bool FCopyHot = false;
-
-    // Deleting is deferred until no message of this window is being handled.
-    int FDispatchDepth = 0;
-    bool FCreating = false;
-    bool FDestroyed = false;
 };

@@ -109,12 +109,15 @@ void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
     if (!item || FindFormTMW(item)) return;
     TTMWForm* form = TTMWForm::Create(FTickSource);
     try {
+        // The settings are pixels at 96 DPI: a popup covers the same share of
+        // the screen at any DPI.
+        const int dpi = static_cast<int>(::GetDpiForSystem());
         TPopupLayoutSettings layout;
         layout.Pos = TrayMsgPos;
         layout.Animate = TrayMsgAnimate;
-        layout.WinWidth = WinWidth;
-        layout.WinHeight = WinHeight;
-        layout.Displacement = Displacement;
+        layout.WinWidth = ::MulDiv(WinWidth, dpi, 96);
+        layout.WinHeight = ::MulDiv(WinHeight, dpi, 96);
+        layout.Displacement = ::MulDiv(Displacement, dpi, 96);
         const TPopupPlacement placement = PlacePopup(WorkArea(), layout, FRowIndex);
 
         form->SetTitle(item->Title());

@@ -11,12 +11,15 @@
 #include "NetworkComputer.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
+#include "ScopedFlag.h"
 #include "TextConvert.h"
 #include "WindowText.h"
 #include "resource.h"
 
 #include <commctrl.h>
 #include <objbase.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,8 +29,13 @@ constexpr UINT kTimerMsgInterval = 200;
 constexpr UINT kTimerInitInterval = 10000;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
+// After a move to a monitor of another DPI, once the dialog font has been rescaled.
+constexpr UINT WM_DPIFONTCHANGED = WM_APP + 3;
 constexpr int kClientWidth = 784;
 constexpr int kClientHeight = 511;
+// The dialog template's size in dialog units (MainForm.rc).
+constexpr int kTemplateWidth = 522;
+constexpr int kTemplateHeight = 314;
 // How long "Выход" waits for contact saves still running before the directories close.
 constexpr DWORD kSaveWaitAtExitMs = 15000;
 
@@ -35,37 +43,19 @@ constexpr DWORD kSaveWaitAtExitMs = 15000;
 
 TMainForm::TMainForm(HINSTANCE instance) : FInstance(instance) {}
 
+std::wstring TMainForm::ItemText(int id) const { return WindowText(Item(id)); }
+
 TMainForm::~TMainForm() {
     if (FHandle) ::DestroyWindow(FHandle);
 }
 
 bool TMainForm::Create() {
-    FHandle = ::CreateDialogParamW(FInstance, MAKEINTRESOURCEW(IDD_MAINFORM), nullptr, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-    if (FHandle && FStartupFailed) {
+    if (!CreateDialogWindow(FInstance, IDD_MAINFORM, nullptr)) return false;
+    if (FStartupFailed) {
         ::DestroyWindow(FHandle);
-        FHandle = nullptr;
+        return false;
     }
-    return FHandle != nullptr;
-}
-
-INT_PTR CALLBACK TMainForm::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    TMainForm* self = nullptr;
-    if (message == WM_INITDIALOG) {
-        self = reinterpret_cast<TMainForm*>(lParam);
-        self->FHandle = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TMainForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    }
-    if (!self) return FALSE;
-    // Errors never leave the window procedure: they become the general error report.
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        self->ShowGeneralError(GetExceptionText(std::current_exception()));
-        return TRUE;
-    }
+    return true;
 }
 
 INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -86,6 +76,19 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        return OnSettingsNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
+    case WM_DBTESTDONE:
+        OnDBTestDone();
+        return TRUE;
+    case WM_DPICHANGED:
+        // The dialog manager rescales the template's controls and font for the
+        // new monitor once this returns; the bold captions follow the new font.
+        ::PostMessageW(FHandle, WM_DPIFONTCHANGED, 0, 0);
+        return FALSE;
+    case WM_DPIFONTCHANGED:
+        UpdateBoldFont();
         return TRUE;
     case WM_TIMER:
         if (wParam == kTimerMsg) TimerMsgTimer();
@@ -121,6 +124,9 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     case IDC_BTNSELECTSERVER:
         if (code == BN_CLICKED) btnSelectServerClick();
         break;
+    case IDC_LESERVER:
+        if (code == EN_CHANGE) TWMParamChange();
+        break;
     case IDC_BTNABOUT:
         if (code == BN_CLICKED) btnAboutClick();
         break;
@@ -131,10 +137,8 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     case IDM_PMNUOPTIONS:
         pmnuOptionsClick();
         break;
-    case IDCANCEL:  // Escape hides the window like its close button
-        FormClose();
-        break;
     default:
+        OnSettingsCommand(id, code);
         break;
     }
 }
@@ -170,11 +174,18 @@ void TMainForm::LayoutWindow() {
     int parts[] = {-1};
     ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
-    // All sizes are pixels: the client area is fixed whatever the font metrics.
-    RECT frame{0, 0, kClientWidth, kClientHeight};
+    // The client area is 784 x 511 pixels at 96 DPI, scaled to the window's DPI.
+    // The dialog font does not grow exactly with the DPI (at 120 DPI it grows
+    // faster): the area is never smaller than the template's dialog units, so
+    // that no control is cut off.
+    const UINT dpi = ::GetDpiForWindow(FHandle);
+    RECT units{0, 0, kTemplateWidth, kTemplateHeight};
+    ::MapDialogRect(FHandle, &units);
+    RECT frame{0, 0, std::max(::MulDiv(kClientWidth, static_cast<int>(dpi), 96), static_cast<int>(units.right)),
+               std::max(::MulDiv(kClientHeight, static_cast<int>(dpi), 96), static_cast<int>(units.bottom))};
     const auto style = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE));
     const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
-    ::AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    ::AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     RECT work{};
@@ -187,8 +198,10 @@ void TMainForm::LayoutWindow() {
     // dialog units come to on this machine.
     RECT status{};
     ::GetWindowRect(FStatusBar, &status);
-    const int rowBottom = kClientHeight - (status.bottom - status.top) - 8;
-    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT}) {
+    RECT client{};
+    ::GetClientRect(FHandle, &client);
+    const int rowBottom = client.bottom - (status.bottom - status.top) - ::MulDiv(8, dpi, 96);
+    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
         HWND button = Item(id);
         RECT bounds{};
         ::GetWindowRect(button, &bounds);
@@ -221,6 +234,7 @@ void TMainForm::FormCreate() {
 
     LayoutWindow();
     clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
+    InitSettingsControls();
 
     // Nothing is connected yet; the connect box below may change that.
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
@@ -279,8 +293,10 @@ void TMainForm::AbandonStartup(const std::wstring& error) {
 }
 
 void TMainForm::FormDestroy() {
-    if (FDestroyed) return;
-    FDestroyed = true;
+    if (FFormDestroyed) return;
+    FFormDestroyed = true;
+    // A connection test still running ends within its own time limit.
+    if (FDBTest.joinable()) FDBTest.join();
     ::KillTimer(FHandle, kTimerMsg);
     ::KillTimer(FHandle, kTimerInit);
     // Editors hold the lookup: none may be left to start a save once it goes.
@@ -310,24 +326,8 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
-void TMainForm::ShowParams() {
-    TTMWFont font = FTrayMsgWins->Font();
-    font.Name = FFontName;
-    font.Size = FFontSize;
-    FTrayMsgWins->SetFont(&font);
-    ::SetWindowTextW(Item(IDC_LESERVER), FServerName.c_str());
-    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    if (shown != FActive) {
-        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
-        cbActiveClick();
-    }
-}
-
-// The folder edits come with the full settings window; until then there is
-// nothing to enable or disable.
-void TMainForm::UpdatePathControls() {}
-
 void TMainForm::cbActiveClick() {
+    TWMParamChange();
     if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED) {
         ConnectToServer();
         SetTimerEnabled(kTimerInit, kTimerInitInterval, true);
@@ -347,7 +347,7 @@ void TMainForm::cbActiveClick() {
 
 void TMainForm::ConnectToServer() {
     try {
-        const std::wstring server = WindowText(Item(IDC_LESERVER));
+        const std::wstring server = ItemText(IDC_LESERVER);
         FKordavin = KordavinClient::Create(server);
         const int32_t result = FKordavin->Connect();
         if (result != 0) throw AppError(FormatConnectError(result));
@@ -367,14 +367,16 @@ void TMainForm::RefreshChannelList() {
     if (!FKordavin) return;
     std::wstring channels;
     if (FKordavin->GetChannelList(channels) != 0) return;
+    // New items are not the user's change.
+    ScopedFlag loading(FChannelListLoading);
     clbChannels.SetItems(MergeChannelList(SplitChannelList(channels), FChannels));
 }
 
 void TMainForm::SyncDirectories() {
     if (FKordavin) {
-        FAreaList->SetCityCodesDir(FCityCodesDir);
+        FAreaList->SetCityCodesDir(ItemText(IDC_LEAREAPATH));
         FAreaList->Open();
-        FAbonentList->SetAbonentPhoneDir(FAbonentPhoneDir);
+        FAbonentList->SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
         FAbonentList->Open();
     } else {
         FAbonentList->Close();
@@ -418,9 +420,9 @@ void TMainForm::OpenContactEditor(const TTMWContactData& data) {
 void TMainForm::ShowSaveFailures() {
     // One box at a time: failures that arrive while it is open are taken by this
     // loop once it closes. After the window's end, FormDestroy reports them.
-    if (FShowingSaveFailures || FDestroyed) return;
+    if (FShowingSaveFailures || FFormDestroyed) return;
     FShowingSaveFailures = true;
-    while (!FDestroyed) {
+    while (!FFormDestroyed) {
         std::optional<TSaveFailure> failure = FSaveFailures->Take();
         if (!failure) break;
         ShowSaveError(SaveFailureText(*failure));
@@ -431,7 +433,7 @@ void TMainForm::ShowSaveFailures() {
 void TMainForm::ShowSaveError(const std::wstring& text) {
     // Not subject to ShowGeneralError's one-box rule: every failed save is told.
     // The editor is gone and the window is usually hidden, so the box comes forward.
-    ::MessageBoxW(FDestroyed ? nullptr : FHandle, text.c_str(), FCaption.c_str(),
+    ::MessageBoxW(FFormDestroyed ? nullptr : FHandle, text.c_str(), FCaption.c_str(),
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
@@ -458,7 +460,7 @@ void TMainForm::btnAboutClick() {
 void TMainForm::btnSelectServerClick() {
     std::wstring name;
     if (SelectNetworkComputer(FHandle, LoadResourceString(IDS_SELECT_COMPUTER), name))
-        ::SetWindowTextW(Item(IDC_LESERVER), name.c_str());
+        SetItemText(IDC_LESERVER, name);
 }
 
 void TMainForm::SetStatusText(const std::wstring& Text) {

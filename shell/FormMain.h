@@ -2,23 +2,40 @@
 #include "CallerLookup.h"
 #include "CheckListView.h"
 #include "KordavinClient.h"
+#include "MainFormRes.h"
 #include "MainFormSettings.h"
 #include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "TrayIcon.h"
 #include "TrayMsgWins.h"
+#include "UniqueHandle.h"
+#include "WindowBase.h"
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+// Posted to the main window when the connection test's thread has put its
+// outcome in FDBTestResult.
+constexpr UINT WM_DBTESTDONE = WM_APP + 2;
+
+// What "Тест соединения" found: the text to show and the message box icon.
+struct TDBTestOutcome {
+    std::wstring Text;
+    UINT Icon = MB_ICONWARNING;
+};
 
 // The main controller: the (hidden) settings window, the tray icon, the link to
 // the recording server and the timers that drive it. Lives as long as the process.
-class TMainForm final : public TMainFormSettings, private IRecorderHost {
+// The settings window's own methods are in SettingsWindow.cpp.
+class TMainForm final : public TWindowBase, public TMainFormSettings, private IRecorderHost {
 public:
     explicit TMainForm(HINSTANCE instance);
     ~TMainForm();
@@ -27,7 +44,7 @@ public:
 
     // Creates the window hidden; FormCreate runs inside. False if it could not be created.
     bool Create();
-    HWND Handle() const { return FHandle; }
+    using TWindowBase::Handle;
 
     void ConnectToServer();
     void DisconnectFromServer() override;
@@ -38,8 +55,8 @@ public:
                                      std::wstring& Comment) override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnError(const std::wstring& text) override { ShowGeneralError(text); }
     void OnCommand(UINT id, UINT code);
     void OnTrayNotify(const TTrayRequest& request);
     void ShowTrayMenu(POINT at);
@@ -58,8 +75,36 @@ private:
     void btnAboutClick();
     void btnSelectServerClick();
 
+    // The settings window (SettingsWindow.cpp).
+    void InitSettingsControls();
+    bool OnSettingsCommand(UINT id, UINT code);
+    bool OnSettingsNotify(const NMHDR& header);
     void ShowParams();
+    void ApplyParams();
     void UpdatePathControls();
+    void TWMParamChange();
+    void btnApplyClick();
+    void btnOkClick();
+    void btnCancelClick();
+    void btnBrowseAreaPathClick() { BrowseFolderInto(IDC_LEAREAPATH, IDC_LEAREAPATH_LABEL); }
+    void btnBrowseAbonentPathClick() { BrowseFolderInto(IDC_LEABONENTPATH, IDC_LEABONENTPATH_LABEL); }
+    void SelectAddressButtonClick();
+    void SetDefaultPortButtonClick();
+    void UseRemoteDBCheckBoxClick();
+    void DBTypeRadioGroupClick();
+    void ShowCheckBoxClick(int checkBoxId);
+    void BoldButtonClick(int buttonId);
+    void ShowHidePreviewWindowButtonClick();
+    void TestDBConnectionButtonClick();
+    void OnDBTestDone();
+    void BrowseFolderInto(int editId, int labelId);
+    void SetBold(int buttonId, bool bold);
+    void UpdateBoldFont();
+    bool IsBold(int buttonId) const;
+    void FillFontNames();
+    // Directory sharing: filled in where the directory server lives.
+    void RestartDBServer();
+    static TDBTestOutcome TestDBConnection(const std::wstring& host, int port);
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TTMWContactData& data);
@@ -69,6 +114,8 @@ private:
     void LayoutWindow();
     void SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled);
     HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
+    std::wstring ItemText(int id) const;
+    void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 
     // What the event dispatch reaches of the window.
     IRecorderSdk* Kordavin() override { return FKordavin ? &*FKordavin : nullptr; }
@@ -80,14 +127,26 @@ private:
     TRecorderSettings& RecorderSettings() override { return *this; }
 
     HINSTANCE FInstance;
-    HWND FHandle = nullptr;
     HWND FStatusBar = nullptr;
     std::wstring FCaption;
     std::unique_ptr<TTrayIcon> TrayIcon;
     CheckListView clbChannels;
-    bool FDestroyed = false;
+    bool FFormDestroyed = false;
     bool FStartupFailed = false;
     bool FErrorBoxOpen = false;
+    // True while ShowParams fills the controls: their change handlers leave
+    // "Применить" alone. FChannelListLoading does the same while the server's
+    // channel list replaces the items.
+    bool FParamLoading = false;
+    bool FChannelListLoading = false;
+    TTrayMsgWinItem* PreviewItem = nullptr;
+    // The "Ж" buttons: their caption font says whether the line is bold.
+    UniqueGdiObject FBoldFont;
+    std::array<bool, 4> FBold{};
+    // "Тест соединения" runs on its own thread; FDBTestLock guards FDBTestResult.
+    std::thread FDBTest;
+    std::mutex FDBTestLock;
+    std::optional<TDBTestOutcome> FDBTestResult;
     // The last directory error reported by the reconnection timer.
     std::wstring FLastDirectoryError;
     TSettingsLocation FSettingsLocation;

@@ -6,6 +6,7 @@
 #include "ListText.h"
 #include "ModuleFile.h"
 #include "RegistryValues.h"
+#include "SettingsTable.h"
 #include "TextConvert.h"
 #include "UniqueHandle.h"
 
@@ -31,17 +32,56 @@ void ReadRegistryList(HKEY key, const wchar_t* name, std::vector<std::wstring>& 
     }
 }
 
-void ReadIniList(const TIniReader& ini, const wchar_t* key, std::vector<std::wstring>& list) {
-    if (ini.HasKey(key)) list = ReadListText(ini.ReadString(key, L""));
+TSettingValue ReadIniValue(const TIniReader& ini, const TSettingRow& row, const TSettingValue& current) {
+    switch (row.Store) {
+    case TSettingStore::Bool:
+        return ini.ReadBool(row.Key, std::get<bool>(current));
+    case TSettingStore::Integer:
+        return ini.ReadInteger(row.Key, std::get<int>(current));
+    case TSettingStore::Text:
+    case TSettingStore::QuotedText:
+        return ini.ReadString(row.Key, std::get<std::wstring>(current));
+    case TSettingStore::QuotedList:
+        return ReadListText(ini.ReadString(row.Key, L""));
+    case TSettingStore::PrefixList: {
+        auto list = ReadListText(ini.ReadString(row.Key, L""));
+        TrimListEntries(list);
+        return list;
+    }
+    case TSettingStore::None:
+        break;
+    }
+    return current;
 }
 
-void ReadIniPrefixList(const TIniReader& ini, const wchar_t* key, std::vector<std::wstring>& list) {
-    ReadIniList(ini, key, list);
-    TrimListEntries(list);
+void WriteIniValue(TIniWriter& ini, const TSettingRow& row, const TSettingValue& value) {
+    switch (row.Store) {
+    case TSettingStore::Bool:
+        ini.WriteBool(row.Key, std::get<bool>(value));
+        break;
+    case TSettingStore::Integer:
+        ini.WriteInteger(row.Key, std::get<int>(value));
+        break;
+    case TSettingStore::Text:
+        ini.WriteString(row.Key, std::get<std::wstring>(value));
+        break;
+    case TSettingStore::QuotedText:
+        ini.WriteString(row.Key, QuotedIniText(std::get<std::wstring>(value)));
+        break;
+    case TSettingStore::QuotedList:
+    case TSettingStore::PrefixList:
+        ini.WriteString(row.Key, QuotedIniText(WriteListText(std::get<TSettingList>(value))));
+        break;
+    case TSettingStore::None:
+        break;
+    }
 }
 
-void WriteIniList(TIniWriter& ini, const wchar_t* key, const std::vector<std::wstring>& list) {
-    ini.WriteString(key, QuotedIniText(WriteListText(list)));
+// The rows of one save, in the table's order, through one open of the file.
+void WriteIniRows(const TSettingsLocation& where, const TSettingsRef& fields, unsigned save) {
+    TIniWriter ini(where.IniPath, kSection);
+    for (const auto& row : SettingsTable())
+        if ((row.Save & save) != 0) WriteIniValue(ini, row, row.Get(fields));
 }
 }  // namespace
 
@@ -91,40 +131,13 @@ std::vector<std::wstring> ReadRecorderKey(const TSettingsLocation& where, TMainF
 
 void ReadIniSettings(const TSettingsLocation& where, TMainFormSettings& settings, TTrayMsgWinsSettings& popups) {
     const TIniReader ini(where.IniPath, kSection);
-    popups.WinWidth = ini.ReadInteger(L"WinWidth", popups.WinWidth);
-    popups.WinHeight = ini.ReadInteger(L"WinHeight", popups.WinHeight);
-    // Values outside the enumerations are kept; the popup manager tames them.
-    popups.TrayMsgPos = static_cast<TTrayMsgPos>(ini.ReadInteger(L"TrayMsgPos", popups.TrayMsgPos));
-    popups.TrayMsgAnimate = static_cast<TTrayMsgAnimate>(ini.ReadInteger(L"TrayMsgAnimate", popups.TrayMsgAnimate));
-    popups.Rows = ini.ReadInteger(L"Rows", popups.Rows);
-    popups.Displacement = ini.ReadInteger(L"Displacement", popups.Displacement);
-    settings.FCloseTMWOnStart = ini.ReadBool(L"CloseTMWOnStart", settings.FCloseTMWOnStart);
-    settings.FCallerIDOnly = ini.ReadBool(L"CallerIDOnly", settings.FCallerIDOnly);
-    settings.FDefaultCountryCode = ini.ReadString(L"DefaultCountryCode", settings.FDefaultCountryCode);
-    settings.FDefaultCityCode = ini.ReadString(L"DefaultCityCode", settings.FDefaultCityCode);
-    ReadIniPrefixList(ini, L"CityPrefixes", settings.FCityPrefixes);
-    settings.FUseCityPrefixForIncoming = ini.ReadBool(L"UseCityPrefixForIncoming", settings.FUseCityPrefixForIncoming);
-    ReadIniPrefixList(ini, L"InternationalCarrierCode", settings.FWorldPrefixes);
-    ReadIniPrefixList(ini, L"LongDistanceCarrierCode", settings.FCountryPrefixes);
-    ReadIniList(ini, L"Channels", settings.FChannels);
-    settings.FServerName = ini.ReadString(L"Server", settings.FServerName);
-    settings.FCityCodesDir = ini.ReadString(L"AreaCodesPath", settings.FCityCodesDir);
-    settings.FAbonentPhoneDir = ini.ReadString(L"AbonentPhonePath", settings.FAbonentPhoneDir);
-    settings.FActive = ini.ReadBool(L"Active", false);
-    settings.FFontName = ini.ReadString(L"FontName", settings.FFontName);
-    settings.FFontSize = ini.ReadInteger(L"FontSize", settings.FFontSize);
-    popups.IsPhoneShowed = ini.ReadBool(L"IsNumberShowed", popups.IsPhoneShowed);
-    popups.IsNameShowed = ini.ReadBool(L"IsNameShowed", popups.IsNameShowed);
-    popups.IsRegionShowed = ini.ReadBool(L"IsRegionShowed", popups.IsRegionShowed);
-    popups.IsCommentShowed = ini.ReadBool(L"IsCommentShowed", popups.IsCommentShowed);
-    popups.IsPhoneBold = ini.ReadBool(L"IsPhoneBold", popups.IsPhoneBold);
-    popups.IsNameBold = ini.ReadBool(L"IsNameBold", popups.IsNameBold);
-    popups.IsRegionBold = ini.ReadBool(L"IsRegionBold", popups.IsRegionBold);
-    popups.IsCommentBold = ini.ReadBool(L"IsCommentBold", popups.IsCommentBold);
-    settings.FUseRemoteDB = ini.ReadBool(L"UseRemoteDB", settings.FUseRemoteDB);
-    settings.FDBAsClient = ini.ReadBool(L"DBAsClient", settings.FDBAsClient);
-    settings.FDBServerAddress = ini.ReadString(L"DBServerAddress", settings.FDBServerAddress);
-    settings.FDBPort = ini.ReadInteger(L"DBPort", settings.FDBPort);
+    const TSettingsRef fields{settings, popups};
+    for (const auto& row : SettingsTable()) {
+        if (row.Store == TSettingStore::None) continue;
+        // A missing key gives the field's current value: the registry's or the built-in default.
+        const TSettingValue current = row.ReadDefaultsToFalse ? TSettingValue(false) : row.Get(fields);
+        row.Set(fields, ini.HasKey(row.Key) ? ReadIniValue(ini, row, current) : current);
+    }
 }
 
 bool ReadAutoRun(const TSettingsLocation& where) {
@@ -141,49 +154,22 @@ std::vector<std::wstring> LoadSettings(const TSettingsLocation& where, TMainForm
 }
 
 void SaveDBParams(const TSettingsLocation& where, const TMainFormSettings& settings) {
-    TIniWriter ini(where.IniPath, kSection);
-    ini.WriteBool(L"Active", settings.FActive);
-    ini.WriteString(L"Server", settings.FServerName);
-    ini.WriteString(L"AreaCodesPath", settings.FCityCodesDir);
-    ini.WriteString(L"AbonentPhonePath", settings.FAbonentPhoneDir);
-    ini.WriteBool(L"UseRemoteDB", settings.FUseRemoteDB);
-    ini.WriteBool(L"DBAsClient", settings.FDBAsClient);
-    ini.WriteString(L"DBServerAddress", settings.FDBServerAddress);
-    ini.WriteInteger(L"DBPort", settings.FDBPort);
+    // The rows read fields through a mutable reference; the saves work on copies.
+    TMainFormSettings stored = settings;
+    TTrayMsgWinsSettings popups;
+    WriteIniRows(where, {stored, popups}, ssDBParams);
 }
 
 void SaveParams(const TSettingsLocation& where, const TMainFormSettings& settings, const TTrayMsgWinsSettings& popups,
                 const TShownConnection& shown) {
-    TIniWriter ini(where.IniPath, kSection);
-    ini.WriteBool(L"Active", shown.Active);
-    ini.WriteString(L"Server", shown.Server);
-    ini.WriteString(L"AreaCodesPath", shown.AreaCodesPath);
-    ini.WriteString(L"AbonentPhonePath", shown.AbonentPhonePath);
-    WriteIniList(ini, L"Channels", settings.FChannels);
-    ini.WriteInteger(L"WinWidth", popups.WinWidth);
-    ini.WriteInteger(L"WinHeight", popups.WinHeight);
-    ini.WriteInteger(L"TrayMsgPos", popups.TrayMsgPos);
-    ini.WriteInteger(L"TrayMsgAnimate", popups.TrayMsgAnimate);
-    ini.WriteInteger(L"Rows", popups.Rows);
-    ini.WriteInteger(L"Displacement", popups.Displacement);
-    ini.WriteBool(L"CloseTMWOnStart", settings.FCloseTMWOnStart);
-    ini.WriteBool(L"CallerIDOnly", settings.FCallerIDOnly);
-    ini.WriteString(L"DefaultCountryCode", settings.FDefaultCountryCode);
-    ini.WriteString(L"DefaultCityCode", settings.FDefaultCityCode);
-    WriteIniList(ini, L"CityPrefixes", settings.FCityPrefixes);
-    ini.WriteBool(L"UseCityPrefixForIncoming", settings.FUseCityPrefixForIncoming);
-    WriteIniList(ini, L"InternationalCarrierCode", settings.FWorldPrefixes);
-    WriteIniList(ini, L"LongDistanceCarrierCode", settings.FCountryPrefixes);
-    ini.WriteString(L"FontName", QuotedIniText(settings.FFontName));
-    ini.WriteInteger(L"FontSize", settings.FFontSize);
-    ini.WriteBool(L"IsNumberShowed", popups.IsPhoneShowed);
-    ini.WriteBool(L"IsNameShowed", popups.IsNameShowed);
-    ini.WriteBool(L"IsRegionShowed", popups.IsRegionShowed);
-    ini.WriteBool(L"IsCommentShowed", popups.IsCommentShowed);
-    ini.WriteBool(L"IsPhoneBold", popups.IsPhoneBold);
-    ini.WriteBool(L"IsNameBold", popups.IsNameBold);
-    ini.WriteBool(L"IsRegionBold", popups.IsRegionBold);
-    ini.WriteBool(L"IsCommentBold", popups.IsCommentBold);
+    // The connection keys are stored as the window shows them.
+    TMainFormSettings stored = settings;
+    stored.FActive = shown.Active;
+    stored.FServerName = shown.Server;
+    stored.FCityCodesDir = shown.AreaCodesPath;
+    stored.FAbonentPhoneDir = shown.AbonentPhonePath;
+    TTrayMsgWinsSettings storedPopups = popups;
+    WriteIniRows(where, {stored, storedPopups}, ssParams);
     WriteAutoRun(where, settings.FAutoRun);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers for the popup tests: pumping messages and reading back what a popup shows.
+#include "ClipboardText.h"
 #include "MessagePump.h"
 
 #include <windows.h>
@@ -63,17 +64,6 @@ inline std::vector<std::wstring> RichLines(HWND richEdit) {
     return lines;
 }
 
-inline std::wstring ReadClipboardText() {
-    std::wstring text;
-    for (int attempt = 0; attempt < 20 && !::OpenClipboard(nullptr); ++attempt) ::Sleep(10);
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
-            text = chars;
-            ::GlobalUnlock(data);
-        }
-    }
-    ::CloseClipboard();
-    return text;
-}
+inline std::wstring ReadClipboardText() { return GetClipboardText(nullptr); }
 
 }  // namespace popuptest

@@ -13,6 +13,8 @@
 
 #include <shellapi.h>
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr int kEditDataButton = 2102;
@@ -395,5 +397,56 @@ TEST_F(InformerEndToEnd, TrayDoubleClickOpensTheSettingsASingleClickDoesNot) {
     while (!::IsWindowVisible(window) && ::GetTickCount64() < deadline) ::Sleep(50);
     EXPECT_TRUE(::IsWindowVisible(window)) << "a double-click opens the settings";
     EXPECT_FALSE(WaitForWindowOfClass(informer, L"#32768", 500)) << "and no menu";
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, ACornerAndAChannelChosenInTheWindowRuleTheNextCallsAndTheIniFile) {
+    constexpr UINT kOptionsCommand = 1200;
+    constexpr int kChannelList = 1105, kPositionList = 1133, kOk = IDOK;
+    InformerProcess informer({session_, true, {}, {L"TrayMsgAnimate=0"}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
+    HWND window = informer.MainWindow();
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kOptionsCommand, 0), 0);
+    const auto send = [](HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(target, message, wParam, lParam, SMTO_BLOCK, 10000, &result);
+        return result;
+    };
+    HWND list = ::GetDlgItem(window, kChannelList);
+    for (const ULONGLONG until = ::GetTickCount64() + 10000;
+         send(list, LVM_GETITEMCOUNT, 0, 0) < 2 && ::GetTickCount64() < until;)
+        ::Sleep(50);
+
+    // The second channel, K2, checked from the keyboard; the left top corner chosen.
+    send(list, WM_KEYDOWN, VK_HOME, 0);
+    send(list, WM_KEYDOWN, VK_DOWN, 0);
+    send(list, WM_KEYDOWN, VK_SPACE, 0);
+    send(list, WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(2u, send(list, LVM_GETITEMSTATE, 1, LVIS_STATEIMAGEMASK) >> 12) << "K2 checked";
+    HWND position = ::GetDlgItem(window, kPositionList);
+    send(position, CB_SETCURSEL, 0, 0);
+    send(window, WM_COMMAND, MAKEWPARAM(kPositionList, CBN_SELCHANGE), reinterpret_cast<LPARAM>(position));
+    send(::GetDlgItem(window, kOk), BM_CLICK, 0, 0);
+    EXPECT_FALSE(::IsWindowVisible(window)) << "OK hides the window";
+
+    const std::wstring ini = informer.folder() + L"\\KordavinInformer.ini";
+    wchar_t value[256] = {};
+    ::GetPrivateProfileStringW(L"Main", L"Channels", L"", value, 256, ini.c_str());
+    EXPECT_STREQ(L"K2", value);
+    ::GetPrivateProfileStringW(L"Main", L"TrayMsgPos", L"", value, 256, ini.c_str());
+    EXPECT_STREQ(L"0", value);
+
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
+    ASSERT_TRUE(informer.WaitForPopups(1)) << "only the checked channel gets a popup";
+    ::Sleep(300);
+    ASSERT_EQ(1u, informer.Popups().size());
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT placed{};
+    ::GetWindowRect(informer.Popups().front(), &placed);
+    EXPECT_LT(placed.left - work.left, (work.right - work.left) / 2) << "the left top corner";
+    EXPECT_LT(placed.top - work.top, (work.bottom - work.top) / 2) << "the left top corner";
     EXPECT_EQ(0u, informer.Exit());
 }

@@ -3,6 +3,7 @@
 #include "ListText.h"
 #include "RegistryValues.h"
 #include "SettingsStore.h"
+#include "SettingsTable.h"
 #include "TextConvert.h"
 #include "TestFolders.h"
 #include "UniqueHandle.h"
@@ -64,6 +65,7 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"DBAsClient", Text(s.FDBAsClient)},
         {L"DBServerAddress", Text(s.FDBServerAddress)},
         {L"DBPort", Text(s.FDBPort)},
+        {L"DBAllowedClients", Text(s.FDBAllowedClients)},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -190,7 +192,7 @@ const Snapshot kDefaults = Describe(TMainFormSettings(), TTrayMsgWinsSettings())
 
 const List kFileKeyOrder = {
     L"Active", L"Server", L"AreaCodesPath", L"AbonentPhonePath", L"UseRemoteDB", L"DBAsClient", L"DBServerAddress",
-    L"DBPort", L"Channels", L"WinWidth", L"WinHeight", L"TrayMsgPos", L"TrayMsgAnimate", L"Rows", L"Displacement",
+    L"DBPort", L"DBAllowedClients", L"Channels", L"WinWidth", L"WinHeight", L"TrayMsgPos", L"TrayMsgAnimate", L"Rows", L"Displacement",
     L"CloseTMWOnStart", L"CallerIDOnly", L"DefaultCountryCode", L"DefaultCityCode", L"CityPrefixes",
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
@@ -347,6 +349,7 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FUseRemoteDB = settings_.FDBAsClient = true;
     settings_.FDBServerAddress = L"база.пример.рф";
     settings_.FDBPort = -1;
+    settings_.FDBAllowedClients = L"10.0.0.5, клиент-2";
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);
@@ -540,4 +543,49 @@ TEST_F(SettingsSandbox, LineBreaksInValuesCannotAddKeys) {
     EXPECT_EQ(L"host  DBPort=1", Field(loaded, L"DBServerAddress"));
     EXPECT_EQ(L"<K 1>", Field(loaded, L"Channels"));
     EXPECT_EQ(kFileKeyOrder, KeysInFile(where_.IniPath));
+}
+
+TEST(SettingsTable, EachSettingIsOneRowWithItsOwnKeyFieldAndControl) {
+    TMainFormSettings main;
+    TTrayMsgWinsSettings popups;
+    const TSettingsRef fields{main, popups};
+    const Snapshot described = Describe(main, popups);
+    const auto rows = SettingsTable();
+    ASSERT_EQ(described.size(), rows.size()) << "every setting has a row";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const TSettingRow& row = rows[i];
+        SCOPED_TRACE(testing::Message() << "row " << i);
+        EXPECT_EQ(&row, FindSettingRow(row.Key));
+        EXPECT_NE(0, row.ControlId) << "each setting has its control";
+        for (size_t j = 0; j < i; ++j) EXPECT_NE(rows[j].ControlId, row.ControlId);
+        // The row reaches the field that the snapshot names by the same key:
+        // a changed value shows under that key and nowhere else.
+        const TSettingValue before = row.Get(fields);
+        TSettingValue changed = before;
+        std::visit([](auto& v) {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, bool>) v = !v;
+            else if constexpr (std::is_same_v<T, int>) v += 7;
+            else if constexpr (std::is_same_v<T, std::wstring>) v += L"x";
+            else v.push_back(L"x");
+        }, changed);
+        row.Set(fields, changed);
+        Snapshot expected = described;
+        std::wstring key = row.Key;
+        for (auto& [name, value] : expected)
+            if (name == key) value = std::visit([](const auto& v) { return Text(v); }, changed);
+        EXPECT_EQ(expected, Describe(main, popups));
+        row.Set(fields, before);
+    }
+}
+
+TEST_F(SettingsSandbox, EachSaveWritesItsOwnKeysInTheTablesOrder) {
+    SaveDBParams(where_, settings_);
+    const List dbKeys(kFileKeyOrder.begin(), kFileKeyOrder.begin() + 9);
+    EXPECT_EQ(dbKeys, KeysInFile(where_.IniPath));
+    ::DeleteFileW(where_.IniPath.c_str());
+    SaveParams(where_, settings_, popups_, {});
+    List paramKeys(kFileKeyOrder.begin(), kFileKeyOrder.begin() + 4);
+    paramKeys.insert(paramKeys.end(), kFileKeyOrder.begin() + 9, kFileKeyOrder.end());
+    EXPECT_EQ(paramKeys, KeysInFile(where_.IniPath));
 }

@@ -32,8 +32,9 @@ public:
 
     // Waits until the program has created its recording-server object.
     bool WaitForSimulator(DWORD timeoutMs = 15000) const;
-    // The program's main window (hidden or not), found by process and class.
-    HWND MainWindow(DWORD timeoutMs = 10000) const;
+    // The program's main window (hidden or not), found by process and class. A busy
+    // machine may take many seconds to start a Wine process.
+    HWND MainWindow(DWORD timeoutMs = 30000) const;
     std::wstring StatusText() const;
     // The texts of the message boxes the program shows, for diagnosing a failure.
     std::wstring DialogTexts() const;

@@ -44,3 +44,21 @@ bool PutClipboardText(HWND owner, const std::wstring& text) {
     }
     return true;
 }
+
+std::wstring GetClipboardText(HWND owner) {
+    std::wstring text;
+    if (!::IsClipboardFormatAvailable(CF_UNICODETEXT)) return text;
+    ClipboardSession clipboard(owner);
+    if (!clipboard.open()) return text;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            // The block may be larger than the text; the text ends at its NUL.
+            const size_t capacity = ::GlobalSize(data) / sizeof(wchar_t);
+            size_t length = 0;
+            while (length < capacity && chars[length] != L'\0') ++length;
+            text.assign(chars, length);
+            ::GlobalUnlock(data);
+        }
+    }
+    return text;
+}

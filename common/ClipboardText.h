@@ -7,3 +7,7 @@
 // may hold the clipboard for a moment, so opening is retried briefly.
 // Returns false when the clipboard could not be written.
 bool PutClipboardText(HWND owner, const std::wstring& text);
+
+// The clipboard's Unicode text, or empty text when it holds none or cannot be
+// opened (retried briefly, as above).
+std::wstring GetClipboardText(HWND owner);

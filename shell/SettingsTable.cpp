@@ -1,0 +1,102 @@
+#include "SettingsTable.h"
+
+#include "MainFormRes.h"
+
+#include <type_traits>
+
+namespace {
+
+template <class> struct MemberTraits;
+template <class C, class T> struct MemberTraits<T C::*> {
+    using Class = C;
+    using Type = T;
+};
+
+// The object a member pointer points into: the main window's fields (its
+// recorder part included) or the popup manager's.
+template <class C> C& Owner(const TSettingsRef& settings) {
+    if constexpr (std::is_base_of_v<C, TMainFormSettings>) return settings.Main;
+    else return settings.Popups;
+}
+
+// Enumerations are kept as their ordinals, which is what the file stores.
+template <auto Member> TSettingValue GetField(const TSettingsRef& settings) {
+    using Traits = MemberTraits<decltype(Member)>;
+    const auto& value = Owner<typename Traits::Class>(settings).*Member;
+    if constexpr (std::is_enum_v<typename Traits::Type>) return static_cast<int>(value);
+    else return value;
+}
+
+template <auto Member> void SetField(const TSettingsRef& settings, const TSettingValue& value) {
+    using Traits = MemberTraits<decltype(Member)>;
+    using Type = typename Traits::Type;
+    auto& field = Owner<typename Traits::Class>(settings).*Member;
+    if constexpr (std::is_enum_v<Type>) field = static_cast<Type>(std::get<int>(value));
+    else field = std::get<Type>(value);
+}
+
+template <auto Member>
+constexpr TSettingRow Row(const wchar_t* key, TSettingStore store, unsigned save, int controlId,
+                          TSettingControl control, bool readDefaultsToFalse = false) {
+    return {key, store, save, controlId, control, &GetField<Member>, &SetField<Member>, readDefaultsToFalse};
+}
+
+using S = TSettingStore;
+using C = TSettingControl;
+using M = TMainFormSettings;
+using P = TTrayMsgWinsSettings;
+constexpr unsigned kBoth = ssDBParams | ssParams;
+
+// A file written from scratch holds the keys in this order: SaveDBParams'
+// keys first, then those that only SaveParams writes.
+const TSettingRow kRows[] = {
+    Row<&M::FActive>(L"Active", S::Bool, kBoth, IDC_CBACTIVE, C::Special, true),
+    Row<&M::FServerName>(L"Server", S::Text, kBoth, IDC_LESERVER, C::Edit),
+    Row<&M::FCityCodesDir>(L"AreaCodesPath", S::Text, kBoth, IDC_LEAREAPATH, C::Edit),
+    Row<&M::FAbonentPhoneDir>(L"AbonentPhonePath", S::Text, kBoth, IDC_LEABONENTPATH, C::Edit),
+    Row<&M::FUseRemoteDB>(L"UseRemoteDB", S::Bool, ssDBParams, IDC_USEREMOTEDBCHECKBOX, C::CheckBox),
+    Row<&M::FDBAsClient>(L"DBAsClient", S::Bool, ssDBParams, IDC_DBTYPE_CLIENT, C::Special),
+    Row<&M::FDBServerAddress>(L"DBServerAddress", S::Text, ssDBParams, IDC_ADDRESSLABELEDEDIT, C::Edit),
+    Row<&M::FDBPort>(L"DBPort", S::Integer, ssDBParams, IDC_PORTSPINEDIT, C::LenientIntEdit),
+    Row<&M::FDBAllowedClients>(L"DBAllowedClients", S::Text, ssDBParams, IDC_DBALLOWEDCLIENTS, C::Edit),
+    Row<&M::FChannels>(L"Channels", S::QuotedList, ssParams, IDC_CLBCHANNELS, C::Special),
+    Row<&P::WinWidth>(L"WinWidth", S::Integer, ssParams, IDC_EDITTWMWIDTH, C::IntegerEdit),
+    Row<&P::WinHeight>(L"WinHeight", S::Integer, ssParams, IDC_EDITTWMHEIGHT, C::IntegerEdit),
+    Row<&P::TrayMsgPos>(L"TrayMsgPos", S::Integer, ssParams, IDC_CBTMWPOS, C::ComboIndex),
+    Row<&P::TrayMsgAnimate>(L"TrayMsgAnimate", S::Integer, ssParams, IDC_CBTMWSTYLE, C::ComboIndex),
+    Row<&P::Rows>(L"Rows", S::Integer, ssParams, IDC_EDITTWMROWS, C::IntegerEdit),
+    Row<&P::Displacement>(L"Displacement", S::Integer, ssParams, IDC_EDITTWMDISP, C::IntegerEdit),
+    Row<&M::FCloseTMWOnStart>(L"CloseTMWOnStart", S::Bool, ssParams, IDC_CBCLOSETMWONSTART, C::CheckBox),
+    Row<&M::FCallerIDOnly>(L"CallerIDOnly", S::Bool, ssParams, IDC_CBCALLERIDONLY, C::CheckBox),
+    Row<&M::FDefaultCountryCode>(L"DefaultCountryCode", S::Text, ssParams, IDC_LECOUNTRYCODE, C::Edit),
+    Row<&M::FDefaultCityCode>(L"DefaultCityCode", S::Text, ssParams, IDC_LECITYCODE, C::Edit),
+    Row<&M::FCityPrefixes>(L"CityPrefixes", S::PrefixList, ssParams, IDC_LECITYPREFIX, C::ListEdit),
+    Row<&M::FUseCityPrefixForIncoming>(L"UseCityPrefixForIncoming", S::Bool, ssParams,
+                                       IDC_CBUSECITYPREFIXFORINCOMING, C::CheckBox),
+    Row<&M::FWorldPrefixes>(L"InternationalCarrierCode", S::PrefixList, ssParams, IDC_LEINTERNATIONALCARRIERCODE,
+                            C::ListEdit),
+    Row<&M::FCountryPrefixes>(L"LongDistanceCarrierCode", S::PrefixList, ssParams, IDC_LELONGDISTANCECARRIERCODE,
+                              C::ListEdit),
+    Row<&M::FFontName>(L"FontName", S::QuotedText, ssParams, IDC_CBFONTNAMES, C::ComboText),
+    Row<&M::FFontSize>(L"FontSize", S::Integer, ssParams, IDC_CBFONTSIZES, C::ComboInteger),
+    Row<&P::IsPhoneShowed>(L"IsNumberShowed", S::Bool, ssParams, IDC_PHONESHOWCHECKBOX, C::CheckBox),
+    Row<&P::IsNameShowed>(L"IsNameShowed", S::Bool, ssParams, IDC_NAMESHOWCHECKBOX, C::CheckBox),
+    Row<&P::IsRegionShowed>(L"IsRegionShowed", S::Bool, ssParams, IDC_REGIONSHOWCHECKBOX, C::CheckBox),
+    Row<&P::IsCommentShowed>(L"IsCommentShowed", S::Bool, ssParams, IDC_COMMENTSHOWCHECKBOX, C::CheckBox),
+    Row<&P::IsPhoneBold>(L"IsPhoneBold", S::Bool, ssParams, IDC_PHONEBOLDBUTTON, C::BoldButton),
+    Row<&P::IsNameBold>(L"IsNameBold", S::Bool, ssParams, IDC_NAMEBOLDBUTTON, C::BoldButton),
+    Row<&P::IsRegionBold>(L"IsRegionBold", S::Bool, ssParams, IDC_REGIONBOLDBUTTON, C::BoldButton),
+    Row<&P::IsCommentBold>(L"IsCommentBold", S::Bool, ssParams, IDC_COMMENTBOLDBUTTON, C::BoldButton),
+    // Mirrors the autostart value, which SaveParams writes after the file.
+    Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox),
+};
+
+}  // namespace
+
+std::span<const TSettingRow> SettingsTable() { return kRows; }
+
+const TSettingRow* FindSettingRow(const std::wstring& key) {
+    for (const auto& row : kRows)
+        if (key == row.Key) return &row;
+    return nullptr;
+}

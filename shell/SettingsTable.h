@@ -1,0 +1,74 @@
+#pragma once
+#include "MainFormSettings.h"
+#include "TrayMsgWinsSettings.h"
+
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+// Every setting declared once: its INI key, how it is stored, which save writes
+// it, the field it lives in and the control of the settings window that edits
+// it. Reading the INI file, both saves and the window's copying between fields
+// and controls all walk this table. The built-in default of a row is the value
+// its field has in a default-constructed settings object (plus the run-time
+// defaults that start-up puts there before loading).
+
+// The two objects the settings live in.
+struct TSettingsRef {
+    TMainFormSettings& Main;
+    TTrayMsgWinsSettings& Popups;
+};
+
+using TSettingList = std::vector<std::wstring>;
+using TSettingValue = std::variant<bool, int, std::wstring, TSettingList>;
+
+// How a value is stored in the INI file.
+enum class TSettingStore {
+    None,        // not in the INI file (the autostart mirror)
+    Bool,        // "1" or "0"; read as an integer, nonzero is true
+    Integer,     // decimal; read also as hexadecimal
+    Text,        // unchanged
+    QuotedText,  // between double quotes, so that blanks at its ends survive
+    QuotedList,  // list text between double quotes
+    PrefixList,  // as QuotedList, every entry trimmed after reading
+};
+
+// Which save writes a row; both, for the four connection keys.
+enum TSettingSave : unsigned {
+    ssNone = 0,
+    ssDBParams = 1,  // SaveDBParams, from the fields
+    ssParams = 2,    // SaveParams; the connection rows from what the window shows
+};
+
+// How the settings window shows a row.
+enum class TSettingControl {
+    None,
+    CheckBox,
+    Edit,           // text as it stands
+    IntegerEdit,    // strict: a text that is not an integer stops the apply
+    LenientIntEdit, // a text that is not an integer applies as 0
+    ListEdit,       // list text
+    ComboIndex,     // drop-down list; the value is the item index
+    ComboText,      // drop-down list; no item of that text leaves the field as it was
+    ComboInteger,   // as ComboText, the item's text read as an integer
+    BoldButton,     // a button whose caption is bold exactly when the value is true
+    Special,        // copied by the window's own code (connect box, channel list, radio group)
+};
+
+struct TSettingRow {
+    const wchar_t* Key;  // INI key; for ssNone rows a name for messages only
+    TSettingStore Store;
+    unsigned Save;       // TSettingSave flags
+    int ControlId;       // 0: no control
+    TSettingControl Control;
+    TSettingValue (*Get)(const TSettingsRef& settings);
+    void (*Set)(const TSettingsRef& settings, const TSettingValue& value);
+    // "Active" is read with the default false, not with the field's value.
+    bool ReadDefaultsToFalse = false;
+};
+
+// In the order in which a file written from scratch holds the keys.
+std::span<const TSettingRow> SettingsTable();
+// The row of a key (compared exactly), or null.
+const TSettingRow* FindSettingRow(const std::wstring& key);

@@ -1,0 +1,543 @@
+// The settings window: TMainForm's controls, the copying between them and the
+// settings fields (driven by the settings table), and their handlers.
+#include "FormMain.h"
+
+#include "AppError.h"
+#include "EditFilters.h"
+#include "IniValues.h"
+#include "ListText.h"
+#include "NetworkComputer.h"
+#include "ResourceText.h"
+#include "ScopedFlag.h"
+#include "SettingsTable.h"
+#include "TextCompare.h"
+#include "pqrUnit.h"
+#include "tqrUnit.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kDefaultDBPort = 32456;
+constexpr int kFirstFontSize = 7;
+constexpr int kLastFontSize = 18;
+constexpr int kFontListRows = 16;
+const wchar_t kPreviewWinID[] = L"TEST_CHANNEL";
+
+struct TShowLine {
+    int CheckBox;
+    int BoldButton;
+};
+// Number, name, region, comment: the lines a popup shows, in FBold's order.
+constexpr TShowLine kShowLines[] = {
+    {IDC_PHONESHOWCHECKBOX, IDC_PHONEBOLDBUTTON},
+    {IDC_NAMESHOWCHECKBOX, IDC_NAMEBOLDBUTTON},
+    {IDC_REGIONSHOWCHECKBOX, IDC_REGIONBOLDBUTTON},
+    {IDC_COMMENTSHOWCHECKBOX, IDC_COMMENTBOLDBUTTON},
+};
+
+// Everything inside the shared-directory group, shown and hidden with it.
+constexpr int kSharedDirectoryControls[] = {
+    IDC_GROUPBOX1,       IDC_DBTYPERADIOGROUP,       IDC_DBTYPE_SERVER,       IDC_DBTYPE_CLIENT,
+    IDC_ADDRESS_LABEL,   IDC_ADDRESSLABELEDEDIT,     IDC_SELECTADDRESSBUTTON, IDC_PORT_LABEL,
+    IDC_PORTSPINEDIT,    IDC_PORTSPIN,               IDC_SETDEFAULTPORTBUTTON, IDC_TESTDBCONNECTIONBUTTON,
+    IDC_DBALLOWEDCLIENTS_LABEL, IDC_DBALLOWEDCLIENTS,
+};
+
+int BoldIndex(int buttonId) {
+    for (size_t i = 0; i < std::size(kShowLines); ++i)
+        if (kShowLines[i].BoldButton == buttonId) return static_cast<int>(i);
+    return -1;
+}
+
+bool IsShowCheckBox(int id) {
+    return std::any_of(std::begin(kShowLines), std::end(kShowLines), [id](const TShowLine& line) {
+        return line.CheckBox == id;
+    });
+}
+
+bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
+    return std::any_of(list.begin(), list.end(), [&](const std::wstring& entry) {
+        return SameTextIgnoringCase(entry, text);
+    });
+}
+
+std::wstring WithoutMnemonic(std::wstring text) {
+    text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
+    return text;
+}
+
+std::wstring ComboText(HWND combo, int index) {
+    const auto length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == CB_ERR) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+void AddComboItem(HWND combo, const std::wstring& text) {
+    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+int CALLBACK AddFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM param) {
+    const auto combo = reinterpret_cast<HWND>(param);
+    // Vertical variants ("@Name") are not faces a user picks.
+    if (font->lfFaceName[0] == L'@') return TRUE;
+    if (::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                       reinterpret_cast<LPARAM>(font->lfFaceName)) == CB_ERR)
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font->lfFaceName));
+    return TRUE;
+}
+
+int CALLBACK BrowseFolderCallback(HWND dialog, UINT message, LPARAM, LPARAM start) {
+    if (message == BFFM_INITIALIZED && start) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, start);
+    return 0;
+}
+
+}  // namespace
+
+void TMainForm::InitSettingsControls() {
+    for (UINT id : {IDS_POS_LEFTTOP, IDS_POS_RIGHTTOP, IDS_POS_LEFTBOTTOM, IDS_POS_RIGHTBOTTOM})
+        AddComboItem(Item(IDC_CBTMWPOS), LoadResourceString(id));
+    for (UINT id : {IDS_ANIMATE_NONE, IDS_ANIMATE_VERTICAL, IDS_ANIMATE_HORIZONTAL})
+        AddComboItem(Item(IDC_CBTMWSTYLE), LoadResourceString(id));
+    for (int size = kFirstFontSize; size <= kLastFontSize; ++size)
+        AddComboItem(Item(IDC_CBFONTSIZES), std::to_wstring(size));
+    for (int id : {IDC_CBFONTNAMES, IDC_CBFONTSIZES})
+        ::SendMessageW(Item(id), CB_SETMINVISIBLE, kFontListRows, 0);
+    FillFontNames();
+
+    for (int id : {IDC_LECOUNTRYCODE, IDC_LECITYCODE, IDC_EDITTWMWIDTH, IDC_EDITTWMHEIGHT, IDC_EDITTWMROWS,
+                   IDC_EDITTWMDISP})
+        InstallEditFilter(Item(id), TEditFilter::Digits);
+    for (int id : {IDC_LECITYPREFIX, IDC_LELONGDISTANCECARRIERCODE, IDC_LEINTERNATIONALCARRIERCODE})
+        InstallEditFilter(Item(id), TEditFilter::Prefix);
+    KeepEnterKey(clbChannels.Handle());
+    ::SendMessageW(Item(IDC_PORTSPIN), UDM_SETRANGE32, 1, 65535);
+
+    UpdateBoldFont();
+    ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
+}
+
+void TMainForm::UpdateBoldFont() {
+    LOGFONTW bold{};
+    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(FHandle, WM_GETFONT, 0, 0)), sizeof bold, &bold);
+    bold.lfWeight = FW_BOLD;
+    UniqueGdiObject font(::CreateFontIndirectW(&bold));
+    // The buttons let go of the old font before it is deleted.
+    for (const auto& line : kShowLines) {
+        const int index = BoldIndex(line.BoldButton);
+        const bool isBold = FBold[static_cast<size_t>(index)];
+        if (isBold) ::SendMessageW(Item(line.BoldButton), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    }
+    FBoldFont = std::move(font);
+}
+
+void TMainForm::FillFontNames() {
+    WindowDC screen(nullptr);
+    LOGFONTW all{};
+    all.lfCharSet = DEFAULT_CHARSET;
+    ::EnumFontFamiliesExW(screen.get(), &all, AddFontFamily, reinterpret_cast<LPARAM>(Item(IDC_CBFONTNAMES)), 0);
+}
+
+bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
+    const HWND control = Item(static_cast<int>(id));
+    wchar_t className[32] = {};
+    if (control) ::GetClassNameW(control, className, 32);
+    const std::wstring kind = className;
+    if (code == EN_CHANGE && SameTextIgnoringCase(kind, WC_EDITW)) {
+        // Also AddressLabeledEditChange and PortSpinEditChange.
+        TWMParamChange();
+        return true;
+    }
+    if (code == CBN_SELCHANGE) {
+        TWMParamChange();
+        return true;
+    }
+    if (code != BN_CLICKED) return false;
+    if (IsShowCheckBox(static_cast<int>(id))) {
+        ShowCheckBoxClick(static_cast<int>(id));
+        return true;
+    }
+    if (BoldIndex(static_cast<int>(id)) >= 0) {
+        BoldButtonClick(static_cast<int>(id));
+        return true;
+    }
+    switch (id) {
+    case IDC_CBAUTORUN:
+    case IDC_CBCLOSETMWONSTART:
+    case IDC_CBCALLERIDONLY:
+    case IDC_CBUSECITYPREFIXFORINCOMING:
+        TWMParamChange();
+        return true;
+    case IDC_USEREMOTEDBCHECKBOX:
+        UseRemoteDBCheckBoxClick();
+        return true;
+    case IDC_DBTYPE_SERVER:
+    case IDC_DBTYPE_CLIENT:
+        DBTypeRadioGroupClick();
+        return true;
+    case IDC_BTNBROWSEAREAPATH:
+        btnBrowseAreaPathClick();
+        return true;
+    case IDC_BTNBROWSEABONENTPATH:
+        btnBrowseAbonentPathClick();
+        return true;
+    case IDC_SELECTADDRESSBUTTON:
+        SelectAddressButtonClick();
+        return true;
+    case IDC_SETDEFAULTPORTBUTTON:
+        SetDefaultPortButtonClick();
+        return true;
+    case IDC_TESTDBCONNECTIONBUTTON:
+        TestDBConnectionButtonClick();
+        return true;
+    case IDC_SHOWHIDEPREVIEWWINDOWBUTTON:
+        ShowHidePreviewWindowButtonClick();
+        return true;
+    case IDC_BTNAPPLY:
+        btnApplyClick();
+        return true;
+    case IDC_BTNOK:
+        btnOkClick();
+        return true;
+    case IDC_BTNCANCEL:
+        btnCancelClick();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TMainForm::OnSettingsNotify(const NMHDR& header) {
+    if (header.hwndFrom != clbChannels.Handle() || header.code != LVN_ITEMCHANGED) return false;
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    // A check mark changed on an item that already had one (not a new item).
+    const bool checkChanged = (change.uChanged & LVIF_STATE) != 0 &&
+                              ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) != 0 &&
+                              (change.uOldState & LVIS_STATEIMAGEMASK) != 0;
+    if (checkChanged && !FChannelListLoading) TWMParamChange();
+    return true;
+}
+
+void TMainForm::TWMParamChange() {
+    if (!FParamLoading) ::EnableWindow(Item(IDC_BTNAPPLY), TRUE);
+}
+
+void TMainForm::SetBold(int buttonId, bool bold) {
+    const int index = BoldIndex(buttonId);
+    if (index < 0) return;
+    FBold[static_cast<size_t>(index)] = bold;
+    const auto font = bold && FBoldFont ? reinterpret_cast<HFONT>(FBoldFont.get())
+                                        : reinterpret_cast<HFONT>(::SendMessageW(FHandle, WM_GETFONT, 0, 0));
+    ::SendMessageW(Item(buttonId), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+bool TMainForm::IsBold(int buttonId) const {
+    const int index = BoldIndex(buttonId);
+    return index >= 0 && FBold[static_cast<size_t>(index)];
+}
+
+void TMainForm::ShowParams() {
+    ScopedFlag loading(FParamLoading);
+    const TSettingsRef fields{*this, FTrayMsgWins->Settings()};
+    for (const auto& row : SettingsTable()) {
+        const TSettingValue value = row.Get(fields);
+        const HWND control = Item(row.ControlId);
+        switch (row.Control) {
+        case TSettingControl::CheckBox:
+            ::CheckDlgButton(FHandle, row.ControlId, std::get<bool>(value) ? BST_CHECKED : BST_UNCHECKED);
+            break;
+        case TSettingControl::Edit:
+            SetItemText(row.ControlId, std::get<std::wstring>(value));
+            break;
+        case TSettingControl::IntegerEdit:
+        case TSettingControl::LenientIntEdit:
+            SetItemText(row.ControlId, std::to_wstring(std::get<int>(value)));
+            break;
+        case TSettingControl::ListEdit:
+            SetItemText(row.ControlId, WriteListText(std::get<TSettingList>(value)));
+            break;
+        case TSettingControl::ComboIndex:
+            // An index outside the list leaves it without a selection.
+            ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(std::get<int>(value)), 0);
+            break;
+        case TSettingControl::ComboText:
+        case TSettingControl::ComboInteger: {
+            const std::wstring text = row.Control == TSettingControl::ComboText ? std::get<std::wstring>(value)
+                                                                                : std::to_wstring(std::get<int>(value));
+            auto found = ::SendMessageW(control, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                        reinterpret_cast<LPARAM>(text.c_str()));
+            // CB_FINDSTRINGEXACT ignores case; the setting's text must match exactly.
+            if (found != CB_ERR && ComboText(control, static_cast<int>(found)) != text) found = CB_ERR;
+            ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
+            break;
+        }
+        case TSettingControl::BoldButton:
+            SetBold(row.ControlId, std::get<bool>(value));
+            break;
+        case TSettingControl::None:
+        case TSettingControl::Special:
+            break;
+        }
+    }
+    const int channelCount = clbChannels.Count();
+    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FChannels, clbChannels.Text(i)));
+
+    TTMWFont font = FTrayMsgWins->Font();
+    font.Name = FFontName;
+    font.Size = FFontSize;
+    FTrayMsgWins->SetFont(&font);
+
+    // The connect box: a change connects or disconnects, and the directories
+    // then get their folders from the edits as they open.
+    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
+    if (shown == FActive) {
+        FAreaList->SetCityCodesDir(ItemText(IDC_LEAREAPATH));
+        FAbonentList->SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
+    } else {
+        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
+        cbActiveClick();
+    }
+
+    for (const auto& line : kShowLines) ShowCheckBoxClick(line.CheckBox);
+    UseRemoteDBCheckBoxClick();
+    ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
+                       FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
+    DBTypeRadioGroupClick();
+}
+
+void TMainForm::ApplyParams() {
+    const TSettingsRef fields{*this, FTrayMsgWins->Settings()};
+    // Every control is read before any field changes: a popup size that is not
+    // an integer stops the apply with nothing applied.
+    std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
+    for (const auto& row : SettingsTable()) {
+        const HWND control = Item(row.ControlId);
+        TSettingValue value = row.Get(fields);
+        switch (row.Control) {
+        case TSettingControl::CheckBox:
+            value = ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
+            break;
+        case TSettingControl::Edit:
+            value = ItemText(row.ControlId);
+            break;
+        case TSettingControl::IntegerEdit: {
+            const std::wstring text = ItemText(row.ControlId);
+            const auto number = ParseIniInteger(text);
+            if (!number) {
+                ::SetFocus(control);
+                ::SendMessageW(control, EM_SETSEL, 0, -1);
+                throw AppError(FormatResourceString(IDS_NOT_AN_INTEGER, text));
+            }
+            value = *number;
+            break;
+        }
+        case TSettingControl::LenientIntEdit:
+            value = ParseIniInteger(ItemText(row.ControlId)).value_or(0);
+            break;
+        case TSettingControl::ListEdit: {
+            TSettingList list = ReadListText(ItemText(row.ControlId));
+            if (row.Store == TSettingStore::PrefixList) TrimListEntries(list);
+            value = std::move(list);
+            break;
+        }
+        case TSettingControl::ComboIndex: {
+            // No selection keeps the stored value.
+            const auto index = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
+            if (index != CB_ERR) value = static_cast<int>(index);
+            break;
+        }
+        case TSettingControl::ComboText:
+        case TSettingControl::ComboInteger: {
+            const auto index = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
+            if (index == CB_ERR) break;
+            const std::wstring text = ComboText(control, static_cast<int>(index));
+            if (row.Control == TSettingControl::ComboText) value = text;
+            else if (auto number = ParseIniInteger(text)) value = *number;
+            break;
+        }
+        case TSettingControl::BoldButton:
+            value = IsBold(row.ControlId);
+            break;
+        case TSettingControl::Special:
+            if (row.ControlId == IDC_CBACTIVE) {
+                value = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
+            } else if (row.ControlId == IDC_DBTYPE_CLIENT) {
+                value = ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
+            } else if (row.ControlId == IDC_CLBCHANNELS) {
+                TSettingList checked;
+                const int count = clbChannels.Count();
+                for (int i = 0; i < count; ++i)
+                    if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
+                value = std::move(checked);
+            }
+            break;
+        case TSettingControl::None:
+            break;
+        }
+        values.emplace_back(&row, std::move(value));
+    }
+    for (const auto& [row, value] : values) row->Set(fields, value);
+
+    TTMWFont font = FTrayMsgWins->Font();
+    font.Name = FFontName;
+    font.Size = FFontSize;
+    FTrayMsgWins->SetFont(&font);
+    FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
+    FCallerLookup->SetDBAsClient(FDBAsClient);
+    RestartDBServer();
+}
+
+void TMainForm::btnApplyClick() {
+    ApplyParams();
+    SaveDBParams(FSettingsLocation, *this);
+    SaveParams(FSettingsLocation, *this, FTrayMsgWins->Settings(),
+               {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
+                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)});
+    ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
+}
+
+void TMainForm::btnOkClick() {
+    btnApplyClick();
+    ApplicationEventsMinimize();
+}
+
+void TMainForm::btnCancelClick() {
+    ShowParams();
+    ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
+    ApplicationEventsMinimize();
+}
+
+void TMainForm::UpdatePathControls() {
+    const bool remoteClient = ::IsDlgButtonChecked(FHandle, IDC_USEREMOTEDBCHECKBOX) == BST_CHECKED &&
+                              ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
+    const bool enabled = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED && !remoteClient;
+    for (int id : {IDC_LEAREAPATH, IDC_BTNBROWSEAREAPATH, IDC_LEABONENTPATH, IDC_BTNBROWSEABONENTPATH})
+        ::EnableWindow(Item(id), enabled);
+}
+
+void TMainForm::UseRemoteDBCheckBoxClick() {
+    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_USEREMOTEDBCHECKBOX) == BST_CHECKED;
+    for (int id : kSharedDirectoryControls) ::ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
+    UpdatePathControls();
+    TWMParamChange();
+}
+
+void TMainForm::DBTypeRadioGroupClick() {
+    const bool client = ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
+    ::EnableWindow(Item(IDC_ADDRESSLABELEDEDIT), client);
+    ::EnableWindow(Item(IDC_SELECTADDRESSBUTTON), client);
+    // A test already running keeps its button disabled until it ends.
+    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), client && !FDBTest.joinable());
+    UpdatePathControls();
+    TWMParamChange();
+}
+
+void TMainForm::ShowCheckBoxClick(int checkBoxId) {
+    for (const auto& line : kShowLines)
+        if (line.CheckBox == checkBoxId)
+            ::EnableWindow(Item(line.BoldButton), ::IsDlgButtonChecked(FHandle, checkBoxId) == BST_CHECKED);
+    TWMParamChange();
+}
+
+void TMainForm::BoldButtonClick(int buttonId) {
+    SetBold(buttonId, !IsBold(buttonId));
+    TWMParamChange();
+}
+
+void TMainForm::SetDefaultPortButtonClick() {
+    TWMParamChange();
+    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(kDefaultDBPort));
+}
+
+void TMainForm::SelectAddressButtonClick() {
+    std::wstring name;
+    if (SelectNetworkComputer(FHandle, LoadResourceString(IDS_SELECT_COMPUTER), name))
+        SetItemText(IDC_ADDRESSLABELEDEDIT, name);
+}
+
+void TMainForm::BrowseFolderInto(int editId, int labelId) {
+    const std::wstring title = WithoutMnemonic(ItemText(labelId));
+    const std::wstring start = ItemText(editId);
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW browse{};
+    browse.hwndOwner = FHandle;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS;
+    browse.lpfn = BrowseFolderCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&browse);
+    if (!chosen) return;
+    std::wstring path(32768, L'\0');
+    const bool ok = ::SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+    ::CoTaskMemFree(chosen);
+    if (!ok) return;
+    path.resize(path.find(L'\0'));
+    SetItemText(editId, path);
+}
+
+void TMainForm::ShowHidePreviewWindowButtonClick() {
+    TTrayMsgWinCollection& items = FTrayMsgWins->Items();
+    PreviewItem = items.FindItemWinID(kPreviewWinID);
+    if (PreviewItem) {
+        const bool visible = FTrayMsgWins->IsFormTMWVisible(PreviewItem);
+        PreviewItem->Free();
+        PreviewItem = nullptr;
+        if (visible) return;
+    }
+    TTrayMsgWinUpdateBracket bracket(items);
+    PreviewItem = items.Add();
+    const std::wstring text = LoadResourceString(IDS_PREVIEW_TEXT);
+    const std::wstring phone = LoadResourceString(IDS_PREVIEW_PHONE);
+    PreviewItem->SetTitle(text);
+    PreviewItem->SetSimpleText(text);
+    PreviewItem->SetWinID(kPreviewWinID);
+    PreviewItem->SetClipboardText(phone);
+    PreviewItem->IntPhoneNumber = phone;
+    PreviewItem->AbonentName = LoadResourceString(IDS_PREVIEW_NAME);
+    PreviewItem->AbonentComment = LoadResourceString(IDS_PREVIEW_COMMENT);
+    PreviewItem->Region = LoadResourceString(IDS_PREVIEW_REGION);
+    PreviewItem->IsPreview = true;
+    PreviewItem->UseRichText = true;
+    PreviewItem->SetVisible(true);
+}
+
+void TMainForm::TestDBConnectionButtonClick() {
+    // One test at a time: a second press while one runs is refused.
+    if (FDBTest.joinable()) return;
+    const std::wstring host = ItemText(IDC_ADDRESSLABELEDEDIT);
+    const int port = ParseIniInteger(ItemText(IDC_PORTSPINEDIT)).value_or(0);
+    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), FALSE);
+    const HWND window = FHandle;
+    // The test may take seconds: it runs on a thread of its own, which hands its
+    // outcome over and posts; the window shows it. A failure of the test itself
+    // leaves no outcome, which reads as a failed connection.
+    FDBTest = std::thread([this, window, host, port] {
+        try {
+            TDBTestOutcome outcome = TestDBConnection(host, port);
+            std::lock_guard<std::mutex> lock(FDBTestLock);
+            FDBTestResult = std::move(outcome);
+        } catch (...) {
+        }
+        ::PostMessageW(window, WM_DBTESTDONE, 0, 0);
+    });
+}
+
+void TMainForm::OnDBTestDone() {
+    if (FDBTest.joinable()) FDBTest.join();
+    std::optional<TDBTestOutcome> outcome;
+    {
+        std::lock_guard<std::mutex> lock(FDBTestLock);
+        outcome.swap(FDBTestResult);
+    }
+    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
+                   ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
+    if (!outcome) outcome = TDBTestOutcome{LoadResourceString(IDS_DB_CONNECT_FAILED), MB_ICONWARNING};
+    ::MessageBoxW(FHandle, outcome->Text.c_str(), FCaption.c_str(), MB_OK | outcome->Icon);
+}

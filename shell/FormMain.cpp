@@ -11,6 +11,7 @@
 #include "NetworkComputer.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
+#include "SharingRes.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -223,6 +224,10 @@ void TMainForm::FormCreate() {
     FAreaList = std::make_unique<TTQRDataModule>(DefaultCityCodesDir());
     FAbonentList = std::make_unique<TPQRDataModule>(DefaultAbonentPhoneDir());
     FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
+    FDBClient = std::make_unique<TDirectoryClient>();
+    FCallerLookup->SetRemote(FDBClient.get());
+    FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup);
+    DBServerSocket = std::make_unique<TDirectoryServer>(*FDBServerBackend);
 
     // 5-6. Built-in defaults, then the recording product's key, the INI file
     // and the autostart state.
@@ -244,6 +249,9 @@ void TMainForm::FormCreate() {
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
 
+    // 8. The directory server, when this PC serves the directories.
+    RestartDBServer();
+
     // 9. Tell the user at once when there is no connection.
     if (!FKordavin) ShowNoConnectionBalloon();
 }
@@ -263,10 +271,13 @@ void TMainForm::FormDestroy() {
     ::KillTimer(FHandle, kTimerMsg);
     ::KillTimer(FHandle, kTimerInit);
     FTrayMsgWins.reset();
+    // No client is served from directories about to close.
+    if (DBServerSocket) DBServerSocket->Stop();
     // A save still running finishes before the directories close. One that hangs
     // keeps the lookup and the directories: they are left to the process's end.
     if (!WaitForRunningSaves(kSaveWaitAtExitMs)) {
         (void)FCallerLookup.release();
+        (void)FDBClient.release();
         (void)FAbonentList.release();
         (void)FAreaList.release();
     }
@@ -289,6 +300,18 @@ void TMainForm::ShowParams() {
     if (shown != FActive) {
         ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
         cbActiveClick();
+    }
+}
+
+void TMainForm::RestartDBServer() {
+    FDBClient->SetServer(FDBServerAddress, FDBPort);
+    DBServerSocket->Stop();
+    if (!FUseRemoteDB || FDBAsClient) return;
+    try {
+        DBServerSocket->Start(FDBPort, TAllowedClients::Parse(FDBAllowedClients));
+    } catch (...) {
+        ::MessageBoxW(FHandle, LoadResourceString(IDS_DBSERVER_START_FAILED).c_str(), FCaption.c_str(),
+                      MB_OK | MB_ICONWARNING);
     }
 }
 

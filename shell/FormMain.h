@@ -1,6 +1,8 @@
 #pragma once
 #include "CallerLookup.h"
 #include "CheckListView.h"
+#include "DirectoryClient.h"
+#include "DirectoryServer.h"
 #include "KordavinClient.h"
 #include "MainFormSettings.h"
 #include "RecorderDispatch.h"
@@ -64,6 +66,9 @@ private:
     void btnSelectServerClick();
 
     void ShowParams();
+    // Stops the directory server and starts it again when this PC serves the
+    // directories; the client follows the applied address and port here too.
+    void RestartDBServer();
     void UpdatePathControls();
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
@@ -99,4 +104,9 @@ private:
     std::unique_ptr<TPQRDataModule> FAbonentList;
     // Lookups and saves from every thread go through here.
     std::unique_ptr<TCallerLookup> FCallerLookup;
+    // The directory client with its lock FCS; the remote branch of the lookup.
+    std::unique_ptr<TDirectoryClient> FDBClient;
+    // The directory server, answering from this workstation's directories.
+    std::unique_ptr<TCallerLookupBackend> FDBServerBackend;
+    std::unique_ptr<TDirectoryServer> DBServerSocket;
 };

@@ -17,6 +17,9 @@ struct TMainFormSettings : TRecorderSettings {
     bool FDBAsClient = false;
     std::wstring FDBServerAddress;
     int FDBPort = 32456;
+    // Client addresses the directory server answers (IPv4 and CIDR ranges,
+    // comma-separated); empty: every client.
+    std::wstring FDBAllowedClients;
     // Mirrors the autostart value in the registry; never in the INI file.
     bool FAutoRun = false;
 };

@@ -125,6 +125,7 @@ void ReadIniSettings(const TSettingsLocation& where, TMainFormSettings& settings
     settings.FDBAsClient = ini.ReadBool(L"DBAsClient", settings.FDBAsClient);
     settings.FDBServerAddress = ini.ReadString(L"DBServerAddress", settings.FDBServerAddress);
     settings.FDBPort = ini.ReadInteger(L"DBPort", settings.FDBPort);
+    settings.FDBAllowedClients = ini.ReadString(L"DBAllowedClients", settings.FDBAllowedClients);
 }
 
 bool ReadAutoRun(const TSettingsLocation& where) {
@@ -150,6 +151,7 @@ void SaveDBParams(const TSettingsLocation& where, const TMainFormSettings& setti
     ini.WriteBool(L"DBAsClient", settings.FDBAsClient);
     ini.WriteString(L"DBServerAddress", settings.FDBServerAddress);
     ini.WriteInteger(L"DBPort", settings.FDBPort);
+    ini.WriteString(L"DBAllowedClients", settings.FDBAllowedClients);
 }
 
 void SaveParams(const TSettingsLocation& where, const TMainFormSettings& settings, const TTrayMsgWinsSettings& popups,

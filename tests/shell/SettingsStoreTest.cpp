@@ -63,6 +63,7 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"DBAsClient", Text(s.FDBAsClient)},
         {L"DBServerAddress", Text(s.FDBServerAddress)},
         {L"DBPort", Text(s.FDBPort)},
+        {L"DBAllowedClients", Text(s.FDBAllowedClients)},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -193,7 +194,7 @@ const Snapshot kDefaults = Describe(TMainFormSettings(), TTrayMsgWinsSettings())
 
 const List kFileKeyOrder = {
     L"Active", L"Server", L"AreaCodesPath", L"AbonentPhonePath", L"UseRemoteDB", L"DBAsClient", L"DBServerAddress",
-    L"DBPort", L"Channels", L"WinWidth", L"WinHeight", L"TrayMsgPos", L"TrayMsgAnimate", L"Rows", L"Displacement",
+    L"DBPort", L"DBAllowedClients", L"Channels", L"WinWidth", L"WinHeight", L"TrayMsgPos", L"TrayMsgAnimate", L"Rows", L"Displacement",
     L"CloseTMWOnStart", L"CallerIDOnly", L"DefaultCountryCode", L"DefaultCityCode", L"CityPrefixes",
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
@@ -297,6 +298,7 @@ TEST_F(SettingsSandbox, StoredFormsAreReadAsTheyAreDefined) {
         {L"Active=1", L"Active", L"true"},
         {L"Server=  \"  my server  \"  ", L"Server", L"  my server  "},
         {L"DBServerAddress=  host name\t", L"DBServerAddress", L"host name"},
+        {L"DBAllowedClients= 192.168.1.0/24, 10.0.0.7 ", L"DBAllowedClients", L"192.168.1.0/24, 10.0.0.7"},
         {L"DefaultCityCode='812'", L"DefaultCityCode", L"812"},
         {L"DefaultCityCode=", L"DefaultCityCode", L""},
         {L"FontName=\"Times New Roman\"", L"FontName", L"Times New Roman"},
@@ -350,6 +352,7 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FUseRemoteDB = settings_.FDBAsClient = true;
     settings_.FDBServerAddress = L"база.пример.рф";
     settings_.FDBPort = -1;
+    settings_.FDBAllowedClients = L"10.0.0.0/8,192.168.5.7";
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);

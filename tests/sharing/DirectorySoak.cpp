@@ -183,14 +183,18 @@ int Run(uint64_t requests, int threads) {
 
     Totals totals;
     std::atomic<bool> done{false};
+    const auto start = std::chrono::steady_clock::now();
     std::thread monitor([&] {
-        while (!done) {
+        for (int tick = 1; !done; ++tick) {
             const int now = ProcessThreadCount();
             if (now > totals.peakThreads) totals.peakThreads = now;
             ::Sleep(50);
+            // A long soak shows that it is moving, once a minute.
+            if (tick % 1200 == 0)
+                std::fprintf(stderr, "... %llu sent after %.0f s\n", static_cast<unsigned long long>(totals.sent.load()),
+                             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }
     });
-    const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> clients;
     const uint64_t each = requests / static_cast<uint64_t>(threads);
     for (int t = 0; t < threads; ++t) {

@@ -35,7 +35,13 @@ RawConnection::RawConnection(uint16_t port) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
     address.sin_port = ::htons(port);
-    if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) socket_.reset();
+    if (::connect(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        socket_.reset();
+        return;
+    }
+    // Pieces of a request go out as they are sent, not held back for an acknowledgement.
+    BOOL noDelay = TRUE;
+    ::setsockopt(socket_.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
 }
 
 bool RawConnection::Send(const std::string& bytes) {

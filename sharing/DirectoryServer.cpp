@@ -158,12 +158,15 @@ struct TDirectoryServer::Shared {
             BOOL noDelay = TRUE;
             ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
                          sizeof(noDelay));
-            Connection& connection = connections[nextId++];
+            const uint64_t id = nextId++;
+            Connection& connection = connections[id];
             connection.socket = std::move(socket);
             connection.deadline = now + static_cast<ULONGLONG>(limits.IoTimeoutMs);
             ++accepted;
             open = connections.size();
             if (open > peakOpen) peakOpen = open.load();
+            // On a near link the request is often here already: no poll round for it.
+            Read(id, connection, now);
         }
     }
 

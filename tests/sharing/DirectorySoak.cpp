@@ -4,7 +4,8 @@
 // valid ones and with floods of idle connections. Prints how many were sent, how
 // many valid ones were answered correctly, the peak thread count and whether the
 // server survived; exits non-zero when a valid request went wrong.
-//   DirectorySoak [--requests N] [--threads T]
+//   DirectorySoak [--requests N] [--threads T] [--seconds S]
+// With --seconds the soak also ends once S seconds have passed.
 #include "DirectoryProtocol.h"
 #include "DirectoryServer.h"
 #include "SharingTestSupport.h"
@@ -25,6 +26,7 @@ struct Totals {
     std::atomic<uint64_t> sent{0}, valid{0}, validRight{0}, malformed{0}, flooded{0};
     std::atomic<int> peakThreads{0};
     std::atomic<uint64_t> firstWrong{0};
+    std::atomic<bool> timeUp{false};
 };
 
 const std::wstring kKnownPhone = L"74951234567";
@@ -44,7 +46,7 @@ public:
     SoakClient(uint16_t port, Totals& totals, unsigned seed) : port_(port), totals_(totals), random_(seed) {}
 
     void Run(uint64_t requests, uint64_t floodEvery) {
-        for (uint64_t i = 0; i < requests; ++i) {
+        for (uint64_t i = 0; i < requests && !totals_.timeUp; ++i) {
             if (floodEvery && i % floodEvery == floodEvery / 2) Flood();
             if (Pick(100) < 40) Valid(i);
             else Malformed();
@@ -172,7 +174,7 @@ private:
     std::mt19937 random_;
 };
 
-int Run(uint64_t requests, int threads) {
+int Run(uint64_t requests, int threads, double timeLimit) {
     TestDirectories directories;
     TCallerLookupBackend backend(directories.lookup());
     TDirectoryServer server(backend);
@@ -188,9 +190,12 @@ int Run(uint64_t requests, int threads) {
         for (int tick = 1; !done; ++tick) {
             const int now = ProcessThreadCount();
             if (now > totals.peakThreads) totals.peakThreads = now;
-            ::Sleep(50);
+            ::Sleep(200);
+            if (timeLimit > 0 &&
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() > timeLimit)
+                totals.timeUp = true;
             // A long soak shows that it is moving, once a minute.
-            if (tick % 1200 == 0)
+            if (tick % 300 == 0)
                 std::fprintf(stderr, "... %llu sent after %.0f s\n", static_cast<unsigned long long>(totals.sent.load()),
                              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         }
@@ -240,13 +245,15 @@ int Run(uint64_t requests, int threads) {
 int main(int argc, char** argv) {
     uint64_t requests = 10000;
     int threads = 4;
+    double timeLimit = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--requests") requests = std::strtoull(argv[i + 1], nullptr, 10);
         else if (option == "--threads") threads = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--seconds") timeLimit = std::atof(argv[i + 1]);
     }
     try {
-        return Run(requests, threads);
+        return Run(requests, threads, timeLimit);
     } catch (const std::exception& error) {
         std::printf("error: %s\n", error.what());
         return 2;

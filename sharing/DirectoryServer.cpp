@@ -71,6 +71,7 @@ struct TDirectoryServer::Shared {
         TRequestReader reader;
         std::string reply;
         size_t sent = 0;
+        size_t received = 0;  // request bytes held, counted in buffered
         ULONGLONG deadline = 0;
     };
 
@@ -97,6 +98,7 @@ struct TDirectoryServer::Shared {
     // Owned by the I/O thread alone.
     std::unordered_map<uint64_t, Connection> connections;
     uint64_t nextId = 1;
+    size_t buffered = 0;
 
     std::atomic<uint64_t> accepted{0}, refusedByList{0}, refusedOverLimit{0}, answered{0}, dropped{0};
     std::atomic<size_t> open{0}, peakOpen{0};
@@ -136,6 +138,7 @@ struct TDirectoryServer::Shared {
         } else {
             ++dropped;
         }
+        buffered -= found->second.received;
         connections.erase(found);
         open = connections.size();
     }
@@ -179,6 +182,12 @@ struct TDirectoryServer::Shared {
                 return;
             }
             if (received < 0) return;
+            if (buffered + static_cast<size_t>(received) > limits.MaxBufferedBytes) {
+                Close(id, false);
+                return;
+            }
+            buffered += static_cast<size_t>(received);
+            connection.received += static_cast<size_t>(received);
             connection.deadline = now + static_cast<ULONGLONG>(limits.IoTimeoutMs);
             size_t consumed = 0;
             switch (connection.reader.Feed(buffer, static_cast<size_t>(received), consumed)) {

@@ -44,6 +44,10 @@ struct TDirectoryServerLimits {
     size_t MaxConnections = 1024;
     // Threads that run directory operations; one more thread does all network I/O.
     int Workers = 4;
+    // Request bytes held for all connections together; a connection whose bytes
+    // would go beyond this is closed without a reply. Real requests are tiny;
+    // this keeps a thousand clients announcing 1 MiB texts from taking gigabytes.
+    size_t MaxBufferedBytes = 64u << 20;
 };
 
 // The directory server: one request and one reply per connection. A single I/O

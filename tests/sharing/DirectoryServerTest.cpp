@@ -147,6 +147,26 @@ TEST_F(DirectoryServerTest, ClientsThatCloseMidRequestOrResetAreDroppedQuietly) 
     EXPECT_EQ(0u, server->Stats().Open);
 }
 
+TEST_F(DirectoryServerTest, ClientsHoldingLongTextsCannotTakeMoreThanTheByteBudget) {
+    TDirectoryServerLimits small;
+    small.MaxBufferedBytes = 4096;
+    StartServer(small);
+    // Each announces a text of 1 MiB and sends 3000 bytes of it.
+    const std::string start = HexBytes("01 00 00 00 00 00 10 00") + std::string(2992, 'a');
+    RawConnection first(port), second(port);
+    ASSERT_TRUE(first.Send(start));
+    ::Sleep(200);
+    ASSERT_TRUE(second.Send(start));
+    const auto refused = second.ReadUntilClosed(3000);
+    EXPECT_TRUE(refused.closed) << "the second would take the budget past 4096 bytes";
+    EXPECT_EQ("", refused.bytes);
+    EXPECT_FALSE(first.ReadUntilClosed(200).closed) << "the first keeps its place";
+    EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes)) << "small requests still fit";
+    first.Close();
+    ::Sleep(200);
+    EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
+}
+
 TEST_F(DirectoryServerTest, ASilentClientIsDroppedAfterTenSeconds) {
     StartServer();
     RawConnection silent(port);

@@ -4,6 +4,7 @@
 #include "CallerLookup.h"
 #include "DirectoryProtocol.h"
 #include "TextConvert.h"
+#include "pqrUnit.h"
 
 #include <condition_variable>
 #include <deque>
@@ -22,7 +23,7 @@ bool TCallerLookupBackend::GetNameRegionCommentByPhoneLocal(const std::wstring& 
 
 void TCallerLookupBackend::AddEditRow(const std::wstring& phone, const std::wstring& name,
                                       const std::wstring& comment) {
-    FLookup.AddEditRow(phone, name, comment);
+    FAbonentList.AddEditRow(phone, name, comment);
 }
 
 namespace {

@@ -10,6 +10,7 @@
 #include <thread>
 
 class TCallerLookup;
+class TPQRDataModule;
 
 // What the directory server answers from: this workstation's own directories.
 // Called on the server's worker threads, several at a time.
@@ -23,10 +24,13 @@ public:
     virtual void AddEditRow(const std::wstring& phone, const std::wstring& name, const std::wstring& comment) = 0;
 };
 
-// The caller lookup as the server's backend.
+// This workstation's own directories as the server's backend. Saves go straight
+// to the subscriber directory: a server never forwards a client's save, even
+// while the settings are being switched to client mode.
 class TCallerLookupBackend final : public IDirectoryBackend {
 public:
-    explicit TCallerLookupBackend(TCallerLookup& lookup) : FLookup(lookup) {}
+    TCallerLookupBackend(TCallerLookup& lookup, TPQRDataModule& abonentList)
+        : FLookup(lookup), FAbonentList(abonentList) {}
     bool CheckDB() override;
     bool GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                           std::wstring& comment) override;
@@ -34,6 +38,7 @@ public:
 
 private:
     TCallerLookup& FLookup;
+    TPQRDataModule& FAbonentList;
 };
 
 struct TDirectoryServerLimits {

@@ -226,7 +226,7 @@ void TMainForm::FormCreate() {
     FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
     FDBClient = std::make_unique<TDirectoryClient>();
     FCallerLookup->SetRemote(FDBClient.get());
-    FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup);
+    FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     DBServerSocket = std::make_unique<TDirectoryServer>(*FDBServerBackend);
 
     // 5-6. Built-in defaults, then the recording product's key, the INI file

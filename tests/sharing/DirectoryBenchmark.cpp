@@ -157,7 +157,7 @@ int Run(double seconds) {
     areas.Open();
     subscribers.Open();
     TCallerLookup lookup(areas, subscribers);
-    TCallerLookupBackend backend(lookup);
+    TCallerLookupBackend backend(lookup, subscribers);
     TDirectoryServer ours(backend);
     ours.StartOnAnyPort();
     ReferenceServer reference(EncodeLookupReply(kLookupDone, L"Абонент 12345", L"Москва", L"Комментарий 12345"));

@@ -54,7 +54,7 @@ void ExpectFailed(const Outcome& outcome, TDBTestOutcome test, const std::wstrin
 class DirectoryClientTest : public testing::Test {
 protected:
     TestDirectories directories;
-    TCallerLookupBackend backend{directories.lookup()};
+    TCallerLookupBackend backend{directories.lookup(), directories.subscribers()};
     HookedBackend hooked{backend};
     TDirectoryServer server{hooked};
 };

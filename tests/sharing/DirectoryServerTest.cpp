@@ -27,7 +27,7 @@ protected:
     static ULONGLONG Since(ULONGLONG start) { return ::GetTickCount64() - start; }
 
     TestDirectories directories;
-    TCallerLookupBackend backend{directories.lookup()};
+    TCallerLookupBackend backend{directories.lookup(), directories.subscribers()};
     HookedBackend hooked{backend};
     std::unique_ptr<TDirectoryServer> server;
     uint16_t port = 0;
@@ -111,6 +111,15 @@ TEST_F(DirectoryServerTest, WithClosedDirectoriesChecksSayNoLookupsSayStatus1And
     EXPECT_EQ("", HexOf(save.bytes)) << "a save that is not stored gets no reply";
     directories.subscribers().Open();
     EXPECT_EQ(L"", directories.Stored(L"74950000001"));
+}
+
+TEST_F(DirectoryServerTest, SavesStayInItsOwnDirectoryWhileTheSettingsTurnToClientMode) {
+    StartServer();
+    // An apply sets the client mode before it restarts the server.
+    directories.lookup().SetUseRemoteDB(true);
+    directories.lookup().SetDBAsClient(true);
+    EXPECT_EQ("00 00 00 00", HexOf(Exchange(port, EncodeSaveRequest(L"74950000006", L"Локально", L"")).bytes));
+    EXPECT_EQ(L"Локально", directories.Stored(L"74950000006"));
 }
 
 TEST_F(DirectoryServerTest, ASaveTheStoreRefusesEndsWithoutReplyAndTheServerGoesOn) {

@@ -176,7 +176,7 @@ private:
 
 int Run(uint64_t requests, int threads, double timeLimit) {
     TestDirectories directories;
-    TCallerLookupBackend backend(directories.lookup());
+    TCallerLookupBackend backend(directories.lookup(), directories.subscribers());
     TDirectoryServer server(backend);
     const int threadsBefore = ProcessThreadCount();
     server.StartOnAnyPort();

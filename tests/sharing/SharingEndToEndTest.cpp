@@ -155,4 +155,33 @@ TEST_F(SharingEndToEnd, AClientOutsideTheAllowListGetsNoNamesAndStoresNothing) {
     EXPECT_EQ(0u, server->Exit());
 }
 
+TEST_F(SharingEndToEnd, APortThatCannotBeListenedOnIsReportedAtStartUp) {
+    WinsockSession winsock;
+    ScriptedServer taken([](SOCKET) {});
+    const struct {
+        std::wstring port;
+        const char* what;
+    } cases[] = {{std::to_wstring(taken.port()), "a port another program listens on"}, {L"70000", "a port above 65535"}};
+    for (const auto& c : cases) {
+        InformerProcess informer({session_, false, {}, {L"UseRemoteDB=1", L"DBAsClient=0", L"DBPort=" + c.port}});
+        ASSERT_TRUE(informer.started());
+        HWND box = informer.FindVisibleWindow(L"Информатор Kordavin");
+        ASSERT_NE(nullptr, box) << c.what;
+        // The box carries the program's caption, so it is read here rather than
+        // through DialogTexts, which takes it for the main window.
+        std::wstring texts;
+        for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t text[256] = {};
+            ::SendMessageTimeoutW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+            texts += std::wstring(L"[") + text + L"]";
+        }
+        EXPECT_NE(std::wstring::npos, texts.find(L"Невозможно запустить сервер БД.")) << c.what;
+        EXPECT_NE(std::wstring::npos, texts.find(L"Попробуйте изменить номер порта.")) << c.what;
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        for (const ULONGLONG deadline = ::GetTickCount64() + 5000; ::IsWindow(box) && ::GetTickCount64() < deadline;)
+            ::Sleep(50);
+        EXPECT_EQ(0u, informer.Exit()) << c.what;
+    }
+}
+
 }  // namespace

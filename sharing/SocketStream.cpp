@@ -34,7 +34,14 @@ TSocketStream::TSocketStream(const std::wstring& host, int port, int connectTime
     if (!SetNonBlocking(FSocket.get(), true)) throw TExchangeFailure(Stage::Open, "no non-blocking mode");
     if (::connect(FSocket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         if (::WSAGetLastError() != WSAEWOULDBLOCK) throw TExchangeFailure(Stage::Open, "connection refused");
-        if (!WaitForSocket(FSocket.get(), POLLWRNORM, connectTimeoutMs))
+        // select, not WSAPoll: older Windows never reports a refused connect to WSAPoll.
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(FSocket.get(), &writable);
+        FD_SET(FSocket.get(), &failed);
+        timeval wait{connectTimeoutMs / 1000, (connectTimeoutMs % 1000) * 1000};
+        if (::select(0, nullptr, &writable, &failed, &wait) <= 0)
             throw TExchangeFailure(Stage::Open, "connect timed out");
         int error = 0;
         int length = sizeof(error);

@@ -14,6 +14,7 @@
 #include "ScopedFlag.h"
 #include "TextConvert.h"
 #include "WindowText.h"
+#include "SharingRes.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -248,6 +249,10 @@ void TMainForm::FormCreate() {
     FAreaList = std::make_unique<TTQRDataModule>(DefaultCityCodesDir());
     FAbonentList = std::make_unique<TPQRDataModule>(DefaultAbonentPhoneDir());
     FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
+    FDBClient = std::make_unique<TDirectoryClient>();
+    FCallerLookup->SetRemote(FDBClient.get());
+    FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
+    DBServerSocket = std::make_unique<TDirectoryServer>(*FDBServerBackend);
 
     // The built-in defaults first, so that the recording product's key, the INI
     // file and the autostart state each override only what they hold.
@@ -268,6 +273,9 @@ void TMainForm::FormCreate() {
     }
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
+
+    // Other workstations may be waiting for this PC's directories.
+    RestartDBServer();
 
     // A tray program shows nothing at start: without a connection the user must
     // be told, or would wait for popups that never come.
@@ -302,6 +310,8 @@ void TMainForm::FormDestroy() {
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     FTrayMsgWins.reset();
+    // No client is served from directories about to close.
+    if (DBServerSocket) DBServerSocket->Stop();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     // A save still running finishes before the directories close. One that hangs
@@ -310,6 +320,7 @@ void TMainForm::FormDestroy() {
     if (!WaitForRunningSaves(kSaveWaitAtExitMs)) {
         unfinished = RunningSavePhones();
         (void)FCallerLookup.release();
+        (void)FDBClient.release();
         (void)FAbonentList.release();
         (void)FAreaList.release();
     }
@@ -325,6 +336,18 @@ void TMainForm::FormDestroy() {
 }
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
+
+void TMainForm::RestartDBServer() {
+    FDBClient->SetServer(FDBServerAddress, FDBPort);
+    DBServerSocket->Stop();
+    if (!FUseRemoteDB || FDBAsClient) return;
+    try {
+        DBServerSocket->Start(FDBPort, TAllowedClients::Parse(FDBAllowedClients));
+    } catch (...) {
+        ::MessageBoxW(FHandle, LoadResourceString(IDS_DBSERVER_START_FAILED).c_str(), FCaption.c_str(),
+                      MB_OK | MB_ICONWARNING);
+    }
+}
 
 void TMainForm::cbActiveClick() {
     TWMParamChange();

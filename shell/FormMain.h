@@ -1,6 +1,8 @@
 #pragma once
 #include "CallerLookup.h"
 #include "CheckListView.h"
+#include "DirectoryClient.h"
+#include "DirectoryServer.h"
 #include "KordavinClient.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"
@@ -26,11 +28,6 @@
 // outcome in FDBTestResult.
 constexpr UINT WM_DBTESTDONE = WM_APP + 2;
 
-// What "Тест соединения" found: the text to show and the message box icon.
-struct TDBTestOutcome {
-    std::wstring Text;
-    UINT Icon = MB_ICONWARNING;
-};
 
 // The main controller: the (hidden) settings window, the tray icon, the link to
 // the recording server and the timers that drive it. Lives as long as the process.
@@ -102,9 +99,9 @@ private:
     void UpdateBoldFont();
     bool IsBold(int buttonId) const;
     void FillFontNames();
-    // Directory sharing: filled in where the directory server lives.
+    // Stops the directory server and starts it again when this PC serves the
+    // directories; the client follows the applied address and port here too.
     void RestartDBServer();
-    static TDBTestOutcome TestDBConnection(const std::wstring& host, int port);
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TTMWContactData& data);
@@ -146,7 +143,7 @@ private:
     // "Тест соединения" runs on its own thread; FDBTestLock guards FDBTestResult.
     std::thread FDBTest;
     std::mutex FDBTestLock;
-    std::optional<TDBTestOutcome> FDBTestResult;
+    std::optional<TDBTestResult> FDBTestResult;
     // The last directory error reported by the reconnection timer.
     std::wstring FLastDirectoryError;
     TSettingsLocation FSettingsLocation;
@@ -161,4 +158,9 @@ private:
     std::shared_ptr<TSaveFailureQueue> FSaveFailures;
     UINT FSaveFailedMessage = 0;
     bool FShowingSaveFailures = false;
+    // The directory client with its lock FCS; the remote branch of the lookup.
+    std::unique_ptr<TDirectoryClient> FDBClient;
+    // The directory server, answering from this workstation's directories.
+    std::unique_ptr<TCallerLookupBackend> FDBServerBackend;
+    std::unique_ptr<TDirectoryServer> DBServerSocket;
 };

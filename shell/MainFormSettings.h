@@ -17,7 +17,8 @@ struct TMainFormSettings : TRecorderSettings {
     bool FDBAsClient = false;
     std::wstring FDBServerAddress;
     int FDBPort = 32456;
-    // Addresses allowed to use this computer's directory server; empty: all.
+    // Client addresses the directory server answers (IPv4 and CIDR ranges,
+    // comma-separated); empty: every client.
     std::wstring FDBAllowedClients;
     // Mirrors the autostart value in the registry; never in the INI file.
     bool FAutoRun = false;

@@ -10,6 +10,7 @@
 #include "ResourceText.h"
 #include "ScopedFlag.h"
 #include "SettingsTable.h"
+#include "SharingRes.h"
 #include "TextCompare.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -518,9 +519,10 @@ void TMainForm::TestDBConnectionButtonClick() {
     // The test may take seconds: it runs on a thread of its own, which hands its
     // outcome over and posts; the window shows it. A failure of the test itself
     // leaves no outcome, which reads as a failed connection.
-    FDBTest = std::thread([this, window, host, port] {
+    TDirectoryClient* client = FDBClient.get();
+    FDBTest = std::thread([this, client, window, host, port] {
         try {
-            TDBTestOutcome outcome = TestDBConnection(host, port);
+            TDBTestResult outcome = client->TestConnection(host, port);
             std::lock_guard<std::mutex> lock(FDBTestLock);
             FDBTestResult = std::move(outcome);
         } catch (...) {
@@ -531,13 +533,14 @@ void TMainForm::TestDBConnectionButtonClick() {
 
 void TMainForm::OnDBTestDone() {
     if (FDBTest.joinable()) FDBTest.join();
-    std::optional<TDBTestOutcome> outcome;
+    std::optional<TDBTestResult> outcome;
     {
         std::lock_guard<std::mutex> lock(FDBTestLock);
         outcome.swap(FDBTestResult);
     }
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
                    ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
-    if (!outcome) outcome = TDBTestOutcome{LoadResourceString(IDS_DB_CONNECT_FAILED), MB_ICONWARNING};
+    if (!outcome)
+        outcome = TDBTestResult{TDBTestOutcome::CannotConnect, LoadResourceString(IDS_DBTEST_CANNOT_CONNECT), MB_ICONWARNING};
     ::MessageBoxW(FHandle, outcome->Text.c_str(), FCaption.c_str(), MB_OK | outcome->Icon);
 }

@@ -296,6 +296,7 @@ TEST_F(SettingsSandbox, StoredFormsAreReadAsTheyAreDefined) {
         {L"Active=1", L"Active", L"true"},
         {L"Server=  \"  my server  \"  ", L"Server", L"  my server  "},
         {L"DBServerAddress=  host name\t", L"DBServerAddress", L"host name"},
+        {L"DBAllowedClients= 192.168.1.0/24, 10.0.0.7 ", L"DBAllowedClients", L"192.168.1.0/24, 10.0.0.7"},
         {L"DefaultCityCode='812'", L"DefaultCityCode", L"812"},
         {L"DefaultCityCode=", L"DefaultCityCode", L""},
         {L"FontName=\"Times New Roman\"", L"FontName", L"Times New Roman"},
@@ -349,7 +350,7 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FUseRemoteDB = settings_.FDBAsClient = true;
     settings_.FDBServerAddress = L"база.пример.рф";
     settings_.FDBPort = -1;
-    settings_.FDBAllowedClients = L"10.0.0.5, клиент-2";
+    settings_.FDBAllowedClients = L"10.0.0.0/8,192.168.5.7";
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);

@@ -1,0 +1,187 @@
+// Two copies of the real program under Wine, each from its own folder with its
+// own INI file: one serves its directories, the other is its client.
+#include "InformerProcess.h"
+#include "SharingTestSupport.h"
+#include "SimulatorFixture.h"
+#include "TestFolders.h"
+#include "pqrUnit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kEditDataButton = 2102;
+constexpr int kEditorName = 3103;
+
+class SharingEndToEnd : public SimulatorTest {
+protected:
+    void SetUp() override {
+        SimulatorTest::SetUp();
+        port_ = std::to_wstring(FreePort());
+        // The server's directory already knows one caller.
+        TPQRDataModule subscribers(serverFolder_.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"78122345678", L"Иван Петров", L"Поставщик бумаги");
+        subscribers.Close();
+    }
+
+    std::unique_ptr<InformerProcess> StartServer(const std::wstring& allowedClients = L"") {
+        auto server = std::make_unique<InformerProcess>(InformerProcess::Options{
+            session_, true, serverFolder_.path(),
+            {L"UseRemoteDB=1", L"DBAsClient=0", L"DBPort=" + port_, L"DBAllowedClients=" + allowedClients}});
+        EXPECT_TRUE(server->WaitForSimulator());
+        EXPECT_TRUE(WaitForStatus(*server, L"Подключено")) << server->StatusText();
+        return server;
+    }
+
+    std::unique_ptr<InformerProcess> StartClient() {
+        auto client = std::make_unique<InformerProcess>(InformerProcess::Options{
+            session_, true, clientFolder_.path(),
+            {L"UseRemoteDB=1", L"DBAsClient=1", L"DBServerAddress=127.0.0.1", L"DBPort=" + port_}});
+        EXPECT_TRUE(client->WaitForSimulator());
+        EXPECT_TRUE(WaitForStatus(*client, L"Подключено")) << client->StatusText();
+        return client;
+    }
+
+    static bool WaitForStatus(const InformerProcess& informer, const std::wstring& expected) {
+        for (const ULONGLONG deadline = ::GetTickCount64() + 10000; ::GetTickCount64() < deadline; ::Sleep(50))
+            if (informer.StatusText() == expected) return true;
+        return false;
+    }
+
+    static bool WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs = 10000) {
+        for (const ULONGLONG deadline = ::GetTickCount64() + timeoutMs; ::GetTickCount64() < deadline; ::Sleep(50))
+            if (InformerProcess::PopupText(popup).find(part) != std::wstring::npos) return true;
+        return false;
+    }
+
+    // A caller-ID event on the channel; returns the popup once it shows the number.
+    static HWND Call(InformerProcess& informer, const std::wstring& channel, const std::wstring& number,
+                     const std::wstring& canonical) {
+        EXPECT_EQ(0u, informer.Recsim({L"ani", channel, number}));
+        if (!informer.WaitForPopups(1)) return nullptr;
+        HWND popup = informer.Popups().front();
+        EXPECT_TRUE(WaitForPopupText(popup, canonical));
+        return popup;
+    }
+
+    static void EndCall(InformerProcess& informer, const std::wstring& channel) {
+        EXPECT_EQ(0u, informer.Recsim({L"end", channel}));
+        EXPECT_TRUE(informer.WaitForPopups(0));
+    }
+
+    // Opens the editor from the popup, types the name and saves with Enter.
+    static void SaveName(InformerProcess& informer, HWND popup, const wchar_t* name) {
+        ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
+        HWND editor = informer.FindVisibleWindow(L"Изменение данных абонента");
+        ASSERT_NE(nullptr, editor) << "\"Внести данные\" opened no editor";
+        HWND field = ::GetDlgItem(editor, kEditorName);
+        ::SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name), SMTO_BLOCK, 5000, nullptr);
+        ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+        for (const ULONGLONG deadline = ::GetTickCount64() + 10000; ::IsWindow(editor) && ::GetTickCount64() < deadline;)
+            ::Sleep(50);
+        EXPECT_FALSE(::IsWindow(editor));
+    }
+
+    // The name stored in the server's AbonentPhones.db, read beside the running server.
+    std::wstring StoredOnServer(const std::wstring& phone) {
+        try {
+            TPQRDataModule subscribers(serverFolder_.file(L"PQR"));
+            subscribers.Open();
+            return subscribers.AbonentByPhone(phone);
+        } catch (...) {
+            return L"(unreadable)";
+        }
+    }
+
+    std::wstring WaitForStoredOnServer(const std::wstring& phone, DWORD timeoutMs) {
+        std::wstring stored;
+        for (const ULONGLONG deadline = ::GetTickCount64() + timeoutMs; ::GetTickCount64() < deadline; ::Sleep(100)) {
+            stored = StoredOnServer(phone);
+            if (!stored.empty() && stored != L"(unreadable)") break;
+        }
+        return stored;
+    }
+
+    TempFolder serverFolder_, clientFolder_;
+    std::wstring port_;
+};
+
+TEST_F(SharingEndToEnd, AClientShowsTheServersNamesAndSavesIntoTheServersDirectory) {
+    auto server = StartServer();
+    auto client = StartClient();
+
+    HWND popup = Call(*client, L"K1", L"+78122345678", L"78122345678");
+    ASSERT_NE(nullptr, popup);
+    EXPECT_TRUE(WaitForPopupText(popup, L"Иван Петров")) << InformerProcess::PopupText(popup);
+    const std::wstring text = InformerProcess::PopupText(popup);
+    EXPECT_NE(std::wstring::npos, text.find(L"Поставщик бумаги")) << text;
+    EXPECT_NE(std::wstring::npos, text.find(L"Санкт-Петербург")) << text;
+    EndCall(*client, L"K1");
+
+    popup = Call(*client, L"K2", L"84957654321", L"74957654321");
+    ASSERT_NE(nullptr, popup);
+    SaveName(*client, popup, L"Ольга Смирнова");
+    EXPECT_EQ(L"Ольга Смирнова", WaitForStoredOnServer(L"74957654321", 15000))
+        << "client's message boxes: " << client->DialogTexts();
+    EndCall(*client, L"K2");
+
+    // The server's own next popup for that number shows the name.
+    popup = Call(*server, L"K3", L"84957654321", L"74957654321");
+    ASSERT_NE(nullptr, popup);
+    EXPECT_TRUE(WaitForPopupText(popup, L"Ольга Смирнова")) << InformerProcess::PopupText(popup);
+
+    EXPECT_EQ(0u, client->Exit());
+    EXPECT_EQ(0u, server->Exit());
+}
+
+TEST_F(SharingEndToEnd, AClientOutsideTheAllowListGetsNoNamesAndStoresNothing) {
+    auto server = StartServer(L"10.0.0.7");
+    auto client = StartClient();
+
+    HWND popup = Call(*client, L"K1", L"+78122345678", L"78122345678");
+    ASSERT_NE(nullptr, popup);
+    ::Sleep(1000);
+    EXPECT_EQ(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Иван Петров"))
+        << "the lookup is refused";
+    EndCall(*client, L"K1");
+
+    popup = Call(*client, L"K2", L"84957654321", L"74957654321");
+    ASSERT_NE(nullptr, popup);
+    SaveName(*client, popup, L"Ольга Смирнова");
+    ::Sleep(3000);
+    EXPECT_EQ(L"", StoredOnServer(L"74957654321")) << "the save is not stored";
+    EXPECT_EQ(0u, client->Exit());
+    EXPECT_EQ(0u, server->Exit());
+}
+
+TEST_F(SharingEndToEnd, APortThatCannotBeListenedOnIsReportedAtStartUp) {
+    WinsockSession winsock;
+    ScriptedServer taken([](SOCKET) {});
+    const struct {
+        std::wstring port;
+        const char* what;
+    } cases[] = {{std::to_wstring(taken.port()), "a port another program listens on"}, {L"70000", "a port above 65535"}};
+    for (const auto& c : cases) {
+        InformerProcess informer({session_, false, {}, {L"UseRemoteDB=1", L"DBAsClient=0", L"DBPort=" + c.port}});
+        ASSERT_TRUE(informer.started());
+        HWND box = informer.FindVisibleWindow(L"Информатор Kordavin");
+        ASSERT_NE(nullptr, box) << c.what;
+        // The box carries the program's caption, so it is read here rather than
+        // through DialogTexts, which takes it for the main window.
+        std::wstring texts;
+        for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            wchar_t text[256] = {};
+            ::SendMessageTimeoutW(child, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+            texts += std::wstring(L"[") + text + L"]";
+        }
+        EXPECT_NE(std::wstring::npos, texts.find(L"Невозможно запустить сервер БД.")) << c.what;
+        EXPECT_NE(std::wstring::npos, texts.find(L"Попробуйте изменить номер порта.")) << c.what;
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        for (const ULONGLONG deadline = ::GetTickCount64() + 5000; ::IsWindow(box) && ::GetTickCount64() < deadline;)
+            ::Sleep(50);
+        EXPECT_EQ(0u, informer.Exit()) << c.what;
+    }
+}
+
+}  // namespace

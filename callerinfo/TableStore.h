@@ -152,6 +152,12 @@ public:
     void Cancel() noexcept;
     bool Editing() const noexcept { return state_ != State::Browse; }
 
+    // Every row, one text per field, in key order, read in one snapshot.
+    std::vector<std::vector<std::wstring>> ReadAllRows();
+    // Adds or replaces many rows by key inside one write transaction: all of them
+    // are stored or, on any error (a lock held too long included), none.
+    void PutRows(const std::vector<std::vector<std::wstring>>& rows);
+
 private:
     enum class State { Browse, Insert, Edit };
     void RequireActive() const;

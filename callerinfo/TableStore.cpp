@@ -600,24 +600,6 @@ std::wstring Table::FieldText(int field) const {
     return row_[static_cast<size_t>(field)].value_or(L"");
 }
 
-std::vector<std::vector<std::wstring>> Table::ReadAllRows() {
-    RequireActive();
-    if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" в режиме правки.");
-    std::vector<std::wstring> names;
-    for (const FieldDef& field : fields_) names.push_back(field.name);
-    const std::wstring path = database_.TablePath(name_);
-    SqliteStatement all =
-        Prepare(connection_.get(), L"SELECT " + FieldList(names) + L" FROM " + QuoteIdentifier(name_), name_, path);
-    std::vector<std::vector<std::wstring>> rows;
-    int rc;
-    while ((rc = sqlite3_step(all.get())) == SQLITE_ROW) {
-        std::vector<std::wstring>& row = rows.emplace_back();
-        for (size_t i = 0; i < fields_.size(); ++i) row.push_back(ColumnString(all.get(), static_cast<int>(i)));
-    }
-    if (rc != SQLITE_DONE) Fail(rc);
-    return rows;
-}
-
 int Table::WaitForLock(void* table, int count) {
     const LockDeadline& deadline = static_cast<const Table*>(table)->lockDeadline_;
     if (!deadline) return RetryLockedTable(nullptr, count);
@@ -716,4 +698,60 @@ void Table::Cancel() noexcept {
     RollbackQuietly(connection_.get());
     state_ = State::Browse;
     hasRow_ = false;
+}
+
+std::vector<std::vector<std::wstring>> Table::ReadAllRows() {
+    RequireActive();
+    if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" в режиме правки.");
+    std::wstring sql = L"SELECT " + FieldList([this] {
+        std::vector<std::wstring> names;
+        for (const FieldDef& field : fields_) names.push_back(field.name);
+        return names;
+    }()) + L" FROM " + QuoteIdentifier(name_);
+    if (keyField_ >= 0) sql += L" ORDER BY " + QuoteIdentifier(fields_[static_cast<size_t>(keyField_)].name);
+    const std::wstring path = database_.TablePath(name_);
+    SqliteStatement select = Prepare(connection_.get(), sql, name_, path);
+    std::vector<std::vector<std::wstring>> rows;
+    int rc;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        std::vector<std::wstring>& row = rows.emplace_back();
+        row.reserve(fields_.size());
+        for (size_t i = 0; i < fields_.size(); ++i) row.push_back(ColumnString(select.get(), static_cast<int>(i)));
+    }
+    if (rc != SQLITE_DONE) Fail(rc);
+    return rows;
+}
+
+void Table::PutRows(const std::vector<std::vector<std::wstring>>& rows) {
+    RequireWritable();
+    if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" уже в режиме правки.");
+    if (!update_ || keyField_ < 0)
+        throw TableStoreError(Kind::General, L"У таблицы " + Quoted(name_) + L" нет первичного индекса.");
+    Begin();
+    try {
+        std::vector<std::optional<std::wstring>> values(fields_.size());
+        for (const auto& row : rows) {
+            for (size_t i = 0; i < fields_.size(); ++i) {
+                values[i] = StoredValue(fields_[i], i < row.size() ? std::wstring_view(row[i]) : std::wstring_view());
+                if (fields_[i].required && !values[i]) ThrowRequired(name_, fields_[i]);
+            }
+            {
+                StatementUse use(update_.get());
+                for (size_t i = 0; i < fields_.size(); ++i) BindText(update_.get(), static_cast<int>(i + 1), values[i]);
+                BindText(update_.get(), static_cast<int>(fields_.size() + 1), values[static_cast<size_t>(keyField_)]);
+                const int rc = sqlite3_step(update_.get());
+                if (rc != SQLITE_DONE) Fail(rc);
+            }
+            if (sqlite3_changes(connection_.get()) > 0) continue;
+            StatementUse use(insert_.get());
+            for (size_t i = 0; i < fields_.size(); ++i) BindText(insert_.get(), static_cast<int>(i + 1), values[i]);
+            const int rc = sqlite3_step(insert_.get());
+            if (rc != SQLITE_DONE) Fail(rc);
+        }
+        const int rc = sqlite3_exec(connection_.get(), "COMMIT", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) Fail(rc);
+    } catch (...) {
+        RollbackQuietly(connection_.get());
+        throw;
+    }
 }

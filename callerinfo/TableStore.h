@@ -143,9 +143,6 @@ public:
     // The current row's text (empty for a missing value or no current row).
     std::wstring FieldText(int field) const;
 
-    // Every row, as the texts of all fields (empty for a missing value), read at once.
-    std::vector<std::vector<std::wstring>> ReadAllRows();
-
     // Until the deadline, locks of other connections are waited out in short
     // steps, then the operation fails as locked. Without one, the store's retries
     // apply. Holds for every later operation until changed.
@@ -163,6 +160,12 @@ public:
     void Post();
     void Cancel() noexcept;
     bool Editing() const noexcept { return state_ != State::Browse; }
+
+    // Every row, one text per field, in key order, read in one snapshot.
+    std::vector<std::vector<std::wstring>> ReadAllRows();
+    // Adds or replaces many rows by key inside one write transaction: all of them
+    // are stored or, on any error (a lock held too long included), none.
+    void PutRows(const std::vector<std::vector<std::wstring>>& rows);
 
 private:
     enum class State { Browse, Insert, Edit };

@@ -1,0 +1,165 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+// Contacts read from a CSV or vCard file, checked against the subscriber
+// directory before anything is stored. Plain text logic; no windows, no store.
+
+enum class TextEncoding { Utf8, Utf8Bom, Windows1251, Utf16Le };
+
+// The file's bytes as text: a BOM decides; otherwise valid UTF-8 is UTF-8 and
+// anything else is Windows-1251. Bytes with NUL in them (other than UTF-16 with
+// its BOM) are not text: ContactImportError.
+struct DecodedText {
+    std::wstring text;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+DecodedText DecodeImportText(std::string_view bytes);
+
+class ContactImportError : public std::exception {
+public:
+    explicit ContactImportError(std::wstring message) : message_(std::move(message)) {}
+    const std::wstring& message() const noexcept { return message_; }
+    const char* what() const noexcept override { return "contact import error"; }
+
+private:
+    std::wstring message_;
+};
+
+// One record of a CSV file: its fields and the line on which it starts (1-based).
+struct CsvRecord {
+    int line = 0;
+    std::vector<std::wstring> fields;
+    // A stray quote: the record holds its line's text split at the separators.
+    bool brokenQuote = false;
+};
+
+// RFC 4180 quoting ("" inside quotes is one quote; separators and line breaks
+// inside quotes belong to the field); CR, LF and CR LF all end a line. A stray
+// quote (left open to the end of the file, or closed lines later right before
+// more text) breaks only its own line: the record is marked and reading goes on
+// from the next line.
+std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator);
+
+// ';', '\t' or ',': the one that splits the first lines into the most equal
+// number of fields (more than one), in that order of preference on a tie.
+wchar_t DetectCsvSeparator(std::wstring_view text);
+
+// Where the number, name and comment are in a CSV record; -1 for none.
+struct CsvColumns {
+    int number = -1;
+    int name = -1;
+    int comment = -1;
+};
+
+// A first record with no phone-like field above records with one, or whose
+// fields name the columns, is a header.
+bool LooksLikeHeader(const std::vector<CsvRecord>& records);
+
+// Columns guessed from a header's names, otherwise from the content: the number
+// is the column with the most phone-like texts, the name and comment the next
+// columns with text.
+CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader);
+
+// One contact as the file gives it, before normalisation.
+struct ImportedContact {
+    int line = 0;
+    std::wstring number;
+    std::wstring name;
+    std::wstring comment;
+    std::wstring error;  // set when the file itself is broken at this place
+};
+
+std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
+                                             bool hasHeader);
+
+// vCard 3.0 and 4.0 (2.1 mostly too): FN (or N when FN is missing), every TEL
+// as one contact each, NOTE as the comment; folded lines joined, the escapes
+// \n, \, and \; undone, quoted-printable values decoded.
+std::vector<ImportedContact> ParseVCards(std::wstring_view text);
+
+bool LooksLikeVCard(std::wstring_view text);
+
+// The dialling settings with which the program normalises numbers; defaults are
+// the program's own built-in ones.
+struct DiallingSettings {
+    std::wstring CountryCode = L"7";
+    std::wstring CityCode = L"495";
+    std::vector<std::wstring> CityPrefixes;
+    std::vector<std::wstring> WorldPrefixes{L"810", L"00"};
+    std::vector<std::wstring> CountryPrefixes{L"8", L"0"};
+    bool UseCityPrefixForIncoming = true;
+};
+
+// A number as written by people ("8 (495) 123-45-67", "+7 495 123.45.67") as the
+// directory's key: blanks (no-break space too), brackets, dashes and dots are
+// dropped, a "+" is kept only in front, then NormalizePhoneNumber applies as for
+// an incoming call. Anything else (letters, "*", "#", a "+" inside) is refused:
+// the result is false and `reason` says why.
+bool NormalizeImportedNumber(std::wstring_view written, const DiallingSettings& settings, std::wstring& number,
+                             std::wstring& reason);
+
+enum class ImportStatus { New, Changed, Unchanged };
+
+struct ImportRow {
+    int line = 0;
+    std::wstring phone, name, comment;  // as they will be stored
+    ImportStatus status = ImportStatus::New;
+    bool nameCut = false;
+};
+
+struct RejectedLine {
+    int line = 0;
+    std::wstring reason;
+};
+
+// A number given again later in the file: the later line wins.
+struct DuplicateLine {
+    int line = 0;       // the line that lost
+    int keptLine = 0;   // the line that is stored
+    std::wstring phone;
+};
+
+// What an import would do, row by row, before anything is written.
+struct ImportPreview {
+    std::vector<ImportRow> rows;  // accepted, one per number, in file order
+    std::size_t newCount = 0, changedCount = 0, unchangedCount = 0;
+    std::size_t rejectedCount = 0, duplicateCount = 0, namesCut = 0;
+    // The details, the first kMaxDetails of each; the counts above are complete.
+    std::vector<RejectedLine> rejected;
+    std::vector<DuplicateLine> duplicates;
+    static constexpr std::size_t kMaxDetails = 1000;
+};
+
+// A directory row's stored name and comment, by number.
+using DirectorySnapshot = std::unordered_map<std::wstring, std::pair<std::wstring, std::wstring>>;
+
+struct ImportOptions {
+    DiallingSettings dialling;
+    // For numbers already stored: keep the stored name (only the comment may
+    // change) or take the file's.
+    bool replaceNames = true;
+};
+
+// Widths as the directory stores them.
+inline constexpr int kImportPhoneWidth = 16;
+inline constexpr int kImportNameWidth = 64;
+
+ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, const DirectorySnapshot& directory,
+                                 const ImportOptions& options);
+
+// A whole file: encoding, format (vCard or CSV), separator, header and columns
+// detected. `columns` overrides the guess when given.
+struct ImportSource {
+    TextEncoding encoding = TextEncoding::Utf8;
+    bool vcard = false;
+    wchar_t separator = L';';
+    bool hasHeader = false;
+    CsvColumns columns;
+    std::vector<ImportedContact> contacts;
+};
+ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns = nullptr);

@@ -1,0 +1,88 @@
+#include "DirectoryBulk.h"
+
+#include "TableStore.h"
+#include "TextCompare.h"
+#include "pqrUnit.h"
+
+namespace {
+
+// Creates the table from the directory's own definitions when the folder has none;
+// another workstation creating it at the same moment is as good.
+void EnsureTable(TableDatabase& database) {
+    if (database.TableExists(TPQRDataModule::kTableName)) return;
+    try {
+        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes());
+    } catch (const TableStoreError& error) {
+        if (error.kind() != TableStoreError::Kind::TableExists) throw;
+    }
+}
+
+}  // namespace
+
+std::vector<DirectoryRow> ReadDirectoryRows(const std::wstring& folder) {
+    TableDatabase database;
+    database.Connect(folder);
+    if (!database.TableExists(TPQRDataModule::kTableName)) return {};
+    Table table(database, TPQRDataModule::kTableName);
+    table.Open(Table::Mode::ReadOnly);
+    const size_t phone = static_cast<size_t>(table.FieldIndex(TPQRDataModule::kPhoneField));
+    const size_t name = static_cast<size_t>(table.FieldIndex(TPQRDataModule::kNameField));
+    const size_t comment = static_cast<size_t>(table.FieldIndex(TPQRDataModule::kCommentField));
+    std::vector<DirectoryRow> rows;
+    for (std::vector<std::wstring>& stored : table.ReadAllRows())
+        rows.push_back({std::move(stored[phone]), std::move(stored[name]), std::move(stored[comment])});
+    return rows;
+}
+
+DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows) {
+    DirectorySnapshot snapshot;
+    snapshot.reserve(rows.size());
+    for (const DirectoryRow& row : rows) snapshot.emplace(row.phone, std::make_pair(row.name, row.comment));
+    return snapshot;
+}
+
+std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview) {
+    TableDatabase database;
+    database.Connect(folder);
+    EnsureTable(database);
+    Table table(database, TPQRDataModule::kTableName);
+    table.Open(Table::Mode::ReadWrite);
+    const std::vector<FieldDef>& fields = table.Fields();
+    const int phone = table.FieldIndex(TPQRDataModule::kPhoneField);
+    const int name = table.FieldIndex(TPQRDataModule::kNameField);
+    const int comment = table.FieldIndex(TPQRDataModule::kCommentField);
+    std::vector<std::vector<std::wstring>> rows;
+    rows.reserve(preview.newCount + preview.changedCount);
+    for (const ImportRow& row : preview.rows) {
+        if (row.status == ImportStatus::Unchanged) continue;
+        std::vector<std::wstring>& stored = rows.emplace_back(fields.size());
+        stored[static_cast<size_t>(phone)] = row.phone;
+        stored[static_cast<size_t>(name)] = row.name;
+        stored[static_cast<size_t>(comment)] = row.comment;
+    }
+    if (!rows.empty()) table.PutRows(rows);
+    return rows.size();
+}
+
+DirectorySearch::DirectorySearch(const std::vector<DirectoryRow>& rows) {
+    phones_.reserve(rows.size());
+    names_.reserve(rows.size());
+    for (const DirectoryRow& row : rows) {
+        phones_.push_back(row.phone);
+        names_.push_back(LowerCaseText(row.name));
+    }
+}
+
+std::vector<std::size_t> DirectorySearch::Find(std::wstring_view query) const {
+    std::wstring digits;
+    for (const wchar_t c : query)
+        if (c >= L'0' && c <= L'9') digits += c;
+    const std::wstring folded = LowerCaseText(query);
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if ((!digits.empty() && phones_[i].find(digits) != std::wstring::npos) ||
+            names_[i].find(folded) != std::wstring::npos)
+            found.push_back(i);
+    }
+    return found;
+}

@@ -1,0 +1,373 @@
+// Reading contacts from CSV and vCard files and the preview of what an import
+// would store: no table is touched here.
+#include <gtest/gtest.h>
+
+#include "ContactImport.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    std::string bytes;
+    for (const wchar_t c : text) {
+        if (c < 0x80) {
+            bytes += static_cast<char>(c);
+        } else if (c < 0x800) {
+            bytes += static_cast<char>(0xC0 | (c >> 6));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xE0 | (c >> 12));
+            bytes += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+std::vector<std::vector<std::wstring>> FieldsOf(const std::vector<CsvRecord>& records) {
+    std::vector<std::vector<std::wstring>> fields;
+    for (const CsvRecord& record : records) fields.push_back(record.fields);
+    return fields;
+}
+
+std::vector<int> LinesOf(const std::vector<CsvRecord>& records) {
+    std::vector<int> lines;
+    for (const CsvRecord& record : records) lines.push_back(record.line);
+    return lines;
+}
+
+}  // namespace
+
+TEST(ContactImportText, EncodingIsDetected) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        TextEncoding encoding;
+        std::wstring text;
+    };
+    const Case cases[] = {
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + Utf8(L"Иванов;1"), TextEncoding::Utf8Bom, L"Иванов;1"},
+        {"UTF-8 without BOM", Utf8(L"Пётр Ёлкин;2"), TextEncoding::Utf8, L"Пётр Ёлкин;2"},
+        {"Windows-1251", "\xC8\xE2\xE0\xED\xEE\xE2;\xB8\xEB\xEA\xE0", TextEncoding::Windows1251, L"Иванов;ёлка"},
+        // One Cyrillic letter of 1251 after ASCII: not valid UTF-8.
+        {"1251 that starts like ASCII", "abc \xE0", TextEncoding::Windows1251, L"abc а"},
+        {"plain ASCII", "74951234567;Ivanov", TextEncoding::Utf8, L"74951234567;Ivanov"},
+        {"UTF-16 with BOM", std::string("\xFF\xFE\x18\x04\x32\x04", 6), TextEncoding::Utf16Le, L"Ив"},
+        {"empty", "", TextEncoding::Utf8, L""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DecodedText decoded = DecodeImportText(c.bytes);
+        EXPECT_EQ(c.encoding, decoded.encoding);
+        EXPECT_EQ(c.text, decoded.text);
+    }
+    EXPECT_THROW(DecodeImportText(std::string("MZ\x90\0\x03\0\0\0", 8)), ContactImportError);
+}
+
+TEST(ContactImportText, SeparatorIsDetected) {
+    const std::pair<std::wstring, wchar_t> cases[] = {
+        {L"74951234567;Иванов;друг\r\n74951234568;Петров;\r\n", L';'},
+        {L"74951234567,Иванов,друг\n74951234568,Петров,\n", L','},
+        {L"74951234567\tИванов\tдруг\n74951234568\tПетров\t\n", L'\t'},
+        // Commas inside quoted names do not win over the real separator.
+        {L"74951234567;\"Иванов, Иван\";a\n74951234568;\"Петров, Пётр, Ильич\";b\n", L';'},
+        {L"\"Иванов; Иван\",74951234567\n\"Петров; Пётр\",74951234568\n", L','},
+        // Names with commas in an unquoted ';' file: ';' splits every line alike.
+        {L"Иванов, Иван;74951234567\nПетров;74951234568\n", L';'},
+        {L"74951234567\n74951234568\n", L';'},
+    };
+    for (const auto& [text, separator] : cases) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_EQ(separator, DetectCsvSeparator(text));
+    }
+}
+
+TEST(ContactImportText, CsvQuotingAndLineEnds) {
+    struct Case {
+        const char* what;
+        std::wstring text;
+        std::vector<std::vector<std::wstring>> fields;
+        std::vector<int> lines;
+    };
+    const Case cases[] = {
+        {"doubled quotes", L"1;\"Ресторан \"\"Уют\"\"\";x", {{L"1", L"Ресторан \"Уют\"", L"x"}}, {1}},
+        {"separator inside quotes", L"1;\"a;b\";c\n2;d;e", {{L"1", L"a;b", L"c"}, {L"2", L"d", L"e"}}, {1, 2}},
+        {"line breaks inside quotes count as lines",
+         L"1;\"первая\r\nвторая\nтретья\";c\r\n2;d;e",
+         {{L"1", L"первая\r\nвторая\nтретья", L"c"}, {L"2", L"d", L"e"}},
+         {1, 4}},
+        {"mixed line ends", L"1;a\r\n2;b\n3;c\r4;d", {{L"1", L"a"}, {L"2", L"b"}, {L"3", L"c"}, {L"4", L"d"}}, {1, 2, 3, 4}},
+        {"blank lines skipped, numbering kept", L"\n1;a\n\r\n\n2;b\n", {{L"1", L"a"}, {L"2", L"b"}}, {2, 5}},
+        {"unquoted fields trimmed, quoted kept", L" 1 ; a b ;\" c \"", {{L"1", L"a b", L" c "}}, {1}},
+        {"empty fields", L";;\n", {{L"", L"", L""}}, {1}},
+        {"text after a closing quote kept", L"\"ab\"cd;e", {{L"abcd", L"e"}}, {1}},
+        {"a quote inside an unquoted field is a character", L"1;Дом 5\"А\";x", {{L"1", L"Дом 5\"А\"", L"x"}}, {1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<CsvRecord> records = ParseCsv(c.text, L';');
+        EXPECT_EQ(c.fields, FieldsOf(records));
+        EXPECT_EQ(c.lines, LinesOf(records));
+    }
+}
+
+TEST(ContactImportText, AnUnclosedQuoteBreaksOnlyItsLine) {
+    const std::vector<CsvRecord> records = ParseCsv(L"1;a\n2;\"Иванов;x\n3;b\r\n4;\"c\"", L';');
+    ASSERT_EQ(4u, records.size());
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), LinesOf(records));
+    EXPECT_TRUE(records[1].brokenQuote);
+    EXPECT_EQ((std::vector<std::wstring>{L"3", L"b"}), records[2].fields);
+    EXPECT_FALSE(records[3].brokenQuote);
+    EXPECT_EQ(L"c", records[3].fields[1]);
+
+    // Open to the end of the file, or closed by the next quoted field lines later.
+    for (const std::wstring tail : {L"", L"74951234570;\"Кузнецов\"\n"}) {
+        const ImportSource source =
+            ReadImportFile(Utf8(L"74951234567;Иванов\n74951234568;\"Петров\n74951234569;Сидоров\n" + tail));
+        ASSERT_EQ(tail.empty() ? 3u : 4u, source.contacts.size());
+        EXPECT_EQ(L"кавычка не закрыта", source.contacts[1].error);
+        EXPECT_EQ(3, source.contacts[2].line);
+        EXPECT_EQ(L"Сидоров", source.contacts[2].name);
+        if (!tail.empty()) {
+            EXPECT_EQ(L"Кузнецов", source.contacts[3].name);
+        }
+    }
+}
+
+TEST(ContactImportText, HeaderAndColumnsAreFound) {
+    struct Case {
+        const char* what;
+        std::wstring text;
+        bool header;
+        int number, name, comment;
+    };
+    const Case cases[] = {
+        {"Russian header, any order", L"Имя;Примечание;Телефон\nИванов;друг;84951234567\n", true, 2, 0, 1},
+        {"English header", L"Name,Phone,Note\nIvanov,+7 495 123 45 67,x\n", true, 1, 0, 2},
+        {"no header, number first", L"84951234567;Иванов;друг\n84951234568;Петров;\n", false, 0, 1, 2},
+        {"no header, number in the middle", L"Иванов;8 (495) 123-45-67;друг\nПетров;84951234568;\n", false, 1, 0, 2},
+        {"unknown header words above numbers", L"Кто;Куда\nИванов;84951234567\n", true, 1, 0, -1},
+        {"the export's own header", L"Номер;Имя;Комментарий\r\n74951234567;Иванов;\r\n", true, 0, 1, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ImportSource source = ReadImportFile(Utf8(c.text));
+        EXPECT_EQ(c.header, source.hasHeader);
+        EXPECT_EQ(c.number, source.columns.number);
+        EXPECT_EQ(c.name, source.columns.name);
+        EXPECT_EQ(c.comment, source.columns.comment);
+        ASSERT_FALSE(source.contacts.empty());
+        EXPECT_EQ(c.header ? 2 : 1, source.contacts[0].line);
+    }
+    // Columns the user chose win over the guess.
+    const CsvColumns chosen{2, 1, -1};
+    const ImportSource source = ReadImportFile(Utf8(L"друг;Иванов;84951234567\n"), &chosen);
+    ASSERT_EQ(1u, source.contacts.size());
+    EXPECT_EQ(L"84951234567", source.contacts[0].number);
+    EXPECT_EQ(L"Иванов", source.contacts[0].name);
+    EXPECT_EQ(L"", source.contacts[0].comment);
+}
+
+TEST(ContactImportNumbers, WrittenNumbersBecomeOneKey) {
+    const DiallingSettings defaults;
+    DiallingSettings officeExchange;
+    officeExchange.CityPrefixes = {L"9"};
+    DiallingSettings noCodes;
+    noCodes.CountryCode.clear();
+    struct Case {
+        const wchar_t* written;
+        const DiallingSettings& settings;
+        const wchar_t* number;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {L"8 (495) 123-45-67", defaults, L"74951234567"},
+        {L"+7 495 123 45 67", defaults, L"74951234567"},
+        {L"+7(495)123.45.67", defaults, L"74951234567"},
+        {L"74951234567", defaults, L"74951234567"},
+        {L"(495) 123\u00A045\u201267", defaults, L"74951234567"},
+        {L"123-45-67", defaults, L"74951234567"},
+        {L"8 812 123-45-67", defaults, L"78121234567"},
+        {L"810 44 1234 567890", defaults, L"441234567890"},
+        {L"9 123-45-67", officeExchange, L"74951234567"},
+        {L"8 (495) 123-45-67", noCodes, L"84951234567"},
+        {L"12-34", defaults, L"1234"},
+        {L"8 800 ABC-45-67", defaults, nullptr},
+        {L"8 495 123-45-67 доб. 12", defaults, nullptr},
+        {L"*100#", defaults, nullptr},
+        {L"7 495+1234567", defaults, nullptr},
+        {L"++74951234567", defaults, nullptr},
+        {L"", defaults, nullptr},
+        {L" - ", defaults, nullptr},
+        {L"+", defaults, nullptr},
+        {L"+12345678901234567", defaults, nullptr},  // longer than the key field
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.written)));
+        std::wstring number, reason;
+        const bool accepted = NormalizeImportedNumber(c.written, c.settings, number, reason);
+        EXPECT_EQ(c.number != nullptr, accepted) << testing::PrintToString(reason);
+        if (c.number && accepted) {
+            EXPECT_EQ(c.number, number);
+        }
+        if (!c.number) {
+            EXPECT_FALSE(reason.empty());
+        }
+    }
+}
+
+TEST(ContactImportVCard, CardsGiveOneContactPerPhone) {
+    const std::wstring text =
+        L"BEGIN:VCARD\r\n"
+        L"VERSION:3.0\r\n"
+        L"N:Иванов;Иван;Иванович;;\r\n"
+        L"FN:Иванов Иван\\, старший\r\n"
+        L"TEL;TYPE=WORK,VOICE:+7 495 123-45-67\r\n"
+        L"item1.TEL;type=CELL:8 (916) 000-00-01\r\n"
+        L"NOTE:Первая строка\\nвторая\\; с точкой\r\n"
+        L"  с запятой\\, и \\\\\r\n"
+        L"END:VCARD\r\n"
+        L"BEGIN:VCARD\n"
+        L"VERSION:4.0\n"
+        L"N:Петров;Пётр;;;\n"
+        L"TEL;VALUE=uri;TYPE=\"voice,home\":tel:+7-495-765-43-21;ext=5\n"
+        L"END:VCARD\n"
+        L"BEGIN:VCARD\n"
+        L"VERSION:2.1\n"
+        L"FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=D0=A1=D0=B8=D0=B4=D0=BE=\n"
+        L"=D1=80=D0=BE=D0=B2\n"
+        L"TEL;CELL:84951112233\n"
+        L"END:VCARD\n"
+        L"BEGIN:VCARD\n"
+        L"FN:Без номера\n"
+        L"END:VCARD\n"
+        L"BEGIN:VCARD\n"
+        L"FN:Оборванная\n"
+        L"TEL:84950000000\n";
+    ASSERT_TRUE(LooksLikeVCard(text));
+    const std::vector<ImportedContact> contacts = ParseVCards(text);
+    struct Expected {
+        int line;
+        std::wstring number, name, comment;
+        bool error;
+    };
+    const Expected expected[] = {
+        {5, L"+7 495 123-45-67", L"Иванов Иван, старший", L"Первая строка\r\nвторая; с точкой с запятой, и \\", false},
+        {6, L"8 (916) 000-00-01", L"Иванов Иван, старший", L"Первая строка\r\nвторая; с точкой с запятой, и \\", false},
+        {13, L"+7-495-765-43-21", L"Петров Пётр", L"", false},
+        {19, L"84951112233", L"Сидоров", L"", false},
+        {21, L"", L"Без номера", L"", true},
+        {24, L"", L"", L"", true},
+    };
+    ASSERT_EQ(std::size(expected), contacts.size());
+    for (size_t i = 0; i < contacts.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(expected[i].line, contacts[i].line);
+        EXPECT_EQ(expected[i].number, contacts[i].number);
+        EXPECT_EQ(expected[i].name, contacts[i].name);
+        EXPECT_EQ(expected[i].comment, contacts[i].comment);
+        EXPECT_EQ(expected[i].error, !contacts[i].error.empty());
+    }
+    // Read as a file, the vCard is recognised behind a BOM.
+    const ImportSource source = ReadImportFile("\xEF\xBB\xBF" + Utf8(text));
+    EXPECT_TRUE(source.vcard);
+    EXPECT_EQ(contacts.size(), source.contacts.size());
+}
+
+TEST(ContactImportPreview, CountsAndRowsAsTheyWillBeStored) {
+    const DirectorySnapshot directory{
+        {L"74951111111", {L"Старое имя", L"старый комментарий"}},
+        {L"74952222222", {L"Без изменений", L"как было"}},
+        {L"74953333333", {L"Имя остаётся", L""}},
+    };
+    const std::wstring longName(70, L'Ж');
+    const std::vector<ImportedContact> contacts = {
+        {2, L"8 (495) 111-11-11", L"Новое имя", L"", L""},          // changed name, comment kept
+        {3, L"+7 495 222 22 22", L"Без изменений", L"как было", L""}, // unchanged
+        {4, L"8 495 ABC", L"Буквы", L"", L""},                      // rejected
+        {5, L"84954444444", L"Первый", L"", L""},                   // superseded by line 7
+        {6, L"84955555555", longName, L"", L""},                    // new, name cut
+        {7, L"+74954444444", L"Второй", L"позже", L""},             // new, wins over line 5
+        {8, L"84956666666", L"", L"без имени", L""},                // rejected: new without a name
+        {9, L"84953333333", L"", L"новый комментарий", L""},        // changed comment, stored name kept
+        {10, L"", L"", L"", L"кавычка не закрыта"},                 // rejected by the reader
+    };
+    struct Case {
+        bool replaceNames;
+        std::wstring firstName;
+        size_t changed, unchanged;
+    };
+    for (const Case& c : {Case{true, L"Новое имя", 2, 1}, Case{false, L"Старое имя", 1, 2}}) {
+        SCOPED_TRACE(c.replaceNames);
+        ImportOptions options;
+        options.replaceNames = c.replaceNames;
+        const ImportPreview preview = BuildImportPreview(contacts, directory, options);
+        EXPECT_EQ(2u, preview.newCount);
+        EXPECT_EQ(c.changed, preview.changedCount);
+        EXPECT_EQ(c.unchanged, preview.unchangedCount);
+        EXPECT_EQ(3u, preview.rejectedCount);
+        EXPECT_EQ(1u, preview.duplicateCount);
+        EXPECT_EQ(1u, preview.namesCut);
+
+        ASSERT_EQ(3u, preview.rejected.size());
+        EXPECT_EQ(4, preview.rejected[0].line);
+        EXPECT_NE(std::wstring::npos, preview.rejected[0].reason.find(L"буквы"));
+        EXPECT_EQ(8, preview.rejected[1].line);
+        EXPECT_EQ(10, preview.rejected[2].line);
+        ASSERT_EQ(1u, preview.duplicates.size());
+        EXPECT_EQ(5, preview.duplicates[0].line);
+        EXPECT_EQ(7, preview.duplicates[0].keptLine);
+        EXPECT_EQ(L"74954444444", preview.duplicates[0].phone);
+
+        ASSERT_EQ(5u, preview.rows.size());
+        EXPECT_EQ(L"74951111111", preview.rows[0].phone);
+        EXPECT_EQ(c.firstName, preview.rows[0].name);
+        EXPECT_EQ(L"старый комментарий", preview.rows[0].comment);
+        EXPECT_EQ(c.replaceNames ? ImportStatus::Changed : ImportStatus::Unchanged, preview.rows[0].status);
+        EXPECT_EQ(L"Второй", preview.rows[2].name);
+        EXPECT_EQ(L"позже", preview.rows[2].comment);
+        EXPECT_EQ(7, preview.rows[2].line);
+        EXPECT_EQ(std::wstring(64, L'Ж'), preview.rows[3].name);
+        EXPECT_TRUE(preview.rows[3].nameCut);
+        EXPECT_EQ(L"Имя остаётся", preview.rows[4].name);
+        EXPECT_EQ(L"новый комментарий", preview.rows[4].comment);
+        EXPECT_EQ(ImportStatus::Changed, preview.rows[4].status);
+    }
+}
+
+TEST(ContactImportBadInput, NeverCrashesAndSaysWhy) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        size_t accepted, rejected;
+    };
+    std::string huge;
+    huge.reserve(30'000'000);
+    for (int i = 0; i < 1'000'000; ++i) huge += (i % 2 ? "\"x;;\"\"\r" : "8495;a;b\n");
+    std::string noise;
+    for (int i = 0; i < 200'000; ++i) noise += static_cast<char>(1 + (i * 7919) % 255);
+    const Case cases[] = {
+        {"empty", "", 0, 0},
+        {"only line ends", "\r\n\n\r", 0, 0},
+        {"only a BOM", "\xEF\xBB\xBF", 0, 0},
+        {"only a quote", "\"", 0, 1},
+        {"a million broken lines", huge, 1, 500'000},
+        {"noise without NUL", noise, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImportSource source;
+        ASSERT_NO_THROW(source = ReadImportFile(c.bytes));
+        const ImportPreview preview = BuildImportPreview(source.contacts, {}, ImportOptions{});
+        if (std::string(c.what) == "noise without NUL") {
+            // Whatever the guess made of it, every line is accounted for.
+            EXPECT_EQ(source.contacts.size(), preview.rows.size() + preview.rejectedCount + preview.duplicateCount);
+            continue;
+        }
+        EXPECT_EQ(c.accepted, preview.rows.size());
+        EXPECT_EQ(c.rejected, preview.rejectedCount);
+        EXPECT_LE(preview.rejected.size(), ImportPreview::kMaxDetails);
+    }
+    EXPECT_THROW(ReadImportFile(std::string("PK\x03\x04\0\0", 6)), ContactImportError);
+}

@@ -1,0 +1,168 @@
+// An import written to the subscriber directory, the export read back, and the
+// search over the directory's rows.
+#include <gtest/gtest.h>
+
+#include "ContactExport.h"
+#include "ContactImport.h"
+#include "DirectoryBulk.h"
+#include "DirectoryTestSupport.h"
+#include "HeldLock.h"
+#include "TestFolders.h"
+#include "TextConvert.h"
+#include "pqrUnit.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class DirectoryImportTest : public testing::Test {
+protected:
+    void SetUp() override {
+        subscribers.Open();
+        subscribers.AddEditRow(L"74951111111", L"Иванов", L"друг");
+        subscribers.AddEditRow(L"74952222222", L"Петров", L"");
+    }
+    std::wstring Table() const { return folder.file(L"AbonentPhones.db"); }
+
+    ImportPreview Preview(const std::wstring& csv, bool replaceNames = true) {
+        ImportOptions options;
+        options.replaceNames = replaceNames;
+        return BuildImportPreview(ReadImportFile(WideToUtf8(csv)).contacts, SnapshotOf(ReadDirectoryRows(folder.path())),
+                                  options);
+    }
+
+    TempFolder folder;
+    TPQRDataModule subscribers{folder.path(), folder.file(L"none")};
+};
+
+const SubscriberRows kBefore{
+    {L"74951111111", {L"Иванов", L"друг"}},
+    {L"74952222222", {L"Петров", L""}},
+};
+
+}  // namespace
+
+TEST_F(DirectoryImportTest, NewAndChangedRowsAreStoredAndSeenByTheModule) {
+    const ImportPreview preview = Preview(
+        L"Телефон;Имя;Комментарий\n"
+        L"8 (495) 111-11-11;Иванов Иван;\n"
+        L"+7 495 222 22 22;Петров;\n"
+        L"8 495 333-33-33;Сидоров;новый\n");
+    ASSERT_EQ(1u, preview.newCount);
+    ASSERT_EQ(1u, preview.changedCount);
+    ASSERT_EQ(1u, preview.unchangedCount);
+    EXPECT_EQ(2u, ApplyImport(folder.path(), preview));
+
+    EXPECT_EQ((SubscriberRows{
+                  {L"74951111111", {L"Иванов Иван", L"друг"}},
+                  {L"74952222222", {L"Петров", L""}},
+                  {L"74953333333", {L"Сидоров", L"новый"}},
+              }),
+              ReadSubscriberRows(Table()));
+    // The open module reads the imported rows without being reopened.
+    EXPECT_EQ(L"Сидоров", subscribers.AbonentByPhone(L"74953333333"));
+    EXPECT_EQ(L"Иванов Иван", subscribers.AbonentByPhone(L"74951111111"));
+}
+
+TEST_F(DirectoryImportTest, AFailureMidwayStoresNothing) {
+    ImportPreview preview = Preview(L"84953333333;Сидоров\n84954444444;Кузнецов\n84951111111;Другой\n");
+    ASSERT_EQ(3u, preview.rows.size());
+    // A row the store refuses (a required name missing) after rows it accepted.
+    preview.rows.insert(preview.rows.begin() + 2, ImportRow{9, L"74955555555", L"", L"", ImportStatus::New, false});
+    try {
+        ApplyImport(folder.path(), preview);
+        ADD_FAILURE() << "an import with a refused row was stored";
+    } catch (const TableStoreError& error) {
+        EXPECT_EQ(TableStoreError::Kind::RequiredField, error.kind());
+    }
+    EXPECT_EQ(kBefore, ReadSubscriberRows(Table()));
+}
+
+TEST_F(DirectoryImportTest, ALockedDirectoryGivesAClearErrorAndNothingHalfWritten) {
+    const ImportPreview preview = Preview(L"84953333333;Сидоров\n84951111111;Другой\n");
+    {
+        HeldLock lock(Table(), L"reserved", 60000);
+        ASSERT_TRUE(lock.held());
+        try {
+            ApplyImport(folder.path(), preview);
+            ADD_FAILURE() << "imported under another process's lock";
+        } catch (const TableStoreError& error) {
+            EXPECT_EQ(TableStoreError::Kind::Locked, error.kind());
+            EXPECT_NE(std::wstring::npos, error.message().find(L"заблокирована"));
+        }
+    }
+    EXPECT_EQ(kBefore, ReadSubscriberRows(Table()));
+    // Released, the same preview goes in whole.
+    EXPECT_EQ(2u, ApplyImport(folder.path(), preview));
+    EXPECT_EQ(L"Другой", subscribers.AbonentByPhone(L"74951111111"));
+    EXPECT_EQ(L"Сидоров", subscribers.AbonentByPhone(L"74953333333"));
+}
+
+TEST_F(DirectoryImportTest, KeepingNamesChangesOnlyComments) {
+    const ImportPreview preview = Preview(L"84951111111;Другое имя;\n84952222222;Другое имя;звонил\n", false);
+    EXPECT_EQ(1u, preview.unchangedCount);
+    EXPECT_EQ(1u, preview.changedCount);
+    ApplyImport(folder.path(), preview);
+    EXPECT_EQ((SubscriberRows{{L"74951111111", {L"Иванов", L"друг"}}, {L"74952222222", {L"Петров", L"звонил"}}}),
+              ReadSubscriberRows(Table()));
+}
+
+TEST_F(DirectoryImportTest, ExportReadsBackUnchanged) {
+    const std::vector<DirectoryRow> tricky = {
+        {L"74953333333", L"ООО \"Ромашка\"; отдел", L"строка 1\r\nстрока 2\nстрока 3"},
+        {L"74954444444", L"Ёлкин, Пётр", L" пробелы по краям "},
+        {L"74955555555", L"Tab\tвнутри", L"\"в кавычках\""},
+        {L"1234", L"Короткий номер", L"; , \" \r\n"},
+        {L"74956666666", std::wstring(64, L'Щ'), std::wstring(5000, L'ж')},
+    };
+    for (const DirectoryRow& row : tricky) subscribers.AddEditRow(row.phone, row.name, row.comment);
+    const std::vector<DirectoryRow> stored = ReadDirectoryRows(folder.path());
+    ASSERT_EQ(7u, stored.size());
+
+    const std::string csv = ExportDirectoryCsv(stored);
+    ASSERT_EQ("\xEF\xBB\xBF", csv.substr(0, 3));
+    EXPECT_EQ(WideToUtf8(L"Номер;Имя;Комментарий\r\n1234;Короткий номер;\"; , \"\" \r\n\"\r\n"),
+              csv.substr(3, csv.find("7495") - 3));
+
+    // Into the same directory: nothing to do.
+    const ImportSource source = ReadImportFile(csv);
+    EXPECT_EQ(TextEncoding::Utf8Bom, source.encoding);
+    EXPECT_EQ(L';', source.separator);
+    EXPECT_TRUE(source.hasHeader);
+    const ImportPreview same = BuildImportPreview(source.contacts, SnapshotOf(stored), ImportOptions{});
+    EXPECT_EQ(7u, same.unchangedCount);
+    EXPECT_EQ(0u, same.newCount + same.changedCount + same.rejectedCount + same.duplicateCount);
+
+    // Into an empty directory: the same rows.
+    TempFolder other;
+    const ImportPreview fresh = BuildImportPreview(source.contacts, {}, ImportOptions{});
+    EXPECT_EQ(7u, fresh.newCount);
+    EXPECT_EQ(7u, ApplyImport(other.path(), fresh));
+    EXPECT_EQ(ReadSubscriberRows(Table()), ReadSubscriberRows(other.file(L"AbonentPhones.db")));
+}
+
+TEST(DirectorySearchTest, FindsByDigitsOrLettersIgnoringCase) {
+    const std::vector<DirectoryRow> rows = {
+        {L"74951234567", L"Иванов Иван", L""},
+        {L"78121234567", L"ИВАНОВА Анна", L""},
+        {L"74959876543", L"Ёжиков", L""},
+        {L"74957654321", L"Smith John", L"иванов в комментарии"},
+    };
+    const DirectorySearch search(rows);
+    const std::pair<std::wstring, std::vector<size_t>> cases[] = {
+        {L"", {0, 1, 2, 3}},
+        {L"1234", {0, 1}},
+        {L"+7 (495) 98", {2}},
+        {L"иванов", {0, 1}},
+        {L"ИВАН", {0, 1}},
+        {L"ёж", {2}},
+        {L"JOHN", {3}},
+        {L"Петров", {}},
+        {L"000", {}},
+    };
+    for (const auto& [query, expected] : cases) {
+        SCOPED_TRACE(testing::PrintToString(query));
+        EXPECT_EQ(expected, search.Find(query));
+    }
+}

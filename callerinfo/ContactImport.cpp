@@ -497,7 +497,7 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text) {
     return contacts;
 }
 
-bool NormalizeImportedNumber(std::wstring_view written, const DiallingSettings& settings, std::wstring& number,
+bool NormalizeImportedNumber(std::wstring_view written, const TDiallingSettings& settings, std::wstring& number,
                              std::wstring& reason) {
     std::wstring cleaned;
     cleaned.reserve(written.size());
@@ -520,9 +520,9 @@ bool NormalizeImportedNumber(std::wstring_view written, const DiallingSettings& 
         reason = L"нет номера";
         return false;
     }
-    number = NormalizePhoneNumber(plus ? L"+" + cleaned : cleaned, 1, settings.CountryCode, settings.CityCode,
-                                  settings.CityPrefixes, settings.WorldPrefixes, settings.CountryPrefixes,
-                                  settings.UseCityPrefixForIncoming);
+    number = NormalizePhoneNumber(plus ? L"+" + cleaned : cleaned, 1, settings.FDefaultCountryCode,
+                                  settings.FDefaultCityCode, settings.FCityPrefixes, settings.FWorldPrefixes,
+                                  settings.FCountryPrefixes, settings.FUseCityPrefixForIncoming);
     if (number.empty()) {
         reason = L"нет номера";
         return false;

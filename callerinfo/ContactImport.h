@@ -1,4 +1,6 @@
 #pragma once
+#include "KordavinUtils.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -84,23 +86,12 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text);
 
 bool LooksLikeVCard(std::wstring_view text);
 
-// The dialling settings with which the program normalises numbers; defaults are
-// the program's own built-in ones.
-struct DiallingSettings {
-    std::wstring CountryCode = L"7";
-    std::wstring CityCode = L"495";
-    std::vector<std::wstring> CityPrefixes;
-    std::vector<std::wstring> WorldPrefixes{L"810", L"00"};
-    std::vector<std::wstring> CountryPrefixes{L"8", L"0"};
-    bool UseCityPrefixForIncoming = true;
-};
-
 // A number as written by people ("8 (495) 123-45-67", "+7 495 123.45.67") as the
 // directory's key: blanks (no-break space too), brackets, dashes and dots are
 // dropped, a "+" is kept only in front, then NormalizePhoneNumber applies as for
 // an incoming call. Anything else (letters, "*", "#", a "+" inside) is refused:
 // the result is false and `reason` says why.
-bool NormalizeImportedNumber(std::wstring_view written, const DiallingSettings& settings, std::wstring& number,
+bool NormalizeImportedNumber(std::wstring_view written, const TDiallingSettings& settings, std::wstring& number,
                              std::wstring& reason);
 
 enum class ImportStatus { New, Changed, Unchanged };
@@ -139,7 +130,7 @@ struct ImportPreview {
 using DirectorySnapshot = std::unordered_map<std::wstring, std::pair<std::wstring, std::wstring>>;
 
 struct ImportOptions {
-    DiallingSettings dialling;
+    TDiallingSettings dialling;
     // For numbers already stored: keep the stored name (only the comment may
     // change) or take the file's.
     bool replaceNames = true;

@@ -8,6 +8,17 @@
 // code and subscriber number together.
 inline constexpr int kFullNumberLength = 11;
 
+// The dialling settings a number is normalised with: the program's own fields
+// (the main window inherits them); the values here are the built-in defaults.
+struct TDiallingSettings {
+    std::wstring FDefaultCountryCode = L"7";
+    std::wstring FDefaultCityCode = L"495";
+    std::vector<std::wstring> FCityPrefixes;
+    std::vector<std::wstring> FWorldPrefixes{L"810", L"00"};
+    std::vector<std::wstring> FCountryPrefixes{L"8", L"0"};
+    bool FUseCityPrefixForIncoming = true;
+};
+
 // Brings a presented phone number to its canonical international form: country
 // code, area code and subscriber number, without "+" or any access prefix.
 // Kind: 1, 4, 32 incoming; 2 outgoing; bit 64 ignored.

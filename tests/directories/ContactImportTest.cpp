@@ -171,14 +171,14 @@ TEST(ContactImportText, HeaderAndColumnsAreFound) {
 }
 
 TEST(ContactImportNumbers, WrittenNumbersBecomeOneKey) {
-    const DiallingSettings defaults;
-    DiallingSettings officeExchange;
-    officeExchange.CityPrefixes = {L"9"};
-    DiallingSettings noCodes;
-    noCodes.CountryCode.clear();
+    const TDiallingSettings defaults;
+    TDiallingSettings officeExchange;
+    officeExchange.FCityPrefixes = {L"9"};
+    TDiallingSettings noCodes;
+    noCodes.FDefaultCountryCode.clear();
     struct Case {
         const wchar_t* written;
-        const DiallingSettings& settings;
+        const TDiallingSettings& settings;
         const wchar_t* number;  // nullptr: refused
     };
     const Case cases[] = {

@@ -1,5 +1,6 @@
 #pragma once
 #include "TableStore.h"
+#include "TestFolders.h"
 #include "pqrUnit.h"
 
 #include <map>
@@ -10,7 +11,6 @@
 // Files and tables for the directory tests, read and written around the store
 // where a test needs to see what is really on disk.
 
-std::string ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 bool PathExists(const std::wstring& path);
 // The names in a folder, sorted.

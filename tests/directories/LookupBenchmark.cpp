@@ -1,6 +1,7 @@
 // Prints how long a local caller lookup takes on a subscriber directory of
 // 100,000 rows and the city-code table, next to a bare SQLite primary-key query
 // on the same file in the same run. Not a test: it only reports figures.
+#include "BenchmarkClock.h"
 #include "CallerLookup.h"
 #include "CityCodesImport.h"
 #include "TestFolders.h"
@@ -22,17 +23,6 @@ namespace {
 
 constexpr int kRows = 100000;
 constexpr int kQueries = 20000;
-
-double NowMicroseconds() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1e6 / frequency;
-}
 
 struct Figures {
     double median, p99;

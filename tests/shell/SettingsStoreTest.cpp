@@ -77,17 +77,6 @@ std::wstring Field(const Snapshot& snapshot, const std::wstring& key) {
     return {};
 }
 
-std::string ReadBytes(const std::wstring& path) {
-    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-    if (!file) return {};
-    std::string bytes(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD done = 0;
-    ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    bytes.resize(done);
-    return bytes;
-}
-
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     ASSERT_TRUE(file.valid());

@@ -35,16 +35,6 @@ std::wstring IniValue(const std::wstring& path, const wchar_t* key) {
     return buffer;
 }
 
-std::string FileBytes(const std::wstring& path) {
-    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
-    if (!file) return {};
-    std::string bytes(::GetFileSize(file.get(), nullptr), '\0');
-    DWORD done = 0;
-    ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    return bytes;
-}
-
 bool PutClipboard(const std::wstring& text) { return PutClipboardText(nullptr, text); }
 
 // The program's settings window, shown from the tray menu.
@@ -316,7 +306,7 @@ TEST_F(SettingsWindowTest, APopupSizeThatIsNotAnIntegerStopsTheApplyAndWritesNot
     InformerProcess informer({session_, false, {}, {}});
     SettingsWindow window(informer);
     const std::wstring ini = IniPath(informer);
-    const std::string before = FileBytes(ini);
+    const std::string before = ReadBytes(ini);
     window.setText(IDC_LECITYCODE, L"343");
     window.choose(IDC_CBTMWPOS, 0);
     window.setText(IDC_EDITTWMHEIGHT, L"");
@@ -347,7 +337,7 @@ TEST_F(SettingsWindowTest, APopupSizeThatIsNotAnIntegerStopsTheApplyAndWritesNot
         EXPECT_NE(std::wstring::npos, boxText.find(L"не целое число")) << testing::PrintToString(boxText);
         ::PostMessageW(box, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
-        EXPECT_EQ(before, FileBytes(ini)) << "nothing is written";
+        EXPECT_EQ(before, ReadBytes(ini)) << "nothing is written";
         EXPECT_TRUE(window.applyEnabled());
         EXPECT_TRUE(::IsWindowVisible(window.handle())) << "the window stays open";
     }

@@ -2,6 +2,7 @@
 
 #include "ModuleFile.h"
 #include "PathText.h"
+#include "UniqueHandle.h"
 
 #include <windows.h>
 
@@ -49,4 +50,15 @@ TempFolder::~TempFolder() { RemoveTree(path_); }
 
 std::wstring UniqueSimSession() {
     return L"test-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file) return bytes;
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+    return bytes;
 }

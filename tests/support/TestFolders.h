@@ -24,3 +24,6 @@ private:
 // A session name for the simulated server, unique to this process, so tests that
 // run side by side never drive each other's simulator.
 std::wstring UniqueSimSession();
+
+// The whole content of a file, or empty when it cannot be read.
+std::string ReadBytes(const std::wstring& path);

@@ -9,39 +9,32 @@
 namespace {
 
 // The dialling settings, starting from the program's defaults.
-struct Dialling {
-    std::wstring country = L"7";
-    std::wstring city = L"495";
-    std::vector<std::wstring> cityPrefixes;
-    std::vector<std::wstring> worldPrefixes{L"810", L"00"};
-    std::vector<std::wstring> countryPrefixes{L"8", L"0"};
-    bool useCityPrefixForIncoming = true;
-};
+using Dialling = TDiallingSettings;
 
 Dialling CityPrefix(std::vector<std::wstring> prefixes, bool forIncoming = true) {
     Dialling d;
-    d.cityPrefixes = std::move(prefixes);
-    d.useCityPrefixForIncoming = forIncoming;
+    d.FCityPrefixes = std::move(prefixes);
+    d.FUseCityPrefixForIncoming = forIncoming;
     return d;
 }
 Dialling Country(std::wstring country) {
     Dialling d;
-    d.country = std::move(country);
+    d.FDefaultCountryCode = std::move(country);
     return d;
 }
 Dialling City(std::wstring city) {
     Dialling d;
-    d.city = std::move(city);
+    d.FDefaultCityCode = std::move(city);
     return d;
 }
 Dialling World(std::vector<std::wstring> prefixes) {
     Dialling d;
-    d.worldPrefixes = std::move(prefixes);
+    d.FWorldPrefixes = std::move(prefixes);
     return d;
 }
 Dialling LongDistance(std::vector<std::wstring> prefixes) {
     Dialling d;
-    d.countryPrefixes = std::move(prefixes);
+    d.FCountryPrefixes = std::move(prefixes);
     return d;
 }
 
@@ -153,7 +146,7 @@ const NumberCase kCases[] = {
     {"OddCodes_EmptyStaysEmpty", L"", 1, City(L"4951234567"), L""},
     {"OddCodes_PrefixOnlyStaysEmpty", L"9", 1, [] {
          Dialling d = City(L"4951234567");
-         d.cityPrefixes = {L"9"};
+         d.FCityPrefixes = {L"9"};
          return d;
      }(), L""},
     {"OddCodes_LongCountry", L"5", 1, Country(L"1234567890123"), L"12345678901235"},
@@ -164,8 +157,9 @@ class NormalizePhoneNumberTest : public testing::TestWithParam<NumberCase> {};
 TEST_P(NormalizePhoneNumberTest, GivesCanonicalNumber) {
     const NumberCase& c = GetParam();
     const Dialling& d = c.dialling;
-    EXPECT_EQ(c.expected, NormalizePhoneNumber(c.presented, c.kind, d.country, d.city, d.cityPrefixes,
-                                               d.worldPrefixes, d.countryPrefixes, d.useCityPrefixForIncoming));
+    EXPECT_EQ(c.expected,
+              NormalizePhoneNumber(c.presented, c.kind, d.FDefaultCountryCode, d.FDefaultCityCode, d.FCityPrefixes,
+                                   d.FWorldPrefixes, d.FCountryPrefixes, d.FUseCityPrefixForIncoming));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, NormalizePhoneNumberTest, testing::ValuesIn(kCases),

@@ -1,10 +1,12 @@
 #include "ContactExport.h"
 
+#include "ContactImport.h"
 #include "TextConvert.h"
 
 namespace {
 
-void AppendField(std::wstring& line, const std::wstring& field) {
+void AppendField(std::wstring& line, const std::wstring& text) {
+    const std::wstring field = SpreadsheetSafeField(text);
     const bool quote = field.find_first_of(L";\"\r\n") != std::wstring::npos ||
                        (!field.empty() && (field.front() <= L' ' || field.back() <= L' '));
     if (!quote) {
@@ -20,6 +22,11 @@ void AppendField(std::wstring& line, const std::wstring& field) {
 }
 
 }  // namespace
+
+std::wstring SpreadsheetSafeField(const std::wstring& field) {
+    if (field.empty() || !StartsWithSpreadsheetTrigger(field)) return field;
+    return L'\'' + field;
+}
 
 std::string ExportDirectoryCsv(const std::vector<DirectoryRow>& rows) {
     std::wstring text;

@@ -291,6 +291,16 @@ CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader
     return columns;
 }
 
+bool StartsWithSpreadsheetTrigger(std::wstring_view text) {
+    return !text.empty() && std::wstring_view(L"=+-@\t\r'").find(text.front()) != std::wstring_view::npos;
+}
+
+std::wstring WithoutSpreadsheetGuard(std::wstring text) {
+    if (text.size() >= 2 && text.front() == L'\'' && StartsWithSpreadsheetTrigger(std::wstring_view(text).substr(1)))
+        text.erase(0, 1);
+    return text;
+}
+
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader) {
     std::vector<ImportedContact> contacts;
@@ -299,9 +309,9 @@ std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& recor
         const CsvRecord& record = records[r];
         ImportedContact& contact = contacts.emplace_back();
         contact.line = record.line;
-        contact.number = Field(record, columns.number);
-        contact.name = Field(record, columns.name);
-        contact.comment = Field(record, columns.comment);
+        contact.number = WithoutSpreadsheetGuard(Field(record, columns.number));
+        contact.name = WithoutSpreadsheetGuard(Field(record, columns.name));
+        contact.comment = WithoutSpreadsheetGuard(Field(record, columns.comment));
         if (record.brokenQuote) contact.error = L"кавычка не закрыта";
     }
     return contacts;

@@ -76,6 +76,14 @@ struct ImportedContact {
     std::wstring error;  // set when the file itself is broken at this place
 };
 
+// Whether a text begins with what a spreadsheet would run as a formula ("=",
+// "+", "-", "@", a tab, a carriage return) or with the apostrophe that guards one.
+bool StartsWithSpreadsheetTrigger(std::wstring_view text);
+// The text without the one apostrophe that an export (ours, or a spreadsheet
+// user's) put in front of such a text; any other text unchanged.
+std::wstring WithoutSpreadsheetGuard(std::wstring text);
+
+// Fields are taken without a spreadsheet guard (WithoutSpreadsheetGuard).
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader);
 

@@ -4,6 +4,8 @@
 #include "TextCompare.h"
 #include "pqrUnit.h"
 
+#include <type_traits>
+
 namespace {
 
 // Creates the table from the directory's own definitions when the folder has none;
@@ -41,7 +43,11 @@ DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows) {
     return snapshot;
 }
 
-std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview) {
+namespace {
+
+// Adds or replaces the rows in one transaction: all of them or none.
+template <typename Rows>
+std::size_t PutRows(const std::wstring& folder, const Rows& source, std::size_t expected) {
     TableDatabase database;
     database.Connect(folder);
     EnsureTable(database);
@@ -52,9 +58,10 @@ std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview
     const int name = table.FieldIndex(TPQRDataModule::kNameField);
     const int comment = table.FieldIndex(TPQRDataModule::kCommentField);
     std::vector<std::vector<std::wstring>> rows;
-    rows.reserve(preview.newCount + preview.changedCount);
-    for (const ImportRow& row : preview.rows) {
-        if (row.status == ImportStatus::Unchanged) continue;
+    rows.reserve(expected);
+    for (const auto& row : source) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(row)>, ImportRow>)
+            if (row.status == ImportStatus::Unchanged) continue;
         std::vector<std::wstring>& stored = rows.emplace_back(fields.size());
         stored[static_cast<size_t>(phone)] = row.phone;
         stored[static_cast<size_t>(name)] = row.name;
@@ -62,6 +69,26 @@ std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview
     }
     if (!rows.empty()) table.PutRows(rows);
     return rows.size();
+}
+
+}  // namespace
+
+std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview) {
+    return PutRows(folder, preview.rows, preview.newCount + preview.changedCount);
+}
+
+void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row) {
+    const DirectoryRow rows[] = {row};
+    PutRows(folder, rows, 1);
+}
+
+bool DeleteDirectoryRow(const std::wstring& folder, const std::wstring& phone) {
+    TableDatabase database;
+    database.Connect(folder);
+    if (!database.TableExists(TPQRDataModule::kTableName)) return false;
+    Table table(database, TPQRDataModule::kTableName);
+    table.Open(Table::Mode::ReadWrite);
+    return table.DeleteKey(phone);
 }
 
 DirectorySearch::DirectorySearch(const std::vector<DirectoryRow>& rows) {

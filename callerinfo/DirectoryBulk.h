@@ -25,6 +25,14 @@ DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows);
 // folder has none. Returns the number of rows written.
 std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview);
 
+// One row added or replaced, as the directory window's editor saves it; the
+// number is stored as given. Raises TableStoreError (Locked, RequiredField...).
+void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row);
+
+// Removes the row of this number; false when it was not there (another
+// workstation may have removed it first).
+bool DeleteDirectoryRow(const std::wstring& folder, const std::wstring& phone);
+
 // Finds rows by the digits of their number or by letters of their name, as a
 // search box does while the user types. Built once over the rows; each search
 // then only scans prepared texts.

@@ -755,3 +755,22 @@ void Table::PutRows(const std::vector<std::vector<std::wstring>>& rows) {
         throw;
     }
 }
+
+bool Table::DeleteKey(std::wstring_view key) {
+    RequireWritable();
+    if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" уже в режиме правки.");
+    if (keyField_ < 0)
+        throw TableStoreError(Kind::General, L"У таблицы " + Quoted(name_) + L" нет первичного индекса.");
+    const FieldDef& keyDef = fields_[static_cast<size_t>(keyField_)];
+    const std::wstring cut = keyDef.kind == FieldKind::String ? CutToWidth(key, keyDef.width) : std::wstring(key);
+    const std::wstring path = database_.TablePath(name_);
+    SqliteStatement remove = Prepare(connection_.get(),
+                                     L"DELETE FROM " + QuoteIdentifier(name_) + L" WHERE " +
+                                         QuoteIdentifier(keyDef.name) + L" = ?1",
+                                     name_, path);
+    BindText(remove.get(), 1, cut);
+    const int rc = sqlite3_step(remove.get());
+    if (rc != SQLITE_DONE) Fail(rc);
+    hasRow_ = false;
+    return sqlite3_changes(connection_.get()) > 0;
+}

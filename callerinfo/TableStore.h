@@ -166,6 +166,8 @@ public:
     // Adds or replaces many rows by key inside one write transaction: all of them
     // are stored or, on any error (a lock held too long included), none.
     void PutRows(const std::vector<std::vector<std::wstring>>& rows);
+    // Removes the row with this key in one transaction; false when there was none.
+    bool DeleteKey(std::wstring_view key);
 
 private:
     enum class State { Browse, Insert, Edit };

@@ -17,3 +17,20 @@ std::wstring FormatResourceString(UINT id, const std::wstring& argument) {
     if (end < text.size()) ++end;
     return text.replace(at, end - at, argument);
 }
+
+std::wstring FormatResourceText(UINT id, std::initializer_list<std::wstring> arguments, HINSTANCE module) {
+    const std::wstring pattern = LoadResourceString(id, module);
+    std::wstring text;
+    text.reserve(pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const wchar_t next = i + 1 < pattern.size() ? pattern[i + 1] : L'\0';
+        const size_t index = static_cast<size_t>(next - L'1');
+        if (pattern[i] == L'%' && next >= L'1' && next <= L'9' && index < arguments.size()) {
+            text += arguments.begin()[index];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}

@@ -11,3 +11,9 @@ std::wstring TrimControlChars(std::wstring_view text) {
     while (end > begin && IsControlChar(text[end - 1])) --end;
     return std::wstring(text.substr(begin, end - begin));
 }
+
+std::wstring SingleLineText(std::wstring text) {
+    for (wchar_t& c : text)
+        if (c == L'\r' || c == L'\n' || c == L'\t') c = L' ';
+    return text;
+}

@@ -84,18 +84,28 @@ HWND TEditorForm::Open(HINSTANCE instance, const std::wstring& number, const std
     form->FNumber = number;
     form->FName = name;
     form->FComment = comment;
-    form->DeleteWithWindow();
+    return form->Show();
+}
+
+HWND TEditorForm::OpenNew(HINSTANCE instance, TAddEditRowProc addEditRow, TSaveFailedProc onFailed) {
+    auto* form = new TEditorForm(instance, false, std::move(addEditRow), std::move(onFailed));
+    form->FNumberEditable = true;
+    return form->Show();
+}
+
+HWND TEditorForm::Show() {
+    DeleteWithWindow();
     // No owner: the editor outlives the popup it came from and the main window's hiding.
-    const HWND window = form->CreateDialogWindow(instance, IDD_EDITORFORM, nullptr);
+    const HWND window = CreateDialogWindow(FInstance, IDD_EDITORFORM, nullptr);
     if (!window) {
         // No window took the object over.
         const DWORD error = ::GetLastError();
-        delete form;
+        delete this;
         throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
     }
-    form->CenterOnDesktop();
+    CenterOnDesktop();
     ::ShowWindow(window, SW_SHOW);
-    form->FormShow();
+    FormShow();
     return window;
 }
 
@@ -150,6 +160,9 @@ void TEditorForm::OnCommand(UINT id, UINT code) {
     case IDC_EDITOR_CANCEL:
         if (code == BN_CLICKED) CancelButtonClick();
         break;
+    case IDC_EDITOR_PHONE:
+        if (code == EN_CHANGE) UpdateSaveButton();
+        break;
     case IDC_EDITOR_NAME:
         if (code == EN_CHANGE) AbonentNameLabeledEditChange();
         break;
@@ -191,6 +204,7 @@ void TEditorForm::FormCreate() {
     MoveControl(Item(IDC_EDITOR_COMMENT_LABEL), scaled(8), scaled(85), scaled(264), labelHeight);
 
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_PHONE, FNumber.c_str());
+    if (FNumberEditable) ::SendMessageW(Item(IDC_EDITOR_PHONE), EM_SETREADONLY, FALSE, 0);
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_NAME, FName.c_str());
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_COMMENT, FComment.c_str());
 }
@@ -207,6 +221,10 @@ void TEditorForm::CenterOnDesktop() {
 void TEditorForm::FormShow() {
     // Save waits for a change, whatever the fields hold.
     ::EnableWindow(Item(IDC_EDITOR_SAVE), FALSE);
+    if (FNumberEditable && ::GetWindowTextLengthW(Item(IDC_EDITOR_PHONE)) == 0) {
+        ::SendMessageW(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_EDITOR_PHONE)), TRUE);
+        return;
+    }
     const HWND name = Item(IDC_EDITOR_NAME);
     if (::GetWindowTextLengthW(name) == 0) {
         ::SendMessageW(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(name), TRUE);
@@ -233,7 +251,8 @@ void TEditorForm::FormKeyEnter() {
 
 void TEditorForm::UpdateSaveButton() {
     const bool hasName = !TrimControlChars(WindowText(Item(IDC_EDITOR_NAME))).empty();
-    ::EnableWindow(Item(IDC_EDITOR_SAVE), hasName ? TRUE : FALSE);
+    const bool hasNumber = !FNumberEditable || !TrimControlChars(WindowText(Item(IDC_EDITOR_PHONE))).empty();
+    ::EnableWindow(Item(IDC_EDITOR_SAVE), hasName && hasNumber ? TRUE : FALSE);
 }
 
 void TEditorForm::SaveButtonClick() {

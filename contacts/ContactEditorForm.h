@@ -23,6 +23,10 @@ public:
                      const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow,
                      TSaveFailedProc onFailed = {});
 
+    // An editor for a new subscriber: the number is typed in too, and Save
+    // waits for both a number and a name.
+    static HWND OpenNew(HINSTANCE instance, TAddEditRowProc addEditRow, TSaveFailedProc onFailed = {});
+
     // Closes every open editor without saving (the program is ending): none is
     // left to start a save from a message still queued. User-interface thread only.
     static void CloseAll();
@@ -36,6 +40,8 @@ private:
     TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow, TSaveFailedProc onFailed);
     ~TEditorForm() override = default;
 
+    // Creates and shows the window; the object is deleted with it (or here, when it cannot be created).
+    HWND Show();
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnError(const std::wstring& text) override { ShowError(text); }
     void OnCommand(UINT id, UINT code);
@@ -55,6 +61,7 @@ private:
 
     HINSTANCE FInstance;
     bool FIsPreview = false;
+    bool FNumberEditable = false;
     TAddEditRowProc FAddEditRow;
     TSaveFailedProc FOnFailed;
     UniqueGdiObject FFont;

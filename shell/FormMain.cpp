@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
+#include "DirectoryBrowserForm.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
 #include "pqrUnit.h"
@@ -137,6 +138,9 @@ void TMainForm::OnCommand(UINT id, UINT code) {
         break;
     case IDM_PMNUOPTIONS:
         pmnuOptionsClick();
+        break;
+    case IDM_PMNUDIRECTORY:
+        pmnuDirectoryClick();
         break;
     default:
         OnSettingsCommand(id, code);
@@ -309,6 +313,7 @@ void TMainForm::FormDestroy() {
     ::KillTimer(FHandle, kTimerInit);
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
+    TDirectoryBrowserForm::CloseAll();
     FTrayMsgWins.reset();
     // No client is served from directories about to close.
     if (DBServerSocket) DBServerSocket->Stop();
@@ -438,6 +443,17 @@ void TMainForm::OpenContactEditor(const TTMWContactData& data) {
                           lookup->AddEditRow(phone, name, comment);
                       },
                       TSaveFailureQueue::Receiver(FSaveFailures));
+}
+
+void TMainForm::pmnuDirectoryClick() {
+    TDirectorySource source;
+    source.AbonentPhoneDir = FAbonentPhoneDir;
+    source.CityCodesDir = FCityCodesDir;
+    source.Remote = FUseRemoteDB && FDBAsClient;
+    source.ServerAddress = FDBServerAddress + L":" + std::to_wstring(FDBPort);
+    source.Dialling = static_cast<const TDiallingSettings&>(*this);
+    source.OnSaveFailed = TSaveFailureQueue::Receiver(FSaveFailures);
+    TDirectoryBrowserForm::Open(FInstance, std::move(source));
 }
 
 void TMainForm::ShowSaveFailures() {

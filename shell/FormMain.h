@@ -68,6 +68,7 @@ private:
     void TimerMsgTimer();
     void ApplicationEventsMinimize();
     void pmnuOptionsClick();
+    void pmnuDirectoryClick();
     void pmnuExitClick();
     void btnAboutClick();
     void btnSelectServerClick();

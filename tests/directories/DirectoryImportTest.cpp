@@ -115,12 +115,22 @@ TEST_F(DirectoryImportTest, ExportReadsBackUnchanged) {
         {L"74955555555", L"Tab\tвнутри", L"\"в кавычках\""},
         {L"1234", L"Короткий номер", L"; , \" \r\n"},
         {L"74956666666", std::wstring(64, L'Щ'), std::wstring(5000, L'ж')},
+        // Texts a spreadsheet would run as formulas, and apostrophes of their own.
+        {L"74957777777", L"=HYPERLINK(\"http://example.com\";\"жми\")", L"+7 495 000-00-00"},
+        {L"74958888888", L"@SUM(A1:A9)", L"-1"},
+        {L"74959999999", L"'=уже с апострофом", L"'обычный апостроф"},
+        {L"74950000001", L"\tтаб", L"'"},
     };
     for (const DirectoryRow& row : tricky) subscribers.AddEditRow(row.phone, row.name, row.comment);
     const std::vector<DirectoryRow> stored = ReadDirectoryRows(folder.path());
-    ASSERT_EQ(7u, stored.size());
+    ASSERT_EQ(11u, stored.size());
 
     const std::string csv = ExportDirectoryCsv(stored);
+    // A spreadsheet opening the file finds no field that starts a formula.
+    for (const CsvRecord& record : ParseCsv(DecodeImportText(csv).text, L';'))
+        for (const std::wstring& field : record.fields)
+            EXPECT_TRUE(field.empty() || std::wstring_view(L"=+-@\t\r").find(field.front()) == std::wstring::npos)
+                << WideToUtf8(field);
     ASSERT_EQ("\xEF\xBB\xBF", csv.substr(0, 3));
     EXPECT_EQ(WideToUtf8(L"Номер;Имя;Комментарий\r\n1234;Короткий номер;\"; , \"\" \r\n\"\r\n"),
               csv.substr(3, csv.find("7495") - 3));
@@ -131,15 +141,35 @@ TEST_F(DirectoryImportTest, ExportReadsBackUnchanged) {
     EXPECT_EQ(L';', source.separator);
     EXPECT_TRUE(source.hasHeader);
     const ImportPreview same = BuildImportPreview(source.contacts, SnapshotOf(stored), ImportOptions{});
-    EXPECT_EQ(7u, same.unchangedCount);
+    EXPECT_EQ(11u, same.unchangedCount);
     EXPECT_EQ(0u, same.newCount + same.changedCount + same.rejectedCount + same.duplicateCount);
 
     // Into an empty directory: the same rows.
     TempFolder other;
     const ImportPreview fresh = BuildImportPreview(source.contacts, {}, ImportOptions{});
-    EXPECT_EQ(7u, fresh.newCount);
-    EXPECT_EQ(7u, ApplyImport(other.path(), fresh));
+    EXPECT_EQ(11u, fresh.newCount);
+    EXPECT_EQ(11u, ApplyImport(other.path(), fresh));
     EXPECT_EQ(ReadSubscriberRows(Table()), ReadSubscriberRows(other.file(L"AbonentPhones.db")));
+}
+
+TEST_F(DirectoryImportTest, SingleRowsArePutAndDeletedUnlessAnotherWorkstationHoldsTheTable) {
+    PutDirectoryRow(folder.path(), {L"74953333333", L"Сидоров", L"новый"});
+    PutDirectoryRow(folder.path(), {L"74951111111", L"Иванов Иван", L""});
+    EXPECT_TRUE(DeleteDirectoryRow(folder.path(), L"74952222222"));
+    EXPECT_FALSE(DeleteDirectoryRow(folder.path(), L"74952222222"));
+    const SubscriberRows expected{{L"74951111111", {L"Иванов Иван", L""}}, {L"74953333333", {L"Сидоров", L"новый"}}};
+    EXPECT_EQ(expected, ReadSubscriberRows(Table()));
+
+    HeldLock lock(Table(), L"reserved", 20000);
+    ASSERT_TRUE(lock.held());
+    try {
+        DeleteDirectoryRow(folder.path(), L"74951111111");
+        ADD_FAILURE() << "deleted under another workstation's lock";
+    } catch (const TableStoreError& error) {
+        EXPECT_EQ(TableStoreError::Kind::Locked, error.kind());
+    }
+    lock.Release();
+    EXPECT_EQ(expected, ReadSubscriberRows(Table()));
 }
 
 TEST(DirectorySearchTest, FindsByDigitsOrLettersIgnoringCase) {

@@ -1,0 +1,431 @@
+#include "DirectoryBrowserForm.h"
+
+#include "AppError.h"
+#include "ContactEditorForm.h"
+#include "ContactExport.h"
+#include "ContactImport.h"
+#include "DirectoryBrowserRes.h"
+#include "DirectoryImportForm.h"
+#include "ExceptionText.h"
+#include "TextConvert.h"
+#include "TextTrim.h"
+#include "FileBytes.h"
+#include "ResourceText.h"
+#include "WindowText.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <algorithm>
+
+namespace {
+
+// Posted by a save thread once its row is stored: the list reads the files again.
+constexpr UINT WM_DIRECTORYCHANGED = WM_APP + 40;
+
+TDirectoryBrowserForm*& OpenBrowser() {
+    static TDirectoryBrowserForm* browser = nullptr;
+    return browser;
+}
+
+struct ControlText {
+    int control;
+    UINT text;
+};
+
+constexpr ControlText kTexts[] = {
+    {IDC_DIRBROWSER_SEARCH_LABEL, IDS_DIRBROWSER_SEARCH_LABEL},
+    {IDC_DIRBROWSER_ADD, IDS_DIRBROWSER_ADD},
+    {IDC_DIRBROWSER_EDIT, IDS_DIRBROWSER_EDIT},
+    {IDC_DIRBROWSER_DELETE, IDS_DIRBROWSER_DELETE},
+    {IDC_DIRBROWSER_IMPORT, IDS_DIRBROWSER_IMPORT},
+    {IDC_DIRBROWSER_EXPORT, IDS_DIRBROWSER_EXPORT},
+    {IDC_DIRBROWSER_REFRESH, IDS_DIRBROWSER_REFRESH},
+    {IDCANCEL, IDS_DIRBROWSER_CLOSE},
+};
+
+// What a client workstation cannot do with the server's directory.
+constexpr int kLocalOnlyControls[] = {
+    IDC_DIRBROWSER_SEARCH_LABEL, IDC_DIRBROWSER_SEARCH, IDC_DIRBROWSER_LIST,   IDC_DIRBROWSER_ADD,
+    IDC_DIRBROWSER_EDIT,         IDC_DIRBROWSER_DELETE, IDC_DIRBROWSER_IMPORT, IDC_DIRBROWSER_EXPORT,
+    IDC_DIRBROWSER_REFRESH,
+};
+
+struct Column {
+    UINT title;
+    int width;  // pixels at 96 DPI
+};
+
+constexpr Column kColumns[] = {
+    {IDS_DIRBROWSER_COL_NUMBER, 105},
+    {IDS_DIRBROWSER_COL_NAME, 195},
+    {IDS_DIRBROWSER_COL_REGION, 120},
+    {IDS_DIRBROWSER_COL_COMMENT, 170},
+};
+
+// A file dialog's filter from a resource text with "|" between its parts.
+std::wstring FileFilter(UINT id, HINSTANCE instance) {
+    std::wstring filter = LoadResourceString(id, instance);
+    std::replace(filter.begin(), filter.end(), L'|', L'\0');
+    return filter;
+}
+
+}  // namespace
+
+TDirectoryBrowserForm::TDirectoryBrowserForm(HINSTANCE instance, TDirectorySource source)
+    : FInstance(instance), FSource(std::move(source)) {}
+
+HWND TDirectoryBrowserForm::Open(HINSTANCE instance, TDirectorySource source) {
+    if (TDirectoryBrowserForm* open = OpenBrowser()) {
+        open->FSource = std::move(source);
+        open->ApplySource();
+        const HWND window = open->FHandle;
+        if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
+        // An import preview open over the window comes forward instead.
+        const HWND popup = ::GetLastActivePopup(window);
+        ::SetForegroundWindow(popup ? popup : window);
+        return window;
+    }
+    auto* form = new TDirectoryBrowserForm(instance, std::move(source));
+    form->DeleteWithWindow();
+    const HWND window = form->CreateDialogWindow(instance, IDD_DIRECTORYBROWSER, nullptr);
+    if (!window) {
+        const DWORD error = ::GetLastError();
+        delete form;
+        throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
+    }
+    ::ShowWindow(window, SW_SHOW);
+    ::SetForegroundWindow(window);
+    return window;
+}
+
+HWND TDirectoryBrowserForm::Current() {
+    const TDirectoryBrowserForm* open = OpenBrowser();
+    return open ? open->FHandle : nullptr;
+}
+
+void TDirectoryBrowserForm::CloseAll() {
+    if (TDirectoryBrowserForm* open = OpenBrowser()) open->Close();
+}
+
+INT_PTR TDirectoryBrowserForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OpenBrowser() = this;
+        FormCreate();
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WM_DIRECTORYCHANGED:
+        Reload();
+        // After an import: how many rows it wrote (the status shows the count otherwise).
+        if (wParam)
+            ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS,
+                              FormatResourceText(IDS_DIRBROWSER_IMPORTED, {std::to_wstring(lParam)}, FInstance).c_str());
+        return TRUE;
+    case WM_CLOSE:
+        Close();
+        return TRUE;
+    case WM_NCDESTROY:
+        if (OpenBrowser() == this) OpenBrowser() = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void TDirectoryBrowserForm::OnCommand(UINT id, UINT code) {
+    switch (id) {
+    case IDOK:
+        // Enter: the selected subscriber is edited.
+        EditButtonClick();
+        break;
+    case IDCANCEL:
+        Close();
+        break;
+    case IDC_DIRBROWSER_SEARCH:
+        if (code == EN_CHANGE) SearchEditChange();
+        break;
+    case IDC_DIRBROWSER_ADD:
+        if (code == BN_CLICKED) AddButtonClick();
+        break;
+    case IDC_DIRBROWSER_EDIT:
+        if (code == BN_CLICKED) EditButtonClick();
+        break;
+    case IDC_DIRBROWSER_DELETE:
+        if (code == BN_CLICKED) DeleteButtonClick();
+        break;
+    case IDC_DIRBROWSER_IMPORT:
+        if (code == BN_CLICKED) ImportButtonClick();
+        break;
+    case IDC_DIRBROWSER_EXPORT:
+        if (code == BN_CLICKED) ExportButtonClick();
+        break;
+    case IDC_DIRBROWSER_REFRESH:
+        if (code == BN_CLICKED) RefreshButtonClick();
+        break;
+    default:
+        break;
+    }
+}
+
+INT_PTR TDirectoryBrowserForm::OnNotify(const NMHDR& header) {
+    if (header.idFrom != IDC_DIRBROWSER_LIST) return FALSE;
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+        return TRUE;
+    case LVN_ITEMCHANGED:
+        UpdateButtons();
+        return TRUE;
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) DeleteButtonClick();
+        return TRUE;
+    case NM_DBLCLK:
+        EditButtonClick();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void TDirectoryBrowserForm::OnGetDispInfo(NMLVDISPINFOW& info) {
+    LVITEMW& item = info.item;
+    if (!(item.mask & LVIF_TEXT) || item.iItem < 0 || static_cast<size_t>(item.iItem) >= FShown.size()) return;
+    const DirectoryRow& row = FRows[FShown[static_cast<size_t>(item.iItem)]];
+    switch (item.iSubItem) {
+    case 0:
+        FDisplayText = row.phone;
+        break;
+    case 1:
+        FDisplayText = row.name;
+        break;
+    case 2:
+        FDisplayText = RegionOf(row.phone);
+        break;
+    default:
+        FDisplayText = SingleLineText(row.comment);
+        break;
+    }
+    if (item.pszText && item.cchTextMax > 0) ::lstrcpynW(item.pszText, FDisplayText.c_str(), item.cchTextMax);
+}
+
+void TDirectoryBrowserForm::FormCreate() {
+    ::SetWindowTextW(FHandle, LoadResourceString(IDS_DIRBROWSER_CAPTION, FInstance).c_str());
+    for (const ControlText& text : kTexts)
+        ::SetDlgItemTextW(FHandle, text.control, LoadResourceString(text.text, FInstance).c_str());
+
+    const HWND list = Item(IDC_DIRBROWSER_LIST);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    const int dpi = static_cast<int>(::GetDpiForWindow(FHandle));
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        std::wstring title = LoadResourceString(kColumns[i].title, FInstance);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = title.data();
+        column.cx = ::MulDiv(kColumns[i].width, dpi, 96);
+        column.iSubItem = i;
+        ListView_InsertColumn(list, i, &column);
+    }
+    ApplySource();
+    ::SendMessageW(FHandle, WM_NEXTDLGCTL,
+                   reinterpret_cast<WPARAM>(FSource.Remote ? Item(IDCANCEL) : Item(IDC_DIRBROWSER_SEARCH)), TRUE);
+}
+
+void TDirectoryBrowserForm::ApplySource() {
+    const bool remote = FSource.Remote;
+    for (int id : kLocalOnlyControls) ::ShowWindow(Item(id), remote ? SW_HIDE : SW_SHOW);
+    ::ShowWindow(Item(IDC_DIRBROWSER_REMOTE), remote ? SW_SHOW : SW_HIDE);
+    if (remote) {
+        ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_REMOTE,
+                          FormatResourceText(IDS_DIRBROWSER_REMOTE, {FSource.ServerAddress}, FInstance).c_str());
+        FAreaList.reset();
+        FRows.clear();
+        FShown.clear();
+        FSearch.reset();
+        ListView_SetItemCount(Item(IDC_DIRBROWSER_LIST), 0);
+        ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS, L"");
+        return;
+    }
+    // The region column reads the city codes on its own: the program's module is
+    // open only while the recording server is connected.
+    FAreaList = std::make_unique<TTQRDataModule>(FSource.CityCodesDir);
+    try {
+        FAreaList->Open();
+    } catch (...) {
+        FAreaList.reset();
+    }
+    Reload();
+}
+
+void TDirectoryBrowserForm::Reload() {
+    if (FSource.Remote) return;
+    const std::wstring selected = SelectedRow() ? SelectedRow()->phone : std::wstring();
+    FReadError.clear();
+    try {
+        FRows = ReadDirectoryRows(FSource.AbonentPhoneDir);
+    } catch (...) {
+        FRows.clear();
+        FReadError = GetExceptionText(std::current_exception());
+    }
+    FShown.clear();
+    FSearch = std::make_unique<DirectorySearch>(FRows);
+    ApplyFilter();
+    if (selected.empty()) return;
+    for (size_t i = 0; i < FShown.size(); ++i)
+        if (FRows[FShown[i]].phone == selected) return Select(static_cast<int>(i));
+}
+
+void TDirectoryBrowserForm::ApplyFilter() {
+    if (!FSearch) return;
+    const HWND list = Item(IDC_DIRBROWSER_LIST);
+    FShown = FSearch->Find(WindowText(Item(IDC_DIRBROWSER_SEARCH)));
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemCountEx(list, static_cast<int>(FShown.size()), 0);
+    Select(FShown.empty() ? -1 : 0);
+    ::InvalidateRect(list, nullptr, TRUE);
+    UpdateStatus();
+    UpdateButtons();
+}
+
+void TDirectoryBrowserForm::Select(int index) {
+    const HWND list = Item(IDC_DIRBROWSER_LIST);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (index < 0) return;
+    ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_EnsureVisible(list, index, FALSE);
+}
+
+void TDirectoryBrowserForm::UpdateStatus() {
+    std::wstring text;
+    if (!FReadError.empty())
+        text = FormatResourceText(IDS_DIRBROWSER_READ_FAILED, {FReadError}, FInstance);
+    else if (FShown.size() == FRows.size())
+        text = FormatResourceText(IDS_DIRBROWSER_COUNT, {std::to_wstring(FRows.size())}, FInstance);
+    else
+        text = FormatResourceText(IDS_DIRBROWSER_FOUND, {std::to_wstring(FShown.size()), std::to_wstring(FRows.size())},
+                                  FInstance);
+    ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS, text.c_str());
+}
+
+void TDirectoryBrowserForm::UpdateButtons() {
+    const BOOL selected = SelectedRow() ? TRUE : FALSE;
+    ::EnableWindow(Item(IDC_DIRBROWSER_EDIT), selected);
+    ::EnableWindow(Item(IDC_DIRBROWSER_DELETE), selected);
+}
+
+int TDirectoryBrowserForm::SelectedIndex() const {
+    return ListView_GetNextItem(Item(IDC_DIRBROWSER_LIST), -1, LVNI_SELECTED);
+}
+
+const DirectoryRow* TDirectoryBrowserForm::SelectedRow() const {
+    const int index = SelectedIndex();
+    if (index < 0 || static_cast<size_t>(index) >= FShown.size()) return nullptr;
+    return &FRows[FShown[static_cast<size_t>(index)]];
+}
+
+TAddEditRowProc TDirectoryBrowserForm::SaveProc(bool normalizeNumber) const {
+    // The save thread never touches the window: it posts, and a window gone by
+    // then simply gets no message.
+    return [folder = FSource.AbonentPhoneDir, dialling = FSource.Dialling, window = FHandle, instance = FInstance,
+            normalizeNumber](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
+        std::wstring number = phone;
+        std::wstring reason;
+        // A typed number is stored in the form an incoming call is looked up by;
+        // an existing row keeps its key as it is.
+        if (normalizeNumber && !NormalizeImportedNumber(phone, dialling, number, reason))
+            throw AppError(FormatResourceText(IDS_DIRBROWSER_BAD_NUMBER, {phone, reason}, instance));
+        PutDirectoryRow(folder, {number, name, comment});
+        ::PostMessageW(window, WM_DIRECTORYCHANGED, 0, 0);
+    };
+}
+
+void TDirectoryBrowserForm::AddButtonClick() {
+    if (FSource.Remote) return;
+    TEditorForm::OpenNew(FInstance, SaveProc(true), FSource.OnSaveFailed);
+}
+
+void TDirectoryBrowserForm::EditButtonClick() {
+    const DirectoryRow* row = SelectedRow();
+    if (!row) return;
+    TEditorForm::Open(FInstance, row->phone, row->name, row->comment, false, SaveProc(false), FSource.OnSaveFailed);
+}
+
+void TDirectoryBrowserForm::DeleteButtonClick() {
+    const DirectoryRow* row = SelectedRow();
+    if (!row) return;
+    const DirectoryRow doomed = *row;
+    const std::wstring question =
+        FormatResourceText(IDS_DIRBROWSER_CONFIRM_DELETE, {doomed.name, doomed.phone}, FInstance);
+    if (ShowMessage(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
+    try {
+        DeleteDirectoryRow(FSource.AbonentPhoneDir, doomed.phone);
+    } catch (...) {
+        ShowMessage(GetExceptionText(std::current_exception()), MB_ICONWARNING);
+    }
+    // Also after a failure: what the files hold now is what the list shows.
+    const int index = SelectedIndex();
+    Reload();
+    Select(std::min(index, static_cast<int>(FShown.size()) - 1));
+    UpdateButtons();
+}
+
+void TDirectoryBrowserForm::ImportButtonClick() {
+    const std::wstring filter = FileFilter(IDS_DIRBROWSER_FILTER_IMPORT, FInstance);
+    std::wstring path(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = FHandle;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!::GetOpenFileNameW(&dialog)) return;
+    path.resize(path.find(L'\0'));
+    TDirectoryImportForm::Open(FInstance, FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
+                               ReadFileBytes(path), [window = FHandle](std::size_t written) {
+                                   ::PostMessageW(window, WM_DIRECTORYCHANGED, 1, static_cast<LPARAM>(written));
+                               });
+}
+
+void TDirectoryBrowserForm::ExportButtonClick() {
+    const std::wstring filter = FileFilter(IDS_DIRBROWSER_FILTER_EXPORT, FInstance);
+    std::wstring path = LoadResourceString(IDS_DIRBROWSER_EXPORT_NAME, FInstance);
+    path.resize(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = FHandle;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!::GetSaveFileNameW(&dialog)) return;
+    path.resize(path.find(L'\0'));
+    // The files as they are now, not as the list last read them.
+    const std::vector<DirectoryRow> rows = ReadDirectoryRows(FSource.AbonentPhoneDir);
+    WriteFileBytes(path, ExportDirectoryCsv(rows));
+    ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS,
+                      FormatResourceText(IDS_DIRBROWSER_EXPORTED, {std::to_wstring(rows.size())}, FInstance).c_str());
+}
+
+void TDirectoryBrowserForm::Close() {
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+std::wstring TDirectoryBrowserForm::RegionOf(const std::wstring& phone) {
+    if (!FAreaList) return {};
+    try {
+        return FAreaList->CityByPhone(phone);
+    } catch (...) {
+        return {};
+    }
+}
+
+int TDirectoryBrowserForm::ShowMessage(const std::wstring& text, UINT flags) {
+    return ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_DIRBROWSER_CAPTION, FInstance).c_str(),
+                         MB_OK | flags);
+}

@@ -1,0 +1,92 @@
+#pragma once
+#include "DirectoryBulk.h"
+#include "KordavinUtils.h"
+#include "SaveDataThreadUnit.h"
+#include "WindowBase.h"
+#include "tqrUnit.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Where the directory window finds the subscriber directory, as the settings say.
+struct TDirectorySource {
+    std::wstring AbonentPhoneDir;
+    std::wstring CityCodesDir;
+    // A client workstation: the directory is the server's and cannot be listed here.
+    bool Remote = false;
+    std::wstring ServerAddress;
+    TDiallingSettings Dialling;
+    // Failed saves of the editors opened from the window, on the save thread.
+    TSaveFailedProc OnSaveFailed;
+};
+
+// "Справочник абонентов": every subscriber of the local directory files in a
+// virtual list that a search box filters as the user types, with add, edit (the
+// contact editor), delete, import, export and refresh. One window at a time; it
+// frees itself when closed. Its keyboard navigation needs the message loop to
+// pass its messages through IsDialogMessage.
+class TDirectoryBrowserForm final : public TWindowBase {
+public:
+    // Shows the window, or brings the open one to the front with the source
+    // applied and the rows read again. Throws AppError when it cannot be created.
+    static HWND Open(HINSTANCE instance, TDirectorySource source);
+    // The open window, or null.
+    static HWND Current();
+    // Closes the window (the program is ending).
+    static void CloseAll();
+
+    TDirectoryBrowserForm(const TDirectoryBrowserForm&) = delete;
+    TDirectoryBrowserForm& operator=(const TDirectoryBrowserForm&) = delete;
+
+private:
+    TDirectoryBrowserForm(HINSTANCE instance, TDirectorySource source);
+    ~TDirectoryBrowserForm() override = default;
+
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnError(const std::wstring& text) override { ShowMessage(text, MB_ICONWARNING); }
+    void OnCommand(UINT id, UINT code);
+    INT_PTR OnNotify(const NMHDR& header);
+    void OnGetDispInfo(NMLVDISPINFOW& info);
+
+    void FormCreate();
+    void ApplySource();
+    // Reads the rows from the files again; the selection stays on its number.
+    void Reload();
+    void ApplyFilter();
+    void UpdateStatus();
+    void UpdateButtons();
+    int SelectedIndex() const;
+    const DirectoryRow* SelectedRow() const;
+    void Select(int index);
+
+    void SearchEditChange() { ApplyFilter(); }
+    void AddButtonClick();
+    void EditButtonClick();
+    void DeleteButtonClick();
+    void ImportButtonClick();
+    void ExportButtonClick();
+    void RefreshButtonClick() { Reload(); }
+    void Close();
+
+    // What a save from this window's editors does on its save thread.
+    TAddEditRowProc SaveProc(bool normalizeNumber) const;
+    std::wstring RegionOf(const std::wstring& phone);
+    int ShowMessage(const std::wstring& text, UINT flags);
+    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
+
+    HINSTANCE FInstance;
+    TDirectorySource FSource;
+    // The city-code table of the region column; opened by this window.
+    std::unique_ptr<TTQRDataModule> FAreaList;
+    std::vector<DirectoryRow> FRows;
+    std::unique_ptr<DirectorySearch> FSearch;
+    // Indices into FRows of the rows the list shows, in order.
+    std::vector<std::size_t> FShown;
+    std::wstring FReadError;
+    // The list keeps the pointer of a display text until it asks again.
+    std::wstring FDisplayText;
+};

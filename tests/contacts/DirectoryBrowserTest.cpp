@@ -1,0 +1,385 @@
+// The subscriber directory window on the virtual display, over real directory
+// files: the list with its regions and the search as the user types, editing
+// through the contact editor, deleting after a question, a client workstation,
+// a change made by another workstation, and the import preview with its counts
+// and its all-or-nothing write while another workstation holds the table.
+#include <gtest/gtest.h>
+
+#include "ContactEditorRes.h"
+#include "DirectoryBrowserForm.h"
+#include "DirectoryBrowserRes.h"
+#include "DirectoryBulk.h"
+#include "DirectoryImportForm.h"
+#include "DirectoryTestSupport.h"
+#include "EditorTestSupport.h"
+#include "HeldLock.h"
+#include "InformerProcess.h"
+#include "TestFolders.h"
+#include "TextConvert.h"
+
+#include <commctrl.h>
+#include <windows.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+using namespace contactstest;
+
+namespace {
+
+constexpr DWORD kGenerousWaitMs = 30000;
+
+// Answers the next message box of this thread from inside its modal loop, as a
+// user would click one of its buttons, and keeps the box's text.
+class MessageBoxAnswer {
+public:
+    explicit MessageBoxAnswer(int button) {
+        Button() = button;
+        Text().clear();
+        timer_ = ::SetTimer(nullptr, 0, 50, &MessageBoxAnswer::Check);
+    }
+    ~MessageBoxAnswer() { ::KillTimer(nullptr, timer_); }
+    MessageBoxAnswer(const MessageBoxAnswer&) = delete;
+    MessageBoxAnswer& operator=(const MessageBoxAnswer&) = delete;
+
+    static std::wstring& Text() {
+        static std::wstring text;
+        return text;
+    }
+
+private:
+    static int& Button() {
+        static int button = 0;
+        return button;
+    }
+    static void CALLBACK Check(HWND, UINT, UINT_PTR, DWORD) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), &MessageBoxAnswer::Answer, 0);
+    }
+    static BOOL CALLBACK Answer(HWND window, LPARAM) {
+        wchar_t className[16] = {};
+        ::GetClassNameW(window, className, 16);
+        const HWND button = ::GetDlgItem(window, Button());
+        if (std::wstring(className) != L"#32770" || !button || !::IsWindowVisible(window)) return TRUE;
+        // The program's own dialogs are no message boxes.
+        for (int id : {IDC_DIRBROWSER_LIST, IDC_DIRIMPORT_ROWS, IDC_EDITOR_PHONE})
+            if (::GetDlgItem(window, id)) return TRUE;
+        Text() = InformerProcess::MessageBoxText(window);
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(Button(), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        return FALSE;
+    }
+
+    UINT_PTR timer_ = 0;
+};
+
+class DirectoryBrowserTest : public testing::Test {
+protected:
+    void SetUp() override {
+        MakeCityTable(cities.path(), {{L"7495", L"Москва"}, {L"7812", L"Санкт-Петербург"}});
+        for (const DirectoryRow& row : kRows) PutDirectoryRow(folder.path(), row);
+    }
+
+    void TearDown() override {
+        TDirectoryBrowserForm::CloseAll();
+        for (HWND window : extra_)
+            if (::IsWindow(window)) ::DestroyWindow(window);
+        PumpPending();
+        EXPECT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+        PumpPending();
+    }
+
+    TDirectorySource Source(bool remote = false) {
+        TDirectorySource source;
+        source.AbonentPhoneDir = folder.path();
+        source.CityCodesDir = cities.path();
+        source.Remote = remote;
+        source.ServerAddress = L"directory-server:32456";
+        source.OnSaveFailed = [this](TSaveFailure failure) {
+            std::lock_guard<std::mutex> lock(failuresLock_);
+            failures_.push_back(failure.Phone);
+        };
+        return source;
+    }
+
+    HWND OpenBrowser(bool remote = false) {
+        const HWND browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), Source(remote));
+        PumpPending();
+        return browser;
+    }
+
+    static HWND Item(HWND window, int id) { return ::GetDlgItem(window, id); }
+    static HWND List(HWND browser) { return Item(browser, IDC_DIRBROWSER_LIST); }
+
+    // What the list shows: one line per row, its columns joined by "|".
+    static std::vector<std::wstring> Shown(HWND list) {
+        std::vector<std::wstring> lines;
+        const int count = ListView_GetItemCount(list);
+        const int columns = Header_GetItemCount(ListView_GetHeader(list));
+        for (int i = 0; i < count; ++i) {
+            std::wstring line;
+            for (int c = 0; c < columns; ++c) {
+                wchar_t text[256] = {};
+                ListView_GetItemText(list, i, c, text, 256);
+                line += (c ? L"|" : L"") + std::wstring(text);
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    static int Selected(HWND list) { return ListView_GetNextItem(list, -1, LVNI_SELECTED); }
+
+    static void Search(HWND browser, const std::wstring& query) {
+        const HWND search = Item(browser, IDC_DIRBROWSER_SEARCH);
+        ::SendMessageW(browser, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(search), TRUE);
+        ::SetWindowTextW(search, L"");
+        TypeText(query);
+    }
+
+    static void SelectRow(HWND browser, int index) {
+        const HWND list = List(browser);
+        ::SendMessageW(browser, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        PumpPending();
+    }
+
+    static HWND FindEditor() {
+        HWND editor = nullptr;
+        PumpUntil([&] { return (editor = ::FindWindowW(L"#32770", L"Изменение данных абонента")) != nullptr; });
+        return editor;
+    }
+
+    std::map<std::wstring, std::pair<std::wstring, std::wstring>> Stored() const {
+        return ReadSubscriberRows(folder.file(L"AbonentPhones.db"));
+    }
+
+    const std::vector<DirectoryRow> kRows{
+        {L"74951234567", L"Иванов Иван", L"бухгалтерия"},
+        {L"74959876543", L"Ёжиков Пётр", L"две\r\nстроки"},
+        {L"78121234500", L"ИВАНОВА Анна", L""},
+        {L"79161112233", L"Smith John", L"=1+2"},
+    };
+
+    TempFolder folder;
+    TempFolder cities;
+    std::vector<HWND> extra_;
+    std::mutex failuresLock_;
+    std::vector<std::wstring> failures_;
+};
+
+}  // namespace
+
+TEST_F(DirectoryBrowserTest, ListsEveryRowWithItsRegionAndFiltersAsTheUserTypes) {
+    const HWND browser = OpenBrowser();
+    ASSERT_TRUE(::IsWindowVisible(browser));
+    EXPECT_EQ(L"Справочник абонентов", Text(browser));
+    EXPECT_EQ(browser, TDirectoryBrowserForm::Current());
+    EXPECT_EQ(Item(browser, IDC_DIRBROWSER_SEARCH), ::GetFocus());
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"74951234567|Иванов Иван|Москва|бухгалтерия",
+                  L"74959876543|Ёжиков Пётр|Москва|две  строки",
+                  L"78121234500|ИВАНОВА Анна|Санкт-Петербург|",
+                  L"79161112233|Smith John||=1+2",
+              }),
+              Shown(List(browser)));
+    EXPECT_EQ(L"Абонентов: 4", Text(Item(browser, IDC_DIRBROWSER_STATUS)));
+
+    struct Case {
+        const wchar_t* query;
+        std::vector<std::wstring> numbers;
+        const wchar_t* status;
+    };
+    const Case cases[] = {
+        {L"1234", {L"74951234567", L"78121234500"}, L"Найдено: 2 из 4"},
+        {L"(495) 98", {L"74959876543"}, L"Найдено: 1 из 4"},
+        {L"иван", {L"74951234567", L"78121234500"}, L"Найдено: 2 из 4"},
+        {L"ЁЖ", {L"74959876543"}, L"Найдено: 1 из 4"},
+        {L"john", {L"79161112233"}, L"Найдено: 1 из 4"},
+        {L"Петров", {}, L"Найдено: 0 из 4"},
+        {L"", {L"74951234567", L"74959876543", L"78121234500", L"79161112233"}, L"Абонентов: 4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(WideToUtf8(c.query));
+        Search(browser, c.query);
+        std::vector<std::wstring> numbers;
+        for (const std::wstring& line : Shown(List(browser))) numbers.push_back(line.substr(0, line.find(L'|')));
+        EXPECT_EQ(c.numbers, numbers);
+        EXPECT_EQ(c.status, Text(Item(browser, IDC_DIRBROWSER_STATUS)));
+        // The first match is ready for Enter; with none, there is nothing to edit or delete.
+        EXPECT_EQ(c.numbers.empty() ? -1 : 0, Selected(List(browser)));
+        EXPECT_EQ(!c.numbers.empty(), ::IsWindowEnabled(Item(browser, IDC_DIRBROWSER_EDIT)) != FALSE);
+        EXPECT_EQ(!c.numbers.empty(), ::IsWindowEnabled(Item(browser, IDC_DIRBROWSER_DELETE)) != FALSE);
+    }
+
+    // Opening again brings the same window forward.
+    EXPECT_EQ(browser, OpenBrowser());
+}
+
+TEST_F(DirectoryBrowserTest, EnterEditsTheSelectedRowThroughTheContactEditor) {
+    const HWND browser = OpenBrowser();
+    Search(browser, L"Ёжиков");
+    ASSERT_EQ(0, Selected(List(browser)));
+    // Enter in the search box edits the match.
+    PressKey(VK_RETURN);
+    const HWND editor = FindEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(L"74959876543", Text(Item(editor, IDC_EDITOR_PHONE)));
+    EXPECT_EQ(L"Ёжиков Пётр", Text(Item(editor, IDC_EDITOR_NAME)));
+    EXPECT_EQ(L"две\r\nстроки", Text(Item(editor, IDC_EDITOR_COMMENT)));
+
+    ::SetWindowTextW(Item(editor, IDC_EDITOR_NAME), L"Ежиков Пётр Ильич");
+    ::SendMessageW(Item(editor, IDC_EDITOR_SAVE), BM_CLICK, 0, 0);
+    EXPECT_FALSE(::IsWindow(editor));
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    // The save tells the window, which reads the files again; the search stays,
+    // and the new name (with "Е", not "Ё") no longer matches it.
+    EXPECT_TRUE(PumpUntil([&] { return Text(Item(browser, IDC_DIRBROWSER_STATUS)) == L"Найдено: 0 из 4"; }));
+    Search(browser, L"Ильич");
+    EXPECT_EQ((std::vector<std::wstring>{L"74959876543|Ежиков Пётр Ильич|Москва|две  строки"}), Shown(List(browser)));
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Ежиков Пётр Ильич", L"две\r\nстроки"}),
+              Stored().at(L"74959876543"));
+    EXPECT_TRUE(failures_.empty());
+}
+
+TEST_F(DirectoryBrowserTest, AddStoresTheTypedNumberInItsCanonicalForm) {
+    const HWND browser = OpenBrowser();
+    ::SendMessageW(Item(browser, IDC_DIRBROWSER_ADD), BM_CLICK, 0, 0);
+    const HWND editor = FindEditor();
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(Item(editor, IDC_EDITOR_PHONE), ::GetFocus());
+    TypeText(L"8 (495) 555-44-33");
+    EXPECT_FALSE(::IsWindowEnabled(Item(editor, IDC_EDITOR_SAVE))) << "a name is still missing";
+    ::SetWindowTextW(Item(editor, IDC_EDITOR_NAME), L"Новиков");
+    ::SendMessageW(Item(editor, IDC_EDITOR_SAVE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_TRUE(PumpUntil([&] { return ListView_GetItemCount(List(browser)) == 5; }));
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Новиков", L""}), Stored().at(L"74955554433"));
+
+    // A number that is no number is refused through the editor's failure path.
+    ::SendMessageW(Item(browser, IDC_DIRBROWSER_ADD), BM_CLICK, 0, 0);
+    const HWND second = FindEditor();
+    ASSERT_TRUE(second);
+    ::SetWindowTextW(Item(second, IDC_EDITOR_PHONE), L"доб. 12");
+    ::SetWindowTextW(Item(second, IDC_EDITOR_NAME), L"Никто");
+    ::SendMessageW(Item(second, IDC_EDITOR_SAVE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    EXPECT_EQ(std::vector<std::wstring>{L"доб. 12"}, failures_);
+    EXPECT_EQ(5u, Stored().size());
+}
+
+TEST_F(DirectoryBrowserTest, DeleteRemovesTheRowOnlyWhenTheUserConfirms) {
+    struct Case {
+        int answer;
+        size_t rowsAfter;
+    };
+    for (const Case c : {Case{IDNO, 4}, Case{IDYES, 3}}) {
+        SCOPED_TRACE(c.answer);
+        const HWND browser = OpenBrowser();
+        Search(browser, L"Smith");
+        SelectRow(browser, 0);
+        {
+            const MessageBoxAnswer answer(c.answer);
+            PressKey(VK_DELETE);
+        }
+        EXPECT_EQ(L"Удалить абонента «Smith John» с номером 79161112233?", MessageBoxAnswer::Text());
+        EXPECT_EQ(c.rowsAfter, Stored().size());
+        EXPECT_EQ(c.rowsAfter == 4, Stored().count(L"79161112233") == 1);
+        EXPECT_EQ(c.rowsAfter == 4 ? 1 : 0, ListView_GetItemCount(List(browser)));
+        TDirectoryBrowserForm::CloseAll();
+        PumpPending();
+    }
+}
+
+TEST_F(DirectoryBrowserTest, RefreshShowsWhatAnotherWorkstationChanged) {
+    const HWND browser = OpenBrowser();
+    ASSERT_EQ(4, ListView_GetItemCount(List(browser)));
+    // Another workstation writes the shared files while the window is open.
+    PutDirectoryRow(folder.path(), {L"74950000000", L"Соседов", L"с другого места"});
+    ASSERT_TRUE(DeleteDirectoryRow(folder.path(), L"78121234500"));
+    EXPECT_EQ(4, ListView_GetItemCount(List(browser)));
+
+    ::SendMessageW(Item(browser, IDC_DIRBROWSER_REFRESH), BM_CLICK, 0, 0);
+    const std::vector<std::wstring> shown = Shown(List(browser));
+    ASSERT_EQ(4u, shown.size());
+    EXPECT_EQ(L"74950000000|Соседов|Москва|с другого места", shown[0]);
+    EXPECT_EQ(L"79161112233|Smith John||=1+2", shown[3]);
+    EXPECT_EQ(L"Абонентов: 4", Text(Item(browser, IDC_DIRBROWSER_STATUS)));
+}
+
+TEST_F(DirectoryBrowserTest, ClientWorkstationIsToldTheDirectoryIsOnTheServer) {
+    const HWND browser = OpenBrowser(true);
+    const HWND note = Item(browser, IDC_DIRBROWSER_REMOTE);
+    EXPECT_TRUE(::IsWindowVisible(note));
+    EXPECT_NE(std::wstring::npos, Text(note).find(L"хранится на сервере справочников (directory-server:32456)"));
+    // Nothing is offered that would do nothing here.
+    for (int id : {IDC_DIRBROWSER_SEARCH, IDC_DIRBROWSER_LIST, IDC_DIRBROWSER_ADD, IDC_DIRBROWSER_EDIT,
+                   IDC_DIRBROWSER_DELETE, IDC_DIRBROWSER_IMPORT, IDC_DIRBROWSER_EXPORT, IDC_DIRBROWSER_REFRESH})
+        EXPECT_FALSE(::IsWindowVisible(Item(browser, id))) << id;
+    EXPECT_TRUE(::IsWindowVisible(Item(browser, IDCANCEL)));
+    PressKey(VK_ESCAPE);
+    EXPECT_FALSE(::IsWindow(browser));
+    EXPECT_EQ(nullptr, TDirectoryBrowserForm::Current());
+}
+
+TEST_F(DirectoryBrowserTest, ImportPreviewCountsAndWritesAllOrNothing) {
+    const HWND browser = OpenBrowser();
+    const std::string csv = WideToUtf8(
+        L"Телефон;ФИО;Примечание\r\n"
+        L"8 (495) 123-45-67;Иванов И. И.;\r\n"       // changed name
+        L"+7 916 111-22-33;Smith John;=1+2\r\n"      // unchanged
+        L"8 495 000-11-22;Новый абонент;из файла\r\n"  // new
+        L"звонить вечером;Без номера;\r\n");         // rejected
+    size_t written = 0;
+    const HWND preview = TDirectoryImportForm::Open(::GetModuleHandleW(nullptr), browser, folder.path(),
+                                                    TDiallingSettings{}, L"contacts.csv", csv,
+                                                    [&](size_t count) { written = count; });
+    extra_.push_back(preview);
+    PumpPending();
+    ASSERT_TRUE(::IsWindowVisible(preview));
+    EXPECT_FALSE(::IsWindowEnabled(browser)) << "the directory window waits for the preview";
+    EXPECT_EQ(L"Новых: 1, изменённых: 1, без изменений: 1, отклонено: 1, повторов номера: 0",
+              Text(Item(preview, IDC_DIRIMPORT_COUNTS)));
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"2|74951234567|Иванов И. И.|бухгалтерия|изменён",
+                  L"3|79161112233|Smith John|=1+2|без изменений",
+                  L"4|74950001122|Новый абонент|из файла|новый",
+              }),
+              Shown(Item(preview, IDC_DIRIMPORT_ROWS)));
+    const std::vector<std::wstring> rejected = Shown(Item(preview, IDC_DIRIMPORT_REJECTED));
+    ASSERT_EQ(1u, rejected.size());
+    EXPECT_EQ(L"5|", rejected[0].substr(0, 2));
+
+    // Stored names kept: the changed row has nothing left to change.
+    ::SendMessageW(Item(preview, IDC_DIRIMPORT_REPLACE), BM_CLICK, 0, 0);
+    EXPECT_EQ(L"Новых: 1, изменённых: 0, без изменений: 2, отклонено: 1, повторов номера: 0",
+              Text(Item(preview, IDC_DIRIMPORT_COUNTS)));
+    ::SendMessageW(Item(preview, IDC_DIRIMPORT_REPLACE), BM_CLICK, 0, 0);
+
+    // Another workstation holds the table: a clear error, nothing written, the preview stays.
+    const auto before = Stored();
+    {
+        HeldLock lock(folder.file(L"AbonentPhones.db"), L"reserved", 20000);
+        ASSERT_TRUE(lock.held());
+        const MessageBoxAnswer answer(IDOK);
+        ::SendMessageW(Item(preview, IDOK), BM_CLICK, 0, 0);
+        EXPECT_NE(std::wstring::npos, MessageBoxAnswer::Text().find(L"справочник не изменён"))
+            << WideToUtf8(MessageBoxAnswer::Text());
+        lock.Release();
+    }
+    EXPECT_EQ(before, Stored());
+    ASSERT_TRUE(::IsWindow(preview));
+    EXPECT_EQ(0u, written);
+
+    ::SendMessageW(Item(preview, IDOK), BM_CLICK, 0, 0);
+    PumpPending();
+    EXPECT_FALSE(::IsWindow(preview));
+    EXPECT_EQ(2u, written);
+    EXPECT_TRUE(::IsWindowEnabled(browser));
+    EXPECT_EQ(5u, Stored().size());
+    EXPECT_EQ(L"Иванов И. И.", Stored().at(L"74951234567").first);
+    // From "Импорт…" the window reads the files again by itself; opened directly here, a refresh does.
+    ::SendMessageW(Item(browser, IDC_DIRBROWSER_REFRESH), BM_CLICK, 0, 0);
+    EXPECT_EQ(5, ListView_GetItemCount(List(browser)));
+}

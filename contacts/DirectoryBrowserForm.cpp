@@ -385,10 +385,15 @@ void TDirectoryBrowserForm::ImportButtonClick() {
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
     if (!::GetOpenFileNameW(&dialog)) return;
     path.resize(path.find(L'\0'));
-    TDirectoryImportForm::Open(FInstance, FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
-                               ReadFileBytes(path), [window = FHandle](std::size_t written) {
-                                   ::PostMessageW(window, WM_DIRECTORYCHANGED, 1, static_cast<LPARAM>(written));
-                               });
+    try {
+        TDirectoryImportForm::Open(FInstance, FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
+                                   ReadFileBytes(path), [window = FHandle](std::size_t written) {
+                                       ::PostMessageW(window, WM_DIRECTORYCHANGED, 1, static_cast<LPARAM>(written));
+                                   });
+    } catch (const ContactImportError& error) {
+        // Not a file of contacts: said in the file's own terms.
+        ShowMessage(error.message(), MB_ICONWARNING);
+    }
 }
 
 void TDirectoryBrowserForm::ExportButtonClick() {

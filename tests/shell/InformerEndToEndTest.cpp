@@ -450,3 +450,46 @@ TEST_F(InformerEndToEnd, ACornerAndAChannelChosenInTheWindowRuleTheNextCallsAndT
     EXPECT_LT(placed.top - work.top, (work.bottom - work.top) / 2) << "the left top corner";
     EXPECT_EQ(0u, informer.Exit());
 }
+
+TEST_F(InformerEndToEnd, TheDirectoryFromTheTrayMenuOpensOnceOverTheSubscribersOfThisWorkstation) {
+    constexpr UINT kOptionsCommand = 1200;    // the tray menu's "&Настройки"
+    constexpr UINT kDirectoryCommand = 1202;  // and "&Справочник абонентов" right after it
+    constexpr int kStatusLine = 5019;         // the directory window's count
+    {
+        const UniqueModule exe(::LoadLibraryExW((ProgramFolder() + L"\\KordavinInformer.exe").c_str(), nullptr,
+                                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        ASSERT_TRUE(exe);
+        HMENU menu = ::LoadMenuW(exe.get(), MAKEINTRESOURCEW(1001));
+        ASSERT_TRUE(menu);
+        const HMENU tray = ::GetSubMenu(menu, 0);
+        EXPECT_EQ(kOptionsCommand, ::GetMenuItemID(tray, 0));
+        EXPECT_EQ(kDirectoryCommand, ::GetMenuItemID(tray, 1));
+        wchar_t text[64] = {};
+        ::GetMenuStringW(tray, 1, text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(L"&Справочник абонентов", text);
+        ::DestroyMenu(menu);
+    }
+
+    TempFolder folder;
+    {
+        TPQRDataModule subscribers(folder.path() + L"\\PQR", folder.file(L"none"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"74951234567", L"Иванов", L"");
+        subscribers.AddEditRow(L"74959876543", L"Петров", L"");
+    }
+    InformerProcess informer({session_, false, folder.path(), {}});
+    HWND window = informer.MainWindow();
+    ASSERT_NE(nullptr, window);
+    for (int i = 0; i < 2; ++i) {
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kDirectoryCommand, 0), 0);
+        const HWND browser = informer.FindVisibleWindow(L"Справочник абонентов");
+        ASSERT_NE(nullptr, browser);
+        wchar_t status[64] = {};
+        ::GetWindowTextW(::GetDlgItem(browser, kStatusLine), status, 64);
+        EXPECT_STREQ(L"Абонентов: 2", status);
+    }
+    ::Sleep(300);
+    EXPECT_EQ(1u, informer.VisibleWindowsOfClass(L"#32770").size()) << "one directory window, brought forward again";
+    // The program ends with the window open.
+    EXPECT_EQ(0u, informer.Exit());
+}

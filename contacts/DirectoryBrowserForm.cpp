@@ -178,9 +178,16 @@ INT_PTR TDirectoryBrowserForm::OnNotify(const NMHDR& header) {
     case LVN_GETDISPINFOW:
         OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
         return TRUE;
-    case LVN_ITEMCHANGED:
+    case LVN_ITEMCHANGED: {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if (change.uChanged & LVIF_STATE) {
+            if (change.uNewState & LVIS_SELECTED) FSelectedIndex = change.iItem;
+            else if ((change.uOldState & LVIS_SELECTED) && (change.iItem == FSelectedIndex || change.iItem < 0))
+                FSelectedIndex = -1;
+        }
         UpdateButtons();
         return TRUE;
+    }
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) DeleteButtonClick();
         return TRUE;
@@ -283,8 +290,8 @@ void TDirectoryBrowserForm::ApplyFilter() {
     if (!FSearch) return;
     const HWND list = Item(IDC_DIRBROWSER_LIST);
     FShown = FSearch->Find(WindowText(Item(IDC_DIRBROWSER_SEARCH)));
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    ListView_SetItemCountEx(list, static_cast<int>(FShown.size()), 0);
+    Select(-1);
+    ListView_SetItemCountEx(list, static_cast<int>(FShown.size()), LVSICF_NOSCROLL);
     Select(FShown.empty() ? -1 : 0);
     ::InvalidateRect(list, nullptr, TRUE);
     UpdateStatus();
@@ -293,7 +300,11 @@ void TDirectoryBrowserForm::ApplyFilter() {
 
 void TDirectoryBrowserForm::Select(int index) {
     const HWND list = Item(IDC_DIRBROWSER_LIST);
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // Only the row that carries the state is cleared: clearing "every row", or
+    // asking the list which row is selected, visits each of the (virtual) rows,
+    // which makes a list of 100,000 slow to type in.
+    if (FSelectedIndex >= 0) ListView_SetItemState(list, FSelectedIndex, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    FSelectedIndex = -1;
     if (index < 0) return;
     ListView_SetItemState(list, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(list, index, FALSE);
@@ -318,7 +329,7 @@ void TDirectoryBrowserForm::UpdateButtons() {
 }
 
 int TDirectoryBrowserForm::SelectedIndex() const {
-    return ListView_GetNextItem(Item(IDC_DIRBROWSER_LIST), -1, LVNI_SELECTED);
+    return FSelectedIndex >= 0 && static_cast<size_t>(FSelectedIndex) < FShown.size() ? FSelectedIndex : -1;
 }
 
 const DirectoryRow* TDirectoryBrowserForm::SelectedRow() const {

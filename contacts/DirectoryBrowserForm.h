@@ -86,6 +86,8 @@ private:
     std::unique_ptr<DirectorySearch> FSearch;
     // Indices into FRows of the rows the list shows, in order.
     std::vector<std::size_t> FShown;
+    // The selected row of the single-selection list, kept from its notifications.
+    int FSelectedIndex = -1;
     std::wstring FReadError;
     // The list keeps the pointer of a display text until it asks again.
     std::wstring FDisplayText;

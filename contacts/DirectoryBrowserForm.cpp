@@ -60,7 +60,7 @@ constexpr Column kColumns[] = {
     {IDS_DIRBROWSER_COL_NUMBER, 105},
     {IDS_DIRBROWSER_COL_NAME, 195},
     {IDS_DIRBROWSER_COL_REGION, 120},
-    {IDS_DIRBROWSER_COL_COMMENT, 170},
+    {IDS_DIRBROWSER_COL_COMMENT, 110},
 };
 
 // A file dialog's filter from a resource text with "|" between its parts.

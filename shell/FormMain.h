@@ -69,6 +69,7 @@ private:
     void ApplicationEventsMinimize();
     void pmnuOptionsClick();
     void pmnuExitClick();
+    void pmnuDiagnosticsClick();
     void btnAboutClick();
     void btnSelectServerClick();
 
@@ -122,6 +123,10 @@ private:
     void SetChannelListItemText(int Index, const std::wstring& Text) override { clbChannels.SetText(Index, Text); }
     TTrayMsgWinCollection& TrayMsgWinItems() override { return FTrayMsgWins->Items(); }
     TRecorderSettings& RecorderSettings() override { return *this; }
+    TLookupFailure LastLookupFailure() override { return FLastLookupFailure; }
+    void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
+        FEventDiagnostics.Record(event, handling);
+    }
 
     HINSTANCE FInstance;
     HWND FStatusBar = nullptr;
@@ -149,6 +154,9 @@ private:
     TSettingsLocation FSettingsLocation;
 
     std::optional<KordavinClient> FKordavin;
+    // The last recorder events and the connection's state, for "Диагностика".
+    TEventDiagnostics FEventDiagnostics;
+    TLookupFailure FLastLookupFailure;
     std::unique_ptr<TTrayMsgWins> FTrayMsgWins;
     std::unique_ptr<TTQRDataModule> FAreaList;
     std::unique_ptr<TPQRDataModule> FAbonentList;

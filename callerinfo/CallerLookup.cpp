@@ -1,6 +1,7 @@
 #include "CallerLookup.h"
 
 #include "AppError.h"
+#include "ExceptionText.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
 
@@ -11,38 +12,60 @@ TCallerLookup::TCallerLookup(TTQRDataModule& areaList, TPQRDataModule& abonentLi
 
 bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                                 std::wstring& comment) {
+    TLookupFailure failure;
+    return GetNameRegionCommentByPhone(phone, name, region, comment, failure);
+}
+
+bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                                std::wstring& comment, TLookupFailure& failure) {
     name.clear();
     region.clear();
     comment.clear();
+    failure = {};
     if (!RemoteMode())
         return LocalLookup(phone, name, region, comment,
-                           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPopupLookupMaxWaitMs));
+                           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPopupLookupMaxWaitMs),
+                           &failure);
     IRemoteDirectory* remote = FRemote;
-    if (!remote) return false;
+    if (!remote) {
+        failure.Kind = TLookupFailureKind::RemoteNotSet;
+        return false;
+    }
     // The caller is the event loop, which takes any error for a lost recorder link.
     try {
-        return remote->GetNameRegionCommentByPhoneRemote(phone, name, region, comment);
+        return remote->LookupRemoteWithReason(phone, name, region, comment, failure);
     } catch (const std::exception&) {
+        failure = {TLookupFailureKind::ExchangeFailed, GetExceptionText(std::current_exception())};
         return false;
     }
 }
 
 bool TCallerLookup::GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name,
                                                      std::wstring& region, std::wstring& comment) {
-    return LocalLookup(phone, name, region, comment, std::nullopt);
+    return LocalLookup(phone, name, region, comment, std::nullopt, nullptr);
 }
 
 bool TCallerLookup::LocalLookup(const std::wstring& phone, std::wstring& name, std::wstring& region,
-                                std::wstring& comment, LockDeadline deadline) {
+                                std::wstring& comment, LockDeadline deadline, TLookupFailure* failure) {
     name.clear();
     region.clear();
     comment.clear();
     try {
-        if (!FAbonentList.Active() || !FAreaList.Active()) return false;
+        if (!FAbonentList.Active() || !FAreaList.Active()) {
+            if (failure) failure->Kind = TLookupFailureKind::DirectoriesClosed;
+            return false;
+        }
         FAbonentList.AbonentAndCommentByPhone(phone, name, comment, deadline);
         region = FAreaList.CityByPhone(phone);
         return true;
+    } catch (const TableStoreError& error) {
+        if (failure)
+            *failure = {error.kind() == TableStoreError::Kind::Locked ? TLookupFailureKind::LocalStoreLocked
+                                                                      : TLookupFailureKind::LocalStoreError,
+                        error.message()};
+        return false;
     } catch (const std::exception&) {
+        if (failure) *failure = {TLookupFailureKind::LocalStoreError, GetExceptionText(std::current_exception())};
         return false;
     }
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "LookupFailure.h"
 #include "TableStore.h"
 
 #include <atomic>
@@ -15,6 +16,13 @@ public:
                                                    std::wstring& region, std::wstring& comment) = 0;
     virtual void AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                                   const std::wstring& AbonentComment) = 0;
+    // The same lookup, saying on failure why it failed.
+    virtual bool LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                        std::wstring& comment, TLookupFailure& failure) {
+        const bool done = GetNameRegionCommentByPhoneRemote(phone, name, region, comment);
+        failure = {done ? TLookupFailureKind::None : TLookupFailureKind::RemoteFailed, {}};
+        return done;
+    }
 };
 
 // The one place that reads and writes caller information: this workstation's own
@@ -42,6 +50,9 @@ public:
     // This workstation's popups: local lookups wait at most kPopupLookupMaxWaitMs.
     bool GetNameRegionCommentByPhone(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                      std::wstring& comment);
+    // The same, saying in failure why the result is false (None when it is true).
+    bool GetNameRegionCommentByPhone(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                     std::wstring& comment, TLookupFailure& failure);
     // The directory server's lookup for its clients: waits for locks as the store does.
     bool GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                           std::wstring& comment);
@@ -54,7 +65,7 @@ public:
 private:
     bool RemoteMode() const { return FUseRemoteDB && FDBAsClient; }
     bool LocalLookup(const std::wstring& phone, std::wstring& name, std::wstring& region, std::wstring& comment,
-                     LockDeadline deadline);
+                     LockDeadline deadline, TLookupFailure* failure);
 
     TTQRDataModule& FAreaList;
     TPQRDataModule& FAbonentList;

@@ -3,6 +3,7 @@
 #include "KordavinUtils.h"
 #include "RecorderEvent.h"
 #include "RecorderEventVariant.h"
+#include "ExceptionText.h"
 #include "TextCompare.h"
 
 namespace {
@@ -35,12 +36,18 @@ bool IsMonitored(const TRecorderSettings& settings, const std::wstring& channel)
     return settings.FChannels.empty() || IndexOfIgnoringCase(settings.FChannels, channel) >= 0;
 }
 
-void OnRing(IRecorderHost& host, const TRecorderEvent& event) {
+// A popup the user has closed stays in the collection, invisible, until the call ends.
+TEventOutcome ExistingPopupOutcome(const TTrayMsgWinItem& item, TEventOutcome visible) {
+    return item.Visible() ? visible : TEventOutcome::PopupHiddenByUser;
+}
+
+TEventHandling OnRing(IRecorderHost& host, const TRecorderEvent& event) {
     const TRecorderSettings& settings = host.RecorderSettings();
     TTrayMsgWinCollection& items = host.TrayMsgWinItems();
-    if (settings.FCallerIDOnly) return;
-    if (items.FindItemWinID(event.Channel)) return;
-    if (!IsMonitored(settings, event.Channel)) return;
+    if (settings.FCallerIDOnly) return {TEventOutcome::CallerIdOnly};
+    if (const TTrayMsgWinItem* existing = items.FindItemWinID(event.Channel))
+        return {ExistingPopupOutcome(*existing, TEventOutcome::PopupAlreadyOpen)};
+    if (!IsMonitored(settings, event.Channel)) return {TEventOutcome::NotMonitored};
     // One bracket, so the window opens once with its full content.
     TTrayMsgWinUpdateBracket bracket(items);
     TTrayMsgWinItem* item = items.Add();
@@ -48,17 +55,27 @@ void OnRing(IRecorderHost& host, const TRecorderEvent& event) {
     item->SetSimpleText(std::wstring(L"\r\n") + RecorderTexts::NoNumberInfo + L"\r\n" + event.Channel);
     item->SetWinID(event.Channel);
     item->SetVisible(true);
+    return {TEventOutcome::PopupShown};
 }
 
-void OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
+TEventHandling OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
     const TRecorderSettings& settings = host.RecorderSettings();
     TTrayMsgWinCollection& items = host.TrayMsgWinItems();
     const wchar_t first = FirstUnit(event.Text);
-    if (settings.FCallerIDOnly && IsNoCallerId(first)) return;
+    TEventHandling handling{TEventOutcome::PopupShown, IsWithheldMarker(first)};
+    if (settings.FCallerIDOnly && IsNoCallerId(first)) {
+        handling.Outcome = handling.NumberWithheld ? TEventOutcome::Withheld : TEventOutcome::CallerIdOnly;
+        return handling;
+    }
     TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
     TTrayMsgWinUpdateBracket bracket(items);
-    if (!item) {
-        if (!IsMonitored(settings, event.Channel)) return;
+    if (item) {
+        handling.Outcome = ExistingPopupOutcome(*item, TEventOutcome::PopupUpdated);
+    } else {
+        if (!IsMonitored(settings, event.Channel)) {
+            handling.Outcome = TEventOutcome::NotMonitored;
+            return handling;
+        }
         item = items.Add();
         item->SetTitle(RecorderTexts::CallerIdTitle);
         item->SetWinID(event.Channel);
@@ -71,30 +88,36 @@ void OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
                              settings.FUseCityPrefixForIncoming);
     const int32_t id = item->ID();
     std::wstring name, region, comment;
-    host.GetNameRegionCommentByPhone(number, name, region, comment);
+    if (!host.GetNameRegionCommentByPhone(number, name, region, comment)) handling.Lookup = host.LastLookupFailure();
     // The lookup is the host's code and may reach a remote directory; find the
     // item again by its ID rather than trust a pointer held across it.
     item = items.FindItemID(id);
-    if (!item) return;
+    if (!item) return handling;
     item->IntPhoneNumber = number;
     item->AbonentName = name;
     item->AbonentComment = comment;
     item->Region = region;
     item->UseRichText = true;
+    return handling;
 }
 
-void FreeChannelItem(IRecorderHost& host, const std::wstring& channel) {
-    if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(channel)) item->Free();
+TEventHandling FreeChannelItem(IRecorderHost& host, const std::wstring& channel) {
+    TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(channel);
+    if (!item) return {TEventOutcome::NoPopup};
+    item->Free();
+    return {TEventOutcome::PopupClosed};
 }
 
-void OnConversationBegin(IRecorderHost& host, const TRecorderEvent& event) {
+TEventHandling OnConversationBegin(IRecorderHost& host, const TRecorderEvent& event) {
     TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(event.Channel);
-    if (!item) return;
+    if (!item) return {TEventOutcome::NoPopup};
     item->SetTitle(RecorderTexts::ConversationTitle);
-    if (host.RecorderSettings().FCloseTMWOnStart) item->Free();
+    if (!host.RecorderSettings().FCloseTMWOnStart) return {TEventOutcome::PopupUpdated};
+    item->Free();
+    return {TEventOutcome::PopupClosed};
 }
 
-void OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event) {
+TEventHandling OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event) {
     const std::wstring& oldName = event.Channel;
     const std::wstring& newName = event.Text;
     std::vector<std::wstring>& channels = host.RecorderSettings().FChannels;
@@ -103,6 +126,7 @@ void OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event) {
     const int listed = IndexOfIgnoringCase(host.ChannelListItems(), oldName);
     if (listed >= 0) host.SetChannelListItemText(listed, newName);
     if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(oldName)) item->SetWinID(newName);
+    return {TEventOutcome::ChannelRenamed};
 }
 
 template <typename Step>
@@ -122,24 +146,28 @@ void LoseRecorderConnection(IRecorderHost& host) noexcept {
     RunStep([&] { host.ShowNoConnectionBalloon(); });
 }
 
+TEventHandling HandleKnownEvent(IRecorderHost& host, const TRecorderEvent& event) {
+    switch (event.Code) {
+    case KDV_MSG_RING: return OnRing(host, event);
+    case KDV_MSG_ANI_DETECT: return OnCallerId(host, event);
+    case KDV_MSG_MISSED_PHONE:
+    case KDV_MSG_CONVERSATION_END: return FreeChannelItem(host, event.Channel);
+    case KDV_MSG_CONVERSATION_BEGIN: return OnConversationBegin(host, event);
+    case KDV_MSG_DEVICE_CONNECTED: host.RefreshChannelList(); return {TEventOutcome::ChannelListRefreshed};
+    case KDV_MSG_CHANGE_CHANNEL_NAME: return OnChannelRenamed(host, event);
+    case KDV_MSG_DESTROY_CONNECTION: LoseRecorderConnection(host); return {TEventOutcome::ConnectionClosed};
+    default: return {TEventOutcome::UnknownCode};
+    }
+}
+
 // Handles one record. Returns false when the connection has ended and no further
 // record may be read.
 bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
     const std::wstring_view name = RecorderEventName(event.Code);
-    if (name.empty()) return true;
-    host.TraceEvent(std::wstring(name));
-    switch (event.Code) {
-    case KDV_MSG_RING: OnRing(host, event); break;
-    case KDV_MSG_ANI_DETECT: OnCallerId(host, event); break;
-    case KDV_MSG_MISSED_PHONE:
-    case KDV_MSG_CONVERSATION_END: FreeChannelItem(host, event.Channel); break;
-    case KDV_MSG_CONVERSATION_BEGIN: OnConversationBegin(host, event); break;
-    case KDV_MSG_DEVICE_CONNECTED: host.RefreshChannelList(); break;
-    case KDV_MSG_CHANGE_CHANNEL_NAME: OnChannelRenamed(host, event); break;
-    case KDV_MSG_DESTROY_CONNECTION: LoseRecorderConnection(host); return false;
-    default: break;
-    }
-    return true;
+    if (!name.empty()) host.TraceEvent(std::wstring(name));
+    const TEventHandling handling = name.empty() ? TEventHandling{} : HandleKnownEvent(host, event);
+    host.RecorderEventHandled(event, handling);
+    return handling.Outcome != TEventOutcome::ConnectionClosed;
 }
 
 }  // namespace
@@ -154,16 +182,26 @@ void DispatchRecorderEvents(IRecorderHost& host) noexcept {
     struct Finish {
         ~Finish() { running = false; }
     } finish;
+    // The event being handled, kept for the diagnostics of an error; code 0 while reading.
+    TRecorderEvent event;
     try {
         for (int read = 0; read < kMaxRecorderEventsPerTick; ++read) {
             IRecorderSdk* sdk = host.Kordavin();
             if (!sdk) return;
             ComVariant message;
+            event = {};
             if (sdk->ReadMessage(message) != 0) return;
-            if (!HandleRecorderEvent(host, ReadRecorderEvent(*message.get()))) return;
+            event = ReadRecorderEvent(*message.get());
+            if (!HandleRecorderEvent(host, event)) return;
         }
     } catch (...) {
         // Whatever went wrong, the connection can no longer be trusted.
+        const std::exception_ptr error = std::current_exception();
+        RunStep([&] {
+            TEventHandling failed(TEventOutcome::HandlingFailed);
+            failed.Error = GetExceptionText(error);
+            host.RecorderEventHandled(event, failed);
+        });
         LoseRecorderConnection(host);
     }
 }

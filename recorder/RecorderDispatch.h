@@ -1,4 +1,6 @@
 #pragma once
+#include "EventDiagnostics.h"
+#include "LookupFailure.h"
 #include "RecorderSdk.h"
 #include "RecorderSettings.h"
 #include "TrayMsgWinItems.h"
@@ -29,6 +31,10 @@ public:
     // The popup manager's item collection.
     virtual TTrayMsgWinCollection& TrayMsgWinItems() = 0;
     virtual TRecorderSettings& RecorderSettings() = 0;
+    // Why the last GetNameRegionCommentByPhone returned false.
+    virtual TLookupFailure LastLookupFailure() { return {TLookupFailureKind::RemoteFailed, {}}; }
+    // Told once per event read what was done with it (for the diagnostics window).
+    virtual void RecorderEventHandled(const TRecorderEvent&, const TEventHandling&) {}
 
 protected:
     ~IRecorderHost() = default;

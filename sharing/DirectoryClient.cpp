@@ -69,20 +69,41 @@ bool TDirectoryClient::TakeClientLock() {
     return false;
 }
 
+std::wstring TDirectoryClient::AppliedServerText() {
+    std::lock_guard<std::mutex> guard(FSettingsLock);
+    return FDBServerAddress + L":" + std::to_wstring(FDBPort);
+}
+
 bool TDirectoryClient::GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name,
                                                          std::wstring& region, std::wstring& comment) {
+    TLookupFailure failure;
+    return LookupRemoteWithReason(phone, name, region, comment, failure);
+}
+
+bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                              std::wstring& comment, TLookupFailure& failure) {
     name.clear();
     region.clear();
     comment.clear();
-    if (!TakeClientLock()) return false;
+    failure = {};
+    if (!TakeClientLock()) {
+        failure.Kind = TLookupFailureKind::ClientLockBusy;
+        return false;
+    }
     TClientLockHold hold(FClientLock);
     try {
         TSocketStream stream = OpenAppliedServer();
         stream.Write(EncodeLookupRequest(phone));
-        return ReadLookupReply(ReaderOf(stream), name, region, comment) == kLookupDone;
+        if (ReadLookupReply(ReaderOf(stream), name, region, comment) == kLookupDone) return true;
+        failure.Kind = TLookupFailureKind::ServerDirectoriesClosed;
+    } catch (const TExchangeFailure& error) {
+        failure = {error.stage() == TExchangeFailure::Stage::Open ? TLookupFailureKind::ServerNotReached
+                                                                  : TLookupFailureKind::ExchangeFailed,
+                   AppliedServerText()};
     } catch (const std::exception&) {
-        return false;
+        failure = {TLookupFailureKind::ExchangeFailed, AppliedServerText()};
     }
+    return false;
 }
 
 void TDirectoryClient::AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,

@@ -40,6 +40,8 @@ public:
     // failure false; texts received in full before it keep their values.
     bool GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                            std::wstring& comment) override;
+    bool LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                std::wstring& comment, TLookupFailure& failure) override;
     // Returns once the server has confirmed the save; throws AppError saying the
     // data was not stored otherwise (no lock, no connection, no confirmation).
     void AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
@@ -56,6 +58,8 @@ private:
     bool TakeClientLock();
     // A connection to the applied DBServerAddress and DBPort.
     TSocketStream OpenAppliedServer();
+    // The applied address and port as "address:port", for a failure's reason.
+    std::wstring AppliedServerText();
 
     const TDirectoryClientTimings FTimings;
     std::recursive_mutex FClientLock;

@@ -4,6 +4,7 @@
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
 #include "DirectoryBrowserForm.h"
+#include "DiagnosticsForm.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
 #include "pqrUnit.h"
@@ -141,6 +142,9 @@ void TMainForm::OnCommand(UINT id, UINT code) {
         break;
     case IDM_PMNUDIRECTORY:
         pmnuDirectoryClick();
+        break;
+    case IDM_PMNUDIAGNOSTICS:
+        pmnuDiagnosticsClick();
         break;
     default:
         OnSettingsCommand(id, code);
@@ -314,6 +318,7 @@ void TMainForm::FormDestroy() {
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
+    TDiagnosticsForm::CloseOpen();
     FTrayMsgWins.reset();
     // No client is served from directories about to close.
     if (DBServerSocket) DBServerSocket->Stop();
@@ -380,16 +385,23 @@ void TMainForm::ConnectToServer() {
         const int32_t result = FKordavin->Connect();
         if (result != 0) throw AppError(FormatConnectError(result));
         RefreshChannelList();
+        FEventDiagnostics.SetConnected(true, server);
         SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
         // A shell that restarts from now on needs no "not connected" balloon.
         if (TrayIcon) TrayIcon->ForgetBalloon();
     } catch (...) {
         FKordavin.reset();
-        SetStatusText(GetExceptionText(std::current_exception()));
+        const std::wstring error = GetExceptionText(std::current_exception());
+        FEventDiagnostics.SetConnectionError(TConnectionError::Kind::ConnectFailed, error);
+        FEventDiagnostics.SetConnected(false);
+        SetStatusText(error);
     }
 }
 
-void TMainForm::DisconnectFromServer() { FKordavin.reset(); }
+void TMainForm::DisconnectFromServer() {
+    FKordavin.reset();
+    FEventDiagnostics.SetConnected(false);
+}
 
 void TMainForm::RefreshChannelList() {
     if (!FKordavin) return;
@@ -433,7 +445,7 @@ void TMainForm::TimerMsgTimer() { DispatchRecorderEvents(*this); }
 
 bool TMainForm::GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
                                             std::wstring& Comment) {
-    return FCallerLookup->GetNameRegionCommentByPhone(Phone, Name, Region, Comment);
+    return FCallerLookup->GetNameRegionCommentByPhone(Phone, Name, Region, Comment, FLastLookupFailure);
 }
 
 void TMainForm::OpenContactEditor(const TTMWContactData& data) {
@@ -479,6 +491,8 @@ void TMainForm::ShowSaveError(const std::wstring& text) {
 void TMainForm::TraceEvent(const std::wstring& Name) { ::OutputDebugStringW(Name.c_str()); }
 
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
+
+void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FEventDiagnostics); }
 
 void TMainForm::pmnuOptionsClick() {
     ::ShowWindow(FHandle, SW_SHOW);

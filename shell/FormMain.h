@@ -70,6 +70,7 @@ private:
     void pmnuOptionsClick();
     void pmnuDirectoryClick();
     void pmnuExitClick();
+    void pmnuDiagnosticsClick();
     void btnAboutClick();
     void btnSelectServerClick();
 
@@ -123,6 +124,10 @@ private:
     void SetChannelListItemText(int Index, const std::wstring& Text) override { clbChannels.SetText(Index, Text); }
     TTrayMsgWinCollection& TrayMsgWinItems() override { return FTrayMsgWins->Items(); }
     TRecorderSettings& RecorderSettings() override { return *this; }
+    TLookupFailure LastLookupFailure() override { return FLastLookupFailure; }
+    void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
+        FEventDiagnostics.Record(event, handling);
+    }
 
     HINSTANCE FInstance;
     HWND FStatusBar = nullptr;
@@ -150,6 +155,9 @@ private:
     TSettingsLocation FSettingsLocation;
 
     std::optional<KordavinClient> FKordavin;
+    // The last recorder events and the connection's state, for "Диагностика".
+    TEventDiagnostics FEventDiagnostics;
+    TLookupFailure FLastLookupFailure;
     std::unique_ptr<TTrayMsgWins> FTrayMsgWins;
     std::unique_ptr<TTQRDataModule> FAreaList;
     std::unique_ptr<TPQRDataModule> FAbonentList;

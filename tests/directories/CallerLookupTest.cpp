@@ -127,3 +127,31 @@ TEST_F(CallerLookupTest, WithoutARemoteDirectoryTheRemoteOperationsFail) {
     EXPECT_THROW(lookup.AddEditRow(L"79001112233", L"Сидоров", L""), AppError);
     EXPECT_EQ(L"", subscribers.AbonentByPhone(L"79001112233"));
 }
+
+TEST_F(CallerLookupTest, APopupLookupSaysWhyItFailed) {
+    const auto failureOf = [this] {
+        std::wstring name, region, comment;
+        TLookupFailure failure{TLookupFailureKind::RemoteFailed, L"stale"};
+        const bool found = lookup.GetNameRegionCommentByPhone(L"74951234567", name, region, comment, failure);
+        EXPECT_EQ(found, !failure.Failed());
+        return failure;
+    };
+    EXPECT_EQ(TLookupFailureKind::None, failureOf().Kind) << "a lookup that ran clears the reason";
+    EXPECT_EQ(L"", failureOf().Detail);
+
+    areas.Close();
+    EXPECT_EQ(TLookupFailureKind::DirectoriesClosed, failureOf().Kind);
+    EXPECT_FALSE(failureOf().Remote());
+
+    lookup.SetUseRemoteDB(true);
+    lookup.SetDBAsClient(true);
+    EXPECT_EQ(TLookupFailureKind::RemoteNotSet, failureOf().Kind);
+    FakeRemote remote;
+    lookup.SetRemote(&remote);
+    EXPECT_EQ(TLookupFailureKind::None, failureOf().Kind) << "the remote lookup ran";
+    remote.fail = true;
+    const TLookupFailure failure = failureOf();
+    EXPECT_EQ(TLookupFailureKind::ExchangeFailed, failure.Kind);
+    EXPECT_TRUE(failure.Remote());
+    EXPECT_EQ(L"link lost", failure.Detail);
+}

@@ -31,7 +31,11 @@ public:
         Name = lookupName;
         Region = lookupRegion;
         Comment = lookupComment;
-        return true;
+        return lookupResult;
+    }
+    TLookupFailure LastLookupFailure() override { return lookupFailure; }
+    void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
+        diagnostics.Record(event, handling);
     }
     void SetStatusText(const std::wstring& Text) override { statuses.push_back(Text); }
     void ShowNoConnectionBalloon() override { ++balloons; }
@@ -62,6 +66,9 @@ public:
     std::wstring lookupName = L"Иванов Пётр";
     std::wstring lookupRegion = L"Москва";
     std::wstring lookupComment = L"поставщик";
+    bool lookupResult = true;
+    TLookupFailure lookupFailure;
+    TEventDiagnostics diagnostics;
 
     std::vector<std::wstring> trace;
     std::vector<std::wstring> statuses;

@@ -267,3 +267,40 @@ TEST_F(DirectoryClientTest, AConnectThatIsNotAnsweredGivesUpAfterThreeSeconds) {
 }
 
 }  // namespace
+
+TEST_F(DirectoryClientTest, AFailedLookupSaysWhy) {
+    server.StartOnAnyPort();
+    const uint16_t nobody = FreePort();
+    ScriptedServer closesAtOnce([](SOCKET) {});
+    const auto lookUp = [](TDirectoryClient& client, const std::wstring& host, int port) {
+        client.SetServer(host, port);
+        std::wstring name, region, comment;
+        TLookupFailure failure;
+        EXPECT_FALSE(client.LookupRemoteWithReason(L"74951234567", name, region, comment, failure));
+        return failure;
+    };
+    TDirectoryClient client(kQuick);
+
+    TLookupFailure failure = lookUp(client, L"127.0.0.1", nobody);
+    EXPECT_EQ(TLookupFailureKind::ServerNotReached, failure.Kind);
+    EXPECT_EQ(L"127.0.0.1:" + std::to_wstring(nobody), failure.Detail) << "the support reader sees where it went";
+
+    failure = lookUp(client, L"127.0.0.1", closesAtOnce.port());
+    EXPECT_EQ(TLookupFailureKind::ExchangeFailed, failure.Kind);
+
+    directories.areas().Close();
+    directories.subscribers().Close();
+    EXPECT_EQ(TLookupFailureKind::ServerDirectoriesClosed, lookUp(client, L"127.0.0.1", server.Port()).Kind);
+
+    // Another thread's exchange holds the client lock past the lookup's tries.
+    std::promise<void> held, release;
+    auto holder = std::async(std::launch::async, [&] {
+        std::lock_guard<std::recursive_mutex> guard(client.FCS());
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    EXPECT_EQ(TLookupFailureKind::ClientLockBusy, lookUp(client, L"127.0.0.1", server.Port()).Kind);
+    release.set_value();
+    holder.get();
+}

@@ -347,6 +347,53 @@ TEST_F(InformerEndToEnd, SettingsFromTheTrayMenuShowTheWindowAndMinimisingHidesI
     EXPECT_EQ(0u, informer.Exit());
 }
 
+TEST_F(InformerEndToEnd, DiagnosticsFromTheTrayMenuTellWhatWasDoneWithEachEventAndCopyIt) {
+    constexpr UINT kDiagnosticsCommand = 1204;  // the tray menu's "Диагностика"
+    constexpr int kCopyButton = 5213;
+    constexpr int kStateLine = 5210;
+    InformerProcess informer({session_, true, {}, {L"Channels=K1"}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
+    EXPECT_EQ(0u, informer.Recsim({L"event", L"4", L"K1"}));
+    // The queue is handled in order: once the popup is there, every event before it was too.
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+
+    ::PostMessageW(informer.MainWindow(), WM_COMMAND, MAKEWPARAM(kDiagnosticsCommand, 0), 0);
+    HWND window = informer.FindVisibleWindow(L"Диагностика");
+    ASSERT_NE(nullptr, window);
+    wchar_t state[256] = {};
+    ::GetWindowTextW(::GetDlgItem(window, kStateLine), state, 256);
+    EXPECT_STREQ(L"Соединение с сервером записи: установлено (этот компьютер)", state);
+
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    ::EmptyClipboard();
+    ::CloseClipboard();
+    ::PostMessageW(::GetDlgItem(window, kCopyButton), BM_CLICK, 0, 0);
+    std::wstring text;
+    const ULONGLONG deadline = ::GetTickCount64() + 5000;
+    while (text.empty() && ::GetTickCount64() < deadline) {
+        ::Sleep(100);
+        if (!::OpenClipboard(nullptr)) continue;
+        if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+            if (const auto* units = static_cast<const wchar_t*>(::GlobalLock(data))) text = units;
+            ::GlobalUnlock(data);
+        }
+        ::CloseClipboard();
+    }
+    // Newest first.
+    const size_t unknown = text.find(L"\tкод 4\tK1\t\tНеизвестный код события: пропущено\r\n");
+    const size_t shown = text.find(L"\tKDV_MSG_RING\tK1\t\tОкно показано\r\n");
+    const size_t notMonitored = text.find(L"\tKDV_MSG_RING\tK2\t\tКанал не отслеживается\r\n");
+    EXPECT_NE(std::wstring::npos, shown) << text;
+    EXPECT_LT(shown, unknown) << text;
+    EXPECT_NE(std::wstring::npos, unknown) << text;
+    EXPECT_LT(unknown, notMonitored) << text;
+    EXPECT_NE(std::wstring::npos, notMonitored) << text;
+    EXPECT_EQ(0u, informer.Exit());
+}
+
 TEST_F(InformerEndToEnd, ExitFromInsideAStartUpErrorBoxEndsTheProgramCleanly) {
     WrongTypedRecorderValue badValue(L"DefaultCityCode");
     ASSERT_TRUE(badValue.ok());

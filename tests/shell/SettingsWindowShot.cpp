@@ -5,6 +5,7 @@
 #include "InformerProcess.h"
 #include "ScreenBitmap.h"
 #include "MainFormRes.h"
+#include "ScreenBitmap.h"
 #include "TestFolders.h"
 
 #include <windows.h>

@@ -5,6 +5,8 @@
 #include "RecorderEventVariant.h"
 #include "TextCompare.h"
 
+#include <optional>
+
 namespace {
 
 namespace RecorderTexts {
@@ -50,15 +52,16 @@ void OnRing(IRecorderHost& host, const TRecorderEvent& event) {
     item->SetVisible(true);
 }
 
-void OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
+// What was looked up, or nothing when the event was dropped.
+std::optional<TCallerShown> OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
     const TRecorderSettings& settings = host.RecorderSettings();
     TTrayMsgWinCollection& items = host.TrayMsgWinItems();
     const wchar_t first = FirstUnit(event.Text);
-    if (settings.FCallerIDOnly && IsNoCallerId(first)) return;
+    if (settings.FCallerIDOnly && IsNoCallerId(first)) return std::nullopt;
     TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
     TTrayMsgWinUpdateBracket bracket(items);
     if (!item) {
-        if (!IsMonitored(settings, event.Channel)) return;
+        if (!IsMonitored(settings, event.Channel)) return std::nullopt;
         item = items.Add();
         item->SetTitle(RecorderTexts::CallerIdTitle);
         item->SetWinID(event.Channel);
@@ -75,12 +78,14 @@ void OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
     // The lookup is the host's code and may reach a remote directory; find the
     // item again by its ID rather than trust a pointer held across it.
     item = items.FindItemID(id);
-    if (!item) return;
-    item->IntPhoneNumber = number;
-    item->AbonentName = name;
-    item->AbonentComment = comment;
-    item->Region = region;
-    item->UseRichText = true;
+    if (item) {
+        item->IntPhoneNumber = number;
+        item->AbonentName = name;
+        item->AbonentComment = comment;
+        item->Region = region;
+        item->UseRichText = true;
+    }
+    return TCallerShown{number, name, region};
 }
 
 void FreeChannelItem(IRecorderHost& host, const std::wstring& channel) {
@@ -103,6 +108,18 @@ void OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event) {
     const int listed = IndexOfIgnoringCase(host.ChannelListItems(), oldName);
     if (listed >= 0) host.SetChannelListItemText(listed, newName);
     if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(oldName)) item->SetWinID(newName);
+}
+
+bool IsCallEvent(int32_t code) {
+    switch (code) {
+    case KDV_MSG_RING:
+    case KDV_MSG_ANI_DETECT:
+    case KDV_MSG_MISSED_PHONE:
+    case KDV_MSG_CONVERSATION_BEGIN:
+    case KDV_MSG_CONVERSATION_END:
+    case KDV_MSG_CHANGE_CHANNEL_NAME: return true;
+    default: return false;
+    }
 }
 
 template <typename Step>
@@ -128,9 +145,10 @@ bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
     const std::wstring_view name = RecorderEventName(event.Code);
     if (name.empty()) return true;
     host.TraceEvent(std::wstring(name));
+    std::optional<TCallerShown> caller;
     switch (event.Code) {
     case KDV_MSG_RING: OnRing(host, event); break;
-    case KDV_MSG_ANI_DETECT: OnCallerId(host, event); break;
+    case KDV_MSG_ANI_DETECT: caller = OnCallerId(host, event); break;
     case KDV_MSG_MISSED_PHONE:
     case KDV_MSG_CONVERSATION_END: FreeChannelItem(host, event.Channel); break;
     case KDV_MSG_CONVERSATION_BEGIN: OnConversationBegin(host, event); break;
@@ -139,6 +157,11 @@ bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
     case KDV_MSG_DESTROY_CONNECTION: LoseRecorderConnection(host); return false;
     default: break;
     }
+    if (IsCallEvent(event.Code))
+        RunStep([&] {
+            host.CallEventHandled(event, IsMonitored(host.RecorderSettings(), event.Channel),
+                                  caller ? &*caller : nullptr);
+        });
     return true;
 }
 

@@ -1,10 +1,18 @@
 #pragma once
+#include "RecorderEvent.h"
 #include "RecorderSdk.h"
 #include "RecorderSettings.h"
 #include "TrayMsgWinItems.h"
 
 #include <string>
 #include <vector>
+
+// What a caller-ID event showed: the canonical number and what the lookup found.
+struct TCallerShown {
+    std::wstring Number;
+    std::wstring Name;
+    std::wstring Region;
+};
 
 // What the event dispatch needs from the main controller. Everything is called
 // on the main thread, from inside DispatchRecorderEvents.
@@ -29,6 +37,12 @@ public:
     // The popup manager's item collection.
     virtual TTrayMsgWinCollection& TrayMsgWinItems() = 0;
     virtual TRecorderSettings& RecorderSettings() = 0;
+    // Told after a call event (ring, caller ID, conversation begin and end, missed
+    // call, rename) has been handled; monitored: the channel is one of the watched
+    // ones. caller: what a caller-ID event looked up, or null. An error here is
+    // dropped: it never costs a popup or the connection.
+    virtual void CallEventHandled(const TRecorderEvent& /*event*/, bool /*monitored*/,
+                                  const TCallerShown* /*caller*/) {}
 
 protected:
     ~IRecorderHost() = default;

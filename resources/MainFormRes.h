@@ -88,6 +88,7 @@
 
 #define IDM_PMNUOPTIONS         1200
 #define IDM_PMNUEXIT            1201
+#define IDM_PMNUJOURNAL         1203
 
 #define IDS_APP_TITLE           1300
 #define IDS_NO_CONNECTION       1301

@@ -313,21 +313,30 @@ void TCallJournalStore::Close() noexcept { impl_->db.reset(); }
 bool TCallJournalStore::Active() const { return impl_->db.valid(); }
 
 void TCallJournalStore::Add(TCallRecord& record, const TJournalLimits& limits, int64_t now) {
+    std::vector<TCallRecord> one{record};
+    AddAll(one, limits, now);
+    record.Id = one.front().Id;
+}
+
+void TCallJournalStore::AddAll(std::vector<TCallRecord>& records, const TJournalLimits& limits, int64_t now) {
     if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
     impl_->InTransaction([&] {
         SqliteStatement insert = impl_->Prepare(
             "INSERT INTO Calls(StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration) "
             "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
-        sqlite3_bind_int64(insert.get(), 1, record.StartTime);
-        sqlite3_bind_int64(insert.get(), 2, record.EndTime);
-        BindWide(insert.get(), 3, record.Channel);
-        BindWide(insert.get(), 4, record.Number);
-        BindWide(insert.get(), 5, record.Name);
-        BindWide(insert.get(), 6, record.Region);
-        sqlite3_bind_int(insert.get(), 7, static_cast<int>(record.Outcome));
-        sqlite3_bind_int64(insert.get(), 8, record.DurationSeconds);
-        impl_->Run(insert.get());
-        record.Id = sqlite3_last_insert_rowid(impl_->db.get());
+        for (TCallRecord& record : records) {
+            sqlite3_reset(insert.get());
+            sqlite3_bind_int64(insert.get(), 1, record.StartTime);
+            sqlite3_bind_int64(insert.get(), 2, record.EndTime);
+            BindWide(insert.get(), 3, record.Channel);
+            BindWide(insert.get(), 4, record.Number);
+            BindWide(insert.get(), 5, record.Name);
+            BindWide(insert.get(), 6, record.Region);
+            sqlite3_bind_int(insert.get(), 7, static_cast<int>(record.Outcome));
+            sqlite3_bind_int64(insert.get(), 8, record.DurationSeconds);
+            impl_->Run(insert.get());
+            record.Id = sqlite3_last_insert_rowid(impl_->db.get());
+        }
         impl_->PruneInTransaction(SanitizedLimits(limits), now);
     });
 }

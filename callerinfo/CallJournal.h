@@ -120,6 +120,8 @@ public:
     // Stores the record (its Id is set) and drops what the limits no longer keep,
     // in one transaction.
     void Add(TCallRecord& record, const TJournalLimits& limits, int64_t now);
+    // Many records in one transaction: all or none.
+    void AddAll(std::vector<TCallRecord>& records, const TJournalLimits& limits, int64_t now);
     void Prune(const TJournalLimits& limits, int64_t now);
     // Every record, newest first.
     std::vector<TCallRecord> ReadAll();

@@ -36,10 +36,11 @@ struct ColumnDef {
     int format;
 };
 
+// Together a little narrower than the list, so that no scroll bar is needed at first.
 constexpr ColumnDef kColumns[kColumnCount] = {
-    {IDS_JOURNAL_COL_TIME, 130, LVCFMT_LEFT},     {IDS_JOURNAL_COL_CHANNEL, 80, LVCFMT_LEFT},
-    {IDS_JOURNAL_COL_NUMBER, 110, LVCFMT_LEFT},   {IDS_JOURNAL_COL_NAME, 180, LVCFMT_LEFT},
-    {IDS_JOURNAL_COL_REGION, 120, LVCFMT_LEFT},   {IDS_JOURNAL_COL_OUTCOME, 95, LVCFMT_LEFT},
+    {IDS_JOURNAL_COL_TIME, 125, LVCFMT_LEFT},     {IDS_JOURNAL_COL_CHANNEL, 75, LVCFMT_LEFT},
+    {IDS_JOURNAL_COL_NUMBER, 105, LVCFMT_LEFT},   {IDS_JOURNAL_COL_NAME, 170, LVCFMT_LEFT},
+    {IDS_JOURNAL_COL_REGION, 115, LVCFMT_LEFT},   {IDS_JOURNAL_COL_OUTCOME, 90, LVCFMT_LEFT},
     {IDS_JOURNAL_COL_DURATION, 85, LVCFMT_RIGHT},
 };
 
@@ -303,7 +304,8 @@ void TCallJournalForm::ApplyFilter(int64_t selectedId) {
     int select = FShown.empty() ? -1 : 0;
     for (size_t i = 0; selectedId != 0 && i < FShown.size(); ++i)
         if (Row(i).Id == selectedId) select = static_cast<int>(i);
-    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // A single-selection list moves the choice by itself; clearing every row
+    // first would visit all 10,000 of them.
     if (select >= 0) {
         ListView_SetItemState(list, select, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_EnsureVisible(list, select, FALSE);
@@ -361,7 +363,6 @@ void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
         ::ScreenToClient(control, &hit.pt);
         const int row = ListView_HitTest(control, &hit);
         if (row < 0) return;
-        ListView_SetItemState(control, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_SetItemState(control, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
     const int row = SelectedRow();

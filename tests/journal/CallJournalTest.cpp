@@ -245,23 +245,10 @@ TEST_F(JournalStoreTest, RetentionKeepsTheNewestCallsWithinTheDays) {
 TEST_F(JournalStoreTest, TenThousandCallsAndTheOldestGoesAtTheLimit) {
     TCallJournalStore store;
     store.Open(path());
-    store.Close();
-    {
-        // Filled in one transaction, as years of calls would have filled it.
-        sqlite3* db = nullptr;
-        ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(WideToUtf8(path()).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr));
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-        for (int i = 0; i < 10000; ++i) {
-            const std::string sql = "INSERT INTO Calls(StartTime, EndTime, Channel, Number, Name, Region, Outcome, "
-                                    "Duration) VALUES(" + std::to_string(kT0 + i * 1000) + ", " +
-                                    std::to_string(kT0 + i * 1000 + 1) + ", 'K1', '" + std::to_string(i) +
-                                    "', 'Абонент', '', 0, 1)";
-            ASSERT_EQ(SQLITE_OK, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr));
-        }
-        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
-    store.Open(path());
+    std::vector<TCallRecord> years;
+    for (int i = 0; i < 10000; ++i)
+        years.push_back(Call(i, i + 1, L"K1", std::to_wstring(i), L"Абонент", L"", TCallOutcome::Answered, 1));
+    store.AddAll(years, {90, 10000}, kT0 + 20000000);
     ASSERT_EQ(10000, store.Count());
     TCallRecord newest = Call(20000, 20001, L"K1", L"new", L"", L"", TCallOutcome::Missed, 0);
     store.Add(newest, {90, 10000}, kT0 + 20000000);

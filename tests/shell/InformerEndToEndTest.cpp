@@ -537,3 +537,34 @@ TEST_F(InformerEndToEnd, CallsPlayedThroughTheSimulatorShowInTheJournalWindow) {
 
     EXPECT_EQ(0u, informer.Exit());
 }
+
+TEST_F(InformerEndToEnd, ADamagedJournalIsReportedOnceAndPopupsGoOn) {
+    TempFolder folder;
+    ::CreateDirectoryW(folder.file(L"Journal").c_str(), nullptr);
+    {
+        UniqueFileHandle file(::CreateFileW(folder.file(L"Journal\\CallJournal.db").c_str(), GENERIC_WRITE, 0,
+                                            nullptr, CREATE_ALWAYS, 0, nullptr));
+        const std::string junk(8192, 'x');
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.get(), junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr));
+    }
+    InformerProcess informer({session_, true, folder.path(), {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    const HWND box = informer.FindMessageBox(L"Журнал вызовов отключён");
+    ASSERT_NE(nullptr, box) << informer.DialogTexts();
+    EXPECT_NE(std::wstring::npos, InformerProcess::MessageBoxText(box).find(L"повреждён"));
+
+    // Calls go on while the report is still open, and after it.
+    ASSERT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+    EXPECT_TRUE(informer.WaitForPopups(1)) << "a popup opens under the report";
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(0u, informer.Recsim({L"missed", L"K1"}));
+    EXPECT_TRUE(informer.WaitForPopups(0));
+    ASSERT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
+    EXPECT_TRUE(informer.WaitForPopups(1));
+    ASSERT_EQ(0u, informer.Recsim({L"end", L"K2"}));
+    EXPECT_TRUE(informer.WaitForPopups(0));
+    EXPECT_EQ(nullptr, informer.FindMessageBox(L"Журнал", 1000)) << "the report comes once";
+    EXPECT_EQ(std::string(8192, 'x'), ReadBytes(folder.file(L"Journal\\CallJournal.db"))) << "the file is left as it was";
+    EXPECT_EQ(0u, informer.Exit());
+}

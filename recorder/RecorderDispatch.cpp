@@ -6,6 +6,8 @@
 #include "ExceptionText.h"
 #include "TextCompare.h"
 
+#include <optional>
+
 namespace {
 
 namespace RecorderTexts {
@@ -58,7 +60,8 @@ TEventHandling OnRing(IRecorderHost& host, const TRecorderEvent& event) {
     return {TEventOutcome::PopupShown};
 }
 
-TEventHandling OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
+// caller: what was looked up; left empty when the event was dropped.
+TEventHandling OnCallerId(IRecorderHost& host, const TRecorderEvent& event, std::optional<TCallerShown>& caller) {
     const TRecorderSettings& settings = host.RecorderSettings();
     TTrayMsgWinCollection& items = host.TrayMsgWinItems();
     const wchar_t first = FirstUnit(event.Text);
@@ -91,6 +94,7 @@ TEventHandling OnCallerId(IRecorderHost& host, const TRecorderEvent& event) {
     if (!host.GetNameRegionCommentByPhone(number, name, region, comment)) handling.Lookup = host.LastLookupFailure();
     // The lookup is the host's code and may reach a remote directory; find the
     // item again by its ID rather than trust a pointer held across it.
+    caller = TCallerShown{number, name, region};
     item = items.FindItemID(id);
     if (!item) return handling;
     item->IntPhoneNumber = number;
@@ -129,6 +133,18 @@ TEventHandling OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event
     return {TEventOutcome::ChannelRenamed};
 }
 
+bool IsCallEvent(int32_t code) {
+    switch (code) {
+    case KDV_MSG_RING:
+    case KDV_MSG_ANI_DETECT:
+    case KDV_MSG_MISSED_PHONE:
+    case KDV_MSG_CONVERSATION_BEGIN:
+    case KDV_MSG_CONVERSATION_END:
+    case KDV_MSG_CHANGE_CHANNEL_NAME: return true;
+    default: return false;
+    }
+}
+
 template <typename Step>
 void RunStep(Step step) noexcept {
     try {
@@ -146,10 +162,11 @@ void LoseRecorderConnection(IRecorderHost& host) noexcept {
     RunStep([&] { host.ShowNoConnectionBalloon(); });
 }
 
-TEventHandling HandleKnownEvent(IRecorderHost& host, const TRecorderEvent& event) {
+TEventHandling HandleKnownEvent(IRecorderHost& host, const TRecorderEvent& event,
+                                std::optional<TCallerShown>& caller) {
     switch (event.Code) {
     case KDV_MSG_RING: return OnRing(host, event);
-    case KDV_MSG_ANI_DETECT: return OnCallerId(host, event);
+    case KDV_MSG_ANI_DETECT: return OnCallerId(host, event, caller);
     case KDV_MSG_MISSED_PHONE:
     case KDV_MSG_CONVERSATION_END: return FreeChannelItem(host, event.Channel);
     case KDV_MSG_CONVERSATION_BEGIN: return OnConversationBegin(host, event);
@@ -165,8 +182,14 @@ TEventHandling HandleKnownEvent(IRecorderHost& host, const TRecorderEvent& event
 bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
     const std::wstring_view name = RecorderEventName(event.Code);
     if (!name.empty()) host.TraceEvent(std::wstring(name));
-    const TEventHandling handling = name.empty() ? TEventHandling{} : HandleKnownEvent(host, event);
+    std::optional<TCallerShown> caller;
+    const TEventHandling handling = name.empty() ? TEventHandling{} : HandleKnownEvent(host, event, caller);
     host.RecorderEventHandled(event, handling);
+    if (IsCallEvent(event.Code))
+        RunStep([&] {
+            host.CallEventHandled(event, IsMonitored(host.RecorderSettings(), event.Channel),
+                                  caller ? &*caller : nullptr);
+        });
     return handling.Outcome != TEventOutcome::ConnectionClosed;
 }
 

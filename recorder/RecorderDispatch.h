@@ -1,12 +1,20 @@
 #pragma once
 #include "EventDiagnostics.h"
 #include "LookupFailure.h"
+#include "RecorderEvent.h"
 #include "RecorderSdk.h"
 #include "RecorderSettings.h"
 #include "TrayMsgWinItems.h"
 
 #include <string>
 #include <vector>
+
+// What a caller-ID event showed: the canonical number and what the lookup found.
+struct TCallerShown {
+    std::wstring Number;
+    std::wstring Name;
+    std::wstring Region;
+};
 
 // What the event dispatch needs from the main controller. Everything is called
 // on the main thread, from inside DispatchRecorderEvents.
@@ -35,6 +43,12 @@ public:
     virtual TLookupFailure LastLookupFailure() { return {TLookupFailureKind::RemoteFailed, {}}; }
     // Told once per event read what was done with it (for the diagnostics window).
     virtual void RecorderEventHandled(const TRecorderEvent&, const TEventHandling&) {}
+    // Told after a call event (ring, caller ID, conversation begin and end, missed
+    // call, rename) has been handled; monitored: the channel is one of the watched
+    // ones. caller: what a caller-ID event looked up, or null. An error here is
+    // dropped: it never costs a popup or the connection.
+    virtual void CallEventHandled(const TRecorderEvent& /*event*/, bool /*monitored*/,
+                                  const TCallerShown* /*caller*/) {}
 
 protected:
     ~IRecorderHost() = default;

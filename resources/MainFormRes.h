@@ -89,6 +89,7 @@
 #define IDM_PMNUOPTIONS         1200
 #define IDM_PMNUEXIT            1201
 #define IDM_PMNUDIRECTORY       1202
+#define IDM_PMNUJOURNAL         1203
 #define IDM_PMNUDIAGNOSTICS     1204
 
 #define IDS_APP_TITLE           1300

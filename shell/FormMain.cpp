@@ -1,6 +1,9 @@
 #include "FormMain.h"
 
 #include "AppError.h"
+#include "CallJournalForm.h"
+#include "CallJournalRes.h"
+#include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
 #include "DirectoryBrowserForm.h"
@@ -65,6 +68,10 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
     if (FSaveFailedMessage && message == FSaveFailedMessage) {
         ShowSaveFailures();
+        return TRUE;
+    }
+    if (FJournalFailedMessage && message == FJournalFailedMessage) {
+        ShowJournalFailure();
         return TRUE;
     }
     switch (message) {
@@ -142,6 +149,9 @@ void TMainForm::OnCommand(UINT id, UINT code) {
         break;
     case IDM_PMNUDIRECTORY:
         pmnuDirectoryClick();
+        break;
+    case IDM_PMNUJOURNAL:
+        pmnuJournalClick();
         break;
     case IDM_PMNUDIAGNOSTICS:
         pmnuDiagnosticsClick();
@@ -271,6 +281,7 @@ void TMainForm::FormCreate() {
     LoadParams();
     FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FDBAsClient);
+    OpenCallJournal();
 
     // Controls from the settings; a checked connect box connects right here.
     // A directory that fails to open is reported, and start-up goes on.
@@ -335,6 +346,9 @@ void TMainForm::FormDestroy() {
         (void)FAreaList.release();
     }
     FCallerLookup.reset();
+    // Calls still in progress end with the program.
+    if (FCallJournal) FCallJournal->InterruptAll();
+    if (TCallJournalForm* journal = TCallJournalForm::Current()) journal->Close();
     if (FAbonentList) FAbonentList->Close();
     if (FAreaList) FAreaList->Close();
     FKordavin.reset();
@@ -401,6 +415,8 @@ void TMainForm::ConnectToServer() {
 void TMainForm::DisconnectFromServer() {
     FKordavin.reset();
     FEventDiagnostics.SetConnected(false);
+    // The calls in progress will never be told to end.
+    if (FCallJournal) FCallJournal->InterruptAll();
 }
 
 void TMainForm::RefreshChannelList() {
@@ -536,4 +552,71 @@ void TMainForm::ShowGeneralError(const std::wstring& text) {
 void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
     if (enabled) ::SetTimer(FHandle, id, interval, nullptr);
     else ::KillTimer(FHandle, id);
+}
+
+void TMainForm::OpenCallJournal() {
+    FJournalFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.JournalFailed");
+    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) {
+        FJournalFailure = text;
+        ::PostMessageW(FHandle, FJournalFailedMessage, 0, 0);
+    });
+    FCallJournal->SetOnRecorded([this](const TCallRecord& record) { OnCallRecorded(record); });
+    FCallJournal->Open(DefaultJournalPath(), {FJournalDays, FJournalMaxCalls});
+    UpdateTrayHint();
+}
+
+void TMainForm::ShowJournalFailure() {
+    ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, FJournalFailure));
+}
+
+void TMainForm::CallEventHandled(const TRecorderEvent& event, bool monitored, const TCallerShown* caller) {
+    if (!FCallJournal) return;
+    TCallStep step;
+    switch (event.Code) {
+    case KDV_MSG_RING: step.Event = TCallStep::Kind::Ring; break;
+    case KDV_MSG_ANI_DETECT: step.Event = TCallStep::Kind::CallerId; break;
+    case KDV_MSG_CONVERSATION_BEGIN: step.Event = TCallStep::Kind::ConversationBegin; break;
+    case KDV_MSG_CONVERSATION_END: step.Event = TCallStep::Kind::ConversationEnd; break;
+    case KDV_MSG_MISSED_PHONE: step.Event = TCallStep::Kind::Missed; break;
+    case KDV_MSG_CHANGE_CHANNEL_NAME: step.Event = TCallStep::Kind::Renamed; break;
+    default: return;
+    }
+    step.Channel = event.Channel;
+    step.Text = event.Text;
+    step.Monitored = monitored;
+    if (caller) {
+        step.CallerShown = true;
+        step.Number = caller->Number;
+        step.Name = caller->Name;
+        step.Region = caller->Region;
+    }
+    FCallJournal->Step(step);
+}
+
+void TMainForm::pmnuJournalClick() {
+    TCallJournalForm::Open(FInstance, FCallJournal->ReadAll(), FCallJournal->Limits().MaxCalls,
+                           [this](const std::wstring& number) {
+                               std::wstring name, region, comment;
+                               GetNameRegionCommentByPhone(number, name, region, comment);
+                               OpenContactEditor({number, name, comment, false});
+                           });
+    FCallJournal->MarkViewed();
+    UpdateTrayHint();
+}
+
+void TMainForm::OnCallRecorded(const TCallRecord& record) {
+    if (TCallJournalForm* journal = TCallJournalForm::Current()) {
+        // The user is looking at the journal: the call is seen as it comes.
+        journal->AddRecord(record);
+        FCallJournal->MarkViewed();
+    } else if (record.Outcome == TCallOutcome::Missed && FMissedCallBalloon && TrayIcon) {
+        // Only while no popup is up: a ringing call needs the user's eyes more.
+        const bool quiet = FTrayMsgWins && FTrayMsgWins->Windows().empty() && !FErrorBoxOpen;
+        if (quiet) TrayIcon->ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
+    }
+    UpdateTrayHint();
+}
+
+void TMainForm::UpdateTrayHint() {
+    if (TrayIcon && FCallJournal) TrayIcon->SetHint(TrayHintWithMissedCalls(FCaption, FCallJournal->MissedSinceViewed()));
 }

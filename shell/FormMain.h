@@ -1,4 +1,5 @@
 #pragma once
+#include "CallJournal.h"
 #include "CallerLookup.h"
 #include "CheckListView.h"
 #include "DirectoryClient.h"
@@ -128,6 +129,14 @@ private:
     void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
         FEventDiagnostics.Record(event, handling);
     }
+    void CallEventHandled(const TRecorderEvent& event, bool monitored, const TCallerShown* caller) override;
+
+    // The call journal and what the tray says of missed calls.
+    void OpenCallJournal();
+    void pmnuJournalClick();
+    void OnCallRecorded(const TCallRecord& record);
+    void UpdateTrayHint();
+    void ShowJournalFailure();
 
     HINSTANCE FInstance;
     HWND FStatusBar = nullptr;
@@ -172,4 +181,10 @@ private:
     // The directory server, answering from this workstation's directories.
     std::unique_ptr<TCallerLookupBackend> FDBServerBackend;
     std::unique_ptr<TDirectoryServer> DBServerSocket;
+    // Every call of a monitored channel; its failure text waits in
+    // FJournalFailure for FJournalFailedMessage, so that no box opens inside
+    // the event dispatch.
+    std::unique_ptr<TCallJournal> FCallJournal;
+    UINT FJournalFailedMessage = 0;
+    std::wstring FJournalFailure;
 };

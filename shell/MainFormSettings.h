@@ -20,6 +20,11 @@ struct TMainFormSettings : TRecorderSettings {
     // Client addresses the directory server answers (IPv4 and CIDR ranges,
     // comma-separated); empty: every client.
     std::wstring FDBAllowedClients;
+    // The call journal keeps calls this many days, and at most this many calls.
+    int FJournalDays = 90;
+    int FJournalMaxCalls = 10000;
+    // A tray balloon tells of a missed call.
+    bool FMissedCallBalloon = true;
     // Mirrors the autostart value in the registry; never in the INI file.
     bool FAutoRun = false;
 };

@@ -87,6 +87,10 @@ const TSettingRow kRows[] = {
     Row<&P::IsNameBold>(L"IsNameBold", S::Bool, ssParams, IDC_NAMEBOLDBUTTON, C::BoldButton),
     Row<&P::IsRegionBold>(L"IsRegionBold", S::Bool, ssParams, IDC_REGIONBOLDBUTTON, C::BoldButton),
     Row<&P::IsCommentBold>(L"IsCommentBold", S::Bool, ssParams, IDC_COMMENTBOLDBUTTON, C::BoldButton),
+    // The call journal's keys have no control in the settings window.
+    Row<&M::FJournalDays>(L"JournalDays", S::Integer, ssParams, 0, C::None),
+    Row<&M::FJournalMaxCalls>(L"JournalMaxCalls", S::Integer, ssParams, 0, C::None),
+    Row<&M::FMissedCallBalloon>(L"MissedCallBalloon", S::Bool, ssParams, 0, C::None),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox),
 };

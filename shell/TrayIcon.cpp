@@ -84,13 +84,17 @@ void TTrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text)
 
 void TTrayIcon::ForgetBalloon() { balloonDue_ = false; }
 
-void TTrayIcon::SendBalloon() {
+void TTrayIcon::ShowNotice(const std::wstring& title, const std::wstring& text) { SendInfo(title, text, NIIF_INFO); }
+
+void TTrayIcon::SendBalloon() { SendInfo(balloonTitle_, balloonText_, NIIF_WARNING); }
+
+void TTrayIcon::SendInfo(const std::wstring& title, const std::wstring& text, DWORD iconFlags) {
     if (!added_) return;
     NOTIFYICONDATAW data = BaseData();
     data.uFlags = NIF_INFO;
-    data.dwInfoFlags = NIIF_WARNING;
-    CopyText(data.szInfoTitle, ARRAYSIZE(data.szInfoTitle), balloonTitle_);
-    CopyText(data.szInfo, ARRAYSIZE(data.szInfo), balloonText_);
+    data.dwInfoFlags = iconFlags;
+    CopyText(data.szInfoTitle, ARRAYSIZE(data.szInfoTitle), title);
+    CopyText(data.szInfo, ARRAYSIZE(data.szInfo), text);
     Notify(NIM_MODIFY, data);
 }
 

@@ -42,6 +42,9 @@ public:
     void ShowBalloon(const std::wstring& title, const std::wstring& text);
     // What the balloon said no longer holds.
     void ForgetBalloon();
+    // A passing notice with the information icon. Unlike the warning balloon it
+    // is not shown again after a shell restart, and it leaves that balloon due.
+    void ShowNotice(const std::wstring& title, const std::wstring& text);
 
     // Call for every message; true when it was the shell's restart broadcast.
     bool HandleTaskbarCreated(UINT message);
@@ -52,6 +55,7 @@ private:
     NOTIFYICONDATAW BaseData() const;
     BOOL Notify(DWORD message, NOTIFYICONDATAW& data) const;
     void SendBalloon();
+    void SendInfo(const std::wstring& title, const std::wstring& text, DWORD iconFlags);
 
     HWND owner_;
     UINT id_;

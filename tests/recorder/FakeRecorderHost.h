@@ -45,6 +45,19 @@ public:
     }
     TTrayMsgWinCollection& TrayMsgWinItems() override { return items; }
     TRecorderSettings& RecorderSettings() override { return settings; }
+    struct CallEvent {
+        int32_t code;
+        std::wstring channel;
+        std::wstring text;
+        bool monitored;
+        bool hasCaller;
+        TCallerShown caller;
+    };
+    void CallEventHandled(const TRecorderEvent& event, bool monitored, const TCallerShown* caller) override {
+        callEvents.push_back({event.Code, event.Channel, event.Text, monitored, caller != nullptr,
+                              caller ? *caller : TCallerShown{}});
+        if (failCallEvents) throw AppError(L"journal failed");
+    }
 
     void UpdateFormTMW(TTrayMsgWinItem* item) override {
         notifications.push_back(item);
@@ -61,6 +74,7 @@ public:
     bool failRefresh = false;
     bool failLookup = false;
     bool failNotifications = false;
+    bool failCallEvents = false;
     // Runs inside the lookup, where a modal loop would let timers fire.
     std::function<void()> duringLookup;
     std::wstring lookupName = L"Иванов Пётр";
@@ -75,6 +89,7 @@ public:
     std::vector<std::wstring> lookups;
     bool outputsWereEmpty = true;
     std::vector<TTrayMsgWinItem*> notifications;
+    std::vector<CallEvent> callEvents;
     int disconnects = 0;
     int refreshes = 0;
     int balloons = 0;

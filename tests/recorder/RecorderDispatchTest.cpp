@@ -557,3 +557,57 @@ TEST_F(RecorderDispatch, AServerThatNeverRunsEmptyCannotHoldTheTickForever) {
 }
 
 }  // namespace
+
+TEST_F(RecorderDispatch, CallEventsAreToldAfterHandlingWithWhatTheCallerIdShowed) {
+    host.settings.FChannels = {L"K1"};
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"84951234567");
+    Queue(KDV_MSG_ANI_DETECT, L"K2", L"84957654321");
+    Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+    Queue(KDV_MSG_CONVERSATION_END, L"K1");
+    Queue(KDV_MSG_MISSED_PHONE, L"K2");
+    Queue(KDV_MSG_CHANGE_CHANNEL_NAME, L"K1", L"K5");
+    Queue(KDV_MSG_DEVICE_CONNECTED, L"K1");
+    Queue(4, L"K1");
+    Tick();
+    ASSERT_EQ(7u, host.callEvents.size()) << "device and unknown events are no call events";
+    const struct {
+        int32_t code;
+        const wchar_t* channel;
+        bool monitored;
+        bool hasCaller;
+    } expected[] = {
+        {KDV_MSG_RING, L"K1", true, false},
+        {KDV_MSG_ANI_DETECT, L"K1", true, true},
+        {KDV_MSG_ANI_DETECT, L"K2", false, false},
+        {KDV_MSG_CONVERSATION_BEGIN, L"K1", true, false},
+        {KDV_MSG_CONVERSATION_END, L"K1", true, false},
+        {KDV_MSG_MISSED_PHONE, L"K2", false, false},
+        {KDV_MSG_CHANGE_CHANNEL_NAME, L"K1", false, false},  // K1 is no longer watched: K5 is
+    };
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(expected[i].code, host.callEvents[i].code);
+        EXPECT_EQ(expected[i].channel, host.callEvents[i].channel);
+        EXPECT_EQ(expected[i].monitored, host.callEvents[i].monitored);
+        EXPECT_EQ(expected[i].hasCaller, host.callEvents[i].hasCaller);
+    }
+    const TCallerShown& caller = host.callEvents[1].caller;
+    EXPECT_EQ(L"74951234567", caller.Number);
+    EXPECT_EQ(host.lookupName, caller.Name);
+    EXPECT_EQ(host.lookupRegion, caller.Region);
+    EXPECT_EQ(L"K5", host.callEvents[6].text);
+}
+
+TEST_F(RecorderDispatch, AFailingCallEventHandlerCostsNeitherPopupsNorTheConnection) {
+    host.failCallEvents = true;
+    Queue(KDV_MSG_RING, L"K1");
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"84951234567");
+    Queue(KDV_MSG_RING, L"K2");
+    Tick();
+    EXPECT_EQ(3u, host.callEvents.size());
+    ASSERT_EQ(2, host.items.Count());
+    EXPECT_TRUE(Popup(L"K1")->UseRichText);
+    EXPECT_EQ(0, host.items.UpdateCount());
+    ExpectConnectionKept();
+}

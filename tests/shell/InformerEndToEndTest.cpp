@@ -538,5 +538,122 @@ TEST_F(InformerEndToEnd, TheDirectoryFromTheTrayMenuOpensOnceOverTheSubscribersO
     ::Sleep(300);
     EXPECT_EQ(1u, informer.VisibleWindowsOfClass(L"#32770").size()) << "one directory window, brought forward again";
     // The program ends with the window open.
+}
+
+namespace {
+
+constexpr UINT kJournalMenuItem = 1203;
+constexpr int kJournalSearch = 5102;
+constexpr int kJournalList = 5103;
+constexpr int kJournalCount = 5104;
+constexpr int kJournalColumns = 7;
+
+std::wstring ControlText(HWND control) {
+    wchar_t text[512] = {};
+    ::SendMessageTimeoutW(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000, nullptr);
+    return text;
+}
+
+int ListRows(HWND list) {
+    DWORD_PTR count = 0;
+    ::SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_BLOCK, 5000, &count);
+    return static_cast<int>(count);
+}
+
+bool WaitForRows(HWND list, int rows) {
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (::GetTickCount64() < deadline) {
+        if (ListRows(list) == rows) return true;
+        ::Sleep(50);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST_F(InformerEndToEnd, CallsPlayedThroughTheSimulatorShowInTheJournalWindow) {
+    TempFolder folder;
+    {
+        TPQRDataModule subscribers(folder.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"74951234567", L"Иван Петров 📞", L"");
+        subscribers.Close();
+    }
+    InformerProcess informer({session_, true, folder.path(), {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+
+    // Answered on K1, missed on K2, and a call on K3 cut off by the lost connection.
+    for (const std::vector<std::wstring>& command : std::vector<std::vector<std::wstring>>{
+             {L"ring", L"K1"}, {L"ani", L"K1", L"84951234567"}, {L"begin", L"K1"}, {L"end", L"K1"},
+             {L"ring", L"K2"}, {L"ani", L"K2", L"88127654321"}, {L"missed", L"K2"},
+             {L"ring", L"K3"}, {L"ani", L"K3", L"P"}})
+        ASSERT_EQ(0u, informer.Recsim(command));
+    ASSERT_TRUE(informer.WaitForPopups(1)) << "only K3 still rings";
+    ASSERT_EQ(0u, informer.Recsim({L"destroy"}));
+    ASSERT_TRUE(WaitForStatus(informer, L"Соединение прервано сервером.")) << informer.StatusText();
+
+    ::PostMessageW(informer.MainWindow(), WM_COMMAND, MAKEWPARAM(kJournalMenuItem, 0), 0);
+    const HWND journal = informer.FindVisibleWindow(L"Журнал вызовов");
+    ASSERT_NE(nullptr, journal) << informer.DialogTexts();
+    const HWND list = ::GetDlgItem(journal, kJournalList);
+    ASSERT_TRUE(WaitForRows(list, 3));
+    EXPECT_EQ(L"Вызовов в журнале: 3", ControlText(::GetDlgItem(journal, kJournalCount)));
+
+    // Newest first: time, channel, number, name, region, outcome, duration.
+    const auto k3 = InformerProcess::ListViewRow(list, 0, kJournalColumns);
+    const auto k2 = InformerProcess::ListViewRow(list, 1, kJournalColumns);
+    const auto k1 = InformerProcess::ListViewRow(list, 2, kJournalColumns);
+    ASSERT_EQ(7u, k1.size());
+    EXPECT_EQ(19u, k1[0].size()) << "dd.mm.yyyy hh:mm:ss";
+    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"74951234567", L"Иван Петров 📞", L"Москва", L"Отвечен"}),
+              std::vector<std::wstring>(k1.begin() + 1, k1.begin() + 6));
+    EXPECT_EQ(L"0:0", k1[6].substr(0, 3)) << "a conversation of a few seconds";
+    EXPECT_EQ((std::vector<std::wstring>{L"K2", L"78127654321", L"", L"Санкт-Петербург", L"Пропущен", L""}),
+              std::vector<std::wstring>(k2.begin() + 1, k2.end()));
+    EXPECT_EQ((std::vector<std::wstring>{L"K3", L"", L"", L"", L"Прерван", L""}),
+              std::vector<std::wstring>(k3.begin() + 1, k3.end()))
+        << "a withheld number stays empty";
+
+    // The search box filters as the user types.
+    const HWND search = ::GetDlgItem(journal, kJournalSearch);
+    ::SendMessageTimeoutW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"812"), SMTO_BLOCK, 5000, nullptr);
+    ASSERT_TRUE(WaitForRows(list, 1));
+    EXPECT_EQ(L"K2", InformerProcess::ListViewRow(list, 0, 2)[1]);
+    ::SendMessageTimeoutW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"иван"), SMTO_BLOCK, 5000, nullptr);
+    ASSERT_TRUE(WaitForRows(list, 1));
+    EXPECT_EQ(L"K1", InformerProcess::ListViewRow(list, 0, 2)[1]);
+
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, ADamagedJournalIsReportedOnceAndPopupsGoOn) {
+    TempFolder folder;
+    ::CreateDirectoryW(folder.file(L"Journal").c_str(), nullptr);
+    {
+        UniqueFileHandle file(::CreateFileW(folder.file(L"Journal\\CallJournal.db").c_str(), GENERIC_WRITE, 0,
+                                            nullptr, CREATE_ALWAYS, 0, nullptr));
+        const std::string junk(8192, 'x');
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.get(), junk.data(), static_cast<DWORD>(junk.size()), &written, nullptr));
+    }
+    InformerProcess informer({session_, true, folder.path(), {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    const HWND box = informer.FindMessageBox(L"Журнал вызовов отключён");
+    ASSERT_NE(nullptr, box) << informer.DialogTexts();
+    EXPECT_NE(std::wstring::npos, InformerProcess::MessageBoxText(box).find(L"повреждён"));
+
+    // Calls go on while the report is still open, and after it.
+    ASSERT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+    EXPECT_TRUE(informer.WaitForPopups(1)) << "a popup opens under the report";
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(0u, informer.Recsim({L"missed", L"K1"}));
+    EXPECT_TRUE(informer.WaitForPopups(0));
+    ASSERT_EQ(0u, informer.Recsim({L"ring", L"K2"}));
+    EXPECT_TRUE(informer.WaitForPopups(1));
+    ASSERT_EQ(0u, informer.Recsim({L"end", L"K2"}));
+    EXPECT_TRUE(informer.WaitForPopups(0));
+    EXPECT_EQ(nullptr, informer.FindMessageBox(L"Журнал", 1000)) << "the report comes once";
+    EXPECT_EQ(std::string(8192, 'x'), ReadBytes(folder.file(L"Journal\\CallJournal.db"))) << "the file is left as it was";
     EXPECT_EQ(0u, informer.Exit());
 }

@@ -66,6 +66,9 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"DBServerAddress", Text(s.FDBServerAddress)},
         {L"DBPort", Text(s.FDBPort)},
         {L"DBAllowedClients", Text(s.FDBAllowedClients)},
+        {L"JournalDays", Text(s.FJournalDays)},
+        {L"JournalMaxCalls", Text(s.FJournalMaxCalls)},
+        {L"MissedCallBalloon", Text(s.FMissedCallBalloon)},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -185,7 +188,7 @@ const List kFileKeyOrder = {
     L"CloseTMWOnStart", L"CallerIDOnly", L"DefaultCountryCode", L"DefaultCityCode", L"CityPrefixes",
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
-    L"IsRegionBold", L"IsCommentBold"};
+    L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon"};
 }  // namespace
 
 TEST(SettingsLocation, IniFileIsTheExecutablesPathWithIniExtension) {
@@ -546,8 +549,9 @@ TEST(SettingsTable, EachSettingIsOneRowWithItsOwnKeyFieldAndControl) {
         const TSettingRow& row = rows[i];
         SCOPED_TRACE(testing::Message() << "row " << i);
         EXPECT_EQ(&row, FindSettingRow(row.Key));
-        EXPECT_NE(0, row.ControlId) << "each setting has its control";
-        for (size_t j = 0; j < i; ++j) EXPECT_NE(rows[j].ControlId, row.ControlId);
+        // A setting kept only in the INI file (the call journal's) has no control at all.
+        EXPECT_EQ(row.Control == TSettingControl::None, row.ControlId == 0) << "each other setting has its control";
+        for (size_t j = 0; j < i && row.ControlId != 0; ++j) EXPECT_NE(rows[j].ControlId, row.ControlId);
         // The row reaches the field that the snapshot names by the same key:
         // a changed value shows under that key and nowhere else.
         const TSettingValue before = row.Get(fields);

@@ -4,6 +4,8 @@
 #include "SimInstances.h"
 #include "TestFolders.h"
 
+#include <commctrl.h>
+
 namespace {
 
 constexpr UINT kExitCommand = 1201;  // the tray menu's exit item
@@ -45,6 +47,8 @@ InformerProcess::InformerProcess(const Options& options) : session_(options.simS
     WriteIniFile(folder_ + L"\\KordavinInformer.ini", lines);
 
     ::SetEnvironmentVariableW(L"KORDAVIN_SIM_SESSION", session_.c_str());
+    // Each test's calls go to a journal of its own, never to the user's.
+    ::SetEnvironmentVariableW(L"KORDAVIN_JOURNAL_DIR", (folder_ + L"\\Journal").c_str());
     std::wstring line = QuoteArgument(exe);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -217,4 +221,36 @@ void InformerProcess::TrayEvent(UINT event, POINT anchor) const {
     ::PostMessageW(MainWindow(), kTrayCallbackMessage,
                    MAKEWPARAM(static_cast<WORD>(anchor.x), static_cast<WORD>(anchor.y)),
                    MAKELPARAM(event, kTrayIconId));
+}
+
+std::vector<std::wstring> InformerProcess::ListViewRow(HWND list, int row, int columns) {
+    // The list answers with pointers into its own process: the item and the text
+    // buffer are placed there and read back.
+    std::vector<std::wstring> texts;
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(list, &processId);
+    UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (!process) return texts;
+    constexpr int kChars = 1024;
+    const SIZE_T size = sizeof(LVITEMW) + kChars * sizeof(wchar_t);
+    void* remote = ::VirtualAllocEx(process.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return texts;
+    auto* remoteText = reinterpret_cast<wchar_t*>(static_cast<BYTE*>(remote) + sizeof(LVITEMW));
+    for (int column = 0; column < columns; ++column) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = remoteText;
+        item.cchTextMax = kChars;
+        SIZE_T done = 0;
+        wchar_t text[kChars] = {};
+        ::WriteProcessMemory(process.get(), remote, &item, sizeof(item), &done);
+        DWORD_PTR length = 0;
+        ::SendMessageTimeoutW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote),
+                              SMTO_BLOCK, 5000, &length);
+        ::ReadProcessMemory(process.get(), remoteText, text, sizeof(text) - sizeof(wchar_t), &done);
+        texts.push_back(text);
+    }
+    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return texts;
 }

@@ -16,7 +16,8 @@ public:
     struct Options {
         std::wstring simSession;
         bool active = true;
-        // Where the copy runs; empty: a temporary folder of its own.
+        // Where the copy runs; empty: a temporary folder of its own. Its call
+    // journal is the folder's "Journal\CallJournal.db".
         std::wstring folder;
         // More "Key=Value" lines of the section Main.
         std::vector<std::wstring> iniLines;
@@ -64,6 +65,9 @@ public:
     DWORD WaitForExit(DWORD timeoutMs) const;
 
     const std::wstring& folder() const { return folder_; }
+
+    // The texts of a list view's row in another process, column by column.
+    static std::vector<std::wstring> ListViewRow(HWND list, int row, int columns);
 
     // Writes a UTF-16 INI file with the section Main holding these lines.
     static void WriteIniFile(const std::wstring& path, const std::vector<std::wstring>& lines);

@@ -1,0 +1,459 @@
+#include "CallJournal.h"
+
+#include "AppError.h"
+#include "ExceptionText.h"
+#include "TableStore.h"
+#include "TextCompare.h"
+#include "TextConvert.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cwchar>
+
+static_assert(sizeof(wchar_t) == 2, "texts are bound to SQLite as UTF-16");
+
+namespace {
+
+// Caller-ID markers of a number that is not presented: none, O (out of area), P (private).
+bool IsWithheld(const std::wstring& text) {
+    return text.empty() || text.front() == L'\0' || text.front() == L'O' || text.front() == L'P';
+}
+
+int64_t SecondsBetween(int64_t from, int64_t to) { return to > from ? (to - from) / 1000 : 0; }
+
+}  // namespace
+
+std::map<std::wstring, TCallTracker::Call>::iterator TCallTracker::FindCall(const std::wstring& channel) {
+    return std::find_if(calls_.begin(), calls_.end(),
+                        [&](const auto& entry) { return SameTextIgnoringCase(entry.first, channel); });
+}
+
+TCallRecord TCallTracker::Finish(Call call, TCallOutcome outcome, int64_t now) {
+    TCallRecord record = std::move(call.record);
+    record.EndTime = std::max(now, record.StartTime);
+    record.Outcome = outcome;
+    record.DurationSeconds = call.conversationStart ? SecondsBetween(*call.conversationStart, now) : 0;
+    return record;
+}
+
+std::optional<TCallRecord> TCallTracker::Step(const TCallStep& step, int64_t now) {
+    using Kind = TCallStep::Kind;
+    auto found = FindCall(step.Channel);
+    if (step.Event == Kind::Renamed) {
+        if (found == calls_.end()) return std::nullopt;
+        Call call = std::move(found->second);
+        calls_.erase(found);
+        call.record.Channel = step.Text;
+        calls_[step.Text] = std::move(call);
+        return std::nullopt;
+    }
+    if (step.Event == Kind::ConversationEnd || step.Event == Kind::Missed) {
+        // An end without a known start (the program connected mid-call) is no call of ours.
+        if (found == calls_.end()) return std::nullopt;
+        Call call = std::move(found->second);
+        calls_.erase(found);
+        const bool talked = call.conversationStart.has_value();
+        const TCallOutcome outcome = talked                         ? TCallOutcome::Answered
+                                     : step.Event == Kind::Missed ? TCallOutcome::Missed
+                                                                 : TCallOutcome::NoConversation;
+        return Finish(std::move(call), outcome, now);
+    }
+    if (found == calls_.end()) {
+        if (!step.Monitored) return std::nullopt;
+        Call call;
+        call.record.StartTime = now;
+        call.record.Channel = step.Channel;
+        found = calls_.emplace(step.Channel, std::move(call)).first;
+    }
+    TCallRecord& record = found->second.record;
+    switch (step.Event) {
+    case Kind::CallerId:
+        if (IsWithheld(step.Text)) {
+            record.Number.clear();
+            record.Name.clear();
+            record.Region.clear();
+        } else if (step.CallerShown) {
+            record.Number = step.Number;
+            record.Name = step.Name;
+            record.Region = step.Region;
+        }
+        break;
+    case Kind::ConversationBegin:
+        if (!found->second.conversationStart) found->second.conversationStart = now;
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
+std::vector<TCallRecord> TCallTracker::InterruptAll(int64_t now) {
+    std::vector<TCallRecord> records;
+    for (auto& [channel, call] : calls_) records.push_back(Finish(std::move(call), TCallOutcome::Interrupted, now));
+    calls_.clear();
+    std::sort(records.begin(), records.end(),
+              [](const TCallRecord& a, const TCallRecord& b) { return a.StartTime < b.StartTime; });
+    return records;
+}
+
+TJournalLimits SanitizedLimits(TJournalLimits limits) {
+    const TJournalLimits defaults;
+    // More than this many calls would no longer open at once; a day count this
+    // large already keeps everything.
+    constexpr int kMaxCalls = 100000;
+    constexpr int kMaxDays = 36500;
+    if (limits.Days < 1) limits.Days = defaults.Days;
+    if (limits.MaxCalls < 1) limits.MaxCalls = defaults.MaxCalls;
+    limits.Days = std::min(limits.Days, kMaxDays);
+    limits.MaxCalls = std::min(limits.MaxCalls, kMaxCalls);
+    return limits;
+}
+
+TJournalFilter::TJournalFilter(std::wstring_view query) {
+    const bool hasLetter = std::any_of(query.begin(), query.end(), [](wchar_t c) { return ::IsCharAlphaW(c); });
+    if (hasLetter) {
+        size_t first = 0, last = query.size();
+        while (first < last && query[first] <= L' ') ++first;
+        while (last > first && query[last - 1] <= L' ') --last;
+        text_ = LowerCaseText(query.substr(first, last - first));
+        return;
+    }
+    for (wchar_t c : query)
+        if (c >= L'0' && c <= L'9') digits_ += c;
+}
+
+bool TJournalFilter::Matches(const TCallRecord& record) const {
+    if (!digits_.empty()) return record.Number.find(digits_) != std::wstring::npos;
+    if (!text_.empty()) return LowerCaseText(record.Name).find(text_) != std::wstring::npos;
+    return true;
+}
+
+namespace {
+// FILETIME counts 100 ns steps from 1601; the journal counts milliseconds from 1970.
+constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+}  // namespace
+
+int64_t JournalNow() {
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    const int64_t ticks = (static_cast<int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return (ticks - kUnixEpochAsFileTime) / 10000;
+}
+
+std::wstring JournalTimeText(int64_t utcMilliseconds) {
+    const int64_t ticks = utcMilliseconds * 10000 + kUnixEpochAsFileTime;
+    FILETIME utc{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME universal{}, local{};
+    if (!::FileTimeToSystemTime(&utc, &universal)) return {};
+    if (!::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) local = universal;
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear, local.wHour,
+                  local.wMinute, local.wSecond);
+    return text;
+}
+
+std::wstring JournalDurationText(int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    wchar_t text[32];
+    if (seconds < 3600)
+        std::swprintf(text, 32, L"%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+    else
+        std::swprintf(text, 32, L"%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                      static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+    return text;
+}
+
+std::wstring DefaultJournalPath() {
+    constexpr wchar_t kFileName[] = L"CallJournal.db";
+    wchar_t overrideDir[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(L"KORDAVIN_JOURNAL_DIR", overrideDir, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return std::wstring(overrideDir) + L"\\" + kFileName;
+    PWSTR localAppData = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &localAppData)))
+        folder = localAppData;
+    ::CoTaskMemFree(localAppData);
+    return folder + L"\\KordavinInformer\\" + kFileName;
+}
+
+// The store ------------------------------------------------------------------
+
+namespace {
+
+// A write is given this long to get past another program's lock: the journal is
+// written on the thread that shows the popups.
+constexpr int kBusyTimeoutMs = 250;
+
+constexpr wchar_t kSchema[] =
+    L"CREATE TABLE IF NOT EXISTS Calls(Id INTEGER PRIMARY KEY, StartTime INTEGER NOT NULL, "
+    L"EndTime INTEGER NOT NULL, Channel TEXT NOT NULL, Number TEXT NOT NULL, Name TEXT NOT NULL, "
+    L"Region TEXT NOT NULL, Outcome INTEGER NOT NULL, Duration INTEGER NOT NULL);"
+    L"CREATE INDEX IF NOT EXISTS CallsByStart ON Calls(StartTime);"
+    L"CREATE TABLE IF NOT EXISTS JournalState(Key TEXT PRIMARY KEY, Value INTEGER NOT NULL);";
+
+constexpr char kCallColumns[] = "Id, StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration";
+
+[[noreturn]] void ThrowJournalError(sqlite3* db, int rc, const std::wstring& path) {
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: throw AppError(L"Файл журнала вызовов занят другой программой: " + path);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: throw AppError(L"Файл журнала вызовов повреждён: " + path);
+    case SQLITE_FULL: throw AppError(L"Нет места на диске для журнала вызовов: " + path);
+    case SQLITE_READONLY: throw AppError(L"Файл журнала вызовов доступен только для чтения: " + path);
+    case SQLITE_CANTOPEN: throw AppError(L"Не удалось открыть файл журнала вызовов: " + path);
+    default: break;
+    }
+    const std::wstring detail = db ? Utf8ToWide(sqlite3_errmsg(db)) : std::to_wstring(rc);
+    throw AppError(L"Ошибка журнала вызовов (" + detail + L"): " + path);
+}
+
+void BindWide(sqlite3_stmt* statement, int index, const std::wstring& text) {
+    sqlite3_bind_text16(statement, index, text.data(), static_cast<int>(text.size() * sizeof(wchar_t)),
+                        SQLITE_TRANSIENT);
+}
+
+std::wstring ColumnWide(sqlite3_stmt* statement, int column) {
+    const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(statement, column));
+    const int bytes = sqlite3_column_bytes16(statement, column);
+    return text ? std::wstring(text, static_cast<size_t>(bytes) / sizeof(wchar_t)) : std::wstring();
+}
+
+}  // namespace
+
+struct TCallJournalStore::Impl {
+    SqliteConnection db;
+    std::wstring path;
+
+    [[noreturn]] void Throw(int rc) const { ThrowJournalError(db.get(), rc, path); }
+
+    // A statement with its parameters bound by the caller.
+    SqliteStatement Prepare(const std::string& sql) const {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &raw, nullptr);
+        SqliteStatement statement(raw);
+        if (rc != SQLITE_OK) Throw(rc);
+        return statement;
+    }
+    void Run(sqlite3_stmt* statement) const {
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) Throw(rc);
+    }
+    void Exec(const std::string& sql) const { Run(Prepare(sql).get()); }
+    int64_t Scalar(const std::string& sql, std::optional<int64_t> parameter = std::nullopt) const {
+        SqliteStatement statement = Prepare(sql);
+        if (parameter) sqlite3_bind_int64(statement.get(), 1, *parameter);
+        const int rc = sqlite3_step(statement.get());
+        if (rc == SQLITE_ROW) return sqlite3_column_int64(statement.get(), 0);
+        if (rc != SQLITE_DONE) Throw(rc);
+        return 0;
+    }
+    void PruneInTransaction(const TJournalLimits& limits, int64_t now) const {
+        SqliteStatement old = Prepare("DELETE FROM Calls WHERE StartTime < ?1");
+        sqlite3_bind_int64(old.get(), 1, now - static_cast<int64_t>(limits.Days) * kMillisecondsPerDay);
+        Run(old.get());
+        SqliteStatement beyond = Prepare(
+            "DELETE FROM Calls WHERE Id IN (SELECT Id FROM Calls ORDER BY StartTime DESC, Id DESC LIMIT -1 OFFSET ?1)");
+        sqlite3_bind_int64(beyond.get(), 1, limits.MaxCalls);
+        Run(beyond.get());
+    }
+    // Runs work inside one write transaction: all of it is stored or none.
+    template <class Work> void InTransaction(Work work) const {
+        Exec("BEGIN IMMEDIATE");
+        try {
+            work();
+            Exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+};
+
+TCallJournalStore::TCallJournalStore() : impl_(std::make_unique<Impl>()) {}
+TCallJournalStore::~TCallJournalStore() = default;
+
+void TCallJournalStore::Open(const std::wstring& path) {
+    Close();
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) CreateFolderWithParents(path.substr(0, slash));
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(WideToUtf8(path).c_str(), &raw,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    SqliteConnection db(raw);
+    impl_->path = path;
+    if (rc != SQLITE_OK) ThrowJournalError(raw, rc, path);
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    impl_->db = std::move(db);
+    try {
+        // A journal is worth less than a stalled popup: one sync per call is enough.
+        impl_->Exec("PRAGMA synchronous=NORMAL");
+        impl_->InTransaction([&] {
+            const std::string schema = WideToUtf8(kSchema);
+            char* error = nullptr;
+            const int created = sqlite3_exec(impl_->db.get(), schema.c_str(), nullptr, nullptr, &error);
+            sqlite3_free(error);
+            if (created != SQLITE_OK) impl_->Throw(created);
+        });
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TCallJournalStore::Close() noexcept { impl_->db.reset(); }
+
+bool TCallJournalStore::Active() const { return impl_->db.valid(); }
+
+void TCallJournalStore::Add(TCallRecord& record, const TJournalLimits& limits, int64_t now) {
+    std::vector<TCallRecord> one{record};
+    AddAll(one, limits, now);
+    record.Id = one.front().Id;
+}
+
+void TCallJournalStore::AddAll(std::vector<TCallRecord>& records, const TJournalLimits& limits, int64_t now) {
+    if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
+    impl_->InTransaction([&] {
+        SqliteStatement insert = impl_->Prepare(
+            "INSERT INTO Calls(StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        for (TCallRecord& record : records) {
+            sqlite3_reset(insert.get());
+            sqlite3_bind_int64(insert.get(), 1, record.StartTime);
+            sqlite3_bind_int64(insert.get(), 2, record.EndTime);
+            BindWide(insert.get(), 3, record.Channel);
+            BindWide(insert.get(), 4, record.Number);
+            BindWide(insert.get(), 5, record.Name);
+            BindWide(insert.get(), 6, record.Region);
+            sqlite3_bind_int(insert.get(), 7, static_cast<int>(record.Outcome));
+            sqlite3_bind_int64(insert.get(), 8, record.DurationSeconds);
+            impl_->Run(insert.get());
+            record.Id = sqlite3_last_insert_rowid(impl_->db.get());
+        }
+        impl_->PruneInTransaction(SanitizedLimits(limits), now);
+    });
+}
+
+void TCallJournalStore::Prune(const TJournalLimits& limits, int64_t now) {
+    if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
+    impl_->InTransaction([&] { impl_->PruneInTransaction(SanitizedLimits(limits), now); });
+}
+
+std::vector<TCallRecord> TCallJournalStore::ReadAll() {
+    if (!Active()) return {};
+    SqliteStatement select =
+        impl_->Prepare(std::string("SELECT ") + kCallColumns + " FROM Calls ORDER BY StartTime DESC, Id DESC");
+    std::vector<TCallRecord> records;
+    int rc;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        TCallRecord& record = records.emplace_back();
+        sqlite3_stmt* row = select.get();
+        record.Id = sqlite3_column_int64(row, 0);
+        record.StartTime = sqlite3_column_int64(row, 1);
+        record.EndTime = sqlite3_column_int64(row, 2);
+        record.Channel = ColumnWide(row, 3);
+        record.Number = ColumnWide(row, 4);
+        record.Name = ColumnWide(row, 5);
+        record.Region = ColumnWide(row, 6);
+        const int outcome = sqlite3_column_int(row, 7);
+        record.Outcome = outcome >= 0 && outcome <= static_cast<int>(TCallOutcome::Interrupted)
+                             ? static_cast<TCallOutcome>(outcome)
+                             : TCallOutcome::Interrupted;
+        record.DurationSeconds = sqlite3_column_int64(row, 8);
+    }
+    if (rc != SQLITE_DONE) impl_->Throw(rc);
+    return records;
+}
+
+int64_t TCallJournalStore::Count() { return Active() ? impl_->Scalar("SELECT COUNT(*) FROM Calls") : 0; }
+
+int64_t TCallJournalStore::MissedSince(int64_t time) {
+    if (!Active()) return 0;
+    return impl_->Scalar("SELECT COUNT(*) FROM Calls WHERE Outcome = " +
+                             std::to_string(static_cast<int>(TCallOutcome::Missed)) + " AND EndTime > ?1",
+                         time);
+}
+
+int64_t TCallJournalStore::LastViewed() {
+    if (!Active()) return 0;
+    return impl_->Scalar("SELECT Value FROM JournalState WHERE Key = 'LastViewed'");
+}
+
+void TCallJournalStore::SetLastViewed(int64_t time) {
+    if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
+    SqliteStatement upsert = impl_->Prepare("INSERT OR REPLACE INTO JournalState(Key, Value) VALUES('LastViewed', ?1)");
+    sqlite3_bind_int64(upsert.get(), 1, time);
+    impl_->Run(upsert.get());
+}
+
+// The journal as the program uses it -------------------------------------------
+
+TCallJournal::TCallJournal(TFailure onFailure, TClock clock)
+    : onFailure_(std::move(onFailure)), clock_(std::move(clock)) {}
+
+void TCallJournal::Open(const std::wstring& path, TJournalLimits limits) {
+    limits_ = SanitizedLimits(limits);
+    failed_ = false;
+    try {
+        store_.Open(path);
+        store_.Prune(limits_, clock_());
+        missedSinceViewed_ = store_.MissedSince(store_.LastViewed());
+    } catch (...) {
+        Fail(std::current_exception());
+    }
+}
+
+void TCallJournal::Fail(const std::exception_ptr& error) {
+    if (failed_) return;
+    failed_ = true;
+    store_.Close();
+    if (onFailure_) onFailure_(GetExceptionText(error));
+}
+
+void TCallJournal::Step(const TCallStep& step) {
+    if (std::optional<TCallRecord> record = tracker_.Step(step, clock_())) Record(std::move(*record));
+}
+
+void TCallJournal::InterruptAll() {
+    for (TCallRecord& record : tracker_.InterruptAll(clock_())) Record(std::move(record));
+}
+
+void TCallJournal::Record(TCallRecord record) {
+    if (Enabled()) {
+        try {
+            store_.Add(record, limits_, clock_());
+        } catch (...) {
+            Fail(std::current_exception());
+        }
+    }
+    // The tray counts missed calls whether or not the file takes them.
+    if (record.Outcome == TCallOutcome::Missed) ++missedSinceViewed_;
+    if (onRecorded_) onRecorded_(record);
+}
+
+std::vector<TCallRecord> TCallJournal::ReadAll() {
+    if (!Enabled()) return {};
+    try {
+        return store_.ReadAll();
+    } catch (...) {
+        Fail(std::current_exception());
+        return {};
+    }
+}
+
+void TCallJournal::MarkViewed() {
+    missedSinceViewed_ = 0;
+    if (!Enabled()) return;
+    try {
+        store_.SetLastViewed(clock_());
+    } catch (...) {
+        Fail(std::current_exception());
+    }
+}

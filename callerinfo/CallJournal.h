@@ -1,0 +1,185 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The call journal: every call on a monitored channel, recorded when it ends.
+// Window-free: the tray program feeds it the recorder's call events, and the
+// journal window reads what it stored.
+
+// How a call ended. The values are what the journal file stores.
+enum class TCallOutcome : int {
+    Answered = 0,
+    Missed = 1,
+    NoConversation = 2,  // the call ended without being answered or reported missed
+    Interrupted = 3,     // the program ended or lost the server during the call
+};
+
+// Times are milliseconds since 1970-01-01 UTC.
+struct TCallRecord {
+    int64_t Id = 0;  // given by the store; 0 before
+    int64_t StartTime = 0;
+    int64_t EndTime = 0;
+    std::wstring Channel;
+    std::wstring Number;  // canonical; empty when withheld or never reported
+    std::wstring Name;
+    std::wstring Region;
+    TCallOutcome Outcome = TCallOutcome::NoConversation;
+    int64_t DurationSeconds = 0;  // of the conversation; 0 without one
+
+    bool operator==(const TCallRecord&) const = default;
+};
+
+// One call event of the recorder, as the journal needs it.
+struct TCallStep {
+    enum class Kind { Ring, CallerId, ConversationBegin, ConversationEnd, Missed, Renamed };
+    Kind Event = Kind::Ring;
+    std::wstring Channel;
+    // Caller ID: the number as the recorder reported it; rename: the new name.
+    std::wstring Text;
+    // The channel is watched; only such channels start calls.
+    bool Monitored = true;
+    // Caller ID: the canonical number, name and region the popup shows, when the
+    // number was looked up.
+    bool CallerShown = false;
+    std::wstring Number, Name, Region;
+};
+
+// Follows the calls in progress, one per channel, and gives each finished call.
+class TCallTracker {
+public:
+    // The call that this step finished, if any.
+    std::optional<TCallRecord> Step(const TCallStep& step, int64_t now);
+    // The calls still in progress, finished as interrupted; none remain.
+    std::vector<TCallRecord> InterruptAll(int64_t now);
+    size_t CallsInProgress() const { return calls_.size(); }
+
+private:
+    struct Call {
+        TCallRecord record;
+        std::optional<int64_t> conversationStart;
+    };
+    static TCallRecord Finish(Call call, TCallOutcome outcome, int64_t now);
+    std::map<std::wstring, Call>::iterator FindCall(const std::wstring& channel);
+
+    // By channel name as the recorder gives it; looked up ignoring letter case.
+    std::map<std::wstring, Call> calls_;
+};
+
+// Retention: a call older than the days, or beyond the newest maxCalls, goes.
+struct TJournalLimits {
+    int Days = 90;
+    int MaxCalls = 10000;
+};
+// Settings below 1 (or absurdly large) fall back to sensible bounds.
+TJournalLimits SanitizedLimits(TJournalLimits limits);
+
+constexpr int64_t kMillisecondsPerDay = 24LL * 60 * 60 * 1000;
+
+// Whether a record matches what the user typed in the search box: digits are
+// looked for in the number (other characters of a number-like query, such as
+// "+", blanks, "-" and brackets, are ignored), anything with a letter in the
+// name, without regard to letter case. An empty query matches every record.
+class TJournalFilter {
+public:
+    explicit TJournalFilter(std::wstring_view query);
+    bool Matches(const TCallRecord& record) const;
+    bool Empty() const { return digits_.empty() && text_.empty(); }
+
+private:
+    std::wstring digits_;
+    std::wstring text_;  // lower case
+};
+
+// Display texts of a record's time and duration (the local time zone).
+std::wstring JournalTimeText(int64_t utcMilliseconds);
+std::wstring JournalDurationText(int64_t seconds);
+// Now, as the journal counts time.
+int64_t JournalNow();
+
+// The journal file: a SQLite database of its own. Every operation raises
+// AppError with a user-readable text when the file is damaged, locked beyond a
+// short wait, read-only or out of disk space.
+class TCallJournalStore {
+public:
+    TCallJournalStore();
+    ~TCallJournalStore();
+    TCallJournalStore(const TCallJournalStore&) = delete;
+    TCallJournalStore& operator=(const TCallJournalStore&) = delete;
+
+    // Opens (creating it and its folder when missing) and checks the file.
+    void Open(const std::wstring& path);
+    void Close() noexcept;
+    bool Active() const;
+
+    // Stores the record (its Id is set) and drops what the limits no longer keep,
+    // in one transaction.
+    void Add(TCallRecord& record, const TJournalLimits& limits, int64_t now);
+    // Many records in one transaction: all or none.
+    void AddAll(std::vector<TCallRecord>& records, const TJournalLimits& limits, int64_t now);
+    void Prune(const TJournalLimits& limits, int64_t now);
+    // Every record, newest first.
+    std::vector<TCallRecord> ReadAll();
+    int64_t Count();
+    // Missed calls that ended after the given time.
+    int64_t MissedSince(int64_t time);
+    // When the user last looked at the journal; 0 when never.
+    int64_t LastViewed();
+    void SetLastViewed(int64_t time);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Where the journal of this Windows user lives: the user's local application
+// data folder, or the folder that KORDAVIN_JOURNAL_DIR names (tests keep their
+// journals apart with it).
+std::wstring DefaultJournalPath();
+
+// The tracker and the store together, as the tray program uses them. A store
+// failure disables the journal for the rest of the session and is told once
+// through onFailure; calls and popups go on.
+class TCallJournal {
+public:
+    using TClock = std::function<int64_t()>;
+    using TFailure = std::function<void(const std::wstring& text)>;
+    using TRecorded = std::function<void(const TCallRecord& record)>;
+
+    TCallJournal(TFailure onFailure, TClock clock = JournalNow);
+
+    void Open(const std::wstring& path, TJournalLimits limits);
+    void SetLimits(TJournalLimits limits) { limits_ = SanitizedLimits(limits); }
+    const TJournalLimits& Limits() const { return limits_; }
+    bool Enabled() const { return store_.Active() && !failed_; }
+    // Called with each record once it has been stored.
+    void SetOnRecorded(TRecorded onRecorded) { onRecorded_ = std::move(onRecorded); }
+
+    void Step(const TCallStep& step);
+    // The connection is gone or the program ends: calls in progress are
+    // recorded as interrupted.
+    void InterruptAll();
+
+    std::vector<TCallRecord> ReadAll();
+    // Missed calls since the journal was last opened by the user.
+    int64_t MissedSinceViewed() const { return missedSinceViewed_; }
+    void MarkViewed();
+
+private:
+    void Record(TCallRecord record);
+    void Fail(const std::exception_ptr& error);
+
+    TFailure onFailure_;
+    TClock clock_;
+    TRecorded onRecorded_;
+    TJournalLimits limits_;
+    TCallTracker tracker_;
+    TCallJournalStore store_;
+    bool failed_ = false;
+    int64_t missedSinceViewed_ = 0;
+};

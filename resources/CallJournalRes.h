@@ -1,0 +1,37 @@
+#pragma once
+// Resource IDs of the call journal window: 5100-5199.
+
+#define IDD_CALLJOURNAL                 5100
+
+// Child controls, in tab order
+#define IDC_JOURNAL_SEARCH_LABEL        5101
+#define IDC_JOURNAL_SEARCH              5102
+#define IDC_JOURNAL_LIST                5103
+#define IDC_JOURNAL_COUNT               5104
+
+// The list's context menu
+#define IDM_JOURNAL_COPYNUMBER          5110
+
+// Strings
+#define IDS_JOURNAL_CAPTION             5120
+#define IDS_JOURNAL_COL_TIME            5121
+#define IDS_JOURNAL_COL_CHANNEL         5122
+#define IDS_JOURNAL_COL_NUMBER          5123
+#define IDS_JOURNAL_COL_NAME            5124
+#define IDS_JOURNAL_COL_REGION          5125
+#define IDS_JOURNAL_COL_OUTCOME         5126
+#define IDS_JOURNAL_COL_DURATION        5127
+#define IDS_JOURNAL_ANSWERED            5130
+#define IDS_JOURNAL_MISSED              5131
+#define IDS_JOURNAL_NOCONVERSATION      5132
+#define IDS_JOURNAL_INTERRUPTED         5133
+#define IDS_JOURNAL_COPYNUMBER          5134
+#define IDS_JOURNAL_COUNT               5135
+#define IDS_JOURNAL_FOUND               5136
+#define IDS_JOURNAL_NUMBER_WITHHELD     5137
+#define IDS_JOURNAL_SEARCH              5138
+#define IDS_JOURNAL_SEARCH_CUE          5139
+#define IDS_JOURNAL_MISSED_HINT         5140
+#define IDS_JOURNAL_BALLOON_TITLE       5141
+#define IDS_JOURNAL_BALLOON_CHANNEL     5142
+#define IDS_JOURNAL_FAILED              5143

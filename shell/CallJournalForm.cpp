@@ -1,0 +1,377 @@
+#include "CallJournalForm.h"
+
+#include "AppError.h"
+#include "CallJournalRes.h"
+#include "ClipboardText.h"
+#include "ResourceText.h"
+#include "TextConvert.h"
+#include "UniqueHandle.h"
+#include "WindowText.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace {
+
+TCallJournalForm* gCurrent = nullptr;
+
+// Pixel sizes at 96 DPI, scaled to the window's DPI.
+constexpr int kClientWidth = 800;
+constexpr int kClientHeight = 460;
+constexpr int kMinWidth = 420;
+constexpr int kMinHeight = 240;
+constexpr int kMargin = 8;
+constexpr int kSearchTop = 8;
+constexpr int kSearchHeight = 22;
+constexpr int kSearchLabelWidth = 48;
+constexpr int kSearchWidth = 260;
+constexpr int kCountHeight = 18;
+
+enum Column { kTime, kChannel, kNumber, kName, kRegion, kOutcome, kDuration, kColumnCount };
+
+struct ColumnDef {
+    UINT title;
+    int width;  // at 96 DPI
+    int format;
+};
+
+// Together a little narrower than the list, so that no scroll bar is needed at first.
+constexpr ColumnDef kColumns[kColumnCount] = {
+    {IDS_JOURNAL_COL_TIME, 125, LVCFMT_LEFT},     {IDS_JOURNAL_COL_CHANNEL, 75, LVCFMT_LEFT},
+    {IDS_JOURNAL_COL_NUMBER, 105, LVCFMT_LEFT},   {IDS_JOURNAL_COL_NAME, 170, LVCFMT_LEFT},
+    {IDS_JOURNAL_COL_REGION, 115, LVCFMT_LEFT},   {IDS_JOURNAL_COL_OUTCOME, 90, LVCFMT_LEFT},
+    {IDS_JOURNAL_COL_DURATION, 85, LVCFMT_RIGHT},
+};
+
+// Missed calls stand out in the list.
+constexpr COLORREF kMissedText = RGB(176, 0, 0);
+constexpr COLORREF kMissedBackground = RGB(255, 228, 228);
+
+void MoveControl(HWND control, int left, int top, int width, int height) {
+    ::SetWindowPos(control, nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+TCallJournalForm::TCallJournalForm(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
+                                   TOpenContact openContact)
+    : FInstance(instance), FRecords(std::move(records)), FMaxCalls(maxCalls), FOpenContact(std::move(openContact)) {}
+
+TCallJournalForm::~TCallJournalForm() {
+    if (gCurrent == this) gCurrent = nullptr;
+}
+
+TCallJournalForm* TCallJournalForm::Current() { return gCurrent; }
+
+TCallJournalForm& TCallJournalForm::Open(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
+                                         TOpenContact openContact) {
+    if (gCurrent) {
+        TCallJournalForm& form = *gCurrent;
+        const int64_t selectedId = form.SelectedId();
+        form.FRecords = std::move(records);
+        form.FMaxCalls = maxCalls;
+        form.FOpenContact = std::move(openContact);
+        form.ApplyFilter(selectedId);
+        if (::IsIconic(form.FHandle)) ::ShowWindow(form.FHandle, SW_RESTORE);
+        ::ShowWindow(form.FHandle, SW_SHOW);
+        ::SetForegroundWindow(form.FHandle);
+        return form;
+    }
+    auto* form = new TCallJournalForm(instance, std::move(records), maxCalls, std::move(openContact));
+    form->DeleteWithWindow();
+    // No owner: the journal stays up while the (hidden) main window is not.
+    const HWND window = form->CreateDialogWindow(instance, IDD_CALLJOURNAL, nullptr);
+    if (!window) {
+        const DWORD error = ::GetLastError();
+        delete form;
+        throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
+    }
+    gCurrent = form;
+    ::ShowWindow(window, SW_SHOW);
+    ::SetForegroundWindow(window);
+    ::SetFocus(form->Item(IDC_JOURNAL_SEARCH));
+    return *form;
+}
+
+void TCallJournalForm::Close() {
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+void TCallJournalForm::OnError(const std::wstring& text) {
+    ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_JOURNAL_CAPTION, FInstance).c_str(),
+                  MB_OK | MB_ICONWARNING);
+}
+
+INT_PTR TCallJournalForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        FormCreate();
+        return FALSE;
+    case WM_SIZE:
+        LayoutControls();
+        return TRUE;
+    case WM_GETMINMAXINFO: {
+        const UINT dpi = FHandle ? ::GetDpiForWindow(FHandle) : 96;
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {::MulDiv(kMinWidth, static_cast<int>(dpi), 96),
+                                ::MulDiv(kMinHeight, static_cast<int>(dpi), 96)};
+        return TRUE;
+    }
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return TRUE;
+    case WM_NOTIFY: {
+        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
+        if (header.idFrom == IDC_JOURNAL_LIST && header.code == NM_CUSTOMDRAW) {
+            ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT,
+                                OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam)));
+            return TRUE;
+        }
+        return OnNotify(header) ? TRUE : FALSE;
+    }
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != Item(IDC_JOURNAL_LIST)) return FALSE;
+        OnContextMenu(reinterpret_cast<HWND>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return TRUE;
+    case WM_CLOSE:
+        Close();
+        return TRUE;
+    case WM_NCDESTROY:
+        if (gCurrent == this) gCurrent = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void TCallJournalForm::FormCreate() {
+    ::SetWindowTextW(FHandle, LoadResourceString(IDS_JOURNAL_CAPTION, FInstance).c_str());
+    for (UINT id : {IDS_JOURNAL_ANSWERED, IDS_JOURNAL_MISSED, IDS_JOURNAL_NOCONVERSATION, IDS_JOURNAL_INTERRUPTED})
+        FOutcomeTexts.push_back(LoadResourceString(id, FInstance));
+    // The cue text says what the search box looks in.
+    const std::wstring searchLabel = LoadResourceString(IDS_JOURNAL_SEARCH, FInstance);
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_SEARCH_LABEL, searchLabel.c_str());
+    ::SendMessageW(Item(IDC_JOURNAL_SEARCH), EM_SETCUEBANNER, TRUE,
+                   reinterpret_cast<LPARAM>(LoadResourceString(IDS_JOURNAL_SEARCH_CUE, FInstance).c_str()));
+
+    const UINT dpi = ::GetDpiForWindow(FHandle);
+    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
+    const HWND list = Item(IDC_JOURNAL_LIST);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
+    for (int column = 0; column < kColumnCount; ++column) {
+        std::wstring title = LoadResourceString(kColumns[column].title, FInstance);
+        LVCOLUMNW def{};
+        def.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
+        def.fmt = kColumns[column].format;
+        def.cx = scaled(kColumns[column].width);
+        def.pszText = title.data();
+        def.iSubItem = column;
+        ListView_InsertColumn(list, column, &def);
+    }
+
+    RECT frame{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
+    ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE)), dpi);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::SetWindowPos(FHandle, nullptr, work.left + std::max(0L, (work.right - work.left - width) / 2),
+                   work.top + std::max(0L, (work.bottom - work.top - height) / 2), width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    LayoutControls();
+    ApplyFilter();
+}
+
+void TCallJournalForm::LayoutControls() {
+    if (!FHandle) return;
+    const UINT dpi = ::GetDpiForWindow(FHandle);
+    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
+    RECT client{};
+    ::GetClientRect(FHandle, &client);
+    const int margin = scaled(kMargin);
+    const int searchTop = scaled(kSearchTop);
+    const int searchHeight = scaled(kSearchHeight);
+    const int labelWidth = scaled(kSearchLabelWidth);
+    MoveControl(Item(IDC_JOURNAL_SEARCH_LABEL), margin, searchTop + scaled(4), labelWidth, searchHeight - scaled(4));
+    MoveControl(Item(IDC_JOURNAL_SEARCH), margin + labelWidth, searchTop, scaled(kSearchWidth), searchHeight);
+    const int listTop = searchTop + searchHeight + margin;
+    const int countHeight = scaled(kCountHeight);
+    const int listBottom = client.bottom - margin - countHeight;
+    MoveControl(Item(IDC_JOURNAL_LIST), margin, listTop, client.right - 2 * margin, listBottom - listTop);
+    MoveControl(Item(IDC_JOURNAL_COUNT), margin, listBottom + scaled(3), client.right - 2 * margin,
+                countHeight - scaled(3));
+}
+
+void TCallJournalForm::OnCommand(UINT id, UINT code) {
+    switch (id) {
+    case IDC_JOURNAL_SEARCH:
+        if (code == EN_CHANGE) ApplyFilter();
+        break;
+    case IDOK:
+        // Enter, in the search box or the list: the contact of the chosen call.
+        OpenSelectedContact();
+        break;
+    case IDCANCEL:
+        Close();
+        break;
+    case IDM_JOURNAL_COPYNUMBER:
+        CopySelectedNumber();
+        break;
+    default:
+        break;
+    }
+}
+
+bool TCallJournalForm::OnNotify(const NMHDR& header) {
+    if (header.idFrom != IDC_JOURNAL_LIST) return false;
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+        return true;
+    case LVN_ITEMACTIVATE:
+        OpenSelectedContact();
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::wstring TCallJournalForm::CellText(const TCallRecord& record, int column) const {
+    switch (column) {
+    case kTime: return JournalTimeText(record.StartTime);
+    case kChannel: return record.Channel;
+    case kNumber: return record.Number;
+    case kName: return record.Name;
+    case kRegion: return record.Region;
+    case kOutcome: {
+        const auto index = static_cast<size_t>(record.Outcome);
+        return index < FOutcomeTexts.size() ? FOutcomeTexts[index] : std::wstring();
+    }
+    case kDuration:
+        return record.Outcome == TCallOutcome::Answered || record.DurationSeconds > 0
+                   ? JournalDurationText(record.DurationSeconds)
+                   : std::wstring();
+    default: return {};
+    }
+}
+
+void TCallJournalForm::OnGetDispInfo(NMLVDISPINFOW& info) {
+    if (!(info.item.mask & LVIF_TEXT) || !info.item.pszText || info.item.cchTextMax <= 0) return;
+    const auto index = static_cast<size_t>(info.item.iItem);
+    info.item.pszText[0] = L'\0';
+    if (info.item.iItem < 0 || index >= FShown.size()) return;
+    // The list copies the text out at once; a name of any length is cut to its buffer.
+    FCellBuffer = CellText(Row(index), info.item.iSubItem);
+    ::lstrcpynW(info.item.pszText, FCellBuffer.c_str(), info.item.cchTextMax);
+}
+
+LRESULT TCallJournalForm::OnCustomDraw(NMLVCUSTOMDRAW& draw) {
+    switch (draw.nmcd.dwDrawStage) {
+    case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
+    case CDDS_ITEMPREPAINT: {
+        const auto index = static_cast<size_t>(draw.nmcd.dwItemSpec);
+        if (index < FShown.size() && Row(index).Outcome == TCallOutcome::Missed) {
+            draw.clrText = kMissedText;
+            draw.clrTextBk = kMissedBackground;
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
+    }
+    default: return CDRF_DODEFAULT;
+    }
+}
+
+int64_t TCallJournalForm::SelectedId() const {
+    const int selected = SelectedRow();
+    return selected >= 0 ? Row(static_cast<size_t>(selected)).Id : 0;
+}
+
+void TCallJournalForm::ApplyFilter() { ApplyFilter(SelectedId()); }
+
+void TCallJournalForm::ApplyFilter(int64_t selectedId) {
+    if (!FHandle) return;
+    const HWND list = Item(IDC_JOURNAL_LIST);
+    const TJournalFilter filter(WindowText(Item(IDC_JOURNAL_SEARCH)));
+    FShown.clear();
+    FShown.reserve(FRecords.size());
+    for (size_t i = 0; i < FRecords.size(); ++i)
+        if (filter.Matches(FRecords[i])) FShown.push_back(i);
+    ListView_SetItemCountEx(list, static_cast<int>(FShown.size()), 0);
+    // The call chosen before stays chosen when the filter keeps it; otherwise the
+    // newest match is, so that Enter right after typing opens it.
+    int select = FShown.empty() ? -1 : 0;
+    for (size_t i = 0; selectedId != 0 && i < FShown.size(); ++i)
+        if (Row(i).Id == selectedId) select = static_cast<int>(i);
+    // A single-selection list moves the choice by itself; clearing every row
+    // first would visit all 10,000 of them.
+    if (select >= 0) {
+        ListView_SetItemState(list, select, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, select, FALSE);
+    }
+    ::InvalidateRect(list, nullptr, FALSE);
+    ShowCount();
+}
+
+void TCallJournalForm::ShowCount() {
+    const std::wstring text =
+        FShown.size() == FRecords.size()
+            ? FormatResourceString(IDS_JOURNAL_COUNT, std::to_wstring(FRecords.size()))
+            : FormatResourceString(IDS_JOURNAL_FOUND,
+                                   std::to_wstring(FShown.size()) + L" / " + std::to_wstring(FRecords.size()));
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_COUNT, text.c_str());
+}
+
+void TCallJournalForm::AddRecord(const TCallRecord& record) {
+    // The rows point into the records: the choice is taken before they change.
+    const int64_t selectedId = SelectedId();
+    FRecords.insert(FRecords.begin(), record);
+    if (FMaxCalls > 0 && FRecords.size() > static_cast<size_t>(FMaxCalls)) FRecords.resize(static_cast<size_t>(FMaxCalls));
+    ApplyFilter(selectedId);
+}
+
+int TCallJournalForm::SelectedRow() const {
+    const int row = ListView_GetNextItem(Item(IDC_JOURNAL_LIST), -1, LVNI_SELECTED);
+    return row >= 0 && static_cast<size_t>(row) < FShown.size() ? row : -1;
+}
+
+void TCallJournalForm::OpenSelectedContact() {
+    const int row = SelectedRow();
+    // A withheld number has no contact to edit.
+    if (row < 0 || !FOpenContact) return;
+    const std::wstring number = Row(static_cast<size_t>(row)).Number;
+    if (!number.empty()) FOpenContact(number);
+}
+
+void TCallJournalForm::CopySelectedNumber() {
+    const int row = SelectedRow();
+    if (row >= 0) PutClipboardText(FHandle, Row(static_cast<size_t>(row)).Number);
+}
+
+void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
+    if (at.x == -1 && at.y == -1) {
+        // The menu key: the menu goes beside the chosen row.
+        RECT bounds{};
+        const int row = SelectedRow();
+        if (row < 0 || !ListView_GetItemRect(control, row, &bounds, LVIR_LABEL)) ::GetClientRect(control, &bounds);
+        at = {bounds.left, bounds.bottom};
+        ::ClientToScreen(control, &at);
+    } else {
+        LVHITTESTINFO hit{};
+        hit.pt = at;
+        ::ScreenToClient(control, &hit.pt);
+        const int row = ListView_HitTest(control, &hit);
+        if (row < 0) return;
+        ListView_SetItemState(control, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+    const int row = SelectedRow();
+    if (row < 0) return;
+    UniqueMenu menu(::CreatePopupMenu());
+    if (!menu) return;
+    const bool hasNumber = !Row(static_cast<size_t>(row)).Number.empty();
+    ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_COPYNUMBER,
+                  LoadResourceString(IDS_JOURNAL_COPYNUMBER, FInstance).c_str());
+    // The chosen item arrives as WM_COMMAND, as from any menu.
+    ::TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, FHandle, nullptr);
+}

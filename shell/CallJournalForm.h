@@ -1,0 +1,71 @@
+#pragma once
+#include "CallJournal.h"
+#include "WindowBase.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// "Журнал вызовов": the calls of the journal, newest first, in a virtual list
+// (only the visible rows are ever asked for), missed calls in red, a search box
+// that filters as the user types, the contact editor on Enter or double-click
+// and "Копировать номер" in the context menu. One window at a time; it has no
+// owner and frees itself when closed.
+class TCallJournalForm final : public TWindowBase {
+public:
+    using TOpenContact = std::function<void(const std::wstring& number)>;
+
+    // Opens the window with these records (newest first), or brings the open
+    // one forward with them. Throws AppError when it cannot be created.
+    static TCallJournalForm& Open(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
+                                  TOpenContact openContact);
+    // The open window, or null.
+    static TCallJournalForm* Current();
+
+    // A call just recorded goes on top; the oldest beyond maxCalls drops out.
+    void AddRecord(const TCallRecord& record);
+    // The rows the list shows now, in order.
+    const TCallRecord& Row(size_t index) const { return FRecords[FShown[index]]; }
+    size_t RowCount() const { return FShown.size(); }
+    void Close();
+
+    TCallJournalForm(const TCallJournalForm&) = delete;
+    TCallJournalForm& operator=(const TCallJournalForm&) = delete;
+
+private:
+    TCallJournalForm(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls, TOpenContact openContact);
+    ~TCallJournalForm() override;
+
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnError(const std::wstring& text) override;
+    void OnCommand(UINT id, UINT code);
+    bool OnNotify(const NMHDR& header);
+    void OnGetDispInfo(NMLVDISPINFOW& info);
+    LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw);
+    void OnContextMenu(HWND control, POINT at);
+
+    void FormCreate();
+    void LayoutControls();
+    void ApplyFilter();
+    // Shows the records the search lets through; the call of this Id stays chosen.
+    void ApplyFilter(int64_t selectedId);
+    int64_t SelectedId() const;
+    void ShowCount();
+    int SelectedRow() const;
+    void OpenSelectedContact();
+    void CopySelectedNumber();
+    std::wstring CellText(const TCallRecord& record, int column) const;
+    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
+
+    HINSTANCE FInstance;
+    std::vector<TCallRecord> FRecords;  // newest first
+    std::vector<size_t> FShown;         // indexes into FRecords that the filter lets through
+    std::wstring FFilterText;
+    int FMaxCalls;
+    TOpenContact FOpenContact;
+    std::vector<std::wstring> FOutcomeTexts;
+    std::wstring FCellBuffer;
+};

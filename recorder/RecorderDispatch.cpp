@@ -87,10 +87,27 @@ void FreeChannelItem(IRecorderHost& host, const std::wstring& channel) {
     if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(channel)) item->Free();
 }
 
+// The CRM card of an answered call, when it opens on answering; the item
+// remembers it, so a repeated conversation start opens no second one.
+bool OpensCrmOnAnswer(const TRecorderSettings& settings, const TTrayMsgWinItem& item) {
+    return !item.CrmOpened && EffectiveCrmOpenMode(settings.FCrmOpenMode) == comOnAnswer &&
+           CheckCrmTemplate(settings.FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted &&
+           HasCallNumber(item.IntPhoneNumber);
+}
+
 void OnConversationBegin(IRecorderHost& host, const TRecorderEvent& event) {
-    TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(event.Channel);
+    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
+    TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
     if (!item) return;
     item->SetTitle(RecorderTexts::ConversationTitle);
+    if (OpensCrmOnAnswer(host.RecorderSettings(), *item)) {
+        item->CrmOpened = true;
+        const int32_t id = item->ID();
+        host.OpenCrmCard({item->IntPhoneNumber, item->AbonentName, item->WinID()});
+        // The host's code ran: find the item again rather than trust the pointer.
+        item = items.FindItemID(id);
+        if (!item) return;
+    }
     if (host.RecorderSettings().FCloseTMWOnStart) item->Free();
 }
 

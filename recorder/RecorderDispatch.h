@@ -29,6 +29,8 @@ public:
     // The popup manager's item collection.
     virtual TTrayMsgWinCollection& TrayMsgWinItems() = 0;
     virtual TRecorderSettings& RecorderSettings() = 0;
+    // Opens the CRM card of an answered call; at most once per call.
+    virtual void OpenCrmCard(const TCrmCallData& Call) = 0;
 
 protected:
     ~IRecorderHost() = default;

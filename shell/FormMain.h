@@ -9,6 +9,7 @@
 #include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
+#include "SingleInstance.h"
 #include "TrayIcon.h"
 #include "TrayMsgWins.h"
 #include "UniqueHandle.h"
@@ -105,6 +106,9 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TTMWContactData& data);
+    // Gives the popups "Открыть в CRM" exactly while the applied CRM settings are usable.
+    void UpdateCrmLink();
+    void btnOpenCrmClick(const TCrmCallData& call);
     // Failed saves, told by the save threads through FSaveFailures.
     void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);
@@ -122,6 +126,7 @@ private:
     void SetChannelListItemText(int Index, const std::wstring& Text) override { clbChannels.SetText(Index, Text); }
     TTrayMsgWinCollection& TrayMsgWinItems() override { return FTrayMsgWins->Items(); }
     TRecorderSettings& RecorderSettings() override { return *this; }
+    void OpenCrmCard(const TCrmCallData& Call) override;
 
     HINSTANCE FInstance;
     HWND FStatusBar = nullptr;

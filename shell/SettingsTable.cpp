@@ -87,6 +87,8 @@ const TSettingRow kRows[] = {
     Row<&P::IsNameBold>(L"IsNameBold", S::Bool, ssParams, IDC_NAMEBOLDBUTTON, C::BoldButton),
     Row<&P::IsRegionBold>(L"IsRegionBold", S::Bool, ssParams, IDC_REGIONBOLDBUTTON, C::BoldButton),
     Row<&P::IsCommentBold>(L"IsCommentBold", S::Bool, ssParams, IDC_COMMENTBOLDBUTTON, C::BoldButton),
+    Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE, C::UrlTemplateEdit),
+    Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox),
 };

@@ -42,6 +42,7 @@ public:
     void SetChannelListItemText(int, const std::wstring&) override {}
     TTrayMsgWinCollection& TrayMsgWinItems() override { return items; }
     TRecorderSettings& RecorderSettings() override { return settings; }
+    void OpenCrmCard(const TCrmCallData&) override {}
 
     IRecorderSdk* sdk = nullptr;
     bool traceToDebugger = true;

@@ -41,6 +41,10 @@ public:
     }
     TTrayMsgWinCollection& TrayMsgWinItems() override { return items; }
     TRecorderSettings& RecorderSettings() override { return settings; }
+    void OpenCrmCard(const TCrmCallData& Call) override {
+        crmCards.push_back(Call.Number + L"|" + Call.Name + L"|" + Call.Channel);
+        if (duringCrmOpen) duringCrmOpen();
+    }
 
     void UpdateFormTMW(TTrayMsgWinItem* item) override {
         notifications.push_back(item);
@@ -59,6 +63,7 @@ public:
     bool failNotifications = false;
     // Runs inside the lookup, where a modal loop would let timers fire.
     std::function<void()> duringLookup;
+    std::function<void()> duringCrmOpen;
     std::wstring lookupName = L"Иванов Пётр";
     std::wstring lookupRegion = L"Москва";
     std::wstring lookupComment = L"поставщик";
@@ -66,6 +71,8 @@ public:
     std::vector<std::wstring> trace;
     std::vector<std::wstring> statuses;
     std::vector<std::wstring> lookups;
+    // "number|name|channel" of every CRM card opened.
+    std::vector<std::wstring> crmCards;
     bool outputsWereEmpty = true;
     std::vector<TTrayMsgWinItem*> notifications;
     int disconnects = 0;

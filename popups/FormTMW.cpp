@@ -36,6 +36,9 @@ constexpr int kCopyPanelSize = 19;
 constexpr int kGlyphSize = 13;
 constexpr int kEditButtonWidth = 129;
 constexpr int kEditButtonHeight = 25;
+// Between "Внести данные" and "Открыть в CRM", and from them to the window's sides.
+constexpr int kButtonGap = 4;
+constexpr int kButtonMargin = 8;
 // A popup shows a call, not a document; this bounds the work on absurd input.
 constexpr LPARAM kMaxInfoChars = 1 << 20;
 
@@ -222,6 +225,10 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             EditDataButtonClick();
             return 0;
         }
+        if (LOWORD(wParam) == IDC_TMW_OPENCRM) {
+            CrmButtonClick();
+            return 0;
+        }
         break;
     case WM_DRAWITEM:
         if (wParam != IDC_TMW_COPY) break;
@@ -259,6 +266,11 @@ bool TTMWForm::FormCreate(HWND window) {
                                         167, kEditButtonWidth, kEditButtonHeight, window,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_EDITDATA)), instance,
                                         nullptr);
+    // Hidden until the CRM link is on and the call has a number.
+    FCrmButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_OPENCRM).c_str(),
+                                   WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 36, 167,
+                                   kEditButtonWidth, kEditButtonHeight, window,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_OPENCRM)), instance, nullptr);
     FInfoRichEdit = ::CreateWindowExW(0, MSFTEDIT_CLASS, L"",
                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 6, 22,
                                       188, 142, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_INFO)),
@@ -267,11 +279,12 @@ bool TTMWForm::FormCreate(HWND window) {
     FCopyButton = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_OWNERDRAW, 175,
                                     22, kCopyPanelSize, kCopyPanelSize, window,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_COPY)), instance, nullptr);
-    if (!FEditDataButton || !FInfoRichEdit || !FCopyButton) return false;
+    if (!FEditDataButton || !FCrmButton || !FInfoRichEdit || !FCopyButton) return false;
     // The copy button lies over the text area's right edge.
     ::SetWindowPos(FCopyButton, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    ::SendMessageW(FEditDataButton, WM_SETFONT, reinterpret_cast<WPARAM>(FFormFont.get()), FALSE);
+    for (HWND button : {FEditDataButton, FCrmButton})
+        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FFormFont.get()), FALSE);
     ::SendMessageW(FInfoRichEdit, EM_SETBKGNDCOLOR, 0, kWhite);
     ::SendMessageW(FInfoRichEdit, EM_SETTARGETDEVICE, 0, 0);  // wrap at the control's width
     ::SendMessageW(FInfoRichEdit, EM_EXLIMITTEXT, 0, kMaxInfoChars);
@@ -304,7 +317,7 @@ void TTMWForm::FormDestroy() {
     const HWND window = FHandle;
     FTimerRunning = false;
     FHandle = nullptr;
-    FInfoRichEdit = FEditDataButton = FCopyButton = FCopyHint = nullptr;
+    FInfoRichEdit = FEditDataButton = FCrmButton = FCopyButton = FCopyHint = nullptr;
     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     // Taken out first: whatever the handler does, it runs once.
     TNotifyEvent handler = std::move(OnTMWDestroy);
@@ -321,10 +334,32 @@ void TTMWForm::LayoutChildren() {
         ::MoveWindow(FInfoRichEdit, 6, 22, std::max(0, w - 12), std::max(0, h - 58), TRUE);
     if (FCopyButton) ::MoveWindow(FCopyButton, w - 25, 22, kCopyPanelSize, kCopyPanelSize, TRUE);
     // Anchored to the bottom only: the button keeps its size and its centre keeps
-    // its share of the width.
-    if (FEditDataButton)
-        ::MoveWindow(FEditDataButton, ::MulDiv(36 + kEditButtonWidth / 2, w, kDesignSize) - kEditButtonWidth / 2,
-                     h - 8 - kEditButtonHeight, kEditButtonWidth, kEditButtonHeight, TRUE);
+    // its share of the width. With "Открыть в CRM" beside it, the pair shares
+    // that centre, each button narrowed as far as the width needs.
+    if (!FEditDataButton) return;
+    const int centre = ::MulDiv(36 + kEditButtonWidth / 2, w, kDesignSize);
+    const int top = h - 8 - kEditButtonHeight;
+    if (!CrmButtonShown()) {
+        ::MoveWindow(FEditDataButton, centre - kEditButtonWidth / 2, top, kEditButtonWidth, kEditButtonHeight, TRUE);
+        return;
+    }
+    const int width = std::clamp((w - 2 * kButtonMargin - kButtonGap) / 2, 0, kEditButtonWidth);
+    const int left = centre - (2 * width + kButtonGap) / 2;
+    ::MoveWindow(FEditDataButton, left, top, width, kEditButtonHeight, TRUE);
+    ::MoveWindow(FCrmButton, left + width + kButtonGap, top, width, kEditButtonHeight, TRUE);
+}
+
+// The button's own state: the popup itself may still be hidden.
+bool TTMWForm::CrmButtonShown() const {
+    return FCrmButton && (::GetWindowLongPtrW(FCrmButton, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void TTMWForm::UpdateCrmButton() {
+    if (!FCrmButton) return;
+    const bool wanted = OnOpenCrm && HasCallNumber(IntPhoneNumber);
+    if (wanted == CrmButtonShown()) return;
+    ::ShowWindow(FCrmButton, wanted ? SW_SHOWNA : SW_HIDE);
+    LayoutChildren();
 }
 
 void TTMWForm::FormPaint() {
@@ -576,6 +611,11 @@ void TTMWForm::FormMouseUp(UINT message) {
 
 void TTMWForm::btnCopyClick() {
     if (!PutClipboardText(FHandle, ClipText)) ::MessageBeep(MB_ICONWARNING);
+}
+
+void TTMWForm::CrmButtonClick() {
+    const TOpenCrmEvent handler = OnOpenCrm;
+    if (handler && HasCallNumber(IntPhoneNumber)) handler(TCrmCallData{IntPhoneNumber, AbonentName, Channel});
 }
 
 void TTMWForm::EditDataButtonClick() {

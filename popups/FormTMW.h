@@ -1,4 +1,5 @@
 #pragma once
+#include "CrmLink.h"
 #include "TMWFont.h"
 #include "UniqueHandle.h"
 #include "WindowBase.h"
@@ -27,6 +28,7 @@ class TTMWForm final : public TWindowBase {
 public:
     using TNotifyEvent = std::function<void(TTMWForm* sender)>;
     using TEditDataEvent = std::function<void(const TTMWContactData& data)>;
+    using TOpenCrmEvent = std::function<void(const TCrmCallData& call)>;
     // Millisecond tick counter; replaceable so that the slide can be tested.
     using TTickSource = std::function<uint32_t()>;
 
@@ -53,6 +55,12 @@ public:
     TNotifyEvent OnTMWDestroy;
     // "Внести данные": opens the contact editor once there is one.
     TEditDataEvent OnEditData;
+    // The call's channel, for the CRM card.
+    std::wstring Channel;
+    // "Открыть в CRM": null while the CRM link is off. The button shows only
+    // while this is set and the call has a number; UpdateCrmButton applies it.
+    TOpenCrmEvent OnOpenCrm;
+    void UpdateCrmButton();
 
     const std::wstring& Title() const { return FTitle; }
     void SetTitle(const std::wstring& value);
@@ -80,9 +88,12 @@ public:
 
     void btnCopyClick();
     void EditDataButtonClick();
+    void CrmButtonClick();
 
     HWND InfoRichEdit() const { return FInfoRichEdit; }
     HWND EditDataButton() const { return FEditDataButton; }
+    HWND CrmButton() const { return FCrmButton; }
+    bool CrmButtonShown() const;
     HWND CopyButton() const { return FCopyButton; }
     HWND CopyHint() const { return FCopyHint; }
 
@@ -111,6 +122,7 @@ private:
 
     HWND FInfoRichEdit = nullptr;
     HWND FEditDataButton = nullptr;
+    HWND FCrmButton = nullptr;
     HWND FCopyButton = nullptr;
     HWND FCopyHint = nullptr;
     UniqueGdiObject FFormFont;

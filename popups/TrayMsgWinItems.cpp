@@ -40,6 +40,7 @@ void TTrayMsgWinItem::Assign(const TTrayMsgWinItem& source) {
     Region = source.Region;
     IsPreview = source.IsPreview;
     UseRichText = source.UseRichText;
+    CrmOpened = source.CrmOpened;
     Changed(false);
 }
 

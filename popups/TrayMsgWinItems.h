@@ -41,6 +41,8 @@ public:
     std::wstring Region;
     bool IsPreview = false;
     bool UseRichText = false;
+    // The call's CRM card was opened on answering; it opens once per call.
+    bool CrmOpened = false;
 
     int32_t ID() const { return FID; }
     TTrayMsgWinCollection* Collection() const { return FCollection; }

@@ -27,6 +27,14 @@ void TTrayMsgWins::SetOnEditData(TTMWForm::TEditDataEvent handler) {
     for (TTMWForm* form : FList) form->OnEditData = FOnEditData;
 }
 
+void TTrayMsgWins::SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler) {
+    FOnOpenCrm = std::move(handler);
+    for (TTMWForm* form : FList) {
+        form->OnOpenCrm = FOnOpenCrm;
+        form->UpdateCrmButton();
+    }
+}
+
 void TTrayMsgWins::SetWorkAreaSource(TWorkAreaSource source) { FWorkAreaSource = std::move(source); }
 
 RECT TTrayMsgWins::WorkArea() const { return FWorkAreaSource ? FWorkAreaSource() : PrimaryWorkArea(); }
@@ -102,6 +110,8 @@ void TTrayMsgWins::FillContent(TTMWForm& form, const TTrayMsgWinItem& item) {
     form.AbonentName = item.AbonentName;
     form.AbonentComment = item.AbonentComment;
     form.IsPreview = item.IsPreview;
+    form.Channel = item.WinID();
+    form.UpdateCrmButton();
     FillText(form, item);
 }
 
@@ -130,6 +140,9 @@ void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
         form->AbonentName = item->AbonentName;
         form->AbonentComment = item->AbonentComment;
         form->IsPreview = item->IsPreview;
+        form->Channel = item->WinID();
+        form->OnOpenCrm = FOnOpenCrm;
+        form->UpdateCrmButton();
         FillText(*form, *item);
 
         form->EndLeft = placement.End.x;

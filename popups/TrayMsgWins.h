@@ -39,6 +39,8 @@ public:
 
     // "Внести данные" in any popup calls this with the window's caller data.
     void SetOnEditData(TTMWForm::TEditDataEvent handler);
+    // "Открыть в CRM" of every popup, open ones included; null hides the button.
+    void SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler);
 
     // Whether the item has a window and that window is visible.
     bool IsFormTMWVisible(const TTrayMsgWinItem* item) const;
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<TTrayMsgWinCollection> FItems;
     TTMWFont FFont;
     TTMWForm::TEditDataEvent FOnEditData;
+    TTMWForm::TOpenCrmEvent FOnOpenCrm;
     TWorkAreaSource FWorkAreaSource;
     TTMWForm::TTickSource FTickSource;
 };

@@ -112,10 +112,27 @@ TEventHandling FreeChannelItem(IRecorderHost& host, const std::wstring& channel)
     return {TEventOutcome::PopupClosed};
 }
 
+// The CRM card of an answered call, when it opens on answering; the item
+// remembers it, so a repeated conversation start opens no second one.
+bool OpensCrmOnAnswer(const TRecorderSettings& settings, const TTrayMsgWinItem& item) {
+    return !item.CrmOpened && EffectiveCrmOpenMode(settings.FCrmOpenMode) == comOnAnswer &&
+           CheckCrmTemplate(settings.FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted &&
+           HasCallNumber(item.IntPhoneNumber);
+}
+
 TEventHandling OnConversationBegin(IRecorderHost& host, const TRecorderEvent& event) {
-    TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(event.Channel);
+    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
+    TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
     if (!item) return {TEventOutcome::NoPopup};
     item->SetTitle(RecorderTexts::ConversationTitle);
+    if (OpensCrmOnAnswer(host.RecorderSettings(), *item)) {
+        item->CrmOpened = true;
+        const int32_t id = item->ID();
+        host.OpenCrmCard({item->IntPhoneNumber, item->AbonentName, item->WinID()});
+        // The host's code ran: find the item again rather than trust the pointer.
+        item = items.FindItemID(id);
+        if (!item) return {TEventOutcome::PopupClosed};
+    }
     if (!host.RecorderSettings().FCloseTMWOnStart) return {TEventOutcome::PopupUpdated};
     item->Free();
     return {TEventOutcome::PopupClosed};

@@ -49,6 +49,8 @@ public:
     // dropped: it never costs a popup or the connection.
     virtual void CallEventHandled(const TRecorderEvent& /*event*/, bool /*monitored*/,
                                   const TCallerShown* /*caller*/) {}
+    // Opens the CRM card of an answered call; at most once per call.
+    virtual void OpenCrmCard(const TCrmCallData& Call) = 0;
 
 protected:
     ~IRecorderHost() = default;

@@ -1,4 +1,5 @@
 #pragma once
+#include "CrmLink.h"
 #include "KordavinUtils.h"
 
 #include <string>
@@ -11,4 +12,7 @@ struct TRecorderSettings : TDiallingSettings {
     bool FCloseTMWOnStart = false;
     // Monitored channels; empty means every channel.
     std::vector<std::wstring> FChannels;
+    // The CRM card of a call: URL template (empty: none) and when it opens.
+    std::wstring FCrmUrlTemplate;
+    TCrmOpenMode FCrmOpenMode = comNever;
 };

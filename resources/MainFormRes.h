@@ -80,6 +80,13 @@
 #define IDC_DBALLOWEDCLIENTS_LABEL      1176
 #define IDC_DBALLOWEDCLIENTS            1177
 
+// The CRM card of a call.
+#define IDC_GBCRM                       1190
+#define IDC_CRMURLTEMPLATE_LABEL        1191
+#define IDC_EDITCRMURLTEMPLATE          1192
+#define IDC_CBCRMOPENMODE_LABEL         1193
+#define IDC_CBCRMOPENMODE               1194
+
 // "OK" and "Отмена" are the dialog's own IDOK and IDCANCEL, so that Enter and
 // Escape reach them.
 #define IDC_BTNOK                       1    // IDOK
@@ -118,3 +125,11 @@
 #define IDS_PREVIEW_NAME        1322
 #define IDS_PREVIEW_COMMENT     1323
 #define IDS_PREVIEW_REGION      1324
+
+#define IDS_CRM_NEVER               1360
+#define IDS_CRM_BUTTON              1361
+#define IDS_CRM_ONANSWER            1362
+#define IDS_CRM_SCHEME_REFUSED      1363
+#define IDS_CRM_UNKNOWN_PLACEHOLDER 1364
+#define IDS_CRM_OPEN_FAILED         1365
+#define IDS_CRM_TEMPLATE_REFUSED    1366

@@ -74,6 +74,11 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ShowJournalFailure();
         return TRUE;
     }
+    // The program was started again from its folder: its settings come to the front.
+    if (message == ShowSettingsMessage()) {
+        pmnuOptionsClick();
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         // A part that could not be built leaves no half-built window behind:
@@ -509,6 +514,30 @@ void TMainForm::TraceEvent(const std::wstring& Name) { ::OutputDebugStringW(Name
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
 
 void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FEventDiagnostics); }
+
+void TMainForm::UpdateCrmLink() {
+    const bool on = EffectiveCrmOpenMode(FCrmOpenMode) != comNever &&
+                    CheckCrmTemplate(FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted;
+    FTrayMsgWins->SetOnOpenCrm(on ? TTMWForm::TOpenCrmEvent([this](const TCrmCallData& call) { btnOpenCrmClick(call); })
+                                  : TTMWForm::TOpenCrmEvent());
+}
+
+void TMainForm::OpenCrmCard(const TCrmCallData& Call) {
+    // Opened on answering, in the middle of the event dispatch: a failure is not
+    // worth a box over every answered call; the popup's button still offers it.
+    ::OpenCrmCard(FCrmUrlTemplate, Call.Number, Call.Name, Call.Channel);
+}
+
+void TMainForm::btnOpenCrmClick(const TCrmCallData& call) {
+    std::wstring error;
+    std::wstring text;
+    switch (::OpenCrmCard(FCrmUrlTemplate, call.Number, call.Name, call.Channel, &error)) {
+    case TCrmOpenResult::TemplateRefused: text = LoadResourceString(IDS_CRM_TEMPLATE_REFUSED); break;
+    case TCrmOpenResult::OpenFailed: text = FormatResourceString(IDS_CRM_OPEN_FAILED, error); break;
+    default: return;
+    }
+    ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+}
 
 void TMainForm::pmnuOptionsClick() {
     ::ShowWindow(FHandle, SW_SHOW);

@@ -10,6 +10,7 @@
 #include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
+#include "SingleInstance.h"
 #include "TrayIcon.h"
 #include "TrayMsgWins.h"
 #include "UniqueHandle.h"
@@ -108,6 +109,9 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TTMWContactData& data);
+    // Gives the popups "Открыть в CRM" exactly while the applied CRM settings are usable.
+    void UpdateCrmLink();
+    void btnOpenCrmClick(const TCrmCallData& call);
     // Failed saves, told by the save threads through FSaveFailures.
     void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);
@@ -137,6 +141,7 @@ private:
     void OnCallRecorded(const TCallRecord& record);
     void UpdateTrayHint();
     void ShowJournalFailure();
+    void OpenCrmCard(const TCrmCallData& Call) override;
 
     HINSTANCE FInstance;
     HWND FStatusBar = nullptr;

@@ -91,6 +91,8 @@ const TSettingRow kRows[] = {
     Row<&M::FJournalDays>(L"JournalDays", S::Integer, ssParams, 0, C::None),
     Row<&M::FJournalMaxCalls>(L"JournalMaxCalls", S::Integer, ssParams, 0, C::None),
     Row<&M::FMissedCallBalloon>(L"MissedCallBalloon", S::Bool, ssParams, 0, C::None),
+    Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE, C::UrlTemplateEdit),
+    Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox),
 };

@@ -12,6 +12,7 @@
 #include "SettingsTable.h"
 #include "SharingRes.h"
 #include "TextCompare.h"
+#include "TextTrim.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
 
@@ -106,6 +107,9 @@ void TMainForm::InitSettingsControls() {
         AddComboItem(Item(IDC_CBTMWPOS), LoadResourceString(id));
     for (UINT id : {IDS_ANIMATE_NONE, IDS_ANIMATE_VERTICAL, IDS_ANIMATE_HORIZONTAL})
         AddComboItem(Item(IDC_CBTMWSTYLE), LoadResourceString(id));
+    // In TCrmOpenMode's order.
+    for (UINT id : {IDS_CRM_NEVER, IDS_CRM_BUTTON, IDS_CRM_ONANSWER})
+        AddComboItem(Item(IDC_CBCRMOPENMODE), LoadResourceString(id));
     for (int size = kFirstFontSize; size <= kLastFontSize; ++size)
         AddComboItem(Item(IDC_CBFONTSIZES), std::to_wstring(size));
     for (int id : {IDC_CBFONTNAMES, IDC_CBFONTSIZES})
@@ -254,6 +258,7 @@ void TMainForm::ShowParams() {
             ::CheckDlgButton(FHandle, row.ControlId, std::get<bool>(value) ? BST_CHECKED : BST_UNCHECKED);
             break;
         case TSettingControl::Edit:
+        case TSettingControl::UrlTemplateEdit:
             SetItemText(row.ControlId, std::get<std::wstring>(value));
             break;
         case TSettingControl::IntegerEdit:
@@ -310,6 +315,7 @@ void TMainForm::ShowParams() {
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
                        FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
     DBTypeRadioGroupClick();
+    UpdateCrmLink();
 }
 
 void TMainForm::ApplyParams() {
@@ -341,6 +347,20 @@ void TMainForm::ApplyParams() {
         case TSettingControl::LenientIntEdit:
             value = ParseIniInteger(ItemText(row.ControlId)).value_or(0);
             break;
+        case TSettingControl::UrlTemplateEdit: {
+            const std::wstring text = ItemText(row.ControlId);
+            const TCrmTemplateVerdict verdict = CheckCrmTemplate(text);
+            if (verdict.Check == TCrmTemplateCheck::SchemeRefused ||
+                verdict.Check == TCrmTemplateCheck::UnknownPlaceholder) {
+                ::SetFocus(control);
+                ::SendMessageW(control, EM_SETSEL, 0, -1);
+                throw AppError(verdict.Check == TCrmTemplateCheck::SchemeRefused
+                                   ? LoadResourceString(IDS_CRM_SCHEME_REFUSED)
+                                   : FormatResourceString(IDS_CRM_UNKNOWN_PLACEHOLDER, verdict.Detail));
+            }
+            value = TrimControlChars(text);
+            break;
+        }
         case TSettingControl::ListEdit: {
             TSettingList list = ReadListText(ItemText(row.ControlId));
             if (row.Store == TSettingStore::PrefixList) TrimListEntries(list);
@@ -391,6 +411,7 @@ void TMainForm::ApplyParams() {
     FTrayMsgWins->SetFont(&font);
     FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FDBAsClient);
+    UpdateCrmLink();
     RestartDBServer();
 }
 

@@ -4,6 +4,7 @@
 
 #include "PopupTestSupport.h"
 #include "TrayMsgWins.h"
+#include "WindowText.h"
 
 #include <climits>
 #include <string>
@@ -319,6 +320,59 @@ TEST_F(TrayMsgWinsTest, WindowCarriesTheItemsCallerDataAndCopiesTheClipboardText
     EXPECT_EQ(L"Иванов", editorCalls[0].AbonentName);
     EXPECT_EQ(L"Комментарий", editorCalls[0].AbonentComment);
     EXPECT_TRUE(editorCalls[0].IsPreview);
+}
+
+TEST_F(TrayMsgWinsTest, TheCrmButtonStandsBesideEditDataOnlyWhileTheLinkIsOnAndTheCallHasANumber) {
+    std::vector<std::wstring> cards;
+    const auto openCrm = [&cards](const TCrmCallData& call) {
+        cards.push_back(call.Number + L"|" + call.Name + L"|" + call.Channel);
+    };
+    TTrayMsgWinItem* ringing = Show(L"K1");
+    TTMWForm* form = FormOf(ringing);
+    ASSERT_NE(nullptr, form);
+    EXPECT_FALSE(form->CrmButtonShown()) << "the link is off";
+    wins_.SetOnOpenCrm(openCrm);
+    EXPECT_FALSE(form->CrmButtonShown()) << "no number yet";
+
+    // The caller's number arrives, as the dispatch fills it.
+    ringing->IntPhoneNumber = L"74951234567";
+    ringing->AbonentName = L"Иванов & сыновья";
+    ringing->Changed(false);
+    ASSERT_TRUE(form->CrmButtonShown());
+    EXPECT_EQ(L"Открыть в CRM", WindowText(form->CrmButton()));
+    const RECT edit = ChildRect(form->EditDataButton());
+    const RECT crm = ChildRect(form->CrmButton());
+    RECT client{};
+    ::GetClientRect(form->Handle(), &client);
+    EXPECT_EQ(edit.top, crm.top);
+    EXPECT_EQ(edit.right - edit.left, crm.right - crm.left);
+    EXPECT_LT(edit.right, crm.left) << "side by side, not overlapping";
+    EXPECT_GE(edit.left, 0);
+    EXPECT_LE(crm.right, client.right);
+    EXPECT_LE(crm.bottom, client.bottom - 8);
+
+    ::SendMessageW(form->CrmButton(), BM_CLICK, 0, 0);
+    EXPECT_EQ(std::vector<std::wstring>{L"74951234567|Иванов & сыновья|K1"}, cards);
+
+    // The preview's sample number is no number; a withheld one neither.
+    const struct {
+        const wchar_t* number;
+        bool shown;
+    } numbers[] = {{L"Номер телефона", false}, {L"P", false}, {L"", false}, {L"123", true}};
+    for (const auto& n : numbers) {
+        ringing->IntPhoneNumber = n.number;
+        ringing->Changed(false);
+        EXPECT_EQ(n.shown, form->CrmButtonShown()) << testing::PrintToString(n.number);
+    }
+
+    // Turning the link off takes the button from open popups at once, and the
+    // edit button gets its full width back.
+    wins_.SetOnOpenCrm(nullptr);
+    EXPECT_FALSE(form->CrmButtonShown());
+    const RECT alone = ChildRect(form->EditDataButton());
+    EXPECT_EQ(129, alone.right - alone.left);
+    ::SendMessageW(form->CrmButton(), BM_CLICK, 0, 0);
+    EXPECT_EQ(1u, cards.size());
 }
 
 TEST_F(TrayMsgWinsTest, UserCloseMakesTheItemInvisibleAndLaterEventsFindIt) {

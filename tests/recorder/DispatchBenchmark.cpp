@@ -45,6 +45,7 @@ public:
     void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
         if (diagnostics) diagnostics->Record(event, handling);
     }
+    void OpenCrmCard(const TCrmCallData&) override {}
 
     IRecorderSdk* sdk = nullptr;
     bool traceToDebugger = true;

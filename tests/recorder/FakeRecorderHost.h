@@ -58,6 +58,10 @@ public:
                               caller ? *caller : TCallerShown{}});
         if (failCallEvents) throw AppError(L"journal failed");
     }
+    void OpenCrmCard(const TCrmCallData& Call) override {
+        crmCards.push_back(Call.Number + L"|" + Call.Name + L"|" + Call.Channel);
+        if (duringCrmOpen) duringCrmOpen();
+    }
 
     void UpdateFormTMW(TTrayMsgWinItem* item) override {
         notifications.push_back(item);
@@ -77,6 +81,7 @@ public:
     bool failCallEvents = false;
     // Runs inside the lookup, where a modal loop would let timers fire.
     std::function<void()> duringLookup;
+    std::function<void()> duringCrmOpen;
     std::wstring lookupName = L"Иванов Пётр";
     std::wstring lookupRegion = L"Москва";
     std::wstring lookupComment = L"поставщик";
@@ -87,6 +92,8 @@ public:
     std::vector<std::wstring> trace;
     std::vector<std::wstring> statuses;
     std::vector<std::wstring> lookups;
+    // "number|name|channel" of every CRM card opened.
+    std::vector<std::wstring> crmCards;
     bool outputsWereEmpty = true;
     std::vector<TTrayMsgWinItem*> notifications;
     std::vector<CallEvent> callEvents;

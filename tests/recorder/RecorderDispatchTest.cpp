@@ -194,6 +194,63 @@ TEST_F(RecorderDispatch, ConversationBeginRetitlesOrClosesAndTheEndCloses) {
     EXPECT_EQ(0, host.items.UpdateCount());
 }
 
+TEST_F(RecorderDispatch, TheCrmCardOpensOnceWhenACallWithANumberIsAnsweredInThatModeOnly) {
+    const struct {
+        TCrmOpenMode mode;
+        const wchar_t* crm;
+        const wchar_t* number;  // null: no caller ID at all
+        bool closeOnAnswer;
+        std::vector<std::wstring> cards;
+    } cases[] = {
+        {comOnAnswer, L"https://crm.example/?p={number}", L"84951234567", false,
+         {L"74951234567|Иванов Пётр|K1"}},
+        {comOnAnswer, L"https://crm.example/?p={number}", L"84951234567", true, {L"74951234567|Иванов Пётр|K1"}},
+        {comButton, L"https://crm.example/?p={number}", L"84951234567", false, {}},
+        {comNever, L"https://crm.example/?p={number}", L"84951234567", false, {}},
+        {static_cast<TCrmOpenMode>(7), L"https://crm.example/?p={number}", L"84951234567", false, {}},
+        {comOnAnswer, L"", L"84951234567", false, {}},
+        {comOnAnswer, L"ftp://crm.example/?p={number}", L"84951234567", false, {}},
+        {comOnAnswer, L"https://crm.example/?p={number}", L"P", false, {}},
+        {comOnAnswer, L"https://crm.example/?p={number}", nullptr, false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", " << testing::PrintToString(c.crm) << ", "
+                                        << (c.number ? testing::PrintToString(c.number) : "no number"));
+        FakeRecorderHost h;
+        h.settings.FDefaultCityCode = L"495";
+        h.settings.FCrmOpenMode = c.mode;
+        h.settings.FCrmUrlTemplate = c.crm;
+        h.settings.FCloseTMWOnStart = c.closeOnAnswer;
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
+        if (c.number) h.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"K1", c.number);
+        // A server that repeats the start of the conversation opens no second card.
+        h.fakeSdk.Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+        h.fakeSdk.Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+        DispatchRecorderEvents(h);
+        EXPECT_EQ(c.cards, h.crmCards);
+        EXPECT_EQ(c.closeOnAnswer ? 0 : 1, h.items.Count());
+        // The next call on the channel is a new call with a card of its own.
+        h.fakeSdk.Queue(KDV_MSG_CONVERSATION_END, L"K1");
+        h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
+        if (c.number) h.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"K1", c.number);
+        h.fakeSdk.Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+        DispatchRecorderEvents(h);
+        EXPECT_EQ(c.cards.size() * 2, h.crmCards.size());
+    }
+}
+
+TEST_F(RecorderDispatch, AnItemFreedWhileTheCrmCardOpensIsNotTouchedAfterwards) {
+    host.settings.FCrmOpenMode = comOnAnswer;
+    host.settings.FCrmUrlTemplate = L"https://crm.example/{number}";
+    host.settings.FCloseTMWOnStart = true;
+    host.duringCrmOpen = [&] { host.items.Clear(); };
+    Queue(KDV_MSG_ANI_DETECT, L"K1", L"123");
+    Queue(KDV_MSG_CONVERSATION_BEGIN, L"K1");
+    Tick();
+    EXPECT_EQ(1u, host.crmCards.size());
+    EXPECT_EQ(0, host.items.Count());
+}
+
 TEST_F(RecorderDispatch, EventsForAChannelWithoutPopupChangeNoPopup) {
     host.settings.FCloseTMWOnStart = true;
     Queue(KDV_MSG_RING, L"K1");

@@ -657,3 +657,122 @@ TEST_F(InformerEndToEnd, ADamagedJournalIsReportedOnceAndPopupsGoOn) {
     EXPECT_EQ(std::string(8192, 'x'), ReadBytes(folder.file(L"Journal\\CallJournal.db"))) << "the file is left as it was";
     EXPECT_EQ(0u, informer.Exit());
 }
+
+namespace {
+
+constexpr int kOpenCrmButton = 2103;
+
+std::vector<std::string> FileLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::string text = ReadBytes(path);
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return lines;
+}
+
+bool WaitForLines(const std::wstring& path, size_t count, DWORD timeoutMs = 10000) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    while (FileLines(path).size() < count) {
+        if (::GetTickCount64() >= deadline) return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(InformerEndToEnd, TheCrmButtonAndTheAnswerOpenTheCardOnceWithTheCallersDataEncoded) {
+    TempFolder folder;
+    {
+        TPQRDataModule subscribers(folder.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"78122345678", L"Иван & Co \"Ёж\" \U0001F600", L"");
+        subscribers.Close();
+    }
+    const std::wstring urls = folder.file(L"urls.txt");
+    InformerProcess informer(
+        {session_, true, folder.path(),
+         {L"CrmUrlTemplate=https://crm.example/card?phone={number}&name={name}&line={channel}", L"CrmOpenMode=2"},
+         urls});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"Приёмная"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    HWND crmButton = ::GetDlgItem(popup, kOpenCrmButton);
+    EXPECT_FALSE(::IsWindowVisible(crmButton)) << "no number yet";
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"Приёмная", L"+78122345678"}));
+    ASSERT_TRUE(WaitForPopupText(popup, L"Иван & Co"));
+    ASSERT_TRUE(::IsWindowVisible(crmButton));
+
+    const std::string expected =
+        "https://crm.example/card?phone=78122345678"
+        "&name=%D0%98%D0%B2%D0%B0%D0%BD%20%26%20Co%20%22%D0%81%D0%B6%22%20%F0%9F%98%80"
+        "&line=%D0%9F%D1%80%D0%B8%D1%91%D0%BC%D0%BD%D0%B0%D1%8F";
+    ::PostMessageW(crmButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForLines(urls, 1)) << informer.DialogTexts();
+    // Answering opens it once more, and only once however often the server repeats it.
+    EXPECT_EQ(0u, informer.Recsim({L"begin", L"Приёмная"}));
+    EXPECT_EQ(0u, informer.Recsim({L"begin", L"Приёмная"}));
+    ASSERT_TRUE(WaitForLines(urls, 2));
+    EXPECT_EQ(0u, informer.Recsim({L"end", L"Приёмная"}));
+    ASSERT_TRUE(informer.WaitForPopups(0));
+    EXPECT_EQ((std::vector<std::string>{expected, expected}), FileLines(urls));
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, StartingTheSameCopyAgainShowsItsSettingsAndTheNewProcessEndsAtOnce) {
+    InformerProcess first({session_, false, {}, {}});
+    HWND window = first.MainWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_FALSE(::IsWindowVisible(window)) << "the program starts in the tray";
+
+    InformerProcess again({session_, false, first.folder(), {}});
+    ASSERT_TRUE(again.started());
+    EXPECT_EQ(0u, again.WaitForExit(30000));
+    const ULONGLONG deadline = ::GetTickCount64() + 10000;
+    while (!::IsWindowVisible(window) && ::GetTickCount64() < deadline) ::Sleep(50);
+    EXPECT_TRUE(::IsWindowVisible(window)) << "the running copy shows its settings window";
+    EXPECT_EQ(window, first.MainWindow(0)) << "the same window, no second one";
+    EXPECT_EQ(0u, first.Exit());
+}
+
+TEST_F(InformerEndToEnd, CopiesInDifferentFoldersRunSideBySide) {
+    InformerProcess server({session_, false, {}, {}});
+    InformerProcess client({session_, false, {}, {}});
+    EXPECT_NE(nullptr, server.MainWindow());
+    EXPECT_NE(nullptr, client.MainWindow());
+    EXPECT_FALSE(::IsWindowVisible(server.MainWindow()));
+    EXPECT_EQ(0u, client.Exit());
+    EXPECT_EQ(0u, server.Exit());
+}
+
+TEST_F(InformerEndToEnd, TwoCopiesStartedAtTheSameMomentLeaveExactlyOne) {
+    TempFolder folder;
+    InformerProcess one({session_, false, folder.path(), {}});
+    InformerProcess other({session_, false, folder.path(), {}});
+    ASSERT_TRUE(one.started());
+    ASSERT_TRUE(other.started());
+    // Whichever came second hands over to the first and ends.
+    const ULONGLONG deadline = ::GetTickCount64() + 60000;
+    DWORD oneExit = static_cast<DWORD>(-1), otherExit = static_cast<DWORD>(-1);
+    while (::GetTickCount64() < deadline) {
+        oneExit = one.WaitForExit(0);
+        otherExit = other.WaitForExit(0);
+        if (oneExit != static_cast<DWORD>(-1) || otherExit != static_cast<DWORD>(-1)) break;
+        ::Sleep(50);
+    }
+    ASSERT_TRUE((oneExit == 0) != (otherExit == 0)) << "exit codes " << oneExit << ", " << otherExit;
+    InformerProcess& survivor = oneExit == 0 ? other : one;
+    InformerProcess& ended = oneExit == 0 ? one : other;
+    ::Sleep(1000);
+    EXPECT_EQ(static_cast<DWORD>(-1), survivor.WaitForExit(0)) << "the first copy keeps running";
+    HWND window = survivor.MainWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_EQ(nullptr, ended.MainWindow(0));
+    EXPECT_EQ(0u, survivor.Exit());
+}

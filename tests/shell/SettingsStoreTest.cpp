@@ -69,6 +69,8 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"JournalDays", Text(s.FJournalDays)},
         {L"JournalMaxCalls", Text(s.FJournalMaxCalls)},
         {L"MissedCallBalloon", Text(s.FMissedCallBalloon)},
+        {L"CrmUrlTemplate", Text(s.FCrmUrlTemplate)},
+        {L"CrmOpenMode", Text(static_cast<int>(s.FCrmOpenMode))},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -188,7 +190,8 @@ const List kFileKeyOrder = {
     L"CloseTMWOnStart", L"CallerIDOnly", L"DefaultCountryCode", L"DefaultCityCode", L"CityPrefixes",
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
-    L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon"};
+    L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon", L"CrmUrlTemplate",
+    L"CrmOpenMode"};
 }  // namespace
 
 TEST(SettingsLocation, IniFileIsTheExecutablesPathWithIniExtension) {
@@ -290,6 +293,11 @@ TEST_F(SettingsSandbox, StoredFormsAreReadAsTheyAreDefined) {
         {L"DBServerAddress=  host name\t", L"DBServerAddress", L"host name"},
         {L"DBAllowedClients= 192.168.1.0/24, 10.0.0.7 ", L"DBAllowedClients", L"192.168.1.0/24, 10.0.0.7"},
         {L"DefaultCityCode='812'", L"DefaultCityCode", L"812"},
+        {L"CrmUrlTemplate= https://crm.example/?p={number}&n={name} ", L"CrmUrlTemplate",
+         L"https://crm.example/?p={number}&n={name}"},
+        {L"CrmUrlTemplate=https://crm.example/?q=\"{number}\"", L"CrmUrlTemplate", L"https://crm.example/?q=\"{number}\""},
+        {L"CrmOpenMode=0x2", L"CrmOpenMode", L"2"},
+        {L"CrmOpenMode=abc", L"CrmOpenMode", L"0"},
         {L"DefaultCityCode=", L"DefaultCityCode", L""},
         {L"FontName=\"Times New Roman\"", L"FontName", L"Times New Roman"},
         {L"Channels=\"\"K 1\",K2\"", L"Channels", L"<K 1><K2>"},
@@ -343,6 +351,8 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FDBServerAddress = L"база.пример.рф";
     settings_.FDBPort = -1;
     settings_.FDBAllowedClients = L"10.0.0.0/8,192.168.5.7";
+    settings_.FCrmUrlTemplate = L"https://crm.example/карточка?q=\"{number}\" {name}&x=%2F";
+    settings_.FCrmOpenMode = comOnAnswer;
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);

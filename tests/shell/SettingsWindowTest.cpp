@@ -349,6 +349,58 @@ TEST_F(SettingsWindowTest, APopupSizeThatIsNotAnIntegerStopsTheApplyAndWritesNot
     EXPECT_EQ(0u, informer.Exit());
 }
 
+TEST_F(SettingsWindowTest, ACrmTemplateOtherThanHttpOrWithAnUnknownPlaceholderIsRefusedOnApply) {
+    InformerProcess informer({session_, false, {}, {}});
+    SettingsWindow window(informer);
+    const std::wstring ini = IniPath(informer);
+    const std::string before = ReadBytes(ini);
+    EXPECT_EQ(L"", window.text(IDC_EDITCRMURLTEMPLATE));
+    EXPECT_EQ(0, window.chosen(IDC_CBCRMOPENMODE)) << "never, by default";
+    EXPECT_EQ(3, static_cast<int>(window.send(window.item(IDC_CBCRMOPENMODE), CB_GETCOUNT)));
+
+    const struct {
+        const wchar_t* crm;
+        const wchar_t* told;
+    } refused[] = {
+        {L"ftp://crm.example/card?phone={number}", L"http:// или https://"},
+        {L"file:///C:/Windows/notepad.exe", L"http:// или https://"},
+        {L"crm.example/card?phone={number}", L"http:// или https://"},
+        {L"https://crm.example/card?phone={phone}", L"«{phone}»"},
+        {L"https://crm.example/card?phone={number", L"«{number»"},
+    };
+    window.choose(IDC_CBCRMOPENMODE, 1);
+    for (const auto& r : refused) {
+        SCOPED_TRACE(testing::PrintToString(r.crm));
+        window.setText(IDC_EDITCRMURLTEMPLATE, r.crm);
+        // The error box is modal: the click returns only once it is closed.
+        ::PostMessageW(window.item(IDC_BTNAPPLY), BM_CLICK, 0, 0);
+        HWND box = informer.FindMessageBox(L"Настройки не применены");
+        ASSERT_NE(nullptr, box) << informer.DialogTexts();
+        EXPECT_NE(std::wstring::npos, InformerProcess::MessageBoxText(box).find(r.told))
+            << testing::PrintToString(InformerProcess::MessageBoxText(box));
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
+        EXPECT_EQ(before, ReadBytes(ini)) << "nothing is written";
+        EXPECT_TRUE(window.applyEnabled());
+    }
+
+    // Blanks, quotes and Cyrillic in the template itself are the user's to
+    // type: the URL encodes them. The blanks at its ends are dropped.
+    window.setText(IDC_EDITCRMURLTEMPLATE, L"  https://crm.example/карточка?q=\"{Number}\" {name}  ");
+    window.choose(IDC_CBCRMOPENMODE, 2);
+    window.click(IDC_BTNAPPLY);
+    EXPECT_FALSE(window.applyEnabled()) << informer.DialogTexts();
+    EXPECT_EQ(L"https://crm.example/карточка?q=\"{Number}\" {name}", IniValue(ini, L"CrmUrlTemplate"));
+    EXPECT_EQ(L"2", IniValue(ini, L"CrmOpenMode"));
+
+    // Emptying the template switches the link off and is no error.
+    window.setText(IDC_EDITCRMURLTEMPLATE, L"");
+    window.click(IDC_BTNAPPLY);
+    EXPECT_FALSE(window.applyEnabled()) << informer.DialogTexts();
+    EXPECT_EQ(L"", IniValue(ini, L"CrmUrlTemplate"));
+    EXPECT_EQ(0u, informer.Exit());
+}
+
 TEST_F(SettingsWindowTest, ThePreviewShowsTheAppliedSettingsAndTheSameButtonHidesIt) {
     InformerProcess informer({session_, false, {}, {L"TrayMsgAnimate=0"}});
     SettingsWindow window(informer);

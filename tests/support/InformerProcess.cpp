@@ -39,7 +39,10 @@ InformerProcess::InformerProcess(const Options& options) : session_(options.simS
         RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
                    QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
                    QuoteArgument(folder_ + L"\\TQR"));
-    if (!::CopyFileW((ProgramFolder() + L"\\KordavinInformer.exe").c_str(), exe.c_str(), FALSE)) return;
+    // A copy already running from this folder keeps its file: that one is started again.
+    if (!::CopyFileW((ProgramFolder() + L"\\KordavinInformer.exe").c_str(), exe.c_str(), FALSE) &&
+        ::GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
     std::vector<std::wstring> lines{std::wstring(L"Active=") + (options.active ? L"1" : L"0"),
                                     L"AreaCodesPath=" + folder_ + L"\\TQR",
                                     L"AbonentPhonePath=" + folder_ + L"\\PQR"};
@@ -49,6 +52,7 @@ InformerProcess::InformerProcess(const Options& options) : session_(options.simS
     ::SetEnvironmentVariableW(L"KORDAVIN_SIM_SESSION", session_.c_str());
     // Each test's calls go to a journal of its own, never to the user's.
     ::SetEnvironmentVariableW(L"KORDAVIN_JOURNAL_DIR", (folder_ + L"\\Journal").c_str());
+    ::SetEnvironmentVariableW(L"KORDAVIN_TEST_URL_LOG", options.urlLog.empty() ? nullptr : options.urlLog.c_str());
     std::wstring line = QuoteArgument(exe);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

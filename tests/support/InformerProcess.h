@@ -21,6 +21,8 @@ public:
         std::wstring folder;
         // More "Key=Value" lines of the section Main.
         std::vector<std::wstring> iniLines;
+        // A file where the program records the URLs it would open in the browser.
+        std::wstring urlLog;
     };
 
     explicit InformerProcess(const Options& options);

@@ -11,6 +11,7 @@
 
 // The list's context menu
 #define IDM_JOURNAL_COPYNUMBER          5110
+#define IDM_JOURNAL_OPENCRM             5111
 
 // Strings
 #define IDS_JOURNAL_CAPTION             5120
@@ -35,3 +36,4 @@
 #define IDS_JOURNAL_BALLOON_TITLE       5141
 #define IDS_JOURNAL_BALLOON_CHANNEL     5142
 #define IDS_JOURNAL_FAILED              5143
+#define IDS_JOURNAL_OPENCRM             5144

@@ -219,6 +219,9 @@ void TCallJournalForm::OnCommand(UINT id, UINT code) {
     case IDM_JOURNAL_COPYNUMBER:
         CopySelectedNumber();
         break;
+    case IDM_JOURNAL_OPENCRM:
+        OpenSelectedCrmCard();
+        break;
     default:
         break;
     }
@@ -349,6 +352,14 @@ void TCallJournalForm::CopySelectedNumber() {
     if (row >= 0) PutClipboardText(FHandle, Row(static_cast<size_t>(row)).Number);
 }
 
+void TCallJournalForm::OpenSelectedCrmCard() {
+    const int row = SelectedRow();
+    // A withheld number has no card.
+    if (row < 0 || !FOpenCrm) return;
+    const TCallRecord& call = Row(static_cast<size_t>(row));
+    if (!call.Number.empty()) FOpenCrm(call);
+}
+
 void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
     if (at.x == -1 && at.y == -1) {
         // The menu key: the menu goes beside the chosen row.
@@ -372,6 +383,9 @@ void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
     const bool hasNumber = !Row(static_cast<size_t>(row)).Number.empty();
     ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_COPYNUMBER,
                   LoadResourceString(IDS_JOURNAL_COPYNUMBER, FInstance).c_str());
+    if (FOpenCrm)
+        ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_OPENCRM,
+                      LoadResourceString(IDS_JOURNAL_OPENCRM, FInstance).c_str());
     // The chosen item arrives as WM_COMMAND, as from any menu.
     ::TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, FHandle, nullptr);
 }

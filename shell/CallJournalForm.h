@@ -17,11 +17,14 @@
 class TCallJournalForm final : public TWindowBase {
 public:
     using TOpenContact = std::function<void(const std::wstring& number)>;
+    using TOpenCrm = std::function<void(const TCallRecord& call)>;
 
     // Opens the window with these records (newest first), or brings the open
     // one forward with them. Throws AppError when it cannot be created.
     static TCallJournalForm& Open(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
                                   TOpenContact openContact);
+    // What "Открыть в CRM" of the context menu does; null leaves the item out.
+    void SetOpenCrm(TOpenCrm openCrm) { FOpenCrm = std::move(openCrm); }
     // The open window, or null.
     static TCallJournalForm* Current();
 
@@ -57,6 +60,7 @@ private:
     int SelectedRow() const;
     void OpenSelectedContact();
     void CopySelectedNumber();
+    void OpenSelectedCrmCard();
     std::wstring CellText(const TCallRecord& record, int column) const;
     HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
 
@@ -66,6 +70,7 @@ private:
     std::wstring FFilterText;
     int FMaxCalls;
     TOpenContact FOpenContact;
+    TOpenCrm FOpenCrm;
     std::vector<std::wstring> FOutcomeTexts;
     std::wstring FCellBuffer;
 };

@@ -515,9 +515,13 @@ void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
 
 void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FEventDiagnostics); }
 
+bool TMainForm::CrmLinkOn() const {
+    return EffectiveCrmOpenMode(FCrmOpenMode) != comNever &&
+           CheckCrmTemplate(FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted;
+}
+
 void TMainForm::UpdateCrmLink() {
-    const bool on = EffectiveCrmOpenMode(FCrmOpenMode) != comNever &&
-                    CheckCrmTemplate(FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted;
+    const bool on = CrmLinkOn();
     FTrayMsgWins->SetOnOpenCrm(on ? TTMWForm::TOpenCrmEvent([this](const TCrmCallData& call) { btnOpenCrmClick(call); })
                                   : TTMWForm::TOpenCrmEvent());
 }
@@ -623,12 +627,17 @@ void TMainForm::CallEventHandled(const TRecorderEvent& event, bool monitored, co
 }
 
 void TMainForm::pmnuJournalClick() {
-    TCallJournalForm::Open(FInstance, FCallJournal->ReadAll(), FCallJournal->Limits().MaxCalls,
-                           [this](const std::wstring& number) {
-                               std::wstring name, region, comment;
-                               GetNameRegionCommentByPhone(number, name, region, comment);
-                               OpenContactEditor({number, name, comment, false});
-                           });
+    TCallJournalForm& journal =
+        TCallJournalForm::Open(FInstance, FCallJournal->ReadAll(), FCallJournal->Limits().MaxCalls,
+                               [this](const std::wstring& number) {
+                                   std::wstring name, region, comment;
+                                   GetNameRegionCommentByPhone(number, name, region, comment);
+                                   OpenContactEditor({number, name, comment, false});
+                               });
+    journal.SetOpenCrm(CrmLinkOn() ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
+        btnOpenCrmClick({call.Number, call.Name, call.Channel});
+    })
+                                   : TCallJournalForm::TOpenCrm());
     FCallJournal->MarkViewed();
     UpdateTrayHint();
 }

@@ -109,6 +109,8 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TTMWContactData& data);
+    // Whether a CRM card can be opened: a mode other than "never" and an accepted template.
+    bool CrmLinkOn() const;
     // Gives the popups "Открыть в CRM" exactly while the applied CRM settings are usable.
     void UpdateCrmLink();
     void btnOpenCrmClick(const TCrmCallData& call);

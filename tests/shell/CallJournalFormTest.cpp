@@ -215,6 +215,19 @@ TEST_F(CallJournalWindow, CopiesTheNumberOfTheChosenCall) {
     EXPECT_EQ(std::wstring(40, L'8'), GetClipboardText(window));
 }
 
+TEST_F(CallJournalWindow, OpensTheCrmCardOfTheChosenCallButNotOfAWithheldOne) {
+    const HWND window = Open(SampleCalls());
+    std::vector<std::wstring> cards;
+    TCallJournalForm::Current()->SetOpenCrm(
+        [&](const TCallRecord& call) { cards.push_back(call.Number + L"|" + call.Name + L"|" + call.Channel); });
+    Select(window, 2);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_OPENCRM, 0), 0);
+    Select(window, 0);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_OPENCRM, 0), 0);
+    ASSERT_EQ(1u, cards.size());
+    EXPECT_EQ(L"78122345678|Петров|K1", cards[0]);
+}
+
 TEST_F(CallJournalWindow, ACallThatEndsWhileItIsOpenGoesOnTopAndEscapeCloses) {
     const HWND window = Open(SampleCalls(), 5);
     Type(window, L"иван");

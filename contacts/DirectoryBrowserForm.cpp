@@ -70,6 +70,31 @@ std::wstring FileFilter(UINT id, HINSTANCE instance) {
     return filter;
 }
 
+// The file the user picks in the open or save dialog; empty when cancelled.
+// suggested: the name the save dialog starts with.
+std::wstring AskFilePath(HWND owner, HINSTANCE instance, UINT filterId, bool save, const std::wstring& suggested = {}) {
+    const std::wstring filter = FileFilter(filterId, instance);
+    std::wstring path = suggested;
+    path.resize(32768, L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = path.data();
+    dialog.nMaxFile = static_cast<DWORD>(path.size());
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (save) {
+        dialog.lpstrDefExt = L"csv";
+        dialog.Flags |= OFN_OVERWRITEPROMPT;
+        if (!::GetSaveFileNameW(&dialog)) return {};
+    } else {
+        dialog.Flags |= OFN_FILEMUSTEXIST;
+        if (!::GetOpenFileNameW(&dialog)) return {};
+    }
+    path.resize(path.find(L'\0'));
+    return path;
+}
+
 }  // namespace
 
 TDirectoryBrowserForm::TDirectoryBrowserForm(HINSTANCE instance, TDirectorySource source)
@@ -385,17 +410,8 @@ void TDirectoryBrowserForm::DeleteButtonClick() {
 }
 
 void TDirectoryBrowserForm::ImportButtonClick() {
-    const std::wstring filter = FileFilter(IDS_DIRBROWSER_FILTER_IMPORT, FInstance);
-    std::wstring path(32768, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = FHandle;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!::GetOpenFileNameW(&dialog)) return;
-    path.resize(path.find(L'\0'));
+    const std::wstring path = AskFilePath(FHandle, FInstance, IDS_DIRBROWSER_FILTER_IMPORT, false);
+    if (path.empty()) return;
     try {
         TDirectoryImportForm::Open(FInstance, FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
                                    ReadFileBytes(path), [window = FHandle](std::size_t written) {
@@ -408,19 +424,9 @@ void TDirectoryBrowserForm::ImportButtonClick() {
 }
 
 void TDirectoryBrowserForm::ExportButtonClick() {
-    const std::wstring filter = FileFilter(IDS_DIRBROWSER_FILTER_EXPORT, FInstance);
-    std::wstring path = LoadResourceString(IDS_DIRBROWSER_EXPORT_NAME, FInstance);
-    path.resize(32768, L'\0');
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = FHandle;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    dialog.lpstrDefExt = L"csv";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!::GetSaveFileNameW(&dialog)) return;
-    path.resize(path.find(L'\0'));
+    const std::wstring path = AskFilePath(FHandle, FInstance, IDS_DIRBROWSER_FILTER_EXPORT, true,
+                                          LoadResourceString(IDS_DIRBROWSER_EXPORT_NAME, FInstance));
+    if (path.empty()) return;
     // The files as they are now, not as the list last read them.
     const std::vector<DirectoryRow> rows = ReadDirectoryRows(FSource.AbonentPhoneDir);
     WriteFileBytes(path, ExportDirectoryCsv(rows));

@@ -2,6 +2,7 @@
 
 #include "DiagnosticsRes.h"
 #include "ResourceText.h"
+#include "TextTrim.h"
 
 #include <cstdio>
 
@@ -79,10 +80,7 @@ std::wstring DiagnosticsClipboardText(const TEventDiagnostics& diagnostics) {
     const auto appendRow = [&text](const TDiagnosticsRow& row) {
         for (size_t column = 0; column < row.size(); ++column) {
             // An error text may hold line ends or tabs: one event stays one line.
-            std::wstring cell = row[column];
-            for (wchar_t& unit : cell)
-                if (unit == L'\t' || unit == L'\r' || unit == L'\n') unit = L' ';
-            text += (column ? L"\t" : L"") + cell;
+            text += (column ? L"\t" : L"") + SingleLineText(row[column]);
         }
         text += L"\r\n";
     };

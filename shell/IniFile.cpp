@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "AppError.h"
+#include "FileBytes.h"
 #include "IniEncoding.h"
 #include "IniValues.h"
 #include "UniqueHandle.h"
@@ -10,18 +11,13 @@
 #include <optional>
 
 namespace {
+// Nothing when the file is missing or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return std::nullopt;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD done = 0;
-    if (!bytes.empty() && (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) ||
-                           done != bytes.size()))
+    try {
+        return ReadFileBytes(path);
+    } catch (const AppError&) {
         return std::nullopt;
-    return bytes;
+    }
 }
 
 bool WriteWholeFile(HANDLE file, const std::string& bytes) {

@@ -4,7 +4,10 @@
 # own: a silent install of an older version, the installed program showing a
 # popup for a call from the simulated server, a silent upgrade to this version
 # over the running copy that keeps the changed settings, and a silent uninstall
-# that leaves settings and directories.
+# that leaves settings, directories and the call journal. A portable copy runs
+# beside it all the while and is never asked to end; an installation while only
+# the portable copy runs starts nothing. The uninstaller, run as a user runs it,
+# says where the files it leaves are.
 set -euo pipefail
 
 installer=$1
@@ -45,12 +48,14 @@ export KORDAVIN_SIM_SESSION=$session
 xvfb_pid=
 keepalive_pid=
 informer_pid=
+portable_pid=
 cleanup() {
     [ -n "$informer_pid" ] && kill "$informer_pid" 2>/dev/null
+    [ -n "$portable_pid" ] && kill "$portable_pid" 2>/dev/null
     [ -n "$keepalive_pid" ] && kill "$keepalive_pid" 2>/dev/null
     wineserver -k 2>/dev/null || true
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work/prefix" "$work/older-setup.exe"
+    rm -rf "$work/prefix" "$work/older-setup.exe" "$work/portable"
     return 0
 }
 trap cleanup EXIT
@@ -103,6 +108,7 @@ citycodes_db=$data_dir/Localize/RUS/TQR/CityCodes.db
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KordavinInformer'
 ini=$install_dir/KordavinInformer.ini
+journal=$(winepath -u "$localappdata\\KordavinInformer\\CallJournal.db")
 
 wait "$makensis_pid" || fail "makensis failed for the older version"
 log "silent install"
@@ -135,8 +141,20 @@ recsim end K1 >/dev/null
 printf 'DefaultCityCode=812\r\n' >> "$ini"
 win reg delete "$run_key" /v KordavinInformer.exe /f >/dev/null
 wait_for 10 test -n "$(ls -A "$data_dir/PQR" 2>/dev/null)" || fail "no subscriber directory in $data_dir/PQR"
+wait_for 10 test -f "$journal" || fail "no call journal at $journal"
 fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
 before=$(fingerprint)
+
+# A portable copy from another folder, not connected: it has its own settings
+# and is none of the installer's business.
+log "a portable copy runs beside the installed one"
+unzip -q -o "$portable" -d "$work/portable"
+portable_exe=$work/portable/KordavinInformer-$version-portable/KordavinInformer.exe
+wine "$(winepath -w "$portable_exe")" </dev/null >/dev/null 2>&1 &
+portable_pid=$!
+portable_window() { win "$bin/dialogprobe.exe" --exit-request "$(winepath -w "$portable_exe")" >/dev/null; }
+wait_for 30 portable_window || fail "the portable copy did not start"
+portable_runs() { kill -0 "$portable_pid" 2>/dev/null; }
 
 log "silent upgrade over the running copy"
 wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the upgrade failed (exit code $?)"
@@ -144,6 +162,7 @@ code=0
 wait "$informer_pid" || code=$?
 informer_pid=
 [ "$code" = 0 ] || fail "the running copy did not end normally when asked (exit code $code)"
+portable_runs || fail "the upgrade ended the portable copy in another folder"
 [ "$(fingerprint)" = "$before" ] || fail "the upgrade changed the settings or directories:
 $before
 ---
@@ -168,7 +187,29 @@ wait_for 15 no_instance || fail "the running copy was not stopped by the uninsta
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut was left"
 [ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the autostart value was left"
 [ "$(fingerprint)" = "$before" ] || fail "the uninstaller changed the settings or directories"
+# The program itself records the call it was in when asked to end.
+[ -f "$journal" ] || fail "the uninstaller removed the call journal"
 grep -q 'DefaultCityCode=812' "$ini" || fail "the changed setting is gone"
+portable_runs || fail "the uninstaller ended the portable copy in another folder"
+
+log "silent install while only the portable copy runs"
+wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the install failed (exit code $?)"
+[ -f "$install_dir/KordavinInformer.exe" ] || fail "not installed again"
+portable_runs || fail "the install ended the portable copy in another folder"
+# The installed copy would connect at once (Active=1 kept in its INI file).
+! wait_for 5 has_instance || fail "the install started the installed copy though it was not running"
+
+log "the uninstaller, run by hand, says where the user's files stay"
+wine "$install_win\\uninstall.exe" </dev/null >/dev/null 2>&1 &
+told=$(win "$bin/dialogprobe.exe" 60000) || fail "the uninstaller's wizard did not end (told: $told)"
+wait_for 30 uninstalled || fail "the uninstaller run by hand left the program or its entry"
+grep -qF "Журнал звонков: $localappdata\\KordavinInformer\\CallJournal.db" <<<"$told" ||
+    fail "the uninstaller did not say where the call journal stays: $told"
+grep -qF "Настройки: $install_win\\KordavinInformer.ini" <<<"$told" ||
+    fail "the uninstaller did not say where the settings stay: $told"
+[ "$(fingerprint)" = "$before" ] || fail "the uninstaller changed the settings or directories"
+[ -f "$journal" ] || fail "the uninstaller removed the call journal"
+portable_runs || fail "the uninstaller ended the portable copy in another folder"
 
 log "portable zip"
 listing=$(unzip -Z1 "$portable")

@@ -17,57 +17,9 @@ bin=$4
 work=$(dirname "$installer")/../package-test
 source_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 session=pkgtest$$
-started=$SECONDS
-
-log() { printf '[%3ds] %s\n' $((SECONDS - started)) "$*"; }
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
-trap 'printf "FAILED: line %s: %s\n" "$LINENO" "$BASH_COMMAND" >&2' ERR
-
-# Polls a condition (a command) every half second for up to $1 seconds.
-wait_for() {
-    local seconds=$1
-    shift
-    local i
-    for ((i = 0; i < seconds * 2; i++)); do
-        "$@" && return 0
-        sleep 0.5
-    done
-    return 1
-}
-
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-rm -rf "$work/prefix"
-
-export WINEPREFIX=$work/prefix
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml='
-export KORDAVIN_SIM_SESSION=$session
-
-xvfb_pid=
-keepalive_pid=
-informer_pid=
-portable_pid=
-cleanup() {
-    [ -n "$informer_pid" ] && kill "$informer_pid" 2>/dev/null
-    [ -n "$portable_pid" ] && kill "$portable_pid" 2>/dev/null
-    [ -n "$keepalive_pid" ] && kill "$keepalive_pid" 2>/dev/null
-    wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work/prefix" "$work/older-setup.exe" "$work/portable"
-    return 0
-}
-trap cleanup EXIT
-
-# A display of our own, so the installed program's popups never meet the
-# windows of the tests running on the main display.
-n=120
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$n"
-wait_for 10 test -e "/tmp/.X11-unix/X$n" || fail "Xvfb did not start"
+source "$source_root/packaging/test/wine-session.sh"
+cleanup_paths=("$work/older-setup.exe" "$work/portable")
+start_display
 
 # The first install is an older version, so that the second one is a real
 # upgrade; made (quickly compressed) while Wine sets the prefix up.
@@ -76,26 +28,7 @@ makensis -V1 -INPUTCHARSET UTF8 '-XSetCompressor /FINAL zlib' -DVERSION=0.9.0.0 
     -DSRCDIR="$source_root" -DOUTFILE="$older" "$source_root/packaging/KordavinInformer.nsi" &
 makensis_pid=$!
 
-log "creating a fresh Wine prefix"
-wineboot --init >/dev/null 2>&1 || true
-wineserver -w
-# Xvfb has no window manager: unmanaged windows spare Wine a wait on each close.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-ready=$work/keepalive-ready
-rm -f "$ready"
-wine "$bin/WineKeepAlive.exe" "$(winepath -w "$ready")" </dev/null >/dev/null 2>&1 &
-keepalive_pid=$!
-wait_for 60 test -e "$ready" || fail "Wine did not come up"
-
-win() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-recsim() { win "$bin/recsim.exe" --session "$session" "$@"; }
-reg_value() { win reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
-# Instances of the simulated server, one process id a line.
-sim_instances() { recsim list | awk 'NF { print $1 }'; }
-has_instance() { [ -n "$(sim_instances)" ]; }
-no_instance() { [ -z "$(sim_instances)" ]; }
-
-win regsvr32 /s "$(winepath -w "$bin/KordavinSim.dll")"
+start_prefix
 
 localappdata=$(win cmd /c echo %LOCALAPPDATA%)
 appdata=$(win cmd /c echo %APPDATA%)
@@ -116,6 +49,9 @@ wine "$older" /S </dev/null >/dev/null 2>&1 || fail "the installer failed (exit 
 for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe; do
     [ -f "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
 done
+# Shipped without symbol tables.
+size=$(stat -c %s "$install_dir/KordavinInformer.exe")
+[ "$size" -le $((2500 * 1024)) ] || fail "the installed program is $size bytes, more than 2.5 MB"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut $shortcut"
 [ -f "$citycodes_db" ] || fail "no city-code table at $citycodes_db"
 [ ! -e "$ini" ] || fail "the installer wrote an INI file"
@@ -150,16 +86,14 @@ before=$(fingerprint)
 log "a portable copy runs beside the installed one"
 unzip -q -o "$portable" -d "$work/portable"
 portable_exe=$work/portable/KordavinInformer-$version-portable/KordavinInformer.exe
-wine "$(winepath -w "$portable_exe")" </dev/null >/dev/null 2>&1 &
-portable_pid=$!
-portable_window() { win "$bin/dialogprobe.exe" --exit-request "$(winepath -w "$portable_exe")" >/dev/null; }
-wait_for 30 portable_window || fail "the portable copy did not start"
+start_copy "$(winepath -w "$portable_exe")"
+portable_pid=$started_pid
 portable_runs() { kill -0 "$portable_pid" 2>/dev/null; }
 
 log "silent upgrade over the running copy"
 wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the upgrade failed (exit code $?)"
 code=0
-wait "$informer_pid" || code=$?
+exit_code_of "$informer_pid" 30 || code=$?
 informer_pid=
 [ "$code" = 0 ] || fail "the running copy did not end normally when asked (exit code $code)"
 portable_runs || fail "the upgrade ended the portable copy in another folder"

@@ -56,9 +56,10 @@ TStopResult StopRunningCopies(const std::wstring& programFile, DWORD timeoutMs) 
             ::SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored);
             asked.push_back(window);
         }
+        // A file held without any copy's window is not ours to wait for.
+        if (windows.empty() && asked.empty()) return TStopResult::NoneRunning;
         // The window goes a moment before the process lets go of its file.
-        if (windows.empty() && FileIsFree(programFile))
-            return asked.empty() ? TStopResult::NoneRunning : TStopResult::Stopped;
+        if (windows.empty() && FileIsFree(programFile)) return TStopResult::Stopped;
         if (::GetTickCount64() >= deadline) return TStopResult::StillRunning;
         ::Sleep(kPollMs);
     }

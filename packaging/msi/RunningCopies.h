@@ -12,9 +12,9 @@
 std::vector<HWND> ExitRequestWindowsOf(const std::wstring& programFile);
 
 enum class TStopResult {
-    NoneRunning,   // no copy of that file was running
+    NoneRunning,   // no copy of that file showed its window
     Stopped,       // every copy ended and the file can be replaced
-    StillRunning,  // a copy or its file was still there when the time was up
+    StillRunning,  // a copy asked or its file was still there when the time was up
 };
 
 // Asks each running copy of programFile once to end as its "Выход" does and

@@ -109,15 +109,71 @@ TEST(RunningCopies, NoCopyOfAFileIsToldAtOnce) {
     EXPECT_LT(::GetTickCount64() - start, 5000u);
 }
 
-TEST(RunningCopies, AFileStillInUseIsReportedWhenTheTimeIsUp) {
+namespace {
+
+// The exit-request window of a copy that never ends: counts the requests.
+class TStubbornCopy {
+public:
+    explicit TStubbornCopy(const std::wstring& programFile) {
+        // Registered here unless another test did it already.
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.lpfnWndProc = ::DefWindowProcW;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kExitRequestClass;
+        ::RegisterClassExW(&windowClass);
+        FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kExitRequestClass, programFile.c_str(), WS_POPUP, 0, 0, 0,
+                                        0, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr));
+        if (FWindow) {
+            ::SetWindowLongPtrW(FWindow.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            FOriginal = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrW(FWindow.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc)));
+        }
+    }
+    HWND Handle() const { return FWindow.get(); }
+    int Requests() const { return FRequests; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<TStubbornCopy*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_CLOSE && self) {
+            ++self->FRequests;
+            return 0;
+        }
+        return self && self->FOriginal ? ::CallWindowProcW(self->FOriginal, window, message, wParam, lParam)
+                                       : ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    UniqueWindow FWindow;
+    WNDPROC FOriginal = nullptr;
+    int FRequests = 0;
+};
+
+}  // namespace
+
+TEST(RunningCopies, AFileHeldWithoutAnyCopysWindowIsNotWaitedFor) {
     TempFolder folder;
     const std::wstring program = folder.file(L"KordavinInformer.exe");
     WriteText(program, "MZ");
-    // As a running program holds its file.
+    // As a virus scanner might hold it.
     UniqueFileHandle held(::CreateFileW(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
-    EXPECT_EQ(TStopResult::StillRunning, StopRunningCopies(program, 600));
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(TStopResult::NoneRunning, StopRunningCopies(program, 10000));
+    EXPECT_LT(::GetTickCount64() - start, 5000u);
+}
+
+TEST(RunningCopies, ACopyThatDoesNotEndIsAskedOnceAndReportedWhenTheTimeIsUp) {
+    TempFolder folder;
+    const std::wstring program = folder.file(L"KordavinInformer.exe");
+    WriteText(program, "MZ");
+    TStubbornCopy copy(program);
+    ASSERT_NE(nullptr, copy.Handle());
+    TStubbornCopy elsewhere(folder.file(L"portable\\KordavinInformer.exe"));
+    EXPECT_EQ(TStopResult::StillRunning, StopRunningCopies(program, 1000));
+    EXPECT_EQ(1, copy.Requests()) << "one request: the copy may be busy finishing its saves";
+    EXPECT_EQ(0, elsewhere.Requests()) << "a copy from another folder is never asked";
 }
 
 TEST(CityCodesTarget, TheFolderOfTheIniFileOrTheDefaultAndNothingWhereATableExists) {

@@ -1,5 +1,8 @@
 #include "ExitRequest.h"
 
+#include "LongPath.h"
+#include "ModuleFile.h"
+
 TExitRequestWindow::TExitRequestWindow(HINSTANCE instance, HWND target, UINT exitCommand)
     : FTarget(target), FExitCommand(exitCommand) {
     WNDCLASSEXW windowClass{};
@@ -11,8 +14,9 @@ TExitRequestWindow::TExitRequestWindow(HINSTANCE instance, HWND target, UINT exi
     ::RegisterClassExW(&windowClass);
     // Top-level rather than message-only, so that a plain FindWindow (as in an
     // installer script) finds it; never shown.
-    FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kExitRequestClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                    nullptr, instance, this));
+    const std::wstring programFile = LongPathOf(ModuleFileName());
+    FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kExitRequestClass, programFile.c_str(), WS_POPUP, 0, 0, 0, 0,
+                                    nullptr, nullptr, instance, this));
 }
 
 LRESULT CALLBACK TExitRequestWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,7 +6,8 @@ KORDAVIN_BUILD=${KORDAVIN_BUILD:-$KORDAVIN_ROOT/build}
 KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 
 KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64
-                   xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip)
+                   xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip
+                   nlohmann-json3-dev)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -21,8 +22,8 @@ install_packages() {
     fi
     log "installing packages: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q "${missing[@]}"
+    apt-get -o DPkg::Lock::Timeout=600 update -q
+    apt-get -o DPkg::Lock::Timeout=600 install -y -q "${missing[@]}"
 }
 
 # Debian ships no SQLite for mingw, so the amalgamation is generated once from

@@ -64,7 +64,7 @@ protected:
 TEST_F(NameLookupServiceTest, RequestReturnsAtOnceAndTheSlowAnswerFollows) {
     const auto start = Clock::now();
     EXPECT_EQ(service.Request(L"call-1", L"9001", L"K1"), TNameRequestStart::Started);
-    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_LT(Clock::now() - start, 1000ms);  // far from the server's 3 s
     EXPECT_TRUE(service.TakeAnswers().empty());
     const std::vector<TNameLookupAnswer> answers = TakeUntil(1);
     ASSERT_EQ(answers.size(), 1u);
@@ -167,7 +167,7 @@ TEST_F(NameLookupServiceTest, ShutdownCancelsRunningRequestsQuicklyAndDeliversNo
     ::Sleep(300);
     const auto start = Clock::now();
     service.Shutdown();
-    EXPECT_LT(Clock::now() - start, 1500ms);
+    EXPECT_LT(Clock::now() - start, 2000ms);  // the servers answer after 3 s
     EXPECT_TRUE(service.TakeAnswers().empty());
     EXPECT_EQ(service.Request(L"call-9", L"100", L"K1"), TNameRequestStart::Stopped);
 }

@@ -127,7 +127,7 @@ std::wstring ResolveLocation(const TUrlParts& base, const std::wstring& location
 class TGetExchange {
 public:
     TGetExchange(const THttpGetRequest& request, HANDLE cancelEvent)
-        : FRequestSpec(request), FCancel(cancelEvent),
+        : FAsked(request), FCancel(cancelEvent),
           FDeadline(Clock::now() + std::chrono::milliseconds(std::max(request.TimeoutMs, 1))) {}
 
     THttpGetResponse Run();
@@ -146,7 +146,7 @@ private:
     THttpGetResponse OneHop(const TUrlParts& target, bool sendExtraHeader, std::wstring& location);
     void CloseRequest();
 
-    const THttpGetRequest& FRequestSpec;
+    const THttpGetRequest& FAsked;
     HANDLE FCancel;
     Clock::time_point FDeadline;
     UniqueInternet FSession;
@@ -229,7 +229,7 @@ THttpGetResponse TGetExchange::OneHop(const TUrlParts& target, bool sendExtraHea
 
     std::wstring& headers = FExchange->Headers;
     headers = L"Accept: application/json\r\n";
-    if (sendExtraHeader && !FRequestSpec.ExtraHeader.empty()) headers += FRequestSpec.ExtraHeader + L"\r\n";
+    if (sendExtraHeader && !FAsked.ExtraHeader.empty()) headers += FAsked.ExtraHeader + L"\r\n";
     const auto failed = [&](TWait wait) { return StepFailure(wait, FExchange->Error); };
     if (!::WinHttpSendRequest(FRequest.get(), headers.c_str(), static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0,
                               0, context))
@@ -269,7 +269,7 @@ THttpGetResponse TGetExchange::OneHop(const TUrlParts& target, bool sendExtraHea
     if (::WinHttpQueryHeaders(FRequest.get(), WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, lengthText,
                               &size, WINHTTP_NO_HEADER_INDEX)) {
         const unsigned long long declared = std::wcstoull(lengthText, nullptr, 10);
-        if (declared > FRequestSpec.MaxBodyBytes)
+        if (declared > FAsked.MaxBodyBytes)
             return Failure(THttpNameError::BodyTooLarge, std::to_wstring(declared));
     }
     for (;;) {
@@ -280,15 +280,15 @@ THttpGetResponse TGetExchange::OneHop(const TUrlParts& target, bool sendExtraHea
             return failed(wait);
         if (FExchange->Bytes == 0) break;
         response.Body.append(FExchange->Buffer.data(), std::min<DWORD>(FExchange->Bytes, kReadChunk));
-        if (response.Body.size() > FRequestSpec.MaxBodyBytes)
-            return Failure(THttpNameError::BodyTooLarge, L">" + std::to_wstring(FRequestSpec.MaxBodyBytes));
+        if (response.Body.size() > FAsked.MaxBodyBytes)
+            return Failure(THttpNameError::BodyTooLarge, L">" + std::to_wstring(FAsked.MaxBodyBytes));
     }
     return response;
 }
 
 THttpGetResponse TGetExchange::Run() {
     TUrlParts target;
-    if (!CrackUrl(FRequestSpec.Url, target)) return Failure(THttpNameError::SettingsRefused, FRequestSpec.Url);
+    if (!CrackUrl(FAsked.Url, target)) return Failure(THttpNameError::SettingsRefused, FAsked.Url);
     if (!OpenSession()) return FromWinHttpError(::GetLastError());
     const TUrlParts first = target;
     for (int hop = 0;; ++hop) {
@@ -301,7 +301,7 @@ THttpGetResponse TGetExchange::Run() {
         if (response.Error != THttpNameError::None || location.empty()) return response;
         const std::wstring next = ResolveLocation(target, location);
         TUrlParts nextParts;
-        if (hop >= FRequestSpec.MaxRedirects || !CrackUrl(next, nextParts) || nextParts.Scheme != target.Scheme)
+        if (hop >= FAsked.MaxRedirects || !CrackUrl(next, nextParts) || nextParts.Scheme != target.Scheme)
             return Failure(THttpNameError::RedirectRefused, location);
         target = nextParts;
     }

@@ -13,3 +13,7 @@
 #define IDS_ALLOWLIST_PREFIX        4009
 #define IDS_ALLOWLIST_NOT_APPLIED   4010
 #define IDS_ALLOWLIST_AT_STARTUP    4011
+#define IDS_DBTEXT_TOO_LONG         4012
+#define IDS_DBTEXT_PHONE            4013
+#define IDS_DBTEXT_NAME             4014
+#define IDS_DBTEXT_COMMENT          4015

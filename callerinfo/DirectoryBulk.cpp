@@ -1,5 +1,6 @@
 #include "DirectoryBulk.h"
 
+#include "DirectoryTextLimit.h"
 #include "TableStore.h"
 #include "TextCompare.h"
 #include "pqrUnit.h"
@@ -78,6 +79,7 @@ std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview
 }
 
 void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row) {
+    RequireDirectoryTextsFit(row.phone, row.name, row.comment);
     const DirectoryRow rows[] = {row};
     PutRows(folder, rows, 1);
 }

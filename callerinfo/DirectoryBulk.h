@@ -26,7 +26,8 @@ DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows);
 std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview);
 
 // One row added or replaced, as the directory window's editor saves it; the
-// number is stored as given. Raises TableStoreError (Locked, RequiredField...).
+// number is stored as given. Raises TableStoreError (Locked, RequiredField...),
+// or TDirectoryTextTooLong for a text no directory client could read.
 void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row);
 
 // Removes the row of this number; false when it was not there (another

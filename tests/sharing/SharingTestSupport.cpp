@@ -29,8 +29,17 @@ std::string HexOf(const std::string& bytes) {
     return hex;
 }
 
-RawConnection::RawConnection(uint16_t port) {
+RawConnection::RawConnection(uint16_t port, const char* from) {
     socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (from) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = ::inet_addr(from);
+        if (::bind(socket_.get(), reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+            socket_.reset();
+            return;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);

@@ -1,5 +1,6 @@
 #include "ContactImport.h"
 
+#include "DirectoryProtocol.h"
 #include "KordavinUtils.h"
 #include "TableStore.h"
 #include "TextCompare.h"
@@ -63,12 +64,15 @@ bool LooksLikePhone(std::wstring_view field) {
     return digits >= 3;
 }
 
-std::vector<std::wstring> SplitLiteral(std::wstring_view line, wchar_t separator) {
+std::vector<std::wstring> SplitLiteral(std::wstring_view line, wchar_t separator, size_t maxFields, size_t& count) {
     std::vector<std::wstring> fields;
     size_t start = 0;
+    count = 0;
     for (;;) {
         const size_t at = line.find(separator, start);
-        fields.push_back(TrimControlChars(line.substr(start, at == std::wstring_view::npos ? at : at - start)));
+        ++count;
+        if (fields.size() < maxFields)
+            fields.push_back(TrimControlChars(line.substr(start, at == std::wstring_view::npos ? at : at - start)));
         if (at == std::wstring_view::npos) return fields;
         start = at + 1;
     }
@@ -86,6 +90,13 @@ std::wstring Field(const CsvRecord& record, int column) {
                                                                               : std::wstring();
 }
 
+// A name or comment that another workstation's lookup would refuse to read.
+std::wstring TooLongReason(const wchar_t* what) {
+    return std::wstring(what) + L" длиннее " +
+           std::to_wstring(static_cast<size_t>(DirectoryProtocol::kMaxTextBytes) / sizeof(char16_t)) +
+           L" знаков: другие рабочие места не смогли бы его прочитать";
+}
+
 enum class Role { None, Number, Name, Comment };
 
 Role HeaderRole(const std::wstring& field) {
@@ -101,21 +112,37 @@ Role HeaderRole(const std::wstring& field) {
 
 }  // namespace
 
-DecodedText DecodeImportText(std::string_view bytes) {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return {Utf8ToWide(bytes.substr(3)), TextEncoding::Utf8Bom};
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-        std::wstring text((bytes.size() - 2) / 2, L'\0');
-        std::copy_n(bytes.data() + 2, text.size() * 2, reinterpret_cast<char*>(text.data()));
-        return {std::move(text), TextEncoding::Utf16Le};
+namespace {
+
+// UTF-16 code units from pairs of bytes; an odd last byte is no character.
+std::wstring Utf16Text(std::string_view bytes, bool bigEndian) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
     }
-    if (bytes.find('\0') != std::string_view::npos)
-        throw ContactImportError(L"Файл не является текстом: в нём есть двоичные данные.");
-    if (IsValidUtf8(bytes)) return {Utf8ToWide(bytes), TextEncoding::Utf8};
-    return {CodePageToWide(1251, bytes), TextEncoding::Windows1251};
+    return text;
 }
 
-std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
+}  // namespace
+
+DecodedText DecodeImportText(std::string_view bytes) {
+    DecodedText decoded;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") decoded = {Utf8ToWide(bytes.substr(3)), TextEncoding::Utf8Bom};
+    else if (bytes.substr(0, 2) == "\xFF\xFE") decoded = {Utf16Text(bytes.substr(2), false), TextEncoding::Utf16Le};
+    else if (bytes.substr(0, 2) == "\xFE\xFF") decoded = {Utf16Text(bytes.substr(2), true), TextEncoding::Utf16Be};
+    else if (IsValidUtf8(bytes)) decoded = {Utf8ToWide(bytes), TextEncoding::Utf8};
+    else decoded = {CodePageToWide(1251, bytes), TextEncoding::Windows1251};
+    // Checked on the text, whatever the encoding: a NUL would reach the directory
+    // and cut the text short wherever it is read as a C string.
+    if (decoded.text.find(L'\0') != std::wstring::npos)
+        throw ContactImportError(L"Файл не является текстом: в нём есть двоичные данные.");
+    return decoded;
+}
+
+std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator, std::size_t maxFields,
+                                ImportProgress* progress) {
     std::vector<CsvRecord> records;
     const size_t n = text.size();
     size_t i = 0;
@@ -127,6 +154,13 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
         CsvRecord record;
         record.line = line;
         bool broken = false;
+        // Every field counts towards the progress, so that one line of a
+        // million fields can be stopped too.
+        auto addField = [&](std::wstring_view value, bool trim) {
+            if (++record.fieldCount % 4096 == 0 && progress) progress->Step(i, n);
+            if (record.fields.size() < maxFields) record.fields.push_back(trim ? TrimControlChars(value) : std::wstring(value));
+        };
+        if (progress && records.size() % 1024 == 0) progress->Step(i, n);
         for (;;) {
             field.clear();
             if (i < n && text[i] == L'"') {
@@ -175,11 +209,11 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
                 line = lines;
                 // Text after the closing quote is kept as it stands.
                 while (i < n && text[i] != separator && !IsLineBreak(text[i])) field += text[i++];
-                record.fields.push_back(field);
+                addField(field, false);
             } else {
                 const size_t start = i;
                 while (i < n && text[i] != separator && !IsLineBreak(text[i])) ++i;
-                record.fields.push_back(TrimControlChars(text.substr(start, i - start)));
+                addField(text.substr(start, i - start), true);
             }
             if (i < n && text[i] == separator) {
                 ++i;
@@ -195,7 +229,8 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
             // Only the line where the open quote stands is lost, not the rest of the file.
             size_t end = recordStart;
             while (end < n && !IsLineBreak(text[end])) ++end;
-            record.fields = SplitLiteral(text.substr(recordStart, end - recordStart), separator);
+            record.fields = SplitLiteral(text.substr(recordStart, end - recordStart), separator, maxFields,
+                                         record.fieldCount);
             record.brokenQuote = true;
             line = record.line + (end < n ? 1 : 0);
             i = SkipLineBreak(text, end);
@@ -396,10 +431,39 @@ bool IsQuotedPrintable(const std::vector<std::wstring>& params) {
                        [](const std::wstring& p) { return p == L"ENCODING=QUOTED-PRINTABLE" || p == L"QUOTED-PRINTABLE"; });
 }
 
-std::vector<VCardLine> VCardLines(std::wstring_view text) {
+// Whether `word` (upper-case ASCII) is in the text, ignoring the case of ASCII letters.
+bool ContainsAsciiNoCase(std::wstring_view text, std::wstring_view word) {
+    if (text.size() < word.size()) return false;
+    for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+        size_t k = 0;
+        while (k < word.size() && (text[i + k] == word[k] || text[i + k] + (L'A' - L'a') == word[k])) ++k;
+        if (k == word.size()) return true;
+    }
+    return false;
+}
+
+std::vector<VCardLine> VCardLines(std::wstring_view text, ImportProgress* progress) {
     std::vector<VCardLine> lines;
     std::wstring logical;
     int logicalLine = 0;
+    // Whether the logical line's name and parameters (up to its first colon)
+    // ask for quoted-printable: only what each physical line adds is searched,
+    // so that a line folded a million times is not searched a million times.
+    static constexpr std::wstring_view kQuotedPrintable = L"QUOTED-PRINTABLE";
+    size_t headScanned = 0;
+    bool headDone = false;
+    bool quotedPrintable = false;
+    auto scanHead = [&] {
+        if (headDone) return;
+        const size_t colon = logical.find(L':', headScanned);
+        const size_t end = colon == std::wstring::npos ? logical.size() : colon;
+        // The word may begin on the previous physical line.
+        const size_t from = headScanned > kQuotedPrintable.size() ? headScanned - kQuotedPrintable.size() : 0;
+        if (!quotedPrintable)
+            quotedPrintable = ContainsAsciiNoCase(std::wstring_view(logical).substr(from, end - from), kQuotedPrintable);
+        headScanned = end;
+        headDone = colon != std::wstring::npos;
+    };
     auto flush = [&] {
         if (logical.empty()) return;
         // The name and parameters end at the first colon outside a quoted parameter value.
@@ -433,9 +497,7 @@ std::vector<VCardLine> VCardLines(std::wstring_view text) {
         size_t end = i;
         while (end < text.size() && !IsLineBreak(text[end])) ++end;
         const std::wstring_view physical = text.substr(i, end - i);
-        const bool softBreak = !logical.empty() && logical.back() == L'=' &&
-                               logical.find(L"QUOTED-PRINTABLE") != std::wstring::npos &&
-                               logical.find(L"QUOTED-PRINTABLE") < logical.find(L':');
+        const bool softBreak = !logical.empty() && logical.back() == L'=' && quotedPrintable;
         if (!physical.empty() && (physical[0] == L' ' || physical[0] == L'\t') && !logical.empty()) {
             logical.append(physical.substr(1));
         } else if (softBreak) {
@@ -445,8 +507,13 @@ std::vector<VCardLine> VCardLines(std::wstring_view text) {
             flush();
             logical.assign(physical);
             logicalLine = line;
+            headScanned = 0;
+            headDone = false;
+            quotedPrintable = false;
         }
+        scanHead();
         i = SkipLineBreak(text, end);
+        if (progress && line % 4096 == 0) progress->Step(i, text.size());
         ++line;
     }
     flush();
@@ -455,13 +522,16 @@ std::vector<VCardLine> VCardLines(std::wstring_view text) {
 
 }  // namespace
 
-std::vector<ImportedContact> ParseVCards(std::wstring_view text) {
+std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress* progress) {
     std::vector<ImportedContact> contacts;
     bool inCard = false;
     int cardLine = 0;
     std::wstring formatted, structured, note;
     std::vector<std::pair<int, std::wstring>> phones;
-    for (const VCardLine& entry : VCardLines(text)) {
+    const std::vector<VCardLine> lines = VCardLines(text, progress);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const VCardLine& entry = lines[k];
+        ImportStep(progress, k, 0);
         std::wstring value =
             IsQuotedPrintable(entry.params) ? DecodeQuotedPrintable(entry.value, entry.params) : entry.value;
         if (entry.name == L"BEGIN" && StartsWithNoCase(value, L"VCARD")) {
@@ -480,7 +550,13 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text) {
                 contacts.push_back({cardLine, L"", name, note, L"в карточке нет номера телефона"});
                 continue;
             }
-            for (const auto& [line, number] : phones) contacts.push_back({line, number, name, note, L""});
+            // Not copied once per number: a huge note would be multiplied by them.
+            const std::wstring tooLong = !DirectoryProtocol::FitsCountedText(name) ? TooLongReason(L"имя")
+                                         : !DirectoryProtocol::FitsCountedText(note) ? TooLongReason(L"комментарий")
+                                                                                       : std::wstring();
+            for (const auto& [line, number] : phones)
+                contacts.push_back(tooLong.empty() ? ImportedContact{line, number, name, note, L""}
+                                                   : ImportedContact{line, number, L"", L"", tooLong});
         } else if (entry.name == L"FN") {
             formatted = UnescapeVCard(value);
         } else if (entry.name == L"N") {
@@ -545,9 +621,24 @@ bool NormalizeImportedNumber(std::wstring_view written, const TDiallingSettings&
     return true;
 }
 
+ImportStatus MergeImportRow(const std::wstring& fileName, const std::wstring& fileComment,
+                            const std::pair<std::wstring, std::wstring>* stored, bool replaceNames,
+                            std::wstring& name, std::wstring& comment) {
+    if (!stored) {
+        name = fileName;
+        comment = fileComment;
+        return ImportStatus::New;
+    }
+    const auto& [storedName, storedComment] = *stored;
+    name = !replaceNames || fileName.empty() ? storedName : fileName;
+    comment = fileComment.empty() ? storedComment : fileComment;
+    return name == storedName && comment == storedComment ? ImportStatus::Unchanged : ImportStatus::Changed;
+}
+
 ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, const DirectorySnapshot& directory,
-                                 const ImportOptions& options) {
+                                 const ImportOptions& options, ImportProgress* progress) {
     ImportPreview preview;
+    preview.replaceNames = options.replaceNames;
     std::vector<RejectedLine> rejected;
     auto reject = [&](int line, std::wstring reason) {
         ++preview.rejectedCount;
@@ -559,7 +650,9 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
     rows.reserve(contacts.size());
     std::vector<DuplicateLine> duplicates;
     std::wstring number, reason;
-    for (const ImportedContact& contact : contacts) {
+    for (size_t k = 0; k < contacts.size(); ++k) {
+        ImportStep(progress, k, contacts.size());
+        const ImportedContact& contact = contacts[k];
         if (!contact.error.empty()) {
             reject(contact.line, contact.error);
             continue;
@@ -568,8 +661,14 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
             reject(contact.line, reason);
             continue;
         }
-        ImportRow row{contact.line, number, CutToWidth(contact.name, kImportNameWidth), contact.comment,
-                      ImportStatus::New, contact.name.size() > static_cast<size_t>(kImportNameWidth)};
+        // The name is cut to the stored width anyway; the comment is stored whole.
+        if (!DirectoryProtocol::FitsCountedText(contact.comment)) {
+            reject(contact.line, TooLongReason(L"комментарий"));
+            continue;
+        }
+        std::wstring name = CutToWidth(contact.name, kImportNameWidth);
+        ImportRow row{contact.line, number, name, contact.comment, ImportStatus::New,
+                      contact.name.size() > static_cast<size_t>(kImportNameWidth), name, contact.comment};
         const auto [at, added] = byPhone.try_emplace(number, rows.size());
         if (added) {
             rows.push_back(std::move(row));
@@ -582,26 +681,20 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
     for (DuplicateLine& duplicate : duplicates) duplicate.keptLine = rows[byPhone[duplicate.phone]].line;
 
     preview.rows.reserve(rows.size());
-    for (ImportRow& row : rows) {
+    for (size_t k = 0; k < rows.size(); ++k) {
+        ImportStep(progress, k, 0);
+        ImportRow& row = rows[k];
         const auto stored = directory.find(row.phone);
-        if (stored == directory.end()) {
-            if (row.name.empty()) {
-                reject(row.line, L"нет имени абонента");
-                continue;
-            }
-            row.status = ImportStatus::New;
-            ++preview.newCount;
-        } else {
-            const auto& [storedName, storedComment] = stored->second;
-            if (!options.replaceNames || row.name.empty()) {
-                row.name = storedName;
-                row.nameCut = false;
-            }
-            if (row.comment.empty()) row.comment = storedComment;
-            const bool same = row.name == storedName && row.comment == storedComment;
-            row.status = same ? ImportStatus::Unchanged : ImportStatus::Changed;
-            ++(same ? preview.unchangedCount : preview.changedCount);
+        if (stored == directory.end() && row.name.empty()) {
+            reject(row.line, L"нет имени абонента");
+            continue;
         }
+        row.status = MergeImportRow(row.fileName, row.fileComment, stored == directory.end() ? nullptr : &stored->second,
+                                    options.replaceNames, row.name, row.comment);
+        if (row.status != ImportStatus::New && (!options.replaceNames || row.fileName.empty())) row.nameCut = false;
+        ++(row.status == ImportStatus::New       ? preview.newCount
+           : row.status == ImportStatus::Changed ? preview.changedCount
+                                                 : preview.unchangedCount);
         if (row.nameCut) ++preview.namesCut;
         preview.rows.push_back(std::move(row));
     }
@@ -611,19 +704,21 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
     return preview;
 }
 
-ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns) {
+ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns, ImportProgress* progress) {
     ImportSource source;
     DecodedText decoded = DecodeImportText(bytes);
     source.encoding = decoded.encoding;
     if (LooksLikeVCard(decoded.text)) {
         source.vcard = true;
-        source.contacts = ParseVCards(decoded.text);
+        source.contacts = ParseVCards(decoded.text, progress);
         return source;
     }
     source.separator = DetectCsvSeparator(decoded.text);
-    const std::vector<CsvRecord> records = ParseCsv(decoded.text, source.separator);
-    source.hasHeader = LooksLikeHeader(records);
-    source.columns = columns ? *columns : GuessCsvColumns(records, source.hasHeader);
-    source.contacts = ContactsFromCsv(records, source.columns, source.hasHeader);
+    source.records = ParseCsv(decoded.text, source.separator, kMaxImportColumns, progress);
+    for (size_t r = 0; r < source.records.size() && r < kImportHeadRecords; ++r)
+        source.columnCount = std::max(source.columnCount, source.records[r].fieldCount);
+    source.hasHeader = LooksLikeHeader(source.records);
+    source.columns = columns ? *columns : GuessCsvColumns(source.records, source.hasHeader);
+    source.contacts = ContactsFromCsv(source.records, source.columns, source.hasHeader);
     return source;
 }

@@ -22,6 +22,11 @@ constexpr uint16_t kDefaultPort = 32456;
 constexpr int kIoTimeoutMs = 10000;
 // The peer chooses a text's byte count; no more than this is ever accepted.
 constexpr int32_t kMaxTextBytes = 1 << 20;
+// Whether a text fits in one counted text a receiver accepts: a longer name or
+// comment could be stored but never read by another workstation.
+constexpr bool FitsCountedText(std::wstring_view text) {
+    return text.size() <= static_cast<size_t>(kMaxTextBytes) / sizeof(char16_t);
+}
 
 void PutInteger(std::string& out, int32_t value);
 void PutFlag(std::string& out, bool value);

@@ -4,6 +4,8 @@
 
 #include "ContactImport.h"
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -370,4 +372,125 @@ TEST(ContactImportBadInput, NeverCrashesAndSaysWhy) {
         EXPECT_LE(preview.rejected.size(), ImportPreview::kMaxDetails);
     }
     EXPECT_THROW(ReadImportFile(std::string("PK\x03\x04\0\0", 6)), ContactImportError);
+}
+
+TEST(ContactImportText, NulIsRefusedInEveryEncodingAndUtf16BigEndianIsRead) {
+    const std::string bigEndian("\xFE\xFF\x04\x18\x04\x32\x00;\x00""1", 10);
+    const DecodedText decoded = DecodeImportText(bigEndian);
+    EXPECT_EQ(TextEncoding::Utf16Be, decoded.encoding);
+    EXPECT_EQ(L"Ив;1", decoded.text);
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case withNul[] = {
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + Utf8(L"84951234567;Иванов") + std::string("\0x", 2)},
+        {"UTF-16LE", std::string("\xFF\xFE\x18\x04\0\0\x32\x04", 8)},
+        {"UTF-16BE", std::string("\xFE\xFF\x04\x18\0\0", 6)},
+        {"UTF-8 without BOM", std::string("8495;a\0b", 8)},
+        {"Windows-1251", std::string("\xC8\xE2;\0", 4)},
+    };
+    for (const Case& c : withNul) {
+        SCOPED_TRACE(c.what);
+        EXPECT_THROW(DecodeImportText(c.bytes), ContactImportError);
+    }
+
+    // A whole CSV file written big-endian, as some editors save "Unicode".
+    std::string file = "\xFE\xFF";
+    for (const wchar_t c : std::wstring(L"Телефон;Имя\r\n84951234567;Иванов\r\n")) {
+        file += static_cast<char>(c >> 8);
+        file += static_cast<char>(c & 0xFF);
+    }
+    const ImportSource source = ReadImportFile(file);
+    EXPECT_EQ(TextEncoding::Utf16Be, source.encoding);
+    ASSERT_EQ(1u, source.contacts.size());
+    EXPECT_EQ(L"84951234567", source.contacts[0].number);
+    EXPECT_EQ(L"Иванов", source.contacts[0].name);
+}
+
+TEST(ContactImportText, AFirstLineOfMillionsOfColumnsKeepsOnlyTheOffered) {
+    std::wstring text = L"Телефон;Имя";
+    text.reserve(2'100'000);
+    for (int i = 0; i < 1'000'000; ++i) text += L";x";
+    text += L"\n84951234567;Иванов;друг\n";
+    const ImportSource source = ReadImportFile(Utf8(text));
+    ASSERT_EQ(2u, source.records.size());
+    EXPECT_EQ(1'000'002u, source.records[0].fieldCount);
+    EXPECT_EQ(kMaxImportColumns, source.records[0].fields.size());
+    EXPECT_EQ(1'000'002u, source.columnCount);
+    EXPECT_EQ(3u, source.records[1].fields.size());
+    EXPECT_EQ(0, source.columns.number);
+    EXPECT_EQ(1, source.columns.name);
+    ASSERT_EQ(1u, source.contacts.size());
+    EXPECT_EQ(L"Иванов", source.contacts[0].name);
+    // A broken quote on such a line is cut the same way.
+    const std::vector<CsvRecord> broken = ParseCsv(L"\"x" + std::wstring(5000, L';'), L';', kMaxImportColumns);
+    ASSERT_EQ(1u, broken.size());
+    EXPECT_TRUE(broken[0].brokenQuote);
+    EXPECT_EQ(5001u, broken[0].fieldCount);
+    EXPECT_EQ(kMaxImportColumns, broken[0].fields.size());
+}
+
+// Files built to make a reader work once per line over everything before it.
+// The bound is so generous that only such a reader misses it; the times
+// themselves are ImportBenchmark's.
+TEST(ContactImportBadInput, HostileFilesAreReadInLinearTime) {
+    constexpr size_t kLines = 2'000'000;
+    struct Case {
+        const char* what;
+        std::string head, line, tail;
+    };
+    const Case cases[] = {
+        {"a note of soft line breaks", "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE:a=\r\n", " a=\r\n",
+         "END:VCARD\r\n"},
+        {"quoted-printable soft breaks", "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\r\n",
+         "=41=\r\n", "\r\nEND:VCARD\r\n"},
+        {"a line folded again and again", "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE:", " ab\r\n", "END:VCARD\r\n"},
+        {"quotes that never close", "", "\"x;y\n", ""},
+        {"one huge quoted field", "84951234567;\"", "a;b\n", "\";x\n"},
+        {"separators only", "", ";;;;;;;;", "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = c.head;
+        bytes.reserve(c.head.size() + c.line.size() * kLines + c.tail.size());
+        for (size_t i = 0; i < kLines; ++i) bytes += c.line;
+        bytes += c.tail;
+        const ULONGLONG start = ::GetTickCount64();
+        ImportSource source;
+        ASSERT_NO_THROW(source = ReadImportFile(bytes));
+        const ImportPreview preview = BuildImportPreview(source.contacts, {}, ImportOptions{});
+        EXPECT_LT(::GetTickCount64() - start, 60'000u) << bytes.size() / 1048576 << " MB";
+        EXPECT_EQ(source.contacts.size(), preview.rows.size() + preview.rejectedCount + preview.duplicateCount);
+    }
+}
+
+TEST(ContactImportBadInput, TextsLongerThanAnotherWorkstationCanReadAreRejected) {
+    const size_t limit = 512 * 1024;
+    const std::wstring fits(limit, L'ж'), tooLong(limit + 1, L'ж');
+    const std::vector<ImportedContact> contacts = {
+        {2, L"84951111111", L"Длинный", fits, L""},
+        {3, L"84952222222", L"Слишком длинный", tooLong, L""},
+        {4, L"84953333333", tooLong, L"имя обрезается до ширины", L""},
+    };
+    const ImportPreview preview = BuildImportPreview(contacts, {}, ImportOptions{});
+    ASSERT_EQ(2u, preview.rows.size());
+    EXPECT_EQ(L"74951111111", preview.rows[0].phone);
+    EXPECT_EQ(1u, preview.rejectedCount);
+    ASSERT_EQ(1u, preview.rejected.size());
+    EXPECT_EQ(3, preview.rejected[0].line);
+    EXPECT_NE(std::wstring::npos, preview.rejected[0].reason.find(L"комментарий длиннее 524288 знаков"))
+        << testing::PrintToString(preview.rejected[0].reason);
+
+    // A vCard's note is checked once, not copied to each of its numbers.
+    std::wstring card = L"BEGIN:VCARD\r\nFN:Иванов\r\nNOTE:" + tooLong + L"\r\n";
+    for (int i = 0; i < 50; ++i) card += L"TEL:8495000000" + std::to_wstring(i % 10) + L"\r\n";
+    card += L"END:VCARD\r\n";
+    const std::vector<ImportedContact> fromCard = ParseVCards(card);
+    ASSERT_EQ(50u, fromCard.size());
+    for (const ImportedContact& contact : fromCard) {
+        EXPECT_TRUE(contact.comment.empty());
+        EXPECT_NE(std::wstring::npos, contact.error.find(L"комментарий длиннее"));
+    }
 }

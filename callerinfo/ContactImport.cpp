@@ -1,5 +1,6 @@
 #include "ContactImport.h"
 
+#include "AddressBookHeaders.h"
 #include "DirectoryProtocol.h"
 #include "KordavinUtils.h"
 #include "TableStore.h"
@@ -64,6 +65,16 @@ bool LooksLikePhone(std::wstring_view field) {
     return digits >= 3;
 }
 
+// A field of one number, or of several separated by ":::" as web mail writes them.
+bool LooksLikePhones(std::wstring_view field) {
+    for (size_t start = 0;;) {
+        const size_t at = field.find(L":::", start);
+        if (!LooksLikePhone(field.substr(start, at == std::wstring_view::npos ? at : at - start))) return false;
+        if (at == std::wstring_view::npos) return true;
+        start = at + 3;
+    }
+}
+
 std::vector<std::wstring> SplitLiteral(std::wstring_view line, wchar_t separator, size_t maxFields, size_t& count) {
     std::vector<std::wstring> fields;
     size_t start = 0;
@@ -95,19 +106,6 @@ std::wstring TooLongReason(const wchar_t* what) {
     return std::wstring(what) + L" длиннее " +
            std::to_wstring(static_cast<size_t>(DirectoryProtocol::kMaxTextBytes) / sizeof(char16_t)) +
            L" знаков: другие рабочие места не смогли бы его прочитать";
-}
-
-enum class Role { None, Number, Name, Comment };
-
-Role HeaderRole(const std::wstring& field) {
-    const std::wstring name = LowerCaseText(field);
-    auto has = [&](std::initializer_list<const wchar_t*> words) {
-        return std::any_of(words.begin(), words.end(), [&](const wchar_t* w) { return name.find(w) != std::wstring::npos; });
-    };
-    if (has({L"тел", L"номер", L"phone", L"tel", L"mobile", L"моб", L"number"})) return Role::Number;
-    if (has({L"коммент", L"примеч", L"comment", L"note", L"описан"})) return Role::Comment;
-    if (has({L"имя", L"фио", L"name", L"абонент", L"контакт", L"назв", L"организац"})) return Role::Name;
-    return Role::None;
 }
 
 }  // namespace
@@ -272,25 +270,53 @@ bool LooksLikeHeader(const std::vector<CsvRecord>& records) {
     if (std::any_of(first.fields.begin(), first.fields.end(), [](const std::wstring& f) { return LooksLikePhone(f); }))
         return false;
     if (std::any_of(first.fields.begin(), first.fields.end(),
-                    [](const std::wstring& f) { return HeaderRole(f) != Role::None; }))
+                    [](const std::wstring& f) { return MeaningOfHeader(f).role != ColumnRole::None; }))
         return true;
     return records.size() > 1 && std::any_of(records[1].fields.begin(), records[1].fields.end(),
                                               [](const std::wstring& f) { return LooksLikePhone(f); });
 }
 
-CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader) {
-    CsvColumns columns;
-    if (hasHeader && !records.empty()) {
-        for (size_t c = 0; c < records[0].fields.size(); ++c) {
-            const int column = static_cast<int>(c);
-            switch (HeaderRole(records[0].fields[c])) {
-            case Role::Number: if (columns.number < 0) columns.number = column; break;
-            case Role::Name: if (columns.name < 0) columns.name = column; break;
-            case Role::Comment: if (columns.comment < 0) columns.comment = column; break;
-            case Role::None: break;
-            }
+namespace {
+
+// The header's columns of each role, each list in the order its texts are joined.
+struct HeaderColumns {
+    std::vector<int> numbers, names, comments;
+    int organization = -1;
+};
+
+HeaderColumns ColumnsByHeader(const CsvRecord& header) {
+    std::vector<std::pair<int, int>> parts, names, comments;  // (order, column)
+    HeaderColumns found;
+    for (size_t c = 0; c < header.fields.size(); ++c) {
+        const int column = static_cast<int>(c);
+        const HeaderMeaning meaning = MeaningOfHeader(header.fields[c]);
+        switch (meaning.role) {
+        case ColumnRole::Number: found.numbers.push_back(column); break;
+        case ColumnRole::Name: (meaning.namePart ? parts : names).emplace_back(meaning.order, column); break;
+        case ColumnRole::Organization: if (found.organization < 0) found.organization = column; break;
+        case ColumnRole::Comment: comments.emplace_back(meaning.order, column); break;
+        case ColumnRole::None: break;
         }
     }
+    // The parts of a name make it; without them, the first column naming a whole one does.
+    if (parts.empty() && !names.empty()) parts.push_back(names.front());
+    std::stable_sort(parts.begin(), parts.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    std::stable_sort(comments.begin(), comments.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    for (const auto& part : parts) found.names.push_back(part.second);
+    for (const auto& part : comments) found.comments.push_back(part.second);
+    return found;
+}
+
+// The first of a list as the main column, the rest as the further ones.
+void Assign(const std::vector<int>& list, int& first, std::vector<int>& more) {
+    first = list.empty() ? -1 : list.front();
+    more.assign(list.size() > 1 ? list.begin() + 1 : list.end(), list.end());
+}
+
+}  // namespace
+
+CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader) {
+    CsvColumns columns;
     constexpr size_t kSampled = 200;
     size_t width = 0;
     std::vector<size_t> phones, texts;
@@ -300,28 +326,47 @@ CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader
         phones.resize(width);
         texts.resize(width);
         for (size_t c = 0; c < record.fields.size(); ++c) {
-            if (LooksLikePhone(record.fields[c])) ++phones[c];
+            if (LooksLikePhones(record.fields[c])) ++phones[c];
             else if (!record.fields[c].empty()) ++texts[c];
         }
     }
+    const auto count = [](const std::vector<size_t>& counts, int column) {
+        return static_cast<size_t>(column) < counts.size() ? counts[static_cast<size_t>(column)] : 0;
+    };
+    if (hasHeader && !records.empty()) {
+        HeaderColumns found = ColumnsByHeader(records[0]);
+        // A column named like a number that holds words ("Work", "Mobile") is not one.
+        std::erase_if(found.numbers, [&](int c) { return count(texts, c) > 0 && count(phones, c) == 0; });
+        Assign(found.numbers, columns.number, columns.moreNumbers);
+        Assign(found.names, columns.name, columns.moreNames);
+        Assign(found.comments, columns.comment, columns.moreComments);
+        columns.organization = found.organization;
+    }
+    const auto taken = [&](int column) {
+        const auto in = [column](const std::vector<int>& list) {
+            return std::find(list.begin(), list.end(), column) != list.end();
+        };
+        return column == columns.number || column == columns.name || column == columns.comment ||
+               column == columns.organization || in(columns.moreNumbers) || in(columns.moreNames) ||
+               in(columns.moreComments);
+    };
     if (columns.number < 0) {
         size_t most = 0;
         for (size_t c = 0; c < width; ++c)
-            if (phones[c] > most && static_cast<int>(c) != columns.name && static_cast<int>(c) != columns.comment) {
+            if (phones[c] > most && !taken(static_cast<int>(c))) {
                 most = phones[c];
                 columns.number = static_cast<int>(c);
             }
-        if (columns.number < 0 && width > 0 && columns.name != 0 && columns.comment != 0) columns.number = 0;
+        if (columns.number < 0 && width > 0 && !taken(0)) columns.number = 0;
     }
     auto nextText = [&](int after) {
         for (size_t c = static_cast<size_t>(std::max(after + 1, 0)); c < width; ++c) {
             const int column = static_cast<int>(c);
-            if (column != columns.number && column != columns.name && column != columns.comment && texts[c] > 0)
-                return column;
+            if (!taken(column) && texts[c] > 0) return column;
         }
         return -1;
     };
-    if (columns.name < 0) columns.name = nextText(-1);
+    if (columns.name < 0 && columns.organization < 0) columns.name = nextText(-1);
     if (columns.comment < 0 && !hasHeader) columns.comment = nextText(columns.name);
     return columns;
 }
@@ -336,18 +381,73 @@ std::wstring WithoutSpreadsheetGuard(std::wstring text) {
     return text;
 }
 
+namespace {
+
+std::vector<int> WithFirst(int first, const std::vector<int>& more) {
+    std::vector<int> all;
+    if (first >= 0) all.push_back(first);
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+// The numbers of one field: web mail puts several into one, separated by ":::".
+void AddNumbers(const std::wstring& field, std::vector<std::wstring>& numbers) {
+    size_t start = 0;
+    for (;;) {
+        const size_t at = field.find(L":::", start);
+        std::wstring number = TrimControlChars(std::wstring_view(field).substr(start, at == std::wstring::npos ? at : at - start));
+        if (!number.empty() && std::find(numbers.begin(), numbers.end(), number) == numbers.end())
+            numbers.push_back(std::move(number));
+        if (at == std::wstring::npos) return;
+        start = at + 3;
+    }
+}
+
+}  // namespace
+
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader) {
+    const std::vector<int> numberColumns = WithFirst(columns.number, columns.moreNumbers);
+    const std::vector<int> nameColumns = WithFirst(columns.name, columns.moreNames);
+    std::vector<int> commentColumns = WithFirst(columns.comment, columns.moreComments);
+    const CsvRecord* header = hasHeader && !records.empty() ? &records[0] : nullptr;
     std::vector<ImportedContact> contacts;
     contacts.reserve(records.size());
+    std::vector<std::wstring> numbers;
+    std::vector<std::pair<int, std::wstring>> parts;  // (column, text) of the comment
     for (size_t r = hasHeader ? 1 : 0; r < records.size(); ++r) {
         const CsvRecord& record = records[r];
-        ImportedContact& contact = contacts.emplace_back();
-        contact.line = record.line;
-        contact.number = WithoutSpreadsheetGuard(Field(record, columns.number));
-        contact.name = WithoutSpreadsheetGuard(Field(record, columns.name));
-        contact.comment = WithoutSpreadsheetGuard(Field(record, columns.comment));
-        if (record.brokenQuote) contact.error = L"кавычка не закрыта";
+        const auto text = [&](int column) { return TrimControlChars(WithoutSpreadsheetGuard(Field(record, column))); };
+        std::wstring person;
+        for (const int column : nameColumns)
+            if (std::wstring part = text(column); !part.empty()) person += (person.empty() ? L"" : L" ") + part;
+        if (nameColumns.size() == 1) person = WithoutSpreadsheetGuard(Field(record, nameColumns[0]));
+        const std::wstring organization = text(columns.organization);
+        parts.clear();
+        if (!person.empty() && !organization.empty()) parts.emplace_back(columns.organization, organization);
+        for (const int column : commentColumns)
+            if (std::wstring part = WithoutSpreadsheetGuard(Field(record, column)); !part.empty())
+                parts.emplace_back(column, std::move(part));
+        std::wstring comment;
+        for (const auto& [column, part] : parts) {
+            if (!comment.empty()) comment += L"; ";
+            // Labelled only where several parts would otherwise be mixed up.
+            const std::wstring label = parts.size() > 1 && header ? TrimControlChars(Field(*header, column)) : L"";
+            comment += label.empty() ? part : label + L": " + part;
+        }
+        const std::wstring name = person.empty() ? organization : person;
+        numbers.clear();
+        for (const int column : numberColumns) AddNumbers(WithoutSpreadsheetGuard(Field(record, column)), numbers);
+        std::wstring error = record.brokenQuote ? L"кавычка не закрыта" : L"";
+        // Not copied once per number: a huge text would be multiplied by them.
+        if (error.empty() && !DirectoryProtocol::FitsCountedText(name)) error = TooLongReason(L"имя");
+        if (error.empty() && !DirectoryProtocol::FitsCountedText(comment)) error = TooLongReason(L"комментарий");
+        if (numbers.empty() || !error.empty()) {
+            contacts.push_back({record.line, numbers.empty() ? L"" : numbers.front(), error.empty() ? name : L"",
+                                error.empty() ? comment : L"", error, record.line});
+            continue;
+        }
+        for (std::wstring& number : numbers) contacts.push_back({record.line, std::move(number), name, comment, L"", record.line});
     }
     return contacts;
 }
@@ -526,7 +626,7 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress*
     std::vector<ImportedContact> contacts;
     bool inCard = false;
     int cardLine = 0;
-    std::wstring formatted, structured, note;
+    std::wstring formatted, structured, note, organization, title;
     std::vector<std::pair<int, std::wstring>> phones;
     const std::vector<VCardLine> lines = VCardLines(text, progress);
     for (size_t k = 0; k < lines.size(); ++k) {
@@ -540,23 +640,30 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress*
             formatted.clear();
             structured.clear();
             note.clear();
+            organization.clear();
+            title.clear();
             phones.clear();
         } else if (!inCard) {
             continue;
         } else if (entry.name == L"END") {
             inCard = false;
-            const std::wstring name = TrimControlChars(formatted.empty() ? structured : formatted);
+            const std::wstring person = TrimControlChars(formatted.empty() ? structured : formatted);
+            // An organisation's card names it; a person's card keeps it in the comment.
+            const std::wstring name = person.empty() ? organization : person;
+            std::wstring comment;
+            for (const std::wstring* part : {person.empty() ? nullptr : &organization, &title, &note})
+                if (part && !part->empty()) comment += (comment.empty() ? L"" : L"; ") + *part;
             if (phones.empty()) {
-                contacts.push_back({cardLine, L"", name, note, L"в карточке нет номера телефона"});
+                contacts.push_back({cardLine, L"", name, comment, L"в карточке нет номера телефона", cardLine});
                 continue;
             }
             // Not copied once per number: a huge note would be multiplied by them.
             const std::wstring tooLong = !DirectoryProtocol::FitsCountedText(name) ? TooLongReason(L"имя")
-                                         : !DirectoryProtocol::FitsCountedText(note) ? TooLongReason(L"комментарий")
+                                         : !DirectoryProtocol::FitsCountedText(comment) ? TooLongReason(L"комментарий")
                                                                                        : std::wstring();
             for (const auto& [line, number] : phones)
-                contacts.push_back(tooLong.empty() ? ImportedContact{line, number, name, note, L""}
-                                                   : ImportedContact{line, number, L"", L"", tooLong});
+                contacts.push_back(tooLong.empty() ? ImportedContact{line, number, name, comment, L"", cardLine}
+                                                   : ImportedContact{line, number, L"", L"", tooLong, cardLine});
         } else if (entry.name == L"FN") {
             formatted = UnescapeVCard(value);
         } else if (entry.name == L"N") {
@@ -570,6 +677,11 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress*
             }
         } else if (entry.name == L"NOTE") {
             note = UnescapeVCard(value);
+        } else if (entry.name == L"ORG") {
+            // Organisation; unit; ...: the units are left out.
+            organization = TrimControlChars(UnescapeVCard(SplitEscaped(value, L';').front()));
+        } else if (entry.name == L"TITLE") {
+            title = TrimControlChars(UnescapeVCard(value));
         } else if (entry.name == L"TEL") {
             std::wstring number = UnescapeVCard(value);
             if (StartsWithNoCase(number, L"tel:")) {
@@ -649,6 +761,8 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
     std::vector<ImportRow> rows;
     rows.reserve(contacts.size());
     std::vector<DuplicateLine> duplicates;
+    std::vector<int> cards;  // the contact of each row
+    cards.reserve(contacts.size());
     std::wstring number, reason;
     for (size_t k = 0; k < contacts.size(); ++k) {
         ImportStep(progress, k, contacts.size());
@@ -672,10 +786,15 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
         const auto [at, added] = byPhone.try_emplace(number, rows.size());
         if (added) {
             rows.push_back(std::move(row));
+            cards.push_back(contact.card);
+        } else if (contact.card != 0 && cards[at->second] == contact.card) {
+            // The same contact gave the number twice ("Рабочий" and "Основной").
+            continue;
         } else {
             ++preview.duplicateCount;
             if (duplicates.size() < ImportPreview::kMaxDetails) duplicates.push_back({rows[at->second].line, 0, number});
             rows[at->second] = std::move(row);
+            cards[at->second] = contact.card;
         }
     }
     for (DuplicateLine& duplicate : duplicates) duplicate.keptLine = rows[byPhone[duplicate.phone]].line;

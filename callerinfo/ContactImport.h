@@ -67,15 +67,25 @@ struct CsvColumns {
     int number = -1;
     int name = -1;
     int comment = -1;
+    // An address book spreads a contact over more columns: its further numbers
+    // (each its own directory row), the further parts of its name and comment
+    // in the order they are joined, and its organisation (the name when there
+    // is no person, otherwise a part of the comment).
+    std::vector<int> moreNumbers{};
+    std::vector<int> moreNames{};
+    std::vector<int> moreComments{};
+    int organization = -1;
 };
 
 // A first record with no phone-like field above records with one, or whose
 // fields name the columns, is a header.
 bool LooksLikeHeader(const std::vector<CsvRecord>& records);
 
-// Columns guessed from a header's names, otherwise from the content: the number
-// is the column with the most phone-like texts, the name and comment the next
-// columns with text.
+// Columns guessed from a header's names (MeaningOfHeader: every number column,
+// the parts of a name, the organisation, the parts of a comment; a number
+// column of words rather than numbers is dropped), otherwise from the content:
+// the number is the column with the most phone-like texts, the name and
+// comment the next columns with text.
 CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader);
 
 // One contact as the file gives it, before normalisation.
@@ -85,6 +95,9 @@ struct ImportedContact {
     std::wstring name;
     std::wstring comment;
     std::wstring error;  // set when the file itself is broken at this place
+    // The contact the number belongs to (its first line; 0: not known). A
+    // contact giving the same number in two of its columns stores it once.
+    int card = 0;
 };
 
 // Whether a text begins with what a spreadsheet would run as a formula ("=",
@@ -94,7 +107,12 @@ bool StartsWithSpreadsheetTrigger(std::wstring_view text);
 // user's) put in front of such a text; any other text unchanged.
 std::wstring WithoutSpreadsheetGuard(std::wstring text);
 
-// Fields are taken without a spreadsheet guard (WithoutSpreadsheetGuard).
+// One contact per number of each record (a field may hold several numbers
+// separated by ":::", as web mail exports them). The name is the name columns'
+// texts joined by blanks, or the organisation when they are empty; the comment
+// the organisation (when there is a name) and the comment columns, each
+// labelled with its header when there are several. Fields are taken without a
+// spreadsheet guard (WithoutSpreadsheetGuard).
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader);
 

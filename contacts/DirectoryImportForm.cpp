@@ -280,7 +280,14 @@ CsvColumns TDirectoryImportForm::ChosenColumns() const {
     const auto chosen = [this](int id) {
         return static_cast<int>(::SendMessageW(Item(id), CB_GETCURSEL, 0, 0)) - 1;
     };
-    return CsvColumns{chosen(IDC_DIRIMPORT_NUMBER), chosen(IDC_DIRIMPORT_NAME), chosen(IDC_DIRIMPORT_COMMENT)};
+    // The boxes choose the main columns; the further ones recognised stay.
+    CsvColumns columns = FSource.columns;
+    columns.number = chosen(IDC_DIRIMPORT_NUMBER);
+    columns.name = chosen(IDC_DIRIMPORT_NAME);
+    columns.comment = chosen(IDC_DIRIMPORT_COMMENT);
+    for (std::vector<int>* more : {&columns.moreNumbers, &columns.moreNames, &columns.moreComments})
+        std::erase_if(*more, [&](int c) { return c == columns.number || c == columns.name || c == columns.comment; });
+    return columns;
 }
 
 void TDirectoryImportForm::BuildPreview() {

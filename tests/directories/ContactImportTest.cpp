@@ -494,3 +494,121 @@ TEST(ContactImportBadInput, TextsLongerThanAnotherWorkstationCanReadAreRejected)
         EXPECT_NE(std::wstring::npos, contact.error.find(L"комментарий длиннее"));
     }
 }
+
+namespace {
+
+std::string Windows1251(const std::wstring& text) {
+    std::string bytes(text.size(), '\0');
+    ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                          static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes;
+}
+
+std::vector<int> AllOf(int first, const std::vector<int>& more) {
+    std::vector<int> all;
+    if (first >= 0) all.push_back(first);
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+}  // namespace
+
+TEST(ContactImportLayouts, AddressBooksAsPeopleExportThemLandWithEveryNumberUnderTheFullName) {
+    struct Row {
+        std::wstring phone, name, comment;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<int> numbers, names, comments;
+        int organization;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"desktop mail client, Russian, Windows-1251 with a quoted header",
+         Windows1251(
+             L"\"Обращение\",\"Имя\",\"Отчество\",\"Фамилия\",\"Суффикс\",\"Организация\",\"Отдел\",\"Должность\","
+             L"\"Рабочий телефон\",\"Телефон 2 (раб.)\",\"Факс (раб.)\",\"Мобильный телефон\",\"Домашний телефон\","
+             L"\"Заметки\"\r\n"
+             L"\"\",\"Ольга\",\"Петровна\",\"Лебедева\",\"\",\"ООО Ромашка\",\"\",\"бухгалтер\",\"+7 (495) 111-22-33\","
+             L"\"\",\"+7 (495) 111-22-34\",\"+7 916 555-44-33\",\"\",\"звонить до 18\"\r\n"
+             L"\"\",\"Иван\",\"\",\"Смирнов\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"8 903 123-45-67\",\"\",\"\"\r\n"
+             L"\"\",\"\",\"\",\"\",\"\",\"ЗАО Вектор\",\"\",\"\",\"8 (812) 700-00-01\",\"8 (812) 700-00-01\",\"\",\"\","
+             L"\"\",\"\"\r\n"),
+         {8, 9, 11, 12},
+         {3, 1, 2},
+         {7, 13},
+         5,
+         {{L"74951112233", L"Лебедева Ольга Петровна",
+           L"Организация: ООО Ромашка; Должность: бухгалтер; Заметки: звонить до 18"},
+          {L"79165554433", L"Лебедева Ольга Петровна",
+           L"Организация: ООО Ромашка; Должность: бухгалтер; Заметки: звонить до 18"},
+          {L"79031234567", L"Смирнов Иван", L""},
+          {L"78127000001", L"ЗАО Вектор", L""}}},
+        {"desktop mail client, English",
+         Utf8(L"First Name,Middle Name,Last Name,Company,Job Title,Business Phone,Business Phone 2,Mobile Phone,"
+              L"Home Phone,Business Fax,Notes\r\n"
+              L"John,,Smith,Acme Ltd,Manager,+1 212 555 0100,,+1 917 555 0199,,+1 212 555 0101,\r\n"),
+         {5, 6, 7, 8},
+         {0, 1, 2},
+         {4, 10},
+         3,
+         {{L"12125550100", L"John Smith", L"Company: Acme Ltd; Job Title: Manager"},
+          {L"19175550199", L"John Smith", L"Company: Acme Ltd; Job Title: Manager"}}},
+        {"web mail, UTF-8 with numbered phone pairs",
+         Utf8(L"Name,Given Name,Additional Name,Family Name,Organization 1 - Name,Organization 1 - Title,Notes,"
+              L"Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value\n"
+              L"Ольга Лебедева,Ольга,,Лебедева,,,,Mobile,+7 916 555-44-33,Work,+7 495 111-22-33 ::: +7 495 111-22-35\n"
+              L"Пётр Ким,Пётр,,Ким,Вектор,инженер,,Work,8 (812) 700-00-02,,\n"),
+         {8, 10},
+         {1, 2, 3},
+         {5, 6},
+         4,
+         {{L"79165554433", L"Ольга Лебедева", L""},
+          {L"74951112233", L"Ольга Лебедева", L""},
+          {L"74951112235", L"Ольга Лебедева", L""},
+          {L"78127000002", L"Пётр Ким", L"Organization 1 - Name: Вектор; Organization 1 - Title: инженер"}}},
+        {"CRM export with ';'",
+         "\xEF\xBB\xBF" +
+             Utf8(L"\"ID\";\"Имя\";\"Фамилия\";\"Отчество\";\"Компания\";\"Должность\";\"Рабочий телефон\";"
+                  L"\"Мобильный телефон\";\"Комментарий\"\r\n"
+                  L"\"17\";\"Анна\";\"Сидорова\";\"\";\"ИП Сидорова\";\"\";\"8 495 222-33-44\";\"8 495 222-33-44\";\"VIP\"\r\n"
+                  L"\"18\";\"Борис\";\"Орлов\";\"Ильич\";\"\";\"\";\"нет\";\"+7 926 000-11-22\";\"\"\r\n"),
+         {6, 7},
+         {2, 1, 3},
+         {5, 8},
+         4,
+         {{L"74952223344", L"Сидорова Анна", L"Компания: ИП Сидорова; Комментарий: VIP"},
+          {L"79260001122", L"Орлов Борис Ильич", L""}}},
+        {"vCard with several numbers",
+         Utf8(L"BEGIN:VCARD\r\nVERSION:3.0\r\nN:Лебедева;Ольга;;;\r\nFN:Ольга Лебедева\r\nORG:ООО Ромашка;Бухгалтерия\r\n"
+              L"TEL;TYPE=WORK:+7 495 111-22-33\r\nTEL;TYPE=CELL:+7 916 555-44-33\r\nTEL;TYPE=HOME:8 916 555-44-33\r\n"
+              L"END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nORG:ЗАО Вектор\r\nTEL:8 812 700-00-01\r\nEND:VCARD\r\n"),
+         {},
+         {},
+         {},
+         -1,
+         {{L"74951112233", L"Ольга Лебедева", L"ООО Ромашка"},
+          {L"79165554433", L"Ольга Лебедева", L"ООО Ромашка"},
+          {L"78127000001", L"ЗАО Вектор", L""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ImportSource source = ReadImportFile(c.bytes);
+        if (!source.vcard) {
+            EXPECT_EQ(c.numbers, AllOf(source.columns.number, source.columns.moreNumbers));
+            EXPECT_EQ(c.names, AllOf(source.columns.name, source.columns.moreNames));
+            EXPECT_EQ(c.comments, AllOf(source.columns.comment, source.columns.moreComments));
+            EXPECT_EQ(c.organization, source.columns.organization);
+        }
+        const ImportPreview preview = BuildImportPreview(source.contacts, {}, ImportOptions{});
+        std::vector<std::wstring> landed, expected;
+        for (const ImportRow& row : preview.rows) landed.push_back(row.phone + L"|" + row.name + L"|" + row.comment);
+        for (const Row& row : c.rows) expected.push_back(row.phone + L"|" + row.name + L"|" + row.comment);
+        EXPECT_EQ(expected, landed);
+        EXPECT_EQ(c.rows.size(), preview.newCount);
+        EXPECT_EQ(0u, preview.duplicateCount) << "a contact's own number given twice counts once";
+        const bool badNumber = std::string(c.what) == "CRM export with ';'";
+        EXPECT_EQ(badNumber ? 1u : 0u, preview.rejectedCount) << "only the number that is none is rejected";
+    }
+}

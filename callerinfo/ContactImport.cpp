@@ -104,7 +104,7 @@ std::wstring Field(const CsvRecord& record, int column) {
 // A name or comment that another workstation's lookup would refuse to read.
 std::wstring TooLongReason(const wchar_t* what) {
     return std::wstring(what) + L" длиннее " +
-           std::to_wstring(static_cast<size_t>(DirectoryProtocol::kMaxTextBytes) / sizeof(char16_t)) +
+           std::to_wstring(static_cast<size_t>(kMaxDirectoryTextBytes) / 2) +
            L" знаков: другие рабочие места не смогли бы его прочитать";
 }
 

@@ -7,6 +7,7 @@ KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 
 KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64
                    xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip wixl msitools
+                   slapd ldap-utils
                    nlohmann-json3-dev)
 
 log() { printf '== %s\n' "$*" >&2; }
@@ -22,6 +23,9 @@ install_packages() {
     fi
     log "installing packages: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    # The directory tests start throw-away servers of their own: slapd is
+    # installed without a configuration or a database of its own.
+    echo "slapd slapd/no_configuration boolean true" | debconf-set-selections
     apt-get -o DPkg::Lock::Timeout=600 update -q
     apt-get -o DPkg::Lock::Timeout=600 install -y -q "${missing[@]}"
 }

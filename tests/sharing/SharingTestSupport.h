@@ -1,6 +1,7 @@
 #pragma once
 #include "CallerLookup.h"
 #include "DirectoryServer.h"
+#include "FreePort.h"
 #include "SocketHandle.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
@@ -101,9 +102,6 @@ private:
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
-
-// A TCP port on which nothing listens right now.
-uint16_t FreePort();
 
 // Threads of this process, for the server's fixed thread bound.
 int ProcessThreadCount();

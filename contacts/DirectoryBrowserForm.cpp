@@ -304,7 +304,7 @@ void TDirectoryBrowserForm::Reload() {
         FReadError = GetExceptionText(std::current_exception());
     }
     FShown.clear();
-    FSearch = std::make_unique<DirectorySearch>(FRows);
+    FSearch = std::make_unique<DirectorySearch>(FRows, FSource.Dialling);
     ApplyFilter();
     if (selected.empty()) return;
     for (size_t i = 0; i < FShown.size(); ++i)

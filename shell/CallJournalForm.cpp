@@ -293,10 +293,16 @@ int64_t TCallJournalForm::SelectedId() const {
 
 void TCallJournalForm::ApplyFilter() { ApplyFilter(SelectedId()); }
 
+void TCallJournalForm::SetDialling(TDiallingSettings dialling) {
+    FDialling = std::move(dialling);
+    // Only typed text reads differently; an empty search need not walk the calls again.
+    if (FHandle && ::GetWindowTextLengthW(Item(IDC_JOURNAL_SEARCH)) > 0) ApplyFilter();
+}
+
 void TCallJournalForm::ApplyFilter(int64_t selectedId) {
     if (!FHandle) return;
     const HWND list = Item(IDC_JOURNAL_LIST);
-    const TJournalFilter filter(WindowText(Item(IDC_JOURNAL_SEARCH)));
+    const TJournalFilter filter(WindowText(Item(IDC_JOURNAL_SEARCH)), FDialling);
     FShown.clear();
     FShown.reserve(FRecords.size());
     for (size_t i = 0; i < FRecords.size(); ++i)

@@ -217,6 +217,35 @@ TEST_F(DirectoryBrowserTest, ListsEveryRowWithItsRegionAndFiltersAsTheUserTypes)
     EXPECT_EQ(browser, OpenBrowser());
 }
 
+TEST_F(DirectoryBrowserTest, TypedNumbersAreReadAsDialledWithTheDiallingSettings) {
+    HWND browser = OpenBrowser();
+    const auto numbersFor = [&](const wchar_t* query) {
+        Search(browser, query);
+        std::vector<std::wstring> numbers;
+        for (const std::wstring& line : Shown(List(browser))) numbers.push_back(line.substr(0, line.find(L'|')));
+        return numbers;
+    };
+    const std::pair<const wchar_t*, std::vector<std::wstring>> cases[] = {
+        {L"8 (495) 123-45-67", {L"74951234567"}},
+        {L"+7 495 123 45 67", {L"74951234567"}},
+        {L"123-45-67", {L"74951234567"}},
+        {L"8 (495)", {L"74951234567", L"74959876543"}},
+        {L"8 916", {L"79161112233"}},
+        {L"9 8 (812)", {}},
+    };
+    for (const auto& [query, expected] : cases) {
+        SCOPED_TRACE(WideToUtf8(query));
+        EXPECT_EQ(expected, numbersFor(query));
+    }
+
+    // An office exchange's outside-line digit, once the settings name it.
+    TDirectorySource source = Source();
+    source.Dialling.FCityPrefixes = {L"9"};
+    browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), source);
+    PumpPending();
+    EXPECT_EQ(std::vector<std::wstring>{L"78121234500"}, numbersFor(L"9 8 (812)"));
+}
+
 TEST_F(DirectoryBrowserTest, EnterEditsTheSelectedRowThroughTheContactEditor) {
     const HWND browser = OpenBrowser();
     Search(browser, L"Ёжиков");

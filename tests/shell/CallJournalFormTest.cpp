@@ -177,6 +177,39 @@ TEST_F(CallJournalWindow, TypingFiltersByDigitsOfTheNumberOrLettersOfTheName) {
     }
 }
 
+TEST_F(CallJournalWindow, TypedNumbersAreReadAsDialledWithTheDiallingSettings) {
+    const HWND window = Open(SampleCalls());
+    const auto channelsFor = [&](const std::wstring& typed) {
+        ClearSearch(window);
+        Type(window, typed);
+        std::vector<std::wstring> channels;
+        for (int row = 0; row < Rows(window); ++row) channels.push_back(RowTexts(window, row)[1]);
+        return channels;
+    };
+    const struct {
+        std::wstring typed;
+        std::vector<std::wstring> channels;
+    } cases[] = {
+        {L"8 (495) 123-45-67", {L"Приёмная"}},
+        {L"+7 495 123 45 67", {L"Приёмная"}},
+        {L"234-56-78", {L"K1"}},
+        {L"8 (812)", {L"K1"}},
+        {L"9 8 (812)", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "typed " << c.typed.size() << " characters");
+        EXPECT_EQ(c.channels, channelsFor(c.typed));
+    }
+
+    // The settings name an outside-line digit: what is typed is read again at once.
+    TDiallingSettings dialling;
+    dialling.FCityPrefixes = {L"9"};
+    TCallJournalForm::Current()->SetDialling(dialling);
+    PumpPending();
+    ASSERT_EQ(1, Rows(window));
+    EXPECT_EQ(L"K1", RowTexts(window, 0)[1]);
+}
+
 TEST_F(CallJournalWindow, EnterAndDoubleClickOpenTheContactOfTheChosenCall) {
     const HWND window = Open(SampleCalls());
     Type(window, L"7812");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "ContactEditorRes.h"
+#include "ControlLabels.h"
 #include "DirectoryBrowserForm.h"
 #include "DirectoryBrowserRes.h"
 #include "DirectoryBulk.h"
@@ -244,6 +245,29 @@ TEST_F(DirectoryBrowserTest, TypedNumbersAreReadAsDialledWithTheDiallingSettings
     browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), source);
     PumpPending();
     EXPECT_EQ(std::vector<std::wstring>{L"78121234500"}, numbersFor(L"9 8 (812)"));
+}
+
+TEST_F(DirectoryBrowserTest, EveryBoxAndListHasALabelThatAScreenReaderReadsAndAKeyReaches) {
+    const HWND browser = OpenBrowser();
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(browser));
+    EXPECT_EQ(L"&Поиск:", LabelOf(Item(browser, IDC_DIRBROWSER_SEARCH)));
+    EXPECT_EQ(L"&Абоненты:", LabelOf(List(browser)));
+    // The list's label stands above the list, clear of it and of the search box.
+    RECT label{}, list{}, search{}, overlap{};
+    ::GetWindowRect(Item(browser, IDC_DIRBROWSER_LIST_LABEL), &label);
+    ::GetWindowRect(List(browser), &list);
+    ::GetWindowRect(Item(browser, IDC_DIRBROWSER_SEARCH), &search);
+    EXPECT_LE(label.bottom, list.top);
+    EXPECT_GE(label.top, search.bottom);
+    EXPECT_FALSE(::IntersectRect(&overlap, &label, &list));
+
+    const HWND preview = TDirectoryImportForm::Open(::GetModuleHandleW(nullptr), browser, folder.path(),
+                                                    TDiallingSettings{}, L"contacts.csv",
+                                                    WideToUtf8(L"Телефон;ФИО\r\n84951234567;Иванов\r\n"),
+                                                    [](size_t) {});
+    extra_.push_back(preview);
+    PumpPending();
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(preview));
 }
 
 TEST_F(DirectoryBrowserTest, EnterEditsTheSelectedRowThroughTheContactEditor) {

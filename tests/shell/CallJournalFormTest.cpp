@@ -4,6 +4,7 @@
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
+#include "ControlLabels.h"
 #include "MessagePump.h"
 #include "UniqueHandle.h"
 #include "WindowText.h"
@@ -134,6 +135,20 @@ TEST_F(CallJournalWindow, ListsTheCallsNewestFirstWithEveryColumn) {
     EXPECT_EQ((std::vector<std::wstring>{L"K3", L"", L"", L"", L"Прерван", L""}), tail(0));
     EXPECT_EQ(L"Вызовов в журнале: 4", WindowText(::GetDlgItem(window, IDC_JOURNAL_COUNT)));
     EXPECT_EQ(0, Selected(window)) << "the newest call is chosen";
+}
+
+TEST_F(CallJournalWindow, TheSearchBoxAndTheListHaveLabelsThatAScreenReaderReadsAndAKeyReaches) {
+    const HWND window = Open(SampleCalls());
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(window));
+    EXPECT_EQ(L"&Поиск:", LabelOf(::GetDlgItem(window, IDC_JOURNAL_SEARCH)));
+    EXPECT_EQ(L"&Вызовы:", LabelOf(List(window)));
+    RECT label{}, list{}, search{}, overlap{};
+    ::GetWindowRect(::GetDlgItem(window, IDC_JOURNAL_LIST_LABEL), &label);
+    ::GetWindowRect(List(window), &list);
+    ::GetWindowRect(::GetDlgItem(window, IDC_JOURNAL_SEARCH), &search);
+    EXPECT_LE(label.bottom, list.top);
+    EXPECT_GE(label.top, search.bottom);
+    EXPECT_FALSE(::IntersectRect(&overlap, &label, &list));
 }
 
 TEST_F(CallJournalWindow, MissedCallsStandOutInColour) {

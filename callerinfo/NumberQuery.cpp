@@ -37,7 +37,8 @@ void AddPartialReadings(std::wstring digits, const TDiallingSettings& dialling, 
         // An empty entry hides the entries after it, as in the normalisation.
         if (prefix.empty()) break;
         if (!StartsWith(digits, prefix)) continue;
-        if (digits.size() > prefix.size()) AddStart(starts, dialling.FDefaultCountryCode + digits.substr(prefix.size()));
+        if (digits.size() > prefix.size())
+            AddStart(starts, dialling.FDefaultCountryCode + digits.substr(prefix.size()));
         break;
     }
 }

@@ -114,7 +114,7 @@ TJournalLimits SanitizedLimits(TJournalLimits limits) {
     return limits;
 }
 
-TJournalFilter::TJournalFilter(std::wstring_view query) {
+TJournalFilter::TJournalFilter(std::wstring_view query, const TDiallingSettings& dialling) {
     const bool hasLetter = std::any_of(query.begin(), query.end(), [](wchar_t c) { return ::IsCharAlphaW(c); });
     if (hasLetter) {
         size_t first = 0, last = query.size();
@@ -123,12 +123,11 @@ TJournalFilter::TJournalFilter(std::wstring_view query) {
         text_ = LowerCaseText(query.substr(first, last - first));
         return;
     }
-    for (wchar_t c : query)
-        if (c >= L'0' && c <= L'9') digits_ += c;
+    number_ = ReadNumberQuery(query, dialling);
 }
 
 bool TJournalFilter::Matches(const TCallRecord& record) const {
-    if (!digits_.empty()) return record.Number.find(digits_) != std::wstring::npos;
+    if (!number_.Empty()) return number_.Matches(record.Number);
     if (!text_.empty()) return LowerCaseText(record.Name).find(text_) != std::wstring::npos;
     return true;
 }

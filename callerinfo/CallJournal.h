@@ -1,4 +1,6 @@
 #pragma once
+#include "NumberQuery.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -82,17 +84,18 @@ TJournalLimits SanitizedLimits(TJournalLimits limits);
 constexpr int64_t kMillisecondsPerDay = 24LL * 60 * 60 * 1000;
 
 // Whether a record matches what the user typed in the search box: digits are
-// looked for in the number (other characters of a number-like query, such as
-// "+", blanks, "-" and brackets, are ignored), anything with a letter in the
-// name, without regard to letter case. An empty query matches every record.
+// looked for in the number, read with the dialling settings (other characters
+// of a number-like query, such as "+", blanks, "-" and brackets, are ignored;
+// see ReadNumberQuery), anything with a letter in the name, without regard to
+// letter case. An empty query matches every record.
 class TJournalFilter {
 public:
-    explicit TJournalFilter(std::wstring_view query);
+    explicit TJournalFilter(std::wstring_view query, const TDiallingSettings& dialling = {});
     bool Matches(const TCallRecord& record) const;
-    bool Empty() const { return digits_.empty() && text_.empty(); }
+    bool Empty() const { return number_.Empty() && text_.empty(); }
 
 private:
-    std::wstring digits_;
+    TNumberQuery number_;
     std::wstring text_;  // lower case
 };
 

@@ -1,10 +1,12 @@
 #include "DirectoryBulk.h"
 
 #include "DirectoryTextLimit.h"
+#include "NumberQuery.h"
 #include "TableStore.h"
 #include "TextCompare.h"
 #include "pqrUnit.h"
 
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -110,7 +112,8 @@ bool DeleteDirectoryRow(const std::wstring& folder, const std::wstring& phone) {
     return table.DeleteKey(phone);
 }
 
-DirectorySearch::DirectorySearch(const std::vector<DirectoryRow>& rows) {
+DirectorySearch::DirectorySearch(const std::vector<DirectoryRow>& rows, TDiallingSettings dialling)
+    : dialling_(std::move(dialling)) {
     phones_.reserve(rows.size());
     names_.reserve(rows.size());
     for (const DirectoryRow& row : rows) {
@@ -120,13 +123,11 @@ DirectorySearch::DirectorySearch(const std::vector<DirectoryRow>& rows) {
 }
 
 std::vector<std::size_t> DirectorySearch::Find(std::wstring_view query) const {
-    std::wstring digits;
-    for (const wchar_t c : query)
-        if (c >= L'0' && c <= L'9') digits += c;
+    const TNumberQuery number = ReadNumberQuery(query, dialling_);
     const std::wstring folded = LowerCaseText(query);
     std::vector<std::size_t> found;
     for (std::size_t i = 0; i < names_.size(); ++i) {
-        if ((!digits.empty() && phones_[i].find(digits) != std::wstring::npos) ||
+        if (number.Matches(phones_[i]) ||
             names_[i].find(folded) != std::wstring::npos)
             found.push_back(i);
     }

@@ -1,5 +1,6 @@
 #pragma once
 #include "ContactImport.h"
+#include "KordavinUtils.h"
 
 #include <string>
 #include <string_view>
@@ -43,14 +44,18 @@ bool DeleteDirectoryRow(const std::wstring& folder, const std::wstring& phone);
 // then only scans prepared texts.
 class DirectorySearch {
 public:
-    explicit DirectorySearch(const std::vector<DirectoryRow>& rows);
+    // Typed numbers are read with these dialling settings.
+    explicit DirectorySearch(const std::vector<DirectoryRow>& rows, TDiallingSettings dialling = {});
     // Indices of the matching rows in their order. A query with digits matches
-    // numbers that contain those digits in a row (blanks, brackets, dashes and a
-    // "+" in the query are ignored); any query also matches names that contain
-    // it, ignoring letter case (Cyrillic too). An empty query matches every row.
+    // numbers that contain those digits in a row or that begin as the typed
+    // number reads when dialled (blanks, brackets, dashes and a "+" in the query
+    // are ignored; see ReadNumberQuery); any query also matches names that
+    // contain it, ignoring letter case (Cyrillic too). An empty query matches
+    // every row.
     std::vector<std::size_t> Find(std::wstring_view query) const;
 
 private:
+    TDiallingSettings dialling_;
     std::vector<std::wstring> phones_;
     std::vector<std::wstring> names_;  // folded to lower case
 };

@@ -35,6 +35,7 @@ struct ControlText {
 
 constexpr ControlText kTexts[] = {
     {IDC_DIRBROWSER_SEARCH_LABEL, IDS_DIRBROWSER_SEARCH_LABEL},
+    {IDC_DIRBROWSER_LIST_LABEL, IDS_DIRBROWSER_LIST_LABEL},
     {IDC_DIRBROWSER_ADD, IDS_DIRBROWSER_ADD},
     {IDC_DIRBROWSER_EDIT, IDS_DIRBROWSER_EDIT},
     {IDC_DIRBROWSER_DELETE, IDS_DIRBROWSER_DELETE},
@@ -46,9 +47,9 @@ constexpr ControlText kTexts[] = {
 
 // What a client workstation cannot do with the server's directory.
 constexpr int kLocalOnlyControls[] = {
-    IDC_DIRBROWSER_SEARCH_LABEL, IDC_DIRBROWSER_SEARCH, IDC_DIRBROWSER_LIST,   IDC_DIRBROWSER_ADD,
-    IDC_DIRBROWSER_EDIT,         IDC_DIRBROWSER_DELETE, IDC_DIRBROWSER_IMPORT, IDC_DIRBROWSER_EXPORT,
-    IDC_DIRBROWSER_REFRESH,
+    IDC_DIRBROWSER_SEARCH_LABEL, IDC_DIRBROWSER_SEARCH, IDC_DIRBROWSER_LIST_LABEL, IDC_DIRBROWSER_LIST,
+    IDC_DIRBROWSER_ADD,          IDC_DIRBROWSER_EDIT,   IDC_DIRBROWSER_DELETE,     IDC_DIRBROWSER_IMPORT,
+    IDC_DIRBROWSER_EXPORT,       IDC_DIRBROWSER_REFRESH,
 };
 
 struct Column {
@@ -304,7 +305,7 @@ void TDirectoryBrowserForm::Reload() {
         FReadError = GetExceptionText(std::current_exception());
     }
     FShown.clear();
-    FSearch = std::make_unique<DirectorySearch>(FRows);
+    FSearch = std::make_unique<DirectorySearch>(FRows, FSource.Dialling);
     ApplyFilter();
     if (selected.empty()) return;
     for (size_t i = 0; i < FShown.size(); ++i)

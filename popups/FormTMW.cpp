@@ -6,6 +6,7 @@
 #include "ControlsStartup.h"
 #include "ExceptionText.h"
 #include "PopupLayout.h"
+#include "PopupSpokenText.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
 #include "resource.h"
@@ -23,6 +24,8 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"KordavinTMWForm";
 constexpr UINT_PTR kSlideTimer = 1;
+// Posted after a change of the title or text: a refresh is many changes, one name change.
+constexpr UINT kCheckSpokenName = WM_APP + 1;
 constexpr UINT kSlideIntervalMs = 10;
 constexpr BYTE kOpacity = 223;
 constexpr COLORREF kBackground = RGB(96, 192, 255);
@@ -236,6 +239,14 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_CTLCOLORBTN:
         return reinterpret_cast<LRESULT>(FBackgroundBrush.get());
+    case WM_GETOBJECT:
+        // The popup is painted, so the system's own object for it would carry
+        // no text (and Wine has none at all): the popup answers for itself.
+        if (static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT)) return GetAccessibleObject(wParam);
+        break;
+    case kCheckSpokenName:
+        AnnounceNameChange();
+        return 0;
     case WM_CLOSE:
         // Closing frees the popup; it is never merely hidden.
         ::DestroyWindow(FHandle);
@@ -275,9 +286,11 @@ bool TTMWForm::FormCreate(HWND window) {
                                       WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 6, 22,
                                       188, 142, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_INFO)),
                                       instance, nullptr);
-    // The white panel under the copy button is the button's own background.
-    FCopyButton = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_OWNERDRAW, 175,
-                                    22, kCopyPanelSize, kCopyPanelSize, window,
+    // The white panel under the copy button is the button's own background. It
+    // draws no text; its text is what screen readers call it.
+    FCopyButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_COPYHINT).c_str(),
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_OWNERDRAW, 175, 22, kCopyPanelSize,
+                                    kCopyPanelSize, window,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_COPY)), instance, nullptr);
     if (!FEditDataButton || !FCrmButton || !FInfoRichEdit || !FCopyButton) return false;
     // The copy button lies over the text area's right edge.
@@ -318,6 +331,9 @@ void TTMWForm::FormDestroy() {
     FTimerRunning = false;
     FHandle = nullptr;
     FInfoRichEdit = FEditDataButton = FCrmButton = FCopyButton = FCopyHint = nullptr;
+    // A screen reader may keep the object; from now on it answers that the popup is gone.
+    if (FAccessible) FAccessible->Disconnect();
+    FAccessible.Reset();
     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     // Taken out first: whatever the handler does, it runs once.
     TNotifyEvent handler = std::move(OnTMWDestroy);
@@ -472,6 +488,7 @@ void TTMWForm::SetTitle(const std::wstring& value) {
         strip.right = client.right;
         ::InvalidateRect(FHandle, &strip, FALSE);
     }
+    SpokenTextChanged();
 }
 
 void TTMWForm::SetTextFont(const TTMWFont& font) {
@@ -518,6 +535,7 @@ void TTMWForm::AddRichInfoLine(const std::wstring& line, bool isBold) {
     ::SendMessageW(FInfoRichEdit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&inserted));
     ::SendMessageW(FInfoRichEdit, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
     ::SendMessageW(FInfoRichEdit, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    SpokenTextChanged();
 }
 
 void TTMWForm::SetInfoText(const std::wstring& text) {
@@ -527,6 +545,7 @@ void TTMWForm::SetInfoText(const std::wstring& text) {
     CHARFORMAT2W format = CharFormatOf(FTextFont);
     ::SendMessageW(FInfoRichEdit, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
     ::SendMessageW(FInfoRichEdit, EM_SETSEL, 0, 0);
+    SpokenTextChanged();
 }
 
 std::wstring TTMWForm::InfoText() const {
@@ -561,8 +580,43 @@ RECT TTMWForm::BoundsRect() const {
 }
 
 void TTMWForm::ShowNoActivate() {
+    const bool wasVisible = ::IsWindowVisible(FHandle) != FALSE;
     // Shown on top of the topmost band without taking the focus from the user's program.
     ::SetWindowPos(FHandle, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (wasVisible) return;
+    // The focus stays elsewhere, so a screen reader learns of the call only from this.
+    FSpokenName = AccessibleName();
+    ::NotifyWinEvent(EVENT_SYSTEM_ALERT, FHandle, OBJID_CLIENT, CHILDID_SELF);
+}
+
+std::wstring TTMWForm::AccessibleName() const { return PopupSpokenText(FTitle, InfoText()); }
+
+std::vector<HWND> TTMWForm::AccessibleButtons() const {
+    std::vector<HWND> buttons;
+    if (FEditDataButton) buttons.push_back(FEditDataButton);
+    if (CrmButtonShown()) buttons.push_back(FCrmButton);
+    if (FCopyButton) buttons.push_back(FCopyButton);
+    return buttons;
+}
+
+LRESULT TTMWForm::GetAccessibleObject(WPARAM flags) {
+    if (!FAccessible) FAccessible.Attach(TPopupAccessible::Create(*this));
+    return ::LresultFromObject(__uuidof(IAccessible), flags, static_cast<IAccessible*>(FAccessible.Get()));
+}
+
+void TTMWForm::SpokenTextChanged() {
+    if (!FHandle || FNameCheckPosted) return;
+    FNameCheckPosted = ::PostMessageW(FHandle, kCheckSpokenName, 0, 0) != FALSE;
+}
+
+void TTMWForm::AnnounceNameChange() {
+    FNameCheckPosted = false;
+    // A hidden popup is announced as a whole when it appears.
+    if (!FHandle || !::IsWindowVisible(FHandle)) return;
+    std::wstring name = AccessibleName();
+    if (name == FSpokenName) return;
+    FSpokenName = std::move(name);
+    ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, FHandle, OBJID_CLIENT, CHILDID_SELF);
 }
 
 uint32_t TTMWForm::Now() const { return FTickSource ? FTickSource() : static_cast<uint32_t>(::GetTickCount()); }

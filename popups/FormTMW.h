@@ -1,14 +1,17 @@
 #pragma once
 #include "CrmLink.h"
+#include "PopupAccessible.h"
 #include "TMWFont.h"
 #include "UniqueHandle.h"
 #include "WindowBase.h"
 
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // What "Внести данные" hands on to the contact editor.
 struct TTMWContactData {
@@ -24,7 +27,11 @@ struct TTMWContactData {
 //
 // The object lives exactly as long as its window: Free(), a close request or the
 // system destroying the window deletes it, right after OnTMWDestroy has run.
-class TTMWForm final : public TWindowBase {
+//
+// Screen readers get the popup's client area as an alert named with what it
+// shows, its buttons as children, an alert event when it appears and a name
+// change event when its text changes.
+class TTMWForm final : public TWindowBase, private TPopupAccessSource {
 public:
     using TNotifyEvent = std::function<void(TTMWForm* sender)>;
     using TEditDataEvent = std::function<void(const TTMWContactData& data)>;
@@ -81,6 +88,8 @@ public:
     void SetPosition(int left, int top);
     RECT BoundsRect() const;
     void ShowNoActivate();
+    // What a screen reader says for the popup.
+    std::wstring AccessibleName() const override;
 
     // One step of the slide; the 10 ms timer calls it.
     void TimerTimer();
@@ -119,6 +128,12 @@ private:
     void ApplyTextFont();
     void ReplaceSelection(const std::wstring& text);
     uint32_t Now() const;
+    HWND AccessibleWindow() const override { return FHandle; }
+    std::vector<HWND> AccessibleButtons() const override;
+    LRESULT GetAccessibleObject(WPARAM flags);
+    // The title or text changed: one name change event once the refresh is done.
+    void SpokenTextChanged();
+    void AnnounceNameChange();
 
     HWND FInfoRichEdit = nullptr;
     HWND FEditDataButton = nullptr;
@@ -144,4 +159,10 @@ private:
     int FX = 0;
     int FY = 0;
     bool FCopyHot = false;
+
+    // Created when a screen reader first asks; cut from the window when it goes.
+    Microsoft::WRL::ComPtr<TPopupAccessible> FAccessible;
+    // The name screen readers were last told of.
+    std::wstring FSpokenName;
+    bool FNameCheckPosted = false;
 };

@@ -8,6 +8,7 @@
 #define IDC_JOURNAL_SEARCH              5102
 #define IDC_JOURNAL_LIST                5103
 #define IDC_JOURNAL_COUNT               5104
+#define IDC_JOURNAL_LIST_LABEL          5105
 
 // The list's context menu
 #define IDM_JOURNAL_COPYNUMBER          5110
@@ -37,3 +38,4 @@
 #define IDS_JOURNAL_BALLOON_CHANNEL     5142
 #define IDS_JOURNAL_FAILED              5143
 #define IDS_JOURNAL_OPENCRM             5144
+#define IDS_JOURNAL_LIST_LABEL          5145

@@ -10,6 +10,7 @@
 #define IDC_DIAG_LIST                   5212
 #define IDC_DIAG_COPY                   5213
 #define IDC_DIAG_REFRESH                5214
+#define IDC_DIAG_LIST_LABEL             5215
 #define IDC_DIAG_CLOSE                  2    // IDCANCEL: Escape closes
 
 // Strings: window and columns
@@ -31,6 +32,7 @@
 #define IDS_DIAG_COPY                   5235
 #define IDS_DIAG_REFRESH                5236
 #define IDS_DIAG_CLOSE_TEXT             5237
+#define IDS_DIAG_LIST_LABEL             5238
 
 // Strings: what was done with an event, in the order of TEventOutcome
 #define IDS_DIAG_OUTCOME_FIRST          5240

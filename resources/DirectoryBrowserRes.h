@@ -17,6 +17,7 @@
 #define IDC_DIRBROWSER_REFRESH          5018
 #define IDC_DIRBROWSER_STATUS           5019
 #define IDC_DIRBROWSER_REMOTE           5020
+#define IDC_DIRBROWSER_LIST_LABEL       5021
 
 // The import preview's controls, in tab order
 #define IDC_DIRIMPORT_FILE              5030
@@ -60,6 +61,7 @@
 #define IDS_DIRBROWSER_IMPORTED         5071
 #define IDS_DIRBROWSER_BAD_NUMBER       5072
 #define IDS_DIRBROWSER_READ_FAILED      5073
+#define IDS_DIRBROWSER_LIST_LABEL       5074
 
 // More strings of the import preview
 #define IDS_DIRIMPORT_READING           5074

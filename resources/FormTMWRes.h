@@ -6,6 +6,7 @@
 #define IDS_TMW_COPYHINT 2001
 #define IDS_TMW_ERRORCAPTION 2002
 #define IDS_TMW_OPENCRM 2003
+#define IDS_TMW_PRESS 2004
 
 // Child controls
 #define IDC_TMW_INFO 2100

@@ -152,6 +152,7 @@ void TCallJournalForm::FormCreate() {
     // The cue text says what the search box looks in.
     const std::wstring searchLabel = LoadResourceString(IDS_JOURNAL_SEARCH, FInstance);
     ::SetDlgItemTextW(FHandle, IDC_JOURNAL_SEARCH_LABEL, searchLabel.c_str());
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_LIST_LABEL, LoadResourceString(IDS_JOURNAL_LIST_LABEL, FInstance).c_str());
     ::SendMessageW(Item(IDC_JOURNAL_SEARCH), EM_SETCUEBANNER, TRUE,
                    reinterpret_cast<LPARAM>(LoadResourceString(IDS_JOURNAL_SEARCH_CUE, FInstance).c_str()));
 
@@ -196,8 +197,12 @@ void TCallJournalForm::LayoutControls() {
     const int labelWidth = scaled(kSearchLabelWidth);
     MoveControl(Item(IDC_JOURNAL_SEARCH_LABEL), margin, searchTop + scaled(4), labelWidth, searchHeight - scaled(4));
     MoveControl(Item(IDC_JOURNAL_SEARCH), margin + labelWidth, searchTop, scaled(kSearchWidth), searchHeight);
-    const int listTop = searchTop + searchHeight + margin;
     const int countHeight = scaled(kCountHeight);
+    // The list's own label, for screen readers and Alt+В.
+    const int listLabelTop = searchTop + searchHeight + margin;
+    const int listLabelHeight = countHeight - scaled(3);
+    MoveControl(Item(IDC_JOURNAL_LIST_LABEL), margin, listLabelTop, client.right - 2 * margin, listLabelHeight);
+    const int listTop = listLabelTop + listLabelHeight;
     const int listBottom = client.bottom - margin - countHeight;
     MoveControl(Item(IDC_JOURNAL_LIST), margin, listTop, client.right - 2 * margin, listBottom - listTop);
     MoveControl(Item(IDC_JOURNAL_COUNT), margin, listBottom + scaled(3), client.right - 2 * margin,
@@ -293,10 +298,16 @@ int64_t TCallJournalForm::SelectedId() const {
 
 void TCallJournalForm::ApplyFilter() { ApplyFilter(SelectedId()); }
 
+void TCallJournalForm::SetDialling(TDiallingSettings dialling) {
+    FDialling = std::move(dialling);
+    // Only typed text reads differently; an empty search need not walk the calls again.
+    if (FHandle && ::GetWindowTextLengthW(Item(IDC_JOURNAL_SEARCH)) > 0) ApplyFilter();
+}
+
 void TCallJournalForm::ApplyFilter(int64_t selectedId) {
     if (!FHandle) return;
     const HWND list = Item(IDC_JOURNAL_LIST);
-    const TJournalFilter filter(WindowText(Item(IDC_JOURNAL_SEARCH)));
+    const TJournalFilter filter(WindowText(Item(IDC_JOURNAL_SEARCH)), FDialling);
     FShown.clear();
     FShown.reserve(FRecords.size());
     for (size_t i = 0; i < FRecords.size(); ++i)

@@ -25,6 +25,8 @@ public:
                                   TOpenContact openContact);
     // What "Открыть в CRM" of the context menu does; null leaves the item out.
     void SetOpenCrm(TOpenCrm openCrm) { FOpenCrm = std::move(openCrm); }
+    // How the search reads a typed number; the program's defaults until set.
+    void SetDialling(TDiallingSettings dialling);
     // The open window, or null.
     static TCallJournalForm* Current();
 
@@ -68,6 +70,7 @@ private:
     std::vector<TCallRecord> FRecords;  // newest first
     std::vector<size_t> FShown;         // indexes into FRecords that the filter lets through
     std::wstring FFilterText;
+    TDiallingSettings FDialling;
     int FMaxCalls;
     TOpenContact FOpenContact;
     TOpenCrm FOpenCrm;

@@ -96,6 +96,7 @@ void TDiagnosticsForm::OnError(const std::wstring& text) {
 
 void TDiagnosticsForm::FormCreate() {
     ::SetWindowTextW(FHandle, LoadResourceString(IDS_DIAG_CAPTION, FInstance).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_DIAG_LIST_LABEL, LoadResourceString(IDS_DIAG_LIST_LABEL, FInstance).c_str());
     ::SetDlgItemTextW(FHandle, IDC_DIAG_COPY, LoadResourceString(IDS_DIAG_COPY, FInstance).c_str());
     ::SetDlgItemTextW(FHandle, IDC_DIAG_REFRESH, LoadResourceString(IDS_DIAG_REFRESH, FInstance).c_str());
     ::SetDlgItemTextW(FHandle, IDC_DIAG_CLOSE, LoadResourceString(IDS_DIAG_CLOSE_TEXT, FInstance).c_str());
@@ -140,10 +141,13 @@ void TDiagnosticsForm::LayoutControls() {
     const int buttonHeight = scaled(kButtonHeight);
     const int width = client.right - 2 * margin;
     const int buttonTop = client.bottom - margin - buttonHeight;
-    const int listTop = margin + 2 * line + margin / 2;
+    // The list's own label, for screen readers and Alt+С.
+    const int listLabelTop = margin + 2 * line + margin / 2;
+    const int listTop = listLabelTop + line;
     const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     ::SetWindowPos(Item(IDC_DIAG_STATE), nullptr, margin, margin, width, line, flags);
     ::SetWindowPos(Item(IDC_DIAG_ERROR), nullptr, margin, margin + line, width, line, flags);
+    ::SetWindowPos(Item(IDC_DIAG_LIST_LABEL), nullptr, margin, listLabelTop, width, line, flags);
     ::SetWindowPos(Item(IDC_DIAG_LIST), nullptr, margin, listTop, width, buttonTop - margin - listTop, flags);
     ::SetWindowPos(Item(IDC_DIAG_COPY), nullptr, margin, buttonTop, buttonWidth, buttonHeight, flags);
     ::SetWindowPos(Item(IDC_DIAG_REFRESH), nullptr, 2 * margin + buttonWidth, buttonTop, buttonWidth, buttonHeight,

@@ -638,6 +638,7 @@ void TMainForm::pmnuJournalClick() {
         btnOpenCrmClick({call.Number, call.Name, call.Channel});
     })
                                    : TCallJournalForm::TOpenCrm());
+    journal.SetDialling(*this);
     FCallJournal->MarkViewed();
     UpdateTrayHint();
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "ContactEditorRes.h"
+#include "ControlLabels.h"
 #include "DirectoryBrowserForm.h"
 #include "DirectoryBrowserRes.h"
 #include "DirectoryBulk.h"
@@ -231,6 +232,58 @@ TEST_F(DirectoryBrowserTest, ListsEveryRowWithItsRegionAndFiltersAsTheUserTypes)
 
     // Opening again brings the same window forward.
     EXPECT_EQ(browser, OpenBrowser());
+}
+
+TEST_F(DirectoryBrowserTest, TypedNumbersAreReadAsDialledWithTheDiallingSettings) {
+    HWND browser = OpenBrowser();
+    const auto numbersFor = [&](const wchar_t* query) {
+        Search(browser, query);
+        std::vector<std::wstring> numbers;
+        for (const std::wstring& line : Shown(List(browser))) numbers.push_back(line.substr(0, line.find(L'|')));
+        return numbers;
+    };
+    const std::pair<const wchar_t*, std::vector<std::wstring>> cases[] = {
+        {L"8 (495) 123-45-67", {L"74951234567"}},
+        {L"+7 495 123 45 67", {L"74951234567"}},
+        {L"123-45-67", {L"74951234567"}},
+        {L"8 (495)", {L"74951234567", L"74959876543"}},
+        {L"8 916", {L"79161112233"}},
+        {L"9 8 (812)", {}},
+    };
+    for (const auto& [query, expected] : cases) {
+        SCOPED_TRACE(WideToUtf8(query));
+        EXPECT_EQ(expected, numbersFor(query));
+    }
+
+    // An office exchange's outside-line digit, once the settings name it.
+    TDirectorySource source = Source();
+    source.Dialling.FCityPrefixes = {L"9"};
+    browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), source);
+    PumpPending();
+    EXPECT_EQ(std::vector<std::wstring>{L"78121234500"}, numbersFor(L"9 8 (812)"));
+}
+
+TEST_F(DirectoryBrowserTest, EveryBoxAndListHasALabelThatAScreenReaderReadsAndAKeyReaches) {
+    const HWND browser = OpenBrowser();
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(browser));
+    EXPECT_EQ(L"&Поиск:", LabelOf(Item(browser, IDC_DIRBROWSER_SEARCH)));
+    EXPECT_EQ(L"&Абоненты:", LabelOf(List(browser)));
+    // The list's label stands above the list, clear of it and of the search box.
+    RECT label{}, list{}, search{}, overlap{};
+    ::GetWindowRect(Item(browser, IDC_DIRBROWSER_LIST_LABEL), &label);
+    ::GetWindowRect(List(browser), &list);
+    ::GetWindowRect(Item(browser, IDC_DIRBROWSER_SEARCH), &search);
+    EXPECT_LE(label.bottom, list.top);
+    EXPECT_GE(label.top, search.bottom);
+    EXPECT_FALSE(::IntersectRect(&overlap, &label, &list));
+
+    const HWND preview = TDirectoryImportForm::Open(::GetModuleHandleW(nullptr), browser, folder.path(),
+                                                    TDiallingSettings{}, L"contacts.csv",
+                                                    WideToUtf8(L"Телефон;ФИО\r\n84951234567;Иванов\r\n"),
+                                                    [](size_t) {});
+    extra_.push_back(preview);
+    PumpPending();
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(preview));
 }
 
 TEST_F(DirectoryBrowserTest, EnterEditsTheSelectedRowThroughTheContactEditor) {

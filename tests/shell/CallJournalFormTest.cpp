@@ -4,6 +4,7 @@
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
+#include "ControlLabels.h"
 #include "MessagePump.h"
 #include "UniqueHandle.h"
 #include "WindowText.h"
@@ -136,6 +137,20 @@ TEST_F(CallJournalWindow, ListsTheCallsNewestFirstWithEveryColumn) {
     EXPECT_EQ(0, Selected(window)) << "the newest call is chosen";
 }
 
+TEST_F(CallJournalWindow, TheSearchBoxAndTheListHaveLabelsThatAScreenReaderReadsAndAKeyReaches) {
+    const HWND window = Open(SampleCalls());
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(window));
+    EXPECT_EQ(L"&Поиск:", LabelOf(::GetDlgItem(window, IDC_JOURNAL_SEARCH)));
+    EXPECT_EQ(L"&Вызовы:", LabelOf(List(window)));
+    RECT label{}, list{}, search{}, overlap{};
+    ::GetWindowRect(::GetDlgItem(window, IDC_JOURNAL_LIST_LABEL), &label);
+    ::GetWindowRect(List(window), &list);
+    ::GetWindowRect(::GetDlgItem(window, IDC_JOURNAL_SEARCH), &search);
+    EXPECT_LE(label.bottom, list.top);
+    EXPECT_GE(label.top, search.bottom);
+    EXPECT_FALSE(::IntersectRect(&overlap, &label, &list));
+}
+
 TEST_F(CallJournalWindow, MissedCallsStandOutInColour) {
     const HWND window = Open(SampleCalls());
     // No row chosen, so that the selection colour hides nothing.
@@ -175,6 +190,39 @@ TEST_F(CallJournalWindow, TypingFiltersByDigitsOfTheNumberOrLettersOfTheName) {
                   count);
         EXPECT_EQ(c.channels.empty() ? -1 : 0, Selected(window)) << "the newest match is chosen";
     }
+}
+
+TEST_F(CallJournalWindow, TypedNumbersAreReadAsDialledWithTheDiallingSettings) {
+    const HWND window = Open(SampleCalls());
+    const auto channelsFor = [&](const std::wstring& typed) {
+        ClearSearch(window);
+        Type(window, typed);
+        std::vector<std::wstring> channels;
+        for (int row = 0; row < Rows(window); ++row) channels.push_back(RowTexts(window, row)[1]);
+        return channels;
+    };
+    const struct {
+        std::wstring typed;
+        std::vector<std::wstring> channels;
+    } cases[] = {
+        {L"8 (495) 123-45-67", {L"Приёмная"}},
+        {L"+7 495 123 45 67", {L"Приёмная"}},
+        {L"234-56-78", {L"K1"}},
+        {L"8 (812)", {L"K1"}},
+        {L"9 8 (812)", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "typed " << c.typed.size() << " characters");
+        EXPECT_EQ(c.channels, channelsFor(c.typed));
+    }
+
+    // The settings name an outside-line digit: what is typed is read again at once.
+    TDiallingSettings dialling;
+    dialling.FCityPrefixes = {L"9"};
+    TCallJournalForm::Current()->SetDialling(dialling);
+    PumpPending();
+    ASSERT_EQ(1, Rows(window));
+    EXPECT_EQ(L"K1", RowTexts(window, 0)[1]);
 }
 
 TEST_F(CallJournalWindow, EnterAndDoubleClickOpenTheContactOfTheChosenCall) {

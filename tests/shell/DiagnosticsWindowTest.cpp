@@ -1,6 +1,7 @@
 // The diagnostics window as the user sees it: a row per recorder event with
 // what was done with it, the connection lines, "Копировать", refresh and Escape.
 #include "ClipboardText.h"
+#include "ControlLabels.h"
 #include "DiagnosticsForm.h"
 #include "DiagnosticsRes.h"
 #include "DiagnosticsScenario.h"
@@ -62,6 +63,18 @@ TEST_F(DiagnosticsWindow, ShowsARowPerEventWithWhatWasDoneNewestFirst) {
     const std::wstring error = WindowText(::GetDlgItem(window, IDC_DIAG_ERROR));
     EXPECT_EQ(0u, error.find(L"Последняя ошибка соединения: 20")) << "with the date";
     EXPECT_NE(std::wstring::npos, error.find(L"Соединение прервано сервером.")) << error;
+}
+
+TEST_F(DiagnosticsWindow, TheListHasALabelThatAScreenReaderReadsAndAKeyReaches) {
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(window));
+    EXPECT_EQ(L"&События:", LabelOf(list));
+    RECT label{}, error{}, rows{}, overlap{};
+    ::GetWindowRect(::GetDlgItem(window, IDC_DIAG_LIST_LABEL), &label);
+    ::GetWindowRect(::GetDlgItem(window, IDC_DIAG_ERROR), &error);
+    ::GetWindowRect(list, &rows);
+    EXPECT_LE(label.bottom, rows.top);
+    EXPECT_GE(label.top, error.bottom);
+    EXPECT_FALSE(::IntersectRect(&overlap, &label, &rows));
 }
 
 TEST_F(DiagnosticsWindow, CopyPutsEverythingOnTheClipboardTabSeparated) {

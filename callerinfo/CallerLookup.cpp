@@ -22,10 +22,12 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
     region.clear();
     comment.clear();
     failure = {};
-    if (!RemoteMode())
-        return LocalLookup(phone, name, region, comment,
-                           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPopupLookupMaxWaitMs),
-                           &failure);
+    const TTime deadline = BeginPopupLookup();
+    struct TEnd {
+        TCallerLookup& lookup;
+        ~TEnd() { lookup.EndPopupLookup(); }
+    } end{*this};
+    if (!RemoteMode()) return LocalLookup(phone, name, region, comment, deadline, &failure);
     IRemoteDirectory* remote = FRemote;
     if (!remote) {
         failure.Kind = TLookupFailureKind::RemoteNotSet;
@@ -33,11 +35,25 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
     }
     // The caller is the event loop, which takes any error for a lost recorder link.
     try {
-        return remote->LookupRemoteWithReason(phone, name, region, comment, failure);
+        return remote->LookupRemoteWithReason(phone, name, region, comment, failure, deadline);
     } catch (const std::exception&) {
         failure = {TLookupFailureKind::ExchangeFailed, GetExceptionText(std::current_exception())};
         return false;
     }
+}
+
+TCallerLookup::TTime TCallerLookup::BeginPopupLookup() {
+    const TTime now = std::chrono::steady_clock::now();
+    std::lock_guard guard(FBurstLock);
+    if (!FLastPopupLookupEnd || now - *FLastPopupLookupEnd >= std::chrono::milliseconds(kPopupBurstGapMs))
+        FBurstDeadline = now + std::chrono::milliseconds(kPopupLookupMaxWaitMs);
+    return FBurstDeadline;
+}
+
+void TCallerLookup::EndPopupLookup() {
+    const TTime now = std::chrono::steady_clock::now();
+    std::lock_guard guard(FBurstLock);
+    FLastPopupLookupEnd = now;
 }
 
 bool TCallerLookup::GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name,

@@ -52,12 +52,14 @@ void TServerResolver::StartIfDue(TEntry& entry, const std::wstring& host, TTime 
             std::lock_guard guard(shared->Lock);
             TEntry& done = shared->Entries[host];
             done.Resolving = false;
-            // A renewal that fails keeps the address that served so far.
-            if (resolved || done.State != TState::Resolved) {
-                done.State = resolved ? TState::Resolved : TState::NotResolved;
+            done.Since = std::chrono::steady_clock::now();
+            if (resolved) {
+                done.State = TState::Resolved;
                 done.Address = address;
-                done.Since = std::chrono::steady_clock::now();
+            } else if (done.State != TState::Resolved) {
+                done.State = TState::NotResolved;
             }
+            // A renewal that failed keeps the address that served so far.
             shared->Changed.notify_all();
         }).detach();
     } catch (const std::system_error&) {

@@ -52,7 +52,7 @@ private:
     struct TEntry {
         TState State = TState::Pending;
         in_addr Address{};
-        TTime Since{};  // when the state was reached
+        TTime Since{};  // when the last resolution ended
         bool Resolving = false;
     };
     // Shared with the workers, which may outlive the resolver.

@@ -76,9 +76,15 @@ public:
 private:
     bool RemoteMode() const { return FUseRemoteDB && FDBAsClient; }
     using TTime = std::chrono::steady_clock::time_point;
-    // The deadline of a popup lookup starting now; EndPopupLookup when it is over.
-    TTime BeginPopupLookup();
-    void EndPopupLookup();
+    struct TPopupTurn {
+        TTime Deadline;
+        // The burst's time is up and one of its lookups found the directory
+        // locked: the failure to give at once, without touching the file again.
+        std::optional<TLookupFailure> KnownLocked;
+    };
+    // A popup lookup starting now; EndPopupLookup with its failure when it is over.
+    TPopupTurn BeginPopupLookup();
+    void EndPopupLookup(const TLookupFailure& failure);
     bool LocalLookup(const std::wstring& phone, std::wstring& name, std::wstring& region, std::wstring& comment,
                      LockDeadline deadline, TLookupFailure* failure);
 
@@ -88,9 +94,10 @@ private:
     std::atomic<bool> FUseRemoteDB{false};
     std::atomic<bool> FDBAsClient{false};
     std::atomic<IRemoteDirectory*> FRemote{nullptr};
-    // FBurstLock guards the deadline of the current burst of popup lookups and
-    // when the last of them ended.
+    // FBurstLock guards the deadline of the current burst of popup lookups,
+    // the lock failure one of them met, and when the last of them ended.
     std::mutex FBurstLock;
     TTime FBurstDeadline;
+    std::optional<TLookupFailure> FBurstLockFailure;
     std::optional<TTime> FLastPopupLookupEnd;
 };

@@ -23,10 +23,19 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
     region.clear();
     comment.clear();
     failure = {};
-    if (!RemoteMode())
-        return LocalLookup(phone, name, region, comment,
-                           std::chrono::steady_clock::now() + std::chrono::milliseconds(kPopupLookupMaxWaitMs),
-                           &failure);
+    const TPopupTurn turn = BeginPopupLookup();
+    struct TEnd {
+        TCallerLookup& lookup;
+        const TLookupFailure& failure;
+        ~TEnd() { lookup.EndPopupLookup(failure); }
+    } end{*this, failure};
+    if (!RemoteMode()) {
+        if (turn.KnownLocked) {
+            failure = *turn.KnownLocked;
+            return false;
+        }
+        return LocalLookup(phone, name, region, comment, turn.Deadline, &failure);
+    }
     IRemoteDirectory* remote = FRemote;
     if (!remote) {
         failure.Kind = TLookupFailureKind::RemoteNotSet;
@@ -34,11 +43,30 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
     }
     // The caller is the event loop, which takes any error for a lost recorder link.
     try {
-        return remote->LookupRemoteWithReason(phone, name, region, comment, failure);
+        return remote->LookupRemoteWithReason(phone, name, region, comment, failure, turn.Deadline);
     } catch (const std::exception&) {
         failure = {TLookupFailureKind::ExchangeFailed, GetExceptionText(std::current_exception())};
         return false;
     }
+}
+
+TCallerLookup::TPopupTurn TCallerLookup::BeginPopupLookup() {
+    const TTime now = std::chrono::steady_clock::now();
+    std::lock_guard guard(FBurstLock);
+    if (!FLastPopupLookupEnd || now - *FLastPopupLookupEnd >= std::chrono::milliseconds(kPopupBurstGapMs)) {
+        FBurstDeadline = now + std::chrono::milliseconds(kPopupLookupMaxWaitMs);
+        FBurstLockFailure.reset();
+    }
+    // Trying the file once more would cost the store's own short retries for each
+    // popup of the burst; a new burst tries again.
+    return {FBurstDeadline, now >= FBurstDeadline ? FBurstLockFailure : std::nullopt};
+}
+
+void TCallerLookup::EndPopupLookup(const TLookupFailure& failure) {
+    const TTime now = std::chrono::steady_clock::now();
+    std::lock_guard guard(FBurstLock);
+    FLastPopupLookupEnd = now;
+    if (failure.Kind == TLookupFailureKind::LocalStoreLocked) FBurstLockFailure = failure;
 }
 
 bool TCallerLookup::GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name,

@@ -3,6 +3,9 @@
 #include "TableStore.h"
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <optional>
 #include <string>
 
 class TTQRDataModule;
@@ -11,14 +14,16 @@ class TPQRDataModule;
 // The directory client's side of a lookup and a save on another workstation.
 class IRemoteDirectory {
 public:
+    using TDeadline = std::chrono::steady_clock::time_point;
     virtual ~IRemoteDirectory() = default;
     virtual bool GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name,
                                                    std::wstring& region, std::wstring& comment) = 0;
     virtual void AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                                   const std::wstring& AbonentComment) = 0;
-    // The same lookup, saying on failure why it failed.
+    // The same lookup, saying on failure why it failed; one that knows the
+    // deadline gives up there (the default does not know it).
     virtual bool LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
-                                        std::wstring& comment, TLookupFailure& failure) {
+                                        std::wstring& comment, TLookupFailure& failure, TDeadline /*deadline*/) {
         const bool done = GetNameRegionCommentByPhoneRemote(phone, name, region, comment);
         failure = {done ? TLookupFailureKind::None : TLookupFailureKind::RemoteFailed, {}};
         return done;
@@ -30,9 +35,14 @@ public:
 // Safe to call from several threads; the modules protect themselves.
 class TCallerLookup {
 public:
-    // A popup's lookup waits no longer than this for any lock, then gives the
-    // empty result of a failed lookup: popups keep coming while a save waits.
+    // A popup's lookup waits no longer than this for any lock or for the
+    // directory server, then gives the empty result of a failed lookup: popups
+    // keep coming while a save waits or the server is slow.
     static constexpr unsigned kPopupLookupMaxWaitMs = 250;
+    // Popup lookups that follow one another closer than this (the caller-ID
+    // events of one burst) share the first one's deadline: together they wait
+    // at most kPopupLookupMaxWaitMs, so no popup waits behind a second wait.
+    static constexpr unsigned kPopupBurstGapMs = 100;
 
     TCallerLookup(TTQRDataModule& areaList, TPQRDataModule& abonentList);
     TCallerLookup(const TCallerLookup&) = delete;
@@ -47,7 +57,8 @@ public:
 
     // true: the directories were available and the lookup ran (the texts may
     // still be empty); false: it was not made or failed. The number is used as given.
-    // This workstation's popups: local lookups wait at most kPopupLookupMaxWaitMs.
+    // This workstation's popups: waits at most kPopupLookupMaxWaitMs, shared
+    // with the lookups of the same burst.
     bool GetNameRegionCommentByPhone(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                      std::wstring& comment);
     // The same, saying in failure why the result is false (None when it is true).
@@ -64,6 +75,16 @@ public:
 
 private:
     bool RemoteMode() const { return FUseRemoteDB && FDBAsClient; }
+    using TTime = std::chrono::steady_clock::time_point;
+    struct TPopupTurn {
+        TTime Deadline;
+        // The burst's time is up and one of its lookups found the directory
+        // locked: the failure to give at once, without touching the file again.
+        std::optional<TLookupFailure> KnownLocked;
+    };
+    // A popup lookup starting now; EndPopupLookup with its failure when it is over.
+    TPopupTurn BeginPopupLookup();
+    void EndPopupLookup(const TLookupFailure& failure);
     bool LocalLookup(const std::wstring& phone, std::wstring& name, std::wstring& region, std::wstring& comment,
                      LockDeadline deadline, TLookupFailure* failure);
 
@@ -73,4 +94,10 @@ private:
     std::atomic<bool> FUseRemoteDB{false};
     std::atomic<bool> FDBAsClient{false};
     std::atomic<IRemoteDirectory*> FRemote{nullptr};
+    // FBurstLock guards the deadline of the current burst of popup lookups,
+    // the lock failure one of them met, and when the last of them ended.
+    std::mutex FBurstLock;
+    TTime FBurstDeadline;
+    std::optional<TLookupFailure> FBurstLockFailure;
+    std::optional<TTime> FLastPopupLookupEnd;
 };

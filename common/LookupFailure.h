@@ -15,6 +15,9 @@ enum class TLookupFailureKind : uint8_t {
     ExchangeFailed,
     ServerDirectoriesClosed,
     RemoteFailed,
+    ServerNameNotResolved,
+    // The lookup's time ran out: the name, the connection or the reply was late.
+    ServerTimedOut,
 };
 
 struct TLookupFailure {

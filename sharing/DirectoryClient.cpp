@@ -1,14 +1,14 @@
 #include "DirectoryClient.h"
 
-#include "AppError.h"
 #include "DirectoryProtocol.h"
-#include "ResourceText.h"
-#include "SharingRes.h"
-#include "SocketStream.h"
+
+#include <algorithm>
 
 using namespace DirectoryProtocol;
 
 namespace {
+
+using Stage = TExchangeFailure::Stage;
 
 // Releases the client lock on every way out of an exchange.
 class TClientLockHold {
@@ -26,52 +26,66 @@ TReadExact ReaderOf(TSocketStream& stream) {
     return [&stream](char* buffer, size_t size) { stream.ReadExact(buffer, size); };
 }
 
-TDBTestResult TestResult(TDBTestOutcome outcome) {
-    switch (outcome) {
-    case TDBTestOutcome::Success:
-        return {outcome, LoadResourceString(IDS_DBTEST_SUCCESS), MB_ICONINFORMATION};
-    case TDBTestOutcome::NotActive:
-        return {outcome, LoadResourceString(IDS_DBTEST_NOT_ACTIVE), MB_ICONWARNING};
-    case TDBTestOutcome::CannotConnect:
-        return {outcome, LoadResourceString(IDS_DBTEST_CANNOT_CONNECT), MB_ICONWARNING};
-    case TDBTestOutcome::TimedOut:
-        break;
+TLookupFailureKind FailureKind(const TExchangeFailure& failure) {
+    if (failure.deadlinePassed()) return TLookupFailureKind::ServerTimedOut;
+    switch (failure.stage()) {
+    case Stage::Resolve: return TLookupFailureKind::ServerNameNotResolved;
+    case Stage::Open: return TLookupFailureKind::ServerNotReached;
+    case Stage::Transfer: break;
     }
-    return {TDBTestOutcome::TimedOut, LoadResourceString(IDS_DBTEST_TIMED_OUT), MB_ICONWARNING};
+    return TLookupFailureKind::ExchangeFailed;
 }
+
+std::wstring ServerText(const std::wstring& address, int port) { return address + L":" + std::to_wstring(port); }
 
 }  // namespace
 
-TDirectoryClient::TDirectoryClient(TDirectoryClientTimings timings) : FTimings(timings) {}
+TDirectoryClient::TDirectoryClient(TDirectoryClientTimings timings, TServerResolver::TResolveFunction resolve)
+    : FTimings(timings), FResolver(std::move(resolve)) {}
 
 void TDirectoryClient::SetServer(const std::wstring& address, int port) {
-    std::lock_guard<std::mutex> guard(FSettingsLock);
-    FDBServerAddress = address;
-    FDBPort = port;
-}
-
-TSocketStream TDirectoryClient::OpenAppliedServer() {
-    std::wstring address;
-    int port = 0;
     {
         std::lock_guard<std::mutex> guard(FSettingsLock);
-        address = FDBServerAddress;
-        port = FDBPort;
+        FDBServerAddress = address;
+        FDBPort = port;
     }
-    return TSocketStream(address, port, FTimings.ConnectTimeoutMs, FTimings.IoTimeoutMs);
+    FResolver.Prefetch(address);
 }
 
-bool TDirectoryClient::TakeClientLock() {
+void TDirectoryClient::AppliedServer(std::wstring& address, int& port) {
+    std::lock_guard<std::mutex> guard(FSettingsLock);
+    address = FDBServerAddress;
+    port = FDBPort;
+}
+
+IRemoteDirectory::TDeadline TDirectoryClient::ExchangeDeadline() const {
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(FTimings.ExchangeTimeoutMs);
+}
+
+TSocketStream TDirectoryClient::Open(const std::wstring& host, int port, TDeadline deadline) {
+    if (host.empty()) throw TExchangeFailure(Stage::Open, "no server address");
+    if (port < 1 || port > 65535) throw TExchangeFailure(Stage::Open, "port outside 1..65535");
+    const TServerResolver::TResult resolved = FResolver.Resolve(host, deadline);
+    if (resolved.State == TServerResolver::TState::Pending)
+        throw TExchangeFailure(Stage::Resolve, "the server's name is still being resolved", true);
+    if (resolved.State == TServerResolver::TState::NotResolved)
+        throw TExchangeFailure(Stage::Resolve, "the server's name is not resolved");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr = resolved.Address;
+    address.sin_port = ::htons(static_cast<u_short>(port));
+    return TSocketStream(address, deadline, FTimings.ConnectTimeoutMs, FTimings.IoTimeoutMs);
+}
+
+bool TDirectoryClient::TakeClientLock(TDeadline deadline) {
+    using namespace std::chrono;
     for (int attempt = 0; attempt < FTimings.LockAttempts; ++attempt) {
         if (FClientLock.try_lock()) return true;
-        ::Sleep(FTimings.LockRetrySleepMs);
+        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0) return false;
+        ::Sleep(static_cast<DWORD>(std::min<long long>(FTimings.LockRetrySleepMs, left)));
     }
     return false;
-}
-
-std::wstring TDirectoryClient::AppliedServerText() {
-    std::lock_guard<std::mutex> guard(FSettingsLock);
-    return FDBServerAddress + L":" + std::to_wstring(FDBPort);
 }
 
 bool TDirectoryClient::GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name,
@@ -82,56 +96,69 @@ bool TDirectoryClient::GetNameRegionCommentByPhoneRemote(const std::wstring& pho
 
 bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                               std::wstring& comment, TLookupFailure& failure) {
+    return LookupRemoteWithReason(phone, name, region, comment, failure,
+                                  std::chrono::steady_clock::now() +
+                                      std::chrono::milliseconds(FTimings.LockAttempts * FTimings.LockRetrySleepMs) +
+                                      std::chrono::milliseconds(FTimings.ExchangeTimeoutMs));
+}
+
+bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                              std::wstring& comment, TLookupFailure& failure, TDeadline deadline) {
     name.clear();
     region.clear();
     comment.clear();
     failure = {};
-    if (!TakeClientLock()) {
+    if (!TakeClientLock(deadline)) {
         failure.Kind = TLookupFailureKind::ClientLockBusy;
         return false;
     }
     TClientLockHold hold(FClientLock);
+    std::wstring address;
+    int port = 0;
+    AppliedServer(address, port);
     try {
-        TSocketStream stream = OpenAppliedServer();
+        TSocketStream stream = Open(address, port, deadline);
         stream.Write(EncodeLookupRequest(phone));
         if (ReadLookupReply(ReaderOf(stream), name, region, comment) == kLookupDone) return true;
         failure.Kind = TLookupFailureKind::ServerDirectoriesClosed;
     } catch (const TExchangeFailure& error) {
-        failure = {error.stage() == TExchangeFailure::Stage::Open ? TLookupFailureKind::ServerNotReached
-                                                                  : TLookupFailureKind::ExchangeFailed,
-                   AppliedServerText()};
+        failure = {FailureKind(error), ServerText(address, port)};
     } catch (const std::exception&) {
-        failure = {TLookupFailureKind::ExchangeFailed, AppliedServerText()};
+        failure = {TLookupFailureKind::ExchangeFailed, ServerText(address, port)};
     }
     return false;
 }
 
 void TDirectoryClient::AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                                         const std::wstring& AbonentComment) {
-    const auto notStored = [] { return AppError(LoadResourceString(IDS_DBSAVE_NOT_STORED)); };
-    if (!TakeClientLock()) throw notStored();
+    std::wstring address;
+    int port = 0;
+    AppliedServer(address, port);
+    // The lock is tried as it always was; the exchange's own time starts once it is held.
+    if (!TakeClientLock(TDeadline::max())) throw TRemoteSaveFailure({TLookupFailureKind::ClientLockBusy, {}});
     TClientLockHold hold(FClientLock);
     try {
-        TSocketStream stream = OpenAppliedServer();
+        TSocketStream stream = Open(address, port, ExchangeDeadline());
         stream.Write(EncodeSaveRequest(PhoneNumber, AbonentName, AbonentComment));
         // The server replies only once the row is stored; its value says nothing more.
         (void)ReadSaveReply(ReaderOf(stream));
+    } catch (const TExchangeFailure& error) {
+        throw TRemoteSaveFailure({FailureKind(error), ServerText(address, port)});
     } catch (const std::exception&) {
-        throw notStored();
+        throw TRemoteSaveFailure({TLookupFailureKind::ExchangeFailed, ServerText(address, port)});
     }
 }
 
-TDBTestResult TDirectoryClient::TestConnection(const std::wstring& host, int port) {
-    if (!TakeClientLock()) return TestResult(TDBTestOutcome::CannotConnect);
+TDBTestOutcome TDirectoryClient::TestConnection(const std::wstring& host, int port) {
+    if (!TakeClientLock(TDeadline::max())) return TDBTestOutcome::CannotConnect;
     TClientLockHold hold(FClientLock);
     try {
-        TSocketStream stream(host, port, FTimings.ConnectTimeoutMs, FTimings.IoTimeoutMs);
+        TSocketStream stream = Open(host, port, ExchangeDeadline());
         stream.Write(EncodeCheckRequest());
-        return TestResult(ReadCheckReply(ReaderOf(stream)) ? TDBTestOutcome::Success : TDBTestOutcome::NotActive);
+        return ReadCheckReply(ReaderOf(stream)) ? TDBTestOutcome::Success : TDBTestOutcome::NotActive;
     } catch (const TExchangeFailure& failure) {
-        return TestResult(failure.stage() == TExchangeFailure::Stage::Open ? TDBTestOutcome::CannotConnect
-                                                                           : TDBTestOutcome::TimedOut);
+        return failure.stage() == Stage::Transfer ? TDBTestOutcome::TimedOut : TDBTestOutcome::CannotConnect;
     } catch (const std::exception&) {
-        return TestResult(TDBTestOutcome::TimedOut);
+        return TDBTestOutcome::TimedOut;
     }
 }

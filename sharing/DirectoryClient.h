@@ -1,20 +1,18 @@
 #pragma once
 #include "CallerLookup.h"
+#include "RemoteSaveFailure.h"
+#include "ServerResolver.h"
+#include "SocketHandle.h"
 #include "SocketStream.h"
 
 #include <windows.h>
 
+#include <chrono>
 #include <mutex>
 #include <string>
 
-// What the connection test found, with the text and the message-box icon the
-// settings window shows for it.
+// What the connection test found; the settings window tells it in its own words.
 enum class TDBTestOutcome { Success, NotActive, CannotConnect, TimedOut };
-struct TDBTestResult {
-    TDBTestOutcome Outcome;
-    std::wstring Text;
-    UINT Icon;  // MB_ICONINFORMATION or MB_ICONWARNING
-};
 
 struct TDirectoryClientTimings {
     int LockAttempts = 10;
@@ -23,45 +21,62 @@ struct TDirectoryClientTimings {
     // server must not hold it for the system's 20-odd seconds.
     int ConnectTimeoutMs = 3000;
     int IoTimeoutMs = 10000;
+    // The whole of a save or a connection test once the client lock is held
+    // (name, connection, request and reply): a server that trickles its reply a
+    // byte at a time, each within IoTimeoutMs, cannot hold a thread for minutes.
+    // A popup's lookup brings a much shorter deadline of its own.
+    int ExchangeTimeoutMs = 20000;
 };
 
 // The directory client: lookups, saves and the connection test against the
 // directory server, one fresh connection per exchange, one exchange at a time.
 class TDirectoryClient final : public IRemoteDirectory {
 public:
-    explicit TDirectoryClient(TDirectoryClientTimings timings = {});
+    // resolve: how a server name becomes an address (the system's resolver unless given).
+    explicit TDirectoryClient(TDirectoryClientTimings timings = {},
+                              TServerResolver::TResolveFunction resolve = {});
     TDirectoryClient(const TDirectoryClient&) = delete;
     TDirectoryClient& operator=(const TDirectoryClient&) = delete;
 
-    // The applied settings DBServerAddress and DBPort; safe from any thread.
+    // The applied settings DBServerAddress and DBPort; safe from any thread. A
+    // new name starts being resolved here, in the background.
     void SetServer(const std::wstring& address, int port);
 
     // True when the server ran the lookup and all three texts arrived. On any
     // failure false; texts received in full before it keep their values.
+    // Gives up after ExchangeTimeoutMs.
     bool GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                            std::wstring& comment) override;
+    // The same, saying why it failed; the lock, the name, the connection and the
+    // reply are all waited for until the deadline at most.
     bool LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
-                                std::wstring& comment, TLookupFailure& failure) override;
-    // Returns once the server has confirmed the save; throws AppError saying the
-    // data was not stored otherwise (no lock, no connection, no confirmation).
+                                std::wstring& comment, TLookupFailure& failure, TDeadline deadline) override;
+    bool LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+                                std::wstring& comment, TLookupFailure& failure);
+    // Returns once the server has confirmed the save; throws TRemoteSaveFailure
+    // otherwise (no lock, no connection, no confirmation in time).
     void AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                           const std::wstring& AbonentComment) override;
     // The check request against host and port as given (the values shown in
     // the settings window, not the applied ones).
-    TDBTestResult TestConnection(const std::wstring& host, int port);
+    TDBTestOutcome TestConnection(const std::wstring& host, int port);
 
     // The client lock FCS: every exchange holds it from before the connection
     // opens until after it closes. It is only ever tried, never waited on.
     std::recursive_mutex& FCS() { return FClientLock; }
 
 private:
-    bool TakeClientLock();
-    // A connection to the applied DBServerAddress and DBPort.
-    TSocketStream OpenAppliedServer();
-    // The applied address and port as "address:port", for a failure's reason.
-    std::wstring AppliedServerText();
+    // Tries the client lock LockAttempts times, sleeping in between, but never past the deadline.
+    bool TakeClientLock(TDeadline deadline);
+    TDeadline ExchangeDeadline() const;
+    // A connection to host and port within the deadline.
+    TSocketStream Open(const std::wstring& host, int port, TDeadline deadline);
+    // The applied DBServerAddress and DBPort.
+    void AppliedServer(std::wstring& address, int& port);
 
     const TDirectoryClientTimings FTimings;
+    WinsockSession FWinsock;
+    TServerResolver FResolver;
     std::recursive_mutex FClientLock;
     std::mutex FSettingsLock;  // guards the two fields below
     std::wstring FDBServerAddress;

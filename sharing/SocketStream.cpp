@@ -3,31 +3,10 @@
 #include <algorithm>
 #include <climits>
 
-namespace {
-
-using Stage = TExchangeFailure::Stage;
-
-sockaddr_in Resolve(const std::wstring& host, int port) {
-    if (host.empty()) throw TExchangeFailure(Stage::Open, "no server address");
-    if (port < 1 || port > 65535) throw TExchangeFailure(Stage::Open, "port outside 1..65535");
-    ADDRINFOW hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    ADDRINFOW* found = nullptr;
-    if (::GetAddrInfoW(host.c_str(), nullptr, &hints, &found) != 0 || !found)
-        throw TExchangeFailure(Stage::Open, "the server's name is not resolved");
-    sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    ::FreeAddrInfoW(found);
-    address.sin_port = ::htons(static_cast<u_short>(port));
-    return address;
-}
-
-}  // namespace
-
-TSocketStream::TSocketStream(const std::wstring& host, int port, int connectTimeoutMs, int ioTimeoutMs)
-    : FIoTimeoutMs(ioTimeoutMs) {
-    const sockaddr_in address = Resolve(host, port);
+TSocketStream::TSocketStream(const sockaddr_in& address, TExchangeDeadline deadline, int connectTimeoutMs,
+                             int ioTimeoutMs)
+    : FDeadline(deadline), FIoTimeoutMs(ioTimeoutMs) {
+    const int connectWaitMs = WaitLimitMs(Stage::Open, connectTimeoutMs);
     FSocket.reset(::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
     if (!FSocket) throw TExchangeFailure(Stage::Open, "no socket");
     // Non-blocking throughout: every wait below has its own time-out.
@@ -40,9 +19,8 @@ TSocketStream::TSocketStream(const std::wstring& host, int port, int connectTime
         FD_ZERO(&failed);
         FD_SET(FSocket.get(), &writable);
         FD_SET(FSocket.get(), &failed);
-        timeval wait{connectTimeoutMs / 1000, (connectTimeoutMs % 1000) * 1000};
-        if (::select(0, nullptr, &writable, &failed, &wait) <= 0)
-            throw TExchangeFailure(Stage::Open, "connect timed out");
+        timeval wait{connectWaitMs / 1000, (connectWaitMs % 1000) * 1000};
+        if (::select(0, nullptr, &writable, &failed, &wait) <= 0) Fail(Stage::Open, "connect timed out");
         int error = 0;
         int length = sizeof(error);
         if (::getsockopt(FSocket.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
@@ -53,6 +31,18 @@ TSocketStream::TSocketStream(const std::wstring& host, int port, int connectTime
     ::setsockopt(FSocket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
 }
 
+int TSocketStream::WaitLimitMs(Stage stage, int stepMs) const {
+    using namespace std::chrono;
+    // Rounded up, so that a wait never ends just before the deadline and spins.
+    const auto left = ceil<milliseconds>(FDeadline - steady_clock::now()).count();
+    if (left <= 0) throw TExchangeFailure(stage, "the exchange's time is up", true);
+    return static_cast<int>(std::min<long long>(stepMs, left));
+}
+
+void TSocketStream::Fail(Stage stage, const char* what) const {
+    throw TExchangeFailure(stage, what, std::chrono::steady_clock::now() >= FDeadline);
+}
+
 void TSocketStream::Write(std::string_view bytes) {
     while (!bytes.empty()) {
         const int chunk = static_cast<int>(std::min<size_t>(bytes.size(), INT_MAX));
@@ -61,10 +51,10 @@ void TSocketStream::Write(std::string_view bytes) {
             bytes.remove_prefix(static_cast<size_t>(sent));
             continue;
         }
-        if (sent == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK &&
-            WaitForSocket(FSocket.get(), POLLWRNORM, FIoTimeoutMs))
-            continue;
-        throw TExchangeFailure(Stage::Transfer, "send failed or timed out");
+        if (sent != SOCKET_ERROR || ::WSAGetLastError() != WSAEWOULDBLOCK)
+            throw TExchangeFailure(Stage::Transfer, "send failed");
+        if (!WaitForSocket(FSocket.get(), POLLWRNORM, WaitLimitMs(Stage::Transfer, FIoTimeoutMs)))
+            Fail(Stage::Transfer, "send timed out");
     }
 }
 
@@ -77,9 +67,9 @@ void TSocketStream::ReadExact(char* buffer, size_t size) {
             size -= static_cast<size_t>(received);
             continue;
         }
-        if (received == SOCKET_ERROR && ::WSAGetLastError() == WSAEWOULDBLOCK &&
-            WaitForSocket(FSocket.get(), POLLRDNORM, FIoTimeoutMs))
-            continue;
-        throw TExchangeFailure(Stage::Transfer, received == 0 ? "closed by the peer" : "receive failed or timed out");
+        if (received == 0) throw TExchangeFailure(Stage::Transfer, "closed by the peer");
+        if (::WSAGetLastError() != WSAEWOULDBLOCK) throw TExchangeFailure(Stage::Transfer, "receive failed");
+        if (!WaitForSocket(FSocket.get(), POLLRDNORM, WaitLimitMs(Stage::Transfer, FIoTimeoutMs)))
+            Fail(Stage::Transfer, "receive timed out");
     }
 }

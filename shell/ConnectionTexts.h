@@ -1,4 +1,5 @@
 #pragma once
+#include "DirectoryClient.h"
 #include "ExceptionText.h"
 
 #include <cstdint>
@@ -7,3 +8,10 @@
 
 // "Ошибка подключения библиотеки 0x0000000A." for a Connect result of 10.
 std::wstring FormatConnectError(int32_t result);
+
+// What the settings window shows for the outcome of "Тест соединения".
+struct TDBTestMessage {
+    std::wstring Text;
+    UINT Icon;  // MB_ICONINFORMATION or MB_ICONWARNING
+};
+TDBTestMessage DBTestMessage(TDBTestOutcome outcome);

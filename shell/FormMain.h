@@ -165,7 +165,7 @@ private:
     // "Тест соединения" runs on its own thread; FDBTestLock guards FDBTestResult.
     std::thread FDBTest;
     std::mutex FDBTestLock;
-    std::optional<TDBTestResult> FDBTestResult;
+    std::optional<TDBTestOutcome> FDBTestResult;
     // The last directory error reported by the reconnection timer.
     std::wstring FLastDirectoryError;
     TSettingsLocation FSettingsLocation;

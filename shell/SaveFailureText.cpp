@@ -2,6 +2,7 @@
 
 #include "ConnectionTexts.h"
 #include "MainFormRes.h"
+#include "RemoteSaveFailure.h"
 #include "ResourceText.h"
 #include "SharingRes.h"
 
@@ -13,9 +14,12 @@ std::wstring NumberText(const std::wstring& phone) {
     return phone.empty() ? LoadResourceString(IDS_SAVE_NO_NUMBER) : phone;
 }
 
+// The directory server's failures come as reasons; the others carry their own text.
 std::wstring ReasonText(const std::exception_ptr& error) {
     try {
-        std::rethrow_exception(error);
+        if (error) std::rethrow_exception(error);
+    } catch (const TRemoteSaveFailure&) {
+        return LoadResourceString(IDS_DBSAVE_NOT_STORED);
     } catch (const TDirectoryTextTooLong& tooLong) {
         return DirectoryTextTooLongText(tooLong.field());
     } catch (...) {

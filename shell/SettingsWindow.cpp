@@ -4,6 +4,7 @@
 
 #include "AllowListText.h"
 #include "AppError.h"
+#include "ConnectionTexts.h"
 #include "EditFilters.h"
 #include "IniValues.h"
 #include "ListText.h"
@@ -11,7 +12,6 @@
 #include "ResourceText.h"
 #include "ScopedFlag.h"
 #include "SettingsTable.h"
-#include "SharingRes.h"
 #include "TextCompare.h"
 #include "TextTrim.h"
 #include "pqrUnit.h"
@@ -555,9 +555,9 @@ void TMainForm::TestDBConnectionButtonClick() {
     TDirectoryClient* client = FDBClient.get();
     FDBTest = std::thread([this, client, window, host, port] {
         try {
-            TDBTestResult outcome = client->TestConnection(host, port);
+            const TDBTestOutcome outcome = client->TestConnection(host, port);
             std::lock_guard<std::mutex> lock(FDBTestLock);
-            FDBTestResult = std::move(outcome);
+            FDBTestResult = outcome;
         } catch (...) {
         }
         ::PostMessageW(window, WM_DBTESTDONE, 0, 0);
@@ -566,14 +566,13 @@ void TMainForm::TestDBConnectionButtonClick() {
 
 void TMainForm::OnDBTestDone() {
     if (FDBTest.joinable()) FDBTest.join();
-    std::optional<TDBTestResult> outcome;
+    std::optional<TDBTestOutcome> outcome;
     {
         std::lock_guard<std::mutex> lock(FDBTestLock);
         outcome.swap(FDBTestResult);
     }
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
                    ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
-    if (!outcome)
-        outcome = TDBTestResult{TDBTestOutcome::CannotConnect, LoadResourceString(IDS_DBTEST_CANNOT_CONNECT), MB_ICONWARNING};
-    ::MessageBoxW(FHandle, outcome->Text.c_str(), FCaption.c_str(), MB_OK | outcome->Icon);
+    const TDBTestMessage message = DBTestMessage(outcome.value_or(TDBTestOutcome::CannotConnect));
+    ::MessageBoxW(FHandle, message.Text.c_str(), FCaption.c_str(), MB_OK | message.Icon);
 }

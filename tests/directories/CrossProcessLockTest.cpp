@@ -156,3 +156,26 @@ TEST_F(CrossProcessLockTest, PopupLookupsGoOnWhileASaveWaitsOutTheRetries) {
     EXPECT_TRUE(lookup.GetNameRegionCommentByPhone(L"74951234567", name, region, comment));
     EXPECT_EQ(L"Иванов", name);
 }
+
+// The caller-ID events that one polling tick drains look up one after another:
+// together they wait for another process's lock once, not once each, so that
+// no popup waits behind the others' waits. Before, six lookups took 1.5 s.
+TEST_F(CrossProcessLockTest, PopupLookupsOfOneBurstWaitForALockOnceBetweenThem) {
+    HeldLock lock(Table(), L"exclusive", 60000);
+    ASSERT_TRUE(lock.held());
+    const auto popupLookup = [this] {
+        std::wstring name, region, comment;
+        TLookupFailure failure;
+        EXPECT_FALSE(lookup.GetNameRegionCommentByPhone(L"74951234567", name, region, comment, failure));
+        EXPECT_EQ(TLookupFailureKind::LocalStoreLocked, failure.Kind);
+    };
+    const double burst = SecondsOf([&] {
+        for (int i = 0; i < 6; ++i) popupLookup();
+    });
+    EXPECT_GE(burst, 0.2) << "the first lookup waited for the lock";
+    EXPECT_LT(burst, 0.75);  // six times 250 ms before; the margin is for a busy machine
+    // A lookup after a pause is a new burst: it waits again, so that a short
+    // lock is still waited out.
+    ::Sleep(3 * TCallerLookup::kPopupBurstGapMs);
+    EXPECT_GE(SecondsOf(popupLookup), 0.2);
+}

@@ -36,3 +36,21 @@ TEST(ConnectionTexts, SystemErrorsAreWordedByTheSystemAndRuntimeTextsReadAsAnsi)
     EXPECT_EQ(std::wstring::npos, GetExceptionText(std::make_exception_ptr(std::runtime_error(ansi))).find(L'\xFFFD'))
         << "no replacement characters from a UTF-8 decoding";
 }
+
+TEST(ConnectionTexts, TheConnectionTestsOutcomeIsToldWithItsOwnTextAndIcon) {
+    const struct {
+        TDBTestOutcome outcome;
+        const wchar_t* text;
+        UINT icon;
+    } cases[] = {
+        {TDBTestOutcome::Success, L"Тест завершен успешно.", MB_ICONINFORMATION},
+        {TDBTestOutcome::NotActive, L"БД на удалённом сервере не активна.", MB_ICONWARNING},
+        {TDBTestOutcome::CannotConnect, L"Ошибка подключения к серверу БД.", MB_ICONWARNING},
+        {TDBTestOutcome::TimedOut, L"Превышен тайм-аут ожидания.", MB_ICONWARNING},
+    };
+    for (const auto& c : cases) {
+        const TDBTestMessage message = DBTestMessage(c.outcome);
+        EXPECT_EQ(c.text, message.Text);
+        EXPECT_EQ(c.icon, message.Icon) << testing::PrintToString(std::wstring(c.text));
+    }
+}

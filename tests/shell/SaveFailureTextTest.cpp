@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "AppError.h"
+#include "RemoteSaveFailure.h"
 #include "SaveFailureText.h"
 
 #include <stdexcept>
@@ -17,6 +18,14 @@ TEST(SaveFailureText, NamesTheNumberAndTheReasonAsTheyStand) {
          L"Данные абонента 74951234567 не сохранены.\r\n\r\nСправочник абонентов закрыт.\r\n\r\nСохраните их ещё раз."},
         {L"", std::make_exception_ptr(std::runtime_error("socket closed")),
          L"Данные абонента без номера не сохранены.\r\n\r\nsocket closed\r\n\r\nСохраните их ещё раз."},
+        // The directory server's failure comes as a reason and is worded here, whatever the reason.
+        {L"74957654321",
+         std::make_exception_ptr(TRemoteSaveFailure({TLookupFailureKind::ServerTimedOut, L"10.0.0.9:32456"})),
+         L"Данные абонента 74957654321 не сохранены.\r\n\r\nНет связи с сервером БД: данные абонента не "
+         L"сохранены.\r\n\r\nСохраните их ещё раз."},
+        {L"74957654321", std::make_exception_ptr(TRemoteSaveFailure({TLookupFailureKind::ClientLockBusy, {}})),
+         L"Данные абонента 74957654321 не сохранены.\r\n\r\nНет связи с сервером БД: данные абонента не "
+         L"сохранены.\r\n\r\nСохраните их ещё раз."},
         // Placeholders inside the reason are text, not format.
         {L"*100#", std::make_exception_ptr(AppError(L"100% занято: %1 %2 %s")),
          L"Данные абонента *100# не сохранены.\r\n\r\n100% занято: %1 %2 %s\r\n\r\nСохраните их ещё раз."},

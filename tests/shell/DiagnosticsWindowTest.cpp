@@ -37,7 +37,7 @@ protected:
         PumpPending();
     }
     void TearDown() override {
-        TDiagnosticsForm::CloseOpen();
+        TDiagnosticsForm::CloseAll();
         PumpPending();
     }
 

@@ -2,12 +2,13 @@
 
 #include "AppError.h"
 #include "ExceptionText.h"
+#include "KordavinUtils.h"
+#include "SqliteText.h"
 #include "TableStore.h"
 #include "TextCompare.h"
 #include "TextConvert.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <sqlite3.h>
 
@@ -167,18 +168,7 @@ std::wstring JournalDurationText(int64_t seconds) {
     return text;
 }
 
-std::wstring DefaultJournalPath() {
-    constexpr wchar_t kFileName[] = L"CallJournal.db";
-    wchar_t overrideDir[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"KORDAVIN_JOURNAL_DIR", overrideDir, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) return std::wstring(overrideDir) + L"\\" + kFileName;
-    PWSTR localAppData = nullptr;
-    std::wstring folder;
-    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &localAppData)))
-        folder = localAppData;
-    ::CoTaskMemFree(localAppData);
-    return folder + L"\\KordavinInformer\\" + kFileName;
-}
+std::wstring DefaultJournalPath() { return UserDataFile(L"KORDAVIN_JOURNAL_DIR", L"CallJournal.db"); }
 
 // The store ------------------------------------------------------------------
 
@@ -210,17 +200,6 @@ constexpr char kCallColumns[] = "Id, StartTime, EndTime, Channel, Number, Name, 
     }
     const std::wstring detail = db ? Utf8ToWide(sqlite3_errmsg(db)) : std::to_wstring(rc);
     throw AppError(L"Ошибка журнала вызовов (" + detail + L"): " + path);
-}
-
-void BindWide(sqlite3_stmt* statement, int index, const std::wstring& text) {
-    sqlite3_bind_text16(statement, index, text.data(), static_cast<int>(text.size() * sizeof(wchar_t)),
-                        SQLITE_TRANSIENT);
-}
-
-std::wstring ColumnWide(sqlite3_stmt* statement, int column) {
-    const auto* text = static_cast<const wchar_t*>(sqlite3_column_text16(statement, column));
-    const int bytes = sqlite3_column_bytes16(statement, column);
-    return text ? std::wstring(text, static_cast<size_t>(bytes) / sizeof(wchar_t)) : std::wstring();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "CallerLookup.h"
 
+#include "DirectoryTextLimit.h"
 #include "AppError.h"
 #include "ExceptionText.h"
 #include "pqrUnit.h"
@@ -78,6 +79,8 @@ void TCallerLookup::AddEditRow(const std::wstring& PhoneNumber, const std::wstri
         FAbonentList.AddEditRow(PhoneNumber, AbonentName, AbonentComment);
         return;
     }
+    // The server could not even read it: say why here, not "no connection".
+    RequireDirectoryTextsFit(PhoneNumber, AbonentName, AbonentComment);
     IRemoteDirectory* remote = FRemote;
     if (!remote) throw AppError(L"Сервер справочников не задан: данные абонента не сохранены.");
     remote->AddEditRowRemote(PhoneNumber, AbonentName, AbonentComment);

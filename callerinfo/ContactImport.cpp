@@ -1,5 +1,7 @@
 #include "ContactImport.h"
 
+#include "AddressBookHeaders.h"
+#include "DirectoryTextLimit.h"
 #include "KordavinUtils.h"
 #include "TableStore.h"
 #include "TextCompare.h"
@@ -63,12 +65,25 @@ bool LooksLikePhone(std::wstring_view field) {
     return digits >= 3;
 }
 
-std::vector<std::wstring> SplitLiteral(std::wstring_view line, wchar_t separator) {
+// A field of one number, or of several separated by ":::" as web mail writes them.
+bool LooksLikePhones(std::wstring_view field) {
+    for (size_t start = 0;;) {
+        const size_t at = field.find(L":::", start);
+        if (!LooksLikePhone(field.substr(start, at == std::wstring_view::npos ? at : at - start))) return false;
+        if (at == std::wstring_view::npos) return true;
+        start = at + 3;
+    }
+}
+
+std::vector<std::wstring> SplitLiteral(std::wstring_view line, wchar_t separator, size_t maxFields, size_t& count) {
     std::vector<std::wstring> fields;
     size_t start = 0;
+    count = 0;
     for (;;) {
         const size_t at = line.find(separator, start);
-        fields.push_back(TrimControlChars(line.substr(start, at == std::wstring_view::npos ? at : at - start)));
+        ++count;
+        if (fields.size() < maxFields)
+            fields.push_back(TrimControlChars(line.substr(start, at == std::wstring_view::npos ? at : at - start)));
         if (at == std::wstring_view::npos) return fields;
         start = at + 1;
     }
@@ -86,36 +101,46 @@ std::wstring Field(const CsvRecord& record, int column) {
                                                                               : std::wstring();
 }
 
-enum class Role { None, Number, Name, Comment };
+// A name or comment that another workstation's lookup would refuse to read.
+std::wstring TooLongReason(const wchar_t* what) {
+    return std::wstring(what) + L" длиннее " +
+           std::to_wstring(static_cast<size_t>(kMaxDirectoryTextBytes) / 2) +
+           L" знаков: другие рабочие места не смогли бы его прочитать";
+}
 
-Role HeaderRole(const std::wstring& field) {
-    const std::wstring name = LowerCaseText(field);
-    auto has = [&](std::initializer_list<const wchar_t*> words) {
-        return std::any_of(words.begin(), words.end(), [&](const wchar_t* w) { return name.find(w) != std::wstring::npos; });
-    };
-    if (has({L"тел", L"номер", L"phone", L"tel", L"mobile", L"моб", L"number"})) return Role::Number;
-    if (has({L"коммент", L"примеч", L"comment", L"note", L"описан"})) return Role::Comment;
-    if (has({L"имя", L"фио", L"name", L"абонент", L"контакт", L"назв", L"организац"})) return Role::Name;
-    return Role::None;
+}  // namespace
+
+namespace {
+
+// UTF-16 code units from pairs of bytes; an odd last byte is no character.
+std::wstring Utf16Text(std::string_view bytes, bool bigEndian) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    return text;
 }
 
 }  // namespace
 
 DecodedText DecodeImportText(std::string_view bytes) {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
-        return {Utf8ToWide(bytes.substr(3)), TextEncoding::Utf8Bom};
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-        std::wstring text((bytes.size() - 2) / 2, L'\0');
-        std::copy_n(bytes.data() + 2, text.size() * 2, reinterpret_cast<char*>(text.data()));
-        return {std::move(text), TextEncoding::Utf16Le};
-    }
-    if (bytes.find('\0') != std::string_view::npos)
+    DecodedText decoded;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") decoded = {Utf8ToWide(bytes.substr(3)), TextEncoding::Utf8Bom};
+    else if (bytes.substr(0, 2) == "\xFF\xFE") decoded = {Utf16Text(bytes.substr(2), false), TextEncoding::Utf16Le};
+    else if (bytes.substr(0, 2) == "\xFE\xFF") decoded = {Utf16Text(bytes.substr(2), true), TextEncoding::Utf16Be};
+    else if (IsValidUtf8(bytes)) decoded = {Utf8ToWide(bytes), TextEncoding::Utf8};
+    else decoded = {CodePageToWide(1251, bytes), TextEncoding::Windows1251};
+    // Checked on the text, whatever the encoding: a NUL would reach the directory
+    // and cut the text short wherever it is read as a C string.
+    if (decoded.text.find(L'\0') != std::wstring::npos)
         throw ContactImportError(L"Файл не является текстом: в нём есть двоичные данные.");
-    if (IsValidUtf8(bytes)) return {Utf8ToWide(bytes), TextEncoding::Utf8};
-    return {CodePageToWide(1251, bytes), TextEncoding::Windows1251};
+    return decoded;
 }
 
-std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
+std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator, std::size_t maxFields,
+                                ImportProgress* progress) {
     std::vector<CsvRecord> records;
     const size_t n = text.size();
     size_t i = 0;
@@ -127,6 +152,13 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
         CsvRecord record;
         record.line = line;
         bool broken = false;
+        // Every field counts towards the progress, so that one line of a
+        // million fields can be stopped too.
+        auto addField = [&](std::wstring_view value, bool trim) {
+            if (++record.fieldCount % 4096 == 0 && progress) progress->Step(i, n);
+            if (record.fields.size() < maxFields) record.fields.push_back(trim ? TrimControlChars(value) : std::wstring(value));
+        };
+        if (progress && records.size() % 1024 == 0) progress->Step(i, n);
         for (;;) {
             field.clear();
             if (i < n && text[i] == L'"') {
@@ -175,11 +207,11 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
                 line = lines;
                 // Text after the closing quote is kept as it stands.
                 while (i < n && text[i] != separator && !IsLineBreak(text[i])) field += text[i++];
-                record.fields.push_back(field);
+                addField(field, false);
             } else {
                 const size_t start = i;
                 while (i < n && text[i] != separator && !IsLineBreak(text[i])) ++i;
-                record.fields.push_back(TrimControlChars(text.substr(start, i - start)));
+                addField(text.substr(start, i - start), true);
             }
             if (i < n && text[i] == separator) {
                 ++i;
@@ -195,7 +227,8 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator) {
             // Only the line where the open quote stands is lost, not the rest of the file.
             size_t end = recordStart;
             while (end < n && !IsLineBreak(text[end])) ++end;
-            record.fields = SplitLiteral(text.substr(recordStart, end - recordStart), separator);
+            record.fields = SplitLiteral(text.substr(recordStart, end - recordStart), separator, maxFields,
+                                         record.fieldCount);
             record.brokenQuote = true;
             line = record.line + (end < n ? 1 : 0);
             i = SkipLineBreak(text, end);
@@ -237,25 +270,53 @@ bool LooksLikeHeader(const std::vector<CsvRecord>& records) {
     if (std::any_of(first.fields.begin(), first.fields.end(), [](const std::wstring& f) { return LooksLikePhone(f); }))
         return false;
     if (std::any_of(first.fields.begin(), first.fields.end(),
-                    [](const std::wstring& f) { return HeaderRole(f) != Role::None; }))
+                    [](const std::wstring& f) { return MeaningOfHeader(f).role != ColumnRole::None; }))
         return true;
     return records.size() > 1 && std::any_of(records[1].fields.begin(), records[1].fields.end(),
                                               [](const std::wstring& f) { return LooksLikePhone(f); });
 }
 
-CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader) {
-    CsvColumns columns;
-    if (hasHeader && !records.empty()) {
-        for (size_t c = 0; c < records[0].fields.size(); ++c) {
-            const int column = static_cast<int>(c);
-            switch (HeaderRole(records[0].fields[c])) {
-            case Role::Number: if (columns.number < 0) columns.number = column; break;
-            case Role::Name: if (columns.name < 0) columns.name = column; break;
-            case Role::Comment: if (columns.comment < 0) columns.comment = column; break;
-            case Role::None: break;
-            }
+namespace {
+
+// The header's columns of each role, each list in the order its texts are joined.
+struct HeaderColumns {
+    std::vector<int> numbers, names, comments;
+    int organization = -1;
+};
+
+HeaderColumns ColumnsByHeader(const CsvRecord& header) {
+    std::vector<std::pair<int, int>> parts, names, comments;  // (order, column)
+    HeaderColumns found;
+    for (size_t c = 0; c < header.fields.size(); ++c) {
+        const int column = static_cast<int>(c);
+        const HeaderMeaning meaning = MeaningOfHeader(header.fields[c]);
+        switch (meaning.role) {
+        case ColumnRole::Number: found.numbers.push_back(column); break;
+        case ColumnRole::Name: (meaning.namePart ? parts : names).emplace_back(meaning.order, column); break;
+        case ColumnRole::Organization: if (found.organization < 0) found.organization = column; break;
+        case ColumnRole::Comment: comments.emplace_back(meaning.order, column); break;
+        case ColumnRole::None: break;
         }
     }
+    // The parts of a name make it; without them, the first column naming a whole one does.
+    if (parts.empty() && !names.empty()) parts.push_back(names.front());
+    std::stable_sort(parts.begin(), parts.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    std::stable_sort(comments.begin(), comments.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    for (const auto& part : parts) found.names.push_back(part.second);
+    for (const auto& part : comments) found.comments.push_back(part.second);
+    return found;
+}
+
+// The first of a list as the main column, the rest as the further ones.
+void Assign(const std::vector<int>& list, int& first, std::vector<int>& more) {
+    first = list.empty() ? -1 : list.front();
+    more.assign(list.size() > 1 ? list.begin() + 1 : list.end(), list.end());
+}
+
+}  // namespace
+
+CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader) {
+    CsvColumns columns;
     constexpr size_t kSampled = 200;
     size_t width = 0;
     std::vector<size_t> phones, texts;
@@ -265,28 +326,47 @@ CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader
         phones.resize(width);
         texts.resize(width);
         for (size_t c = 0; c < record.fields.size(); ++c) {
-            if (LooksLikePhone(record.fields[c])) ++phones[c];
+            if (LooksLikePhones(record.fields[c])) ++phones[c];
             else if (!record.fields[c].empty()) ++texts[c];
         }
     }
+    const auto count = [](const std::vector<size_t>& counts, int column) {
+        return static_cast<size_t>(column) < counts.size() ? counts[static_cast<size_t>(column)] : 0;
+    };
+    if (hasHeader && !records.empty()) {
+        HeaderColumns found = ColumnsByHeader(records[0]);
+        // A column named like a number that holds words ("Work", "Mobile") is not one.
+        std::erase_if(found.numbers, [&](int c) { return count(texts, c) > 0 && count(phones, c) == 0; });
+        Assign(found.numbers, columns.number, columns.moreNumbers);
+        Assign(found.names, columns.name, columns.moreNames);
+        Assign(found.comments, columns.comment, columns.moreComments);
+        columns.organization = found.organization;
+    }
+    const auto taken = [&](int column) {
+        const auto in = [column](const std::vector<int>& list) {
+            return std::find(list.begin(), list.end(), column) != list.end();
+        };
+        return column == columns.number || column == columns.name || column == columns.comment ||
+               column == columns.organization || in(columns.moreNumbers) || in(columns.moreNames) ||
+               in(columns.moreComments);
+    };
     if (columns.number < 0) {
         size_t most = 0;
         for (size_t c = 0; c < width; ++c)
-            if (phones[c] > most && static_cast<int>(c) != columns.name && static_cast<int>(c) != columns.comment) {
+            if (phones[c] > most && !taken(static_cast<int>(c))) {
                 most = phones[c];
                 columns.number = static_cast<int>(c);
             }
-        if (columns.number < 0 && width > 0 && columns.name != 0 && columns.comment != 0) columns.number = 0;
+        if (columns.number < 0 && width > 0 && !taken(0)) columns.number = 0;
     }
     auto nextText = [&](int after) {
         for (size_t c = static_cast<size_t>(std::max(after + 1, 0)); c < width; ++c) {
             const int column = static_cast<int>(c);
-            if (column != columns.number && column != columns.name && column != columns.comment && texts[c] > 0)
-                return column;
+            if (!taken(column) && texts[c] > 0) return column;
         }
         return -1;
     };
-    if (columns.name < 0) columns.name = nextText(-1);
+    if (columns.name < 0 && columns.organization < 0) columns.name = nextText(-1);
     if (columns.comment < 0 && !hasHeader) columns.comment = nextText(columns.name);
     return columns;
 }
@@ -301,18 +381,73 @@ std::wstring WithoutSpreadsheetGuard(std::wstring text) {
     return text;
 }
 
+namespace {
+
+std::vector<int> WithFirst(int first, const std::vector<int>& more) {
+    std::vector<int> all;
+    if (first >= 0) all.push_back(first);
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+// The numbers of one field: web mail puts several into one, separated by ":::".
+void AddNumbers(const std::wstring& field, std::vector<std::wstring>& numbers) {
+    size_t start = 0;
+    for (;;) {
+        const size_t at = field.find(L":::", start);
+        std::wstring number = TrimControlChars(std::wstring_view(field).substr(start, at == std::wstring::npos ? at : at - start));
+        if (!number.empty() && std::find(numbers.begin(), numbers.end(), number) == numbers.end())
+            numbers.push_back(std::move(number));
+        if (at == std::wstring::npos) return;
+        start = at + 3;
+    }
+}
+
+}  // namespace
+
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader) {
+    const std::vector<int> numberColumns = WithFirst(columns.number, columns.moreNumbers);
+    const std::vector<int> nameColumns = WithFirst(columns.name, columns.moreNames);
+    std::vector<int> commentColumns = WithFirst(columns.comment, columns.moreComments);
+    const CsvRecord* header = hasHeader && !records.empty() ? &records[0] : nullptr;
     std::vector<ImportedContact> contacts;
     contacts.reserve(records.size());
+    std::vector<std::wstring> numbers;
+    std::vector<std::pair<int, std::wstring>> parts;  // (column, text) of the comment
     for (size_t r = hasHeader ? 1 : 0; r < records.size(); ++r) {
         const CsvRecord& record = records[r];
-        ImportedContact& contact = contacts.emplace_back();
-        contact.line = record.line;
-        contact.number = WithoutSpreadsheetGuard(Field(record, columns.number));
-        contact.name = WithoutSpreadsheetGuard(Field(record, columns.name));
-        contact.comment = WithoutSpreadsheetGuard(Field(record, columns.comment));
-        if (record.brokenQuote) contact.error = L"кавычка не закрыта";
+        const auto text = [&](int column) { return TrimControlChars(WithoutSpreadsheetGuard(Field(record, column))); };
+        std::wstring person;
+        for (const int column : nameColumns)
+            if (std::wstring part = text(column); !part.empty()) person += (person.empty() ? L"" : L" ") + part;
+        if (nameColumns.size() == 1) person = WithoutSpreadsheetGuard(Field(record, nameColumns[0]));
+        const std::wstring organization = text(columns.organization);
+        parts.clear();
+        if (!person.empty() && !organization.empty()) parts.emplace_back(columns.organization, organization);
+        for (const int column : commentColumns)
+            if (std::wstring part = WithoutSpreadsheetGuard(Field(record, column)); !part.empty())
+                parts.emplace_back(column, std::move(part));
+        std::wstring comment;
+        for (const auto& [column, part] : parts) {
+            if (!comment.empty()) comment += L"; ";
+            // Labelled only where several parts would otherwise be mixed up.
+            const std::wstring label = parts.size() > 1 && header ? TrimControlChars(Field(*header, column)) : L"";
+            comment += label.empty() ? part : label + L": " + part;
+        }
+        const std::wstring name = person.empty() ? organization : person;
+        numbers.clear();
+        for (const int column : numberColumns) AddNumbers(WithoutSpreadsheetGuard(Field(record, column)), numbers);
+        std::wstring error = record.brokenQuote ? L"кавычка не закрыта" : L"";
+        // Not copied once per number: a huge text would be multiplied by them.
+        if (error.empty() && !FitsDirectoryProtocol(name)) error = TooLongReason(L"имя");
+        if (error.empty() && !FitsDirectoryProtocol(comment)) error = TooLongReason(L"комментарий");
+        if (numbers.empty() || !error.empty()) {
+            contacts.push_back({record.line, numbers.empty() ? L"" : numbers.front(), error.empty() ? name : L"",
+                                error.empty() ? comment : L"", error, record.line});
+            continue;
+        }
+        for (std::wstring& number : numbers) contacts.push_back({record.line, std::move(number), name, comment, L"", record.line});
     }
     return contacts;
 }
@@ -396,10 +531,39 @@ bool IsQuotedPrintable(const std::vector<std::wstring>& params) {
                        [](const std::wstring& p) { return p == L"ENCODING=QUOTED-PRINTABLE" || p == L"QUOTED-PRINTABLE"; });
 }
 
-std::vector<VCardLine> VCardLines(std::wstring_view text) {
+// Whether `word` (upper-case ASCII) is in the text, ignoring the case of ASCII letters.
+bool ContainsAsciiNoCase(std::wstring_view text, std::wstring_view word) {
+    if (text.size() < word.size()) return false;
+    for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+        size_t k = 0;
+        while (k < word.size() && (text[i + k] == word[k] || text[i + k] + (L'A' - L'a') == word[k])) ++k;
+        if (k == word.size()) return true;
+    }
+    return false;
+}
+
+std::vector<VCardLine> VCardLines(std::wstring_view text, ImportProgress* progress) {
     std::vector<VCardLine> lines;
     std::wstring logical;
     int logicalLine = 0;
+    // Whether the logical line's name and parameters (up to its first colon)
+    // ask for quoted-printable: only what each physical line adds is searched,
+    // so that a line folded a million times is not searched a million times.
+    static constexpr std::wstring_view kQuotedPrintable = L"QUOTED-PRINTABLE";
+    size_t headScanned = 0;
+    bool headDone = false;
+    bool quotedPrintable = false;
+    auto scanHead = [&] {
+        if (headDone) return;
+        const size_t colon = logical.find(L':', headScanned);
+        const size_t end = colon == std::wstring::npos ? logical.size() : colon;
+        // The word may begin on the previous physical line.
+        const size_t from = headScanned > kQuotedPrintable.size() ? headScanned - kQuotedPrintable.size() : 0;
+        if (!quotedPrintable)
+            quotedPrintable = ContainsAsciiNoCase(std::wstring_view(logical).substr(from, end - from), kQuotedPrintable);
+        headScanned = end;
+        headDone = colon != std::wstring::npos;
+    };
     auto flush = [&] {
         if (logical.empty()) return;
         // The name and parameters end at the first colon outside a quoted parameter value.
@@ -433,9 +597,7 @@ std::vector<VCardLine> VCardLines(std::wstring_view text) {
         size_t end = i;
         while (end < text.size() && !IsLineBreak(text[end])) ++end;
         const std::wstring_view physical = text.substr(i, end - i);
-        const bool softBreak = !logical.empty() && logical.back() == L'=' &&
-                               logical.find(L"QUOTED-PRINTABLE") != std::wstring::npos &&
-                               logical.find(L"QUOTED-PRINTABLE") < logical.find(L':');
+        const bool softBreak = !logical.empty() && logical.back() == L'=' && quotedPrintable;
         if (!physical.empty() && (physical[0] == L' ' || physical[0] == L'\t') && !logical.empty()) {
             logical.append(physical.substr(1));
         } else if (softBreak) {
@@ -445,8 +607,13 @@ std::vector<VCardLine> VCardLines(std::wstring_view text) {
             flush();
             logical.assign(physical);
             logicalLine = line;
+            headScanned = 0;
+            headDone = false;
+            quotedPrintable = false;
         }
+        scanHead();
         i = SkipLineBreak(text, end);
+        if (progress && line % 4096 == 0) progress->Step(i, text.size());
         ++line;
     }
     flush();
@@ -455,13 +622,16 @@ std::vector<VCardLine> VCardLines(std::wstring_view text) {
 
 }  // namespace
 
-std::vector<ImportedContact> ParseVCards(std::wstring_view text) {
+std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress* progress) {
     std::vector<ImportedContact> contacts;
     bool inCard = false;
     int cardLine = 0;
-    std::wstring formatted, structured, note;
+    std::wstring formatted, structured, note, organization, title;
     std::vector<std::pair<int, std::wstring>> phones;
-    for (const VCardLine& entry : VCardLines(text)) {
+    const std::vector<VCardLine> lines = VCardLines(text, progress);
+    for (size_t k = 0; k < lines.size(); ++k) {
+        const VCardLine& entry = lines[k];
+        ImportStep(progress, k, 0);
         std::wstring value =
             IsQuotedPrintable(entry.params) ? DecodeQuotedPrintable(entry.value, entry.params) : entry.value;
         if (entry.name == L"BEGIN" && StartsWithNoCase(value, L"VCARD")) {
@@ -470,17 +640,30 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text) {
             formatted.clear();
             structured.clear();
             note.clear();
+            organization.clear();
+            title.clear();
             phones.clear();
         } else if (!inCard) {
             continue;
         } else if (entry.name == L"END") {
             inCard = false;
-            const std::wstring name = TrimControlChars(formatted.empty() ? structured : formatted);
+            const std::wstring person = TrimControlChars(formatted.empty() ? structured : formatted);
+            // An organisation's card names it; a person's card keeps it in the comment.
+            const std::wstring name = person.empty() ? organization : person;
+            std::wstring comment;
+            for (const std::wstring* part : {person.empty() ? nullptr : &organization, &title, &note})
+                if (part && !part->empty()) comment += (comment.empty() ? L"" : L"; ") + *part;
             if (phones.empty()) {
-                contacts.push_back({cardLine, L"", name, note, L"в карточке нет номера телефона"});
+                contacts.push_back({cardLine, L"", name, comment, L"в карточке нет номера телефона", cardLine});
                 continue;
             }
-            for (const auto& [line, number] : phones) contacts.push_back({line, number, name, note, L""});
+            // Not copied once per number: a huge note would be multiplied by them.
+            const std::wstring tooLong = !FitsDirectoryProtocol(name) ? TooLongReason(L"имя")
+                                         : !FitsDirectoryProtocol(comment) ? TooLongReason(L"комментарий")
+                                                                                       : std::wstring();
+            for (const auto& [line, number] : phones)
+                contacts.push_back(tooLong.empty() ? ImportedContact{line, number, name, comment, L"", cardLine}
+                                                   : ImportedContact{line, number, L"", L"", tooLong, cardLine});
         } else if (entry.name == L"FN") {
             formatted = UnescapeVCard(value);
         } else if (entry.name == L"N") {
@@ -494,6 +677,11 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text) {
             }
         } else if (entry.name == L"NOTE") {
             note = UnescapeVCard(value);
+        } else if (entry.name == L"ORG") {
+            // Organisation; unit; ...: the units are left out.
+            organization = TrimControlChars(UnescapeVCard(SplitEscaped(value, L';').front()));
+        } else if (entry.name == L"TITLE") {
+            title = TrimControlChars(UnescapeVCard(value));
         } else if (entry.name == L"TEL") {
             std::wstring number = UnescapeVCard(value);
             if (StartsWithNoCase(number, L"tel:")) {
@@ -545,9 +733,24 @@ bool NormalizeImportedNumber(std::wstring_view written, const TDiallingSettings&
     return true;
 }
 
+ImportStatus MergeImportRow(const std::wstring& fileName, const std::wstring& fileComment,
+                            const std::pair<std::wstring, std::wstring>* stored, bool replaceNames,
+                            std::wstring& name, std::wstring& comment) {
+    if (!stored) {
+        name = fileName;
+        comment = fileComment;
+        return ImportStatus::New;
+    }
+    const auto& [storedName, storedComment] = *stored;
+    name = !replaceNames || fileName.empty() ? storedName : fileName;
+    comment = fileComment.empty() ? storedComment : fileComment;
+    return name == storedName && comment == storedComment ? ImportStatus::Unchanged : ImportStatus::Changed;
+}
+
 ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, const DirectorySnapshot& directory,
-                                 const ImportOptions& options) {
+                                 const ImportOptions& options, ImportProgress* progress) {
     ImportPreview preview;
+    preview.replaceNames = options.replaceNames;
     std::vector<RejectedLine> rejected;
     auto reject = [&](int line, std::wstring reason) {
         ++preview.rejectedCount;
@@ -558,8 +761,12 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
     std::vector<ImportRow> rows;
     rows.reserve(contacts.size());
     std::vector<DuplicateLine> duplicates;
+    std::vector<int> cards;  // the contact of each row
+    cards.reserve(contacts.size());
     std::wstring number, reason;
-    for (const ImportedContact& contact : contacts) {
+    for (size_t k = 0; k < contacts.size(); ++k) {
+        ImportStep(progress, k, contacts.size());
+        const ImportedContact& contact = contacts[k];
         if (!contact.error.empty()) {
             reject(contact.line, contact.error);
             continue;
@@ -568,40 +775,45 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
             reject(contact.line, reason);
             continue;
         }
-        ImportRow row{contact.line, number, CutToWidth(contact.name, kImportNameWidth), contact.comment,
-                      ImportStatus::New, contact.name.size() > static_cast<size_t>(kImportNameWidth)};
+        // The name is cut to the stored width anyway; the comment is stored whole.
+        if (!FitsDirectoryProtocol(contact.comment)) {
+            reject(contact.line, TooLongReason(L"комментарий"));
+            continue;
+        }
+        std::wstring name = CutToWidth(contact.name, kImportNameWidth);
+        ImportRow row{contact.line, number, name, contact.comment, ImportStatus::New,
+                      contact.name.size() > static_cast<size_t>(kImportNameWidth), name, contact.comment};
         const auto [at, added] = byPhone.try_emplace(number, rows.size());
         if (added) {
             rows.push_back(std::move(row));
+            cards.push_back(contact.card);
+        } else if (contact.card != 0 && cards[at->second] == contact.card) {
+            // The same contact gave the number twice ("Рабочий" and "Основной").
+            continue;
         } else {
             ++preview.duplicateCount;
             if (duplicates.size() < ImportPreview::kMaxDetails) duplicates.push_back({rows[at->second].line, 0, number});
             rows[at->second] = std::move(row);
+            cards[at->second] = contact.card;
         }
     }
     for (DuplicateLine& duplicate : duplicates) duplicate.keptLine = rows[byPhone[duplicate.phone]].line;
 
     preview.rows.reserve(rows.size());
-    for (ImportRow& row : rows) {
+    for (size_t k = 0; k < rows.size(); ++k) {
+        ImportStep(progress, k, 0);
+        ImportRow& row = rows[k];
         const auto stored = directory.find(row.phone);
-        if (stored == directory.end()) {
-            if (row.name.empty()) {
-                reject(row.line, L"нет имени абонента");
-                continue;
-            }
-            row.status = ImportStatus::New;
-            ++preview.newCount;
-        } else {
-            const auto& [storedName, storedComment] = stored->second;
-            if (!options.replaceNames || row.name.empty()) {
-                row.name = storedName;
-                row.nameCut = false;
-            }
-            if (row.comment.empty()) row.comment = storedComment;
-            const bool same = row.name == storedName && row.comment == storedComment;
-            row.status = same ? ImportStatus::Unchanged : ImportStatus::Changed;
-            ++(same ? preview.unchangedCount : preview.changedCount);
+        if (stored == directory.end() && row.name.empty()) {
+            reject(row.line, L"нет имени абонента");
+            continue;
         }
+        row.status = MergeImportRow(row.fileName, row.fileComment, stored == directory.end() ? nullptr : &stored->second,
+                                    options.replaceNames, row.name, row.comment);
+        if (row.status != ImportStatus::New && (!options.replaceNames || row.fileName.empty())) row.nameCut = false;
+        ++(row.status == ImportStatus::New       ? preview.newCount
+           : row.status == ImportStatus::Changed ? preview.changedCount
+                                                 : preview.unchangedCount);
         if (row.nameCut) ++preview.namesCut;
         preview.rows.push_back(std::move(row));
     }
@@ -611,19 +823,21 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
     return preview;
 }
 
-ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns) {
+ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns, ImportProgress* progress) {
     ImportSource source;
     DecodedText decoded = DecodeImportText(bytes);
     source.encoding = decoded.encoding;
     if (LooksLikeVCard(decoded.text)) {
         source.vcard = true;
-        source.contacts = ParseVCards(decoded.text);
+        source.contacts = ParseVCards(decoded.text, progress);
         return source;
     }
     source.separator = DetectCsvSeparator(decoded.text);
-    const std::vector<CsvRecord> records = ParseCsv(decoded.text, source.separator);
-    source.hasHeader = LooksLikeHeader(records);
-    source.columns = columns ? *columns : GuessCsvColumns(records, source.hasHeader);
-    source.contacts = ContactsFromCsv(records, source.columns, source.hasHeader);
+    source.records = ParseCsv(decoded.text, source.separator, kMaxImportColumns, progress);
+    for (size_t r = 0; r < source.records.size() && r < kImportHeadRecords; ++r)
+        source.columnCount = std::max(source.columnCount, source.records[r].fieldCount);
+    source.hasHeader = LooksLikeHeader(source.records);
+    source.columns = columns ? *columns : GuessCsvColumns(source.records, source.hasHeader);
+    source.contacts = ContactsFromCsv(source.records, source.columns, source.hasHeader);
     return source;
 }

@@ -1,7 +1,9 @@
 #pragma once
+#include "ImportProgress.h"
 #include "KordavinUtils.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,11 +13,11 @@
 // Contacts read from a CSV or vCard file, checked against the subscriber
 // directory before anything is stored. Plain text logic; no windows, no store.
 
-enum class TextEncoding { Utf8, Utf8Bom, Windows1251, Utf16Le };
+enum class TextEncoding { Utf8, Utf8Bom, Windows1251, Utf16Le, Utf16Be };
 
 // The file's bytes as text: a BOM decides; otherwise valid UTF-8 is UTF-8 and
-// anything else is Windows-1251. Bytes with NUL in them (other than UTF-16 with
-// its BOM) are not text: ContactImportError.
+// anything else is Windows-1251. A text with a NUL character in it, in any
+// encoding, is not text: ContactImportError.
 struct DecodedText {
     std::wstring text;
     TextEncoding encoding = TextEncoding::Utf8;
@@ -36,6 +38,8 @@ private:
 struct CsvRecord {
     int line = 0;
     std::vector<std::wstring> fields;
+    // How many fields the line has; more than `fields` holds when they were cut.
+    std::size_t fieldCount = 0;
     // A stray quote: the record holds its line's text split at the separators.
     bool brokenQuote = false;
 };
@@ -44,8 +48,15 @@ struct CsvRecord {
 // inside quotes belong to the field); CR, LF and CR LF all end a line. A stray
 // quote (left open to the end of the file, or closed lines later right before
 // more text) breaks only its own line: the record is marked and reading goes on
-// from the next line.
-std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator);
+// from the next line. Only the first `maxFields` fields of a record are kept.
+std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator, std::size_t maxFields = SIZE_MAX,
+                                ImportProgress* progress = nullptr);
+
+// An import offers no more columns than this to choose from; a file's further
+// columns are not read.
+inline constexpr std::size_t kMaxImportColumns = 100;
+// The first records, whose fields name the columns to choose from.
+inline constexpr std::size_t kImportHeadRecords = 3;
 
 // ';', '\t' or ',': the one that splits the first lines into the most equal
 // number of fields (more than one), in that order of preference on a tie.
@@ -56,15 +67,25 @@ struct CsvColumns {
     int number = -1;
     int name = -1;
     int comment = -1;
+    // An address book spreads a contact over more columns: its further numbers
+    // (each its own directory row), the further parts of its name and comment
+    // in the order they are joined, and its organisation (the name when there
+    // is no person, otherwise a part of the comment).
+    std::vector<int> moreNumbers{};
+    std::vector<int> moreNames{};
+    std::vector<int> moreComments{};
+    int organization = -1;
 };
 
 // A first record with no phone-like field above records with one, or whose
 // fields name the columns, is a header.
 bool LooksLikeHeader(const std::vector<CsvRecord>& records);
 
-// Columns guessed from a header's names, otherwise from the content: the number
-// is the column with the most phone-like texts, the name and comment the next
-// columns with text.
+// Columns guessed from a header's names (MeaningOfHeader: every number column,
+// the parts of a name, the organisation, the parts of a comment; a number
+// column of words rather than numbers is dropped), otherwise from the content:
+// the number is the column with the most phone-like texts, the name and
+// comment the next columns with text.
 CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader);
 
 // One contact as the file gives it, before normalisation.
@@ -74,6 +95,9 @@ struct ImportedContact {
     std::wstring name;
     std::wstring comment;
     std::wstring error;  // set when the file itself is broken at this place
+    // The contact the number belongs to (its first line; 0: not known). A
+    // contact giving the same number in two of its columns stores it once.
+    int card = 0;
 };
 
 // Whether a text begins with what a spreadsheet would run as a formula ("=",
@@ -83,14 +107,21 @@ bool StartsWithSpreadsheetTrigger(std::wstring_view text);
 // user's) put in front of such a text; any other text unchanged.
 std::wstring WithoutSpreadsheetGuard(std::wstring text);
 
-// Fields are taken without a spreadsheet guard (WithoutSpreadsheetGuard).
+// One contact per number of each record (a field may hold several numbers
+// separated by ":::", as web mail exports them). The name is the name columns'
+// texts joined by blanks, or the organisation when they are empty; the comment
+// the organisation (when there is a name) and the comment columns, each
+// labelled with its header when there are several. Fields are taken without a
+// spreadsheet guard (WithoutSpreadsheetGuard).
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader);
 
 // vCard 3.0 and 4.0 (2.1 mostly too): FN (or N when FN is missing), every TEL
 // as one contact each, NOTE as the comment; folded lines joined, the escapes
-// \n, \, and \; undone, quoted-printable values decoded.
-std::vector<ImportedContact> ParseVCards(std::wstring_view text);
+// \n, \, and \; undone, quoted-printable values decoded. A card whose name
+// or note is longer than another workstation could read gives its numbers
+// with that as the error.
+std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress* progress = nullptr);
 
 bool LooksLikeVCard(std::wstring_view text);
 
@@ -109,7 +140,17 @@ struct ImportRow {
     std::wstring phone, name, comment;  // as they will be stored
     ImportStatus status = ImportStatus::New;
     bool nameCut = false;
+    // The file's own name (cut to width) and comment: the write merges them
+    // again with the row as it is stored by then.
+    std::wstring fileName{}, fileComment{};
 };
+
+// The file's name and comment merged with the directory's row of the number
+// (null: none stored): an empty text of the file keeps the stored one, and a
+// stored name stays unless `replaceNames`. Gives the status of the result.
+ImportStatus MergeImportRow(const std::wstring& fileName, const std::wstring& fileComment,
+                            const std::pair<std::wstring, std::wstring>* stored, bool replaceNames,
+                            std::wstring& name, std::wstring& comment);
 
 struct RejectedLine {
     int line = 0;
@@ -132,6 +173,8 @@ struct ImportPreview {
     std::vector<RejectedLine> rejected;
     std::vector<DuplicateLine> duplicates;
     static constexpr std::size_t kMaxDetails = 1000;
+    // The choice the rows were merged with; the write merges with it again.
+    bool replaceNames = true;
 };
 
 // A directory row's stored name and comment, by number.
@@ -148,8 +191,9 @@ struct ImportOptions {
 inline constexpr int kImportPhoneWidth = 16;
 inline constexpr int kImportNameWidth = 64;
 
+// A name or comment longer than another workstation could read is rejected.
 ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, const DirectorySnapshot& directory,
-                                 const ImportOptions& options);
+                                 const ImportOptions& options, ImportProgress* progress = nullptr);
 
 // A whole file: encoding, format (vCard or CSV), separator, header and columns
 // detected. `columns` overrides the guess when given.
@@ -160,5 +204,11 @@ struct ImportSource {
     bool hasHeader = false;
     CsvColumns columns;
     std::vector<ImportedContact> contacts;
+    // A CSV file's records (the first kMaxImportColumns fields of each), from
+    // which other columns are taken without reading the file again.
+    std::vector<CsvRecord> records;
+    // The most fields a line of the first records has, cut ones included.
+    std::size_t columnCount = 0;
 };
-ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns = nullptr);
+ImportSource ReadImportFile(std::string_view bytes, const CsvColumns* columns = nullptr,
+                            ImportProgress* progress = nullptr);

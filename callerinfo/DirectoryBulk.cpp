@@ -1,10 +1,11 @@
 #include "DirectoryBulk.h"
 
+#include "DirectoryTextLimit.h"
 #include "TableStore.h"
 #include "TextCompare.h"
 #include "pqrUnit.h"
 
-#include <type_traits>
+#include <utility>
 
 namespace {
 
@@ -43,43 +44,61 @@ DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows) {
     return snapshot;
 }
 
-namespace {
-
-// Adds or replaces the rows in one transaction: all of them or none.
-template <typename Rows>
-std::size_t PutRows(const std::wstring& folder, const Rows& source, std::size_t expected) {
+std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview, ImportProgress* progress) {
     TableDatabase database;
     database.Connect(folder);
     EnsureTable(database);
     Table table(database, TPQRDataModule::kTableName);
     table.Open(Table::Mode::ReadWrite);
-    const std::vector<FieldDef>& fields = table.Fields();
+    const size_t width = table.Fields().size();
     const int phone = table.FieldIndex(TPQRDataModule::kPhoneField);
     const int name = table.FieldIndex(TPQRDataModule::kNameField);
     const int comment = table.FieldIndex(TPQRDataModule::kCommentField);
-    std::vector<std::vector<std::wstring>> rows;
-    rows.reserve(expected);
-    for (const auto& row : source) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(row)>, ImportRow>)
-            if (row.status == ImportStatus::Unchanged) continue;
-        std::vector<std::wstring>& stored = rows.emplace_back(fields.size());
-        stored[static_cast<size_t>(phone)] = row.phone;
-        stored[static_cast<size_t>(name)] = row.name;
-        stored[static_cast<size_t>(comment)] = row.comment;
-    }
-    if (!rows.empty()) table.PutRows(rows);
-    return rows.size();
-}
-
-}  // namespace
-
-std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview) {
-    return PutRows(folder, preview.rows, preview.newCount + preview.changedCount);
+    std::size_t written = 0;
+    if (progress) progress->Phase(0, 500);
+    table.PutRowsUnderLock(
+        [&] {
+            std::vector<std::vector<std::wstring>> rows;
+            rows.reserve(preview.newCount + preview.changedCount);
+            for (std::size_t k = 0; k < preview.rows.size(); ++k) {
+                ImportStep(progress, k, preview.rows.size(), 1024);
+                const ImportRow& row = preview.rows[k];
+                // What the preview showed as staying is left as it is now.
+                if (row.status == ImportStatus::Unchanged) continue;
+                std::vector<std::wstring>& stored = rows.emplace_back(width);
+                stored[static_cast<size_t>(phone)] = row.phone;
+                stored[static_cast<size_t>(name)] = row.name;
+                stored[static_cast<size_t>(comment)] = row.comment;
+                // Another workstation may have changed the row since the preview:
+                // the file's texts are merged with it as it is now. A row removed
+                // since goes in as the preview showed it.
+                if (!table.FindKey(row.phone)) continue;
+                const std::pair<std::wstring, std::wstring> now{table.FieldText(name), table.FieldText(comment)};
+                if (MergeImportRow(row.fileName, row.fileComment, &now, preview.replaceNames,
+                                   stored[static_cast<size_t>(name)],
+                                   stored[static_cast<size_t>(comment)]) == ImportStatus::Unchanged)
+                    rows.pop_back();
+            }
+            written = rows.size();
+            if (progress) progress->Phase(500, 1000);
+            return rows;
+        },
+        [progress](std::size_t done, std::size_t total) { ImportStep(progress, done, total, 1024); });
+    return written;
 }
 
 void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row) {
-    const DirectoryRow rows[] = {row};
-    PutRows(folder, rows, 1);
+    RequireDirectoryTextsFit(row.phone, row.name, row.comment);
+    TableDatabase database;
+    database.Connect(folder);
+    EnsureTable(database);
+    Table table(database, TPQRDataModule::kTableName);
+    table.Open(Table::Mode::ReadWrite);
+    std::vector<std::wstring> stored(table.Fields().size());
+    stored[static_cast<size_t>(table.FieldIndex(TPQRDataModule::kPhoneField))] = row.phone;
+    stored[static_cast<size_t>(table.FieldIndex(TPQRDataModule::kNameField))] = row.name;
+    stored[static_cast<size_t>(table.FieldIndex(TPQRDataModule::kCommentField))] = row.comment;
+    table.PutRows({std::move(stored)});
 }
 
 bool DeleteDirectoryRow(const std::wstring& folder, const std::wstring& phone) {

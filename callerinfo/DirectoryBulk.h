@@ -21,12 +21,17 @@ DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows);
 
 // Stores the preview's new and changed rows, all of them or none: a table kept
 // locked by another workstation beyond the store's retries raises
-// TableStoreError (Locked) and nothing is written. Creates the table when the
-// folder has none. Returns the number of rows written.
-std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview);
+// TableStoreError (Locked) and nothing is written; so does a cancel
+// (ImportCancelled). Each row is merged again, under the write lock, with the
+// row of its number as stored by then (the preview's choice of keeping or
+// replacing names holds), so an edit made elsewhere since the preview is not
+// undone. Creates the table when the folder has none. Returns the number of
+// rows written.
+std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview, ImportProgress* progress = nullptr);
 
 // One row added or replaced, as the directory window's editor saves it; the
-// number is stored as given. Raises TableStoreError (Locked, RequiredField...).
+// number is stored as given. Raises TableStoreError (Locked, RequiredField...),
+// or TDirectoryTextTooLong for a text no directory client could read.
 void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row);
 
 // Removes the row of this number; false when it was not there (another

@@ -5,6 +5,8 @@
 #include "RegistryValues.h"
 #include "UniqueHandle.h"
 
+#include <shlobj.h>
+
 #include <cstddef>
 
 const wchar_t* const kUserShellFoldersKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
@@ -148,6 +150,18 @@ std::wstring GetCommonDataDir() { return CommonDataDirFrom(GetShellFolderPath(L"
 std::wstring DefaultCityCodesDir() { return IncludeTrailingPathDelimiter(GetCommonDataDir()) + L"Localize\\RUS\\TQR"; }
 
 std::wstring DefaultAbonentPhoneDir() { return IncludeTrailingPathDelimiter(GetCommonDataDir()) + L"PQR"; }
+
+std::wstring UserDataFile(const wchar_t* overrideVariable, const wchar_t* fileName) {
+    wchar_t overrideDir[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableW(overrideVariable, overrideDir, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return std::wstring(overrideDir) + L"\\" + fileName;
+    PWSTR localAppData = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &localAppData)))
+        folder = localAppData;
+    ::CoTaskMemFree(localAppData);
+    return folder + L"\\KordavinInformer\\" + fileName;
+}
 
 std::vector<std::wstring> CityCodeCandidates(const std::wstring& Phone) {
     std::vector<std::wstring> keys;

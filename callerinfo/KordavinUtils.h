@@ -58,6 +58,11 @@ std::wstring DefaultCityCodesDir();
 // Default folder of the subscriber table: the common data folder plus "PQR".
 std::wstring DefaultAbonentPhoneDir();
 
+// A file of this Windows user's own (the call journal, the organisation's
+// directory cache): in %LOCALAPPDATA%\KordavinInformer, or in the folder that the
+// environment variable names when it is set (tests keep their files apart with it).
+std::wstring UserDataFile(const wchar_t* overrideVariable, const wchar_t* fileName);
+
 // Longest code of a city-code table entry, in characters.
 inline constexpr size_t kMaxCityCodeLength = 8;
 

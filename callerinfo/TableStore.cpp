@@ -723,36 +723,50 @@ std::vector<std::vector<std::wstring>> Table::ReadAllRows() {
 }
 
 void Table::PutRows(const std::vector<std::vector<std::wstring>>& rows) {
+    InWriteTransaction([&] { WriteRows(rows, {}); });
+}
+
+void Table::PutRowsUnderLock(const RowsUnderLock& rowsUnderLock, const RowWritten& onRow) {
+    InWriteTransaction([&] { WriteRows(rowsUnderLock(), onRow); });
+}
+
+void Table::InWriteTransaction(const std::function<void()>& body) {
     RequireWritable();
     if (Editing()) throw TableStoreError(Kind::General, L"Таблица " + Quoted(name_) + L" уже в режиме правки.");
     if (!update_ || keyField_ < 0)
         throw TableStoreError(Kind::General, L"У таблицы " + Quoted(name_) + L" нет первичного индекса.");
     Begin();
     try {
-        std::vector<std::optional<std::wstring>> values(fields_.size());
-        for (const auto& row : rows) {
-            for (size_t i = 0; i < fields_.size(); ++i) {
-                values[i] = StoredValue(fields_[i], i < row.size() ? std::wstring_view(row[i]) : std::wstring_view());
-                if (fields_[i].required && !values[i]) ThrowRequired(name_, fields_[i]);
-            }
-            {
-                StatementUse use(update_.get());
-                for (size_t i = 0; i < fields_.size(); ++i) BindText(update_.get(), static_cast<int>(i + 1), values[i]);
-                BindText(update_.get(), static_cast<int>(fields_.size() + 1), values[static_cast<size_t>(keyField_)]);
-                const int rc = sqlite3_step(update_.get());
-                if (rc != SQLITE_DONE) Fail(rc);
-            }
-            if (sqlite3_changes(connection_.get()) > 0) continue;
-            StatementUse use(insert_.get());
-            for (size_t i = 0; i < fields_.size(); ++i) BindText(insert_.get(), static_cast<int>(i + 1), values[i]);
-            const int rc = sqlite3_step(insert_.get());
-            if (rc != SQLITE_DONE) Fail(rc);
-        }
+        body();
         const int rc = sqlite3_exec(connection_.get(), "COMMIT", nullptr, nullptr, nullptr);
         if (rc != SQLITE_OK) Fail(rc);
     } catch (...) {
         RollbackQuietly(connection_.get());
         throw;
+    }
+}
+
+void Table::WriteRows(const std::vector<std::vector<std::wstring>>& rows, const RowWritten& onRow) {
+    std::vector<std::optional<std::wstring>> values(fields_.size());
+    for (std::size_t done = 0; done < rows.size(); ++done) {
+        const auto& row = rows[done];
+        if (onRow) onRow(done, rows.size());
+        for (size_t i = 0; i < fields_.size(); ++i) {
+            values[i] = StoredValue(fields_[i], i < row.size() ? std::wstring_view(row[i]) : std::wstring_view());
+            if (fields_[i].required && !values[i]) ThrowRequired(name_, fields_[i]);
+        }
+        {
+            StatementUse use(update_.get());
+            for (size_t i = 0; i < fields_.size(); ++i) BindText(update_.get(), static_cast<int>(i + 1), values[i]);
+            BindText(update_.get(), static_cast<int>(fields_.size() + 1), values[static_cast<size_t>(keyField_)]);
+            const int rc = sqlite3_step(update_.get());
+            if (rc != SQLITE_DONE) Fail(rc);
+        }
+        if (sqlite3_changes(connection_.get()) > 0) continue;
+        StatementUse use(insert_.get());
+        for (size_t i = 0; i < fields_.size(); ++i) BindText(insert_.get(), static_cast<int>(i + 1), values[i]);
+        const int rc = sqlite3_step(insert_.get());
+        if (rc != SQLITE_DONE) Fail(rc);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "UniqueHandle.h"
 
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -166,6 +168,13 @@ public:
     // Adds or replaces many rows by key inside one write transaction: all of them
     // are stored or, on any error (a lock held too long included), none.
     void PutRows(const std::vector<std::vector<std::wstring>>& rows);
+    // As PutRows, with the rows chosen under the write lock: `rowsUnderLock`
+    // may read the table (FindKey, FieldText) as it is inside the transaction,
+    // so nobody changes a row between that read and the write. `onRow` is told
+    // each row written and may throw to stop: then nothing is stored.
+    using RowsUnderLock = std::function<std::vector<std::vector<std::wstring>>()>;
+    using RowWritten = std::function<void(std::size_t done, std::size_t total)>;
+    void PutRowsUnderLock(const RowsUnderLock& rowsUnderLock, const RowWritten& onRow = {});
     // Removes the row with this key in one transaction; false when there was none.
     bool DeleteKey(std::wstring_view key);
 
@@ -177,6 +186,11 @@ private:
     bool ReadRow(std::wstring_view key);
     // Takes the write lock and reads the row with this key under it.
     bool BeginAndReadRow(std::wstring_view key);
+    // Runs `body` in a write transaction with the row statements ready: all it
+    // does is stored, or on any error none of it.
+    void InWriteTransaction(const std::function<void()>& body);
+    // Inside a transaction: adds or replaces each row by key.
+    void WriteRows(const std::vector<std::vector<std::wstring>>& rows, const RowWritten& onRow);
     [[noreturn]] void Fail(int rc) const;
     static int WaitForLock(void* table, int count);
 

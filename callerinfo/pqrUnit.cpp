@@ -1,5 +1,6 @@
 #include "pqrUnit.h"
 
+#include "DirectoryTextLimit.h"
 #include "ModuleFile.h"
 #include "PathText.h"
 
@@ -157,6 +158,7 @@ void TPQRDataModule::AbonentAndCommentByPhone(const std::wstring& Phone, std::ws
 
 void TPQRDataModule::AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                                 const std::wstring& AbonentComment) {
+    RequireDirectoryTextsFit(PhoneNumber, AbonentName, AbonentComment);
     std::shared_lock state(FStateLock);
     if (!FActive) throw TableStoreError(TableStoreError::Kind::NotOpen, L"Справочник абонентов закрыт.");
     std::lock_guard writing(FWriteLock);

@@ -45,7 +45,8 @@ public:
 
     // Adds the row or replaces its name and comment, in one transaction. Every
     // failure (a lock not obtained, a closed table, a required text missing)
-    // leaves as an AppError with the reason, and nothing is stored.
+    // leaves as an AppError with the reason, and nothing is stored; a text no
+    // directory client could read leaves as TDirectoryTextTooLong.
     void AddEditRow(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                     const std::wstring& AbonentComment);
 

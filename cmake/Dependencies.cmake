@@ -16,3 +16,18 @@ endif()
 
 # GoogleTest from Debian's libgtest-dev sources, compiled for the target.
 set(KORDAVIN_GTEST_DIR "/usr/src/googletest" CACHE PATH "GoogleTest source tree")
+
+# nlohmann/json, header-only, from Debian's nlohmann-json3-dev. Only its own
+# folder joins the include path, through a link in the build tree: the rest of
+# the host's /usr/include must never reach the Windows build.
+set(KORDAVIN_JSON_HEADERS "/usr/include/nlohmann" CACHE PATH
+    "Folder that holds nlohmann/json's json.hpp")
+if(NOT EXISTS "${KORDAVIN_JSON_HEADERS}/json.hpp")
+    message(FATAL_ERROR "No json.hpp in ${KORDAVIN_JSON_HEADERS}: install nlohmann-json3-dev "
+        "(scripts/setup.sh does), or point KORDAVIN_JSON_HEADERS at nlohmann/json's include/nlohmann.")
+endif()
+set(_kordavin_json_include "${CMAKE_BINARY_DIR}/deps/json-include")
+file(MAKE_DIRECTORY "${_kordavin_json_include}")
+file(CREATE_LINK "${KORDAVIN_JSON_HEADERS}" "${_kordavin_json_include}/nlohmann" SYMBOLIC)
+add_library(nlohmann_json_headers INTERFACE)
+target_include_directories(nlohmann_json_headers SYSTEM INTERFACE "${_kordavin_json_include}")

@@ -330,15 +330,11 @@ void TDirectoryBrowserForm::DeleteButtonClick() {
 void TDirectoryBrowserForm::ImportButtonClick() {
     const std::wstring path = AskFilePath(FHandle, Instance(), IDS_DIRBROWSER_FILTER_IMPORT, false);
     if (path.empty()) return;
-    try {
-        TDirectoryImportForm::Open(Instance(), FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
-                                   ReadFileBytes(path), [window = FHandle](std::size_t written) {
+    // The file is read by the preview's worker: a large one never holds this thread.
+    TDirectoryImportForm::OpenFile(Instance(), FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
+                                   [window = FHandle](std::size_t written) {
                                        ::PostMessageW(window, WM_DIRECTORYCHANGED, 1, static_cast<LPARAM>(written));
                                    });
-    } catch (const ContactImportError& error) {
-        // Not a file of contacts: said in the file's own terms.
-        ShowError(error.message());
-    }
 }
 
 void TDirectoryBrowserForm::ExportButtonClick() {

@@ -3,13 +3,15 @@
 #include "AppError.h"
 #include "DirectoryBrowserRes.h"
 #include "ExceptionText.h"
+#include "FileBytes.h"
+#include "ResourceText.h"
 #include "TextConvert.h"
 #include "TextTrim.h"
-#include "ResourceText.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -31,8 +33,15 @@ constexpr ControlText kTexts[] = {
 
 constexpr int kColumnCombos[] = {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT};
 
-// Records whose fields name the column choices.
-constexpr size_t kHeadRecords = 3;
+// What the user may change between steps; disabled while one runs.
+constexpr int kChoiceControls[] = {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT,
+                                   IDC_DIRIMPORT_REPLACE, IDOK};
+
+// Posted by the worker when a step has ended.
+constexpr UINT WM_IMPORTSTEPDONE = WM_APP + 1;
+// Shows a running step's progress.
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT kProgressTimerMs = 100;
 
 struct Column {
     UINT title;
@@ -83,24 +92,27 @@ TDirectoryImportForm::TDirectoryImportForm(HINSTANCE instance, HWND owner, std::
       FDialling(std::move(dialling)),
       FOnImported(std::move(onImported)) {}
 
+TDirectoryImportForm::~TDirectoryImportForm() {
+    // The step uses this object: it ends before anything here goes.
+    FWorker.reset();
+}
+
 HWND TDirectoryImportForm::Open(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
                                 const std::wstring& fileName, const std::string& bytes, TImportedProc onImported) {
+    return OpenWith(instance, owner, std::move(folder), std::move(dialling), fileName,
+                    [bytes] { return bytes; }, std::move(onImported));
+}
+
+HWND TDirectoryImportForm::OpenFile(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+                                    const std::wstring& path, TImportedProc onImported) {
+    return OpenWith(instance, owner, std::move(folder), std::move(dialling), path,
+                    [path] { return ReadFileBytes(path); }, std::move(onImported));
+}
+
+HWND TDirectoryImportForm::OpenWith(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+                                    const std::wstring& fileName, TReadBytes readBytes, TImportedProc onImported) {
     auto* form = new TDirectoryImportForm(instance, owner, std::move(folder), std::move(dialling), std::move(onImported));
-    try {
-        form->FFileName = fileName;
-        form->FBytes = bytes;
-        // A file that is no text is refused before any window opens.
-        form->FSource = ReadImportFile(form->FBytes);
-        form->FDirectory = SnapshotOf(ReadDirectoryRows(form->FFolder));
-        if (!form->FSource.vcard) {
-            std::vector<CsvRecord> records = ParseCsv(DecodeImportText(form->FBytes).text, form->FSource.separator);
-            if (records.size() > kHeadRecords) records.resize(kHeadRecords);
-            form->FHeadRecords = std::move(records);
-        }
-    } catch (...) {
-        delete form;
-        throw;
-    }
+    form->FFileName = fileName;
     form->DeleteWithWindow();
     const HWND window = form->CreateDialogWindow(instance, IDD_DIRECTORYIMPORT, owner);
     if (!window) {
@@ -111,6 +123,12 @@ HWND TDirectoryImportForm::Open(HINSTANCE instance, HWND owner, std::wstring fol
     // Nothing may change the directory under the preview from its owner window.
     if (owner) ::EnableWindow(owner, FALSE);
     ::ShowWindow(window, SW_SHOW);
+    try {
+        form->StartRead(std::move(readBytes));
+    } catch (...) {
+        form->Close();
+        throw;
+    }
     return window;
 }
 
@@ -122,6 +140,13 @@ INT_PTR TDirectoryImportForm::HandleMessage(UINT message, WPARAM wParam, LPARAM)
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return TRUE;
+    case WM_TIMER:
+        if (wParam == kProgressTimer && FWorker)
+            ::SendMessageW(Item(IDC_DIRIMPORT_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(FWorker->Permille()), 0);
+        return TRUE;
+    case WM_IMPORTSTEPDONE:
+        OnStepDone();
+        return TRUE;
     case WM_CLOSE:
         Close();
         return TRUE;
@@ -130,9 +155,11 @@ INT_PTR TDirectoryImportForm::HandleMessage(UINT message, WPARAM wParam, LPARAM)
     }
 }
 
-void TDirectoryImportForm::OnError(const std::wstring& text) {
-    ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_DIRIMPORT_CAPTION, FInstance).c_str(),
-                  MB_OK | MB_ICONWARNING);
+void TDirectoryImportForm::OnError(const std::wstring& text) { Message(text); }
+
+int TDirectoryImportForm::Message(const std::wstring& text) {
+    return ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_DIRIMPORT_CAPTION, FInstance).c_str(),
+                         MB_OK | MB_ICONWARNING);
 }
 
 void TDirectoryImportForm::OnCommand(UINT id, UINT code) {
@@ -141,7 +168,7 @@ void TDirectoryImportForm::OnCommand(UINT id, UINT code) {
         ImportButtonClick();
         break;
     case IDCANCEL:
-        Close();
+        CancelButtonClick();
         break;
     case IDC_DIRIMPORT_NUMBER:
     case IDC_DIRIMPORT_NAME:
@@ -164,32 +191,88 @@ void TDirectoryImportForm::FormCreate() {
     ::CheckDlgButton(FHandle, IDC_DIRIMPORT_REPLACE, BST_CHECKED);
     AddColumns(Item(IDC_DIRIMPORT_ROWS), kRowColumns, std::size(kRowColumns), FInstance);
     AddColumns(Item(IDC_DIRIMPORT_REJECTED), kRejectedColumns, std::size(kRejectedColumns), FInstance);
-    FillColumnChoices();
-    BuildPreview();
+    ::SendMessageW(Item(IDC_DIRIMPORT_PROGRESS), PBM_SETRANGE32, 0, 1000);
+    FWorker = std::make_unique<TImportWorker>(FHandle, WM_IMPORTSTEPDONE);
+}
+
+void TDirectoryImportForm::StartStep(TStep step, TImportWorker::TStep work) {
+    const UINT texts[] = {0, IDS_DIRIMPORT_READING, IDS_DIRIMPORT_PREVIEWING, IDS_DIRIMPORT_WRITING};
+    ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS,
+                      LoadResourceString(texts[static_cast<int>(step)], FInstance).c_str());
+    FWorker->Start(std::move(work));
+    FStep = step;
+    ShowBusy(true);
+}
+
+void TDirectoryImportForm::ShowBusy(bool busy) {
+    for (const int id : kChoiceControls) ::EnableWindow(Item(id), busy ? FALSE : TRUE);
+    if (!busy) {
+        // A vCard names its fields itself; nothing written needs no confirming.
+        for (const int id : kColumnCombos) ::EnableWindow(Item(id), FSource.vcard ? FALSE : TRUE);
+        ::EnableWindow(Item(IDOK), FPreview.newCount + FPreview.changedCount > 0 ? TRUE : FALSE);
+    }
+    const HWND progress = Item(IDC_DIRIMPORT_PROGRESS);
+    ::SendMessageW(progress, PBM_SETPOS, 0, 0);
+    ::ShowWindow(progress, busy ? SW_SHOW : SW_HIDE);
+    if (busy) ::SetTimer(FHandle, kProgressTimer, kProgressTimerMs, nullptr);
+    else ::KillTimer(FHandle, kProgressTimer);
+    // Keyboard focus must not stay on a control that was just disabled.
+    if (busy) ::SendMessageW(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDCANCEL)), TRUE);
+}
+
+void TDirectoryImportForm::ShowColumnNote() {
+    std::wstring note;
+    if (FSource.columnCount > kMaxImportColumns)
+        note = FormatResourceText(IDS_DIRIMPORT_COLUMNS_CUT,
+                                  {std::to_wstring(FSource.columnCount), std::to_wstring(kMaxImportColumns)}, FInstance);
+    ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS, note.c_str());
+}
+
+ImportOptions TDirectoryImportForm::Options() const {
+    ImportOptions options;
+    options.dialling = FDialling;
+    options.replaceNames = ::IsDlgButtonChecked(FHandle, IDC_DIRIMPORT_REPLACE) == BST_CHECKED;
+    return options;
+}
+
+void TDirectoryImportForm::StartRead(TReadBytes readBytes) {
+    StartStep(TStep::Read, [this, readBytes = std::move(readBytes), options = Options()](ImportProgress& progress) {
+        progress.Phase(0, 50);
+        const std::string bytes = readBytes();
+        progress.Phase(50, 700);
+        FResult.source = ReadImportFile(bytes, nullptr, &progress);
+        progress.Phase(700, 800);
+        FResult.directory = SnapshotOf(ReadDirectoryRows(FFolder));
+        progress.Phase(800, 1000);
+        FResult.preview = BuildImportPreview(FResult.source.contacts, FResult.directory, options, &progress);
+    });
 }
 
 void TDirectoryImportForm::FillColumnChoices() {
+    // The records hold no more than the offered columns.
     size_t columnCount = 0;
-    for (const CsvRecord& record : FHeadRecords) columnCount = std::max(columnCount, record.fields.size());
+    const size_t head = std::min(FSource.records.size(), kImportHeadRecords);
+    for (size_t r = 0; r < head; ++r) columnCount = std::max(columnCount, FSource.records[r].fields.size());
     const int chosen[] = {FSource.columns.number, FSource.columns.name, FSource.columns.comment};
     for (size_t c = 0; c < std::size(kColumnCombos); ++c) {
         const HWND combo = Item(kColumnCombos[c]);
+        ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
         ::SendMessageW(combo, CB_ADDSTRING, 0,
                        reinterpret_cast<LPARAM>(LoadResourceString(IDS_DIRIMPORT_NO_COLUMN, FInstance).c_str()));
         for (size_t i = 0; i < columnCount; ++i) {
             std::wstring sample;
-            for (const CsvRecord& record : FHeadRecords)
+            for (size_t r = 0; r < head; ++r) {
+                const CsvRecord& record = FSource.records[r];
                 if (i < record.fields.size() && !record.fields[i].empty()) {
                     sample = SingleLineText(record.fields[i]);
                     break;
                 }
+            }
             const std::wstring text = FormatResourceText(IDS_DIRIMPORT_COLUMN, {std::to_wstring(i + 1), sample}, FInstance);
             ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
         }
         // Item 0 is "no column"; column i is item i + 1.
         ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(chosen[c] + 1), 0);
-        // A vCard names its fields itself.
-        ::EnableWindow(combo, FSource.vcard ? FALSE : TRUE);
     }
 }
 
@@ -197,19 +280,84 @@ CsvColumns TDirectoryImportForm::ChosenColumns() const {
     const auto chosen = [this](int id) {
         return static_cast<int>(::SendMessageW(Item(id), CB_GETCURSEL, 0, 0)) - 1;
     };
-    return CsvColumns{chosen(IDC_DIRIMPORT_NUMBER), chosen(IDC_DIRIMPORT_NAME), chosen(IDC_DIRIMPORT_COMMENT)};
+    // The boxes choose the main columns; the further ones recognised stay.
+    CsvColumns columns = FSource.columns;
+    columns.number = chosen(IDC_DIRIMPORT_NUMBER);
+    columns.name = chosen(IDC_DIRIMPORT_NAME);
+    columns.comment = chosen(IDC_DIRIMPORT_COMMENT);
+    for (std::vector<int>* more : {&columns.moreNumbers, &columns.moreNames, &columns.moreComments})
+        std::erase_if(*more, [&](int c) { return c == columns.number || c == columns.name || c == columns.comment; });
+    return columns;
 }
 
 void TDirectoryImportForm::BuildPreview() {
-    if (!FSource.vcard) {
-        const CsvColumns columns = ChosenColumns();
-        FSource = ReadImportFile(FBytes, &columns);
+    if (FStep != TStep::None) return;
+    const CsvColumns columns = ChosenColumns();
+    StartStep(TStep::Preview, [this, columns, options = Options()](ImportProgress& progress) {
+        // FSource and FDirectory stay as they are while a step runs.
+        const std::vector<ImportedContact> taken =
+            FSource.vcard ? std::vector<ImportedContact>() : ContactsFromCsv(FSource.records, columns, FSource.hasHeader);
+        FResult.source.columns = columns;
+        FResult.preview =
+            BuildImportPreview(FSource.vcard ? FSource.contacts : taken, FDirectory, options, &progress);
+    });
+}
+
+void TDirectoryImportForm::OnStepDone() {
+    const std::exception_ptr error = FWorker->Finish();
+    const TStep step = std::exchange(FStep, TStep::None);
+    if (error) {
+        OnStepFailed(step, error);
+        return;
     }
-    ImportOptions options;
-    options.dialling = FDialling;
-    options.replaceNames = ::IsDlgButtonChecked(FHandle, IDC_DIRIMPORT_REPLACE) == BST_CHECKED;
-    FPreview = BuildImportPreview(FSource.contacts, FDirectory, options);
+    switch (step) {
+    case TStep::Read:
+        FSource = std::move(FResult.source);
+        FDirectory = std::move(FResult.directory);
+        FPreview = std::move(FResult.preview);
+        FillColumnChoices();
+        break;
+    case TStep::Preview:
+        FSource.columns = FResult.source.columns;
+        FPreview = std::move(FResult.preview);
+        break;
+    case TStep::Write: {
+        const TImportedProc onImported = FOnImported;
+        const std::size_t written = FResult.written;
+        Close();
+        if (onImported) onImported(written);
+        return;
+    }
+    case TStep::None:
+        return;
+    }
+    ShowBusy(false);
+    ShowColumnNote();
     ShowPreview();
+}
+
+void TDirectoryImportForm::OnStepFailed(TStep step, std::exception_ptr error) {
+    ShowBusy(false);
+    try {
+        std::rethrow_exception(error);
+    } catch (const ImportCancelled&) {
+        // Only a write is stopped with the window left open.
+        ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS, LoadResourceString(IDS_DIRIMPORT_WRITE_CANCELLED, FInstance).c_str());
+        return;
+    } catch (const ContactImportError& notText) {
+        // Not a file of contacts: said in the file's own terms.
+        Message(notText.message());
+    } catch (...) {
+        if (step == TStep::Write) {
+            // All or nothing: the directory is as it was, and the preview stays for another try.
+            ShowColumnNote();
+            Message(FormatResourceText(IDS_DIRIMPORT_FAILED, {GetExceptionText(std::current_exception())}, FInstance));
+            return;
+        }
+        Message(GetExceptionText(std::current_exception()));
+    }
+    // Without its file or preview the window has nothing to offer.
+    Close();
 }
 
 void TDirectoryImportForm::ShowPreview() {
@@ -238,36 +386,26 @@ void TDirectoryImportForm::ShowPreview() {
          std::to_wstring(FPreview.duplicateCount)},
         FInstance);
     ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_COUNTS, counts.c_str());
-    // Nothing to write: nothing to confirm.
-    ::EnableWindow(Item(IDOK), FPreview.newCount + FPreview.changedCount > 0 ? TRUE : FALSE);
 }
 
 void TDirectoryImportForm::ImportButtonClick() {
-    if (FPreview.newCount + FPreview.changedCount == 0) return;
-    std::size_t written = 0;
-    {
-        const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        try {
-            written = ApplyImport(FFolder, FPreview);
-        } catch (...) {
-            ::SetCursor(previous);
-            // All or nothing: the directory is as it was, and the preview stays for another try.
-            ::MessageBoxW(FHandle,
-                          FormatResourceText(IDS_DIRIMPORT_FAILED, {GetExceptionText(std::current_exception())},
-                                             FInstance)
-                              .c_str(),
-                          LoadResourceString(IDS_DIRIMPORT_CAPTION, FInstance).c_str(), MB_OK | MB_ICONWARNING);
-            return;
-        }
-        ::SetCursor(previous);
-    }
-    const TImportedProc onImported = FOnImported;
-    Close();
-    if (onImported) onImported(written);
+    if (FStep != TStep::None || FPreview.newCount + FPreview.changedCount == 0) return;
+    StartStep(TStep::Write, [this](ImportProgress& progress) {
+        // FPreview stays as it is while the step runs.
+        FResult.written = ApplyImport(FFolder, FPreview, &progress);
+    });
+}
+
+void TDirectoryImportForm::CancelButtonClick() {
+    // A write is stopped and rolled back, the preview stays; anything else
+    // ends with the window.
+    if (FStep == TStep::Write) FWorker->Cancel();
+    else Close();
 }
 
 void TDirectoryImportForm::Close() {
     if (!FHandle) return;
+    if (FWorker) FWorker->Cancel();
     // The owner comes back before this window goes, so that it takes the activation.
     if (FOwner) ::EnableWindow(FOwner, TRUE);
     ::DestroyWindow(FHandle);

@@ -5,7 +5,7 @@
 ; Command line: /S silent with defaults, /NOAUTORUN no start with Windows,
 ; /D=folder another installation folder (must come last).
 ; What belongs to the user is never replaced or removed: the INI file beside the
-; program, the city-code table and the subscriber directory.
+; program, the city-code table, the subscriber directory and the call journal.
 
 Unicode true
 Target amd64-unicode
@@ -22,7 +22,8 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KordavinInformer"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
-; The running program's hidden window that ends the program on WM_CLOSE.
+; The running program's hidden window that ends the program on WM_CLOSE; its
+; title is the long path of the copy's program file.
 !define EXIT_REQUEST_CLASS "KordavinInformerExitRequest"
 
 Name "${PRODUCT}"
@@ -65,20 +66,60 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "Kordavin"
 
 ; 1 when a running copy was asked to end; a silent upgrade starts it again.
 Var WasRunning
+; 1 once a copy that names its program file was asked.
+Var AskedNamedCopy
 
-; Asks every running copy to end the way its "Выход" does, and waits until the
-; program file can be replaced. Nothing is killed: a copy that does not end
-; leaves the choice to the user (silent mode gives up).
+; The exit-request window of the copy running from $INSTDIR, in $0 (0: none).
+; Copies from other folders, a portable one among them, are left alone.
+!macro FIND_INSTALLED_COPY un
+Function ${un}FindInstalledCopy
+  Push $1
+  Push $2
+  StrCpy $1 "$INSTDIR\${EXE}"
+  ; The copy names the long form of its path; FindWindow ignores letter case.
+  System::Call 'kernel32::GetLongPathNameW(w "$INSTDIR\${EXE}", w .r2, i ${NSIS_MAX_STRLEN}) i .r0'
+  ${If} $0 > 0
+  ${AndIf} $0 < ${NSIS_MAX_STRLEN}
+    StrCpy $1 $2
+  ${EndIf}
+  FindWindow $0 "${EXIT_REQUEST_CLASS}" "$1"
+  ${If} $0 = 0
+  ${AndIf} $AskedNamedCopy = 0
+  ${AndIf} ${FileExists} "$INSTDIR\${EXE}"
+    ; A copy from before the window named its program file: only the file in
+    ; use tells that it runs from here, and only then is an unnamed one asked.
+    ClearErrors
+    FileOpen $2 "$INSTDIR\${EXE}" a
+    ${If} ${Errors}
+      System::Call 'user32::FindWindowW(w "${EXIT_REQUEST_CLASS}", w "") p .r0'
+    ${Else}
+      FileClose $2
+    ${EndIf}
+  ${ElseIf} $0 <> 0
+    StrCpy $AskedNamedCopy 1
+  ${EndIf}
+  Pop $2
+  Pop $1
+FunctionEnd
+!macroend
+!insertmacro FIND_INSTALLED_COPY ""
+!insertmacro FIND_INSTALLED_COPY "un."
+
+; Asks the copy running from the installation folder to end the way its
+; "Выход" does, and waits until the program file can be replaced. Nothing is
+; killed: a copy that does not end leaves the choice to the user (silent mode
+; gives up).
 !macro STOP_RUNNING_COPY un
 Function ${un}StopRunningCopy
   Push $0
   Push $1
   Push $2
   StrCpy $WasRunning 0
+  StrCpy $AskedNamedCopy 0
   StrCpy $1 ""
   StrCpy $2 0
   retry:
-  FindWindow $0 "${EXIT_REQUEST_CLASS}"
+  Call ${un}FindInstalledCopy
   ${If} $0 <> 0
     ${If} $WasRunning = 0
       DetailPrint "Завершение работающей программы ${PRODUCT}…"
@@ -237,7 +278,8 @@ Section "Uninstall"
   ${EndIf}
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
-  ; Settings and directories stay for a later installation: say where they are.
+  ; Settings, directories and the call journal stay for a later installation:
+  ; say where they are.
   StrCpy $1 ""
   ${If} ${FileExists} "$INSTDIR\KordavinInformer.ini"
     StrCpy $1 "$1$\r$\nНастройки: $INSTDIR\KordavinInformer.ini"
@@ -250,10 +292,14 @@ Section "Uninstall"
   ${If} ${FileExists} "$0\*.*"
     StrCpy $1 "$1$\r$\nСправочник абонентов: $0"
   ${EndIf}
+  ; The numbers and names of this user's callers.
+  ${If} ${FileExists} "$LOCALAPPDATA\KordavinInformer\CallJournal.db"
+    StrCpy $1 "$1$\r$\nЖурнал звонков: $LOCALAPPDATA\KordavinInformer\CallJournal.db"
+  ${EndIf}
   ; Removed only when nothing of the user's is left in it.
   RMDir "$INSTDIR"
   ${If} $1 != ""
     DetailPrint "Оставлены на месте:$1"
-    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} удалён. Настройки и справочники оставлены на месте:$1" /SD IDOK
+    MessageBox MB_OK|MB_ICONINFORMATION "${PRODUCT} удалён. Файлы пользователя оставлены на месте:$1" /SD IDOK
   ${EndIf}
 SectionEnd

@@ -32,6 +32,8 @@
 #define IDC_DIRIMPORT_COUNTS            5040
 #define IDC_DIRIMPORT_REJECTED_LABEL    5041
 #define IDC_DIRIMPORT_REJECTED          5042
+#define IDC_DIRIMPORT_STATUS            5043
+#define IDC_DIRIMPORT_PROGRESS          5044
 
 // Strings of the directory window
 #define IDS_DIRBROWSER_CAPTION          5050
@@ -58,6 +60,13 @@
 #define IDS_DIRBROWSER_IMPORTED         5071
 #define IDS_DIRBROWSER_BAD_NUMBER       5072
 #define IDS_DIRBROWSER_READ_FAILED      5073
+
+// More strings of the import preview
+#define IDS_DIRIMPORT_READING           5074
+#define IDS_DIRIMPORT_PREVIEWING        5075
+#define IDS_DIRIMPORT_WRITING           5076
+#define IDS_DIRIMPORT_WRITE_CANCELLED   5077
+#define IDS_DIRIMPORT_COLUMNS_CUT       5078
 
 // Strings of the import preview
 #define IDS_DIRIMPORT_CAPTION           5080

@@ -6,7 +6,9 @@ KORDAVIN_BUILD=${KORDAVIN_BUILD:-$KORDAVIN_ROOT/build}
 KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 
 KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64
-                   xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip)
+                   xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip wixl msitools
+                   slapd ldap-utils
+                   nlohmann-json3-dev)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -21,8 +23,11 @@ install_packages() {
     fi
     log "installing packages: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q "${missing[@]}"
+    # The directory tests start throw-away servers of their own: slapd is
+    # installed without a configuration or a database of its own.
+    echo "slapd slapd/no_configuration boolean true" | debconf-set-selections
+    apt-get -o DPkg::Lock::Timeout=600 update -q
+    apt-get -o DPkg::Lock::Timeout=600 install -y -q "${missing[@]}"
 }
 
 # Debian ships no SQLite for mingw, so the amalgamation is generated once from
@@ -40,7 +45,7 @@ prepare_sqlite() {
         else
             sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > /etc/apt/sources.list.d/kordavin-deb-src.list
         fi
-        apt-get update -q
+        apt-get -o DPkg::Lock::Timeout=600 update -q
     fi
     local work=$KORDAVIN_BUILD/deps/sqlite-src
     rm -rf "$work"

@@ -1,16 +1,12 @@
 #include "AllowedClients.h"
 
+#include "TextTrim.h"
+
 #include <winsock2.h>
 
-#include <optional>
+#include <algorithm>
 
 namespace {
-
-std::wstring Trim(const std::wstring& text) {
-    const size_t first = text.find_first_not_of(L" \t\r\n");
-    if (first == std::wstring::npos) return {};
-    return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
-}
 
 // A decimal number of 1 to 3 digits no greater than limit, and nothing else.
 std::optional<uint32_t> SmallNumber(const std::wstring& text, uint32_t limit) {
@@ -39,6 +35,16 @@ std::optional<uint32_t> DottedAddress(const std::wstring& text) {
     return address;
 }
 
+// An entry that is not an address or a range: what the user most likely meant.
+TAllowListProblem WhyUnreadable(const std::wstring& entry) {
+    if (std::any_of(entry.begin(), entry.end(), [](wchar_t c) { return c == L';' || c <= L' '; }))
+        return TAllowListProblem::WrongSeparator;
+    if (entry.find(L'*') != std::wstring::npos) return TAllowListProblem::Wildcard;
+    const size_t slash = entry.find(L'/');
+    if (slash != std::wstring::npos && DottedAddress(entry.substr(0, slash))) return TAllowListProblem::BadPrefixLength;
+    return TAllowListProblem::NotAnAddress;
+}
+
 }  // namespace
 
 TAllowedClients TAllowedClients::Parse(const std::wstring& text) {
@@ -47,7 +53,7 @@ TAllowedClients TAllowedClients::Parse(const std::wstring& text) {
     while (start <= text.size()) {
         size_t comma = text.find(L',', start);
         if (comma == std::wstring::npos) comma = text.size();
-        const std::wstring entry = Trim(text.substr(start, comma - start));
+        const std::wstring entry = TrimControlChars(std::wstring_view(text).substr(start, comma - start));
         start = comma + 1;
         if (entry.empty()) continue;
         allowed.FRestricted = true;
@@ -56,13 +62,18 @@ TAllowedClients TAllowedClients::Parse(const std::wstring& text) {
         const auto bits = slash == std::wstring::npos ? std::optional<uint32_t>(32)
                                                       : SmallNumber(entry.substr(slash + 1), 32);
         if (!address || !bits) {
-            allowed.FRejected.push_back(entry);
+            allowed.FUnreadable.push_back({WhyUnreadable(entry), entry});
             continue;
         }
         const uint32_t mask = *bits == 0 ? 0 : 0xFFFFFFFFu << (32 - *bits);
         allowed.FRanges.push_back({*address & mask, mask});
     }
     return allowed;
+}
+
+std::optional<TUnreadableEntry> TAllowedClients::FirstUnreadable() const {
+    if (FUnreadable.empty()) return std::nullopt;
+    return FUnreadable.front();
 }
 
 bool TAllowedClients::Allows(uint32_t address) const {

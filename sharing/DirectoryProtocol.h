@@ -1,4 +1,6 @@
 #pragma once
+#include "DirectoryTextLimit.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -21,7 +23,8 @@ constexpr uint16_t kDefaultPort = 32456;
 // Each single receive and each single send waits at most this long.
 constexpr int kIoTimeoutMs = 10000;
 // The peer chooses a text's byte count; no more than this is ever accepted.
-constexpr int32_t kMaxTextBytes = 1 << 20;
+// The directories refuse to store a longer text (FitsDirectoryProtocol).
+constexpr int32_t kMaxTextBytes = kMaxDirectoryTextBytes;
 
 void PutInteger(std::string& out, int32_t value);
 void PutFlag(std::string& out, bool value);

@@ -6,6 +6,8 @@
 #include "TextConvert.h"
 #include "pqrUnit.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <optional>
@@ -68,17 +70,22 @@ struct TDirectoryServer::Shared {
     enum class State { Reading, Working, Writing };
     struct Connection {
         UniqueSocket socket;
+        uint32_t address = 0;  // the peer's, in network byte order
         State state = State::Reading;
         TRequestReader reader;
         std::string reply;
         size_t sent = 0;
         size_t received = 0;  // request bytes held, counted in buffered
+        // Set at the accept and again when the reply is ready; never moved by a
+        // byte that arrives or leaves.
         ULONGLONG deadline = 0;
     };
 
     Shared(IDirectoryBackend& backend, TDirectoryServerLimits limits, TAllowedClients allowed)
         : backend(backend), limits(limits), allowed(std::move(allowed)) {}
 
+    // Winsock stays up while a worker left running after a stop still holds this.
+    WinsockSession winsock;
     IDirectoryBackend& backend;
     const TDirectoryServerLimits limits;
     const TAllowedClients allowed;
@@ -88,20 +95,27 @@ struct TDirectoryServer::Shared {
     sockaddr_in wakeAddress{};
     std::atomic<bool> wakePending{false};
     std::atomic<bool> stopping{false};
+    // When a stop stops waiting for running operations; set before stopping.
+    std::atomic<ULONGLONG> stopDeadline{0};
 
-    std::mutex lock;  // guards jobs, done and workersStop
+    std::mutex lock;  // guards jobs, done, busy and workersStop
     std::condition_variable jobReady;
+    std::condition_variable workerIdle;
     std::deque<Job> jobs;
     std::vector<Done> done;
+    size_t busy = 0;  // workers inside a directory operation
     bool workersStop = false;
+    // Started by Listen, ended by Stop once the I/O thread is gone.
     std::vector<std::thread> workers;
 
     // Owned by the I/O thread alone.
     std::unordered_map<uint64_t, Connection> connections;
+    std::unordered_map<uint32_t, size_t> openPerAddress;
     uint64_t nextId = 1;
     size_t buffered = 0;
 
-    std::atomic<uint64_t> accepted{0}, refusedByList{0}, refusedOverLimit{0}, answered{0}, dropped{0};
+    std::atomic<uint64_t> accepted{0}, refusedByList{0}, refusedOverLimit{0}, refusedOverAddressLimit{0},
+        answered{0}, dropped{0};
     std::atomic<size_t> open{0}, peakOpen{0};
 
     void Wake() noexcept {
@@ -120,12 +134,19 @@ struct TDirectoryServer::Shared {
                 if (jobs.empty()) return;
                 job = std::move(jobs.front());
                 jobs.pop_front();
+                ++busy;
             }
             std::optional<std::string> reply = Serve(backend, job.request);
             {
                 std::lock_guard<std::mutex> guard(lock);
-                done.push_back({job.id, std::move(reply)});
+                try {
+                    done.push_back({job.id, std::move(reply)});
+                } catch (...) {
+                    // No memory for the reply: its connection ends at its deadline.
+                }
+                --busy;
             }
+            workerIdle.notify_all();
             Wake();
         }
     }
@@ -140,6 +161,8 @@ struct TDirectoryServer::Shared {
             ++dropped;
         }
         buffered -= found->second.received;
+        auto peer = openPerAddress.find(found->second.address);
+        if (peer != openPerAddress.end() && --peer->second == 0) openPerAddress.erase(peer);
         connections.erase(found);
         open = connections.size();
     }
@@ -151,8 +174,14 @@ struct TDirectoryServer::Shared {
             int length = sizeof(peer);
             UniqueSocket socket(::accept(listener.get(), reinterpret_cast<sockaddr*>(&peer), &length));
             if (!socket) return;
-            if (!allowed.Allows(peer.sin_addr.s_addr)) {
+            const uint32_t address = peer.sin_addr.s_addr;
+            if (!allowed.Allows(address)) {
                 ++refusedByList;
+                continue;
+            }
+            const auto fromPeer = openPerAddress.find(address);
+            if (fromPeer != openPerAddress.end() && fromPeer->second >= limits.MaxConnectionsPerAddress) {
+                ++refusedOverAddressLimit;
                 continue;
             }
             if (connections.size() >= limits.MaxConnections || !SetNonBlocking(socket.get(), true)) {
@@ -165,16 +194,18 @@ struct TDirectoryServer::Shared {
             const uint64_t id = nextId++;
             Connection& connection = connections[id];
             connection.socket = std::move(socket);
+            connection.address = address;
             connection.deadline = now + static_cast<ULONGLONG>(limits.IoTimeoutMs);
+            ++openPerAddress[address];
             ++accepted;
             open = connections.size();
             if (open > peakOpen) peakOpen = open.load();
             // On a near link the request is often here already: no poll round for it.
-            Read(id, connection, now);
+            Read(id, connection);
         }
     }
 
-    void Read(uint64_t id, Connection& connection, ULONGLONG now) {
+    void Read(uint64_t id, Connection& connection) {
         char buffer[16384];
         for (;;) {
             const int received = ::recv(connection.socket.get(), buffer, sizeof(buffer), 0);
@@ -189,7 +220,6 @@ struct TDirectoryServer::Shared {
             }
             buffered += static_cast<size_t>(received);
             connection.received += static_cast<size_t>(received);
-            connection.deadline = now + static_cast<ULONGLONG>(limits.IoTimeoutMs);
             size_t consumed = 0;
             switch (connection.reader.Feed(buffer, static_cast<size_t>(received), consumed)) {
             case TRequestReader::State::NeedMore:
@@ -210,7 +240,7 @@ struct TDirectoryServer::Shared {
         }
     }
 
-    void Write(uint64_t id, Connection& connection, ULONGLONG now) {
+    void Write(uint64_t id, Connection& connection) {
         while (connection.sent < connection.reply.size()) {
             const int sent = ::send(connection.socket.get(), connection.reply.data() + connection.sent,
                                     static_cast<int>(connection.reply.size() - connection.sent), 0);
@@ -220,7 +250,6 @@ struct TDirectoryServer::Shared {
                 return;
             }
             connection.sent += static_cast<size_t>(sent);
-            connection.deadline = now + static_cast<ULONGLONG>(limits.IoTimeoutMs);
         }
         Close(id, true);
     }
@@ -242,7 +271,7 @@ struct TDirectoryServer::Shared {
             found->second.state = State::Writing;
             found->second.reply = std::move(*item.reply);
             found->second.deadline = now + static_cast<ULONGLONG>(limits.IoTimeoutMs);
-            Write(item.id, found->second, now);
+            Write(item.id, found->second);
         }
     }
 
@@ -253,7 +282,7 @@ struct TDirectoryServer::Shared {
             std::vector<uint64_t> ids;
             while (!stopping) {
                 ULONGLONG now = ::GetTickCount64();
-                // Connections silent (or not reading) past their time-out are closed.
+                // Connections past their deadline (not in a directory operation) are closed.
                 ULONGLONG nearest = now + 1000;
                 for (auto it = connections.begin(); it != connections.end();) {
                     Connection& connection = it->second;
@@ -295,8 +324,8 @@ struct TDirectoryServer::Shared {
                     if (!polled[i + 2].revents) continue;
                     auto found = connections.find(ids[i]);
                     if (found == connections.end()) continue;
-                    if (found->second.state == State::Reading) Read(ids[i], found->second, now);
-                    else if (found->second.state == State::Writing) Write(ids[i], found->second, now);
+                    if (found->second.state == State::Reading) Read(ids[i], found->second);
+                    else if (found->second.state == State::Writing) Write(ids[i], found->second);
                 }
                 if (polled[0].revents) AcceptAll(now);
             }
@@ -306,15 +335,17 @@ struct TDirectoryServer::Shared {
         Shutdown();
     }
 
-    // Closes everything; operations already running finish, and their replies
-    // get one chance to go out.
+    // Closes everything; operations already running may finish until the stop's
+    // deadline, and their replies get one chance to go out.
     void Shutdown() noexcept {
+        if (stopDeadline == 0)
+            stopDeadline = ::GetTickCount64() + static_cast<ULONGLONG>(std::max(0, limits.StopWaitMs));
         listener.reset();
-        std::deque<Job> dropped;
+        std::deque<Job> waiting;
         {
             std::lock_guard<std::mutex> guard(lock);
             workersStop = true;
-            dropped.swap(jobs);
+            waiting.swap(jobs);
         }
         jobReady.notify_all();
         for (auto it = connections.begin(); it != connections.end();) {
@@ -326,14 +357,39 @@ struct TDirectoryServer::Shared {
             ++it;
             Close(id, false);
         }
-        for (const Job& job : dropped) Close(job.id, false);
-        for (std::thread& worker : workers)
-            if (worker.joinable()) worker.join();
+        for (const Job& job : waiting) Close(job.id, false);
+        {
+            std::unique_lock<std::mutex> guard(lock);
+            for (;;) {
+                const ULONGLONG now = ::GetTickCount64();
+                if (busy == 0 || now >= stopDeadline) break;
+                workerIdle.wait_for(guard, std::chrono::milliseconds(static_cast<long long>(stopDeadline - now)));
+            }
+        }
         try {
             TakeDone(::GetTickCount64());
         } catch (...) {
         }
         while (!connections.empty()) Close(connections.begin()->first, false);
+    }
+
+    // Once the I/O thread is gone: idle workers are joined; while one is still
+    // inside an operation all are let go, each holding the state it uses.
+    bool EndWorkers() noexcept {
+        bool ended;
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            workersStop = true;
+            ended = busy == 0;
+        }
+        jobReady.notify_all();
+        for (std::thread& worker : workers) {
+            if (!worker.joinable()) continue;
+            if (ended) worker.join();
+            else worker.detach();
+        }
+        workers.clear();
+        return ended;
     }
 };
 
@@ -351,9 +407,11 @@ void TDirectoryServer::StartOnAnyPort(TAllowedClients allowed) { Listen(0, std::
 
 namespace {
 
-[[noreturn]] void ThrowSocketError(const wchar_t* what) {
-    throw AppError(std::wstring(what) + L": " + SystemErrorText(static_cast<unsigned long>(::WSAGetLastError())));
+[[noreturn]] void ThrowSocketError(const wchar_t* what, int error) {
+    throw AppError(std::wstring(what) + L": " + SystemErrorText(static_cast<unsigned long>(error)));
 }
+
+[[noreturn]] void ThrowSocketError(const wchar_t* what) { ThrowSocketError(what, ::WSAGetLastError()); }
 
 UniqueSocket NewSocket(int type, int protocol) {
     UniqueSocket socket(::WSASocketW(AF_INET, type, protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
@@ -362,12 +420,15 @@ UniqueSocket NewSocket(int type, int protocol) {
     return socket;
 }
 
+// Errors of an exclusive bind while the port's last connections linger.
+bool PortStillHeld(int error) { return error == WSAEADDRINUSE || error == WSAEACCES; }
+
 }  // namespace
 
 void TDirectoryServer::Listen(int port, TAllowedClients allowed) {
     Stop();
     if (!FWinsock.ok()) throw AppError(L"Winsock is not available.");
-    auto shared = std::make_unique<Shared>(FBackend, FLimits, std::move(allowed));
+    auto shared = std::make_shared<Shared>(FBackend, FLimits, std::move(allowed));
 
     shared->listener = NewSocket(SOCK_STREAM, IPPROTO_TCP);
     // Nobody else may take the port while we hold it.
@@ -378,8 +439,15 @@ void TDirectoryServer::Listen(int port, TAllowedClients allowed) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = ::htonl(INADDR_ANY);
     address.sin_port = ::htons(static_cast<u_short>(port));
-    if (::bind(shared->listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0)
-        ThrowSocketError(L"Cannot listen on the port");
+    for (int attempt = 1;; ++attempt) {
+        const auto* bound = reinterpret_cast<const sockaddr*>(&address);
+        if ((FBind ? FBind(shared->listener.get(), bound, sizeof(address))
+                   : ::bind(shared->listener.get(), bound, sizeof(address))) == 0)
+            break;
+        const int error = ::WSAGetLastError();
+        if (!PortStillHeld(error) || attempt >= FLimits.BindAttempts) ThrowSocketError(L"Cannot listen on the port", error);
+        ::Sleep(static_cast<DWORD>(std::max(0, FLimits.BindRetryDelayMs)));
+    }
     // A deep backlog: a burst of clients waits in it instead of being refused.
     if (::listen(shared->listener.get(), SOMAXCONN) != 0) ThrowSocketError(L"Cannot listen on the port");
     int length = sizeof(address);
@@ -396,26 +464,28 @@ void TDirectoryServer::Listen(int port, TAllowedClients allowed) {
     ::getsockname(shared->wake.get(), reinterpret_cast<sockaddr*>(&loopback), &length);
     shared->wakeAddress = loopback;
 
-    Shared* raw = shared.get();
     try {
-        for (int i = 0; i < std::max(1, FLimits.Workers); ++i) raw->workers.emplace_back([raw] { raw->WorkerLoop(); });
+        for (int i = 0; i < std::max(1, FLimits.Workers); ++i)
+            shared->workers.emplace_back([shared] { shared->WorkerLoop(); });
+        Shared* raw = shared.get();
         FIoThread = std::thread([raw] { raw->IoLoop(); });
     } catch (...) {
-        raw->stopping = true;
-        raw->Shutdown();
+        shared->EndWorkers();
         throw AppError(L"No thread for the directory server.");
     }
     FShared = std::move(shared);
     FPort = boundPort;
 }
 
-void TDirectoryServer::Stop() {
-    if (!FIoThread.joinable()) return;
+bool TDirectoryServer::Stop() {
+    if (!FIoThread.joinable()) return true;
+    FShared->stopDeadline = ::GetTickCount64() + static_cast<ULONGLONG>(std::max(0, FLimits.StopWaitMs));
     FShared->stopping = true;
     FShared->wakePending = false;
     FShared->Wake();
     FIoThread.join();
     FPort = 0;
+    return FShared->EndWorkers();
 }
 
 TDirectoryServer::TStats TDirectoryServer::Stats() const {
@@ -424,6 +494,7 @@ TDirectoryServer::TStats TDirectoryServer::Stats() const {
     stats.Accepted = FShared->accepted;
     stats.RefusedByList = FShared->refusedByList;
     stats.RefusedOverLimit = FShared->refusedOverLimit;
+    stats.RefusedOverAddressLimit = FShared->refusedOverAddressLimit;
     stats.Answered = FShared->answered;
     stats.Dropped = FShared->dropped;
     stats.Open = FShared->open;

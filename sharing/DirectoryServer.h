@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,18 +43,37 @@ private:
 };
 
 struct TDirectoryServerLimits {
-    // Each single receive and send of a connection waits at most this long.
+    // A request must have arrived in full this long after the accept, and a reply
+    // must have been taken this long after it was ready. Real requests are tiny
+    // and come at once; a client that trickles a byte now and then loses its
+    // place all the same.
     int IoTimeoutMs = 10000;
     // Connections held open at once; beyond this, new ones are closed at once.
     // A little over a thousand, so that a thousand idle ones leave room for work.
     size_t MaxConnections = 1024;
+    // Connections held open at once from one client address, so that one peer
+    // cannot take every place. The users of a terminal server share its
+    // address, each with one exchange at a time: room for a few dozen of them.
+    size_t MaxConnectionsPerAddress = 64;
     // Threads that run directory operations; one more thread does all network I/O.
     int Workers = 4;
     // Request bytes held for all connections together; a connection whose bytes
     // would go beyond this is closed without a reply. Real requests are tiny;
     // this keeps a thousand clients announcing 1 MiB texts from taking gigabytes.
     size_t MaxBufferedBytes = 64u << 20;
+    // Stop waits at most this long for directory operations already running (a
+    // table on a dead network share can hold one for minutes).
+    int StopWaitMs = 5000;
+    // Windows refuses an exclusive bind while connections the last listener on
+    // the port closed are still being torn down: a restart tries this often,
+    // this far apart, before it gives up.
+    int BindAttempts = 15;
+    int BindRetryDelayMs = 200;
 };
+
+// Stands in for ::bind (tests): 0 when bound, otherwise SOCKET_ERROR with the
+// reason in WSAGetLastError.
+using TBindProc = std::function<int(SOCKET socket, const sockaddr* address, int length)>;
 
 // The directory server: one request and one reply per connection. A single I/O
 // thread accepts connections and reads requests and writes replies without
@@ -73,9 +93,15 @@ public:
     // The same on a free port the system chooses (tests, tools).
     void StartOnAnyPort(TAllowedClients allowed = {});
     // Closes the listener and every open connection; a directory operation
-    // already running finishes and its reply is sent if the connection takes it
-    // at once. Returns without waiting out any receive.
-    void Stop();
+    // already running may finish within StopWaitMs and its reply is sent if the
+    // connection takes it at once. Returns without waiting out any receive.
+    // False when an operation still runs after StopWaitMs: its worker is left
+    // to end by itself and keeps the server's own state alive, but it still
+    // uses the backend, which must outlive it.
+    bool Stop();
+
+    // The binding used by Start from now on; empty restores ::bind.
+    void SetBindProc(TBindProc bind) { FBind = std::move(bind); }
 
     bool Active() const { return FIoThread.joinable(); }
     // The port listened on, in host byte order; 0 when stopped.
@@ -85,6 +111,7 @@ public:
         uint64_t Accepted = 0;          // connections taken into service
         uint64_t RefusedByList = 0;     // closed at once: address not allowed
         uint64_t RefusedOverLimit = 0;  // closed at once: too many open
+        uint64_t RefusedOverAddressLimit = 0;  // closed at once: too many open from that address
         uint64_t Answered = 0;          // replies sent in full
         uint64_t Dropped = 0;           // closed without a reply
         size_t Open = 0;
@@ -99,7 +126,10 @@ private:
     IDirectoryBackend& FBackend;
     TDirectoryServerLimits FLimits;
     WinsockSession FWinsock;
-    std::unique_ptr<Shared> FShared;
+    TBindProc FBind;
+    // Shared with the workers, so that one left running after Stop never
+    // outlives what it uses.
+    std::shared_ptr<Shared> FShared;
     std::thread FIoThread;
     uint16_t FPort = 0;
 };

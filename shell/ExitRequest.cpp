@@ -1,12 +1,17 @@
 #include "ExitRequest.h"
 
+#include "LongPath.h"
+#include "ModuleFile.h"
+
 TExitRequestWindow::TExitRequestWindow(HINSTANCE instance, HWND target, UINT exitCommand)
     : FTarget(target), FExitCommand(exitCommand) {
     // A second window in the same process (tests) finds the class registered already.
     RegisterWindowClass(instance, kExitRequestClass, 0, nullptr, nullptr);
     // Top-level rather than message-only, so that a plain FindWindow (as in an
     // installer script) finds it; never shown.
-    CreatePlainWindow(WS_EX_TOOLWINDOW, kExitRequestClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, instance);
+    const std::wstring programFile = LongPathOf(ModuleFileName());
+    CreatePlainWindow(WS_EX_TOOLWINDOW, kExitRequestClass, programFile.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                      instance);
 }
 
 TExitRequestWindow::~TExitRequestWindow() {

@@ -9,6 +9,8 @@
 // administrator's script asks a running copy to end as "Выход" does: send
 // WM_CLOSE to the window of this class (FindWindow finds it in the user's own
 // session). Nothing is killed: saves still running are waited for as usual.
+// The window's title is the long full path of the copy's program file, so that
+// an installer asks only the copy in its own folder, never a portable one.
 inline constexpr wchar_t kExitRequestClass[] = L"KordavinInformerExitRequest";
 
 // The hidden exit-request window of one running copy. A WM_CLOSE it receives

@@ -58,7 +58,7 @@ const TSettingRow kRows[] = {
     Row<&M::FDBAsClient>(L"DBAsClient", S::Bool, ssDBParams, IDC_DBTYPE_CLIENT, C::Special),
     Row<&M::FDBServerAddress>(L"DBServerAddress", S::Text, ssDBParams, IDC_ADDRESSLABELEDEDIT, C::Edit),
     Row<&M::FDBPort>(L"DBPort", S::Integer, ssDBParams, IDC_PORTSPINEDIT, C::LenientIntEdit),
-    Row<&M::FDBAllowedClients>(L"DBAllowedClients", S::Text, ssDBParams, IDC_DBALLOWEDCLIENTS, C::Edit),
+    Row<&M::FDBAllowedClients>(L"DBAllowedClients", S::Text, ssDBParams, IDC_DBALLOWEDCLIENTS, C::AllowListEdit),
     Row<&M::FChannels>(L"Channels", S::QuotedList, ssParams, IDC_CLBCHANNELS, C::Special),
     Row<&P::WinWidth>(L"WinWidth", S::Integer, ssParams, IDC_EDITTWMWIDTH, C::IntegerEdit),
     Row<&P::WinHeight>(L"WinHeight", S::Integer, ssParams, IDC_EDITTWMHEIGHT, C::IntegerEdit),

@@ -50,6 +50,7 @@ enum class TSettingControl {
     LenientIntEdit, // a text that is not an integer applies as 0
     ListEdit,       // list text
     UrlTemplateEdit, // text as it stands; a CRM template that is not accepted stops the apply
+    AllowListEdit,  // text as it stands; an entry that is not an address or a range stops the apply
     ComboIndex,     // drop-down list; the value is the item index
     ComboText,      // drop-down list; no item of that text leaves the field as it was
     ComboInteger,   // as ComboText, the item's text read as an integer

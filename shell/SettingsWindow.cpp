@@ -2,6 +2,7 @@
 // settings fields (driven by the settings table), and their handlers.
 #include "FormMain.h"
 
+#include "AllowListText.h"
 #include "AppError.h"
 #include "EditFilters.h"
 #include "IniValues.h"
@@ -259,6 +260,7 @@ void TMainForm::ShowParams() {
             break;
         case TSettingControl::Edit:
         case TSettingControl::UrlTemplateEdit:
+        case TSettingControl::AllowListEdit:
             SetItemText(row.ControlId, std::get<std::wstring>(value));
             break;
         case TSettingControl::IntegerEdit:
@@ -359,6 +361,16 @@ void TMainForm::ApplyParams() {
                                    : FormatResourceString(IDS_CRM_UNKNOWN_PLACEHOLDER, verdict.Detail));
             }
             value = TrimControlChars(text);
+            break;
+        }
+        case TSettingControl::AllowListEdit: {
+            const std::wstring text = ItemText(row.ControlId);
+            if (const auto unreadable = TAllowedClients::Parse(text).FirstUnreadable()) {
+                ::SetFocus(control);
+                ::SendMessageW(control, EM_SETSEL, 0, -1);
+                throw AppError(UnreadableAllowListText(*unreadable, TAllowListContext::Apply));
+            }
+            value = text;
             break;
         }
         case TSettingControl::ListEdit: {

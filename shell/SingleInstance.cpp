@@ -1,5 +1,6 @@
 #include "SingleInstance.h"
 
+#include "LongPath.h"
 #include "TextCompare.h"
 
 #include <sddl.h>
@@ -23,17 +24,6 @@ uint64_t Fnv1a(const std::wstring& text) {
     return hash;
 }
 
-// A start through a short (8.3) path is the same copy as through the long one.
-std::wstring LongPathOf(const std::wstring& path) {
-    const DWORD length = ::GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (length == 0) return path;
-    std::wstring longPath(length, L'\0');
-    const DWORD written = ::GetLongPathNameW(path.c_str(), longPath.data(), length);
-    if (written == 0 || written >= length) return path;
-    longPath.resize(written);
-    return longPath;
-}
-
 std::wstring WithoutTrailingDelimiters(std::wstring path) {
     while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
     return path;
@@ -42,6 +32,7 @@ std::wstring WithoutTrailingDelimiters(std::wstring path) {
 }  // namespace
 
 std::wstring SingleInstanceName(const std::wstring& programFolder, const std::wstring& userSid) {
+    // A start through a short (8.3) path is the same copy as through the long one.
     std::wstring folder = LowerCaseText(WithoutTrailingDelimiters(LongPathOf(programFolder)));
     for (wchar_t& unit : folder)
         if (unit == L'/') unit = L'\\';

@@ -4,7 +4,10 @@
 # own: a silent install of an older version, the installed program showing a
 # popup for a call from the simulated server, a silent upgrade to this version
 # over the running copy that keeps the changed settings, and a silent uninstall
-# that leaves settings and directories.
+# that leaves settings, directories and the call journal. A portable copy runs
+# beside it all the while and is never asked to end; an installation while only
+# the portable copy runs starts nothing. The uninstaller, run as a user runs it,
+# says where the files it leaves are.
 set -euo pipefail
 
 installer=$1
@@ -14,55 +17,9 @@ bin=$4
 work=$(dirname "$installer")/../package-test
 source_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 session=pkgtest$$
-started=$SECONDS
-
-log() { printf '[%3ds] %s\n' $((SECONDS - started)) "$*"; }
-fail() { printf 'FAILED: %s\n' "$*" >&2; exit 1; }
-trap 'printf "FAILED: line %s: %s\n" "$LINENO" "$BASH_COMMAND" >&2' ERR
-
-# Polls a condition (a command) every half second for up to $1 seconds.
-wait_for() {
-    local seconds=$1
-    shift
-    local i
-    for ((i = 0; i < seconds * 2; i++)); do
-        "$@" && return 0
-        sleep 0.5
-    done
-    return 1
-}
-
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-rm -rf "$work/prefix"
-
-export WINEPREFIX=$work/prefix
-export WINEARCH=win64
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml='
-export KORDAVIN_SIM_SESSION=$session
-
-xvfb_pid=
-keepalive_pid=
-informer_pid=
-cleanup() {
-    [ -n "$informer_pid" ] && kill "$informer_pid" 2>/dev/null
-    [ -n "$keepalive_pid" ] && kill "$keepalive_pid" 2>/dev/null
-    wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    rm -rf "$work/prefix" "$work/older-setup.exe"
-    return 0
-}
-trap cleanup EXIT
-
-# A display of our own, so the installed program's popups never meet the
-# windows of the tests running on the main display.
-n=120
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$n"
-wait_for 10 test -e "/tmp/.X11-unix/X$n" || fail "Xvfb did not start"
+source "$source_root/packaging/test/wine-session.sh"
+cleanup_paths=("$work/older-setup.exe" "$work/portable")
+start_display
 
 # The first install is an older version, so that the second one is a real
 # upgrade; made (quickly compressed) while Wine sets the prefix up.
@@ -71,26 +28,7 @@ makensis -V1 -INPUTCHARSET UTF8 '-XSetCompressor /FINAL zlib' -DVERSION=0.9.0.0 
     -DSRCDIR="$source_root" -DOUTFILE="$older" "$source_root/packaging/KordavinInformer.nsi" &
 makensis_pid=$!
 
-log "creating a fresh Wine prefix"
-wineboot --init >/dev/null 2>&1 || true
-wineserver -w
-# Xvfb has no window manager: unmanaged windows spare Wine a wait on each close.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-ready=$work/keepalive-ready
-rm -f "$ready"
-wine "$bin/WineKeepAlive.exe" "$(winepath -w "$ready")" </dev/null >/dev/null 2>&1 &
-keepalive_pid=$!
-wait_for 60 test -e "$ready" || fail "Wine did not come up"
-
-win() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
-recsim() { win "$bin/recsim.exe" --session "$session" "$@"; }
-reg_value() { win reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
-# Instances of the simulated server, one process id a line.
-sim_instances() { recsim list | awk 'NF { print $1 }'; }
-has_instance() { [ -n "$(sim_instances)" ]; }
-no_instance() { [ -z "$(sim_instances)" ]; }
-
-win regsvr32 /s "$(winepath -w "$bin/KordavinSim.dll")"
+start_prefix
 
 localappdata=$(win cmd /c echo %LOCALAPPDATA%)
 appdata=$(win cmd /c echo %APPDATA%)
@@ -103,6 +41,7 @@ citycodes_db=$data_dir/Localize/RUS/TQR/CityCodes.db
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KordavinInformer'
 ini=$install_dir/KordavinInformer.ini
+journal=$(winepath -u "$localappdata\\KordavinInformer\\CallJournal.db")
 
 wait "$makensis_pid" || fail "makensis failed for the older version"
 log "silent install"
@@ -110,6 +49,9 @@ wine "$older" /S </dev/null >/dev/null 2>&1 || fail "the installer failed (exit 
 for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe; do
     [ -f "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
 done
+# Shipped without symbol tables.
+size=$(stat -c %s "$install_dir/KordavinInformer.exe")
+[ "$size" -le $((2500 * 1024)) ] || fail "the installed program is $size bytes, more than 2.5 MB"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut $shortcut"
 [ -f "$citycodes_db" ] || fail "no city-code table at $citycodes_db"
 [ ! -e "$ini" ] || fail "the installer wrote an INI file"
@@ -135,15 +77,26 @@ recsim end K1 >/dev/null
 printf 'DefaultCityCode=812\r\n' >> "$ini"
 win reg delete "$run_key" /v KordavinInformer.exe /f >/dev/null
 wait_for 10 test -n "$(ls -A "$data_dir/PQR" 2>/dev/null)" || fail "no subscriber directory in $data_dir/PQR"
+wait_for 10 test -f "$journal" || fail "no call journal at $journal"
 fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
 before=$(fingerprint)
+
+# A portable copy from another folder, not connected: it has its own settings
+# and is none of the installer's business.
+log "a portable copy runs beside the installed one"
+unzip -q -o "$portable" -d "$work/portable"
+portable_exe=$work/portable/KordavinInformer-$version-portable/KordavinInformer.exe
+start_copy "$(winepath -w "$portable_exe")"
+portable_pid=$started_pid
+portable_runs() { kill -0 "$portable_pid" 2>/dev/null; }
 
 log "silent upgrade over the running copy"
 wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the upgrade failed (exit code $?)"
 code=0
-wait "$informer_pid" || code=$?
+exit_code_of "$informer_pid" 30 || code=$?
 informer_pid=
 [ "$code" = 0 ] || fail "the running copy did not end normally when asked (exit code $code)"
+portable_runs || fail "the upgrade ended the portable copy in another folder"
 [ "$(fingerprint)" = "$before" ] || fail "the upgrade changed the settings or directories:
 $before
 ---
@@ -168,7 +121,29 @@ wait_for 15 no_instance || fail "the running copy was not stopped by the uninsta
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut was left"
 [ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the autostart value was left"
 [ "$(fingerprint)" = "$before" ] || fail "the uninstaller changed the settings or directories"
+# The program itself records the call it was in when asked to end.
+[ -f "$journal" ] || fail "the uninstaller removed the call journal"
 grep -q 'DefaultCityCode=812' "$ini" || fail "the changed setting is gone"
+portable_runs || fail "the uninstaller ended the portable copy in another folder"
+
+log "silent install while only the portable copy runs"
+wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the install failed (exit code $?)"
+[ -f "$install_dir/KordavinInformer.exe" ] || fail "not installed again"
+portable_runs || fail "the install ended the portable copy in another folder"
+# The installed copy would connect at once (Active=1 kept in its INI file).
+! wait_for 5 has_instance || fail "the install started the installed copy though it was not running"
+
+log "the uninstaller, run by hand, says where the user's files stay"
+wine "$install_win\\uninstall.exe" </dev/null >/dev/null 2>&1 &
+told=$(win "$bin/dialogprobe.exe" 60000) || fail "the uninstaller's wizard did not end (told: $told)"
+wait_for 30 uninstalled || fail "the uninstaller run by hand left the program or its entry"
+grep -qF "Журнал звонков: $localappdata\\KordavinInformer\\CallJournal.db" <<<"$told" ||
+    fail "the uninstaller did not say where the call journal stays: $told"
+grep -qF "Настройки: $install_win\\KordavinInformer.ini" <<<"$told" ||
+    fail "the uninstaller did not say where the settings stay: $told"
+[ "$(fingerprint)" = "$before" ] || fail "the uninstaller changed the settings or directories"
+[ -f "$journal" ] || fail "the uninstaller removed the call journal"
+portable_runs || fail "the uninstaller ended the portable copy in another folder"
 
 log "portable zip"
 listing=$(unzip -Z1 "$portable")

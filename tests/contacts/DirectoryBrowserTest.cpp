@@ -130,6 +130,22 @@ protected:
 
     static int Selected(HWND list) { return ListView_GetNextItem(list, -1, LVNI_SELECTED); }
 
+    // The import preview works on its worker while its progress bar shows.
+    static bool WaitForImportStep(HWND preview) {
+        return PumpUntil([preview] { return !::IsWindow(preview) || !::IsWindowVisible(Item(preview, IDC_DIRIMPORT_PROGRESS)); },
+                         kGenerousWaitMs);
+    }
+
+    HWND OpenImport(HWND browser, const std::string& bytes, size_t* written = nullptr) {
+        const HWND preview = TDirectoryImportForm::Open(::GetModuleHandleW(nullptr), browser, folder.path(),
+                                                        TDiallingSettings{}, L"contacts.csv", bytes,
+                                                        [written](size_t count) {
+                                                            if (written) *written = count;
+                                                        });
+        extra_.push_back(preview);
+        return preview;
+    }
+
     static void Search(HWND browser, const std::wstring& query) {
         const HWND search = Item(browser, IDC_DIRBROWSER_SEARCH);
         ::SendMessageW(browser, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(search), TRUE);
@@ -333,11 +349,8 @@ TEST_F(DirectoryBrowserTest, ImportPreviewCountsAndWritesAllOrNothing) {
         L"8 495 000-11-22;Новый абонент;из файла\r\n"  // new
         L"звонить вечером;Без номера;\r\n");         // rejected
     size_t written = 0;
-    const HWND preview = TDirectoryImportForm::Open(::GetModuleHandleW(nullptr), browser, folder.path(),
-                                                    TDiallingSettings{}, L"contacts.csv", csv,
-                                                    [&](size_t count) { written = count; });
-    extra_.push_back(preview);
-    PumpPending();
+    const HWND preview = OpenImport(browser, csv, &written);
+    ASSERT_TRUE(WaitForImportStep(preview));
     ASSERT_TRUE(::IsWindowVisible(preview));
     EXPECT_FALSE(::IsWindowEnabled(browser)) << "the directory window waits for the preview";
     EXPECT_EQ(L"Новых: 1, изменённых: 1, без изменений: 1, отклонено: 1, повторов номера: 0",
@@ -354,9 +367,11 @@ TEST_F(DirectoryBrowserTest, ImportPreviewCountsAndWritesAllOrNothing) {
 
     // Stored names kept: the changed row has nothing left to change.
     ::SendMessageW(Item(preview, IDC_DIRIMPORT_REPLACE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForImportStep(preview));
     EXPECT_EQ(L"Новых: 1, изменённых: 0, без изменений: 2, отклонено: 1, повторов номера: 0",
               Text(Item(preview, IDC_DIRIMPORT_COUNTS)));
     ::SendMessageW(Item(preview, IDC_DIRIMPORT_REPLACE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForImportStep(preview));
 
     // Another workstation holds the table: a clear error, nothing written, the preview stays.
     const auto before = Stored();
@@ -365,6 +380,7 @@ TEST_F(DirectoryBrowserTest, ImportPreviewCountsAndWritesAllOrNothing) {
         ASSERT_TRUE(lock.held());
         const MessageBoxAnswer answer(IDOK);
         ::SendMessageW(Item(preview, IDOK), BM_CLICK, 0, 0);
+        PumpUntil([] { return !MessageBoxAnswer::Text().empty(); }, kGenerousWaitMs);
         EXPECT_NE(std::wstring::npos, MessageBoxAnswer::Text().find(L"справочник не изменён"))
             << WideToUtf8(MessageBoxAnswer::Text());
         lock.Release();
@@ -373,7 +389,9 @@ TEST_F(DirectoryBrowserTest, ImportPreviewCountsAndWritesAllOrNothing) {
     ASSERT_TRUE(::IsWindow(preview));
     EXPECT_EQ(0u, written);
 
+    ASSERT_TRUE(WaitForImportStep(preview));
     ::SendMessageW(Item(preview, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForImportStep(preview));
     PumpPending();
     EXPECT_FALSE(::IsWindow(preview));
     EXPECT_EQ(2u, written);
@@ -383,4 +401,63 @@ TEST_F(DirectoryBrowserTest, ImportPreviewCountsAndWritesAllOrNothing) {
     // From "Импорт…" the window reads the files again by itself; opened directly here, a refresh does.
     ::SendMessageW(Item(browser, IDC_DIRBROWSER_REFRESH), BM_CLICK, 0, 0);
     EXPECT_EQ(5, ListView_GetItemCount(List(browser)));
+}
+
+TEST_F(DirectoryBrowserTest, ImportOfALargeFileRunsBesideTheWindowAndCanBeCancelled) {
+    const HWND browser = OpenBrowser();
+    // A note folded a million times and numbers enough to keep the worker busy.
+    std::string vcard = "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE:a=\r\n";
+    for (int i = 0; i < 3'000'000; ++i) vcard += " a=\r\n";
+    vcard += "END:VCARD\r\n";
+    const HWND preview = OpenImport(browser, vcard);
+    // Open has returned while the file is still being read.
+    ASSERT_TRUE(::IsWindowVisible(Item(preview, IDC_DIRIMPORT_PROGRESS)));
+    EXPECT_EQ(L"Чтение файла…", Text(Item(preview, IDC_DIRIMPORT_STATUS)));
+    EXPECT_FALSE(::IsWindowEnabled(Item(preview, IDOK)));
+    // This thread's messages keep being handled meanwhile, as the popups' are.
+    int ticks = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, nullptr);
+    PumpUntil([&] {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) ++ticks;
+        return ticks >= 5;
+    }, kGenerousWaitMs);
+    ::KillTimer(nullptr, timer);
+    EXPECT_GE(ticks, 5);
+    ::SendMessageW(Item(preview, IDCANCEL), BM_CLICK, 0, 0);
+    PumpPending();
+    EXPECT_FALSE(::IsWindow(preview));
+    EXPECT_TRUE(::IsWindowEnabled(browser));
+
+    // Read to the end, the card's note is too long for another workstation.
+    const HWND again = OpenImport(browser, vcard);
+    ASSERT_TRUE(WaitForImportStep(again));
+    EXPECT_EQ(L"Новых: 0, изменённых: 0, без изменений: 0, отклонено: 1, повторов номера: 0",
+              Text(Item(again, IDC_DIRIMPORT_COUNTS)));
+    EXPECT_NE(std::wstring::npos, Shown(Item(again, IDC_DIRIMPORT_REJECTED)).at(0).find(L"комментарий длиннее"));
+    EXPECT_FALSE(::IsWindowEnabled(Item(again, IDOK)));
+}
+
+TEST_F(DirectoryBrowserTest, ImportOffersAtMostAHundredColumnsAndSaysSo) {
+    const HWND browser = OpenBrowser();
+    std::string csv = "Телефон;Имя";
+    for (int i = 0; i < 5000; ++i) csv += ";столбец";
+    csv += "\r\n8 495 000-11-22;Новый абонент\r\n";
+    const HWND preview = OpenImport(browser, csv);
+    ASSERT_TRUE(WaitForImportStep(preview));
+    for (int id : {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT})
+        EXPECT_EQ(101, ::SendMessageW(Item(preview, id), CB_GETCOUNT, 0, 0)) << id;
+    EXPECT_EQ(L"Столбцов в файле: 5002; предложены первые 100.", Text(Item(preview, IDC_DIRIMPORT_STATUS)));
+    EXPECT_EQ(L"Новых: 1, изменённых: 0, без изменений: 0, отклонено: 0, повторов номера: 0",
+              Text(Item(preview, IDC_DIRIMPORT_COUNTS)));
+}
+
+TEST_F(DirectoryBrowserTest, AnImportFileThatIsNoTextIsToldAndTheWindowCloses) {
+    const HWND browser = OpenBrowser();
+    const MessageBoxAnswer answer(IDOK);
+    const HWND preview = OpenImport(browser, "\xEF\xBB\xBF" + std::string("84951234567;\0;x", 15));
+    PumpUntil([preview] { return !::IsWindow(preview); }, kGenerousWaitMs);
+    EXPECT_FALSE(::IsWindow(preview));
+    EXPECT_NE(std::wstring::npos, MessageBoxAnswer::Text().find(L"не является текстом")) << WideToUtf8(MessageBoxAnswer::Text());
+    EXPECT_TRUE(::IsWindowEnabled(browser));
 }

@@ -3,6 +3,7 @@
 
 #include "CallerLookup.h"
 #include "DirectoryTestSupport.h"
+#include "DirectoryTextLimit.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -126,6 +127,23 @@ TEST_F(CallerLookupTest, WithoutARemoteDirectoryTheRemoteOperationsFail) {
     ExpectResult(false, L"", L"", L"", Any(L"74951234567"));
     EXPECT_THROW(lookup.AddEditRow(L"79001112233", L"Сидоров", L""), AppError);
     EXPECT_EQ(L"", subscribers.AbonentByPhone(L"79001112233"));
+}
+
+TEST_F(CallerLookupTest, AClientRefusesATextTheServerCouldNotReadBeforeSendingIt) {
+    FakeRemote remote;
+    lookup.SetRemote(&remote);
+    lookup.SetUseRemoteDB(true);
+    lookup.SetDBAsClient(true);
+    const std::wstring tooLong(static_cast<size_t>(kMaxDirectoryTextBytes) / 2 + 1, L'к');
+    try {
+        lookup.AddEditRow(L"79001112233", L"Сидоров", tooLong);
+        ADD_FAILURE() << "sent";
+    } catch (const TDirectoryTextTooLong& error) {
+        EXPECT_EQ(TDirectoryTextField::Comment, error.field());
+    }
+    EXPECT_TRUE(remote.saves.empty());
+    lookup.AddEditRow(L"79001112233", L"Сидоров", tooLong.substr(1));
+    EXPECT_EQ(std::vector<std::wstring>{L"79001112233"}, remote.saves);
 }
 
 TEST_F(CallerLookupTest, APopupLookupSaysWhyItFailed) {

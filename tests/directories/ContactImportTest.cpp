@@ -4,6 +4,8 @@
 
 #include "ContactImport.h"
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -370,4 +372,243 @@ TEST(ContactImportBadInput, NeverCrashesAndSaysWhy) {
         EXPECT_LE(preview.rejected.size(), ImportPreview::kMaxDetails);
     }
     EXPECT_THROW(ReadImportFile(std::string("PK\x03\x04\0\0", 6)), ContactImportError);
+}
+
+TEST(ContactImportText, NulIsRefusedInEveryEncodingAndUtf16BigEndianIsRead) {
+    const std::string bigEndian("\xFE\xFF\x04\x18\x04\x32\x00;\x00""1", 10);
+    const DecodedText decoded = DecodeImportText(bigEndian);
+    EXPECT_EQ(TextEncoding::Utf16Be, decoded.encoding);
+    EXPECT_EQ(L"Ив;1", decoded.text);
+
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case withNul[] = {
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + Utf8(L"84951234567;Иванов") + std::string("\0x", 2)},
+        {"UTF-16LE", std::string("\xFF\xFE\x18\x04\0\0\x32\x04", 8)},
+        {"UTF-16BE", std::string("\xFE\xFF\x04\x18\0\0", 6)},
+        {"UTF-8 without BOM", std::string("8495;a\0b", 8)},
+        {"Windows-1251", std::string("\xC8\xE2;\0", 4)},
+    };
+    for (const Case& c : withNul) {
+        SCOPED_TRACE(c.what);
+        EXPECT_THROW(DecodeImportText(c.bytes), ContactImportError);
+    }
+
+    // A whole CSV file written big-endian, as some editors save "Unicode".
+    std::string file = "\xFE\xFF";
+    for (const wchar_t c : std::wstring(L"Телефон;Имя\r\n84951234567;Иванов\r\n")) {
+        file += static_cast<char>(c >> 8);
+        file += static_cast<char>(c & 0xFF);
+    }
+    const ImportSource source = ReadImportFile(file);
+    EXPECT_EQ(TextEncoding::Utf16Be, source.encoding);
+    ASSERT_EQ(1u, source.contacts.size());
+    EXPECT_EQ(L"84951234567", source.contacts[0].number);
+    EXPECT_EQ(L"Иванов", source.contacts[0].name);
+}
+
+TEST(ContactImportText, AFirstLineOfMillionsOfColumnsKeepsOnlyTheOffered) {
+    std::wstring text = L"Телефон;Имя";
+    text.reserve(2'100'000);
+    for (int i = 0; i < 1'000'000; ++i) text += L";x";
+    text += L"\n84951234567;Иванов;друг\n";
+    const ImportSource source = ReadImportFile(Utf8(text));
+    ASSERT_EQ(2u, source.records.size());
+    EXPECT_EQ(1'000'002u, source.records[0].fieldCount);
+    EXPECT_EQ(kMaxImportColumns, source.records[0].fields.size());
+    EXPECT_EQ(1'000'002u, source.columnCount);
+    EXPECT_EQ(3u, source.records[1].fields.size());
+    EXPECT_EQ(0, source.columns.number);
+    EXPECT_EQ(1, source.columns.name);
+    ASSERT_EQ(1u, source.contacts.size());
+    EXPECT_EQ(L"Иванов", source.contacts[0].name);
+    // A broken quote on such a line is cut the same way.
+    const std::vector<CsvRecord> broken = ParseCsv(L"\"x" + std::wstring(5000, L';'), L';', kMaxImportColumns);
+    ASSERT_EQ(1u, broken.size());
+    EXPECT_TRUE(broken[0].brokenQuote);
+    EXPECT_EQ(5001u, broken[0].fieldCount);
+    EXPECT_EQ(kMaxImportColumns, broken[0].fields.size());
+}
+
+// Files built to make a reader work once per line over everything before it.
+// The bound is so generous that only such a reader misses it; the times
+// themselves are ImportBenchmark's.
+TEST(ContactImportBadInput, HostileFilesAreReadInLinearTime) {
+    constexpr size_t kLines = 2'000'000;
+    struct Case {
+        const char* what;
+        std::string head, line, tail;
+    };
+    const Case cases[] = {
+        {"a note of soft line breaks", "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE:a=\r\n", " a=\r\n",
+         "END:VCARD\r\n"},
+        {"quoted-printable soft breaks", "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE;ENCODING=QUOTED-PRINTABLE:a=\r\n",
+         "=41=\r\n", "\r\nEND:VCARD\r\n"},
+        {"a line folded again and again", "BEGIN:VCARD\r\nFN:x\r\nTEL:84951234567\r\nNOTE:", " ab\r\n", "END:VCARD\r\n"},
+        {"quotes that never close", "", "\"x;y\n", ""},
+        {"one huge quoted field", "84951234567;\"", "a;b\n", "\";x\n"},
+        {"separators only", "", ";;;;;;;;", "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = c.head;
+        bytes.reserve(c.head.size() + c.line.size() * kLines + c.tail.size());
+        for (size_t i = 0; i < kLines; ++i) bytes += c.line;
+        bytes += c.tail;
+        const ULONGLONG start = ::GetTickCount64();
+        ImportSource source;
+        ASSERT_NO_THROW(source = ReadImportFile(bytes));
+        const ImportPreview preview = BuildImportPreview(source.contacts, {}, ImportOptions{});
+        EXPECT_LT(::GetTickCount64() - start, 60'000u) << bytes.size() / 1048576 << " MB";
+        EXPECT_EQ(source.contacts.size(), preview.rows.size() + preview.rejectedCount + preview.duplicateCount);
+    }
+}
+
+TEST(ContactImportBadInput, TextsLongerThanAnotherWorkstationCanReadAreRejected) {
+    const size_t limit = 512 * 1024;
+    const std::wstring fits(limit, L'ж'), tooLong(limit + 1, L'ж');
+    const std::vector<ImportedContact> contacts = {
+        {2, L"84951111111", L"Длинный", fits, L""},
+        {3, L"84952222222", L"Слишком длинный", tooLong, L""},
+        {4, L"84953333333", tooLong, L"имя обрезается до ширины", L""},
+    };
+    const ImportPreview preview = BuildImportPreview(contacts, {}, ImportOptions{});
+    ASSERT_EQ(2u, preview.rows.size());
+    EXPECT_EQ(L"74951111111", preview.rows[0].phone);
+    EXPECT_EQ(1u, preview.rejectedCount);
+    ASSERT_EQ(1u, preview.rejected.size());
+    EXPECT_EQ(3, preview.rejected[0].line);
+    EXPECT_NE(std::wstring::npos, preview.rejected[0].reason.find(L"комментарий длиннее 524288 знаков"))
+        << testing::PrintToString(preview.rejected[0].reason);
+
+    // A vCard's note is checked once, not copied to each of its numbers.
+    std::wstring card = L"BEGIN:VCARD\r\nFN:Иванов\r\nNOTE:" + tooLong + L"\r\n";
+    for (int i = 0; i < 50; ++i) card += L"TEL:8495000000" + std::to_wstring(i % 10) + L"\r\n";
+    card += L"END:VCARD\r\n";
+    const std::vector<ImportedContact> fromCard = ParseVCards(card);
+    ASSERT_EQ(50u, fromCard.size());
+    for (const ImportedContact& contact : fromCard) {
+        EXPECT_TRUE(contact.comment.empty());
+        EXPECT_NE(std::wstring::npos, contact.error.find(L"комментарий длиннее"));
+    }
+}
+
+namespace {
+
+std::string Windows1251(const std::wstring& text) {
+    std::string bytes(text.size(), '\0');
+    ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                          static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes;
+}
+
+std::vector<int> AllOf(int first, const std::vector<int>& more) {
+    std::vector<int> all;
+    if (first >= 0) all.push_back(first);
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+}
+
+}  // namespace
+
+TEST(ContactImportLayouts, AddressBooksAsPeopleExportThemLandWithEveryNumberUnderTheFullName) {
+    struct Row {
+        std::wstring phone, name, comment;
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<int> numbers, names, comments;
+        int organization;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {"desktop mail client, Russian, Windows-1251 with a quoted header",
+         Windows1251(
+             L"\"Обращение\",\"Имя\",\"Отчество\",\"Фамилия\",\"Суффикс\",\"Организация\",\"Отдел\",\"Должность\","
+             L"\"Рабочий телефон\",\"Телефон 2 (раб.)\",\"Факс (раб.)\",\"Мобильный телефон\",\"Домашний телефон\","
+             L"\"Заметки\"\r\n"
+             L"\"\",\"Ольга\",\"Петровна\",\"Лебедева\",\"\",\"ООО Ромашка\",\"\",\"бухгалтер\",\"+7 (495) 111-22-33\","
+             L"\"\",\"+7 (495) 111-22-34\",\"+7 916 555-44-33\",\"\",\"звонить до 18\"\r\n"
+             L"\"\",\"Иван\",\"\",\"Смирнов\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"8 903 123-45-67\",\"\",\"\"\r\n"
+             L"\"\",\"\",\"\",\"\",\"\",\"ЗАО Вектор\",\"\",\"\",\"8 (812) 700-00-01\",\"8 (812) 700-00-01\",\"\",\"\","
+             L"\"\",\"\"\r\n"),
+         {8, 9, 11, 12},
+         {3, 1, 2},
+         {7, 13},
+         5,
+         {{L"74951112233", L"Лебедева Ольга Петровна",
+           L"Организация: ООО Ромашка; Должность: бухгалтер; Заметки: звонить до 18"},
+          {L"79165554433", L"Лебедева Ольга Петровна",
+           L"Организация: ООО Ромашка; Должность: бухгалтер; Заметки: звонить до 18"},
+          {L"79031234567", L"Смирнов Иван", L""},
+          {L"78127000001", L"ЗАО Вектор", L""}}},
+        {"desktop mail client, English",
+         Utf8(L"First Name,Middle Name,Last Name,Company,Job Title,Business Phone,Business Phone 2,Mobile Phone,"
+              L"Home Phone,Business Fax,Notes\r\n"
+              L"John,,Smith,Acme Ltd,Manager,+1 212 555 0100,,+1 917 555 0199,,+1 212 555 0101,\r\n"),
+         {5, 6, 7, 8},
+         {0, 1, 2},
+         {4, 10},
+         3,
+         {{L"12125550100", L"John Smith", L"Company: Acme Ltd; Job Title: Manager"},
+          {L"19175550199", L"John Smith", L"Company: Acme Ltd; Job Title: Manager"}}},
+        {"web mail, UTF-8 with numbered phone pairs",
+         Utf8(L"Name,Given Name,Additional Name,Family Name,Organization 1 - Name,Organization 1 - Title,Notes,"
+              L"Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value\n"
+              L"Ольга Лебедева,Ольга,,Лебедева,,,,Mobile,+7 916 555-44-33,Work,+7 495 111-22-33 ::: +7 495 111-22-35\n"
+              L"Пётр Ким,Пётр,,Ким,Вектор,инженер,,Work,8 (812) 700-00-02,,\n"),
+         {8, 10},
+         {1, 2, 3},
+         {5, 6},
+         4,
+         {{L"79165554433", L"Ольга Лебедева", L""},
+          {L"74951112233", L"Ольга Лебедева", L""},
+          {L"74951112235", L"Ольга Лебедева", L""},
+          {L"78127000002", L"Пётр Ким", L"Organization 1 - Name: Вектор; Organization 1 - Title: инженер"}}},
+        {"CRM export with ';'",
+         "\xEF\xBB\xBF" +
+             Utf8(L"\"ID\";\"Имя\";\"Фамилия\";\"Отчество\";\"Компания\";\"Должность\";\"Рабочий телефон\";"
+                  L"\"Мобильный телефон\";\"Комментарий\"\r\n"
+                  L"\"17\";\"Анна\";\"Сидорова\";\"\";\"ИП Сидорова\";\"\";\"8 495 222-33-44\";\"8 495 222-33-44\";\"VIP\"\r\n"
+                  L"\"18\";\"Борис\";\"Орлов\";\"Ильич\";\"\";\"\";\"нет\";\"+7 926 000-11-22\";\"\"\r\n"),
+         {6, 7},
+         {2, 1, 3},
+         {5, 8},
+         4,
+         {{L"74952223344", L"Сидорова Анна", L"Компания: ИП Сидорова; Комментарий: VIP"},
+          {L"79260001122", L"Орлов Борис Ильич", L""}}},
+        {"vCard with several numbers",
+         Utf8(L"BEGIN:VCARD\r\nVERSION:3.0\r\nN:Лебедева;Ольга;;;\r\nFN:Ольга Лебедева\r\nORG:ООО Ромашка;Бухгалтерия\r\n"
+              L"TEL;TYPE=WORK:+7 495 111-22-33\r\nTEL;TYPE=CELL:+7 916 555-44-33\r\nTEL;TYPE=HOME:8 916 555-44-33\r\n"
+              L"END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nORG:ЗАО Вектор\r\nTEL:8 812 700-00-01\r\nEND:VCARD\r\n"),
+         {},
+         {},
+         {},
+         -1,
+         {{L"74951112233", L"Ольга Лебедева", L"ООО Ромашка"},
+          {L"79165554433", L"Ольга Лебедева", L"ООО Ромашка"},
+          {L"78127000001", L"ЗАО Вектор", L""}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ImportSource source = ReadImportFile(c.bytes);
+        if (!source.vcard) {
+            EXPECT_EQ(c.numbers, AllOf(source.columns.number, source.columns.moreNumbers));
+            EXPECT_EQ(c.names, AllOf(source.columns.name, source.columns.moreNames));
+            EXPECT_EQ(c.comments, AllOf(source.columns.comment, source.columns.moreComments));
+            EXPECT_EQ(c.organization, source.columns.organization);
+        }
+        const ImportPreview preview = BuildImportPreview(source.contacts, {}, ImportOptions{});
+        std::vector<std::wstring> landed, expected;
+        for (const ImportRow& row : preview.rows) landed.push_back(row.phone + L"|" + row.name + L"|" + row.comment);
+        for (const Row& row : c.rows) expected.push_back(row.phone + L"|" + row.name + L"|" + row.comment);
+        EXPECT_EQ(expected, landed);
+        EXPECT_EQ(c.rows.size(), preview.newCount);
+        EXPECT_EQ(0u, preview.duplicateCount) << "a contact's own number given twice counts once";
+        const bool badNumber = std::string(c.what) == "CRM export with ';'";
+        EXPECT_EQ(badNumber ? 1u : 0u, preview.rejectedCount) << "only the number that is none is rejected";
+    }
 }

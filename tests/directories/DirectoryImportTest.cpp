@@ -108,6 +108,68 @@ TEST_F(DirectoryImportTest, KeepingNamesChangesOnlyComments) {
               ReadSubscriberRows(Table()));
 }
 
+TEST_F(DirectoryImportTest, EditsMadeElsewhereAfterThePreviewAreMergedNotUndone) {
+    struct Case {
+        bool replaceNames;
+        SubscriberRows expected;
+    };
+    const Case cases[] = {
+        {true,
+         {
+             // The file's name, the comment another workstation wrote meanwhile.
+             {L"74951111111", {L"Иванов Иван", L"позвонить завтра"}},
+             // Only the file's comment changes; the new name from elsewhere stays.
+             {L"74952222222", {L"Петров Пётр", L"из файла"}},
+             // Added elsewhere meanwhile: the file's name, the comment from elsewhere.
+             {L"74953333333", {L"Сидоров", L"добавлен рядом"}},
+             // Shown as unchanged: the edit from elsewhere stays whole.
+             {L"74954444444", {L"Кузнецов К.", L"правка рядом"}},
+         }},
+        {false,
+         {
+             {L"74951111111", {L"Иванов", L"позвонить завтра"}},
+             {L"74952222222", {L"Петров Пётр", L"из файла"}},
+             {L"74953333333", {L"Сидоров С.", L"добавлен рядом"}},
+             {L"74954444444", {L"Кузнецов К.", L"правка рядом"}},
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.replaceNames);
+        PutDirectoryRow(folder.path(), {L"74951111111", L"Иванов", L"друг"});
+        PutDirectoryRow(folder.path(), {L"74952222222", L"Петров", L""});
+        DeleteDirectoryRow(folder.path(), L"74953333333");
+        PutDirectoryRow(folder.path(), {L"74954444444", L"Кузнецов", L""});
+        const ImportPreview preview = Preview(
+            L"Телефон;Имя;Комментарий\n"
+            L"84951111111;Иванов Иван;\n"
+            L"84952222222;;из файла\n"
+            L"84953333333;Сидоров;\n"
+            L"84954444444;Кузнецов;\n",
+            c.replaceNames);
+        ASSERT_EQ(c.replaceNames ? 1u : 2u, preview.unchangedCount);
+
+        // Another workstation saves between the preview and "Записать".
+        subscribers.AddEditRow(L"74951111111", L"Иванов", L"позвонить завтра");
+        subscribers.AddEditRow(L"74952222222", L"Петров Пётр", L"");
+        subscribers.AddEditRow(L"74953333333", L"Сидоров С.", L"добавлен рядом");
+        subscribers.AddEditRow(L"74954444444", L"Кузнецов К.", L"правка рядом");
+
+        ApplyImport(folder.path(), preview);
+        EXPECT_EQ(c.expected, ReadSubscriberRows(Table()));
+    }
+}
+
+TEST_F(DirectoryImportTest, ACancelledWriteStoresNothing) {
+    std::wstring csv;
+    for (int i = 0; i < 5000; ++i) csv += L"8495" + std::to_wstring(3000000 + i) + L";Абонент " + std::to_wstring(i) + L"\n";
+    const ImportPreview preview = Preview(csv);
+    ASSERT_EQ(5000u, preview.newCount);
+    ImportProgress progress;
+    progress.Cancel();
+    EXPECT_THROW(ApplyImport(folder.path(), preview, &progress), ImportCancelled);
+    EXPECT_EQ(kBefore, ReadSubscriberRows(Table()));
+}
+
 TEST_F(DirectoryImportTest, ExportReadsBackUnchanged) {
     const std::vector<DirectoryRow> tricky = {
         {L"74953333333", L"ООО \"Ромашка\"; отдел", L"строка 1\r\nстрока 2\nстрока 3"},

@@ -1,10 +1,15 @@
 // The subscriber directory: preparation on open, saving, widths and bad input.
 #include <gtest/gtest.h>
 
+#include "DirectoryBulk.h"
 #include "DirectoryTestSupport.h"
+#include "DirectoryTextLimit.h"
 #include "TestFolders.h"
 #include "UniqueHandle.h"
 #include "pqrUnit.h"
+
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -147,6 +152,49 @@ TEST(SubscriberModule, EmptyNumberOrNameFailsNamingTheFieldAndStoresNothing) {
     EXPECT_EQ(L"", module.CommentByPhone(L"74951234567"));
     module.Close();
     EXPECT_EQ(1u, ReadSubscriberRows(TablePath(data)).size());
+}
+
+TEST(SubscriberModule, ATextNoClientCouldReadIsRefusedAtEverySaveAndNothingIsStored) {
+    TempFolder data;
+    TPQRDataModule module(data.path(), data.file(L"none"));
+    module.Open();
+    module.AddEditRow(L"74951234567", L"Иванов", L"был");
+    const size_t most = static_cast<size_t>(kMaxDirectoryTextBytes) / 2;
+    using F = TDirectoryTextField;
+    struct Case {
+        std::wstring phone, name, comment;
+        std::optional<F> refused;
+    };
+    const Case cases[] = {
+        {L"74951234567", L"Иванов", std::wstring(most, L'к'), std::nullopt},
+        {L"74951234567", L"Иванов", std::wstring(most + 1, L'к'), F::Comment},
+        {L"74951234567", std::wstring(most + 1, L'И'), L"новый", F::Name},
+        {std::wstring(most + 1, L'7'), L"Иванов", L"новый", F::Phone},
+        {L"74959999999", L"Новый", std::wstring(3 * most, L'к'), F::Comment},
+    };
+    // The directory window's editor writes beside the module, through the same check.
+    const std::function<void(const Case&)> writers[] = {
+        [&](const Case& c) { module.AddEditRow(c.phone, c.name, c.comment); },
+        [&](const Case& c) { PutDirectoryRow(data.path(), {c.phone, c.name, c.comment}); },
+    };
+    for (const auto& write : writers) {
+        module.AddEditRow(L"74951234567", L"Иванов", L"был");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.phone.size() << "/" << c.name.size() << "/" << c.comment.size());
+            try {
+                write(c);
+                EXPECT_FALSE(c.refused) << "stored";
+                EXPECT_EQ(c.comment, module.CommentByPhone(c.phone));
+            } catch (const TDirectoryTextTooLong& error) {
+                ASSERT_TRUE(c.refused);
+                EXPECT_EQ(*c.refused, error.field());
+            }
+            if (c.refused) {
+                EXPECT_NE(c.comment, module.CommentByPhone(c.phone)) << "nothing is stored";
+            }
+        }
+        EXPECT_EQ(L"", module.AbonentByPhone(L"74959999999"));
+    }
 }
 
 TEST(SubscriberModule, UnusualNumbersAreStoredAndFoundAsTheyStand) {

@@ -199,9 +199,11 @@ TEST_F(DirectoryServerTest, AThousandSilentConnectionsNeitherBlockOthersNorAddTh
     patient.IoTimeoutMs = 120000;
     StartServer(patient);
     const int threadsServing = ProcessThreadCount();
+    // Fifty from each of twenty workstations, within the limit of one address.
+    const auto from = [](size_t i) { return "127.0.1." + std::to_string(1 + i / 50); };
     std::vector<std::unique_ptr<RawConnection>> silent;
     for (int i = 0; i < 1000; ++i) {
-        silent.push_back(std::make_unique<RawConnection>(port));
+        silent.push_back(std::make_unique<RawConnection>(port, from(static_cast<size_t>(i)).c_str()));
         ASSERT_TRUE(silent.back()->connected()) << i;
     }
     // Let the server take them all in.
@@ -220,13 +222,141 @@ TEST_F(DirectoryServerTest, AThousandSilentConnectionsNeitherBlockOthersNorAddTh
     // Beyond the limit, new connections are closed at once.
     const size_t limit = TDirectoryServerLimits{}.MaxConnections;
     std::vector<std::unique_ptr<RawConnection>> extra;
-    for (size_t i = 0; i < limit - 1000 + 20; ++i) extra.push_back(std::make_unique<RawConnection>(port));
+    for (size_t i = 0; i < limit - 1000 + 20; ++i)
+        extra.push_back(std::make_unique<RawConnection>(port, from(1000 + i).c_str()));
     for (int i = 0; i < 500 && server->Stats().RefusedOverLimit < 20; ++i) ::Sleep(20);
     size_t refused = 0;
     for (auto& connection : extra) refused += connection->ReadUntilClosed(50).closed;
     EXPECT_EQ(20u, refused);
     EXPECT_EQ(limit, server->Stats().PeakOpen);
     EXPECT_EQ(20u, server->Stats().RefusedOverLimit);
+}
+
+TEST_F(DirectoryServerTest, AClientTricklingItsRequestIsClosedAtADeadlineCountedFromTheAccept) {
+    TDirectoryServerLimits quick;
+    quick.IoTimeoutMs = 1500;
+    StartServer(quick);
+    const std::string request = EncodeSaveRequest(L"74950000007", L"Капля", std::wstring(40, L'к'));
+    RawConnection trickle(port, "127.0.0.2");
+    ASSERT_TRUE(trickle.connected());
+    const ULONGLONG start = ::GetTickCount64();
+    // A byte every 200 ms: each gap far inside the time-out, the whole far beyond it.
+    bool closed = false;
+    for (size_t at = 0; !closed && at < request.size() && Since(start) < 6000; ++at) {
+        trickle.Send(request.substr(at, 1));
+        closed = trickle.ReadUntilClosed(200).closed;
+    }
+    const ULONGLONG held = Since(start);
+    EXPECT_TRUE(closed);
+    EXPECT_GE(held, 1300u);
+    EXPECT_LE(held, 2600u);
+    EXPECT_EQ(L"", directories.Stored(L"74950000007"));
+    EXPECT_FALSE(hooked.WaitForCalls(1, 0)) << "no directory operation ran";
+}
+
+TEST_F(DirectoryServerTest, OneAddressCannotTakeThePlacesOfTheOthers) {
+    TDirectoryServerLimits small;
+    small.MaxConnections = 40;
+    small.MaxConnectionsPerAddress = 8;
+    small.IoTimeoutMs = 60000;
+    StartServer(small);
+    // The attacker opens more connections than the server has places, each with
+    // a byte of a request, and keeps them open.
+    std::vector<std::unique_ptr<RawConnection>> attacker;
+    for (int i = 0; i < 60; ++i) {
+        attacker.push_back(std::make_unique<RawConnection>(port, "127.0.0.2"));
+        ASSERT_TRUE(attacker.back()->connected()) << i;
+        attacker.back()->Send(HexBytes("01"));
+    }
+    for (int i = 0; i < 250 && server->Stats().RefusedOverAddressLimit + server->Stats().Open < 60; ++i) ::Sleep(20);
+    EXPECT_EQ(8u, server->Stats().Open);
+    EXPECT_EQ(52u, server->Stats().RefusedOverAddressLimit);
+    size_t refused = 0;
+    for (auto& connection : attacker) refused += connection->ReadUntilClosed(20).closed;
+    EXPECT_EQ(52u, refused);
+
+    const std::string answer = HexOf(EncodeLookupReply(kLookupDone, L"Иван Петров", L"Москва", L"Поставщик бумаги"));
+    for (const char* honest : {"127.0.0.1", "127.0.0.3"}) {
+        const ULONGLONG start = ::GetTickCount64();
+        RawConnection connection(port, honest);
+        ASSERT_TRUE(connection.Send(EncodeLookupRequest(L"74951234567")));
+        const auto received = connection.ReadUntilClosed(5000);
+        EXPECT_EQ(answer, HexOf(received.bytes)) << honest;
+        EXPECT_LT(Since(start), 1000u) << honest;
+    }
+    EXPECT_EQ(8u, server->Stats().Open) << "the attacker keeps only its own places";
+}
+
+TEST_F(DirectoryServerTest, StopReturnsWithinItsBoundWhileADirectoryOperationHangs) {
+    TDirectoryServerLimits limits;
+    limits.StopWaitMs = 1000;
+    StartServer(limits);
+    hooked.CloseGate();
+    RawConnection connection(port);
+    ASSERT_TRUE(connection.Send(EncodeSaveRequest(L"74950000008", L"Зависший", L"")));
+    ASSERT_TRUE(hooked.WaitForCalls(1));
+    const ULONGLONG start = ::GetTickCount64();
+    auto stopped = std::async(std::launch::async, [&] { return server->Stop(); });
+    if (stopped.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        hooked.OpenGate();
+        stopped.get();
+        FAIL() << "Stop waited for the hanging operation";
+    }
+    EXPECT_GE(Since(start), 900u) << "the running operation had its time";
+    EXPECT_FALSE(stopped.get()) << "Stop says an operation still runs";
+    EXPECT_FALSE(server->Active());
+    EXPECT_TRUE(connection.ReadUntilClosed(1000).closed);
+
+    // The port serves again while the old operation still hangs, and the old
+    // one ends quietly once it is let go.
+    server->Start(port);
+    hooked.OpenGate();
+    EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
+    for (int i = 0; i < 250 && directories.Stored(L"74950000008").empty(); ++i) ::Sleep(20);
+    EXPECT_EQ(L"Зависший", directories.Stored(L"74950000008"));
+    ::Sleep(100);
+    EXPECT_TRUE(server->Stop()) << "nothing runs now";
+}
+
+TEST_F(DirectoryServerTest, ARestartRetriesABindRefusedWhileThePortsConnectionsLinger) {
+    TDirectoryServerLimits limits;
+    limits.BindAttempts = 5;
+    limits.BindRetryDelayMs = 50;
+    StartServer(limits);
+    server->Stop();
+    const struct {
+        const char* what;
+        int refusals;  // binds that fail before one succeeds
+        int error;
+        int calls;
+        bool starts;
+    } cases[] = {
+        {"refused twice, then free", 2, WSAEADDRINUSE, 3, true},
+        {"refused with access denied, then free", 4, WSAEACCES, 5, true},
+        {"refused at every attempt", 100, WSAEADDRINUSE, 5, false},
+        {"an error no wait mends", 100, WSAEADDRNOTAVAIL, 1, false},
+    };
+    for (const auto& c : cases) {
+        int calls = 0;
+        server->SetBindProc([&](SOCKET socket, const sockaddr* address, int length) {
+            if (++calls <= c.refusals) {
+                ::WSASetLastError(c.error);
+                return SOCKET_ERROR;
+            }
+            return ::bind(socket, address, length);
+        });
+        const ULONGLONG start = ::GetTickCount64();
+        if (c.starts) {
+            EXPECT_NO_THROW(server->Start(port)) << c.what;
+            EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes)) << c.what;
+        } else {
+            EXPECT_THROW(server->Start(port), AppError) << c.what;
+        }
+        EXPECT_EQ(c.starts, server->Active()) << c.what;
+        EXPECT_EQ(c.calls, calls) << c.what;
+        EXPECT_LT(Since(start), 2000u) << c.what;
+        server->Stop();
+    }
 }
 
 TEST_F(DirectoryServerTest, StopClosesLiveConnectionsPromptlyAndLetsARunningSaveAnswer) {

@@ -32,9 +32,9 @@ struct Totals {
 const std::wstring kKnownPhone = L"74951234567";
 
 // Connects, or retries briefly: a client's own ports can run short for a moment.
-std::unique_ptr<RawConnection> Connect(uint16_t port) {
+std::unique_ptr<RawConnection> Connect(uint16_t port, const char* from = nullptr) {
     for (int attempt = 0; attempt < 50; ++attempt) {
-        auto connection = std::make_unique<RawConnection>(port);
+        auto connection = std::make_unique<RawConnection>(port, from);
         if (connection->connected()) return connection;
         ::Sleep(10);
     }
@@ -156,11 +156,12 @@ private:
         }
     }
 
-    // A burst of idle connections held for a moment, while the other clients go on.
+    // A burst of idle connections from another workstation held for a moment,
+    // while the other clients go on.
     void Flood() {
         std::vector<std::unique_ptr<RawConnection>> idle;
         for (int i = 0; i < 300; ++i) {
-            auto connection = Connect(port_);
+            auto connection = Connect(port_, "127.0.0.2");
             if (connection) idle.push_back(std::move(connection));
         }
         totals_.flooded += idle.size();
@@ -226,9 +227,11 @@ int Run(uint64_t requests, int threads, double timeLimit) {
                 static_cast<unsigned long long>(totals.valid.load()),
                 static_cast<unsigned long long>(totals.validRight.load()));
     std::printf("  malformed or mutated:   %llu\n", static_cast<unsigned long long>(totals.malformed.load()));
-    std::printf("  flood connections:      %llu (peak open at the server: %zu, refused over the limit: %llu)\n",
+    std::printf("  flood connections:      %llu (peak open at the server: %zu, refused over the limit: %llu, "
+                "over the limit of one address: %llu)\n",
                 static_cast<unsigned long long>(totals.flooded.load()), stats.PeakOpen,
-                static_cast<unsigned long long>(stats.RefusedOverLimit));
+                static_cast<unsigned long long>(stats.RefusedOverLimit),
+                static_cast<unsigned long long>(stats.RefusedOverAddressLimit));
     std::printf("server: accepted %llu, answered %llu, closed without reply %llu\n",
                 static_cast<unsigned long long>(stats.Accepted), static_cast<unsigned long long>(stats.Answered),
                 static_cast<unsigned long long>(stats.Dropped));

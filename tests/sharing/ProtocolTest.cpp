@@ -103,6 +103,22 @@ TEST(DirectoryProtocol, RefusesUnknownCodesAndCountsThatAreNegativeOddOrTooLarge
     }
 }
 
+TEST(DirectoryProtocol, TextsTheDirectoriesKeepAreExactlyTheTextsARequestCarries) {
+    const size_t most = static_cast<size_t>(kMaxTextBytes) / 2;
+    for (const size_t units : {size_t(0), size_t(1), most - 1, most, most + 1, 2 * most}) {
+        const std::wstring text(units, L'ж');
+        const std::string request = EncodeSaveRequest(L"74951234567", L"Имя", text);
+        TRequestReader reader;
+        size_t consumed = 0;
+        const bool read = reader.Feed(request.data(), request.size(), consumed) == TRequestReader::State::Complete;
+        EXPECT_EQ(FitsDirectoryProtocol(text), read) << units << " units";
+        EXPECT_EQ(units <= most, FitsDirectoryProtocol(text)) << units << " units";
+        if (read) {
+            EXPECT_EQ(text, reader.Request().Comment) << units << " units";
+        }
+    }
+}
+
 // Reads replies out of a byte string; running past its end fails like a closed connection.
 TReadExact ReaderOver(const std::string& bytes, size_t& offset) {
     return [&bytes, &offset](char* buffer, size_t size) {

@@ -29,8 +29,17 @@ std::string HexOf(const std::string& bytes) {
     return hex;
 }
 
-RawConnection::RawConnection(uint16_t port) {
+RawConnection::RawConnection(uint16_t port, const char* from) {
     socket_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    if (from) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = ::inet_addr(from);
+        if (::bind(socket_.get(), reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+            socket_.reset();
+            return;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
@@ -151,17 +160,6 @@ ScriptedServer::ScriptedServer(std::function<void(SOCKET)> script, int backlog, 
 ScriptedServer::~ScriptedServer() {
     stopping_ = true;
     if (thread_.joinable()) thread_.join();
-}
-
-uint16_t FreePort() {
-    WinsockSession winsock;
-    UniqueSocket probe(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::bind(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
-    ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return ::ntohs(address.sin_port);
 }
 
 int ProcessThreadCount() {

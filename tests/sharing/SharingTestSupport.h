@@ -1,6 +1,7 @@
 #pragma once
 #include "CallerLookup.h"
 #include "DirectoryServer.h"
+#include "FreePort.h"
 #include "SocketHandle.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
@@ -18,10 +19,11 @@
 std::string HexBytes(const std::string& hex);
 std::string HexOf(const std::string& bytes);
 
-// A plain client connection to 127.0.0.1 for driving a server byte by byte.
+// A plain client connection to 127.0.0.1 for driving a server byte by byte;
+// from another loopback address (127.0.0.2) it stands for another workstation.
 class RawConnection {
 public:
-    explicit RawConnection(uint16_t port);
+    explicit RawConnection(uint16_t port, const char* from = nullptr);
     bool connected() const { return socket_.valid(); }
     bool Send(const std::string& bytes);
     // Everything the peer sends until it closes the connection or timeoutMs pass.
@@ -100,9 +102,6 @@ private:
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
-
-// A TCP port on which nothing listens right now.
-uint16_t FreePort();
 
 // Threads of this process, for the server's fixed thread bound.
 int ProcessThreadCount();

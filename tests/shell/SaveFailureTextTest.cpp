@@ -32,3 +32,21 @@ TEST(SaveFailureText, AnUnfinishedSaveNamesItsNumber) {
               UnfinishedSaveText(L"74951234567"));
     EXPECT_NE(std::wstring::npos, UnfinishedSaveText(L"").find(L"без номера"));
 }
+
+TEST(SaveFailureText, ATextTooLongForTheDirectoriesSaysWhichAndHowLong) {
+    const struct {
+        TDirectoryTextField field;
+        const wchar_t* told;
+    } cases[] = {
+        {TDirectoryTextField::Phone, L"\r\n\r\nНомер длиннее 524288 знаков"},
+        {TDirectoryTextField::Name, L"\r\n\r\nИмя длиннее 524288 знаков"},
+        {TDirectoryTextField::Comment, L"\r\n\r\nКомментарий длиннее 524288 знаков"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring text =
+            SaveFailureText({L"74951234567", std::make_exception_ptr(TDirectoryTextTooLong(c.field))});
+        EXPECT_EQ(0u, text.find(L"Данные абонента 74951234567 не сохранены.")) << testing::PrintToString(text);
+        EXPECT_NE(std::wstring::npos, text.find(c.told)) << testing::PrintToString(text);
+        EXPECT_NE(std::wstring::npos, text.find(L"Сократите текст.")) << testing::PrintToString(text);
+    }
+}

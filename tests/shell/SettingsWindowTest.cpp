@@ -401,6 +401,42 @@ TEST_F(SettingsWindowTest, ACrmTemplateOtherThanHttpOrWithAnUnknownPlaceholderIs
     EXPECT_EQ(0u, informer.Exit());
 }
 
+TEST_F(SettingsWindowTest, AnAllowListWithAnUnreadableEntryIsRefusedOnApplyNamingTheEntry) {
+    InformerProcess informer({session_, false, {}, {}, {}});
+    SettingsWindow window(informer);
+    const std::wstring ini = IniPath(informer);
+    const std::string before = ReadBytes(ini);
+    const struct {
+        const wchar_t* allowed;
+        const wchar_t* told;
+    } refused[] = {
+        {L"192.168.1.*", L"«192.168.1.*»"},
+        {L"10.0.0.7;10.0.0.8", L"«10.0.0.7;10.0.0.8»"},
+        {L"10.0.0.7, 10.0.0.1/33", L"«10.0.0.1/33»"},
+        {L"10.0.0.7, сервер", L"«сервер»"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(testing::PrintToString(r.allowed));
+        window.setText(IDC_DBALLOWEDCLIENTS, r.allowed);
+        // The error box is modal: the click returns only once it is closed.
+        ::PostMessageW(window.item(IDC_BTNAPPLY), BM_CLICK, 0, 0);
+        HWND box = informer.FindMessageBox(L"Настройки не применены");
+        ASSERT_NE(nullptr, box) << informer.DialogTexts();
+        EXPECT_NE(std::wstring::npos, InformerProcess::MessageBoxText(box).find(r.told))
+            << testing::PrintToString(InformerProcess::MessageBoxText(box));
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(WaitFor([&] { return !::IsWindow(box); }));
+        EXPECT_EQ(before, ReadBytes(ini)) << "nothing is written";
+        EXPECT_TRUE(window.applyEnabled());
+    }
+
+    window.setText(IDC_DBALLOWEDCLIENTS, L" 192.168.1.0/24, 10.0.0.7 ");
+    window.click(IDC_BTNAPPLY);
+    EXPECT_FALSE(window.applyEnabled()) << informer.DialogTexts();
+    EXPECT_EQ(L"192.168.1.0/24, 10.0.0.7", IniValue(ini, L"DBAllowedClients"));
+    EXPECT_EQ(0u, informer.Exit());
+}
+
 TEST_F(SettingsWindowTest, ThePreviewShowsTheAppliedSettingsAndTheSameButtonHidesIt) {
     InformerProcess informer({session_, false, {}, {L"TrayMsgAnimate=0"}});
     SettingsWindow window(informer);

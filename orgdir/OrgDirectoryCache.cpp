@@ -1,0 +1,278 @@
+#include "OrgDirectoryCache.h"
+
+#include "AppError.h"
+#include "KordavinUtils.h"
+#include "SqliteText.h"
+#include "TextConvert.h"
+
+#include <windows.h>
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace {
+
+// The sync is the only writer; a second copy of the program of the same user
+// may hold the file briefly.
+constexpr int kBusyTimeoutMs = 2000;
+
+constexpr char kSchema[] =
+    "CREATE TABLE IF NOT EXISTS Entries(Id INTEGER PRIMARY KEY, Name TEXT NOT NULL, Comment TEXT NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS Numbers(Number TEXT PRIMARY KEY, EntryId INTEGER NOT NULL) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS SyncState(Key TEXT PRIMARY KEY, Value) WITHOUT ROWID;";
+
+class SqliteFailure : public AppError {
+public:
+    SqliteFailure(int code, std::wstring message) : AppError(std::move(message)), code_(code) {}
+    int code() const noexcept { return code_; }
+
+private:
+    int code_;
+};
+
+[[noreturn]] void Fail(sqlite3* db, int code) {
+    const std::wstring detail = db ? Utf8ToWide(sqlite3_errmsg(db)) : Utf8ToWide(sqlite3_errstr(code));
+    throw SqliteFailure(code, detail);
+}
+
+void Execute(sqlite3* db, const char* sql) {
+    const int code = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) Fail(db, code);
+}
+
+SqliteStatement Prepare(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    const int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    if (code != SQLITE_OK) Fail(db, code);
+    return SqliteStatement(statement);
+}
+
+void StepDone(sqlite3* db, sqlite3_stmt* statement) {
+    const int code = sqlite3_step(statement);
+    if (code != SQLITE_DONE) Fail(db, code);
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+}
+
+// Rolls back unless committed, so that a failure half-way leaves the old names.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+    ~Transaction() {
+        if (!committed_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit() {
+        Execute(db_, "COMMIT");
+        committed_ = true;
+    }
+
+private:
+    sqlite3* db_;
+    bool committed_ = false;
+};
+
+bool IsDamaged(int code) { return (code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT; }
+
+// The state keys; the error kind is kept as the enumeration's ordinal.
+constexpr const char* kAttemptTime = "AttemptTime";
+constexpr const char* kDurationMs = "DurationMs";
+constexpr const char* kErrorKind = "ErrorKind";
+constexpr const char* kLdapCode = "LdapCode";
+constexpr const char* kErrorServer = "ErrorServer";
+constexpr const char* kErrorDetail = "ErrorDetail";
+constexpr const char* kCacheTime = "CacheTime";
+constexpr const char* kSource = "Source";
+
+}  // namespace
+
+void TOrgDirectoryCache::Open(const std::wstring& path) {
+    const std::lock_guard file(fileLock_);
+    try {
+        OpenFile(path);
+    } catch (const SqliteFailure& failure) {
+        if (!IsDamaged(failure.code())) throw;
+        db_.reset();
+        ::DeleteFileW(path.c_str());
+        OpenFile(path);
+    }
+}
+
+void TOrgDirectoryCache::OpenFile(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) CreateFolderWithParents(path.substr(0, slash));
+    sqlite3* opened = nullptr;
+    const int code = sqlite3_open_v2(WideToUtf8(path).c_str(), &opened,
+                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
+    SqliteConnection db(opened);
+    if (code != SQLITE_OK) Fail(db.get(), code);
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    Execute(db.get(), kSchema);
+    db_ = std::move(db);
+    open_ = false;
+    TNames names = LoadNames();
+    const std::unique_lock lock(namesLock_);
+    names_ = std::move(names);
+    LoadState();
+    open_ = true;
+}
+
+bool TOrgDirectoryCache::IsOpen() const { return open_.load(); }
+
+TOrgDirectoryCache::TNames TOrgDirectoryCache::LoadNames() {
+    TNames names;
+    sqlite3* db = db_.get();
+    std::unordered_map<int64_t, uint32_t> byId;
+    const SqliteStatement entries = Prepare(db, "SELECT Id, Name, Comment FROM Entries ORDER BY Id");
+    int code;
+    while ((code = sqlite3_step(entries.get())) == SQLITE_ROW) {
+        byId.emplace(sqlite3_column_int64(entries.get(), 0), static_cast<uint32_t>(names.Names.size()));
+        names.Names.push_back({ColumnWide(entries.get(), 1), ColumnWide(entries.get(), 2)});
+    }
+    if (code != SQLITE_DONE) Fail(db, code);
+    const SqliteStatement numbers = Prepare(db, "SELECT Number, EntryId FROM Numbers");
+    names.ByNumber.reserve(names.Names.size() * 2);
+    while ((code = sqlite3_step(numbers.get())) == SQLITE_ROW) {
+        const auto entry = byId.find(sqlite3_column_int64(numbers.get(), 1));
+        if (entry != byId.end()) names.ByNumber.emplace(ColumnWide(numbers.get(), 0), entry->second);
+    }
+    if (code != SQLITE_DONE) Fail(db, code);
+    return names;
+}
+
+// Called with namesLock_ held alone.
+void TOrgDirectoryCache::LoadState() {
+    sqlite3* db = db_.get();
+    const SqliteStatement select = Prepare(db, "SELECT Key, Value FROM SyncState");
+    TOrgSyncStatus status;
+    std::wstring source;
+    int code;
+    while ((code = sqlite3_step(select.get())) == SQLITE_ROW) {
+        const std::string key = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
+        const int64_t number = sqlite3_column_int64(select.get(), 1);
+        if (key == kAttemptTime) status.AttemptTime = number;
+        else if (key == kDurationMs) status.DurationMs = number;
+        else if (key == kErrorKind) status.Error.Kind = static_cast<TOrgDirectoryFailure>(number);
+        else if (key == kLdapCode) status.Error.LdapCode = static_cast<unsigned long>(number);
+        else if (key == kErrorServer) status.Error.Server = ColumnWide(select.get(), 1);
+        else if (key == kErrorDetail) status.Error.Detail = ColumnWide(select.get(), 1);
+        else if (key == kCacheTime) status.CacheTime = number;
+        else if (key == kSource) source = ColumnWide(select.get(), 1);
+    }
+    if (code != SQLITE_DONE) Fail(db, code);
+    if (status.Error.Kind < TOrgDirectoryFailure::None || status.Error.Kind > TOrgDirectoryFailure::CacheFailed)
+        status.Error.Kind = TOrgDirectoryFailure::SearchRefused;
+    status.Entries = static_cast<int64_t>(names_.Names.size());
+    status.Numbers = static_cast<int64_t>(names_.ByNumber.size());
+    status_ = std::move(status);
+    source_ = std::move(source);
+}
+
+void TOrgDirectoryCache::WriteState(const TOrgSyncStatus& status, const std::wstring* source) {
+    sqlite3* db = db_.get();
+    const SqliteStatement put = Prepare(db, "INSERT OR REPLACE INTO SyncState(Key, Value) VALUES(?, ?)");
+    auto putNumber = [&](const char* key, int64_t value) {
+        sqlite3_bind_text(put.get(), 1, key, -1, SQLITE_STATIC);
+        sqlite3_bind_int64(put.get(), 2, value);
+        StepDone(db, put.get());
+    };
+    auto putText = [&](const char* key, const std::wstring& value) {
+        sqlite3_bind_text(put.get(), 1, key, -1, SQLITE_STATIC);
+        BindWide(put.get(), 2, value);
+        StepDone(db, put.get());
+    };
+    putNumber(kAttemptTime, status.AttemptTime);
+    putNumber(kDurationMs, status.DurationMs);
+    putNumber(kErrorKind, static_cast<int64_t>(status.Error.Kind));
+    putNumber(kLdapCode, status.Error.LdapCode);
+    putText(kErrorServer, status.Error.Server);
+    putText(kErrorDetail, status.Error.Detail);
+    putNumber(kCacheTime, status.CacheTime);
+    if (source) putText(kSource, *source);
+}
+
+bool TOrgDirectoryCache::Lookup(const std::wstring& number, TOrgName& found) const {
+    const std::shared_lock lock(namesLock_);
+    const auto at = names_.ByNumber.find(number);
+    if (at == names_.ByNumber.end()) return false;
+    found = names_.Names[at->second];
+    return true;
+}
+
+void TOrgDirectoryCache::Replace(const std::vector<TOrgDirectoryEntry>& entries, int64_t time, int64_t durationMs,
+                                 const std::wstring& source) {
+    const std::lock_guard file(fileLock_);
+    if (!db_) throw AppError(L"cache not open");
+    TNames names;
+    names.ByNumber.reserve(entries.size() * 2);
+    names.Names.reserve(entries.size());
+    sqlite3* db = db_.get();
+    Transaction transaction(db);
+    Execute(db, "DELETE FROM Numbers; DELETE FROM Entries;");
+    const SqliteStatement insertEntry = Prepare(db, "INSERT INTO Entries(Id, Name, Comment) VALUES(?, ?, ?)");
+    const SqliteStatement insertNumber = Prepare(db, "INSERT INTO Numbers(Number, EntryId) VALUES(?, ?)");
+    for (const TOrgDirectoryEntry& entry : entries) {
+        const auto index = static_cast<uint32_t>(names.Names.size());
+        bool kept = false;
+        for (const std::wstring& number : entry.Numbers) {
+            if (!names.ByNumber.emplace(number, index).second) continue;
+            BindWide(insertNumber.get(), 1, number);
+            sqlite3_bind_int64(insertNumber.get(), 2, index + 1);
+            StepDone(db, insertNumber.get());
+            kept = true;
+        }
+        if (!kept) continue;
+        sqlite3_bind_int64(insertEntry.get(), 1, index + 1);
+        BindWide(insertEntry.get(), 2, entry.Name);
+        BindWide(insertEntry.get(), 3, entry.Comment);
+        StepDone(db, insertEntry.get());
+        names.Names.push_back({entry.Name, entry.Comment});
+    }
+    TOrgSyncStatus status;
+    status.AttemptTime = time;
+    status.DurationMs = durationMs;
+    status.CacheTime = time;
+    status.Entries = static_cast<int64_t>(names.Names.size());
+    status.Numbers = static_cast<int64_t>(names.ByNumber.size());
+    WriteState(status, &source);
+    transaction.Commit();
+
+    const std::unique_lock lock(namesLock_);
+    names_ = std::move(names);
+    status_ = std::move(status);
+    source_ = source;
+}
+
+void TOrgDirectoryCache::RecordFailure(const TOrgDirectoryError& error, int64_t time, int64_t durationMs) {
+    TOrgSyncStatus status = Status();
+    status.AttemptTime = time;
+    status.DurationMs = durationMs;
+    status.Error = error;
+    {
+        const std::unique_lock lock(namesLock_);
+        status_ = status;
+    }
+    // The diagnostics still tell this session's failure when the file cannot keep it.
+    const std::lock_guard file(fileLock_);
+    if (!db_) return;
+    try {
+        Transaction transaction(db_.get());
+        WriteState(status, nullptr);
+        transaction.Commit();
+    } catch (const AppError&) {
+    }
+}
+
+TOrgSyncStatus TOrgDirectoryCache::Status() const {
+    const std::shared_lock lock(namesLock_);
+    return status_;
+}
+
+std::wstring TOrgDirectoryCache::Source() const {
+    const std::shared_lock lock(namesLock_);
+    return source_;
+}
+
+std::wstring DefaultOrgDirectoryCachePath() { return UserDataFile(L"KORDAVIN_ORGDIR_DIR", L"OrgDirectory.db"); }

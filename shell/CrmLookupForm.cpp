@@ -1,0 +1,164 @@
+#include "CrmLookupForm.h"
+
+#include "CrmLookupRes.h"
+#include "CrmLookupTexts.h"
+#include "TextTrim.h"
+#include "WindowText.h"
+
+#include <utility>
+
+namespace {
+
+// Posted by the check's thread when its result is ready.
+constexpr UINT kCheckDone = WM_APP + 1;
+
+constexpr TItemText kTexts[] = {
+    {IDC_LOOKUP_URL_LABEL, IDS_LOOKUP_URL_LABEL},
+    {IDC_LOOKUP_NAMEPATH_LABEL, IDS_LOOKUP_NAMEPATH_LABEL},
+    {IDC_LOOKUP_COMMENTPATH_LABEL, IDS_LOOKUP_COMMENTPATH_LABEL},
+    {IDC_LOOKUP_TIMEOUT_LABEL, IDS_LOOKUP_TIMEOUT_LABEL},
+    {IDC_LOOKUP_HEADER_LABEL, IDS_LOOKUP_HEADER_LABEL},
+    {IDC_LOOKUP_HEADER_NOTE, IDS_LOOKUP_HEADER_NOTE},
+    {IDC_LOOKUP_TEST_GROUP, IDS_LOOKUP_TEST_GROUP},
+    {IDC_LOOKUP_TEST_LABEL, IDS_LOOKUP_TEST_LABEL},
+    {IDC_LOOKUP_CHECK, IDS_LOOKUP_CHECK},
+    {IDC_LOOKUP_OK, IDS_LOOKUP_OK},
+    {IDC_LOOKUP_CANCEL, IDS_LOOKUP_CANCEL},
+};
+
+// The control whose text a refused verdict is about.
+int ControlOf(THttpLookupCheck check) {
+    switch (check) {
+    case THttpLookupCheck::NamePathRefused: return IDC_LOOKUP_NAMEPATH;
+    case THttpLookupCheck::CommentPathRefused: return IDC_LOOKUP_COMMENTPATH;
+    case THttpLookupCheck::HeaderRefused: return IDC_LOOKUP_HEADER;
+    default: return IDC_LOOKUP_URL;
+    }
+}
+
+}  // namespace
+
+TCrmLookupForm::TCrmLookupForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply)
+    : TDialogBase(instance, IDS_LOOKUP_CAPTION, 0, MB_ICONERROR), FCurrent(current), FOnApply(std::move(onApply)) {}
+
+HWND TCrmLookupForm::Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply) {
+    if (TCrmLookupForm* open = Current()) {
+        ::SetForegroundWindow(open->FHandle);
+        return open->FHandle;
+    }
+    auto* form = new TCrmLookupForm(instance, current, std::move(onApply));
+    const HWND window = form->CreateSelfDeletingDialog(IDD_CRMLOOKUPFORM, owner);
+    ::ShowWindow(window, SW_SHOW);
+    ::SetForegroundWindow(window);
+    return window;
+}
+
+INT_PTR TCrmLookupForm::OnMessage(UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case kCheckDone:
+        OnCheckDone();
+        return TRUE;
+    case WM_DESTROY:
+        // No result may be posted to a window that is gone.
+        FCheck.Cancel();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+bool TCrmLookupForm::OnInit() {
+    SetItemTexts(kTexts);
+    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_URL, FCurrent.LookupUrlTemplate.c_str());
+    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_NAMEPATH, FCurrent.LookupNamePath.c_str());
+    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_COMMENTPATH, FCurrent.LookupCommentPath.c_str());
+    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_TIMEOUT, std::to_wstring(FCurrent.LookupTimeoutMs).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_HEADER, FCurrent.LookupHeader.c_str());
+
+    // Centred on the owner, or on the work area without one.
+    RECT area{};
+    HWND owner = ::GetWindow(FHandle, GW_OWNER);
+    if (!owner || !::IsWindowVisible(owner) || !::GetWindowRect(owner, &area))
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT frame{};
+    ::GetWindowRect(FHandle, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(FHandle, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return true;
+}
+
+void TCrmLookupForm::OnCommand(int id, UINT) {
+    switch (id) {
+    case IDC_LOOKUP_CHECK: btnCheckClick(); break;
+    case IDC_LOOKUP_OK: btnOKClick(); break;
+    case IDC_LOOKUP_CANCEL: Close(); break;
+    default: break;
+    }
+}
+
+bool TCrmLookupForm::ReadControls(THttpLookupSettings& settings) {
+    settings.LookupUrlTemplate = TrimControlChars(WindowText(Item(IDC_LOOKUP_URL)));
+    settings.LookupNamePath = TrimControlChars(WindowText(Item(IDC_LOOKUP_NAMEPATH)));
+    settings.LookupCommentPath = TrimControlChars(WindowText(Item(IDC_LOOKUP_COMMENTPATH)));
+    settings.LookupHeader = TrimControlChars(WindowText(Item(IDC_LOOKUP_HEADER)));
+    BOOL isNumber = FALSE;
+    const UINT timeout = ::GetDlgItemInt(FHandle, IDC_LOOKUP_TIMEOUT, &isNumber, FALSE);
+    if (!isNumber || timeout < static_cast<UINT>(kLookupTimeoutMinMs) ||
+        timeout > static_cast<UINT>(kLookupTimeoutMaxMs))
+        return false;
+    settings.LookupTimeoutMs = static_cast<int>(timeout);
+    return true;
+}
+
+void TCrmLookupForm::ShowResult(const std::wstring& text) {
+    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_RESULT, text.c_str());
+}
+
+void TCrmLookupForm::btnCheckClick() {
+    if (FCheck.Running()) return;
+    THttpLookupSettings settings;
+    if (!ReadControls(settings)) {
+        ShowResult(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));
+        return;
+    }
+    const THttpLookupVerdict verdict = CheckHttpLookupSettings(settings);
+    if (verdict.Check != THttpLookupCheck::Accepted) {
+        ShowResult(HttpLookupVerdictText(verdict));
+        return;
+    }
+    const std::wstring number = TrimControlChars(WindowText(Item(IDC_LOOKUP_TEST_NUMBER)));
+    if (number.empty()) {
+        ShowResult(ResourceText(IDS_LOOKUP_NEED_NUMBER));
+        return;
+    }
+    const HWND window = FHandle;
+    if (!FCheck.Start(settings, number, [window] { ::PostMessageW(window, kCheckDone, 0, 0); })) return;
+    ::EnableWindow(Item(IDC_LOOKUP_CHECK), FALSE);
+    ShowResult(ResourceText(IDS_LOOKUP_CHECKING));
+}
+
+void TCrmLookupForm::OnCheckDone() {
+    const std::optional<THttpNameResult> result = FCheck.Take();
+    if (!result) return;
+    ::EnableWindow(Item(IDC_LOOKUP_CHECK), TRUE);
+    ShowResult(HttpNameResultText(*result));
+}
+
+void TCrmLookupForm::btnOKClick() {
+    THttpLookupSettings settings;
+    if (!ReadControls(settings)) {
+        ShowError(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));
+        ::SetFocus(Item(IDC_LOOKUP_TIMEOUT));
+        return;
+    }
+    const THttpLookupVerdict verdict = CheckHttpLookupSettings(settings);
+    if (verdict.Check != THttpLookupCheck::Accepted && verdict.Check != THttpLookupCheck::Off) {
+        ShowError(HttpLookupVerdictText(verdict));
+        ::SetFocus(Item(ControlOf(verdict.Check)));
+        return;
+    }
+    if (FOnApply) FOnApply(settings);
+    Close();
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include "DialogBase.h"
+#include "HttpLookupSettings.h"
+#include "NameLookupCheck.h"
+#include "OpenWindows.h"
+
+#include <windows.h>
+
+#include <functional>
+
+// "Имена из CRM": the settings of the CRM name lookup with a check that asks
+// the CRM for a typed number and shows what came back. A modeless dialog over
+// its owner (the settings window); at most one is open, and it frees itself
+// when closed. OK hands settings that pass their checks (or switch the lookup
+// off) to onApply and closes; settings that fail them keep the dialog open
+// with the reason. CloseAll closes it without applying.
+class TCrmLookupForm final : public TDialogBase, public TOpenWindows<TCrmLookupForm> {
+public:
+    using TApply = std::function<void(const THttpLookupSettings& settings)>;
+
+    // Shows the dialog filled with current, or brings the open one forward.
+    // Returns its handle; throws AppError when it cannot be created.
+    static HWND Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply);
+
+private:
+    TCrmLookupForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply);
+    ~TCrmLookupForm() override = default;
+
+    bool OnInit() override;
+    void OnCommand(int id, UINT code) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The settings as the controls show them; false when the time-out is no number in range.
+    bool ReadControls(THttpLookupSettings& settings);
+    void btnCheckClick();
+    void btnOKClick();
+    void OnCheckDone();
+    void ShowResult(const std::wstring& text);
+
+    THttpLookupSettings FCurrent;
+    TApply FOnApply;
+    TNameLookupCheck FCheck;
+};

@@ -1,0 +1,100 @@
+#!/bin/sh
+# A throw-away OpenLDAP server for the directory tests, driven from the Windows
+# side under Wine. Every command works in one folder that holds the server's
+# configuration, database, pid file and log.
+#   start   DIR PORT SIZELIMIT LDIF   configure, load the LDIF and start (SIZELIMIT 0: none)
+#   stop    DIR                       stop the server and wait until it is gone
+#   restart DIR                       start again with the same configuration and data
+#   modify  DIR LDIF                  apply changes as the directory's manager
+# Started from Windows programs under Wine, which do not wait for a Unix
+# process: the exit code lands in DIR/status once everything is done, and the
+# reason of a failure in DIR/control.log.
+set -u
+PATH=/usr/sbin:/usr/bin:/sbin:/bin
+export PATH
+command=$1
+dir=$2
+rm -f "$dir/status"
+trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
+suffix='dc=kordavin,dc=test'
+rootdn="cn=admin,$suffix"
+rootpw=admin-secret
+log=$dir/control.log
+
+fail() { echo "$*" >>"$log"; exit 1; }
+
+wait_until_answering() {
+    port=$(cat "$dir/port")
+    i=0
+    while [ $i -lt 100 ]; do
+        ldapsearch -x -H "ldap://127.0.0.1:$port/" -b '' -s base -LLL '(objectClass=*)' >/dev/null 2>&1 && return 0
+        sleep 0.1
+        i=$((i + 1))
+    done
+    fail "slapd does not answer on port $port"
+}
+
+launch() {
+    port=$(cat "$dir/port")
+    slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" >>"$log" 2>&1 || fail "slapd did not start"
+    wait_until_answering
+}
+
+stop_server() {
+    [ -f "$dir/slapd.pid" ] || return 0
+    pid=$(cat "$dir/slapd.pid")
+    kill "$pid" 2>/dev/null
+    i=0
+    while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    kill -0 "$pid" 2>/dev/null && fail "slapd $pid does not end"
+    rm -f "$dir/slapd.pid"
+}
+
+case $command in
+start)
+    port=$3
+    sizelimit=$4
+    ldif=$5
+    mkdir -p "$dir/db" || fail "cannot create $dir/db"
+    echo "$port" >"$dir/port"
+    limits=''
+    if [ "$sizelimit" != 0 ]; then
+        limits="sizelimit size.soft=$sizelimit size.hard=$sizelimit size.pr=$sizelimit size.prtotal=unlimited"
+    fi
+    cat >"$dir/slapd.conf" <<CONF
+include /etc/ldap/schema/core.schema
+include /etc/ldap/schema/cosine.schema
+include /etc/ldap/schema/inetorgperson.schema
+pidfile $dir/slapd.pid
+modulepath /usr/lib/ldap
+moduleload back_mdb
+database mdb
+maxsize 1073741824
+suffix "$suffix"
+rootdn "$rootdn"
+rootpw $rootpw
+directory $dir/db
+$limits
+CONF
+    slapadd -q -f "$dir/slapd.conf" -l "$ldif" >>"$log" 2>&1 || fail "slapadd failed"
+    launch
+    ;;
+restart)
+    launch
+    ;;
+stop)
+    stop_server
+    ;;
+modify)
+    port=$(cat "$dir/port")
+    ldapmodify -x -H "ldap://127.0.0.1:$port/" -D "$rootdn" -w "$rootpw" -f "$3" >>"$log" 2>&1 ||
+        fail "ldapmodify failed"
+    ;;
+*)
+    fail "unknown command $command"
+    ;;
+esac
+exit 0

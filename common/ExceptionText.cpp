@@ -1,7 +1,7 @@
 #include "ExceptionText.h"
 
 #include "AppError.h"
-#include "MainFormRes.h"
+#include "CommonRes.h"
 #include "ResourceText.h"
 #include "TextConvert.h"
 

@@ -1,6 +1,8 @@
 #include "WindowBase.h"
 
+#include "AppError.h"
 #include "ExceptionText.h"
+#include "TextConvert.h"
 
 HWND TWindowBase::CreateDialogWindow(HINSTANCE instance, int templateId, HWND owner) {
     FCreating = true;
@@ -17,6 +19,31 @@ HWND TWindowBase::CreatePlainWindow(DWORD exStyle, const wchar_t* className, con
                                           nullptr, instance, this);
     FCreating = false;
     return window;
+}
+
+HWND TWindowBase::CreateSelfDeletingDialog(HINSTANCE instance, int templateId, HWND owner) {
+    DeleteWithWindow();
+    // Without a code the template was not found (or WM_INITDIALOG ended it).
+    return CreatedOrThrow(CreateDialogWindow(instance, templateId, owner), ERROR_RESOURCE_NAME_NOT_FOUND);
+}
+
+HWND TWindowBase::CreateSelfDeletingWindow(DWORD exStyle, const wchar_t* className, const wchar_t* caption,
+                                           DWORD style, int left, int top, int width, int height, HWND parent,
+                                           HINSTANCE instance) {
+    DeleteWithWindow();
+    // Without a code WM_NCCREATE or WM_CREATE refused the window.
+    return CreatedOrThrow(
+        CreatePlainWindow(exStyle, className, caption, style, left, top, width, height, parent, instance),
+        ERROR_INVALID_WINDOW_HANDLE);
+}
+
+HWND TWindowBase::CreatedOrThrow(HWND window, DWORD fallback) {
+    if (window) return window;
+    const DWORD error = ::GetLastError();
+    // No window took the object over; a failed creation has already sent
+    // WM_NCDESTROY if it got that far, and the base left the deleting to us.
+    delete this;
+    throw AppError(SystemErrorText(error ? error : fallback));
 }
 
 bool TWindowBase::RegisterWindowClass(HINSTANCE instance, const wchar_t* className, UINT classStyle, HCURSOR cursor,

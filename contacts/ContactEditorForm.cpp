@@ -1,25 +1,12 @@
 #include "ContactEditorForm.h"
 
-#include "AppError.h"
 #include "ContactEditorRes.h"
-#include "ExceptionText.h"
-#include "ResourceText.h"
-#include "TextConvert.h"
 #include "TextTrim.h"
 #include "UniqueHandle.h"
+#include "WindowPlacement.h"
 #include "WindowText.h"
 
-#include <algorithm>
-#include <exception>
-#include <vector>
-
 namespace {
-
-// The editors whose windows exist, in the order they opened; user-interface thread only.
-std::vector<TEditorForm*>& OpenEditors() {
-    static std::vector<TEditorForm*> editors;
-    return editors;
-}
 
 constexpr int kClientWidth = 280;
 constexpr int kClientHeight = 203;
@@ -40,13 +27,8 @@ constexpr ControlBounds kControls[] = {
     {IDC_EDITOR_CANCEL, 197, 168, 75, 25},
 };
 
-struct ControlText {
-    int control;
-    UINT text;
-};
-
-constexpr ControlText kTexts[] = {
-    {IDC_EDITOR_PHONE_LABEL, IDS_EDITOR_PHONE_LABEL},  {IDC_EDITOR_NAME_LABEL, IDS_EDITOR_NAME_LABEL},
+constexpr TItemText kTexts[] = {
+    {IDC_EDITOR_PHONE_LABEL, IDS_EDITOR_PHONE_LABEL},     {IDC_EDITOR_NAME_LABEL, IDS_EDITOR_NAME_LABEL},
     {IDC_EDITOR_COMMENT_LABEL, IDS_EDITOR_COMMENT_LABEL}, {IDC_EDITOR_SAVE, IDS_EDITOR_SAVE},
     {IDC_EDITOR_CANCEL, IDS_EDITOR_CANCEL},
 };
@@ -68,14 +50,13 @@ int FontLineHeight(HWND window, HGDIOBJ font) {
     return metrics.tmHeight > 0 ? metrics.tmHeight : 13;
 }
 
-void MoveControl(HWND control, int left, int top, int width, int height) {
-    ::SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 }  // namespace
 
 TEditorForm::TEditorForm(HINSTANCE instance, bool isPreview, TAddEditRowProc addEditRow, TSaveFailedProc onFailed)
-    : FInstance(instance), FIsPreview(isPreview), FAddEditRow(std::move(addEditRow)), FOnFailed(std::move(onFailed)) {}
+    : TDialogBase(instance, IDS_EDITOR_CAPTION, IDS_EDITOR_ERRORCAPTION),
+      FIsPreview(isPreview),
+      FAddEditRow(std::move(addEditRow)),
+      FOnFailed(std::move(onFailed)) {}
 
 HWND TEditorForm::Open(HINSTANCE instance, const std::wstring& number, const std::wstring& name,
                        const std::wstring& comment, bool isPreview, TAddEditRowProc addEditRow,
@@ -94,128 +75,63 @@ HWND TEditorForm::OpenNew(HINSTANCE instance, TAddEditRowProc addEditRow, TSaveF
 }
 
 HWND TEditorForm::Show() {
-    DeleteWithWindow();
     // No owner: the editor outlives the popup it came from and the main window's hiding.
-    const HWND window = CreateDialogWindow(FInstance, IDD_EDITORFORM, nullptr);
-    if (!window) {
-        // No window took the object over.
-        const DWORD error = ::GetLastError();
-        delete this;
-        throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
-    }
-    CenterOnDesktop();
+    const HWND window = CreateSelfDeletingDialog(IDD_EDITORFORM, nullptr);
     ::ShowWindow(window, SW_SHOW);
     FormShow();
     return window;
 }
 
-void TEditorForm::CloseAll() {
-    // A copy: each editor leaves the list as its window goes.
-    const std::vector<TEditorForm*> editors = OpenEditors();
-    for (TEditorForm* editor : editors) editor->Close();
+INT_PTR TEditorForm::OnMessage(UINT message, WPARAM, LPARAM) {
+    if (message != DM_GETDEFID) return FALSE;
+    // No default button: Enter always arrives as IDOK, also while Save is disabled.
+    ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, 0);
+    return TRUE;
 }
 
-INT_PTR TEditorForm::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OpenEditors().push_back(this);
-        FormCreate();
-        // The focus is chosen once the window is shown.
-        return FALSE;
-    case DM_GETDEFID:
-        // No default button: Enter always arrives as IDOK, also while Save is disabled.
-        ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, 0);
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_CLOSE:
-        CancelButtonClick();
-        return TRUE;
-    case WM_NCDESTROY: {
-        // The base forgets the handle and deletes the object after this.
-        auto& editors = OpenEditors();
-        editors.erase(std::remove(editors.begin(), editors.end(), this), editors.end());
-        return FALSE;
+void TEditorForm::OnCommand(int id, UINT code) {
+    // Enter, wherever the dialog manager did not give it to the focused control.
+    if (id == IDOK) return FormKeyEnter();
+    // Escape.
+    if (id == IDCANCEL) return CancelButtonClick();
+    if (code == EN_CHANGE) {
+        if (id == IDC_EDITOR_PHONE) UpdateSaveButton();
+        if (id == IDC_EDITOR_NAME) AbonentNameLabeledEditChange();
+        if (id == IDC_EDITOR_COMMENT) AbonentCommentMemoChange();
+        return;
     }
-    default:
-        return FALSE;
-    }
+    if (code != BN_CLICKED) return;
+    // Only Enter may save past a disabled button, not a click sent to it.
+    if (id == IDC_EDITOR_SAVE && ::IsWindowEnabled(Item(IDC_EDITOR_SAVE))) SaveButtonClick();
+    if (id == IDC_EDITOR_CANCEL) CancelButtonClick();
 }
 
-void TEditorForm::OnCommand(UINT id, UINT code) {
-    switch (id) {
-    case IDOK:
-        // Enter, wherever the dialog manager did not give it to the focused control.
-        FormKeyEnter();
-        break;
-    case IDCANCEL:
-        // Escape.
-        CancelButtonClick();
-        break;
-    case IDC_EDITOR_SAVE:
-        // Only Enter may save past a disabled button, not a click sent to it.
-        if (code == BN_CLICKED && ::IsWindowEnabled(Item(IDC_EDITOR_SAVE))) SaveButtonClick();
-        break;
-    case IDC_EDITOR_CANCEL:
-        if (code == BN_CLICKED) CancelButtonClick();
-        break;
-    case IDC_EDITOR_PHONE:
-        if (code == EN_CHANGE) UpdateSaveButton();
-        break;
-    case IDC_EDITOR_NAME:
-        if (code == EN_CHANGE) AbonentNameLabeledEditChange();
-        break;
-    case IDC_EDITOR_COMMENT:
-        if (code == EN_CHANGE) AbonentCommentMemoChange();
-        break;
-    default:
-        break;
-    }
-}
-
-void TEditorForm::FormCreate() {
-    ::SetWindowTextW(FHandle, LoadResourceString(IDS_EDITOR_CAPTION, FInstance).c_str());
-    for (const ControlText& text : kTexts)
-        ::SetDlgItemTextW(FHandle, text.control, LoadResourceString(text.text, FInstance).c_str());
-
+bool TEditorForm::OnInit() {
+    SetItemTexts(kTexts);
     // Pixel sizes at 96 DPI, scaled to the window's DPI, whatever the dialog
     // units of the template come to.
-    const UINT dpi = ::GetDpiForWindow(FHandle);
-    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
-    RECT frame{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
-    ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE)), dpi);
-    ::SetWindowPos(FHandle, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight);
 
-    FFont = CreateFormFont(dpi);
+    FFont = CreateFormFont(::GetDpiForWindow(FHandle));
     for (HWND child = ::GetWindow(FHandle, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(FFont.get()), FALSE);
 
     for (const ControlBounds& bounds : kControls)
-        MoveControl(Item(bounds.id), scaled(bounds.left), scaled(bounds.top), scaled(bounds.width),
-                    scaled(bounds.height));
+        MoveControl(Item(bounds.id), Scaled(bounds.left), Scaled(bounds.top), Scaled(bounds.width),
+                    Scaled(bounds.height));
     const int labelHeight = FontLineHeight(FHandle, FFont.get());
-    const int phoneLabelTop = scaled(kControls[0].top - kLabelSpacing) - labelHeight;
-    const int nameLabelTop = scaled(kControls[1].top - kLabelSpacing) - labelHeight;
-    MoveControl(Item(IDC_EDITOR_PHONE_LABEL), scaled(8), phoneLabelTop, scaled(265), labelHeight);
-    MoveControl(Item(IDC_EDITOR_NAME_LABEL), scaled(9), nameLabelTop, scaled(265), labelHeight);
-    MoveControl(Item(IDC_EDITOR_COMMENT_LABEL), scaled(8), scaled(85), scaled(264), labelHeight);
+    const int phoneLabelTop = Scaled(kControls[0].top - kLabelSpacing) - labelHeight;
+    const int nameLabelTop = Scaled(kControls[1].top - kLabelSpacing) - labelHeight;
+    MoveControl(Item(IDC_EDITOR_PHONE_LABEL), Scaled(8), phoneLabelTop, Scaled(265), labelHeight);
+    MoveControl(Item(IDC_EDITOR_NAME_LABEL), Scaled(9), nameLabelTop, Scaled(265), labelHeight);
+    MoveControl(Item(IDC_EDITOR_COMMENT_LABEL), Scaled(8), Scaled(85), Scaled(264), labelHeight);
 
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_PHONE, FNumber.c_str());
     if (FNumberEditable) ::SendMessageW(Item(IDC_EDITOR_PHONE), EM_SETREADONLY, FALSE, 0);
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_NAME, FName.c_str());
     ::SetDlgItemTextW(FHandle, IDC_EDITOR_COMMENT, FComment.c_str());
-}
-
-void TEditorForm::CenterOnDesktop() {
-    RECT bounds{};
-    ::GetWindowRect(FHandle, &bounds);
-    const int width = bounds.right - bounds.left;
-    const int height = bounds.bottom - bounds.top;
-    ::SetWindowPos(FHandle, nullptr, (::GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                   (::GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The focus is chosen once the window is shown.
+    return false;
 }
 
 void TEditorForm::FormShow() {
@@ -261,13 +177,4 @@ void TEditorForm::SaveButtonClick() {
                                WindowText(Item(IDC_EDITOR_COMMENT)), FOnFailed);
     }
     Close();
-}
-
-void TEditorForm::Close() {
-    if (FHandle) ::DestroyWindow(FHandle);
-}
-
-void TEditorForm::ShowError(const std::wstring& text) {
-    ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_EDITOR_ERRORCAPTION, FInstance).c_str(),
-                  MB_OK | MB_ICONWARNING);
 }

@@ -1,7 +1,8 @@
 #pragma once
+#include "DialogBase.h"
+#include "OpenWindows.h"
 #include "SaveDataThreadUnit.h"
 #include "UniqueHandle.h"
-#include "WindowBase.h"
 
 #include <windows.h>
 
@@ -9,10 +10,11 @@
 
 // "Изменение данных абонента": a modeless dialog without owner that edits the
 // name and comment of a caller and hands them to a background save. Several may
-// be open at once; each lives on its own and frees itself when it closes. Its
+// be open at once; each lives on its own and frees itself when it closes
+// (CloseAll closes every one without saving when the program ends). Its
 // keyboard navigation needs the message loop to pass its messages through
 // IsDialogMessage.
-class TEditorForm final : public TWindowBase {
+class TEditorForm final : public TDialogBase, public TOpenWindows<TEditorForm> {
 public:
     // Creates, fills and shows an editor (the template comes from instance's
     // resources). addEditRow stores the record, and a failed save goes to
@@ -27,13 +29,6 @@ public:
     // waits for both a number and a name.
     static HWND OpenNew(HINSTANCE instance, TAddEditRowProc addEditRow, TSaveFailedProc onFailed = {});
 
-    // Closes every open editor without saving (the program is ending): none is
-    // left to start a save from a message still queued. User-interface thread only.
-    static void CloseAll();
-
-    TEditorForm(const TEditorForm&) = delete;
-    TEditorForm& operator=(const TEditorForm&) = delete;
-
     bool IsPreview() const { return FIsPreview; }
 
 private:
@@ -42,12 +37,10 @@ private:
 
     // Creates and shows the window; the object is deleted with it (or here, when it cannot be created).
     HWND Show();
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnError(const std::wstring& text) override { ShowError(text); }
-    void OnCommand(UINT id, UINT code);
-    void ShowError(const std::wstring& text);
+    bool OnInit() override;
+    void OnCommand(int id, UINT code) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    void FormCreate();
     void FormShow();
     void FormKeyEnter();
     void UpdateSaveButton();
@@ -55,11 +48,7 @@ private:
     void AbonentCommentMemoChange() { UpdateSaveButton(); }
     void SaveButtonClick();
     void CancelButtonClick() { Close(); }
-    void Close();
-    void CenterOnDesktop();
-    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
 
-    HINSTANCE FInstance;
     bool FIsPreview = false;
     bool FNumberEditable = false;
     TAddEditRowProc FAddEditRow;

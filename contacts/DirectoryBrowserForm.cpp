@@ -7,10 +7,11 @@
 #include "DirectoryBrowserRes.h"
 #include "DirectoryImportForm.h"
 #include "ExceptionText.h"
-#include "TextConvert.h"
-#include "TextTrim.h"
 #include "FileBytes.h"
+#include "ListColumns.h"
 #include "ResourceText.h"
+#include "TextTrim.h"
+#include "WindowPlacement.h"
 #include "WindowText.h"
 
 #include <commctrl.h>
@@ -23,17 +24,7 @@ namespace {
 // Posted by a save thread once its row is stored: the list reads the files again.
 constexpr UINT WM_DIRECTORYCHANGED = WM_APP + 40;
 
-TDirectoryBrowserForm*& OpenBrowser() {
-    static TDirectoryBrowserForm* browser = nullptr;
-    return browser;
-}
-
-struct ControlText {
-    int control;
-    UINT text;
-};
-
-constexpr ControlText kTexts[] = {
+constexpr TItemText kTexts[] = {
     {IDC_DIRBROWSER_SEARCH_LABEL, IDS_DIRBROWSER_SEARCH_LABEL},
     {IDC_DIRBROWSER_LIST_LABEL, IDS_DIRBROWSER_LIST_LABEL},
     {IDC_DIRBROWSER_ADD, IDS_DIRBROWSER_ADD},
@@ -52,12 +43,7 @@ constexpr int kLocalOnlyControls[] = {
     IDC_DIRBROWSER_EXPORT,       IDC_DIRBROWSER_REFRESH,
 };
 
-struct Column {
-    UINT title;
-    int width;  // pixels at 96 DPI
-};
-
-constexpr Column kColumns[] = {
+constexpr TListColumn kColumns[] = {
     {IDS_DIRBROWSER_COL_NUMBER, 105},
     {IDS_DIRBROWSER_COL_NAME, 195},
     {IDS_DIRBROWSER_COL_REGION, 120},
@@ -99,111 +85,54 @@ std::wstring AskFilePath(HWND owner, HINSTANCE instance, UINT filterId, bool sav
 }  // namespace
 
 TDirectoryBrowserForm::TDirectoryBrowserForm(HINSTANCE instance, TDirectorySource source)
-    : FInstance(instance), FSource(std::move(source)) {}
+    : TDialogBase(instance, IDS_DIRBROWSER_CAPTION), FSource(std::move(source)) {}
 
 HWND TDirectoryBrowserForm::Open(HINSTANCE instance, TDirectorySource source) {
-    if (TDirectoryBrowserForm* open = OpenBrowser()) {
-        open->FSource = std::move(source);
-        open->ApplySource();
-        const HWND window = open->FHandle;
-        if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
-        // An import preview open over the window comes forward instead.
-        const HWND popup = ::GetLastActivePopup(window);
-        ::SetForegroundWindow(popup ? popup : window);
-        return window;
+    TDirectoryBrowserForm* form = Current();
+    if (form) {
+        form->FSource = std::move(source);
+        form->ApplySource();
+    } else {
+        form = new TDirectoryBrowserForm(instance, std::move(source));
+        form->CreateSelfDeletingDialog(IDD_DIRECTORYBROWSER, nullptr);
     }
-    auto* form = new TDirectoryBrowserForm(instance, std::move(source));
-    form->DeleteWithWindow();
-    const HWND window = form->CreateDialogWindow(instance, IDD_DIRECTORYBROWSER, nullptr);
-    if (!window) {
-        const DWORD error = ::GetLastError();
-        delete form;
-        throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
-    }
-    ::ShowWindow(window, SW_SHOW);
-    ::SetForegroundWindow(window);
-    return window;
+    // An import preview open over the window comes forward instead.
+    BringWindowForward(form->FHandle);
+    return form->FHandle;
 }
 
-HWND TDirectoryBrowserForm::Current() {
-    const TDirectoryBrowserForm* open = OpenBrowser();
-    return open ? open->FHandle : nullptr;
+INT_PTR TDirectoryBrowserForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_DIRECTORYCHANGED) return FALSE;
+    Reload();
+    // After an import: how many rows it wrote (the status shows the count otherwise).
+    if (wParam)
+        ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS,
+                          FormatResourceText(IDS_DIRBROWSER_IMPORTED, {std::to_wstring(lParam)}, Instance()).c_str());
+    return TRUE;
 }
 
-void TDirectoryBrowserForm::CloseAll() {
-    if (TDirectoryBrowserForm* open = OpenBrowser()) open->Close();
-}
-
-INT_PTR TDirectoryBrowserForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OpenBrowser() = this;
-        FormCreate();
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_DIRECTORYCHANGED:
-        Reload();
-        // After an import: how many rows it wrote (the status shows the count otherwise).
-        if (wParam)
-            ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS,
-                              FormatResourceText(IDS_DIRBROWSER_IMPORTED, {std::to_wstring(lParam)}, FInstance).c_str());
-        return TRUE;
-    case WM_CLOSE:
-        Close();
-        return TRUE;
-    case WM_NCDESTROY:
-        if (OpenBrowser() == this) OpenBrowser() = nullptr;
-        return FALSE;
-    default:
-        return FALSE;
-    }
-}
-
-void TDirectoryBrowserForm::OnCommand(UINT id, UINT code) {
+void TDirectoryBrowserForm::OnCommand(int id, UINT code) {
+    if (id == IDOK) return EditButtonClick();  // Enter: the selected subscriber is edited.
+    if (id == IDCANCEL) return Close();
+    if (id == IDC_DIRBROWSER_SEARCH && code == EN_CHANGE) return SearchEditChange();
+    if (code != BN_CLICKED) return;
     switch (id) {
-    case IDOK:
-        // Enter: the selected subscriber is edited.
-        EditButtonClick();
-        break;
-    case IDCANCEL:
-        Close();
-        break;
-    case IDC_DIRBROWSER_SEARCH:
-        if (code == EN_CHANGE) SearchEditChange();
-        break;
-    case IDC_DIRBROWSER_ADD:
-        if (code == BN_CLICKED) AddButtonClick();
-        break;
-    case IDC_DIRBROWSER_EDIT:
-        if (code == BN_CLICKED) EditButtonClick();
-        break;
-    case IDC_DIRBROWSER_DELETE:
-        if (code == BN_CLICKED) DeleteButtonClick();
-        break;
-    case IDC_DIRBROWSER_IMPORT:
-        if (code == BN_CLICKED) ImportButtonClick();
-        break;
-    case IDC_DIRBROWSER_EXPORT:
-        if (code == BN_CLICKED) ExportButtonClick();
-        break;
-    case IDC_DIRBROWSER_REFRESH:
-        if (code == BN_CLICKED) RefreshButtonClick();
-        break;
-    default:
-        break;
+    case IDC_DIRBROWSER_ADD: AddButtonClick(); break;
+    case IDC_DIRBROWSER_EDIT: EditButtonClick(); break;
+    case IDC_DIRBROWSER_DELETE: DeleteButtonClick(); break;
+    case IDC_DIRBROWSER_IMPORT: ImportButtonClick(); break;
+    case IDC_DIRBROWSER_EXPORT: ExportButtonClick(); break;
+    case IDC_DIRBROWSER_REFRESH: RefreshButtonClick(); break;
+    default: break;
     }
 }
 
-INT_PTR TDirectoryBrowserForm::OnNotify(const NMHDR& header) {
-    if (header.idFrom != IDC_DIRBROWSER_LIST) return FALSE;
+bool TDirectoryBrowserForm::OnNotify(NMHDR& header, LRESULT&) {
+    if (header.idFrom != IDC_DIRBROWSER_LIST) return false;
     switch (header.code) {
     case LVN_GETDISPINFOW:
-        OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
-        return TRUE;
+        OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+        return true;
     case LVN_ITEMCHANGED: {
         const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
         if (change.uChanged & LVIF_STATE) {
@@ -212,16 +141,16 @@ INT_PTR TDirectoryBrowserForm::OnNotify(const NMHDR& header) {
                 FSelectedIndex = -1;
         }
         UpdateButtons();
-        return TRUE;
+        return true;
     }
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) DeleteButtonClick();
-        return TRUE;
+        return true;
     case NM_DBLCLK:
         EditButtonClick();
-        return TRUE;
+        return true;
     default:
-        return FALSE;
+        return false;
     }
 }
 
@@ -243,29 +172,18 @@ void TDirectoryBrowserForm::OnGetDispInfo(NMLVDISPINFOW& info) {
         FDisplayText = SingleLineText(row.comment);
         break;
     }
-    if (item.pszText && item.cchTextMax > 0) ::lstrcpynW(item.pszText, FDisplayText.c_str(), item.cchTextMax);
+    SetDispInfoText(item, FDisplayText);
 }
 
-void TDirectoryBrowserForm::FormCreate() {
-    ::SetWindowTextW(FHandle, LoadResourceString(IDS_DIRBROWSER_CAPTION, FInstance).c_str());
-    for (const ControlText& text : kTexts)
-        ::SetDlgItemTextW(FHandle, text.control, LoadResourceString(text.text, FInstance).c_str());
-
+bool TDirectoryBrowserForm::OnInit() {
+    SetItemTexts(kTexts);
     const HWND list = Item(IDC_DIRBROWSER_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
-    const int dpi = static_cast<int>(::GetDpiForWindow(FHandle));
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        std::wstring title = LoadResourceString(kColumns[i].title, FInstance);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = title.data();
-        column.cx = ::MulDiv(kColumns[i].width, dpi, 96);
-        column.iSubItem = i;
-        ListView_InsertColumn(list, i, &column);
-    }
+    AddListColumns(list, kColumns, Instance());
     ApplySource();
     ::SendMessageW(FHandle, WM_NEXTDLGCTL,
                    reinterpret_cast<WPARAM>(FSource.Remote ? Item(IDCANCEL) : Item(IDC_DIRBROWSER_SEARCH)), TRUE);
+    return true;
 }
 
 void TDirectoryBrowserForm::ApplySource() {
@@ -274,7 +192,7 @@ void TDirectoryBrowserForm::ApplySource() {
     ::ShowWindow(Item(IDC_DIRBROWSER_REMOTE), remote ? SW_SHOW : SW_HIDE);
     if (remote) {
         ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_REMOTE,
-                          FormatResourceText(IDS_DIRBROWSER_REMOTE, {FSource.ServerAddress}, FInstance).c_str());
+                          FormatResourceText(IDS_DIRBROWSER_REMOTE, {FSource.ServerAddress}, Instance()).c_str());
         FAreaList.reset();
         FRows.clear();
         FShown.clear();
@@ -339,12 +257,12 @@ void TDirectoryBrowserForm::Select(int index) {
 void TDirectoryBrowserForm::UpdateStatus() {
     std::wstring text;
     if (!FReadError.empty())
-        text = FormatResourceText(IDS_DIRBROWSER_READ_FAILED, {FReadError}, FInstance);
+        text = FormatResourceText(IDS_DIRBROWSER_READ_FAILED, {FReadError}, Instance());
     else if (FShown.size() == FRows.size())
-        text = FormatResourceText(IDS_DIRBROWSER_COUNT, {std::to_wstring(FRows.size())}, FInstance);
+        text = FormatResourceText(IDS_DIRBROWSER_COUNT, {std::to_wstring(FRows.size())}, Instance());
     else
         text = FormatResourceText(IDS_DIRBROWSER_FOUND, {std::to_wstring(FShown.size()), std::to_wstring(FRows.size())},
-                                  FInstance);
+                                  Instance());
     ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS, text.c_str());
 }
 
@@ -367,7 +285,7 @@ const DirectoryRow* TDirectoryBrowserForm::SelectedRow() const {
 TAddEditRowProc TDirectoryBrowserForm::SaveProc(bool normalizeNumber) const {
     // The save thread never touches the window: it posts, and a window gone by
     // then simply gets no message.
-    return [folder = FSource.AbonentPhoneDir, dialling = FSource.Dialling, window = FHandle, instance = FInstance,
+    return [folder = FSource.AbonentPhoneDir, dialling = FSource.Dialling, window = FHandle, instance = Instance(),
             normalizeNumber](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
         std::wstring number = phone;
         std::wstring reason;
@@ -382,13 +300,13 @@ TAddEditRowProc TDirectoryBrowserForm::SaveProc(bool normalizeNumber) const {
 
 void TDirectoryBrowserForm::AddButtonClick() {
     if (FSource.Remote) return;
-    TEditorForm::OpenNew(FInstance, SaveProc(true), FSource.OnSaveFailed);
+    TEditorForm::OpenNew(Instance(), SaveProc(true), FSource.OnSaveFailed);
 }
 
 void TDirectoryBrowserForm::EditButtonClick() {
     const DirectoryRow* row = SelectedRow();
     if (!row) return;
-    TEditorForm::Open(FInstance, row->phone, row->name, row->comment, false, SaveProc(false), FSource.OnSaveFailed);
+    TEditorForm::Open(Instance(), row->phone, row->name, row->comment, false, SaveProc(false), FSource.OnSaveFailed);
 }
 
 void TDirectoryBrowserForm::DeleteButtonClick() {
@@ -396,12 +314,12 @@ void TDirectoryBrowserForm::DeleteButtonClick() {
     if (!row) return;
     const DirectoryRow doomed = *row;
     const std::wstring question =
-        FormatResourceText(IDS_DIRBROWSER_CONFIRM_DELETE, {doomed.name, doomed.phone}, FInstance);
+        FormatResourceText(IDS_DIRBROWSER_CONFIRM_DELETE, {doomed.name, doomed.phone}, Instance());
     if (ShowMessage(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
     try {
         DeleteDirectoryRow(FSource.AbonentPhoneDir, doomed.phone);
     } catch (...) {
-        ShowMessage(GetExceptionText(std::current_exception()), MB_ICONWARNING);
+        ShowError(GetExceptionText(std::current_exception()));
     }
     // Also after a failure: what the files hold now is what the list shows.
     const int index = SelectedIndex();
@@ -411,28 +329,24 @@ void TDirectoryBrowserForm::DeleteButtonClick() {
 }
 
 void TDirectoryBrowserForm::ImportButtonClick() {
-    const std::wstring path = AskFilePath(FHandle, FInstance, IDS_DIRBROWSER_FILTER_IMPORT, false);
+    const std::wstring path = AskFilePath(FHandle, Instance(), IDS_DIRBROWSER_FILTER_IMPORT, false);
     if (path.empty()) return;
     // The file is read by the preview's worker: a large one never holds this thread.
-    TDirectoryImportForm::OpenFile(FInstance, FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
+    TDirectoryImportForm::OpenFile(Instance(), FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
                                    [window = FHandle](std::size_t written) {
                                        ::PostMessageW(window, WM_DIRECTORYCHANGED, 1, static_cast<LPARAM>(written));
                                    });
 }
 
 void TDirectoryBrowserForm::ExportButtonClick() {
-    const std::wstring path = AskFilePath(FHandle, FInstance, IDS_DIRBROWSER_FILTER_EXPORT, true,
-                                          LoadResourceString(IDS_DIRBROWSER_EXPORT_NAME, FInstance));
+    const std::wstring path = AskFilePath(FHandle, Instance(), IDS_DIRBROWSER_FILTER_EXPORT, true,
+                                          LoadResourceString(IDS_DIRBROWSER_EXPORT_NAME, Instance()));
     if (path.empty()) return;
     // The files as they are now, not as the list last read them.
     const std::vector<DirectoryRow> rows = ReadDirectoryRows(FSource.AbonentPhoneDir);
     WriteFileBytes(path, ExportDirectoryCsv(rows));
     ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS,
-                      FormatResourceText(IDS_DIRBROWSER_EXPORTED, {std::to_wstring(rows.size())}, FInstance).c_str());
-}
-
-void TDirectoryBrowserForm::Close() {
-    if (FHandle) ::DestroyWindow(FHandle);
+                      FormatResourceText(IDS_DIRBROWSER_EXPORTED, {std::to_wstring(rows.size())}, Instance()).c_str());
 }
 
 std::wstring TDirectoryBrowserForm::RegionOf(const std::wstring& phone) {
@@ -442,9 +356,4 @@ std::wstring TDirectoryBrowserForm::RegionOf(const std::wstring& phone) {
     } catch (...) {
         return {};
     }
-}
-
-int TDirectoryBrowserForm::ShowMessage(const std::wstring& text, UINT flags) {
-    return ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_DIRBROWSER_CAPTION, FInstance).c_str(),
-                         MB_OK | flags);
 }

@@ -1,8 +1,9 @@
 #pragma once
+#include "DialogBase.h"
 #include "DirectoryBulk.h"
 #include "KordavinUtils.h"
+#include "OpenWindows.h"
 #include "SaveDataThreadUnit.h"
-#include "WindowBase.h"
 #include "tqrUnit.h"
 
 #include <windows.h>
@@ -29,30 +30,22 @@ struct TDirectorySource {
 // contact editor), delete, import, export and refresh. One window at a time; it
 // frees itself when closed. Its keyboard navigation needs the message loop to
 // pass its messages through IsDialogMessage.
-class TDirectoryBrowserForm final : public TWindowBase {
+class TDirectoryBrowserForm final : public TDialogBase, public TOpenWindows<TDirectoryBrowserForm> {
 public:
     // Shows the window, or brings the open one to the front with the source
     // applied and the rows read again. Throws AppError when it cannot be created.
     static HWND Open(HINSTANCE instance, TDirectorySource source);
-    // The open window, or null.
-    static HWND Current();
-    // Closes the window (the program is ending).
-    static void CloseAll();
-
-    TDirectoryBrowserForm(const TDirectoryBrowserForm&) = delete;
-    TDirectoryBrowserForm& operator=(const TDirectoryBrowserForm&) = delete;
 
 private:
     TDirectoryBrowserForm(HINSTANCE instance, TDirectorySource source);
     ~TDirectoryBrowserForm() override = default;
 
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnError(const std::wstring& text) override { ShowMessage(text, MB_ICONWARNING); }
-    void OnCommand(UINT id, UINT code);
-    INT_PTR OnNotify(const NMHDR& header);
+    bool OnInit() override;
+    void OnCommand(int id, UINT code) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnGetDispInfo(NMLVDISPINFOW& info);
 
-    void FormCreate();
     void ApplySource();
     // Reads the rows from the files again; the selection stays on its number.
     void Reload();
@@ -70,15 +63,11 @@ private:
     void ImportButtonClick();
     void ExportButtonClick();
     void RefreshButtonClick() { Reload(); }
-    void Close();
 
     // What a save from this window's editors does on its save thread.
     TAddEditRowProc SaveProc(bool normalizeNumber) const;
     std::wstring RegionOf(const std::wstring& phone);
-    int ShowMessage(const std::wstring& text, UINT flags);
-    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
 
-    HINSTANCE FInstance;
     TDirectorySource FSource;
     // The city-code table of the region column; opened by this window.
     std::unique_ptr<TTQRDataModule> FAreaList;

@@ -164,17 +164,8 @@ TTMWForm* TTMWForm::Create(TTickSource tickSource) {
     form->FTextFont.Name = L"Tahoma";
     form->FTextFont.Size = 8;
     // No owner (it must not follow the main window) and no task-bar button.
-    form->DeleteWithWindow();
-    const HWND window = form->CreatePlainWindow(WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName,
-                                                L"TMWForm", WS_POPUP | WS_CLIPCHILDREN, 0, 0, kDesignSize,
-                                                kDesignSize, nullptr, instance);
-    if (!window) {
-        // A failed creation has already sent WM_NCDESTROY, if it got that far.
-        const DWORD code = ::GetLastError();
-        delete form;
-        ::SetLastError(code);
-        ThrowLastError(L"TMWForm");
-    }
+    form->CreateSelfDeletingWindow(WS_EX_LAYERED | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, L"TMWForm",
+                                   WS_POPUP | WS_CLIPCHILDREN, 0, 0, kDesignSize, kDesignSize, nullptr, instance);
     return form;
 }
 
@@ -219,20 +210,8 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FMoved = false;
         return 0;
     case WM_COMMAND:
-        if (HIWORD(wParam) != BN_CLICKED) break;
-        if (LOWORD(wParam) == IDC_TMW_COPY) {
-            btnCopyClick();
-            return 0;
-        }
-        if (LOWORD(wParam) == IDC_TMW_EDITDATA) {
-            EditDataButtonClick();
-            return 0;
-        }
-        if (LOWORD(wParam) == IDC_TMW_OPENCRM) {
-            CrmButtonClick();
-            return 0;
-        }
-        break;
+        if (!OnCommand(LOWORD(wParam), HIWORD(wParam))) break;
+        return 0;
     case WM_DRAWITEM:
         if (wParam != IDC_TMW_COPY) break;
         DrawCopyButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -259,6 +238,16 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     }
     return DefaultProc(message, wParam, lParam);
+}
+
+bool TTMWForm::OnCommand(int id, UINT code) {
+    if (code != BN_CLICKED) return false;
+    switch (id) {
+    case IDC_TMW_COPY: btnCopyClick(); return true;
+    case IDC_TMW_EDITDATA: EditDataButtonClick(); return true;
+    case IDC_TMW_OPENCRM: CrmButtonClick(); return true;
+    default: return false;
+    }
 }
 
 bool TTMWForm::FormCreate(HWND window) {

@@ -116,6 +116,8 @@ private:
                                              UINT_PTR id, DWORD_PTR refData);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnError(const std::wstring& text) override;
+    // A button's click; false for what the window does not handle.
+    bool OnCommand(int id, UINT code);
 
     bool FormCreate(HWND window);
     void FormPaint();

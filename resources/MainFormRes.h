@@ -107,7 +107,6 @@
 #define IDS_CONNECT_ERROR       1305
 #define IDS_ABOUT_TEXT          1306
 #define IDS_SELECT_COMPUTER     1307
-#define IDS_UNKNOWN_ERROR       1308
 #define IDS_SAVE_FAILED         1350
 #define IDS_SAVE_NO_NUMBER      1351
 #define IDS_SAVE_UNFINISHED     1352

@@ -61,13 +61,19 @@ prepare_sqlite() {
     rm -rf "$work"
 }
 
-# Configures and builds everything, or only the targets given.
+# Configures and builds everything, or only the targets given. With
+# KORDAVIN_WARNINGS_AS_ERRORS=ON (scripts/test sets it) a compiler warning fails
+# the build; unset, the build folder keeps what it was configured with.
 build_project() {
     log "configuring and building in $KORDAVIN_BUILD"
+    local options=()
+    if [ -n "${KORDAVIN_WARNINGS_AS_ERRORS:-}" ]; then
+        options+=(-DKORDAVIN_WARNINGS_AS_ERRORS="$KORDAVIN_WARNINGS_AS_ERRORS")
+    fi
     cmake -S "$KORDAVIN_ROOT" -B "$KORDAVIN_BUILD" \
         -DCMAKE_TOOLCHAIN_FILE="$KORDAVIN_ROOT/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE="${KORDAVIN_BUILD_TYPE:-Release}" \
-        -DKORDAVIN_SQLITE_DIR="$KORDAVIN_BUILD/deps/sqlite" >/dev/null
+        -DKORDAVIN_SQLITE_DIR="$KORDAVIN_BUILD/deps/sqlite" "${options[@]}" >/dev/null
     local targets=()
     local t
     for t in "$@"; do targets+=(--target "$t"); done

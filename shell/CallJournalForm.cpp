@@ -1,20 +1,16 @@
 #include "CallJournalForm.h"
 
-#include "AppError.h"
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
+#include "ListColumns.h"
 #include "ResourceText.h"
-#include "TextConvert.h"
 #include "UniqueHandle.h"
+#include "WindowPlacement.h"
 #include "WindowText.h"
 
 #include <windowsx.h>
 
-#include <algorithm>
-
 namespace {
-
-TCallJournalForm* gCurrent = nullptr;
 
 // Pixel sizes at 96 DPI, scaled to the window's DPI.
 constexpr int kClientWidth = 800;
@@ -30,14 +26,8 @@ constexpr int kCountHeight = 18;
 
 enum Column { kTime, kChannel, kNumber, kName, kRegion, kOutcome, kDuration, kColumnCount };
 
-struct ColumnDef {
-    UINT title;
-    int width;  // at 96 DPI
-    int format;
-};
-
 // Together a little narrower than the list, so that no scroll bar is needed at first.
-constexpr ColumnDef kColumns[kColumnCount] = {
+constexpr TListColumn kColumns[kColumnCount] = {
     {IDS_JOURNAL_COL_TIME, 125, LVCFMT_LEFT},     {IDS_JOURNAL_COL_CHANNEL, 75, LVCFMT_LEFT},
     {IDS_JOURNAL_COL_NUMBER, 105, LVCFMT_LEFT},   {IDS_JOURNAL_COL_NAME, 170, LVCFMT_LEFT},
     {IDS_JOURNAL_COL_REGION, 115, LVCFMT_LEFT},   {IDS_JOURNAL_COL_OUTCOME, 90, LVCFMT_LEFT},
@@ -48,168 +38,89 @@ constexpr ColumnDef kColumns[kColumnCount] = {
 constexpr COLORREF kMissedText = RGB(176, 0, 0);
 constexpr COLORREF kMissedBackground = RGB(255, 228, 228);
 
-void MoveControl(HWND control, int left, int top, int width, int height) {
-    ::SetWindowPos(control, nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 }  // namespace
 
 TCallJournalForm::TCallJournalForm(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
                                    TOpenContact openContact)
-    : FInstance(instance), FRecords(std::move(records)), FMaxCalls(maxCalls), FOpenContact(std::move(openContact)) {}
-
-TCallJournalForm::~TCallJournalForm() {
-    if (gCurrent == this) gCurrent = nullptr;
-}
-
-TCallJournalForm* TCallJournalForm::Current() { return gCurrent; }
+    : TDialogBase(instance, IDS_JOURNAL_CAPTION),
+      FRecords(std::move(records)),
+      FMaxCalls(maxCalls),
+      FOpenContact(std::move(openContact)) {}
 
 TCallJournalForm& TCallJournalForm::Open(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
                                          TOpenContact openContact) {
-    if (gCurrent) {
-        TCallJournalForm& form = *gCurrent;
-        const int64_t selectedId = form.SelectedId();
-        form.FRecords = std::move(records);
-        form.FMaxCalls = maxCalls;
-        form.FOpenContact = std::move(openContact);
-        form.ApplyFilter(selectedId);
-        if (::IsIconic(form.FHandle)) ::ShowWindow(form.FHandle, SW_RESTORE);
-        ::ShowWindow(form.FHandle, SW_SHOW);
-        ::SetForegroundWindow(form.FHandle);
-        return form;
+    if (TCallJournalForm* open = Current()) {
+        const int64_t selectedId = open->SelectedId();
+        open->FRecords = std::move(records);
+        open->FMaxCalls = maxCalls;
+        open->FOpenContact = std::move(openContact);
+        open->ApplyFilter(selectedId);
+        BringWindowForward(open->FHandle);
+        return *open;
     }
     auto* form = new TCallJournalForm(instance, std::move(records), maxCalls, std::move(openContact));
-    form->DeleteWithWindow();
     // No owner: the journal stays up while the (hidden) main window is not.
-    const HWND window = form->CreateDialogWindow(instance, IDD_CALLJOURNAL, nullptr);
-    if (!window) {
-        const DWORD error = ::GetLastError();
-        delete form;
-        throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
-    }
-    gCurrent = form;
-    ::ShowWindow(window, SW_SHOW);
-    ::SetForegroundWindow(window);
+    form->CreateSelfDeletingDialog(IDD_CALLJOURNAL, nullptr);
+    BringWindowForward(form->FHandle);
     ::SetFocus(form->Item(IDC_JOURNAL_SEARCH));
     return *form;
 }
 
-void TCallJournalForm::Close() {
-    if (FHandle) ::DestroyWindow(FHandle);
-}
-
-void TCallJournalForm::OnError(const std::wstring& text) {
-    ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_JOURNAL_CAPTION, FInstance).c_str(),
-                  MB_OK | MB_ICONWARNING);
-}
-
-INT_PTR TCallJournalForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR TCallJournalForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        FormCreate();
-        return FALSE;
-    case WM_SIZE:
-        LayoutControls();
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {Scaled(kMinWidth), Scaled(kMinHeight)};
         return TRUE;
-    case WM_GETMINMAXINFO: {
-        const UINT dpi = FHandle ? ::GetDpiForWindow(FHandle) : 96;
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize = {::MulDiv(kMinWidth, static_cast<int>(dpi), 96),
-                                ::MulDiv(kMinHeight, static_cast<int>(dpi), 96)};
-        return TRUE;
-    }
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY: {
-        const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
-        if (header.idFrom == IDC_JOURNAL_LIST && header.code == NM_CUSTOMDRAW) {
-            ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT,
-                                OnCustomDraw(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam)));
-            return TRUE;
-        }
-        return OnNotify(header) ? TRUE : FALSE;
-    }
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) != Item(IDC_JOURNAL_LIST)) return FALSE;
         OnContextMenu(reinterpret_cast<HWND>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return TRUE;
-    case WM_CLOSE:
-        Close();
-        return TRUE;
-    case WM_NCDESTROY:
-        if (gCurrent == this) gCurrent = nullptr;
-        return FALSE;
     default:
         return FALSE;
     }
 }
 
-void TCallJournalForm::FormCreate() {
-    ::SetWindowTextW(FHandle, LoadResourceString(IDS_JOURNAL_CAPTION, FInstance).c_str());
+bool TCallJournalForm::OnInit() {
     for (UINT id : {IDS_JOURNAL_ANSWERED, IDS_JOURNAL_MISSED, IDS_JOURNAL_NOCONVERSATION, IDS_JOURNAL_INTERRUPTED})
-        FOutcomeTexts.push_back(LoadResourceString(id, FInstance));
+        FOutcomeTexts.push_back(ResourceText(id));
     // The cue text says what the search box looks in.
-    const std::wstring searchLabel = LoadResourceString(IDS_JOURNAL_SEARCH, FInstance);
-    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_SEARCH_LABEL, searchLabel.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_LIST_LABEL, LoadResourceString(IDS_JOURNAL_LIST_LABEL, FInstance).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_SEARCH_LABEL, ResourceText(IDS_JOURNAL_SEARCH).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_LIST_LABEL, ResourceText(IDS_JOURNAL_LIST_LABEL).c_str());
     ::SendMessageW(Item(IDC_JOURNAL_SEARCH), EM_SETCUEBANNER, TRUE,
-                   reinterpret_cast<LPARAM>(LoadResourceString(IDS_JOURNAL_SEARCH_CUE, FInstance).c_str()));
+                   reinterpret_cast<LPARAM>(ResourceText(IDS_JOURNAL_SEARCH_CUE).c_str()));
 
-    const UINT dpi = ::GetDpiForWindow(FHandle);
-    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
     const HWND list = Item(IDC_JOURNAL_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
-    for (int column = 0; column < kColumnCount; ++column) {
-        std::wstring title = LoadResourceString(kColumns[column].title, FInstance);
-        LVCOLUMNW def{};
-        def.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-        def.fmt = kColumns[column].format;
-        def.cx = scaled(kColumns[column].width);
-        def.pszText = title.data();
-        def.iSubItem = column;
-        ListView_InsertColumn(list, column, &def);
-    }
-
-    RECT frame{0, 0, scaled(kClientWidth), scaled(kClientHeight)};
-    ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE)), FALSE,
-                               static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE)), dpi);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ::SetWindowPos(FHandle, nullptr, work.left + std::max(0L, (work.right - work.left - width) / 2),
-                   work.top + std::max(0L, (work.bottom - work.top - height) / 2), width, height,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+    AddListColumns(list, kColumns, Instance());
+    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight);
     LayoutControls();
     ApplyFilter();
+    return false;
 }
 
 void TCallJournalForm::LayoutControls() {
     if (!FHandle) return;
-    const UINT dpi = ::GetDpiForWindow(FHandle);
-    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); };
     RECT client{};
     ::GetClientRect(FHandle, &client);
-    const int margin = scaled(kMargin);
-    const int searchTop = scaled(kSearchTop);
-    const int searchHeight = scaled(kSearchHeight);
-    const int labelWidth = scaled(kSearchLabelWidth);
-    MoveControl(Item(IDC_JOURNAL_SEARCH_LABEL), margin, searchTop + scaled(4), labelWidth, searchHeight - scaled(4));
-    MoveControl(Item(IDC_JOURNAL_SEARCH), margin + labelWidth, searchTop, scaled(kSearchWidth), searchHeight);
-    const int countHeight = scaled(kCountHeight);
+    const int margin = Scaled(kMargin);
+    const int searchTop = Scaled(kSearchTop);
+    const int searchHeight = Scaled(kSearchHeight);
+    const int labelWidth = Scaled(kSearchLabelWidth);
+    MoveControl(Item(IDC_JOURNAL_SEARCH_LABEL), margin, searchTop + Scaled(4), labelWidth, searchHeight - Scaled(4));
+    MoveControl(Item(IDC_JOURNAL_SEARCH), margin + labelWidth, searchTop, Scaled(kSearchWidth), searchHeight);
+    const int countHeight = Scaled(kCountHeight);
     // The list's own label, for screen readers and Alt+В.
     const int listLabelTop = searchTop + searchHeight + margin;
-    const int listLabelHeight = countHeight - scaled(3);
+    const int listLabelHeight = countHeight - Scaled(3);
     MoveControl(Item(IDC_JOURNAL_LIST_LABEL), margin, listLabelTop, client.right - 2 * margin, listLabelHeight);
     const int listTop = listLabelTop + listLabelHeight;
     const int listBottom = client.bottom - margin - countHeight;
     MoveControl(Item(IDC_JOURNAL_LIST), margin, listTop, client.right - 2 * margin, listBottom - listTop);
-    MoveControl(Item(IDC_JOURNAL_COUNT), margin, listBottom + scaled(3), client.right - 2 * margin,
-                countHeight - scaled(3));
+    MoveControl(Item(IDC_JOURNAL_COUNT), margin, listBottom + Scaled(3), client.right - 2 * margin,
+                countHeight - Scaled(3));
 }
 
-void TCallJournalForm::OnCommand(UINT id, UINT code) {
+void TCallJournalForm::OnCommand(int id, UINT code) {
     switch (id) {
     case IDC_JOURNAL_SEARCH:
         if (code == EN_CHANGE) ApplyFilter();
@@ -232,11 +143,14 @@ void TCallJournalForm::OnCommand(UINT id, UINT code) {
     }
 }
 
-bool TCallJournalForm::OnNotify(const NMHDR& header) {
+bool TCallJournalForm::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.idFrom != IDC_JOURNAL_LIST) return false;
     switch (header.code) {
+    case NM_CUSTOMDRAW:
+        result = OnCustomDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header));
+        return true;
     case LVN_GETDISPINFOW:
-        OnGetDispInfo(*reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header)));
+        OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
         return true;
     case LVN_ITEMACTIVATE:
         OpenSelectedContact();
@@ -270,9 +184,7 @@ void TCallJournalForm::OnGetDispInfo(NMLVDISPINFOW& info) {
     const auto index = static_cast<size_t>(info.item.iItem);
     info.item.pszText[0] = L'\0';
     if (info.item.iItem < 0 || index >= FShown.size()) return;
-    // The list copies the text out at once; a name of any length is cut to its buffer.
-    FCellBuffer = CellText(Row(index), info.item.iSubItem);
-    ::lstrcpynW(info.item.pszText, FCellBuffer.c_str(), info.item.cchTextMax);
+    SetDispInfoText(info.item, CellText(Row(index), info.item.iSubItem));
 }
 
 LRESULT TCallJournalForm::OnCustomDraw(NMLVCUSTOMDRAW& draw) {
@@ -393,10 +305,10 @@ void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
     if (!menu) return;
     const bool hasNumber = !Row(static_cast<size_t>(row)).Number.empty();
     ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_COPYNUMBER,
-                  LoadResourceString(IDS_JOURNAL_COPYNUMBER, FInstance).c_str());
+                  ResourceText(IDS_JOURNAL_COPYNUMBER).c_str());
     if (FOpenCrm)
         ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_OPENCRM,
-                      LoadResourceString(IDS_JOURNAL_OPENCRM, FInstance).c_str());
+                      ResourceText(IDS_JOURNAL_OPENCRM).c_str());
     // The chosen item arrives as WM_COMMAND, as from any menu.
     ::TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, FHandle, nullptr);
 }

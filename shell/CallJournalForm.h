@@ -1,6 +1,7 @@
 #pragma once
 #include "CallJournal.h"
-#include "WindowBase.h"
+#include "DialogBase.h"
+#include "OpenWindows.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -14,7 +15,7 @@
 // that filters as the user types, the contact editor on Enter or double-click
 // and "Копировать номер" in the context menu. One window at a time; it has no
 // owner and frees itself when closed.
-class TCallJournalForm final : public TWindowBase {
+class TCallJournalForm final : public TDialogBase, public TOpenWindows<TCallJournalForm> {
 public:
     using TOpenContact = std::function<void(const std::wstring& number)>;
     using TOpenCrm = std::function<void(const TCallRecord& call)>;
@@ -27,32 +28,26 @@ public:
     void SetOpenCrm(TOpenCrm openCrm) { FOpenCrm = std::move(openCrm); }
     // How the search reads a typed number; the program's defaults until set.
     void SetDialling(TDiallingSettings dialling);
-    // The open window, or null.
-    static TCallJournalForm* Current();
 
     // A call just recorded goes on top; the oldest beyond maxCalls drops out.
     void AddRecord(const TCallRecord& record);
     // The rows the list shows now, in order.
     const TCallRecord& Row(size_t index) const { return FRecords[FShown[index]]; }
     size_t RowCount() const { return FShown.size(); }
-    void Close();
-
-    TCallJournalForm(const TCallJournalForm&) = delete;
-    TCallJournalForm& operator=(const TCallJournalForm&) = delete;
 
 private:
     TCallJournalForm(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls, TOpenContact openContact);
-    ~TCallJournalForm() override;
+    ~TCallJournalForm() override = default;
 
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnError(const std::wstring& text) override;
-    void OnCommand(UINT id, UINT code);
-    bool OnNotify(const NMHDR& header);
+    bool OnInit() override;
+    void OnCommand(int id, UINT code) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    void OnSize() override { LayoutControls(); }
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnGetDispInfo(NMLVDISPINFOW& info);
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw);
     void OnContextMenu(HWND control, POINT at);
 
-    void FormCreate();
     void LayoutControls();
     void ApplyFilter();
     // Shows the records the search lets through; the call of this Id stays chosen.
@@ -64,9 +59,7 @@ private:
     void CopySelectedNumber();
     void OpenSelectedCrmCard();
     std::wstring CellText(const TCallRecord& record, int column) const;
-    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
 
-    HINSTANCE FInstance;
     std::vector<TCallRecord> FRecords;  // newest first
     std::vector<size_t> FShown;         // indexes into FRecords that the filter lets through
     std::wstring FFilterText;
@@ -75,5 +68,4 @@ private:
     TOpenContact FOpenContact;
     TOpenCrm FOpenCrm;
     std::vector<std::wstring> FOutcomeTexts;
-    std::wstring FCellBuffer;
 };

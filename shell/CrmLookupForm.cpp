@@ -2,11 +2,9 @@
 
 #include "CrmLookupRes.h"
 #include "CrmLookupTexts.h"
-#include "ResourceText.h"
 #include "TextTrim.h"
 #include "WindowText.h"
 
-#include <array>
 #include <utility>
 
 namespace {
@@ -14,16 +12,7 @@ namespace {
 // Posted by the check's thread when its result is ready.
 constexpr UINT kCheckDone = WM_APP + 1;
 
-TCrmLookupForm*& OpenForm() {
-    static TCrmLookupForm* form = nullptr;
-    return form;
-}
-
-struct TControlText {
-    int Control;
-    UINT Text;
-};
-constexpr std::array<TControlText, 12> kControlTexts{{
+constexpr TItemText kTexts[] = {
     {IDC_LOOKUP_URL_LABEL, IDS_LOOKUP_URL_LABEL},
     {IDC_LOOKUP_NAMEPATH_LABEL, IDS_LOOKUP_NAMEPATH_LABEL},
     {IDC_LOOKUP_COMMENTPATH_LABEL, IDS_LOOKUP_COMMENTPATH_LABEL},
@@ -35,8 +24,7 @@ constexpr std::array<TControlText, 12> kControlTexts{{
     {IDC_LOOKUP_CHECK, IDS_LOOKUP_CHECK},
     {IDC_LOOKUP_OK, IDS_LOOKUP_OK},
     {IDC_LOOKUP_CANCEL, IDS_LOOKUP_CANCEL},
-    {0, IDS_LOOKUP_CAPTION},
-}};
+};
 
 // The control whose text a refused verdict is about.
 int ControlOf(THttpLookupCheck check) {
@@ -51,67 +39,36 @@ int ControlOf(THttpLookupCheck check) {
 }  // namespace
 
 TCrmLookupForm::TCrmLookupForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply)
-    : FInstance(instance), FCurrent(current), FOnApply(std::move(onApply)) {}
+    : TDialogBase(instance, IDS_LOOKUP_CAPTION, 0, MB_ICONERROR), FCurrent(current), FOnApply(std::move(onApply)) {}
 
 HWND TCrmLookupForm::Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply) {
-    if (TCrmLookupForm* open = OpenForm()) {
+    if (TCrmLookupForm* open = Current()) {
         ::SetForegroundWindow(open->FHandle);
         return open->FHandle;
     }
     auto* form = new TCrmLookupForm(instance, current, std::move(onApply));
-    form->DeleteWithWindow();
-    const HWND window = form->CreateDialogWindow(instance, IDD_CRMLOOKUPFORM, owner);
-    if (!window) {
-        delete form;
-        return nullptr;
-    }
+    const HWND window = form->CreateSelfDeletingDialog(IDD_CRMLOOKUPFORM, owner);
     ::ShowWindow(window, SW_SHOW);
     ::SetForegroundWindow(window);
     return window;
 }
 
-void TCrmLookupForm::CloseOpen() {
-    if (TCrmLookupForm* open = OpenForm()) ::DestroyWindow(open->FHandle);
-}
-
-INT_PTR TCrmLookupForm::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+INT_PTR TCrmLookupForm::OnMessage(UINT message, WPARAM, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        OpenForm() = this;
-        FormCreate();
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam));
-        return TRUE;
     case kCheckDone:
         OnCheckDone();
-        return TRUE;
-    case WM_CLOSE:
-        ::DestroyWindow(FHandle);
         return TRUE;
     case WM_DESTROY:
         // No result may be posted to a window that is gone.
         FCheck.Cancel();
-        return FALSE;
-    case WM_NCDESTROY:
-        if (OpenForm() == this) OpenForm() = nullptr;
         return FALSE;
     default:
         return FALSE;
     }
 }
 
-void TCrmLookupForm::OnError(const std::wstring& text) {
-    ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_LOOKUP_CAPTION, FInstance).c_str(),
-                  MB_OK | MB_ICONERROR);
-}
-
-void TCrmLookupForm::FormCreate() {
-    for (const TControlText& entry : kControlTexts) {
-        const std::wstring text = LoadResourceString(entry.Text, FInstance);
-        if (entry.Control == 0) ::SetWindowTextW(FHandle, text.c_str());
-        else ::SetDlgItemTextW(FHandle, entry.Control, text.c_str());
-    }
+bool TCrmLookupForm::OnInit() {
+    SetItemTexts(kTexts);
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_URL, FCurrent.LookupUrlTemplate.c_str());
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_NAMEPATH, FCurrent.LookupNamePath.c_str());
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_COMMENTPATH, FCurrent.LookupCommentPath.c_str());
@@ -129,13 +86,14 @@ void TCrmLookupForm::FormCreate() {
     const int height = frame.bottom - frame.top;
     ::SetWindowPos(FHandle, nullptr, area.left + (area.right - area.left - width) / 2,
                    area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return true;
 }
 
-void TCrmLookupForm::OnCommand(UINT id) {
+void TCrmLookupForm::OnCommand(int id, UINT) {
     switch (id) {
     case IDC_LOOKUP_CHECK: btnCheckClick(); break;
     case IDC_LOOKUP_OK: btnOKClick(); break;
-    case IDC_LOOKUP_CANCEL: ::DestroyWindow(FHandle); break;
+    case IDC_LOOKUP_CANCEL: Close(); break;
     default: break;
     }
 }
@@ -162,7 +120,7 @@ void TCrmLookupForm::btnCheckClick() {
     if (FCheck.Running()) return;
     THttpLookupSettings settings;
     if (!ReadControls(settings)) {
-        ShowResult(LoadResourceString(IDS_LOOKUP_TIMEOUT_INVALID, FInstance));
+        ShowResult(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));
         return;
     }
     const THttpLookupVerdict verdict = CheckHttpLookupSettings(settings);
@@ -172,13 +130,13 @@ void TCrmLookupForm::btnCheckClick() {
     }
     const std::wstring number = TrimControlChars(WindowText(Item(IDC_LOOKUP_TEST_NUMBER)));
     if (number.empty()) {
-        ShowResult(LoadResourceString(IDS_LOOKUP_NEED_NUMBER, FInstance));
+        ShowResult(ResourceText(IDS_LOOKUP_NEED_NUMBER));
         return;
     }
     const HWND window = FHandle;
     if (!FCheck.Start(settings, number, [window] { ::PostMessageW(window, kCheckDone, 0, 0); })) return;
     ::EnableWindow(Item(IDC_LOOKUP_CHECK), FALSE);
-    ShowResult(LoadResourceString(IDS_LOOKUP_CHECKING, FInstance));
+    ShowResult(ResourceText(IDS_LOOKUP_CHECKING));
 }
 
 void TCrmLookupForm::OnCheckDone() {
@@ -191,16 +149,16 @@ void TCrmLookupForm::OnCheckDone() {
 void TCrmLookupForm::btnOKClick() {
     THttpLookupSettings settings;
     if (!ReadControls(settings)) {
-        OnError(LoadResourceString(IDS_LOOKUP_TIMEOUT_INVALID, FInstance));
+        ShowError(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));
         ::SetFocus(Item(IDC_LOOKUP_TIMEOUT));
         return;
     }
     const THttpLookupVerdict verdict = CheckHttpLookupSettings(settings);
     if (verdict.Check != THttpLookupCheck::Accepted && verdict.Check != THttpLookupCheck::Off) {
-        OnError(HttpLookupVerdictText(verdict));
+        ShowError(HttpLookupVerdictText(verdict));
         ::SetFocus(Item(ControlOf(verdict.Check)));
         return;
     }
     if (FOnApply) FOnApply(settings);
-    ::DestroyWindow(FHandle);
+    Close();
 }

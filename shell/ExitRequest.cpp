@@ -5,30 +5,23 @@
 
 TExitRequestWindow::TExitRequestWindow(HINSTANCE instance, HWND target, UINT exitCommand)
     : FTarget(target), FExitCommand(exitCommand) {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = kExitRequestClass;
     // A second window in the same process (tests) finds the class registered already.
-    ::RegisterClassExW(&windowClass);
+    RegisterWindowClass(instance, kExitRequestClass, 0, nullptr, nullptr);
     // Top-level rather than message-only, so that a plain FindWindow (as in an
     // installer script) finds it; never shown.
     const std::wstring programFile = LongPathOf(ModuleFileName());
-    FWindow.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kExitRequestClass, programFile.c_str(), WS_POPUP, 0, 0, 0, 0,
-                                    nullptr, nullptr, instance, this));
+    CreatePlainWindow(WS_EX_TOOLWINDOW, kExitRequestClass, programFile.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr,
+                      instance);
 }
 
-LRESULT CALLBACK TExitRequestWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    } else if (message == WM_CLOSE) {
-        auto* self = reinterpret_cast<TExitRequestWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        // Posted, so the requester's SendMessage returns at once and the exit runs
-        // from the message loop like the tray menu's item.
-        if (self) ::PostMessageW(self->FTarget, WM_COMMAND, MAKEWPARAM(self->FExitCommand, 0), 0);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+TExitRequestWindow::~TExitRequestWindow() {
+    if (FHandle) ::DestroyWindow(FHandle);
+}
+
+INT_PTR TExitRequestWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_CLOSE) return DefaultProc(message, wParam, lParam);
+    // Posted, so the requester's SendMessage returns at once and the exit runs
+    // from the message loop like the tray menu's item.
+    ::PostMessageW(FTarget, WM_COMMAND, MAKEWPARAM(FExitCommand, 0), 0);
+    return 0;
 }

@@ -1,7 +1,9 @@
 #pragma once
-#include "UniqueHandle.h"
+#include "WindowBase.h"
 
 #include <windows.h>
+
+#include <string>
 
 // Class of the hidden window by which an installer, an uninstaller or an
 // administrator's script asks a running copy to end as "Выход" does: send
@@ -14,18 +16,16 @@ inline constexpr wchar_t kExitRequestClass[] = L"KordavinInformerExitRequest";
 // The hidden exit-request window of one running copy. A WM_CLOSE it receives
 // becomes `exitCommand` posted to `target` as WM_COMMAND; the window itself
 // stays until the object goes.
-class TExitRequestWindow {
+class TExitRequestWindow final : public TWindowBase {
 public:
     TExitRequestWindow(HINSTANCE instance, HWND target, UINT exitCommand);
-    TExitRequestWindow(const TExitRequestWindow&) = delete;
-    TExitRequestWindow& operator=(const TExitRequestWindow&) = delete;
-
-    HWND Handle() const { return FWindow.get(); }
+    ~TExitRequestWindow() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Nothing here can fail, and a hidden window has nobody to tell.
+    void OnError(const std::wstring&) override {}
 
     HWND FTarget;
     UINT FExitCommand;
-    UniqueWindow FWindow;
 };

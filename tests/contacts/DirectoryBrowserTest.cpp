@@ -192,7 +192,8 @@ TEST_F(DirectoryBrowserTest, ListsEveryRowWithItsRegionAndFiltersAsTheUserTypes)
     const HWND browser = OpenBrowser();
     ASSERT_TRUE(::IsWindowVisible(browser));
     EXPECT_EQ(L"Справочник абонентов", Text(browser));
-    EXPECT_EQ(browser, TDirectoryBrowserForm::Current());
+    ASSERT_NE(nullptr, TDirectoryBrowserForm::Current());
+    EXPECT_EQ(browser, TDirectoryBrowserForm::Current()->Handle());
     EXPECT_EQ(Item(browser, IDC_DIRBROWSER_SEARCH), ::GetFocus());
     EXPECT_EQ((std::vector<std::wstring>{
                   L"74951234567|Иванов Иван|Москва|бухгалтерия",

@@ -96,7 +96,7 @@ protected:
         ASSERT_NE(dialog, nullptr);
     }
     void TearDown() override {
-        TCrmLookupForm::CloseOpen();
+        TCrmLookupForm::CloseAll();
         PumpPending();
     }
     std::wstring Text(int id) const { return WindowText(::GetDlgItem(dialog, id)); }

@@ -24,6 +24,6 @@ int wmain(int argc, wchar_t** argv) {
     RECT area{};
     ::GetWindowRect(window, &area);
     const bool saved = SaveBitmap(area, argv[1]);
-    TDiagnosticsForm::CloseOpen();
+    TDiagnosticsForm::CloseAll();
     return saved ? 0 : 1;
 }

@@ -38,7 +38,7 @@ protected:
         PumpPending();
     }
     void TearDown() override {
-        TDiagnosticsForm::CloseOpen();
+        TDiagnosticsForm::CloseAll();
         PumpPending();
     }
 

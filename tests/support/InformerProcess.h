@@ -22,7 +22,8 @@ public:
         // More "Key=Value" lines of the section Main.
         std::vector<std::wstring> iniLines;
         // A file where the program records the URLs it would open in the browser.
-        std::wstring urlLog;
+        // Braced: the many callers without one leave it out unwarned.
+        std::wstring urlLog{};
     };
 
     explicit InformerProcess(const Options& options);

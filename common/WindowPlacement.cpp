@@ -1,0 +1,31 @@
+#include "WindowPlacement.h"
+
+#include <algorithm>
+
+int ScaleToWindowDpi(HWND window, int pixels) {
+    return ::MulDiv(pixels, static_cast<int>(::GetDpiForWindow(window)), USER_DEFAULT_SCREEN_DPI);
+}
+
+void MoveControl(HWND control, int left, int top, int width, int height) {
+    ::SetWindowPos(control, nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void SizeClientAndCentre(HWND window, int clientWidth, int clientHeight) {
+    const UINT dpi = ::GetDpiForWindow(window);
+    RECT frame{0, 0, ScaleToWindowDpi(window, clientWidth), ScaleToWindowDpi(window, clientHeight)};
+    ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                               static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE)), dpi);
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::SetWindowPos(window, nullptr, work.left + std::max(0L, (work.right - work.left - width) / 2),
+                   work.top + std::max(0L, (work.bottom - work.top - height) / 2), width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void BringWindowForward(HWND window) {
+    ::ShowWindow(window, ::IsIconic(window) ? SW_RESTORE : SW_SHOW);
+    const HWND popup = ::GetLastActivePopup(window);
+    ::SetForegroundWindow(popup ? popup : window);
+}

@@ -154,7 +154,6 @@ public:
     TCallJournal(TFailure onFailure, TClock clock = JournalNow);
 
     void Open(const std::wstring& path, TJournalLimits limits);
-    void SetLimits(TJournalLimits limits) { limits_ = SanitizedLimits(limits); }
     const TJournalLimits& Limits() const { return limits_; }
     bool Enabled() const { return store_.Active() && !failed_; }
     // Called with each record once it has been stored.

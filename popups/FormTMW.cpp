@@ -1,3 +1,4 @@
+// The popup window (TTMWForm): one call's caller on the screen.
 #include "FormTMW.h"
 
 #include "AppError.h"

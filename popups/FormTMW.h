@@ -1,3 +1,4 @@
+// The popup window (TTMWForm): one call's caller on the screen.
 #pragma once
 #include "CrmLink.h"
 #include "TMWFont.h"

@@ -1,5 +1,6 @@
 #pragma once
 #include "CallerLookup.h"
+#include "DirectoryProtocol.h"
 #include "SocketStream.h"
 
 #include <windows.h>
@@ -65,5 +66,5 @@ private:
     std::recursive_mutex FClientLock;
     std::mutex FSettingsLock;  // guards the two fields below
     std::wstring FDBServerAddress;
-    int FDBPort = 32456;
+    int FDBPort = DirectoryProtocol::kDefaultPort;
 };

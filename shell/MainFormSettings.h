@@ -1,4 +1,5 @@
 #pragma once
+#include "DirectoryProtocol.h"
 #include "RecorderSettings.h"
 
 #include <string>
@@ -16,7 +17,7 @@ struct TMainFormSettings : TRecorderSettings {
     bool FUseRemoteDB = false;
     bool FDBAsClient = false;
     std::wstring FDBServerAddress;
-    int FDBPort = 32456;
+    int FDBPort = DirectoryProtocol::kDefaultPort;
     // Client addresses the directory server answers (IPv4 and CIDR ranges,
     // comma-separated); empty: every client.
     std::wstring FDBAllowedClients;

@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int kDefaultDBPort = 32456;
 constexpr int kFirstFontSize = 7;
 constexpr int kLastFontSize = 18;
 constexpr int kFontListRows = 16;
@@ -149,39 +148,39 @@ void TMainForm::FillFontNames() {
     ::EnumFontFamiliesExW(screen.get(), &all, AddFontFamily, reinterpret_cast<LPARAM>(Item(IDC_CBFONTNAMES)), 0);
 }
 
-bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
-    const HWND control = Item(static_cast<int>(id));
-    wchar_t className[32] = {};
-    if (control) ::GetClassNameW(control, className, 32);
-    const std::wstring kind = className;
-    if (code == EN_CHANGE && SameTextIgnoringCase(kind, WC_EDITW)) {
-        // Also AddressLabeledEditChange and PortSpinEditChange.
-        TWMParamChange();
-        return true;
+namespace {
+
+// Whether a control's notification is an edit of the setting it shows.
+bool IsSettingChange(TSettingControl control, UINT code) {
+    switch (control) {
+    case TSettingControl::Edit:
+    case TSettingControl::IntegerEdit:
+    case TSettingControl::LenientIntEdit:
+    case TSettingControl::ListEdit:
+    case TSettingControl::UrlTemplateEdit: return code == EN_CHANGE;
+    case TSettingControl::ComboIndex:
+    case TSettingControl::ComboText:
+    case TSettingControl::ComboInteger: return code == CBN_SELCHANGE;
+    case TSettingControl::CheckBox:
+    case TSettingControl::BoldButton: return code == BN_CLICKED;
+    default: return false;
     }
-    if (code == CBN_SELCHANGE) {
-        TWMParamChange();
+}
+
+}  // namespace
+
+bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
+    const int control = static_cast<int>(id);
+    const TSettingRow* row = FindSettingRowByControl(control);
+    if (row && IsSettingChange(row->Control, code)) {
+        if (IsShowCheckBox(control)) ShowCheckBoxClick(control);
+        else if (row->Control == TSettingControl::BoldButton) BoldButtonClick(control);
+        else if (control == IDC_USEREMOTEDBCHECKBOX) UseRemoteDBCheckBoxClick();
+        else TWMParamChange();
         return true;
     }
     if (code != BN_CLICKED) return false;
-    if (IsShowCheckBox(static_cast<int>(id))) {
-        ShowCheckBoxClick(static_cast<int>(id));
-        return true;
-    }
-    if (BoldIndex(static_cast<int>(id)) >= 0) {
-        BoldButtonClick(static_cast<int>(id));
-        return true;
-    }
     switch (id) {
-    case IDC_CBAUTORUN:
-    case IDC_CBCLOSETMWONSTART:
-    case IDC_CBCALLERIDONLY:
-    case IDC_CBUSECITYPREFIXFORINCOMING:
-        TWMParamChange();
-        return true;
-    case IDC_USEREMOTEDBCHECKBOX:
-        UseRemoteDBCheckBoxClick();
-        return true;
     case IDC_DBTYPE_SERVER:
     case IDC_DBTYPE_CLIENT:
         DBTypeRadioGroupClick();
@@ -474,7 +473,7 @@ void TMainForm::BoldButtonClick(int buttonId) {
 
 void TMainForm::SetDefaultPortButtonClick() {
     TWMParamChange();
-    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(kDefaultDBPort));
+    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(DirectoryProtocol::kDefaultPort));
 }
 
 void TMainForm::SelectAddressButtonClick() {

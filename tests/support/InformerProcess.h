@@ -21,7 +21,8 @@ public:
         std::wstring folder;
         // More "Key=Value" lines of the section Main.
         std::vector<std::wstring> iniLines;
-        // A file where the program records the URLs it would open in the browser.
+        // A file where the program records the URLs it would open in the browser;
+        // set, the test build of the program runs.
         std::wstring urlLog;
     };
 

@@ -357,7 +357,7 @@ bool TTMWForm::CrmButtonShown() const {
 
 void TTMWForm::UpdateCrmButton() {
     if (!FCrmButton) return;
-    const bool wanted = OnOpenCrm && HasCallNumber(IntPhoneNumber);
+    const bool wanted = OnOpenCrm && HasCallNumber(Caller.Number);
     if (wanted == CrmButtonShown()) return;
     ::ShowWindow(FCrmButton, wanted ? SW_SHOWNA : SW_HIDE);
     LayoutChildren();
@@ -616,10 +616,10 @@ void TTMWForm::btnCopyClick() {
 
 void TTMWForm::CrmButtonClick() {
     const TOpenCrmEvent handler = OnOpenCrm;
-    if (handler && HasCallNumber(IntPhoneNumber)) handler(TCrmCallData{IntPhoneNumber, AbonentName, Channel});
+    if (handler && HasCallNumber(Caller.Number)) handler(Caller, Channel);
 }
 
 void TTMWForm::EditDataButtonClick() {
     const TEditDataEvent handler = OnEditData;
-    if (handler) handler(TTMWContactData{IntPhoneNumber, AbonentName, AbonentComment, IsPreview});
+    if (handler) handler(Caller, IsPreview);
 }

@@ -13,8 +13,6 @@
 #include "SharingRes.h"
 #include "TextCompare.h"
 #include "TextTrim.h"
-#include "pqrUnit.h"
-#include "tqrUnit.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -248,7 +246,7 @@ bool TMainForm::IsBold(int buttonId) const {
 
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
-    const TSettingsRef fields{*this, FTrayMsgWins->Settings()};
+    const TSettingsRef fields{FSettings, FController->Popups().Settings()};
     for (const auto& row : SettingsTable()) {
         const TSettingValue value = row.Get(fields);
         const HWND control = Item(row.ControlId);
@@ -291,34 +289,29 @@ void TMainForm::ShowParams() {
         }
     }
     const int channelCount = clbChannels.Count();
-    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FChannels, clbChannels.Text(i)));
-
-    TTMWFont font = FTrayMsgWins->Font();
-    font.Name = FFontName;
-    font.Size = FFontSize;
-    FTrayMsgWins->SetFont(&font);
+    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
 
     // The connect box: a change connects or disconnects, and the directories
     // then get their folders from the edits as they open.
     const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    if (shown == FActive) {
-        FAreaList->SetCityCodesDir(ItemText(IDC_LEAREAPATH));
-        FAbonentList->SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
+    if (shown == FSettings.FActive) {
+        FController->AreaList().SetCityCodesDir(ItemText(IDC_LEAREAPATH));
+        FController->AbonentList().SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
     } else {
-        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
+        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FSettings.FActive ? BST_CHECKED : BST_UNCHECKED);
         cbActiveClick();
     }
 
     for (const auto& line : kShowLines) ShowCheckBoxClick(line.CheckBox);
     UseRemoteDBCheckBoxClick();
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
-                       FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
+                       FSettings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
     DBTypeRadioGroupClick();
     UpdateCrmLink();
 }
 
 void TMainForm::ApplyParams() {
-    const TSettingsRef fields{*this, FTrayMsgWins->Settings()};
+    const TSettingsRef fields{FSettings, FController->Popups().Settings()};
     // Every control is read before any field changes: a popup size that is not
     // an integer stops the apply with nothing applied.
     std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
@@ -404,20 +397,15 @@ void TMainForm::ApplyParams() {
     }
     for (const auto& [row, value] : values) row->Set(fields, value);
 
-    TTMWFont font = FTrayMsgWins->Font();
-    font.Name = FFontName;
-    font.Size = FFontSize;
-    FTrayMsgWins->SetFont(&font);
-    FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
-    FCallerLookup->SetDBAsClient(FDBAsClient);
+    FController->ApplySettings(FSettings);
     UpdateCrmLink();
     RestartDBServer();
 }
 
 void TMainForm::btnApplyClick() {
     ApplyParams();
-    SaveDBParams(FSettingsLocation, *this);
-    SaveParams(FSettingsLocation, *this, FTrayMsgWins->Settings(),
+    SaveDBParams(FSettingsLocation, FSettings);
+    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
                {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
                 ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)});
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
@@ -504,10 +492,11 @@ void TMainForm::BrowseFolderInto(int editId, int labelId) {
 }
 
 void TMainForm::ShowHidePreviewWindowButtonClick() {
-    TTrayMsgWinCollection& items = FTrayMsgWins->Items();
+    TTrayMsgWins& popups = FController->Popups();
+    TTrayMsgWinCollection& items = popups.Items();
     PreviewItem = items.FindItemWinID(kPreviewWinID);
     if (PreviewItem) {
-        const bool visible = FTrayMsgWins->IsFormTMWVisible(PreviewItem);
+        const bool visible = popups.IsFormTMWVisible(PreviewItem);
         PreviewItem->Free();
         PreviewItem = nullptr;
         if (visible) return;
@@ -520,10 +509,8 @@ void TMainForm::ShowHidePreviewWindowButtonClick() {
     PreviewItem->SetSimpleText(text);
     PreviewItem->SetWinID(kPreviewWinID);
     PreviewItem->SetClipboardText(phone);
-    PreviewItem->IntPhoneNumber = phone;
-    PreviewItem->AbonentName = LoadResourceString(IDS_PREVIEW_NAME);
-    PreviewItem->AbonentComment = LoadResourceString(IDS_PREVIEW_COMMENT);
-    PreviewItem->Region = LoadResourceString(IDS_PREVIEW_REGION);
+    PreviewItem->Caller = {phone, LoadResourceString(IDS_PREVIEW_NAME), LoadResourceString(IDS_PREVIEW_REGION),
+                           LoadResourceString(IDS_PREVIEW_COMMENT)};
     PreviewItem->IsPreview = true;
     PreviewItem->UseRichText = true;
     PreviewItem->SetVisible(true);
@@ -539,7 +526,7 @@ void TMainForm::TestDBConnectionButtonClick() {
     // The test may take seconds: it runs on a thread of its own, which hands its
     // outcome over and posts; the window shows it. A failure of the test itself
     // leaves no outcome, which reads as a failed connection.
-    TDirectoryClient* client = FDBClient.get();
+    TDirectoryClient* client = &FController->DirectoryClient();
     FDBTest = std::thread([this, client, window, host, port] {
         try {
             TDBTestResult outcome = client->TestConnection(host, port);

@@ -74,7 +74,9 @@ TEST(CrmLink, TemplatesOtherThanHttpAndHttpsWithAHostAreRefused) {
         const TCrmTemplateVerdict verdict = CheckCrmTemplate(c.text);
         EXPECT_EQ(static_cast<int>(c.check), static_cast<int>(verdict.Check));
         EXPECT_EQ(c.detail, verdict.Detail);
-        if (c.check != TCrmTemplateCheck::Accepted) EXPECT_EQ(L"", BuildCrmUrl(c.text, kCall));
+        if (c.check != TCrmTemplateCheck::Accepted) {
+            EXPECT_EQ(L"", BuildCrmUrl(c.text, kCall));
+        }
     }
 }
 

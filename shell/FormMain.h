@@ -94,8 +94,7 @@ private:
     void UpdateBoldFont();
     bool IsBold(int buttonId) const;
     void FillFontNames();
-    // Stops the directory server and starts it again when this PC serves the
-    // directories; the client follows the applied address and port here too.
+    // The directory server follows the applied settings; a failed start is told.
     void RestartDBServer();
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();

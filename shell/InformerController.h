@@ -66,7 +66,9 @@ public:
     // Opens the directories from these folders while connected, closes them otherwise.
     void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir);
     // One tick of the event polling timer.
-    void PollRecorder() { FDispatch->DispatchRecorderEvents(); }
+    void PollRecorder() {
+        if (!FShutDown) FDispatch->DispatchRecorderEvents();
+    }
 
     // The caller lookup for the caller's number: name, region and comment.
     bool LookUpCaller(TCaller& caller, TLookupFailure& failure) override;

@@ -9,7 +9,7 @@
 inline constexpr int kFullNumberLength = 11;
 
 // The dialling settings a number is normalised with: the program's own fields
-// (the main window inherits them); the values here are the built-in defaults.
+// (the recorder settings build on them); the values here are the built-in defaults.
 struct TDiallingSettings {
     std::wstring FDefaultCountryCode = L"7";
     std::wstring FDefaultCityCode = L"495";

@@ -114,8 +114,18 @@ void TInformerController::SyncDirectories(const std::wstring& cityCodesDir, cons
 }
 
 bool TInformerController::LookUpCaller(TCaller& caller, TLookupFailure& failure) {
-    return FCallerLookup->GetNameRegionCommentByPhone(caller.Number, caller.Name, caller.Region, caller.Comment,
-                                                     failure);
+    bool found = FCallerLookup->GetNameRegionCommentByPhone(caller.Number, caller.Name, caller.Region,
+                                                           caller.Comment, failure);
+    for (ICallerNameSource* source : FNameSources) {
+        if (!caller.Name.empty()) break;
+        TCaller named = caller;
+        TLookupFailure reason;
+        if (!source->FindCaller(named, reason) || named.Name.empty()) continue;
+        caller = std::move(named);
+        failure = {};
+        found = true;
+    }
+    return found;
 }
 
 std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs) {

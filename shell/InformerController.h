@@ -2,6 +2,7 @@
 #include "CallEvent.h"
 #include "CallJournal.h"
 #include "CallerLookup.h"
+#include "CallerNameSource.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryClient.h"
 #include "DirectoryServer.h"
@@ -70,8 +71,12 @@ public:
         if (!FShutDown) FDispatch->DispatchRecorderEvents();
     }
 
-    // The caller lookup for the caller's number: name, region and comment.
+    // The caller lookup for the caller's number: name, region and comment from
+    // the directories, then the name from the added sources while none is found.
+    // A source that names the caller makes the lookup a success.
     bool LookUpCaller(TCaller& caller, TLookupFailure& failure) override;
+    // One more name source after the directories (and the sources added before).
+    void AddNameSource(ICallerNameSource& source) { FNameSources.push_back(&source); }
 
     TTrayMsgWins& Popups() { return *FPopups; }
     TTQRDataModule& AreaList() { return *FAreaList; }
@@ -110,5 +115,6 @@ private:
     std::unique_ptr<TCallJournal> FCallJournal;
     std::unique_ptr<TCrmOnAnswer> FCrmOnAnswer;
     std::unique_ptr<TRecorderDispatch> FDispatch;
+    std::vector<ICallerNameSource*> FNameSources;
     bool FShutDown = false;
 };

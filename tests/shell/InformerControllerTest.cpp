@@ -106,3 +106,54 @@ TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsThe
 }
 
 }  // namespace
+
+namespace {
+
+// A name source that knows one number.
+class OneNumberSource : public ICallerNameSource {
+public:
+    OneNumberSource(std::wstring number, std::wstring name) : number_(std::move(number)), name_(std::move(name)) {}
+    bool FindCaller(TCaller& caller, TLookupFailure&) override {
+        ++asked;
+        if (caller.Number != number_) return false;
+        caller.Name = name_;
+        return true;
+    }
+    int asked = 0;
+
+private:
+    std::wstring number_, name_;
+};
+
+TEST_F(InformerController, NameSourcesAfterTheDirectoriesAreAskedInOrderUntilOneNamesTheCaller) {
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    OneNumberSource first(L"74950000001", L"Первый");
+    OneNumberSource second(L"74950000002", L"Второй");
+    OneNumberSource third(L"74950000002", L"Третий");
+    controller.AddNameSource(first);
+    controller.AddNameSource(second);
+    controller.AddNameSource(third);
+    const struct {
+        const wchar_t* number;
+        bool found;
+        const wchar_t* name;
+        int askedThird;
+    } cases[] = {
+        {L"74950000001", true, L"Первый", 0},
+        {L"74950000002", true, L"Второй", 0},
+        {L"74959999999", false, L"", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.number));
+        third.asked = 0;
+        TCaller caller{c.number, {}, {}, {}};
+        TLookupFailure failure;
+        EXPECT_EQ(c.found, controller.LookUpCaller(caller, failure));
+        EXPECT_EQ(c.name, caller.Name);
+        EXPECT_EQ(c.askedThird, third.asked);
+        // The directories are closed: their reason stands unless a source named the caller.
+        EXPECT_EQ(c.found ? TLookupFailureKind::None : TLookupFailureKind::DirectoriesClosed, failure.Kind);
+    }
+}
+
+}  // namespace

@@ -19,86 +19,21 @@ static_assert(sizeof(wchar_t) == 2, "texts are bound to SQLite as UTF-16");
 
 namespace {
 
-// Caller-ID markers of a number that is not presented: none, O (out of area), P (private).
-bool IsWithheld(const std::wstring& text) {
-    return text.empty() || text.front() == L'\0' || text.front() == L'O' || text.front() == L'P';
-}
-
 int64_t SecondsBetween(int64_t from, int64_t to) { return to > from ? (to - from) / 1000 : 0; }
 
 }  // namespace
 
-std::map<std::wstring, TCallTracker::Call>::iterator TCallTracker::FindCall(const std::wstring& channel) {
-    return std::find_if(calls_.begin(), calls_.end(),
-                        [&](const auto& entry) { return SameTextIgnoringCase(entry.first, channel); });
-}
-
-TCallRecord TCallTracker::Finish(Call call, TCallOutcome outcome, int64_t now) {
-    TCallRecord record = std::move(call.record);
-    record.EndTime = std::max(now, record.StartTime);
-    record.Outcome = outcome;
-    record.DurationSeconds = call.conversationStart ? SecondsBetween(*call.conversationStart, now) : 0;
+TCallRecord JournalRecordOf(const TCall& call) {
+    TCallRecord record;
+    record.StartTime = call.StartTime;
+    record.EndTime = call.EndTime;
+    record.Channel = call.Channel;
+    record.Number = call.Caller.Number;
+    record.Name = call.Caller.Name;
+    record.Region = call.Caller.Region;
+    record.Outcome = call.Outcome.value_or(TCallOutcome::Interrupted);
+    record.DurationSeconds = call.ConversationStart ? SecondsBetween(*call.ConversationStart, call.EndTime) : 0;
     return record;
-}
-
-std::optional<TCallRecord> TCallTracker::Step(const TCallStep& step, int64_t now) {
-    using Kind = TCallStep::Kind;
-    auto found = FindCall(step.Channel);
-    if (step.Event == Kind::Renamed) {
-        if (found == calls_.end()) return std::nullopt;
-        Call call = std::move(found->second);
-        calls_.erase(found);
-        call.record.Channel = step.Text;
-        calls_[step.Text] = std::move(call);
-        return std::nullopt;
-    }
-    if (step.Event == Kind::ConversationEnd || step.Event == Kind::Missed) {
-        // An end without a known start (the program connected mid-call) is no call of ours.
-        if (found == calls_.end()) return std::nullopt;
-        Call call = std::move(found->second);
-        calls_.erase(found);
-        const bool talked = call.conversationStart.has_value();
-        const TCallOutcome outcome = talked                         ? TCallOutcome::Answered
-                                     : step.Event == Kind::Missed ? TCallOutcome::Missed
-                                                                 : TCallOutcome::NoConversation;
-        return Finish(std::move(call), outcome, now);
-    }
-    if (found == calls_.end()) {
-        if (!step.Monitored) return std::nullopt;
-        Call call;
-        call.record.StartTime = now;
-        call.record.Channel = step.Channel;
-        found = calls_.emplace(step.Channel, std::move(call)).first;
-    }
-    TCallRecord& record = found->second.record;
-    switch (step.Event) {
-    case Kind::CallerId:
-        if (IsWithheld(step.Text)) {
-            record.Number.clear();
-            record.Name.clear();
-            record.Region.clear();
-        } else if (step.CallerShown) {
-            record.Number = step.Number;
-            record.Name = step.Name;
-            record.Region = step.Region;
-        }
-        break;
-    case Kind::ConversationBegin:
-        if (!found->second.conversationStart) found->second.conversationStart = now;
-        break;
-    default:
-        break;
-    }
-    return std::nullopt;
-}
-
-std::vector<TCallRecord> TCallTracker::InterruptAll(int64_t now) {
-    std::vector<TCallRecord> records;
-    for (auto& [channel, call] : calls_) records.push_back(Finish(std::move(call), TCallOutcome::Interrupted, now));
-    calls_.clear();
-    std::sort(records.begin(), records.end(),
-              [](const TCallRecord& a, const TCallRecord& b) { return a.StartTime < b.StartTime; });
-    return records;
 }
 
 TJournalLimits SanitizedLimits(TJournalLimits limits) {
@@ -130,18 +65,6 @@ bool TJournalFilter::Matches(const TCallRecord& record) const {
     if (!number_.Empty()) return number_.Matches(record.Number);
     if (!text_.empty()) return LowerCaseText(record.Name).find(text_) != std::wstring::npos;
     return true;
-}
-
-namespace {
-// FILETIME counts 100 ns steps from 1601; the journal counts milliseconds from 1970.
-constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
-}  // namespace
-
-int64_t JournalNow() {
-    FILETIME now{};
-    ::GetSystemTimeAsFileTime(&now);
-    const int64_t ticks = (static_cast<int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return (ticks - kUnixEpochAsFileTime) / 10000;
 }
 
 std::wstring JournalTimeText(int64_t utcMilliseconds) {
@@ -395,12 +318,8 @@ void TCallJournal::Fail(const std::exception_ptr& error) {
     if (onFailure_) onFailure_(GetExceptionText(error));
 }
 
-void TCallJournal::Step(const TCallStep& step) {
-    if (std::optional<TCallRecord> record = tracker_.Step(step, clock_())) Record(std::move(*record));
-}
-
-void TCallJournal::InterruptAll() {
-    for (TCallRecord& record : tracker_.InterruptAll(clock_())) Record(std::move(record));
+void TCallJournal::OnCallEvent(const TCallEvent& event) {
+    if (event.Call && event.Call->Ended()) Record(JournalRecordOf(*event.Call));
 }
 
 void TCallJournal::Record(TCallRecord record) {

@@ -1,4 +1,6 @@
 #pragma once
+#include "CallEvent.h"
+#include "CallTracker.h"
 #include "NumberQuery.h"
 
 #include <cstdint>
@@ -13,14 +15,6 @@
 // The call journal: every call on a monitored channel, recorded when it ends.
 // Window-free: the tray program feeds it the recorder's call events, and the
 // journal window reads what it stored.
-
-// How a call ended. The values are what the journal file stores.
-enum class TCallOutcome : int {
-    Answered = 0,
-    Missed = 1,
-    NoConversation = 2,  // the call ended without being answered or reported missed
-    Interrupted = 3,     // the program ended or lost the server during the call
-};
 
 // Times are milliseconds since 1970-01-01 UTC.
 struct TCallRecord {
@@ -37,41 +31,8 @@ struct TCallRecord {
     bool operator==(const TCallRecord&) const = default;
 };
 
-// One call event of the recorder, as the journal needs it.
-struct TCallStep {
-    enum class Kind { Ring, CallerId, ConversationBegin, ConversationEnd, Missed, Renamed };
-    Kind Event = Kind::Ring;
-    std::wstring Channel;
-    // Caller ID: the number as the recorder reported it; rename: the new name.
-    std::wstring Text;
-    // The channel is watched; only such channels start calls.
-    bool Monitored = true;
-    // Caller ID: the canonical number, name and region the popup shows, when the
-    // number was looked up.
-    bool CallerShown = false;
-    std::wstring Number, Name, Region;
-};
-
-// Follows the calls in progress, one per channel, and gives each finished call.
-class TCallTracker {
-public:
-    // The call that this step finished, if any.
-    std::optional<TCallRecord> Step(const TCallStep& step, int64_t now);
-    // The calls still in progress, finished as interrupted; none remain.
-    std::vector<TCallRecord> InterruptAll(int64_t now);
-    size_t CallsInProgress() const { return calls_.size(); }
-
-private:
-    struct Call {
-        TCallRecord record;
-        std::optional<int64_t> conversationStart;
-    };
-    static TCallRecord Finish(Call call, TCallOutcome outcome, int64_t now);
-    std::map<std::wstring, Call>::iterator FindCall(const std::wstring& channel);
-
-    // By channel name as the recorder gives it; looked up ignoring letter case.
-    std::map<std::wstring, Call> calls_;
-};
+// The record of a call that has ended.
+TCallRecord JournalRecordOf(const TCall& call);
 
 // Retention: a call older than the days, or beyond the newest maxCalls, goes.
 struct TJournalLimits {
@@ -102,8 +63,6 @@ private:
 // Display texts of a record's time and duration (the local time zone).
 std::wstring JournalTimeText(int64_t utcMilliseconds);
 std::wstring JournalDurationText(int64_t seconds);
-// Now, as the journal counts time.
-int64_t JournalNow();
 
 // The journal file: a SQLite database of its own. Every operation raises
 // AppError with a user-readable text when the file is damaged, locked beyond a
@@ -145,28 +104,26 @@ private:
 // journals apart with it).
 std::wstring DefaultJournalPath();
 
-// The tracker and the store together, as the tray program uses them. A store
-// failure disables the journal for the rest of the session and is told once
-// through onFailure; calls and popups go on.
-class TCallJournal {
+// The store as a listener of the call-event stream: every call that ends is
+// stored. A store failure disables the journal for the rest of the session and
+// is told once through onFailure; calls and popups go on.
+class TCallJournal final : public ICallEventListener {
 public:
     using TClock = std::function<int64_t()>;
     using TFailure = std::function<void(const std::wstring& text)>;
     using TRecorded = std::function<void(const TCallRecord& record)>;
 
-    TCallJournal(TFailure onFailure, TClock clock = JournalNow);
+    TCallJournal(TFailure onFailure, TClock clock = CallTimeNow);
 
     void Open(const std::wstring& path, TJournalLimits limits);
-    void SetLimits(TJournalLimits limits) { limits_ = SanitizedLimits(limits); }
     const TJournalLimits& Limits() const { return limits_; }
     bool Enabled() const { return store_.Active() && !failed_; }
     // Called with each record once it has been stored.
     void SetOnRecorded(TRecorded onRecorded) { onRecorded_ = std::move(onRecorded); }
 
-    void Step(const TCallStep& step);
-    // The connection is gone or the program ends: calls in progress are
-    // recorded as interrupted.
-    void InterruptAll();
+    // Stores the calls that the event ends (answered, missed, without
+    // conversation or interrupted).
+    void OnCallEvent(const TCallEvent& event) override;
 
     std::vector<TCallRecord> ReadAll();
     // Missed calls since the journal was last opened by the user.
@@ -181,7 +138,6 @@ private:
     TClock clock_;
     TRecorded onRecorded_;
     TJournalLimits limits_;
-    TCallTracker tracker_;
     TCallJournalStore store_;
     bool failed_ = false;
     int64_t missedSinceViewed_ = 0;

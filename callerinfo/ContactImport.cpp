@@ -718,9 +718,7 @@ bool NormalizeImportedNumber(std::wstring_view written, const TDiallingSettings&
         reason = L"нет номера";
         return false;
     }
-    number = NormalizePhoneNumber(plus ? L"+" + cleaned : cleaned, 1, settings.FDefaultCountryCode,
-                                  settings.FDefaultCityCode, settings.FCityPrefixes, settings.FWorldPrefixes,
-                                  settings.FCountryPrefixes, settings.FUseCityPrefixForIncoming);
+    number = NormalizePhoneNumber(plus ? L"+" + cleaned : cleaned, kIncomingCallKind, settings);
     if (number.empty()) {
         reason = L"нет номера";
         return false;

@@ -12,15 +12,16 @@
 
 namespace {
 
-struct TPlaceholder {
-    std::wstring_view Name;
-    std::wstring TCrmCallData::*Field;
-};
-constexpr std::array<TPlaceholder, 3> kPlaceholders{{
-    {L"number", &TCrmCallData::Number},
-    {L"name", &TCrmCallData::Name},
-    {L"channel", &TCrmCallData::Channel},
-}};
+// In the order of PlaceholderValue.
+constexpr std::array<std::wstring_view, 3> kPlaceholders{L"number", L"name", L"channel"};
+
+const std::wstring& PlaceholderValue(size_t index, const TCaller& caller, const std::wstring& channel) {
+    switch (index) {
+    case 0: return caller.Number;
+    case 1: return caller.Name;
+    default: return channel;
+    }
+}
 constexpr std::array<std::wstring_view, 2> kSchemes{L"http://", L"https://"};
 // How much of a refused placeholder the message quotes.
 constexpr size_t kMaxDetail = 24;
@@ -61,7 +62,7 @@ void AppendEncoded(std::wstring& out, std::wstring_view text) {
 // the length of the placeholder with its braces.
 int PlaceholderAt(std::wstring_view text, size_t at, size_t& length) {
     for (size_t i = 0; i < kPlaceholders.size(); ++i) {
-        const std::wstring_view name = kPlaceholders[i].Name;
+        const std::wstring_view name = kPlaceholders[i];
         const size_t end = at + 1 + name.size();
         if (end < text.size() && text[end] == L'}' && StartsWithIgnoringAsciiCase(text.substr(at + 1), name)) {
             length = name.size() + 2;
@@ -125,7 +126,16 @@ TCrmTemplateVerdict CheckCrmTemplate(const std::wstring& urlTemplate) {
     return {TCrmTemplateCheck::Accepted, {}};
 }
 
-std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCrmCallData& call) {
+bool CrmLinkUsable(const TCrmSettings& settings) {
+    return EffectiveCrmOpenMode(settings.OpenMode) != comNever &&
+           CheckCrmTemplate(settings.UrlTemplate).Check == TCrmTemplateCheck::Accepted;
+}
+
+bool CrmOpensOnAnswer(const TCrmSettings& settings) {
+    return CrmLinkUsable(settings) && EffectiveCrmOpenMode(settings.OpenMode) == comOnAnswer;
+}
+
+std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel) {
     if (CheckCrmTemplate(urlTemplate).Check != TCrmTemplateCheck::Accepted) return {};
     const std::wstring text = TrimControlChars(urlTemplate);
     std::wstring url;
@@ -156,7 +166,7 @@ std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCrmCallData& ca
         const int placeholder = text[at] == L'{' ? PlaceholderAt(text, at, length) : -1;
         if (placeholder < 0) continue;
         copyRun(at);
-        url += PercentEncodeValue(call.*kPlaceholders[static_cast<size_t>(placeholder)].Field);
+        url += PercentEncodeValue(PlaceholderValue(static_cast<size_t>(placeholder), caller, channel));
         at += length - 1;
         run = at + 1;
     }
@@ -186,13 +196,13 @@ void SetCrmUrlOpener(TUrlOpener opener) {
     gOpener = std::move(opener);
 }
 
-TCrmOpenResult OpenCrmCard(const std::wstring& urlTemplate, const std::wstring& number, const std::wstring& name,
-                           const std::wstring& channel, std::wstring* error) {
+TCrmOpenResult OpenCrmCard(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel,
+                           std::wstring* error) {
     const TCrmTemplateCheck check = CheckCrmTemplate(urlTemplate).Check;
     if (check == TCrmTemplateCheck::Empty) return TCrmOpenResult::NotConfigured;
     if (check != TCrmTemplateCheck::Accepted) return TCrmOpenResult::TemplateRefused;
-    if (!HasCallNumber(number)) return TCrmOpenResult::NoNumber;
-    const std::wstring url = BuildCrmUrl(urlTemplate, {number, name, channel});
+    if (!HasCallNumber(caller.Number)) return TCrmOpenResult::NoNumber;
+    const std::wstring url = BuildCrmUrl(urlTemplate, caller, channel);
     TUrlOpener opener;
     {
         std::lock_guard<std::mutex> lock(gOpenerLock);

@@ -1,4 +1,6 @@
 #pragma once
+#include "Caller.h"
+
 #include <functional>
 #include <string>
 
@@ -19,10 +21,10 @@ enum TCrmOpenMode : int { comNever = 0, comButton = 1, comOnAnswer = 2 };
 // Values outside the enumeration (a hand-edited file) act as comNever.
 TCrmOpenMode EffectiveCrmOpenMode(TCrmOpenMode mode);
 
-struct TCrmCallData {
-    std::wstring Number;
-    std::wstring Name;
-    std::wstring Channel;
+// The CRM link's settings: the URL template (empty: none) and when a card opens.
+struct TCrmSettings {
+    std::wstring UrlTemplate;
+    TCrmOpenMode OpenMode = comNever;
 };
 
 enum class TCrmTemplateCheck {
@@ -41,8 +43,13 @@ struct TCrmTemplateVerdict {
 // Blanks at either end of the template are not part of it.
 TCrmTemplateVerdict CheckCrmTemplate(const std::wstring& urlTemplate);
 
+// Whether cards can be opened at all: a mode other than "never" and an accepted template.
+bool CrmLinkUsable(const TCrmSettings& settings);
+// Whether a call's card opens when it is answered.
+bool CrmOpensOnAnswer(const TCrmSettings& settings);
+
 // The URL for one call, or empty when the template is not Accepted.
-std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCrmCallData& call);
+std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel);
 
 // Every unit except A-Z a-z 0-9 - . _ ~ as %XX of its UTF-8 bytes; a lone
 // surrogate counts as U+FFFD.
@@ -66,5 +73,5 @@ enum class TCrmOpenResult { Opened, NotConfigured, NoNumber, TemplateRefused, Op
 
 // Builds the card's URL for a call and opens it. A call without a number opens
 // nothing. error holds the opener's reason for OpenFailed.
-TCrmOpenResult OpenCrmCard(const std::wstring& urlTemplate, const std::wstring& number, const std::wstring& name,
-                           const std::wstring& channel, std::wstring* error = nullptr);
+TCrmOpenResult OpenCrmCard(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel,
+                           std::wstring* error = nullptr);

@@ -57,6 +57,12 @@ bool ExpandEnvironment(const std::wstring& text, std::wstring& expanded) {
 
 }  // namespace
 
+std::wstring NormalizePhoneNumber(const std::wstring& Phone, int Kind, const TDiallingSettings& Dialling) {
+    return NormalizePhoneNumber(Phone, Kind, Dialling.FDefaultCountryCode, Dialling.FDefaultCityCode,
+                                Dialling.FCityPrefixes, Dialling.FWorldPrefixes, Dialling.FCountryPrefixes,
+                                Dialling.FUseCityPrefixForIncoming);
+}
+
 std::wstring NormalizePhoneNumber(const std::wstring& Phone, int Kind, const std::wstring& CountryCode,
                                   const std::wstring& CityCode, const std::vector<std::wstring>& CityPrefixes,
                                   const std::vector<std::wstring>& WorldPrefixes,

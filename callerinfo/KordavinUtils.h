@@ -9,7 +9,7 @@
 inline constexpr int kFullNumberLength = 11;
 
 // The dialling settings a number is normalised with: the program's own fields
-// (the main window inherits them); the values here are the built-in defaults.
+// (the recorder settings build on them); the values here are the built-in defaults.
 struct TDiallingSettings {
     std::wstring FDefaultCountryCode = L"7";
     std::wstring FDefaultCityCode = L"495";
@@ -26,6 +26,10 @@ std::wstring NormalizePhoneNumber(const std::wstring& Phone, int Kind, const std
                                   const std::wstring& CityCode, const std::vector<std::wstring>& CityPrefixes,
                                   const std::vector<std::wstring>& WorldPrefixes,
                                   const std::vector<std::wstring>& CountryPrefixes, bool UseCityPrefixForIncoming);
+// The same with the program's dialling settings.
+std::wstring NormalizePhoneNumber(const std::wstring& Phone, int Kind, const TDiallingSettings& Dialling);
+// The Kind of a number presented by an incoming call.
+inline constexpr int kIncomingCallKind = 1;
 
 // The machine-wide shell folders: "User Shell Folders" first, "Shell Folders" second.
 extern const wchar_t* const kUserShellFoldersKey;

@@ -1,3 +1,4 @@
+// The subscriber directory (TPQRDataModule): callers' names and comments by number, on SQLite.
 #include "pqrUnit.h"
 
 #include "DirectoryTextLimit.h"

@@ -1,3 +1,4 @@
+// The subscriber directory (TPQRDataModule): callers' names and comments by number, on SQLite.
 #pragma once
 #include "TableStore.h"
 

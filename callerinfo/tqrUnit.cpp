@@ -1,3 +1,4 @@
+// The city-code directory (TTQRDataModule): a number's region by its leading digits, on SQLite.
 #include "tqrUnit.h"
 
 #include <chrono>

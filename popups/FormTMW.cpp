@@ -1,3 +1,4 @@
+// The popup window (TTMWForm): one call's caller on the screen.
 #include "FormTMW.h"
 
 #include "AppError.h"
@@ -361,7 +362,7 @@ bool TTMWForm::CrmButtonShown() const {
 
 void TTMWForm::UpdateCrmButton() {
     if (!FCrmButton) return;
-    const bool wanted = OnOpenCrm && HasCallNumber(IntPhoneNumber);
+    const bool wanted = OnOpenCrm && HasCallNumber(Caller.Number);
     if (wanted == CrmButtonShown()) return;
     ::ShowWindow(FCrmButton, wanted ? SW_SHOWNA : SW_HIDE);
     LayoutChildren();
@@ -658,10 +659,10 @@ void TTMWForm::btnCopyClick() {
 
 void TTMWForm::CrmButtonClick() {
     const TOpenCrmEvent handler = OnOpenCrm;
-    if (handler && HasCallNumber(IntPhoneNumber)) handler(TCrmCallData{IntPhoneNumber, AbonentName, Channel});
+    if (handler && HasCallNumber(Caller.Number)) handler(Caller, Channel);
 }
 
 void TTMWForm::EditDataButtonClick() {
     const TEditDataEvent handler = OnEditData;
-    if (handler) handler(TTMWContactData{IntPhoneNumber, AbonentName, AbonentComment, IsPreview});
+    if (handler) handler(Caller, IsPreview);
 }

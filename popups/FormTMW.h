@@ -1,3 +1,4 @@
+// The popup window (TTMWForm): one call's caller on the screen.
 #pragma once
 #include "CrmLink.h"
 #include "PopupAccessible.h"
@@ -13,14 +14,6 @@
 #include <string>
 #include <vector>
 
-// What "Внести данные" hands on to the contact editor.
-struct TTMWContactData {
-    std::wstring IntPhoneNumber;
-    std::wstring AbonentName;
-    std::wstring AbonentComment;
-    bool IsPreview = false;
-};
-
 // One popup on the screen: a borderless, always-on-top, translucent tool window
 // without owner and task-bar button. It slides itself from where it was placed
 // to (EndLeft, EndTop), can be dragged by its title strip and copies ClipText.
@@ -34,8 +27,9 @@ struct TTMWContactData {
 class TTMWForm final : public TWindowBase, private TPopupAccessSource {
 public:
     using TNotifyEvent = std::function<void(TTMWForm* sender)>;
-    using TEditDataEvent = std::function<void(const TTMWContactData& data)>;
-    using TOpenCrmEvent = std::function<void(const TCrmCallData& call)>;
+    // "Внести данные": the caller to edit; a preview's editor saves nothing.
+    using TEditDataEvent = std::function<void(const TCaller& caller, bool isPreview)>;
+    using TOpenCrmEvent = std::function<void(const TCaller& caller, const std::wstring& channel)>;
     // Millisecond tick counter; replaceable so that the slide can be tested.
     using TTickSource = std::function<uint32_t()>;
 
@@ -55,9 +49,7 @@ public:
     int EndTop = 0;
     int EndLeft = 0;
     std::wstring ClipText;
-    std::wstring IntPhoneNumber;
-    std::wstring AbonentName;
-    std::wstring AbonentComment;
+    TCaller Caller;
     bool IsPreview = false;
     TNotifyEvent OnTMWDestroy;
     // "Внести данные": opens the contact editor once there is one.

@@ -26,12 +26,19 @@ struct TPopupPlacement {
     POINT Start{}; // first place of the slide
 };
 
+// The built-in layout of a popup, in pixels at 96 DPI.
+constexpr TTrayMsgPos kDefaultTrayMsgPos = tmpRighBottom;
+constexpr TTrayMsgAnimate kDefaultTrayMsgAnimate = tmaVertical;
+constexpr int kDefaultPopupWidth = 182;
+constexpr int kDefaultPopupHeight = 162;
+constexpr int kDefaultPopupDisplacement = 182;
+
 struct TPopupLayoutSettings {
-    TTrayMsgPos Pos = tmpRighBottom;
-    TTrayMsgAnimate Animate = tmaVertical;
-    int WinWidth = 182;
-    int WinHeight = 162;
-    int Displacement = 182;
+    TTrayMsgPos Pos = kDefaultTrayMsgPos;
+    TTrayMsgAnimate Animate = kDefaultTrayMsgAnimate;
+    int WinWidth = kDefaultPopupWidth;
+    int WinHeight = kDefaultPopupHeight;
+    int Displacement = kDefaultPopupDisplacement;
 };
 
 // Places the popup for row `row` of the column at the chosen corner of workArea.

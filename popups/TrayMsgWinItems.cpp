@@ -34,13 +34,9 @@ void TTrayMsgWinItem::Assign(const TTrayMsgWinItem& source) {
     FClipboardText = source.FClipboardText;
     FWinID = source.FWinID;
     FVisible = source.FVisible;
-    IntPhoneNumber = source.IntPhoneNumber;
-    AbonentName = source.AbonentName;
-    AbonentComment = source.AbonentComment;
-    Region = source.Region;
+    Caller = source.Caller;
     IsPreview = source.IsPreview;
     UseRichText = source.UseRichText;
-    CrmOpened = source.CrmOpened;
     Changed(false);
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "Caller.h"
+
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -35,14 +37,10 @@ public:
     const std::wstring& SimpleText() const { return FSimpleText; }
     void SetSimpleText(const std::wstring& value);
 
-    std::wstring IntPhoneNumber;
-    std::wstring AbonentName;
-    std::wstring AbonentComment;
-    std::wstring Region;
+    // The lines of the popup once a caller ID came (UseRichText).
+    TCaller Caller;
     bool IsPreview = false;
     bool UseRichText = false;
-    // The call's CRM card was opened on answering; it opens once per call.
-    bool CrmOpened = false;
 
     int32_t ID() const { return FID; }
     TTrayMsgWinCollection* Collection() const { return FCollection; }

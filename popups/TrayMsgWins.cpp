@@ -97,18 +97,16 @@ void TTrayMsgWins::FillText(TTMWForm& form, const TTrayMsgWinItem& item) {
     form.ClearInfo();
     // The channel line always comes first; an empty value still gives its line.
     form.AddRichInfoLine(item.WinID(), false);
-    if (IsPhoneShowed) form.AddRichInfoLine(item.IntPhoneNumber, IsPhoneBold);
-    if (IsNameShowed) form.AddRichInfoLine(item.AbonentName, IsNameBold);
-    if (IsRegionShowed) form.AddRichInfoLine(item.Region, IsRegionBold);
-    if (IsCommentShowed) form.AddRichInfoLine(item.AbonentComment, IsCommentBold);
+    if (IsPhoneShowed) form.AddRichInfoLine(item.Caller.Number, IsPhoneBold);
+    if (IsNameShowed) form.AddRichInfoLine(item.Caller.Name, IsNameBold);
+    if (IsRegionShowed) form.AddRichInfoLine(item.Caller.Region, IsRegionBold);
+    if (IsCommentShowed) form.AddRichInfoLine(item.Caller.Comment, IsCommentBold);
 }
 
 void TTrayMsgWins::FillContent(TTMWForm& form, const TTrayMsgWinItem& item) {
     form.SetTitle(item.Title());
     form.ClipText = item.ClipboardText();
-    form.IntPhoneNumber = item.IntPhoneNumber;
-    form.AbonentName = item.AbonentName;
-    form.AbonentComment = item.AbonentComment;
+    form.Caller = item.Caller;
     form.IsPreview = item.IsPreview;
     form.Channel = item.WinID();
     form.UpdateCrmButton();
@@ -136,9 +134,7 @@ void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
         form->Tag = item->ID();
         form->OnTMWDestroy = [this](TTMWForm* sender) { DoTMWDestroy(sender); };
         form->OnEditData = FOnEditData;
-        form->IntPhoneNumber = item->IntPhoneNumber;
-        form->AbonentName = item->AbonentName;
-        form->AbonentComment = item->AbonentComment;
+        form->Caller = item->Caller;
         form->IsPreview = item->IsPreview;
         form->Channel = item->WinID();
         form->OnOpenCrm = FOnOpenCrm;

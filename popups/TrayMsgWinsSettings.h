@@ -6,11 +6,11 @@
 // Nonsense values are kept as set (they go back to the settings file unchanged)
 // and tamed where they are used: see PlacePopup.
 struct TTrayMsgWinsSettings {
-    TTrayMsgPos TrayMsgPos = tmpRighBottom;
-    TTrayMsgAnimate TrayMsgAnimate = tmaVertical;
-    int WinWidth = 182;
-    int WinHeight = 162;
-    int Displacement = 182;
+    TTrayMsgPos TrayMsgPos = kDefaultTrayMsgPos;
+    TTrayMsgAnimate TrayMsgAnimate = kDefaultTrayMsgAnimate;
+    int WinWidth = kDefaultPopupWidth;
+    int WinHeight = kDefaultPopupHeight;
+    int Displacement = kDefaultPopupDisplacement;
     int Rows = 4;
     bool IsPhoneShowed = true;
     bool IsNameShowed = true;

@@ -23,15 +23,16 @@ FILETIME Now() {
 
 TEventDiagnostics::TEventDiagnostics() : FRing(kCapacity) {}
 
-void TEventDiagnostics::Record(const TRecorderEvent& event, const TEventHandling& handling) {
+void TEventDiagnostics::Record(int32_t code, const std::wstring& channel, const std::wstring& text,
+                               const TEventHandling& handling) {
     TEventRecord& record = FRing[FNext];
     record.Time = Now();
-    record.Code = event.Code;
+    record.Code = code;
     record.Outcome = handling.Outcome;
     record.NumberWithheld = handling.NumberWithheld;
     record.LookupFailure = handling.Lookup.Kind;
-    CopyText(record.Channel, event.Channel);
-    CopyText(record.Number, event.Text);
+    CopyText(record.Channel, channel);
+    CopyText(record.Number, text);
     // Assigning an empty text keeps the slot's buffer: no allocation on the usual path.
     record.Detail.assign(handling.Outcome == TEventOutcome::HandlingFailed ? handling.Error : handling.Lookup.Detail);
     FNext = (FNext + 1) % kCapacity;
@@ -41,6 +42,10 @@ void TEventDiagnostics::Record(const TRecorderEvent& event, const TEventHandling
         SetConnectionError(TConnectionError::Kind::ClosedByServer, {});
     else if (handling.Outcome == TEventOutcome::HandlingFailed)
         SetConnectionError(TConnectionError::Kind::HandlingFailed, handling.Error);
+}
+
+void TEventDiagnostics::OnCallEvent(const TCallEvent& event) {
+    if (IsRecorderRecord(event.Kind)) Record(event.Code, event.Channel, event.Text, event.Handling);
 }
 
 const TEventRecord& TEventDiagnostics::At(size_t index) const {

@@ -1,5 +1,5 @@
 #pragma once
-#include "LookupFailure.h"
+#include "CallEvent.h"
 #include "RecorderEvent.h"
 
 #include <windows.h>
@@ -9,44 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// What the dispatch did with one recorder event: the answer to "why no popup?".
-enum class TEventOutcome : uint8_t {
-    PopupShown,
-    PopupUpdated,
-    // A ring on a channel whose popup is already there.
-    PopupAlreadyOpen,
-    // The user closed the channel's popup window: it stays hidden until the call ends.
-    PopupHiddenByUser,
-    PopupClosed,
-    // A close, answer or rename for a channel without a popup.
-    NoPopup,
-    NotMonitored,
-    // Dropped by the "caller ID only" setting: a ring, or a caller-ID event without a number.
-    CallerIdOnly,
-    // Dropped by the "caller ID only" setting: the number is withheld (O or P).
-    Withheld,
-    ChannelListRefreshed,
-    ChannelRenamed,
-    ConnectionClosed,
-    // An error while reading or handling: the connection was dropped.
-    HandlingFailed,
-    UnknownCode,
-};
-
-// What a handler reports for one event.
-struct TEventHandling {
-    TEventHandling(TEventOutcome outcome = TEventOutcome::UnknownCode, bool numberWithheld = false)
-        : Outcome(outcome), NumberWithheld(numberWithheld) {}
-
-    TEventOutcome Outcome;
-    // The number begins with a withheld marker, so it is not offered for copying.
-    bool NumberWithheld;
-    // Set when the caller lookup failed.
-    TLookupFailure Lookup;
-    // HandlingFailed: the error's text.
-    std::wstring Error;
-};
 
 // One remembered event. Channel and number are copied into fixed arrays, so
 // that recording allocates nothing; texts are made only when they are shown.
@@ -72,15 +34,21 @@ struct TConnectionError {
     std::wstring Text;
 };
 
-// The last kCapacity recorder events and the state of the recorder connection.
-// Written and read on the main thread only, so it takes no lock.
-class TEventDiagnostics {
+// The last kCapacity recorder events and the state of the recorder connection;
+// it hears every record of the call-event stream. Written and read on the main
+// thread only, so it takes no lock.
+class TEventDiagnostics final : public ICallEventListener {
 public:
     static constexpr size_t kCapacity = 500;
 
     TEventDiagnostics();
 
-    void Record(const TRecorderEvent& event, const TEventHandling& handling);
+    void Record(const TRecorderEvent& event, const TEventHandling& handling) {
+        Record(event.Code, event.Channel, event.Text, handling);
+    }
+    void Record(int32_t code, const std::wstring& channel, const std::wstring& text, const TEventHandling& handling);
+    // Records the server's records; the program's own events are no records.
+    void OnCallEvent(const TCallEvent& event) override;
     // Oldest first: index 0 is the oldest event still held.
     size_t Count() const { return FCount; }
     const TEventRecord& At(size_t index) const;

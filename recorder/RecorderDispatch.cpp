@@ -1,164 +1,24 @@
 #include "RecorderDispatch.h"
 
-#include "KordavinUtils.h"
-#include "RecorderEvent.h"
-#include "RecorderEventVariant.h"
 #include "ExceptionText.h"
-#include "TextCompare.h"
+#include "KordavinUtils.h"
+#include "RecorderEventVariant.h"
 
-#include <optional>
+#include <windows.h>
+
+#include <algorithm>
 
 namespace {
 
-namespace RecorderTexts {
-constexpr wchar_t RingTitle[] = L"ВЫЗОВ";
-constexpr wchar_t CallerIdTitle[] = L"АОН";
-constexpr wchar_t ConversationTitle[] = L"РАЗГОВОР";
-constexpr wchar_t NoNumberInfo[] = L"Нет информации о номере.";
-constexpr wchar_t ConnectionLost[] = L"Соединение прервано сервером.";
-}  // namespace RecorderTexts
-
-// The incoming-call kind of NormalizePhoneNumber.
-constexpr int kIncomingCall = 1;
-
-wchar_t FirstUnit(const std::wstring& text) { return text.empty() ? L'\0' : text.front(); }
-
-// Caller-ID markers: O for a number out of area, P for a private one.
-bool IsWithheldMarker(wchar_t unit) { return unit == L'O' || unit == L'P'; }
-bool IsNoCallerId(wchar_t unit) { return unit == L'\0' || IsWithheldMarker(unit); }
-
-// Position of the first entry equal to name ignoring letter case, or -1.
-int IndexOfIgnoringCase(const std::vector<std::wstring>& list, const std::wstring& name) {
-    for (size_t i = 0; i < list.size(); ++i)
-        if (SameTextIgnoringCase(list[i], name)) return static_cast<int>(i);
-    return -1;
-}
-
-bool IsMonitored(const TRecorderSettings& settings, const std::wstring& channel) {
-    return settings.FChannels.empty() || IndexOfIgnoringCase(settings.FChannels, channel) >= 0;
-}
-
-// A popup the user has closed stays in the collection, invisible, until the call ends.
-TEventOutcome ExistingPopupOutcome(const TTrayMsgWinItem& item, TEventOutcome visible) {
-    return item.Visible() ? visible : TEventOutcome::PopupHiddenByUser;
-}
-
-TEventHandling OnRing(IRecorderHost& host, const TRecorderEvent& event) {
-    const TRecorderSettings& settings = host.RecorderSettings();
-    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
-    if (settings.FCallerIDOnly) return {TEventOutcome::CallerIdOnly};
-    if (const TTrayMsgWinItem* existing = items.FindItemWinID(event.Channel))
-        return {ExistingPopupOutcome(*existing, TEventOutcome::PopupAlreadyOpen)};
-    if (!IsMonitored(settings, event.Channel)) return {TEventOutcome::NotMonitored};
-    // One bracket, so the window opens once with its full content.
-    TTrayMsgWinUpdateBracket bracket(items);
-    TTrayMsgWinItem* item = items.Add();
-    item->SetTitle(RecorderTexts::RingTitle);
-    item->SetSimpleText(std::wstring(L"\r\n") + RecorderTexts::NoNumberInfo + L"\r\n" + event.Channel);
-    item->SetWinID(event.Channel);
-    item->SetVisible(true);
-    return {TEventOutcome::PopupShown};
-}
-
-// caller: what was looked up; left empty when the event was dropped.
-TEventHandling OnCallerId(IRecorderHost& host, const TRecorderEvent& event, std::optional<TCallerShown>& caller) {
-    const TRecorderSettings& settings = host.RecorderSettings();
-    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
-    const wchar_t first = FirstUnit(event.Text);
-    TEventHandling handling{TEventOutcome::PopupShown, IsWithheldMarker(first)};
-    if (settings.FCallerIDOnly && IsNoCallerId(first)) {
-        handling.Outcome = handling.NumberWithheld ? TEventOutcome::Withheld : TEventOutcome::CallerIdOnly;
-        return handling;
-    }
-    TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
-    TTrayMsgWinUpdateBracket bracket(items);
-    if (item) {
-        handling.Outcome = ExistingPopupOutcome(*item, TEventOutcome::PopupUpdated);
-    } else {
-        if (!IsMonitored(settings, event.Channel)) {
-            handling.Outcome = TEventOutcome::NotMonitored;
-            return handling;
-        }
-        item = items.Add();
-        item->SetTitle(RecorderTexts::CallerIdTitle);
-        item->SetWinID(event.Channel);
-        item->SetVisible(true);
-    }
-    if (!IsWithheldMarker(first)) item->SetClipboardText(event.Text);
-    const std::wstring number =
-        NormalizePhoneNumber(event.Text, kIncomingCall, settings.FDefaultCountryCode, settings.FDefaultCityCode,
-                             settings.FCityPrefixes, settings.FWorldPrefixes, settings.FCountryPrefixes,
-                             settings.FUseCityPrefixForIncoming);
-    const int32_t id = item->ID();
-    std::wstring name, region, comment;
-    if (!host.GetNameRegionCommentByPhone(number, name, region, comment)) handling.Lookup = host.LastLookupFailure();
-    // The lookup is the host's code and may reach a remote directory; find the
-    // item again by its ID rather than trust a pointer held across it.
-    caller = TCallerShown{number, name, region};
-    item = items.FindItemID(id);
-    if (!item) return handling;
-    item->IntPhoneNumber = number;
-    item->AbonentName = name;
-    item->AbonentComment = comment;
-    item->Region = region;
-    item->UseRichText = true;
-    return handling;
-}
-
-TEventHandling FreeChannelItem(IRecorderHost& host, const std::wstring& channel) {
-    TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(channel);
-    if (!item) return {TEventOutcome::NoPopup};
-    item->Free();
-    return {TEventOutcome::PopupClosed};
-}
-
-// The CRM card of an answered call, when it opens on answering; the item
-// remembers it, so a repeated conversation start opens no second one.
-bool OpensCrmOnAnswer(const TRecorderSettings& settings, const TTrayMsgWinItem& item) {
-    return !item.CrmOpened && EffectiveCrmOpenMode(settings.FCrmOpenMode) == comOnAnswer &&
-           CheckCrmTemplate(settings.FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted &&
-           HasCallNumber(item.IntPhoneNumber);
-}
-
-TEventHandling OnConversationBegin(IRecorderHost& host, const TRecorderEvent& event) {
-    TTrayMsgWinCollection& items = host.TrayMsgWinItems();
-    TTrayMsgWinItem* item = items.FindItemWinID(event.Channel);
-    if (!item) return {TEventOutcome::NoPopup};
-    item->SetTitle(RecorderTexts::ConversationTitle);
-    if (OpensCrmOnAnswer(host.RecorderSettings(), *item)) {
-        item->CrmOpened = true;
-        const int32_t id = item->ID();
-        host.OpenCrmCard({item->IntPhoneNumber, item->AbonentName, item->WinID()});
-        // The host's code ran: find the item again rather than trust the pointer.
-        item = items.FindItemID(id);
-        if (!item) return {TEventOutcome::PopupClosed};
-    }
-    if (!host.RecorderSettings().FCloseTMWOnStart) return {TEventOutcome::PopupUpdated};
-    item->Free();
-    return {TEventOutcome::PopupClosed};
-}
-
-TEventHandling OnChannelRenamed(IRecorderHost& host, const TRecorderEvent& event) {
-    const std::wstring& oldName = event.Channel;
-    const std::wstring& newName = event.Text;
-    std::vector<std::wstring>& channels = host.RecorderSettings().FChannels;
-    const int monitored = IndexOfIgnoringCase(channels, oldName);
-    if (monitored >= 0) channels[static_cast<size_t>(monitored)] = newName;
-    const int listed = IndexOfIgnoringCase(host.ChannelListItems(), oldName);
-    if (listed >= 0) host.SetChannelListItemText(listed, newName);
-    if (TTrayMsgWinItem* item = host.TrayMsgWinItems().FindItemWinID(oldName)) item->SetWinID(newName);
-    return {TEventOutcome::ChannelRenamed};
-}
-
-bool IsCallEvent(int32_t code) {
+TCallEventKind KindOf(int32_t code) {
     switch (code) {
-    case KDV_MSG_RING:
-    case KDV_MSG_ANI_DETECT:
-    case KDV_MSG_MISSED_PHONE:
-    case KDV_MSG_CONVERSATION_BEGIN:
-    case KDV_MSG_CONVERSATION_END:
-    case KDV_MSG_CHANGE_CHANNEL_NAME: return true;
-    default: return false;
+    case KDV_MSG_RING: return TCallEventKind::Ring;
+    case KDV_MSG_ANI_DETECT: return TCallEventKind::CallerId;
+    case KDV_MSG_MISSED_PHONE: return TCallEventKind::Missed;
+    case KDV_MSG_CONVERSATION_BEGIN: return TCallEventKind::ConversationBegin;
+    case KDV_MSG_CONVERSATION_END: return TCallEventKind::ConversationEnd;
+    case KDV_MSG_CHANGE_CHANNEL_NAME: return TCallEventKind::Renamed;
+    default: return TCallEventKind::Other;
     }
 }
 
@@ -170,49 +30,102 @@ void RunStep(Step step) noexcept {
     }
 }
 
-// Drops the connection: releases the SDK object, closes every popup, shows the
-// status text and the balloon. Each step runs even when an earlier one fails.
-void LoseRecorderConnection(IRecorderHost& host) noexcept {
-    RunStep([&] { host.DisconnectFromServer(); });
-    RunStep([&] { host.TrayMsgWinItems().Clear(); });
-    RunStep([&] { host.SetStatusText(RecorderTexts::ConnectionLost); });
-    RunStep([&] { host.ShowNoConnectionBalloon(); });
+}  // namespace
+
+TRecorderDispatch::TRecorderDispatch(IRecorderHost& host, TRecorderSettings& settings, TTrayMsgWinCollection& popups,
+                                     TClock clock)
+    : FHost(host), FSettings(settings), FPopups(popups, settings), FClock(std::move(clock)),
+      FTrace([](const std::wstring& name) { ::OutputDebugStringW(name.c_str()); }) {}
+
+void TRecorderDispatch::AddListener(ICallEventListener& listener) { FListeners.push_back(&listener); }
+
+void TRecorderDispatch::RemoveListener(ICallEventListener& listener) {
+    FListeners.erase(std::remove(FListeners.begin(), FListeners.end(), &listener), FListeners.end());
 }
 
-TEventHandling HandleKnownEvent(IRecorderHost& host, const TRecorderEvent& event,
-                                std::optional<TCallerShown>& caller) {
-    switch (event.Code) {
-    case KDV_MSG_RING: return OnRing(host, event);
-    case KDV_MSG_ANI_DETECT: return OnCallerId(host, event, caller);
-    case KDV_MSG_MISSED_PHONE:
-    case KDV_MSG_CONVERSATION_END: return FreeChannelItem(host, event.Channel);
-    case KDV_MSG_CONVERSATION_BEGIN: return OnConversationBegin(host, event);
-    case KDV_MSG_DEVICE_CONNECTED: host.RefreshChannelList(); return {TEventOutcome::ChannelListRefreshed};
-    case KDV_MSG_CHANGE_CHANNEL_NAME: return OnChannelRenamed(host, event);
-    case KDV_MSG_DESTROY_CONNECTION: LoseRecorderConnection(host); return {TEventOutcome::ConnectionClosed};
-    default: return {TEventOutcome::UnknownCode};
+void TRecorderDispatch::Tell(const TCallEvent& event) noexcept {
+    // By position: a listener may add or remove listeners while it is told.
+    for (size_t i = 0; i < FListeners.size(); ++i) RunStep([&] { FListeners[i]->OnCallEvent(event); });
+}
+
+TEventHandling TRecorderDispatch::HandleCallRecord(TCallEvent& event) {
+    TLookupFailure failure;
+    if (event.Kind == TCallEventKind::Renamed) RenameChannel(FSettings.FChannels, event.Channel, event.Text);
+    event.Monitored = IsMonitored(FSettings, event.Channel);
+    if (FPopups.WantsCaller(event)) {
+        TCaller caller;
+        caller.Number = NormalizePhoneNumber(event.Text, kIncomingCallKind, FSettings);
+        TLookupFailure reason;
+        if (!FHost.LookUpCaller(caller, reason)) failure = reason;
+        event.Caller = std::move(caller);
+    }
+    TEventHandling handling = FPopups.Show(event);
+    handling.Lookup = failure;
+    event.Call = FCalls.Step(event, FClock());
+    return handling;
+}
+
+bool TRecorderDispatch::HandleRecord(const TRecorderEvent& record) {
+    const std::wstring_view name = RecorderEventName(record.Code);
+    if (!name.empty() && FTrace) FTrace(std::wstring(name));
+    TCallEvent event;
+    event.Kind = KindOf(record.Code);
+    event.Code = record.Code;
+    event.Channel = record.Channel;
+    event.Text = record.Text;
+    if (event.Kind != TCallEventKind::Other) {
+        event.Handling = HandleCallRecord(event);
+    } else if (record.Code == KDV_MSG_DEVICE_CONNECTED) {
+        FHost.RefreshChannelList();
+        event.Handling = {TEventOutcome::ChannelListRefreshed};
+    } else if (record.Code == KDV_MSG_DESTROY_CONNECTION) {
+        LoseConnection();
+        event.Handling = {TEventOutcome::ConnectionClosed};
+    }
+    Tell(event);
+    return event.Handling.Outcome != TEventOutcome::ConnectionClosed;
+}
+
+void TRecorderDispatch::LoseConnection() noexcept {
+    // Each step runs even when an earlier one fails.
+    RunStep([&] { FHost.DisconnectFromServer(); });
+    RunStep([&] { FPopups.CloseAll(); });
+    InterruptCalls();
+    TCallEvent lost;
+    lost.Kind = TCallEventKind::ConnectionLost;
+    Tell(lost);
+}
+
+void TRecorderDispatch::InterruptCalls() noexcept {
+    std::vector<TCall> ended;
+    RunStep([&] { ended = FCalls.InterruptAll(FClock()); });
+    for (const TCall& call : ended) {
+        RunStep([&] {
+            TCallEvent event;
+            event.Kind = TCallEventKind::Interrupted;
+            event.Channel = call.Channel;
+            event.Monitored = true;
+            event.Call = &call;
+            Tell(event);
+        });
     }
 }
 
-// Handles one record. Returns false when the connection has ended and no further
-// record may be read.
-bool HandleRecorderEvent(IRecorderHost& host, const TRecorderEvent& event) {
-    const std::wstring_view name = RecorderEventName(event.Code);
-    if (!name.empty()) host.TraceEvent(std::wstring(name));
-    std::optional<TCallerShown> caller;
-    const TEventHandling handling = name.empty() ? TEventHandling{} : HandleKnownEvent(host, event, caller);
-    host.RecorderEventHandled(event, handling);
-    if (IsCallEvent(event.Code))
-        RunStep([&] {
-            host.CallEventHandled(event, IsMonitored(host.RecorderSettings(), event.Channel),
-                                  caller ? &*caller : nullptr);
-        });
-    return handling.Outcome != TEventOutcome::ConnectionClosed;
+bool TRecorderDispatch::SetCaller(const std::wstring& channel, const TCaller& caller) {
+    const TCall* call = FCalls.SetCaller(channel, caller);
+    if (!call) return false;
+    TCallEvent event;
+    event.Kind = TCallEventKind::CallerChanged;
+    event.Channel = call->Channel;
+    event.Monitored = true;
+    event.Caller = caller;
+    event.Call = call;
+    FPopups.Show(event);
+    Tell(event);
+    return true;
 }
 
-}  // namespace
-
-void DispatchRecorderEvents(IRecorderHost& host) noexcept {
+void TRecorderDispatch::DispatchRecorderEvents() noexcept {
     // A modal loop inside the dispatch (an error box, a remote lookup's wait) lets
     // the polling timer fire again; that tick must not handle events inside the
     // running one's update bracket. Events wait for the next tick instead.
@@ -222,26 +135,30 @@ void DispatchRecorderEvents(IRecorderHost& host) noexcept {
     struct Finish {
         ~Finish() { running = false; }
     } finish;
-    // The event being handled, kept for the diagnostics of an error; code 0 while reading.
-    TRecorderEvent event;
+    // The record being handled, kept for the diagnostics of an error; code 0 while reading.
+    TRecorderEvent record;
     try {
         for (int read = 0; read < kMaxRecorderEventsPerTick; ++read) {
-            IRecorderSdk* sdk = host.Kordavin();
+            IRecorderSdk* sdk = FHost.Kordavin();
             if (!sdk) return;
             ComVariant message;
-            event = {};
+            record = {};
             if (sdk->ReadMessage(message) != 0) return;
-            event = ReadRecorderEvent(*message.get());
-            if (!HandleRecorderEvent(host, event)) return;
+            record = ReadRecorderEvent(*message.get());
+            if (!HandleRecord(record)) return;
         }
     } catch (...) {
         // Whatever went wrong, the connection can no longer be trusted.
         const std::exception_ptr error = std::current_exception();
         RunStep([&] {
-            TEventHandling failed(TEventOutcome::HandlingFailed);
-            failed.Error = GetExceptionText(error);
-            host.RecorderEventHandled(event, failed);
+            TCallEvent failed;
+            failed.Code = record.Code;
+            failed.Channel = record.Channel;
+            failed.Text = record.Text;
+            failed.Handling = TEventHandling(TEventOutcome::HandlingFailed);
+            failed.Handling.Error = GetExceptionText(error);
+            Tell(failed);
         });
-        LoseRecorderConnection(host);
+        LoseConnection();
     }
 }

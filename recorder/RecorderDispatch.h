@@ -1,23 +1,19 @@
 #pragma once
-#include "EventDiagnostics.h"
+#include "CallEvent.h"
+#include "CallPopups.h"
+#include "CallTracker.h"
 #include "LookupFailure.h"
 #include "RecorderEvent.h"
 #include "RecorderSdk.h"
 #include "RecorderSettings.h"
 #include "TrayMsgWinItems.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
-// What a caller-ID event showed: the canonical number and what the lookup found.
-struct TCallerShown {
-    std::wstring Number;
-    std::wstring Name;
-    std::wstring Region;
-};
-
-// What the event dispatch needs from the main controller. Everything is called
-// on the main thread, from inside DispatchRecorderEvents.
+// The connection the event dispatch reads from. Everything is called on the
+// main thread, from inside DispatchRecorderEvents.
 class IRecorderHost {
 public:
     // The connected SDK object (FKordavin), or null when not connected.
@@ -25,32 +21,9 @@ public:
     // Releases the SDK object: Kordavin() returns null afterwards.
     virtual void DisconnectFromServer() = 0;
     virtual void RefreshChannelList() = 0;
-    // Writes an event's symbolic name to the debugger output.
-    virtual void TraceEvent(const std::wstring& Name) = 0;
-    virtual bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
-                                             std::wstring& Comment) = 0;
-    virtual void SetStatusText(const std::wstring& Text) = 0;
-    // The tray balloon "Нет соединения с сервером." with the warning icon.
-    virtual void ShowNoConnectionBalloon() = 0;
-    // The texts of the channel check list, in list order.
-    virtual std::vector<std::wstring> ChannelListItems() = 0;
-    // Replaces the text of one check list item; its check mark stays.
-    virtual void SetChannelListItemText(int Index, const std::wstring& Text) = 0;
-    // The popup manager's item collection.
-    virtual TTrayMsgWinCollection& TrayMsgWinItems() = 0;
-    virtual TRecorderSettings& RecorderSettings() = 0;
-    // Why the last GetNameRegionCommentByPhone returned false.
-    virtual TLookupFailure LastLookupFailure() { return {TLookupFailureKind::RemoteFailed, {}}; }
-    // Told once per event read what was done with it (for the diagnostics window).
-    virtual void RecorderEventHandled(const TRecorderEvent&, const TEventHandling&) {}
-    // Told after a call event (ring, caller ID, conversation begin and end, missed
-    // call, rename) has been handled; monitored: the channel is one of the watched
-    // ones. caller: what a caller-ID event looked up, or null. An error here is
-    // dropped: it never costs a popup or the connection.
-    virtual void CallEventHandled(const TRecorderEvent& /*event*/, bool /*monitored*/,
-                                  const TCallerShown* /*caller*/) {}
-    // Opens the CRM card of an answered call; at most once per call.
-    virtual void OpenCrmCard(const TCrmCallData& Call) = 0;
+    // The caller lookup: fills the name, region and comment of caller.Number.
+    // False, with the reason in failure, when it could not look.
+    virtual bool LookUpCaller(TCaller& caller, TLookupFailure& failure) = 0;
 
 protected:
     ~IRecorderHost() = default;
@@ -60,7 +33,50 @@ protected:
 // this many records the tick ends and the rest waits for the next one.
 constexpr int kMaxRecorderEventsPerTick = 10000;
 
-// One tick of the event polling timer: reads and handles events while connected
-// until the queue is empty. Any error on the way is a lost connection. Never throws.
-// A call made while a dispatch is running on this thread does nothing.
-void DispatchRecorderEvents(IRecorderHost& host) noexcept;
+// Turns the server's records into the call-event stream: the popups say what is
+// done with each record, the tracker keeps the calls in progress, and every
+// listener hears every event in order. Main thread only.
+class TRecorderDispatch {
+public:
+    using TClock = std::function<int64_t()>;
+    using TTrace = std::function<void(const std::wstring& name)>;
+
+    // The settings are read at every event; a rename of a monitored channel is
+    // written back to their channel list.
+    TRecorderDispatch(IRecorderHost& host, TRecorderSettings& settings, TTrayMsgWinCollection& popups,
+                      TClock clock = CallTimeNow);
+    TRecorderDispatch(const TRecorderDispatch&) = delete;
+    TRecorderDispatch& operator=(const TRecorderDispatch&) = delete;
+
+    void AddListener(ICallEventListener& listener);
+    void RemoveListener(ICallEventListener& listener);
+    // Where the names of known records go; the debugger output unless replaced.
+    void SetTrace(TTrace trace) { FTrace = std::move(trace); }
+
+    // One tick of the event polling timer: reads and handles records while
+    // connected until the queue is empty. Any error on the way is a lost
+    // connection. Never throws. A call made while a dispatch is running on this
+    // thread does nothing.
+    void DispatchRecorderEvents() noexcept;
+    // The connection is gone or the program ends: the calls in progress end as
+    // interrupted. Never throws.
+    void InterruptCalls() noexcept;
+    // A name source's later answer for the call in progress on a channel: the
+    // call, its popup and the listeners take the caller. False when no call is there.
+    bool SetCaller(const std::wstring& channel, const TCaller& caller);
+    const TCallTracker& Calls() const { return FCalls; }
+
+private:
+    bool HandleRecord(const TRecorderEvent& record);
+    TEventHandling HandleCallRecord(TCallEvent& event);
+    void LoseConnection() noexcept;
+    void Tell(const TCallEvent& event) noexcept;
+
+    IRecorderHost& FHost;
+    TRecorderSettings& FSettings;
+    TCallPopups FPopups;
+    TClock FClock;
+    TTrace FTrace;
+    TCallTracker FCalls;
+    std::vector<ICallEventListener*> FListeners;
+};

@@ -1,5 +1,6 @@
 #pragma once
 #include "CallerLookup.h"
+#include "DirectoryProtocol.h"
 #include "RemoteSaveFailure.h"
 #include "ServerResolver.h"
 #include "SocketHandle.h"
@@ -80,5 +81,5 @@ private:
     std::recursive_mutex FClientLock;
     std::mutex FSettingsLock;  // guards the two fields below
     std::wstring FDBServerAddress;
-    int FDBPort = 32456;
+    int FDBPort = DirectoryProtocol::kDefaultPort;
 };

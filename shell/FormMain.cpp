@@ -10,8 +10,6 @@
 #include "DiagnosticsForm.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
-#include "pqrUnit.h"
-#include "tqrUnit.h"
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
 #include "ResourceText.h"
@@ -262,30 +260,20 @@ void TMainForm::FormCreate() {
 
     // Nothing is connected yet; the connect box below may change that.
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
-    FCloseTMWOnStart = false;
 
     // The parts that live as long as the window; the settings below are read into them.
     FSaveFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.SaveFailed");
     FSaveFailures = std::make_shared<TSaveFailureQueue>(FHandle, FSaveFailedMessage);
-    FTrayMsgWins = std::make_unique<TTrayMsgWins>();
-    FTrayMsgWins->SetOnEditData([this](const TTMWContactData& data) { OpenContactEditor(data); });
-    FAreaList = std::make_unique<TTQRDataModule>(DefaultCityCodesDir());
-    FAbonentList = std::make_unique<TPQRDataModule>(DefaultAbonentPhoneDir());
-    FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
-    FDBClient = std::make_unique<TDirectoryClient>();
-    FCallerLookup->SetRemote(FDBClient.get());
-    FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
-    DBServerSocket = std::make_unique<TDirectoryServer>(*FDBServerBackend);
+    FJournalFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.JournalFailed");
+    FController = std::make_unique<TInformerController>(static_cast<IInformerView&>(*this));
+    FController->Popups().SetOnEditData(
+        [this](const TCaller& caller, bool isPreview) { OpenContactEditor(caller, isPreview); });
 
     // The built-in defaults first, so that the recording product's key, the INI
     // file and the autostart state each override only what they hold.
-    FCityCodesDir = FAreaList->CityCodesDir();
-    FAbonentPhoneDir = FAbonentList->AbonentPhoneDir();
-    FFontName = FTrayMsgWins->Font().Name;
-    FFontSize = FTrayMsgWins->Font().Size;
+    FSettings = FController->Settings();
     LoadParams();
-    FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
-    FCallerLookup->SetDBAsClient(FDBAsClient);
+    FController->ApplySettings(FSettings);
     OpenCallJournal();
 
     // Controls from the settings; a checked connect box connects right here.
@@ -303,12 +291,12 @@ void TMainForm::FormCreate() {
 
     // A tray program shows nothing at start: without a connection the user must
     // be told, or would wait for popups that never come.
-    if (!FKordavin) ShowNoConnectionBalloon();
+    if (!FController->Connected()) ShowNoConnectionBalloon();
 }
 
 void TMainForm::LoadParams() {
     FSettingsLocation = TSettingsLocation::ForExecutable(CurrentExecutablePath());
-    const std::vector<std::wstring> errors = LoadSettings(FSettingsLocation, *this, *FTrayMsgWins);
+    const std::vector<std::wstring> errors = LoadSettings(FSettingsLocation, FSettings, FController->Popups().Settings());
     if (errors.empty()) return;
     std::wstring text;
     for (const auto& error : errors) text += (text.empty() ? L"" : L"\r\n") + error;
@@ -335,28 +323,11 @@ void TMainForm::FormDestroy() {
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseOpen();
-    FTrayMsgWins.reset();
-    // No client is served from directories about to close.
-    if (DBServerSocket) DBServerSocket->Stop();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
-    // A save still running finishes before the directories close. One that hangs
-    // keeps the lookup and the directories: they are left to the process's end.
     std::vector<std::wstring> unfinished;
-    if (!WaitForRunningSaves(kSaveWaitAtExitMs)) {
-        unfinished = RunningSavePhones();
-        (void)FCallerLookup.release();
-        (void)FDBClient.release();
-        (void)FAbonentList.release();
-        (void)FAreaList.release();
-    }
-    FCallerLookup.reset();
-    // Calls still in progress end with the program.
-    if (FCallJournal) FCallJournal->InterruptAll();
+    if (FController) unfinished = FController->Shutdown(kSaveWaitAtExitMs);
     if (TCallJournalForm* journal = TCallJournalForm::Current()) journal->Close();
-    if (FAbonentList) FAbonentList->Close();
-    if (FAreaList) FAreaList->Close();
-    FKordavin.reset();
     TrayIcon.reset();
     // Whoever typed the data may still have it at hand: tell them what was not saved.
     for (const std::wstring& phone : unfinished) ShowSaveError(UnfinishedSaveText(phone));
@@ -367,15 +338,9 @@ void TMainForm::FormDestroy() {
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
 void TMainForm::RestartDBServer() {
-    FDBClient->SetServer(FDBServerAddress, FDBPort);
-    DBServerSocket->Stop();
-    if (!FUseRemoteDB || FDBAsClient) return;
-    try {
-        DBServerSocket->Start(FDBPort, TAllowedClients::Parse(FDBAllowedClients));
-    } catch (...) {
-        ::MessageBoxW(FHandle, LoadResourceString(IDS_DBSERVER_START_FAILED).c_str(), FCaption.c_str(),
-                      MB_OK | MB_ICONWARNING);
-    }
+    if (FController->RestartDirectoryServer()) return;
+    ::MessageBoxW(FHandle, LoadResourceString(IDS_DBSERVER_START_FAILED).c_str(), FCaption.c_str(),
+                  MB_OK | MB_ICONWARNING);
 }
 
 void TMainForm::cbActiveClick() {
@@ -390,64 +355,54 @@ void TMainForm::cbActiveClick() {
         ::EnableWindow(Item(IDC_LESERVER), TRUE);
         SetTimerEnabled(kTimerInit, kTimerInitInterval, false);
         SetStatusText(LoadResourceString(IDS_STATUS_OFF));
-        FTrayMsgWins->Items().Clear();
-        DisconnectFromServer();
+        FController->Disconnect();
     }
     UpdatePathControls();
     SyncDirectories();
 }
 
 void TMainForm::ConnectToServer() {
-    try {
-        const std::wstring server = ItemText(IDC_LESERVER);
-        FKordavin = KordavinClient::Create(server);
-        const int32_t result = FKordavin->Connect();
-        if (result != 0) throw AppError(FormatConnectError(result));
-        RefreshChannelList();
-        FEventDiagnostics.SetConnected(true, server);
-        SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
-        // A shell that restarts from now on needs no "not connected" balloon.
-        if (TrayIcon) TrayIcon->ForgetBalloon();
-    } catch (...) {
-        FKordavin.reset();
-        const std::wstring error = GetExceptionText(std::current_exception());
-        FEventDiagnostics.SetConnectionError(TConnectionError::Kind::ConnectFailed, error);
-        FEventDiagnostics.SetConnected(false);
+    std::wstring error;
+    if (!FController->Connect(ItemText(IDC_LESERVER), error)) {
         SetStatusText(error);
+        return;
     }
+    SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+    // A shell that restarts from now on needs no "not connected" balloon.
+    if (TrayIcon) TrayIcon->ForgetBalloon();
 }
 
-void TMainForm::DisconnectFromServer() {
-    FKordavin.reset();
-    FEventDiagnostics.SetConnected(false);
-    // The calls in progress will never be told to end.
-    if (FCallJournal) FCallJournal->InterruptAll();
-}
-
-void TMainForm::RefreshChannelList() {
-    if (!FKordavin) return;
-    std::wstring channels;
-    if (FKordavin->GetChannelList(channels) != 0) return;
+void TMainForm::ShowServerChannels(const std::vector<std::wstring>& channels) {
     // New items are not the user's change.
     ScopedFlag loading(FChannelListLoading);
-    clbChannels.SetItems(MergeChannelList(SplitChannelList(channels), FChannels));
+    clbChannels.SetItems(MergeChannelList(channels, FSettings.FChannels));
 }
 
 void TMainForm::SyncDirectories() {
-    if (FKordavin) {
-        FAreaList->SetCityCodesDir(ItemText(IDC_LEAREAPATH));
-        FAreaList->Open();
-        FAbonentList->SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
-        FAbonentList->Open();
-    } else {
-        FAbonentList->Close();
-        FAreaList->Close();
+    FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH));
+}
+
+void TMainForm::OnCallEvent(const TCallEvent& event) {
+    switch (event.Kind) {
+    case TCallEventKind::Renamed: {
+        // The dispatch has renamed the applied channel; the window's copy and list follow.
+        RenameChannel(FSettings.FChannels, event.Channel, event.Text);
+        const int listed = FindChannel(clbChannels.Texts(), event.Channel);
+        if (listed >= 0) clbChannels.SetText(listed, event.Text);
+        break;
+    }
+    case TCallEventKind::ConnectionLost:
+        SetStatusText(LoadResourceString(IDS_STATUS_LOST));
+        ShowNoConnectionBalloon();
+        break;
+    default:
+        break;
     }
 }
 
 void TMainForm::TimerInitTimer() {
     if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED) return;
-    if (!FKordavin) ConnectToServer();
+    if (!FController->Connected()) ConnectToServer();
     // A directory that cannot be opened is reported once, not on every tick.
     try {
         SyncDirectories();
@@ -459,19 +414,14 @@ void TMainForm::TimerInitTimer() {
             ShowGeneralError(text);
         }
     }
-    if (FKordavin) SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+    if (FController->Connected()) SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
 }
 
-void TMainForm::TimerMsgTimer() { DispatchRecorderEvents(*this); }
+void TMainForm::TimerMsgTimer() { FController->PollRecorder(); }
 
-bool TMainForm::GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
-                                            std::wstring& Comment) {
-    return FCallerLookup->GetNameRegionCommentByPhone(Phone, Name, Region, Comment, FLastLookupFailure);
-}
-
-void TMainForm::OpenContactEditor(const TTMWContactData& data) {
-    TCallerLookup* lookup = FCallerLookup.get();
-    TEditorForm::Open(FInstance, data.IntPhoneNumber, data.AbonentName, data.AbonentComment, data.IsPreview,
+void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
+    TCallerLookup* lookup = &FController->Lookup();
+    TEditorForm::Open(FInstance, caller.Number, caller.Name, caller.Comment, isPreview,
                       [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
                           lookup->AddEditRow(phone, name, comment);
                       },
@@ -480,11 +430,11 @@ void TMainForm::OpenContactEditor(const TTMWContactData& data) {
 
 void TMainForm::pmnuDirectoryClick() {
     TDirectorySource source;
-    source.AbonentPhoneDir = FAbonentPhoneDir;
-    source.CityCodesDir = FCityCodesDir;
-    source.Remote = FUseRemoteDB && FDBAsClient;
-    source.ServerAddress = FDBServerAddress + L":" + std::to_wstring(FDBPort);
-    source.Dialling = static_cast<const TDiallingSettings&>(*this);
+    source.AbonentPhoneDir = FSettings.FAbonentPhoneDir;
+    source.CityCodesDir = FSettings.FCityCodesDir;
+    source.Remote = FSettings.FUseRemoteDB && FSettings.FDBAsClient;
+    source.ServerAddress = FSettings.FDBServerAddress + L":" + std::to_wstring(FSettings.FDBPort);
+    source.Dialling = FSettings;
     source.OnSaveFailed = TSaveFailureQueue::Receiver(FSaveFailures);
     TDirectoryBrowserForm::Open(FInstance, std::move(source));
 }
@@ -509,33 +459,23 @@ void TMainForm::ShowSaveError(const std::wstring& text) {
                   MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-void TMainForm::TraceEvent(const std::wstring& Name) { ::OutputDebugStringW(Name.c_str()); }
-
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
 
-void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FEventDiagnostics); }
-
-bool TMainForm::CrmLinkOn() const {
-    return EffectiveCrmOpenMode(FCrmOpenMode) != comNever &&
-           CheckCrmTemplate(FCrmUrlTemplate).Check == TCrmTemplateCheck::Accepted;
-}
+void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FController->Diagnostics()); }
 
 void TMainForm::UpdateCrmLink() {
-    const bool on = CrmLinkOn();
-    FTrayMsgWins->SetOnOpenCrm(on ? TTMWForm::TOpenCrmEvent([this](const TCrmCallData& call) { btnOpenCrmClick(call); })
-                                  : TTMWForm::TOpenCrmEvent());
+    FController->Popups().SetOnOpenCrm(
+        CrmLinkUsable(CrmSettings())
+            ? TTMWForm::TOpenCrmEvent([this](const TCaller& caller, const std::wstring& channel) {
+                  btnOpenCrmClick(caller, channel);
+              })
+            : TTMWForm::TOpenCrmEvent());
 }
 
-void TMainForm::OpenCrmCard(const TCrmCallData& Call) {
-    // Opened on answering, in the middle of the event dispatch: a failure is not
-    // worth a box over every answered call; the popup's button still offers it.
-    ::OpenCrmCard(FCrmUrlTemplate, Call.Number, Call.Name, Call.Channel);
-}
-
-void TMainForm::btnOpenCrmClick(const TCrmCallData& call) {
+void TMainForm::btnOpenCrmClick(const TCaller& caller, const std::wstring& channel) {
     std::wstring error;
     std::wstring text;
-    switch (::OpenCrmCard(FCrmUrlTemplate, call.Number, call.Name, call.Channel, &error)) {
+    switch (OpenCrmCard(FSettings.FCrmUrlTemplate, caller, channel, &error)) {
     case TCrmOpenResult::TemplateRefused: text = LoadResourceString(IDS_CRM_TEMPLATE_REFUSED); break;
     case TCrmOpenResult::OpenFailed: text = FormatResourceString(IDS_CRM_OPEN_FAILED, error); break;
     default: return;
@@ -588,58 +528,35 @@ void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
 }
 
 void TMainForm::OpenCallJournal() {
-    FJournalFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.JournalFailed");
-    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) {
-        FJournalFailure = text;
-        ::PostMessageW(FHandle, FJournalFailedMessage, 0, 0);
-    });
-    FCallJournal->SetOnRecorded([this](const TCallRecord& record) { OnCallRecorded(record); });
-    FCallJournal->Open(DefaultJournalPath(), {FJournalDays, FJournalMaxCalls});
+    FController->OpenJournal(DefaultJournalPath());
     UpdateTrayHint();
+}
+
+void TMainForm::JournalFailed(const std::wstring& text) {
+    FJournalFailure = text;
+    ::PostMessageW(FHandle, FJournalFailedMessage, 0, 0);
 }
 
 void TMainForm::ShowJournalFailure() {
     ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, FJournalFailure));
 }
 
-void TMainForm::CallEventHandled(const TRecorderEvent& event, bool monitored, const TCallerShown* caller) {
-    if (!FCallJournal) return;
-    TCallStep step;
-    switch (event.Code) {
-    case KDV_MSG_RING: step.Event = TCallStep::Kind::Ring; break;
-    case KDV_MSG_ANI_DETECT: step.Event = TCallStep::Kind::CallerId; break;
-    case KDV_MSG_CONVERSATION_BEGIN: step.Event = TCallStep::Kind::ConversationBegin; break;
-    case KDV_MSG_CONVERSATION_END: step.Event = TCallStep::Kind::ConversationEnd; break;
-    case KDV_MSG_MISSED_PHONE: step.Event = TCallStep::Kind::Missed; break;
-    case KDV_MSG_CHANGE_CHANNEL_NAME: step.Event = TCallStep::Kind::Renamed; break;
-    default: return;
-    }
-    step.Channel = event.Channel;
-    step.Text = event.Text;
-    step.Monitored = monitored;
-    if (caller) {
-        step.CallerShown = true;
-        step.Number = caller->Number;
-        step.Name = caller->Name;
-        step.Region = caller->Region;
-    }
-    FCallJournal->Step(step);
-}
-
 void TMainForm::pmnuJournalClick() {
+    TCallJournal& callJournal = FController->Journal();
     TCallJournalForm& journal =
-        TCallJournalForm::Open(FInstance, FCallJournal->ReadAll(), FCallJournal->Limits().MaxCalls,
+        TCallJournalForm::Open(FInstance, callJournal.ReadAll(), callJournal.Limits().MaxCalls,
                                [this](const std::wstring& number) {
-                                   std::wstring name, region, comment;
-                                   GetNameRegionCommentByPhone(number, name, region, comment);
-                                   OpenContactEditor({number, name, comment, false});
+                                   TCaller caller{number, {}, {}, {}};
+                                   TLookupFailure failure;
+                                   FController->LookUpCaller(caller, failure);
+                                   OpenContactEditor(caller, false);
                                });
-    journal.SetOpenCrm(CrmLinkOn() ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
-        btnOpenCrmClick({call.Number, call.Name, call.Channel});
+    journal.SetOpenCrm(CrmLinkUsable(CrmSettings()) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
+        btnOpenCrmClick({call.Number, call.Name, {}, {}}, call.Channel);
     })
-                                   : TCallJournalForm::TOpenCrm());
-    journal.SetDialling(*this);
-    FCallJournal->MarkViewed();
+                                                     : TCallJournalForm::TOpenCrm());
+    journal.SetDialling(FController->Settings());
+    callJournal.MarkViewed();
     UpdateTrayHint();
 }
 
@@ -647,15 +564,16 @@ void TMainForm::OnCallRecorded(const TCallRecord& record) {
     if (TCallJournalForm* journal = TCallJournalForm::Current()) {
         // The user is looking at the journal: the call is seen as it comes.
         journal->AddRecord(record);
-        FCallJournal->MarkViewed();
-    } else if (record.Outcome == TCallOutcome::Missed && FMissedCallBalloon && TrayIcon) {
+        FController->Journal().MarkViewed();
+    } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && TrayIcon) {
         // Only while no popup is up: a ringing call needs the user's eyes more.
-        const bool quiet = FTrayMsgWins && FTrayMsgWins->Windows().empty() && !FErrorBoxOpen;
+        const bool quiet = FController->Popups().Windows().empty() && !FErrorBoxOpen;
         if (quiet) TrayIcon->ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
     }
     UpdateTrayHint();
 }
 
 void TMainForm::UpdateTrayHint() {
-    if (TrayIcon && FCallJournal) TrayIcon->SetHint(TrayHintWithMissedCalls(FCaption, FCallJournal->MissedSinceViewed()));
+    if (TrayIcon && FController)
+        TrayIcon->SetHint(TrayHintWithMissedCalls(FCaption, FController->Journal().MissedSinceViewed()));
 }

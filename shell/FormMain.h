@@ -1,18 +1,14 @@
 #pragma once
 #include "CallJournal.h"
-#include "CallerLookup.h"
 #include "CheckListView.h"
 #include "DirectoryClient.h"
-#include "DirectoryServer.h"
-#include "KordavinClient.h"
+#include "InformerController.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"
-#include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
-#include "TrayMsgWins.h"
 #include "UniqueHandle.h"
 #include "WindowBase.h"
 
@@ -31,10 +27,10 @@
 constexpr UINT WM_DBTESTDONE = WM_APP + 2;
 
 
-// The main controller: the (hidden) settings window, the tray icon, the link to
-// the recording server and the timers that drive it. Lives as long as the process.
-// The settings window's own methods are in SettingsWindow.cpp.
-class TMainForm final : public TWindowBase, public TMainFormSettings, private IRecorderHost {
+// The (hidden) settings window and the tray icon, with the timers that drive
+// the controller. Lives as long as the process; the parts live in the
+// controller. The settings window's own methods are in SettingsWindow.cpp.
+class TMainForm final : public TWindowBase, private IInformerView {
 public:
     explicit TMainForm(HINSTANCE instance);
     ~TMainForm();
@@ -46,12 +42,7 @@ public:
     using TWindowBase::Handle;
 
     void ConnectToServer();
-    void DisconnectFromServer() override;
-    void RefreshChannelList() override;
     void SyncDirectories();
-    void TraceEvent(const std::wstring& Name) override;
-    bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
-                                     std::wstring& Comment) override;
 
 private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -103,17 +94,15 @@ private:
     void UpdateBoldFont();
     bool IsBold(int buttonId) const;
     void FillFontNames();
-    // Stops the directory server and starts it again when this PC serves the
-    // directories; the client follows the applied address and port here too.
+    // The directory server follows the applied settings; a failed start is told.
     void RestartDBServer();
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
-    void OpenContactEditor(const TTMWContactData& data);
-    // Whether a CRM card can be opened: a mode other than "never" and an accepted template.
-    bool CrmLinkOn() const;
+    void OpenContactEditor(const TCaller& caller, bool isPreview);
     // Gives the popups "Открыть в CRM" exactly while the applied CRM settings are usable.
     void UpdateCrmLink();
-    void btnOpenCrmClick(const TCrmCallData& call);
+    TCrmSettings CrmSettings() const { return {FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; }
+    void btnOpenCrmClick(const TCaller& caller, const std::wstring& channel);
     // Failed saves, told by the save threads through FSaveFailures.
     void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);
@@ -123,19 +112,14 @@ private:
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 
-    // What the event dispatch reaches of the window.
-    IRecorderSdk* Kordavin() override { return FKordavin ? &*FKordavin : nullptr; }
-    void SetStatusText(const std::wstring& Text) override;
-    void ShowNoConnectionBalloon() override;
-    std::vector<std::wstring> ChannelListItems() override { return clbChannels.Texts(); }
-    void SetChannelListItemText(int Index, const std::wstring& Text) override { clbChannels.SetText(Index, Text); }
-    TTrayMsgWinCollection& TrayMsgWinItems() override { return FTrayMsgWins->Items(); }
-    TRecorderSettings& RecorderSettings() override { return *this; }
-    TLookupFailure LastLookupFailure() override { return FLastLookupFailure; }
-    void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
-        FEventDiagnostics.Record(event, handling);
-    }
-    void CallEventHandled(const TRecorderEvent& event, bool monitored, const TCallerShown* caller) override;
+    void SetStatusText(const std::wstring& Text);
+    void ShowNoConnectionBalloon();
+
+    // What the controller tells the window.
+    void OnCallEvent(const TCallEvent& event) override;
+    void ShowServerChannels(const std::vector<std::wstring>& channels) override;
+    void CallRecorded(const TCallRecord& record) override { OnCallRecorded(record); }
+    void JournalFailed(const std::wstring& text) override;
 
     // The call journal and what the tray says of missed calls.
     void OpenCallJournal();
@@ -143,7 +127,6 @@ private:
     void OnCallRecorded(const TCallRecord& record);
     void UpdateTrayHint();
     void ShowJournalFailure();
-    void OpenCrmCard(const TCrmCallData& Call) override;
 
     HINSTANCE FInstance;
     HWND FStatusBar = nullptr;
@@ -170,28 +153,15 @@ private:
     std::wstring FLastDirectoryError;
     TSettingsLocation FSettingsLocation;
 
-    std::optional<KordavinClient> FKordavin;
-    // The last recorder events and the connection's state, for "Диагностика".
-    TEventDiagnostics FEventDiagnostics;
-    TLookupFailure FLastLookupFailure;
-    std::unique_ptr<TTrayMsgWins> FTrayMsgWins;
-    std::unique_ptr<TTQRDataModule> FAreaList;
-    std::unique_ptr<TPQRDataModule> FAbonentList;
-    // Lookups and saves from every thread go through here.
-    std::unique_ptr<TCallerLookup> FCallerLookup;
+    // The applied settings, as the controls show them after "Применить".
+    TMainFormSettings FSettings;
+    std::unique_ptr<TInformerController> FController;
     // Save threads put their failures here and post FSaveFailedMessage.
     std::shared_ptr<TSaveFailureQueue> FSaveFailures;
     UINT FSaveFailedMessage = 0;
     bool FShowingSaveFailures = false;
-    // The directory client with its lock FCS; the remote branch of the lookup.
-    std::unique_ptr<TDirectoryClient> FDBClient;
-    // The directory server, answering from this workstation's directories.
-    std::unique_ptr<TCallerLookupBackend> FDBServerBackend;
-    std::unique_ptr<TDirectoryServer> DBServerSocket;
-    // Every call of a monitored channel; its failure text waits in
-    // FJournalFailure for FJournalFailedMessage, so that no box opens inside
-    // the event dispatch.
-    std::unique_ptr<TCallJournal> FCallJournal;
+    // The journal's failure text waits in FJournalFailure for
+    // FJournalFailedMessage, so that no box opens inside the event dispatch.
     UINT FJournalFailedMessage = 0;
     std::wstring FJournalFailure;
 };

@@ -1,9 +1,11 @@
 #pragma once
+#include "CrmLink.h"
+#include "DirectoryProtocol.h"
 #include "RecorderSettings.h"
 
 #include <string>
 
-// The main window's settings fields with their built-in defaults. Three defaults
+// The program's settings fields with their built-in defaults. Three defaults
 // exist only at run time and are filled in before the settings are loaded: the
 // two directory modules' own folders and the popup font's name.
 struct TMainFormSettings : TRecorderSettings {
@@ -16,7 +18,7 @@ struct TMainFormSettings : TRecorderSettings {
     bool FUseRemoteDB = false;
     bool FDBAsClient = false;
     std::wstring FDBServerAddress;
-    int FDBPort = 32456;
+    int FDBPort = DirectoryProtocol::kDefaultPort;
     // Client addresses the directory server answers (IPv4 and CIDR ranges,
     // comma-separated); empty: every client.
     std::wstring FDBAllowedClients;
@@ -25,6 +27,9 @@ struct TMainFormSettings : TRecorderSettings {
     int FJournalMaxCalls = 10000;
     // A tray balloon tells of a missed call.
     bool FMissedCallBalloon = true;
+    // The CRM card of a call: URL template (empty: none) and when it opens.
+    std::wstring FCrmUrlTemplate;
+    TCrmOpenMode FCrmOpenMode = comNever;
     // Mirrors the autostart value in the registry; never in the INI file.
     bool FAutoRun = false;
 };

@@ -106,3 +106,10 @@ const TSettingRow* FindSettingRow(const std::wstring& key) {
         if (key == row.Key) return &row;
     return nullptr;
 }
+
+const TSettingRow* FindSettingRowByControl(int controlId) {
+    if (controlId == 0) return nullptr;
+    for (const auto& row : kRows)
+        if (row.ControlId == controlId) return &row;
+    return nullptr;
+}

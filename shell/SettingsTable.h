@@ -74,3 +74,5 @@ struct TSettingRow {
 std::span<const TSettingRow> SettingsTable();
 // The row of a key (compared exactly), or null.
 const TSettingRow* FindSettingRow(const std::wstring& key);
+// The row edited by a control of the settings window, or null.
+const TSettingRow* FindSettingRowByControl(int controlId);

@@ -14,8 +14,6 @@
 #include "SettingsTable.h"
 #include "TextCompare.h"
 #include "TextTrim.h"
-#include "pqrUnit.h"
-#include "tqrUnit.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -24,7 +22,6 @@
 
 namespace {
 
-constexpr int kDefaultDBPort = 32456;
 constexpr int kFirstFontSize = 7;
 constexpr int kLastFontSize = 18;
 constexpr int kFontListRows = 16;
@@ -150,39 +147,39 @@ void TMainForm::FillFontNames() {
     ::EnumFontFamiliesExW(screen.get(), &all, AddFontFamily, reinterpret_cast<LPARAM>(Item(IDC_CBFONTNAMES)), 0);
 }
 
-bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
-    const HWND control = Item(static_cast<int>(id));
-    wchar_t className[32] = {};
-    if (control) ::GetClassNameW(control, className, 32);
-    const std::wstring kind = className;
-    if (code == EN_CHANGE && SameTextIgnoringCase(kind, WC_EDITW)) {
-        // Also AddressLabeledEditChange and PortSpinEditChange.
-        TWMParamChange();
-        return true;
+namespace {
+
+// Whether a control's notification is an edit of the setting it shows.
+bool IsSettingChange(TSettingControl control, UINT code) {
+    switch (control) {
+    case TSettingControl::Edit:
+    case TSettingControl::IntegerEdit:
+    case TSettingControl::LenientIntEdit:
+    case TSettingControl::ListEdit:
+    case TSettingControl::UrlTemplateEdit: return code == EN_CHANGE;
+    case TSettingControl::ComboIndex:
+    case TSettingControl::ComboText:
+    case TSettingControl::ComboInteger: return code == CBN_SELCHANGE;
+    case TSettingControl::CheckBox:
+    case TSettingControl::BoldButton: return code == BN_CLICKED;
+    default: return false;
     }
-    if (code == CBN_SELCHANGE) {
-        TWMParamChange();
+}
+
+}  // namespace
+
+bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
+    const int control = static_cast<int>(id);
+    const TSettingRow* row = FindSettingRowByControl(control);
+    if (row && IsSettingChange(row->Control, code)) {
+        if (IsShowCheckBox(control)) ShowCheckBoxClick(control);
+        else if (row->Control == TSettingControl::BoldButton) BoldButtonClick(control);
+        else if (control == IDC_USEREMOTEDBCHECKBOX) UseRemoteDBCheckBoxClick();
+        else TWMParamChange();
         return true;
     }
     if (code != BN_CLICKED) return false;
-    if (IsShowCheckBox(static_cast<int>(id))) {
-        ShowCheckBoxClick(static_cast<int>(id));
-        return true;
-    }
-    if (BoldIndex(static_cast<int>(id)) >= 0) {
-        BoldButtonClick(static_cast<int>(id));
-        return true;
-    }
     switch (id) {
-    case IDC_CBAUTORUN:
-    case IDC_CBCLOSETMWONSTART:
-    case IDC_CBCALLERIDONLY:
-    case IDC_CBUSECITYPREFIXFORINCOMING:
-        TWMParamChange();
-        return true;
-    case IDC_USEREMOTEDBCHECKBOX:
-        UseRemoteDBCheckBoxClick();
-        return true;
     case IDC_DBTYPE_SERVER:
     case IDC_DBTYPE_CLIENT:
         DBTypeRadioGroupClick();
@@ -250,7 +247,7 @@ bool TMainForm::IsBold(int buttonId) const {
 
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
-    const TSettingsRef fields{*this, FTrayMsgWins->Settings()};
+    const TSettingsRef fields{FSettings, FController->Popups().Settings()};
     for (const auto& row : SettingsTable()) {
         const TSettingValue value = row.Get(fields);
         const HWND control = Item(row.ControlId);
@@ -294,34 +291,29 @@ void TMainForm::ShowParams() {
         }
     }
     const int channelCount = clbChannels.Count();
-    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FChannels, clbChannels.Text(i)));
-
-    TTMWFont font = FTrayMsgWins->Font();
-    font.Name = FFontName;
-    font.Size = FFontSize;
-    FTrayMsgWins->SetFont(&font);
+    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
 
     // The connect box: a change connects or disconnects, and the directories
     // then get their folders from the edits as they open.
     const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    if (shown == FActive) {
-        FAreaList->SetCityCodesDir(ItemText(IDC_LEAREAPATH));
-        FAbonentList->SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
+    if (shown == FSettings.FActive) {
+        FController->AreaList().SetCityCodesDir(ItemText(IDC_LEAREAPATH));
+        FController->AbonentList().SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
     } else {
-        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FActive ? BST_CHECKED : BST_UNCHECKED);
+        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FSettings.FActive ? BST_CHECKED : BST_UNCHECKED);
         cbActiveClick();
     }
 
     for (const auto& line : kShowLines) ShowCheckBoxClick(line.CheckBox);
     UseRemoteDBCheckBoxClick();
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
-                       FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
+                       FSettings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
     DBTypeRadioGroupClick();
     UpdateCrmLink();
 }
 
 void TMainForm::ApplyParams() {
-    const TSettingsRef fields{*this, FTrayMsgWins->Settings()};
+    const TSettingsRef fields{FSettings, FController->Popups().Settings()};
     // Every control is read before any field changes: a popup size that is not
     // an integer stops the apply with nothing applied.
     std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
@@ -417,20 +409,15 @@ void TMainForm::ApplyParams() {
     }
     for (const auto& [row, value] : values) row->Set(fields, value);
 
-    TTMWFont font = FTrayMsgWins->Font();
-    font.Name = FFontName;
-    font.Size = FFontSize;
-    FTrayMsgWins->SetFont(&font);
-    FCallerLookup->SetUseRemoteDB(FUseRemoteDB);
-    FCallerLookup->SetDBAsClient(FDBAsClient);
+    FController->ApplySettings(FSettings);
     UpdateCrmLink();
     RestartDBServer();
 }
 
 void TMainForm::btnApplyClick() {
     ApplyParams();
-    SaveDBParams(FSettingsLocation, *this);
-    SaveParams(FSettingsLocation, *this, FTrayMsgWins->Settings(),
+    SaveDBParams(FSettingsLocation, FSettings);
+    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
                {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
                 ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)});
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
@@ -486,7 +473,7 @@ void TMainForm::BoldButtonClick(int buttonId) {
 
 void TMainForm::SetDefaultPortButtonClick() {
     TWMParamChange();
-    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(kDefaultDBPort));
+    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(DirectoryProtocol::kDefaultPort));
 }
 
 void TMainForm::SelectAddressButtonClick() {
@@ -517,10 +504,11 @@ void TMainForm::BrowseFolderInto(int editId, int labelId) {
 }
 
 void TMainForm::ShowHidePreviewWindowButtonClick() {
-    TTrayMsgWinCollection& items = FTrayMsgWins->Items();
+    TTrayMsgWins& popups = FController->Popups();
+    TTrayMsgWinCollection& items = popups.Items();
     PreviewItem = items.FindItemWinID(kPreviewWinID);
     if (PreviewItem) {
-        const bool visible = FTrayMsgWins->IsFormTMWVisible(PreviewItem);
+        const bool visible = popups.IsFormTMWVisible(PreviewItem);
         PreviewItem->Free();
         PreviewItem = nullptr;
         if (visible) return;
@@ -533,10 +521,8 @@ void TMainForm::ShowHidePreviewWindowButtonClick() {
     PreviewItem->SetSimpleText(text);
     PreviewItem->SetWinID(kPreviewWinID);
     PreviewItem->SetClipboardText(phone);
-    PreviewItem->IntPhoneNumber = phone;
-    PreviewItem->AbonentName = LoadResourceString(IDS_PREVIEW_NAME);
-    PreviewItem->AbonentComment = LoadResourceString(IDS_PREVIEW_COMMENT);
-    PreviewItem->Region = LoadResourceString(IDS_PREVIEW_REGION);
+    PreviewItem->Caller = {phone, LoadResourceString(IDS_PREVIEW_NAME), LoadResourceString(IDS_PREVIEW_REGION),
+                           LoadResourceString(IDS_PREVIEW_COMMENT)};
     PreviewItem->IsPreview = true;
     PreviewItem->UseRichText = true;
     PreviewItem->SetVisible(true);
@@ -552,7 +538,7 @@ void TMainForm::TestDBConnectionButtonClick() {
     // The test may take seconds: it runs on a thread of its own, which hands its
     // outcome over and posts; the window shows it. A failure of the test itself
     // leaves no outcome, which reads as a failed connection.
-    TDirectoryClient* client = FDBClient.get();
+    TDirectoryClient* client = &FController->DirectoryClient();
     FDBTest = std::thread([this, client, window, host, port] {
         try {
             const TDBTestOutcome outcome = client->TestConnection(host, port);

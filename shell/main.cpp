@@ -1,14 +1,11 @@
 // KordavinInformer.exe: the tray program.
 #include "ControlsStartup.h"
-#include "CrmLink.h"
 #include "DialogMessages.h"
 #include "ExitRequest.h"
 #include "FormMain.h"
 #include "KordavinUtils.h"
 #include "MainFormRes.h"
 #include "SingleInstance.h"
-#include "TextConvert.h"
-#include "UniqueHandle.h"
 
 #include <windows.h>
 
@@ -18,25 +15,12 @@ namespace {
 // be starting, on a busy machine.
 constexpr DWORD kHandOverTimeoutMs = 30000;
 
-// Test-only: with KORDAVIN_TEST_URL_LOG naming a file, the URLs the program
-// would open in the browser are appended to it (UTF-8, one a line) instead.
-void RecordOpenedUrlsForTests() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"KORDAVIN_TEST_URL_LOG", path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    SetCrmUrlOpener([log = std::wstring(path)](const std::wstring& url, std::wstring& error) {
-        UniqueFileHandle file(::CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-        const std::string line = WideToUtf8(url) + "\n";
-        DWORD written = 0;
-        if (file && ::WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
-            return true;
-        error = SystemErrorText(::GetLastError());
-        return false;
-    });
-}
-
 }  // namespace
+
+#ifdef KORDAVIN_TEST_HOOKS
+// Only in the copy of the program that the end-to-end tests build for themselves.
+void InstallTestHooks();
+#endif
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     TSingleInstance single(SingleInstanceName(ExecutableFolder(), CurrentUserSid()));
@@ -45,7 +29,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // All recording-server calls are made on this thread, in its apartment.
     ComApartment apartment(COINIT_APARTMENTTHREADED);
     EnsureCommonControls();
-    RecordOpenedUrlsForTests();
+#ifdef KORDAVIN_TEST_HOOKS
+    InstallTestHooks();
+#endif
 
     int exitCode = 0;
     {

@@ -8,7 +8,19 @@
 
 namespace {
 
-const TCrmCallData kCall{L"74951234567", L"Иван Петров", L"K1"};
+// A call's data as a card gets it.
+struct CardData {
+    std::wstring number, name, channel;
+};
+const CardData kCall{L"74951234567", L"Иван Петров", L"K1"};
+
+std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const CardData& call) {
+    return ::BuildCrmUrl(urlTemplate, TCaller{call.number, call.name, {}, {}}, call.channel);
+}
+TCrmOpenResult OpenCrmCard(const std::wstring& urlTemplate, const std::wstring& number, const std::wstring& name,
+                           const std::wstring& channel, std::wstring* error = nullptr) {
+    return ::OpenCrmCard(urlTemplate, TCaller{number, name, {}, {}}, channel, error);
+}
 
 TEST(CrmLink, ValuesKeepOnlyUnreservedCharactersAndEncodeTheRestAsUtf8) {
     const struct {
@@ -72,7 +84,7 @@ TEST(CrmLink, UrlsForReservedCyrillicAndLongValuesStayOneValidAsciiUrl) {
     const std::wstring fortyDigits(40, L'9');
     const struct {
         const wchar_t* text;
-        TCrmCallData call;
+        CardData call;
         std::wstring url;
     } cases[] = {
         {L"https://crm.example/card?phone={number}&line={channel}", kCall,

@@ -11,48 +11,79 @@
 
 namespace {
 
-using Kind = TCallStep::Kind;
+using Kind = TCallEventKind;
 constexpr int64_t kT0 = 1'765'000'000'000;  // a December 2025 afternoon, in ms
 
-TCallStep Ring(const std::wstring& channel, bool monitored = true) {
-    TCallStep step;
-    step.Event = Kind::Ring;
-    step.Channel = channel;
-    step.Monitored = monitored;
-    return step;
+TCallEvent Ring(const std::wstring& channel, bool monitored = true) {
+    TCallEvent event;
+    event.Kind = Kind::Ring;
+    event.Channel = channel;
+    event.Monitored = monitored;
+    return event;
 }
-TCallStep Ani(const std::wstring& channel, const std::wstring& raw, const std::wstring& number = L"",
-              const std::wstring& name = L"", const std::wstring& region = L"") {
-    TCallStep step;
-    step.Event = Kind::CallerId;
-    step.Channel = channel;
-    step.Text = raw;
-    step.CallerShown = !number.empty();
-    step.Number = number;
-    step.Name = name;
-    step.Region = region;
-    return step;
+TCallEvent Ani(const std::wstring& channel, const std::wstring& raw, const std::wstring& number = L"",
+               const std::wstring& name = L"", const std::wstring& region = L"") {
+    TCallEvent event;
+    event.Kind = Kind::CallerId;
+    event.Channel = channel;
+    event.Text = raw;
+    event.Monitored = true;
+    if (!number.empty()) event.Caller = TCaller{number, name, region, {}};
+    return event;
 }
-TCallStep Plain(Kind kind, const std::wstring& channel, const std::wstring& text = L"") {
-    TCallStep step;
-    step.Event = kind;
-    step.Channel = channel;
-    step.Text = text;
-    return step;
+TCallEvent Plain(Kind kind, const std::wstring& channel, const std::wstring& text = L"") {
+    TCallEvent event;
+    event.Kind = kind;
+    event.Channel = channel;
+    event.Text = text;
+    event.Monitored = true;
+    return event;
 }
 
 struct Timed {
     int64_t atSeconds;
-    TCallStep step;
+    TCallEvent step;
 };
 
-// Plays the steps at their times; the records finished on the way.
+// Plays the events at their times; the records of the calls finished on the way.
 std::vector<TCallRecord> Play(TCallTracker& tracker, const std::vector<Timed>& steps) {
     std::vector<TCallRecord> records;
-    for (const auto& [at, step] : steps)
-        if (auto record = tracker.Step(step, kT0 + at * 1000)) records.push_back(*record);
+    for (const auto& [at, step] : steps) {
+        const TCall* call = tracker.Step(step, kT0 + at * 1000);
+        if (call && call->Ended()) records.push_back(JournalRecordOf(*call));
+    }
     return records;
 }
+
+std::vector<TCallRecord> RecordsOf(const std::vector<TCall>& calls) {
+    std::vector<TCallRecord> records;
+    for (const TCall& call : calls) records.push_back(JournalRecordOf(call));
+    return records;
+}
+
+// The dispatch's part, as far as the journal sees it: the tracker follows the
+// calls and the journal hears each event with its call.
+class CallStream {
+public:
+    CallStream(TCallJournal& journal, std::function<int64_t()> clock = CallTimeNow)
+        : journal_(journal), clock_(std::move(clock)) {}
+    void Step(TCallEvent event) {
+        event.Call = tracker_.Step(event, clock_());
+        journal_.OnCallEvent(event);
+    }
+    void InterruptAll() {
+        for (const TCall& call : tracker_.InterruptAll(clock_())) {
+            TCallEvent event = Plain(Kind::Interrupted, call.Channel);
+            event.Call = &call;
+            journal_.OnCallEvent(event);
+        }
+    }
+
+private:
+    TCallJournal& journal_;
+    std::function<int64_t()> clock_;
+    TCallTracker tracker_;
+};
 
 TCallRecord Call(int64_t startSeconds, int64_t endSeconds, const std::wstring& channel, const std::wstring& number,
                  const std::wstring& name, const std::wstring& region, TCallOutcome outcome, int64_t duration) {
@@ -130,7 +161,7 @@ TEST(CallTracker, CallsInProgressAreInterruptedWithTheirConversationSoFar) {
     EXPECT_EQ((std::vector<TCallRecord>{
                   Call(0, 32, L"K1", L"74951234567", L"Иванов", L"Москва", TCallOutcome::Interrupted, 30),
                   Call(5, 32, L"K2", L"", L"", L"", TCallOutcome::Interrupted, 0)}),
-              tracker.InterruptAll(kT0 + 32000));
+              RecordsOf(tracker.InterruptAll(kT0 + 32000)));
     EXPECT_EQ(0u, tracker.CallsInProgress());
     EXPECT_TRUE(tracker.InterruptAll(kT0 + 40000).empty());
 }
@@ -263,24 +294,25 @@ TEST_F(JournalStoreTest, MissedCallsCountSinceTheJournalWasLastViewed) {
     std::vector<std::wstring> failures;
     {
         TCallJournal journal([&](const std::wstring& text) { failures.push_back(text); }, [&] { return now; });
+        CallStream stream(journal, [&] { return now; });
         journal.Open(path(), {});
         ASSERT_TRUE(journal.Enabled());
-        journal.Step(Ring(L"K1"));
+        stream.Step(Ring(L"K1"));
         now += 5000;
-        journal.Step(Plain(Kind::Missed, L"K1"));
-        journal.Step(Ring(L"K1"));
+        stream.Step(Plain(Kind::Missed, L"K1"));
+        stream.Step(Ring(L"K1"));
         now += 5000;
-        journal.Step(Plain(Kind::ConversationEnd, L"K1"));
+        stream.Step(Plain(Kind::ConversationEnd, L"K1"));
         EXPECT_EQ(1, journal.MissedSinceViewed()) << "only a missed call counts";
         journal.MarkViewed();
         EXPECT_EQ(0, journal.MissedSinceViewed());
         now += 1000;
-        journal.Step(Ring(L"K2"));
+        stream.Step(Ring(L"K2"));
         now += 1000;
-        journal.Step(Plain(Kind::Missed, L"K2"));
-        journal.Step(Ring(L"K3"));
+        stream.Step(Plain(Kind::Missed, L"K2"));
+        stream.Step(Ring(L"K3"));
         now += 1000;
-        journal.InterruptAll();  // the program ends
+        stream.InterruptAll();  // the program ends
         EXPECT_EQ(1, journal.MissedSinceViewed());
     }
     TCallJournal reopened([&](const std::wstring& text) { failures.push_back(text); }, [&] { return now; });
@@ -345,12 +377,13 @@ TEST_F(JournalStoreTest, ADamagedOrLockedJournalIsReportedOnceAndCallsGoOn) {
         std::vector<std::wstring> failures;
         std::vector<TCallRecord> recorded;
         TCallJournal journal([&](const std::wstring& text) { failures.push_back(text); });
+        CallStream stream(journal);
         journal.SetOnRecorded([&](const TCallRecord& record) { recorded.push_back(record); });
         journal.Open(file, {});
         EXPECT_FALSE(journal.Enabled());
         for (int i = 0; i < 3; ++i) {
-            journal.Step(Ring(L"K1"));
-            journal.Step(Plain(Kind::Missed, L"K1"));
+            stream.Step(Ring(L"K1"));
+            stream.Step(Plain(Kind::Missed, L"K1"));
         }
         ASSERT_EQ(1u, failures.size());
         EXPECT_NE(std::wstring::npos, failures[0].find(c.reportPart)) << WideToUtf8(failures[0]);
@@ -363,6 +396,7 @@ TEST_F(JournalStoreTest, ADamagedOrLockedJournalIsReportedOnceAndCallsGoOn) {
     // moment, fails, and the journal is off for the session.
     std::vector<std::wstring> failures;
     TCallJournal journal([&](const std::wstring& text) { failures.push_back(text); });
+    CallStream stream(journal);
     journal.Open(path(), {});
     ASSERT_TRUE(journal.Enabled());
     {
@@ -370,8 +404,8 @@ TEST_F(JournalStoreTest, ADamagedOrLockedJournalIsReportedOnceAndCallsGoOn) {
         ASSERT_TRUE(lock.held());
         const ULONGLONG started = ::GetTickCount64();
         for (int i = 0; i < 3; ++i) {
-            journal.Step(Ring(L"K1"));
-            journal.Step(Plain(Kind::ConversationEnd, L"K1"));
+            stream.Step(Ring(L"K1"));
+            stream.Step(Plain(Kind::ConversationEnd, L"K1"));
         }
         EXPECT_LT(::GetTickCount64() - started, 3000u) << "only the first write waits, and briefly";
     }

@@ -162,6 +162,11 @@ TEST_P(NormalizePhoneNumberTest, GivesCanonicalNumber) {
                                    d.FWorldPrefixes, d.FCountryPrefixes, d.FUseCityPrefixForIncoming));
 }
 
+TEST_P(NormalizePhoneNumberTest, GivesTheSameNumberFromTheDiallingSettings) {
+    const NumberCase& c = GetParam();
+    EXPECT_EQ(c.expected, NormalizePhoneNumber(c.presented, c.kind, c.dialling));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, NormalizePhoneNumberTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<NumberCase>& info) { return std::string(info.param.name); });
 

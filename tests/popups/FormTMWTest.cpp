@@ -321,18 +321,22 @@ TEST_F(FormTMWTest, CopyButtonPutsClipTextOnTheClipboard) {
 TEST_F(FormTMWTest, EditDataButtonHandsOnTheCallerData) {
     Settle(300, 300);
     form_->ShowNoActivate();
-    form_->IntPhoneNumber = L"74951234567";
-    form_->AbonentName = L"Иванов Иван";
-    form_->AbonentComment = L"Поставщик";
+    form_->Caller.Number = L"74951234567";
+    form_->Caller.Name = L"Иванов Иван";
+    form_->Caller.Comment = L"Поставщик";
     form_->IsPreview = true;
-    std::vector<TTMWContactData> calls;
-    form_->OnEditData = [&calls](const TTMWContactData& data) { calls.push_back(data); };
+    struct EditRequest {
+        TCaller Caller;
+        bool IsPreview;
+    };
+    std::vector<EditRequest> calls;
+    form_->OnEditData = [&calls](const TCaller& caller, bool isPreview) { calls.push_back({caller, isPreview}); };
     ::SendMessageW(form_->EditDataButton(), BM_CLICK, 0, 0);
     ::SendMessageW(form_->EditDataButton(), BM_CLICK, 0, 0);
     ASSERT_EQ(2u, calls.size());  // each click opens one more editor
-    EXPECT_EQ(L"74951234567", calls[0].IntPhoneNumber);
-    EXPECT_EQ(L"Иванов Иван", calls[0].AbonentName);
-    EXPECT_EQ(L"Поставщик", calls[0].AbonentComment);
+    EXPECT_EQ(L"74951234567", calls[0].Caller.Number);
+    EXPECT_EQ(L"Иванов Иван", calls[0].Caller.Name);
+    EXPECT_EQ(L"Поставщик", calls[0].Caller.Comment);
     EXPECT_TRUE(calls[0].IsPreview);
     EXPECT_TRUE(::IsWindow(form_->Handle()));  // the popup stays open
 

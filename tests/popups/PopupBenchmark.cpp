@@ -31,10 +31,10 @@ void FillLikeACall(TTrayMsgWinItem& item) {
     item.SetWinID(L"K1");
     item.SetTitle(L"ВЫЗОВ");
     item.SetClipboardText(L"84951234567");
-    item.IntPhoneNumber = L"74951234567";
-    item.AbonentName = L"Иванов Иван Иванович";
-    item.Region = L"Москва";
-    item.AbonentComment = L"Поставщик оборудования";
+    item.Caller.Number = L"74951234567";
+    item.Caller.Name = L"Иванов Иван Иванович";
+    item.Caller.Region = L"Москва";
+    item.Caller.Comment = L"Поставщик оборудования";
     item.UseRichText = true;
 }
 

@@ -103,10 +103,10 @@ TEST_F(PopupItems, VisibleNotifiesOnlyOnAChangeAndPlainFieldsNeverDo) {
     item->SetVisible(true);
     EXPECT_TRUE(owner.calls.empty());
 
-    item->IntPhoneNumber = L"74951234567";
-    item->AbonentName = L"Иванов";
-    item->AbonentComment = L"поставщик";
-    item->Region = L"Москва";
+    item->Caller.Number = L"74951234567";
+    item->Caller.Name = L"Иванов";
+    item->Caller.Comment = L"поставщик";
+    item->Caller.Region = L"Москва";
     item->IsPreview = true;
     item->UseRichText = true;
     EXPECT_TRUE(owner.calls.empty()) << "plain fields wait for the next notification";
@@ -239,10 +239,10 @@ TEST_F(PopupItems, AssignCopiesEveryFieldAndNotifiesOnce) {
     source->SetClipboardText(L"84951234567");
     source->SetWinID(L"K1");
     source->SetVisible(true);
-    source->IntPhoneNumber = L"74951234567";
-    source->AbonentName = L"Иванов";
-    source->AbonentComment = L"поставщик";
-    source->Region = L"Москва";
+    source->Caller.Number = L"74951234567";
+    source->Caller.Name = L"Иванов";
+    source->Caller.Comment = L"поставщик";
+    source->Caller.Region = L"Москва";
     source->IsPreview = true;
     source->UseRichText = true;
     TTrayMsgWinItem* target = AddQuietly();
@@ -253,10 +253,10 @@ TEST_F(PopupItems, AssignCopiesEveryFieldAndNotifiesOnce) {
     EXPECT_EQ(source->ClipboardText(), target->ClipboardText());
     EXPECT_EQ(source->WinID(), target->WinID());
     EXPECT_TRUE(target->Visible());
-    EXPECT_EQ(source->IntPhoneNumber, target->IntPhoneNumber);
-    EXPECT_EQ(source->AbonentName, target->AbonentName);
-    EXPECT_EQ(source->AbonentComment, target->AbonentComment);
-    EXPECT_EQ(source->Region, target->Region);
+    EXPECT_EQ(source->Caller.Number, target->Caller.Number);
+    EXPECT_EQ(source->Caller.Name, target->Caller.Name);
+    EXPECT_EQ(source->Caller.Comment, target->Caller.Comment);
+    EXPECT_EQ(source->Caller.Region, target->Caller.Region);
     EXPECT_TRUE(target->IsPreview);
     EXPECT_TRUE(target->UseRichText);
     EXPECT_EQ(1, target->ID()) << "the identity is not copied";

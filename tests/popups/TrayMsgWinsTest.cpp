@@ -232,10 +232,10 @@ TEST_F(TrayMsgWinsTest, ComposedContentFollowsTheShowAndBoldOptions) {
             TTrayMsgWinUpdateBracket bracket(wins_.Items());
             item = wins_.Items().Add();
             item->SetWinID(L"K1");
-            item->IntPhoneNumber = L"74951234567";
-            item->AbonentName = L"Иванов Иван";
-            item->Region = L"Москва";
-            item->AbonentComment = L"Поставщик";
+            item->Caller.Number = L"74951234567";
+            item->Caller.Name = L"Иванов Иван";
+            item->Caller.Region = L"Москва";
+            item->Caller.Comment = L"Поставщик";
             item->UseRichText = true;
             item->SetVisible(true);
         }
@@ -250,7 +250,7 @@ TEST_F(TrayMsgWinsTest, EmptyValuesStillGiveTheirLines) {
         TTrayMsgWinUpdateBracket bracket(wins_.Items());
         item = wins_.Items().Add();
         item->SetWinID(L"K1");
-        item->IntPhoneNumber = L"74951234567";
+        item->Caller.Number = L"74951234567";
         item->UseRichText = true;
         item->SetVisible(true);
     }
@@ -271,13 +271,13 @@ TEST_F(TrayMsgWinsTest, ContentFlagsTakeEffectAtTheNextRefresh) {
         TTrayMsgWinUpdateBracket bracket(wins_.Items());
         item = wins_.Items().Add();
         item->SetWinID(L"K1");
-        item->AbonentName = L"Иванов";
+        item->Caller.Name = L"Иванов";
         item->UseRichText = true;
         item->SetVisible(true);
     }
     const HWND info = FormOf(item)->InfoRichEdit();
     wins_.IsNameBold = true;
-    item->AbonentName = L"Петров";  // plain fields notify nobody
+    item->Caller.Name = L"Петров";  // plain fields notify nobody
     EXPECT_EQ(L"Иванов", RichLines(info)[2]);
     item->SetTitle(L"РАЗГОВОР");  // a notifying change refreshes the window
     EXPECT_EQ(L"*Петров", RichLines(info)[2]);
@@ -292,17 +292,22 @@ TEST_F(TrayMsgWinsTest, ContentFlagsTakeEffectAtTheNextRefresh) {
 }
 
 TEST_F(TrayMsgWinsTest, WindowCarriesTheItemsCallerDataAndCopiesTheClipboardText) {
-    std::vector<TTMWContactData> editorCalls;
-    wins_.SetOnEditData([&editorCalls](const TTMWContactData& data) { editorCalls.push_back(data); });
+    struct EditRequest {
+        TCaller Caller;
+        bool IsPreview;
+    };
+    std::vector<EditRequest> editorCalls;
+    wins_.SetOnEditData(
+        [&editorCalls](const TCaller& caller, bool isPreview) { editorCalls.push_back({caller, isPreview}); });
     TTrayMsgWinItem* item = nullptr;
     {
         TTrayMsgWinUpdateBracket bracket(wins_.Items());
         item = wins_.Items().Add();
         item->SetWinID(L"TEST_CHANNEL");
         item->SetClipboardText(L"84951234567");  // as the recorder reported it
-        item->IntPhoneNumber = L"74951234567";
-        item->AbonentName = L"Иванов";
-        item->AbonentComment = L"Комментарий";
+        item->Caller.Number = L"74951234567";
+        item->Caller.Name = L"Иванов";
+        item->Caller.Comment = L"Комментарий";
         item->IsPreview = true;
         item->UseRichText = true;
         item->SetVisible(true);
@@ -316,16 +321,16 @@ TEST_F(TrayMsgWinsTest, WindowCarriesTheItemsCallerDataAndCopiesTheClipboardText
 
     ::SendMessageW(form->EditDataButton(), BM_CLICK, 0, 0);
     ASSERT_EQ(1u, editorCalls.size());
-    EXPECT_EQ(L"74951234567", editorCalls[0].IntPhoneNumber);
-    EXPECT_EQ(L"Иванов", editorCalls[0].AbonentName);
-    EXPECT_EQ(L"Комментарий", editorCalls[0].AbonentComment);
+    EXPECT_EQ(L"74951234567", editorCalls[0].Caller.Number);
+    EXPECT_EQ(L"Иванов", editorCalls[0].Caller.Name);
+    EXPECT_EQ(L"Комментарий", editorCalls[0].Caller.Comment);
     EXPECT_TRUE(editorCalls[0].IsPreview);
 }
 
 TEST_F(TrayMsgWinsTest, TheCrmButtonStandsBesideEditDataOnlyWhileTheLinkIsOnAndTheCallHasANumber) {
     std::vector<std::wstring> cards;
-    const auto openCrm = [&cards](const TCrmCallData& call) {
-        cards.push_back(call.Number + L"|" + call.Name + L"|" + call.Channel);
+    const auto openCrm = [&cards](const TCaller& caller, const std::wstring& channel) {
+        cards.push_back(caller.Number + L"|" + caller.Name + L"|" + channel);
     };
     TTrayMsgWinItem* ringing = Show(L"K1");
     TTMWForm* form = FormOf(ringing);
@@ -335,8 +340,8 @@ TEST_F(TrayMsgWinsTest, TheCrmButtonStandsBesideEditDataOnlyWhileTheLinkIsOnAndT
     EXPECT_FALSE(form->CrmButtonShown()) << "no number yet";
 
     // The caller's number arrives, as the dispatch fills it.
-    ringing->IntPhoneNumber = L"74951234567";
-    ringing->AbonentName = L"Иванов & сыновья";
+    ringing->Caller.Number = L"74951234567";
+    ringing->Caller.Name = L"Иванов & сыновья";
     ringing->Changed(false);
     ASSERT_TRUE(form->CrmButtonShown());
     EXPECT_EQ(L"Открыть в CRM", WindowText(form->CrmButton()));
@@ -360,7 +365,7 @@ TEST_F(TrayMsgWinsTest, TheCrmButtonStandsBesideEditDataOnlyWhileTheLinkIsOnAndT
         bool shown;
     } numbers[] = {{L"Номер телефона", false}, {L"P", false}, {L"", false}, {L"123", true}};
     for (const auto& n : numbers) {
-        ringing->IntPhoneNumber = n.number;
+        ringing->Caller.Number = n.number;
         ringing->Changed(false);
         EXPECT_EQ(n.shown, form->CrmButtonShown()) << testing::PrintToString(n.number);
     }
@@ -387,7 +392,7 @@ TEST_F(TrayMsgWinsTest, UserCloseMakesTheItemInvisibleAndLaterEventsFindIt) {
     {
         TTrayMsgWinUpdateBracket bracket(wins_.Items());
         found->SetTitle(L"РАЗГОВОР");
-        found->AbonentName = L"Иванов";
+        found->Caller.Name = L"Иванов";
     }
     EXPECT_TRUE(wins_.Windows().empty());
     found->Free();

@@ -1,5 +1,6 @@
 // Prints what draining a burst of 1,000 queued events costs in one polling tick:
 // through a fake SDK object, and through the simulated server's COM object.
+#include "EventDiagnostics.h"
 #include "FakeRecorderSdk.h"
 #include "KordavinClient.h"
 #include "RecorderDispatch.h"
@@ -23,36 +24,25 @@ constexpr double kTickMs = 200.0;
 // nothing slow: traces go to the debugger output, popups to a collection without owner.
 class BenchmarkHost : public IRecorderHost {
 public:
+    // diagnostics: the diagnostics window's ring, as the tray program keeps it; null records nothing.
+    BenchmarkHost(IRecorderSdk* sdk, bool traceToDebugger, TEventDiagnostics* diagnostics) : sdk(sdk) {
+        if (!traceToDebugger) dispatch.SetTrace(nullptr);
+        if (diagnostics) dispatch.AddListener(*diagnostics);
+    }
     IRecorderSdk* Kordavin() override { return sdk; }
     void DisconnectFromServer() override { sdk = nullptr; }
     void RefreshChannelList() override {}
-    void TraceEvent(const std::wstring& Name) override {
-        if (traceToDebugger) ::OutputDebugStringW(Name.c_str());
-    }
-    bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
-                                     std::wstring& Comment) override {
-        Name = L"Абонент " + Phone;
-        Region = L"Москва";
-        Comment = L"комментарий";
+    bool LookUpCaller(TCaller& caller, TLookupFailure&) override {
+        caller.Name = L"Абонент " + caller.Number;
+        caller.Region = L"Москва";
+        caller.Comment = L"комментарий";
         return true;
     }
-    void SetStatusText(const std::wstring&) override {}
-    void ShowNoConnectionBalloon() override {}
-    std::vector<std::wstring> ChannelListItems() override { return {}; }
-    void SetChannelListItemText(int, const std::wstring&) override {}
-    TTrayMsgWinCollection& TrayMsgWinItems() override { return items; }
-    TRecorderSettings& RecorderSettings() override { return settings; }
-    void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
-        if (diagnostics) diagnostics->Record(event, handling);
-    }
-    void OpenCrmCard(const TCrmCallData&) override {}
 
     IRecorderSdk* sdk = nullptr;
-    bool traceToDebugger = true;
-    // The diagnostics window's ring, as the tray program keeps it; null records nothing.
-    TEventDiagnostics* diagnostics = nullptr;
     TRecorderSettings settings;
     TTrayMsgWinCollection items;
+    TRecorderDispatch dispatch{*this, settings, items};
 };
 
 // Calls on 8 channels at a time: all ring, then all get a caller ID, then all end.
@@ -116,12 +106,9 @@ void BenchmarkFakeSdk(const std::vector<TRecorderEvent>& burst, bool traceToDebu
     for (int round = 0; round < 50; ++round) {
         FakeRecorderSdk sdk;
         for (const auto& block : blocks) sdk.QueueBlock(block);
-        BenchmarkHost host;
         TEventDiagnostics diagnostics;
-        host.sdk = &sdk;
-        host.traceToDebugger = traceToDebugger;
-        if (record) host.diagnostics = &diagnostics;
-        times.push_back(TimeDrain([&] { DispatchRecorderEvents(host); }));
+        BenchmarkHost host(&sdk, traceToDebugger, record ? &diagnostics : nullptr);
+        times.push_back(TimeDrain([&] { host.dispatch.DispatchRecorderEvents(); }));
         if (sdk.Pending() != 0 || !host.sdk) {
             std::printf("fake SDK: the burst was not drained\n");
             return;
@@ -165,11 +152,9 @@ void BenchmarkSimulator(const std::vector<TRecorderEvent>& burst) {
                     return;
                 }
             }
-            BenchmarkHost host;
             TEventDiagnostics diagnostics;
-            host.sdk = &client;
-            host.diagnostics = &diagnostics;
-            times.push_back(TimeDrain([&] { DispatchRecorderEvents(host); }));
+            BenchmarkHost host(&client, true, &diagnostics);
+            times.push_back(TimeDrain([&] { host.dispatch.DispatchRecorderEvents(); }));
             if (!host.sdk) {
                 std::printf("Simulated server: the connection was lost\n");
                 return;

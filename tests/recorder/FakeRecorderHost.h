@@ -1,5 +1,7 @@
 #pragma once
 #include "AppError.h"
+#include "CrmOnAnswer.h"
+#include "EventDiagnostics.h"
 #include "FakeRecorderSdk.h"
 #include "RecorderDispatch.h"
 
@@ -7,10 +9,18 @@
 #include <string>
 #include <vector>
 
-// Stands in for the main controller and, as the collection's owner, for the popup
-// manager; records everything the dispatch asks of it.
-class FakeRecorderHost : public IRecorderHost, public ITrayMsgWinsOwner {
+// The event dispatch with a fake connection, standing in for the controller and
+// its view; as the collection's owner it stands in for the popup manager, and as
+// a listener for the window. Records everything the dispatch asks and tells.
+class FakeRecorderHost : public IRecorderHost, public ITrayMsgWinsOwner, public ICallEventListener {
 public:
+    FakeRecorderHost() {
+        dispatch.SetTrace([this](const std::wstring& name) { trace.push_back(name); });
+        dispatch.AddListener(diagnostics);
+        dispatch.AddListener(crmOnAnswer);
+        dispatch.AddListener(*this);
+    }
+
     IRecorderSdk* Kordavin() override { return sdk; }
     void DisconnectFromServer() override {
         ++disconnects;
@@ -21,46 +31,46 @@ public:
         ++refreshes;
         if (failRefresh) throw AppError(L"channel list failed");
     }
-    void TraceEvent(const std::wstring& Name) override { trace.push_back(Name); }
-    bool GetNameRegionCommentByPhone(const std::wstring& Phone, std::wstring& Name, std::wstring& Region,
-                                     std::wstring& Comment) override {
-        lookups.push_back(Phone);
+    bool LookUpCaller(TCaller& caller, TLookupFailure& failure) override {
+        lookups.push_back(caller.Number);
         if (duringLookup) duringLookup();
-        outputsWereEmpty = outputsWereEmpty && Name.empty() && Region.empty() && Comment.empty();
+        outputsWereEmpty = outputsWereEmpty && caller.Name.empty() && caller.Region.empty() && caller.Comment.empty();
         if (failLookup) throw AppError(L"lookup failed");
-        Name = lookupName;
-        Region = lookupRegion;
-        Comment = lookupComment;
+        caller.Name = lookupName;
+        caller.Region = lookupRegion;
+        caller.Comment = lookupComment;
+        if (!lookupResult) failure = lookupFailure;
         return lookupResult;
     }
-    TLookupFailure LastLookupFailure() override { return lookupFailure; }
-    void RecorderEventHandled(const TRecorderEvent& event, const TEventHandling& handling) override {
-        diagnostics.Record(event, handling);
-    }
-    void SetStatusText(const std::wstring& Text) override { statuses.push_back(Text); }
-    void ShowNoConnectionBalloon() override { ++balloons; }
-    std::vector<std::wstring> ChannelListItems() override { return channelList; }
-    void SetChannelListItemText(int Index, const std::wstring& Text) override {
-        channelList.at(static_cast<size_t>(Index)) = Text;
-    }
-    TTrayMsgWinCollection& TrayMsgWinItems() override { return items; }
-    TRecorderSettings& RecorderSettings() override { return settings; }
+
     struct CallEvent {
         int32_t code;
         std::wstring channel;
         std::wstring text;
         bool monitored;
         bool hasCaller;
-        TCallerShown caller;
+        TCaller caller;
     };
-    void CallEventHandled(const TRecorderEvent& event, bool monitored, const TCallerShown* caller) override {
-        callEvents.push_back({event.Code, event.Channel, event.Text, monitored, caller != nullptr,
-                              caller ? *caller : TCallerShown{}});
+    // What the window does with the stream: the lost connection in the status
+    // bar and a balloon, a renamed channel in the check list.
+    void OnCallEvent(const TCallEvent& event) override {
+        switch (event.Kind) {
+        case TCallEventKind::ConnectionLost:
+            statuses.push_back(L"Соединение прервано сервером.");
+            ++balloons;
+            return;
+        case TCallEventKind::Renamed: {
+            const int listed = FindChannel(channelList, event.Channel);
+            if (listed >= 0) channelList[static_cast<size_t>(listed)] = event.Text;
+            break;
+        }
+        default:
+            break;
+        }
+        if (event.Kind > TCallEventKind::Renamed) return;
+        callEvents.push_back(
+            {event.Code, event.Channel, event.Text, event.Monitored, event.Caller.has_value(), event.Caller.value_or(TCaller{})});
         if (failCallEvents) throw AppError(L"journal failed");
-    }
-    void OpenCrmCard(const TCrmCallData& Call) override {
-        crmCards.push_back(Call.Number + L"|" + Call.Name + L"|" + Call.Channel);
-        if (duringCrmOpen) duringCrmOpen();
     }
 
     void UpdateFormTMW(TTrayMsgWinItem* item) override {
@@ -71,6 +81,7 @@ public:
     FakeRecorderSdk fakeSdk;
     IRecorderSdk* sdk = &fakeSdk;
     TRecorderSettings settings;
+    TCrmSettings crm;
     std::vector<std::wstring> channelList;
 
     bool keepSdkOnDisconnect = false;
@@ -88,6 +99,11 @@ public:
     bool lookupResult = true;
     TLookupFailure lookupFailure;
     TEventDiagnostics diagnostics;
+    TCrmOnAnswer crmOnAnswer{[this] { return crm; },
+                             [this](const std::wstring&, const TCaller& caller, const std::wstring& channel) {
+                                 crmCards.push_back(caller.Number + L"|" + caller.Name + L"|" + channel);
+                                 if (duringCrmOpen) duringCrmOpen();
+                             }};
 
     std::vector<std::wstring> trace;
     std::vector<std::wstring> statuses;
@@ -101,6 +117,9 @@ public:
     int refreshes = 0;
     int balloons = 0;
 
-    // Last, so that it goes first: the collection notifies nobody when destroyed.
+    // The collection notifies nobody when destroyed.
     TTrayMsgWinCollection items{this};
+    TRecorderDispatch dispatch{*this, settings, items};
 };
+
+inline void DispatchRecorderEvents(FakeRecorderHost& host) { host.dispatch.DispatchRecorderEvents(); }

@@ -96,10 +96,10 @@ TEST_F(RecorderDispatch, CallerIdWithoutRingOpensAnAonPopupWithTheCallerLines) {
               host.lookups[0])
         << "the lookup gets the incoming number normalised with the dialling settings";
     EXPECT_TRUE(host.outputsWereEmpty);
-    EXPECT_EQ(host.lookups[0], item->IntPhoneNumber);
-    EXPECT_EQ(L"Иванов Пётр", item->AbonentName);
-    EXPECT_EQ(L"Москва", item->Region);
-    EXPECT_EQ(L"поставщик", item->AbonentComment);
+    EXPECT_EQ(host.lookups[0], item->Caller.Number);
+    EXPECT_EQ(L"Иванов Пётр", item->Caller.Name);
+    EXPECT_EQ(L"Москва", item->Caller.Region);
+    EXPECT_EQ(L"поставщик", item->Caller.Comment);
     EXPECT_TRUE(item->UseRichText);
     EXPECT_EQ(L"", item->SimpleText());
     EXPECT_EQ(kOneWholeNotification, host.notifications);
@@ -115,7 +115,7 @@ TEST_F(RecorderDispatch, CallerIdAfterARingKeepsTheTitleAndAddsTheCallerLines) {
     EXPECT_EQ(L"ВЫЗОВ", item->Title());
     EXPECT_EQ(L"K1", item->WinID());
     EXPECT_TRUE(item->UseRichText);
-    EXPECT_EQ(L"Иванов Пётр", item->AbonentName);
+    EXPECT_EQ(L"Иванов Пётр", item->Caller.Name);
     EXPECT_EQ(L"4951234567", item->ClipboardText());
     EXPECT_EQ(2u, host.notifications.size()) << "one refresh per event";
 }
@@ -179,7 +179,7 @@ TEST_F(RecorderDispatch, ConversationBeginRetitlesOrClosesAndTheEndCloses) {
     Tick();
     ASSERT_EQ(1, host.items.Count());
     EXPECT_EQ(L"РАЗГОВОР", host.items.Items(0)->Title());
-    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->AbonentName) << "a late caller ID still fills the popup";
+    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->Caller.Name) << "a late caller ID still fills the popup";
     Queue(KDV_MSG_CONVERSATION_END, L"K1");
     Tick();
     EXPECT_EQ(0, host.items.Count());
@@ -218,8 +218,8 @@ TEST_F(RecorderDispatch, TheCrmCardOpensOnceWhenACallWithANumberIsAnsweredInThat
                                         << (c.number ? testing::PrintToString(c.number) : "no number"));
         FakeRecorderHost h;
         h.settings.FDefaultCityCode = L"495";
-        h.settings.FCrmOpenMode = c.mode;
-        h.settings.FCrmUrlTemplate = c.crm;
+        h.crm.OpenMode = c.mode;
+        h.crm.UrlTemplate = c.crm;
         h.settings.FCloseTMWOnStart = c.closeOnAnswer;
         h.fakeSdk.Queue(KDV_MSG_RING, L"K1");
         if (c.number) h.fakeSdk.Queue(KDV_MSG_ANI_DETECT, L"K1", c.number);
@@ -240,8 +240,8 @@ TEST_F(RecorderDispatch, TheCrmCardOpensOnceWhenACallWithANumberIsAnsweredInThat
 }
 
 TEST_F(RecorderDispatch, AnItemFreedWhileTheCrmCardOpensIsNotTouchedAfterwards) {
-    host.settings.FCrmOpenMode = comOnAnswer;
-    host.settings.FCrmUrlTemplate = L"https://crm.example/{number}";
+    host.crm.OpenMode = comOnAnswer;
+    host.crm.UrlTemplate = L"https://crm.example/{number}";
     host.settings.FCloseTMWOnStart = true;
     host.duringCrmOpen = [&] { host.items.Clear(); };
     Queue(KDV_MSG_ANI_DETECT, L"K1", L"123");
@@ -314,7 +314,7 @@ TEST_F(RecorderDispatch, AClosedPopupWindowKeepsItsItemUntilTheCallEnds) {
     Tick();
     ASSERT_EQ(1, host.items.Count());
     EXPECT_FALSE(host.items.Items(0)->Visible()) << "no window opens again for the call";
-    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->AbonentName);
+    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->Caller.Name);
 
     Queue(KDV_MSG_CONVERSATION_END, L"K1");
     Queue(KDV_MSG_RING, L"K1");
@@ -530,7 +530,7 @@ TEST_F(RecorderDispatch, ATickInsideARunningDispatchDoesNothing) {
     EXPECT_EQ((std::vector<std::wstring>{L"KDV_MSG_ANI_DETECT", L"KDV_MSG_RING"}), host.trace)
         << "the running tick handles the rest of the queue";
     ASSERT_EQ(2, host.items.Count());
-    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->AbonentName);
+    EXPECT_EQ(L"Иванов Пётр", host.items.Items(0)->Caller.Name);
     EXPECT_EQ(0, host.items.UpdateCount());
     EXPECT_EQ((std::vector<TTrayMsgWinItem*>{nullptr, nullptr}), host.notifications) << "one refresh per event";
     ExpectConnectionKept();
@@ -649,7 +649,7 @@ TEST_F(RecorderDispatch, CallEventsAreToldAfterHandlingWithWhatTheCallerIdShowed
         EXPECT_EQ(expected[i].monitored, host.callEvents[i].monitored);
         EXPECT_EQ(expected[i].hasCaller, host.callEvents[i].hasCaller);
     }
-    const TCallerShown& caller = host.callEvents[1].caller;
+    const TCaller& caller = host.callEvents[1].caller;
     EXPECT_EQ(L"74951234567", caller.Number);
     EXPECT_EQ(host.lookupName, caller.Name);
     EXPECT_EQ(host.lookupRegion, caller.Region);

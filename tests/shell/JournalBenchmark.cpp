@@ -19,7 +19,7 @@ int wmain(int argc, wchar_t** argv) {
     const int calls = argc > 1 ? std::max(1, _wtoi(argv[1])) : 10000;
     TempFolder folder;
     const std::wstring path = folder.file(L"CallJournal.db");
-    const int64_t now = JournalNow();
+    const int64_t now = CallTimeNow();
     {
         std::vector<TCallRecord> records;
         for (int i = calls; i > 0; --i) {

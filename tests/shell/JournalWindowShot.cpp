@@ -33,7 +33,7 @@ int wmain(int argc, wchar_t** argv) {
             {240, L"Приёмная", L"78127654321", L"", L"Санкт-Петербург", TCallOutcome::Interrupted, 40},
             {1500, L"K1", L"74951234567", L"Иванов Пётр", L"Москва", TCallOutcome::Answered, 97},
         };
-        const int64_t now = JournalNow();
+        const int64_t now = CallTimeNow();
         std::vector<TCallRecord> records;
         for (const auto& c : calls) {
             TCallRecord record;

@@ -39,8 +39,11 @@ InformerProcess::InformerProcess(const Options& options) : session_(options.simS
         RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
                    QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
                    QuoteArgument(folder_ + L"\\TQR"));
+    // Recording the URLs takes the test build of the program, under the same name.
+    const std::wstring built =
+        ProgramFolder() + (options.urlLog.empty() ? L"\\KordavinInformer.exe" : L"\\KordavinInformerTesting.exe");
     // A copy already running from this folder keeps its file: that one is started again.
-    if (!::CopyFileW((ProgramFolder() + L"\\KordavinInformer.exe").c_str(), exe.c_str(), FALSE) &&
+    if (!::CopyFileW(built.c_str(), exe.c_str(), FALSE) &&
         ::GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
     std::vector<std::wstring> lines{std::wstring(L"Active=") + (options.active ? L"1" : L"0"),

@@ -21,8 +21,9 @@ public:
         std::wstring folder;
         // More "Key=Value" lines of the section Main.
         std::vector<std::wstring> iniLines;
-        // A file where the program records the URLs it would open in the browser.
-        // Braced: the many callers without one leave it out unwarned.
+        // A file where the program records the URLs it would open in the browser;
+        // set, the test build of the program runs. Braced: the many callers
+        // without one leave it out unwarned.
         std::wstring urlLog{};
     };
 

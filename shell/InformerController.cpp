@@ -1,0 +1,154 @@
+#include "InformerController.h"
+
+#include "AllowedClients.h"
+#include "AppError.h"
+#include "ChannelList.h"
+#include "ConnectionTexts.h"
+#include "SaveDataThreadUnit.h"
+
+TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
+                                         std::wstring abonentPhoneDir)
+    : FView(view) {
+    FPopups = std::make_unique<TTrayMsgWins>();
+    FAreaList = std::make_unique<TTQRDataModule>(std::move(cityCodesDir));
+    FAbonentList = std::make_unique<TPQRDataModule>(std::move(abonentPhoneDir));
+    FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
+    FDBClient = std::make_unique<TDirectoryClient>();
+    FCallerLookup->SetRemote(FDBClient.get());
+    FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
+    FDBServer = std::make_unique<TDirectoryServer>(*FDBServerBackend);
+    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) { FView.JournalFailed(text); });
+    FCallJournal->SetOnRecorded([this](const TCallRecord& record) { FView.CallRecorded(record); });
+    FCrmOnAnswer = std::make_unique<TCrmOnAnswer>(
+        [this] { return TCrmSettings{FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; });
+    FDispatch = std::make_unique<TRecorderDispatch>(static_cast<IRecorderHost&>(*this), FSettings, FPopups->Items());
+    // The parts that keep state first; the view last, when the state is told.
+    FDispatch->AddListener(FDiagnostics);
+    FDispatch->AddListener(*FCrmOnAnswer);
+    FDispatch->AddListener(*FCallJournal);
+    FDispatch->AddListener(FView);
+    // The built-in defaults that exist only at run time.
+    FSettings.FCityCodesDir = FAreaList->CityCodesDir();
+    FSettings.FAbonentPhoneDir = FAbonentList->AbonentPhoneDir();
+    FSettings.FFontName = FPopups->Font().Name;
+    FSettings.FFontSize = FPopups->Font().Size;
+}
+
+TInformerController::~TInformerController() {
+    // A controller that was never shut down still ends its calls and threads.
+    if (!FShutDown) Shutdown(0);
+}
+
+void TInformerController::ApplySettings(const TMainFormSettings& settings) {
+    FSettings = settings;
+    TTMWFont font = FPopups->Font();
+    font.Name = FSettings.FFontName;
+    font.Size = FSettings.FFontSize;
+    FPopups->SetFont(&font);
+    FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
+    FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
+    FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);
+}
+
+bool TInformerController::RestartDirectoryServer() {
+    FDBServer->Stop();
+    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return true;
+    try {
+        FDBServer->Start(FSettings.FDBPort, TAllowedClients::Parse(FSettings.FDBAllowedClients));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TInformerController::OpenJournal(const std::wstring& path) {
+    FCallJournal->Open(path, {FSettings.FJournalDays, FSettings.FJournalMaxCalls});
+}
+
+bool TInformerController::Connect(const std::wstring& server, std::wstring& error) {
+    try {
+        FKordavin = KordavinClient::Create(server);
+        const int32_t result = FKordavin->Connect();
+        if (result != 0) throw AppError(FormatConnectError(result));
+        RefreshChannelList();
+        FDiagnostics.SetConnected(true, server);
+        return true;
+    } catch (...) {
+        FKordavin.reset();
+        error = GetExceptionText(std::current_exception());
+        FDiagnostics.SetConnectionError(TConnectionError::Kind::ConnectFailed, error);
+        FDiagnostics.SetConnected(false);
+        return false;
+    }
+}
+
+void TInformerController::Disconnect() {
+    FPopups->Items().Clear();
+    DisconnectFromServer();
+}
+
+void TInformerController::DisconnectFromServer() {
+    FKordavin.reset();
+    FDiagnostics.SetConnected(false);
+    // The calls in progress will never be told to end.
+    FDispatch->InterruptCalls();
+}
+
+void TInformerController::RefreshChannelList() {
+    if (!FKordavin) return;
+    std::wstring channels;
+    if (FKordavin->GetChannelList(channels) != 0) return;
+    FView.ShowServerChannels(SplitChannelList(channels));
+}
+
+void TInformerController::SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir) {
+    if (FKordavin) {
+        FAreaList->SetCityCodesDir(cityCodesDir);
+        FAreaList->Open();
+        FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
+        FAbonentList->Open();
+    } else {
+        FAbonentList->Close();
+        FAreaList->Close();
+    }
+}
+
+bool TInformerController::LookUpCaller(TCaller& caller, TLookupFailure& failure) {
+    bool found = FCallerLookup->GetNameRegionCommentByPhone(caller.Number, caller.Name, caller.Region,
+                                                           caller.Comment, failure);
+    for (ICallerNameSource* source : FNameSources) {
+        if (!caller.Name.empty()) break;
+        TCaller named = caller;
+        TLookupFailure reason;
+        if (!source->FindCaller(named, reason) || named.Name.empty()) continue;
+        caller = std::move(named);
+        failure = {};
+        found = true;
+    }
+    return found;
+}
+
+std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs) {
+    if (FShutDown) return {};
+    FShutDown = true;
+    FPopups.reset();
+    // No client is served from directories about to close.
+    FDBServer->Stop();
+    // A save still running finishes before the directories close. One that hangs
+    // keeps the lookup and the directories: they are left to the process's end.
+    std::vector<std::wstring> unfinished;
+    if (!WaitForRunningSaves(saveWaitMs)) {
+        unfinished = RunningSavePhones();
+        (void)FCallerLookup.release();
+        (void)FDBClient.release();
+        (void)FAbonentList.release();
+        (void)FAreaList.release();
+    }
+    FCallerLookup.reset();
+    // Calls still in progress end with the program.
+    FDispatch->InterruptCalls();
+    if (FAbonentList) FAbonentList->Close();
+    if (FAreaList) FAreaList->Close();
+    FKordavin.reset();
+    return unfinished;
+}

@@ -1,0 +1,159 @@
+// The tray program's parts wired by the controller, without its main window:
+// the simulated server's records reach the popups, the diagnostics, the CRM
+// card, the journal and the view.
+#include "CrmLink.h"
+#include "InformerController.h"
+#include "SimulatorFixture.h"
+#include "TestFolders.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Stands in for the main window.
+class FakeView : public IInformerView {
+public:
+    void OnCallEvent(const TCallEvent& event) override { kinds.push_back(event.Kind); }
+    void ShowServerChannels(const std::vector<std::wstring>& list) override { channels = list; }
+    void CallRecorded(const TCallRecord& record) override { records.push_back(record); }
+    void JournalFailed(const std::wstring& text) override { failures.push_back(text); }
+
+    bool Heard(TCallEventKind kind) const { return std::find(kinds.begin(), kinds.end(), kind) != kinds.end(); }
+
+    std::vector<TCallEventKind> kinds;
+    std::vector<std::wstring> channels;
+    std::vector<TCallRecord> records;
+    std::vector<std::wstring> failures;
+};
+
+class InformerController : public SimulatorTest {
+protected:
+    void SetUp() override {
+        SimulatorTest::SetUp();
+        SetCrmUrlOpener([this](const std::wstring& url, std::wstring&) {
+            urls.push_back(url);
+            return true;
+        });
+    }
+    void TearDown() override { SetCrmUrlOpener(nullptr); }
+
+    TempFolder folder;
+    FakeView view;
+    std::vector<std::wstring> urls;
+};
+
+TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    TMainFormSettings settings = controller.Settings();
+    settings.FChannels = {L"K1"};
+    settings.FCrmUrlTemplate = L"https://crm.example/?p={number}";
+    settings.FCrmOpenMode = comOnAnswer;
+    controller.ApplySettings(settings);
+    controller.OpenJournal(folder.file(L"Journal\\CallJournal.db"));
+    ASSERT_TRUE(controller.Journal().Enabled());
+
+    // The simulator listens for control lines once an object of it exists.
+    KordavinClient opener = KordavinClient::Create(L"");
+    ASSERT_TRUE(Control(L"channels K1|K2").starts_with(L"OK"));
+    std::wstring error;
+    ASSERT_TRUE(controller.Connect(L"", error)) << testing::PrintToString(error);
+    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"K2"}), view.channels);
+    EXPECT_TRUE(controller.Diagnostics().Connected());
+
+    for (const wchar_t* line : {L"ring K1", L"ani K1 84951234567", L"begin K1", L"begin K1", L"end K1", L"ring K2",
+                                L"ring K1"})
+        ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
+    controller.PollRecorder();
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(L"K1", view.records[0].Channel);
+    EXPECT_EQ(L"74951234567", view.records[0].Number);
+    EXPECT_EQ(TCallOutcome::Answered, view.records[0].Outcome);
+    EXPECT_EQ(std::vector<std::wstring>{L"https://crm.example/?p=74951234567"}, urls) << "once for the call";
+    EXPECT_EQ(7u, controller.Diagnostics().Count());
+    EXPECT_EQ(TLookupFailureKind::DirectoriesClosed, controller.Diagnostics().At(1).LookupFailure)
+        << "the directories open only with SyncDirectories";
+    EXPECT_EQ(1, controller.Popups().Items().Count()) << "the second call on K1 rings; K2 is not watched";
+
+    controller.Disconnect();
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_FALSE(controller.Diagnostics().Connected());
+    EXPECT_EQ(0, controller.Popups().Items().Count());
+    ASSERT_EQ(2u, view.records.size());
+    EXPECT_EQ(TCallOutcome::Interrupted, view.records[1].Outcome);
+    EXPECT_EQ(2u, controller.Journal().ReadAll().size());
+    EXPECT_TRUE(view.failures.empty());
+    EXPECT_FALSE(view.Heard(TCallEventKind::ConnectionLost)) << "the user's own disconnect is no lost connection";
+}
+
+TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsTheCalls) {
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    controller.OpenJournal(folder.file(L"Journal\\CallJournal.db"));
+    std::wstring error;
+    ASSERT_TRUE(controller.Connect(L"", error)) << testing::PrintToString(error);
+    ASSERT_TRUE(Control(L"ring K1").starts_with(L"OK"));
+    ASSERT_TRUE(Control(L"destroy").starts_with(L"OK"));
+    controller.PollRecorder();
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_TRUE(view.Heard(TCallEventKind::ConnectionLost));
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
+    EXPECT_EQ(TConnectionError::Kind::ClosedByServer, controller.Diagnostics().LastConnectionError().What);
+    EXPECT_EQ(0, controller.Popups().Items().Count());
+}
+
+}  // namespace
+
+namespace {
+
+// A name source that knows one number.
+class OneNumberSource : public ICallerNameSource {
+public:
+    OneNumberSource(std::wstring number, std::wstring name) : number_(std::move(number)), name_(std::move(name)) {}
+    bool FindCaller(TCaller& caller, TLookupFailure&) override {
+        ++asked;
+        if (caller.Number != number_) return false;
+        caller.Name = name_;
+        return true;
+    }
+    int asked = 0;
+
+private:
+    std::wstring number_, name_;
+};
+
+TEST_F(InformerController, NameSourcesAfterTheDirectoriesAreAskedInOrderUntilOneNamesTheCaller) {
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    OneNumberSource first(L"74950000001", L"Первый");
+    OneNumberSource second(L"74950000002", L"Второй");
+    OneNumberSource third(L"74950000002", L"Третий");
+    controller.AddNameSource(first);
+    controller.AddNameSource(second);
+    controller.AddNameSource(third);
+    const struct {
+        const wchar_t* number;
+        bool found;
+        const wchar_t* name;
+        int askedThird;
+    } cases[] = {
+        {L"74950000001", true, L"Первый", 0},
+        {L"74950000002", true, L"Второй", 0},
+        {L"74959999999", false, L"", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.number));
+        third.asked = 0;
+        TCaller caller{c.number, {}, {}, {}};
+        TLookupFailure failure;
+        EXPECT_EQ(c.found, controller.LookUpCaller(caller, failure));
+        EXPECT_EQ(c.name, caller.Name);
+        EXPECT_EQ(c.askedThird, third.asked);
+        // The directories are closed: their reason stands unless a source named the caller.
+        EXPECT_EQ(c.found ? TLookupFailureKind::None : TLookupFailureKind::DirectoriesClosed, failure.Kind);
+    }
+}
+
+}  // namespace

@@ -69,5 +69,5 @@ THttpLookupVerdict CheckHttpLookupSettings(const THttpLookupSettings& settings) 
 std::wstring BuildLookupUrl(const THttpLookupSettings& settings, const std::wstring& number,
                             const std::wstring& channel) {
     if (CheckHttpLookupSettings(settings).Check != THttpLookupCheck::Accepted) return {};
-    return BuildCrmUrl(settings.LookupUrlTemplate, {number, {}, channel});
+    return BuildCrmUrl(settings.LookupUrlTemplate, TCaller{number, {}, {}, {}}, channel);
 }

@@ -1,7 +1,7 @@
 #include "OrgDirectory.h"
 
 #include "AppError.h"
-#include "CallJournal.h"
+#include "CallTracker.h"
 
 #include <algorithm>
 #include <chrono>
@@ -66,7 +66,7 @@ int64_t TOrgDirectory::MillisecondsUntilDue() const {
     int64_t minutes = SyncPeriodMinutes(settings_);
     if (status.Error) minutes = std::min<int64_t>(minutes, kRetryMinutes);
     const int64_t due = status.AttemptTime + minutes * 60 * 1000;
-    return std::max<int64_t>(0, due - JournalNow());
+    return std::max<int64_t>(0, due - CallTimeNow());
 }
 
 void TOrgDirectory::Run() noexcept {
@@ -82,7 +82,7 @@ void TOrgDirectory::RunSyncs() {
         try {
             cache_.Open(cachePath_);
         } catch (const AppError& error) {
-            cache_.RecordFailure({TOrgDirectoryFailure::CacheFailed, 0, {}, error.message()}, JournalNow(), 0);
+            cache_.RecordFailure({TOrgDirectoryFailure::CacheFailed, 0, {}, error.message()}, CallTimeNow(), 0);
         }
     }
     std::unique_lock lock(lock_);

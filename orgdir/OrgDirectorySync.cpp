@@ -1,7 +1,7 @@
 #include "OrgDirectorySync.h"
 
 #include "AppError.h"
-#include "CallJournal.h"
+#include "CallTracker.h"
 #include "DirectoryNumbers.h"
 #include "DpapiText.h"
 #include "TextTrim.h"
@@ -130,7 +130,7 @@ TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDi
     TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, cancel);
     const int64_t duration =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-    const int64_t now = clock ? clock() : JournalNow();
+    const int64_t now = clock ? clock() : CallTimeNow();
     if (read.Error) {
         cache.RecordFailure(read.Error, now, duration);
         return cache.Status();

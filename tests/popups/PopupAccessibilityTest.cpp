@@ -76,10 +76,7 @@ protected:
     static void CallerKnown(TTrayMsgWinItem* item) {
         TTrayMsgWinUpdateBracket bracket(*item->Collection());
         item->SetTitle(L"АОН");
-        item->IntPhoneNumber = L"74951234567";
-        item->AbonentName = L"Иванов Иван";
-        item->Region = L"Москва";
-        item->AbonentComment = L"Поставщик";
+        item->Caller = {L"74951234567", L"Иванов Иван", L"Москва", L"Поставщик"};
         item->UseRichText = true;
         item->SetClipboardText(L"84951234567");
     }
@@ -169,7 +166,7 @@ TEST_F(PopupAccessibilityTest, APopupIsAnAlertNamedWithWhatItShowsAndItsNameFoll
 TEST_F(PopupAccessibilityTest, ItsButtonsAreNamedChildrenThatAScreenReaderCanPress) {
     std::vector<std::wstring> pressed;
     wins_.SetOnEditData(
-        [&pressed](const TTMWContactData& data) { pressed.push_back(L"edit " + data.IntPhoneNumber); });
+        [&pressed](const TCaller& caller, bool) { pressed.push_back(L"edit " + caller.Number); });
     TTrayMsgWinItem* item = Ring(L"K1");
     CallerKnown(item);
     TTMWForm* form = wins_.FindFormTMW(item);
@@ -179,7 +176,7 @@ TEST_F(PopupAccessibilityTest, ItsButtonsAreNamedChildrenThatAScreenReaderCanPre
               ChildNames(popup.Get()));
 
     // "Открыть в CRM" joins them while the CRM link is on.
-    wins_.SetOnOpenCrm([&pressed](const TCrmCallData& call) { pressed.push_back(L"crm " + call.Number); });
+    wins_.SetOnOpenCrm([&pressed](const TCaller& caller, const std::wstring&) { pressed.push_back(L"crm " + caller.Number); });
     EXPECT_EQ((std::vector<std::wstring>{L"Внести данные", L"Открыть в CRM",
                                          L"Скопировать номер абонента в буфер обмена"}),
               ChildNames(popup.Get()));

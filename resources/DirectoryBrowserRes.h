@@ -1,5 +1,6 @@
 #pragma once
-// Resource IDs of the subscriber directory window and its import preview: 5000-5099.
+// Resource IDs of the subscriber directory window and its import preview: 5000-5099
+// and 5800-5849.
 
 // Dialogs
 #define IDD_DIRECTORYBROWSER            5000
@@ -63,13 +64,6 @@
 #define IDS_DIRBROWSER_READ_FAILED      5073
 #define IDS_DIRBROWSER_LIST_LABEL       5074
 
-// More strings of the import preview
-#define IDS_DIRIMPORT_READING           5074
-#define IDS_DIRIMPORT_PREVIEWING        5075
-#define IDS_DIRIMPORT_WRITING           5076
-#define IDS_DIRIMPORT_WRITE_CANCELLED   5077
-#define IDS_DIRIMPORT_COLUMNS_CUT       5078
-
 // Strings of the import preview
 #define IDS_DIRIMPORT_CAPTION           5080
 #define IDS_DIRIMPORT_NUMBER_LABEL      5081
@@ -91,3 +85,17 @@
 #define IDS_DIRIMPORT_STATE_UNCHANGED   5097
 #define IDS_DIRIMPORT_FAILED            5098
 #define IDS_DIRIMPORT_FILE              5099
+
+// The import preview's organisation chooser, placed between the comment's
+// columns and IDC_DIRIMPORT_REPLACE in the tab order
+#define IDC_DIRIMPORT_ORGANIZATION_LABEL 5800
+#define IDC_DIRIMPORT_ORGANIZATION      5801
+
+// More strings of the import preview
+#define IDS_DIRIMPORT_READING           5810
+#define IDS_DIRIMPORT_PREVIEWING        5811
+#define IDS_DIRIMPORT_WRITING           5812
+#define IDS_DIRIMPORT_WRITE_CANCELLED   5813
+#define IDS_DIRIMPORT_COLUMNS_CUT       5814
+#define IDS_DIRIMPORT_ORGANIZATION_LABEL 5815
+#define IDS_DIRIMPORT_COLUMN_TITLED     5816

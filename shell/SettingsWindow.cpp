@@ -156,14 +156,18 @@ bool IsSettingChange(TSettingControl control, UINT code) {
     case TSettingControl::IntegerEdit:
     case TSettingControl::LenientIntEdit:
     case TSettingControl::ListEdit:
-    case TSettingControl::UrlTemplateEdit: return code == EN_CHANGE;
+    case TSettingControl::UrlTemplateEdit:
+    case TSettingControl::AllowListEdit: return code == EN_CHANGE;
     case TSettingControl::ComboIndex:
     case TSettingControl::ComboText:
     case TSettingControl::ComboInteger: return code == CBN_SELCHANGE;
     case TSettingControl::CheckBox:
     case TSettingControl::BoldButton: return code == BN_CLICKED;
-    default: return false;
+    // Every kind is named: a new kind of control must say how it changes.
+    case TSettingControl::None:
+    case TSettingControl::Special: return false;
     }
+    return false;
 }
 
 }  // namespace

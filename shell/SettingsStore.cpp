@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "IniFile.h"
 #include "IniValues.h"
+#include "KordavinUtils.h"
 #include "ListText.h"
 #include "ModuleFile.h"
 #include "PathText.h"
@@ -16,6 +17,8 @@
 
 namespace {
 const std::wstring kSection = L"Main";
+
+bool AutoRunEnforced(const TEnforcedSettings& enforced) { return enforced.Keys.count(L"(autorun)") != 0; }
 
 size_t FileNameStart(const std::wstring& path) {
     const size_t separator = path.find_last_of(L"\\/:");
@@ -147,17 +150,17 @@ std::wstring TSettingsLocation::ExeFileName() const { return ExePath.substr(File
 std::wstring CurrentExecutablePath() { return ModuleFileName(); }
 
 TSettingsLocation CurrentSettingsLocation() {
-    const std::wstring exePath = CurrentExecutablePath();
     std::wstring userFolder;
     PWSTR appData = nullptr;
     if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &appData)))
         userFolder = JoinPath(appData, L"KordavinInformer");
     ::CoTaskMemFree(appData);
-    const size_t nameStart = FileNameStart(exePath);
-    const std::wstring folder = nameStart > 0 ? exePath.substr(0, nameStart - 1) : std::wstring(L".");
-    // Without a user folder there is nowhere else to keep the user's settings.
-    const bool writable = userFolder.empty() || FolderAcceptsNewFiles(folder);
-    return TSettingsLocation::ForProgram(exePath, writable, userFolder);
+    // Decided by trying rather than by the path: what counts is whether this user
+    // may write there, which a path under Program Files only suggests (a copy on
+    // a read-only share, or one in a locked-down folder elsewhere, is no less
+    // read-only). Without a user folder there is nowhere else to keep the settings.
+    const bool writable = userFolder.empty() || FolderAcceptsNewFiles(ExecutableFolder());
+    return TSettingsLocation::ForProgram(CurrentExecutablePath(), writable, userFolder);
 }
 
 std::vector<std::wstring> ReadRecorderKey(const TSettingsLocation& where, TMainFormSettings& settings) {
@@ -221,7 +224,7 @@ std::vector<std::wstring> LoadSettings(const TSettingsLocation& where, TMainForm
     for (auto& error : ApplyPolicies({where.MachinePolicy, where.UserPolicy}, fields, enforced))
         errors.push_back(std::move(error));
     // An enforced autostart is only kept by the autostart value itself.
-    if (enforced.Has(*FindSettingRow(L"(autorun)")) && settings.FAutoRun != autoRun) {
+    if (AutoRunEnforced(enforced) && settings.FAutoRun != autoRun) {
         try {
             WriteAutoRun(where, settings.FAutoRun);
         } catch (const AppError& error) {
@@ -250,7 +253,7 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
     stored.FAbonentPhoneDir = shown.AbonentPhonePath;
     TTrayMsgWinsSettings storedPopups = popups;
     WriteIniRows(where, {stored, storedPopups}, ssParams, sources);
-    if (sources && sources->Enforced.Has(*FindSettingRow(L"(autorun)"))) return;
+    if (sources && AutoRunEnforced(sources->Enforced)) return;
     WriteAutoRun(where, settings.FAutoRun);
 }
 

@@ -6,6 +6,7 @@
 #include "AppError.h"
 #include "ConnectionTexts.h"
 #include "EditFilters.h"
+#include "EnforcedControls.h"
 #include "IniValues.h"
 #include "ListText.h"
 #include "NetworkComputer.h"
@@ -420,10 +421,11 @@ void TMainForm::ApplyParams() {
 
 void TMainForm::btnApplyClick() {
     ApplyParams();
-    SaveDBParams(FSettingsLocation, FSettings);
+    SaveDBParams(FSettingsLocation, FSettings, &FSources);
     SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
                {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
-                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)});
+                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)},
+               &FSources);
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
 }
 
@@ -444,6 +446,8 @@ void TMainForm::UpdatePathControls() {
     const bool enabled = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED && !remoteClient;
     for (int id : {IDC_LEAREAPATH, IDC_BTNBROWSEAREAPATH, IDC_LEABONENTPATH, IDC_BTNBROWSEABONENTPATH})
         ::EnableWindow(Item(id), enabled);
+    // Every change of the window's own enabling ends here; what an administrator fixed stays disabled.
+    DisableEnforcedControls(FHandle, FSources.Enforced);
 }
 
 void TMainForm::UseRemoteDBCheckBoxClick() {

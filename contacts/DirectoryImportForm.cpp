@@ -1,29 +1,25 @@
 #include "DirectoryImportForm.h"
 
-#include "AppError.h"
 #include "DirectoryBrowserRes.h"
+#include "DirectoryImportLayout.h"
 #include "ExceptionText.h"
 #include "FileBytes.h"
+#include "ListColumns.h"
 #include "ResourceText.h"
-#include "TextConvert.h"
+#include "ScopedFlag.h"
 #include "TextTrim.h"
-
-#include <commctrl.h>
+#include "WindowPlacement.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-struct ControlText {
-    int control;
-    UINT text;
-};
-
-constexpr ControlText kTexts[] = {
+constexpr TItemText kTexts[] = {
     {IDC_DIRIMPORT_NUMBER_LABEL, IDS_DIRIMPORT_NUMBER_LABEL},
     {IDC_DIRIMPORT_NAME_LABEL, IDS_DIRIMPORT_NAME_LABEL},
     {IDC_DIRIMPORT_COMMENT_LABEL, IDS_DIRIMPORT_COMMENT_LABEL},
+    {IDC_DIRIMPORT_ORGANIZATION_LABEL, IDS_DIRIMPORT_ORGANIZATION_LABEL},
     {IDC_DIRIMPORT_REPLACE, IDS_DIRIMPORT_REPLACE},
     {IDC_DIRIMPORT_ROWS_LABEL, IDS_DIRIMPORT_ROWS_LABEL},
     {IDC_DIRIMPORT_REJECTED_LABEL, IDS_DIRIMPORT_REJECTED_LABEL},
@@ -31,11 +27,26 @@ constexpr ControlText kTexts[] = {
     {IDCANCEL, IDS_DIRIMPORT_CANCEL},
 };
 
-constexpr int kColumnCombos[] = {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT};
+struct ColumnList {
+    int control;
+    ImportPart part;
+};
 
-// What the user may change between steps; disabled while one runs.
-constexpr int kChoiceControls[] = {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT,
-                                   IDC_DIRIMPORT_REPLACE, IDOK};
+// The check lists of a CSV file's columns, one per part of a row.
+constexpr ColumnList kColumnLists[] = {
+    {IDC_DIRIMPORT_NUMBER, ImportPart::Number},
+    {IDC_DIRIMPORT_NAME, ImportPart::Name},
+    {IDC_DIRIMPORT_COMMENT, ImportPart::Comment},
+};
+
+// What chooses a CSV file's columns; a vCard names its fields itself.
+constexpr int kColumnChoosers[] = {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT,
+                                   IDC_DIRIMPORT_ORGANIZATION};
+
+// The one column of a check list, a little narrower than the list (pixels at 96 DPI).
+constexpr int kChoiceColumnWidth = 220;
+// How far the organisation's list drops below its box (pixels at 96 DPI).
+constexpr int kComboDropHeight = 200;
 
 // Posted by the worker when a step has ended.
 constexpr UINT WM_IMPORTSTEPDONE = WM_APP + 1;
@@ -43,34 +54,15 @@ constexpr UINT WM_IMPORTSTEPDONE = WM_APP + 1;
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT kProgressTimerMs = 100;
 
-struct Column {
-    UINT title;
-    int width;  // pixels at 96 DPI
+constexpr TListColumn kRowColumns[] = {
+    {IDS_DIRIMPORT_COL_LINE, 50},        {IDS_DIRBROWSER_COL_NUMBER, 105}, {IDS_DIRBROWSER_COL_NAME, 235},
+    {IDS_DIRBROWSER_COL_COMMENT, 230},  {IDS_DIRIMPORT_COL_STATE, 100},
 };
 
-constexpr Column kRowColumns[] = {
-    {IDS_DIRIMPORT_COL_LINE, 50},       {IDS_DIRBROWSER_COL_NUMBER, 100}, {IDS_DIRBROWSER_COL_NAME, 180},
-    {IDS_DIRBROWSER_COL_COMMENT, 170}, {IDS_DIRIMPORT_COL_STATE, 100},
-};
-
-constexpr Column kRejectedColumns[] = {
+constexpr TListColumn kRejectedColumns[] = {
     {IDS_DIRIMPORT_COL_LINE, 50},
-    {IDS_DIRIMPORT_COL_REASON, 540},
+    {IDS_DIRIMPORT_COL_REASON, 665},
 };
-
-void AddColumns(HWND list, const Column* columns, size_t count, HINSTANCE instance) {
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
-    const int dpi = static_cast<int>(::GetDpiForWindow(list));
-    for (size_t i = 0; i < count; ++i) {
-        std::wstring title = LoadResourceString(columns[i].title, instance);
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = title.data();
-        column.cx = ::MulDiv(columns[i].width, dpi, 96);
-        column.iSubItem = static_cast<int>(i);
-        ListView_InsertColumn(list, static_cast<int>(i), &column);
-    }
-}
 
 void AddRow(HWND list, const std::vector<std::wstring>& texts) {
     LVITEMW item{};
@@ -85,11 +77,13 @@ void AddRow(HWND list, const std::vector<std::wstring>& texts) {
 }  // namespace
 
 TDirectoryImportForm::TDirectoryImportForm(HINSTANCE instance, HWND owner, std::wstring folder,
-                                           TDiallingSettings dialling, TImportedProc onImported)
-    : FInstance(instance),
+                                           TDiallingSettings dialling, std::wstring fileName,
+                                           TImportedProc onImported)
+    : TDialogBase(instance, IDS_DIRIMPORT_CAPTION),
       FOwner(owner),
       FFolder(std::move(folder)),
       FDialling(std::move(dialling)),
+      FFileName(std::move(fileName)),
       FOnImported(std::move(onImported)) {}
 
 TDirectoryImportForm::~TDirectoryImportForm() {
@@ -111,35 +105,23 @@ HWND TDirectoryImportForm::OpenFile(HINSTANCE instance, HWND owner, std::wstring
 
 HWND TDirectoryImportForm::OpenWith(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
                                     const std::wstring& fileName, TReadBytes readBytes, TImportedProc onImported) {
-    auto* form = new TDirectoryImportForm(instance, owner, std::move(folder), std::move(dialling), std::move(onImported));
-    form->FFileName = fileName;
-    form->DeleteWithWindow();
-    const HWND window = form->CreateDialogWindow(instance, IDD_DIRECTORYIMPORT, owner);
-    if (!window) {
-        const DWORD error = ::GetLastError();
-        delete form;
-        throw AppError(SystemErrorText(error ? error : ERROR_RESOURCE_NAME_NOT_FOUND));
-    }
+    auto* form = new TDirectoryImportForm(instance, owner, std::move(folder), std::move(dialling), fileName,
+                                          std::move(onImported));
+    const HWND window = form->CreateSelfDeletingDialog(IDD_DIRECTORYIMPORT, owner);
     // Nothing may change the directory under the preview from its owner window.
     if (owner) ::EnableWindow(owner, FALSE);
     ::ShowWindow(window, SW_SHOW);
     try {
         form->StartRead(std::move(readBytes));
     } catch (...) {
-        form->Close();
+        form->CloseToOwner();
         throw;
     }
     return window;
 }
 
-INT_PTR TDirectoryImportForm::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+INT_PTR TDirectoryImportForm::OnMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        FormCreate();
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
     case WM_TIMER:
         if (wParam == kProgressTimer && FWorker)
             ::SendMessageW(Item(IDC_DIRIMPORT_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(FWorker->Permille()), 0);
@@ -147,22 +129,12 @@ INT_PTR TDirectoryImportForm::HandleMessage(UINT message, WPARAM wParam, LPARAM)
     case WM_IMPORTSTEPDONE:
         OnStepDone();
         return TRUE;
-    case WM_CLOSE:
-        Close();
-        return TRUE;
     default:
         return FALSE;
     }
 }
 
-void TDirectoryImportForm::OnError(const std::wstring& text) { Message(text); }
-
-int TDirectoryImportForm::Message(const std::wstring& text) {
-    return ::MessageBoxW(FHandle, text.c_str(), LoadResourceString(IDS_DIRIMPORT_CAPTION, FInstance).c_str(),
-                         MB_OK | MB_ICONWARNING);
-}
-
-void TDirectoryImportForm::OnCommand(UINT id, UINT code) {
+void TDirectoryImportForm::OnCommand(int id, UINT code) {
     switch (id) {
     case IDOK:
         ImportButtonClick();
@@ -170,9 +142,7 @@ void TDirectoryImportForm::OnCommand(UINT id, UINT code) {
     case IDCANCEL:
         CancelButtonClick();
         break;
-    case IDC_DIRIMPORT_NUMBER:
-    case IDC_DIRIMPORT_NAME:
-    case IDC_DIRIMPORT_COMMENT:
+    case IDC_DIRIMPORT_ORGANIZATION:
         if (code == CBN_SELCHANGE) BuildPreview();
         break;
     case IDC_DIRIMPORT_REPLACE:
@@ -183,48 +153,77 @@ void TDirectoryImportForm::OnCommand(UINT id, UINT code) {
     }
 }
 
-void TDirectoryImportForm::FormCreate() {
-    ::SetWindowTextW(FHandle, LoadResourceString(IDS_DIRIMPORT_CAPTION, FInstance).c_str());
-    for (const ControlText& text : kTexts)
-        ::SetDlgItemTextW(FHandle, text.control, LoadResourceString(text.text, FInstance).c_str());
-    ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_FILE, FormatResourceText(IDS_DIRIMPORT_FILE, {FFileName}, FInstance).c_str());
+bool TDirectoryImportForm::OnNotify(NMHDR& header, LRESULT&) {
+    if (header.code != LVN_ITEMCHANGED || FFilling) return false;
+    const bool columnList = std::any_of(std::begin(kColumnLists), std::end(kColumnLists),
+                                        [&](const ColumnList& list) { return header.idFrom == UINT_PTR(list.control); });
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    // Only a tick put or taken changes the choice, not a selection.
+    if (columnList && (change.uChanged & LVIF_STATE) && ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK))
+        BuildPreview();
+    return false;
+}
+
+bool TDirectoryImportForm::OnInit() {
+    SetItemTexts(kTexts);
+    ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_FILE, FormatResourceText(IDS_DIRIMPORT_FILE, {FFileName}, Instance()).c_str());
     ::CheckDlgButton(FHandle, IDC_DIRIMPORT_REPLACE, BST_CHECKED);
-    AddColumns(Item(IDC_DIRIMPORT_ROWS), kRowColumns, std::size(kRowColumns), FInstance);
-    AddColumns(Item(IDC_DIRIMPORT_REJECTED), kRejectedColumns, std::size(kRejectedColumns), FInstance);
+    for (const int id : {IDC_DIRIMPORT_ROWS, IDC_DIRIMPORT_REJECTED})
+        ListView_SetExtendedListViewStyle(Item(id), LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+    AddListColumns(Item(IDC_DIRIMPORT_ROWS), kRowColumns, Instance());
+    AddListColumns(Item(IDC_DIRIMPORT_REJECTED), kRejectedColumns, Instance());
+    for (const ColumnList& list : kColumnLists) {
+        const HWND control = Item(list.control);
+        ListView_SetExtendedListViewStyle(control, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP);
+        AddListColumn(control, L"", kChoiceColumnWidth);
+    }
     ::SendMessageW(Item(IDC_DIRIMPORT_PROGRESS), PBM_SETRANGE32, 0, 1000);
+    // Pixel sizes at 96 DPI, scaled to the window's DPI, whatever the dialog
+    // units of the template come to.
+    SizeClientAndCentre(FHandle, kImportClientWidth, kImportClientHeight);
+    LayoutControls();
     FWorker = std::make_unique<TImportWorker>(FHandle, WM_IMPORTSTEPDONE);
+    return true;
+}
+
+void TDirectoryImportForm::LayoutControls() {
+    for (const TControlPlace& place : ImportFormLayout(static_cast<int>(::GetDpiForWindow(FHandle)))) {
+        const RECT& b = place.Bounds;
+        const int dropHeight = place.Control == IDC_DIRIMPORT_ORGANIZATION ? Scaled(kComboDropHeight) : 0;
+        MoveControl(Item(place.Control), b.left, b.top, b.right - b.left, b.bottom - b.top + dropHeight);
+    }
 }
 
 void TDirectoryImportForm::StartStep(TStep step, TImportWorker::TStep work) {
     const UINT texts[] = {0, IDS_DIRIMPORT_READING, IDS_DIRIMPORT_PREVIEWING, IDS_DIRIMPORT_WRITING};
-    ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS,
-                      LoadResourceString(texts[static_cast<int>(step)], FInstance).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS, ResourceText(texts[static_cast<int>(step)]).c_str());
     FWorker->Start(std::move(work));
     FStep = step;
     ShowBusy(true);
 }
 
 void TDirectoryImportForm::ShowBusy(bool busy) {
-    for (const int id : kChoiceControls) ::EnableWindow(Item(id), busy ? FALSE : TRUE);
-    if (!busy) {
-        // A vCard names its fields itself; nothing written needs no confirming.
-        for (const int id : kColumnCombos) ::EnableWindow(Item(id), FSource.vcard ? FALSE : TRUE);
-        ::EnableWindow(Item(IDOK), FPreview.newCount + FPreview.changedCount > 0 ? TRUE : FALSE);
-    }
+    // While a preview is built the choice may go on changing; reading and writing hold it.
+    const bool canChoose = !busy || FStep == TStep::Preview;
+    for (const int id : kColumnChoosers) ::EnableWindow(Item(id), canChoose && !FSource.vcard ? TRUE : FALSE);
+    ::EnableWindow(Item(IDC_DIRIMPORT_REPLACE), canChoose ? TRUE : FALSE);
+    // Nothing written needs no confirming.
+    ::EnableWindow(Item(IDOK), !busy && FPreview.newCount + FPreview.changedCount > 0 ? TRUE : FALSE);
     const HWND progress = Item(IDC_DIRIMPORT_PROGRESS);
     ::SendMessageW(progress, PBM_SETPOS, 0, 0);
     ::ShowWindow(progress, busy ? SW_SHOW : SW_HIDE);
     if (busy) ::SetTimer(FHandle, kProgressTimer, kProgressTimerMs, nullptr);
     else ::KillTimer(FHandle, kProgressTimer);
     // Keyboard focus must not stay on a control that was just disabled.
-    if (busy) ::SendMessageW(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDCANCEL)), TRUE);
+    if (busy && (!canChoose || ::GetFocus() == Item(IDOK)))
+        ::SendMessageW(FHandle, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDCANCEL)), TRUE);
 }
 
 void TDirectoryImportForm::ShowColumnNote() {
     std::wstring note;
     if (FSource.columnCount > kMaxImportColumns)
         note = FormatResourceText(IDS_DIRIMPORT_COLUMNS_CUT,
-                                  {std::to_wstring(FSource.columnCount), std::to_wstring(kMaxImportColumns)}, FInstance);
+                                  {std::to_wstring(FSource.columnCount), std::to_wstring(kMaxImportColumns)}, Instance());
     ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS, note.c_str());
 }
 
@@ -248,50 +247,70 @@ void TDirectoryImportForm::StartRead(TReadBytes readBytes) {
     });
 }
 
-void TDirectoryImportForm::FillColumnChoices() {
-    // The records hold no more than the offered columns.
-    size_t columnCount = 0;
-    const size_t head = std::min(FSource.records.size(), kImportHeadRecords);
-    for (size_t r = 0; r < head; ++r) columnCount = std::max(columnCount, FSource.records[r].fields.size());
-    const int chosen[] = {FSource.columns.number, FSource.columns.name, FSource.columns.comment};
-    for (size_t c = 0; c < std::size(kColumnCombos); ++c) {
-        const HWND combo = Item(kColumnCombos[c]);
-        ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-        ::SendMessageW(combo, CB_ADDSTRING, 0,
-                       reinterpret_cast<LPARAM>(LoadResourceString(IDS_DIRIMPORT_NO_COLUMN, FInstance).c_str()));
-        for (size_t i = 0; i < columnCount; ++i) {
-            std::wstring sample;
-            for (size_t r = 0; r < head; ++r) {
-                const CsvRecord& record = FSource.records[r];
-                if (i < record.fields.size() && !record.fields[i].empty()) {
-                    sample = SingleLineText(record.fields[i]);
-                    break;
-                }
-            }
-            const std::wstring text = FormatResourceText(IDS_DIRIMPORT_COLUMN, {std::to_wstring(i + 1), sample}, FInstance);
-            ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        }
-        // Item 0 is "no column"; column i is item i + 1.
-        ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(chosen[c] + 1), 0);
+std::wstring TDirectoryImportForm::OfferText(const ColumnOffer& offer) const {
+    if (offer.title.empty())
+        return FormatResourceText(IDS_DIRIMPORT_COLUMN, {std::to_wstring(offer.column + 1), offer.sample}, Instance());
+    if (offer.sample.empty() || offer.sample == offer.title) return offer.title;
+    return FormatResourceText(IDS_DIRIMPORT_COLUMN_TITLED, {offer.title, offer.sample}, Instance());
+}
+
+void TDirectoryImportForm::FillColumnList(int listId, ImportPart part) {
+    const HWND list = Item(listId);
+    ListView_DeleteAllItems(list);
+    int index = 0;
+    for (const ColumnOffer& offer : OfferedColumns(FSource.records, FSource.hasHeader, FSource.columns, part)) {
+        std::wstring text = OfferText(offer);
+        LVITEMW item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = index++;
+        item.pszText = text.data();
+        item.lParam = offer.column;
+        const int at = ListView_InsertItem(list, &item);
+        ListView_SetCheckState(list, at, offer.chosen ? TRUE : FALSE);
     }
 }
 
-CsvColumns TDirectoryImportForm::ChosenColumns() const {
-    const auto chosen = [this](int id) {
-        return static_cast<int>(::SendMessageW(Item(id), CB_GETCURSEL, 0, 0)) - 1;
-    };
-    // The boxes choose the main columns; the further ones recognised stay.
-    CsvColumns columns = FSource.columns;
-    columns.number = chosen(IDC_DIRIMPORT_NUMBER);
-    columns.name = chosen(IDC_DIRIMPORT_NAME);
-    columns.comment = chosen(IDC_DIRIMPORT_COMMENT);
-    for (std::vector<int>* more : {&columns.moreNumbers, &columns.moreNames, &columns.moreComments})
-        std::erase_if(*more, [&](int c) { return c == columns.number || c == columns.name || c == columns.comment; });
+void TDirectoryImportForm::FillColumnChoices() {
+    const ScopedFlag filling(FFilling);
+    for (const ColumnList& list : kColumnLists) FillColumnList(list.control, list.part);
+    const HWND combo = Item(IDC_DIRIMPORT_ORGANIZATION);
+    ::SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ResourceText(IDS_DIRIMPORT_NO_COLUMN).c_str()));
+    int chosen = 0;
+    for (const ColumnOffer& offer :
+         OfferedColumns(FSource.records, FSource.hasHeader, FSource.columns, ImportPart::Organization)) {
+        // Item 0 is "no column"; column i is item i + 1.
+        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(OfferText(offer).c_str()));
+        if (offer.chosen) chosen = offer.column + 1;
+    }
+    ::SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(chosen), 0);
+}
+
+std::vector<int> TDirectoryImportForm::TickedColumns(int listId) const {
+    const HWND list = Item(listId);
+    std::vector<int> columns;
+    const int count = ListView_GetItemCount(list);
+    for (int i = 0; i < count; ++i) {
+        if (!ListView_GetCheckState(list, i)) continue;
+        LVITEMW item{};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        ListView_GetItem(list, &item);
+        columns.push_back(static_cast<int>(item.lParam));
+    }
     return columns;
 }
 
+CsvColumns TDirectoryImportForm::ChosenColumns() const {
+    return ChosenCsvColumns(TickedColumns(IDC_DIRIMPORT_NUMBER), TickedColumns(IDC_DIRIMPORT_NAME),
+                            TickedColumns(IDC_DIRIMPORT_COMMENT),
+                            static_cast<int>(::SendMessageW(Item(IDC_DIRIMPORT_ORGANIZATION), CB_GETCURSEL, 0, 0)) - 1);
+}
+
 void TDirectoryImportForm::BuildPreview() {
+    if (FStep == TStep::Preview) FPreviewAgain = true;
     if (FStep != TStep::None) return;
+    FPreviewAgain = false;
     const CsvColumns columns = ChosenColumns();
     StartStep(TStep::Preview, [this, columns, options = Options()](ImportProgress& progress) {
         // FSource and FDirectory stay as they are while a step runs.
@@ -318,13 +337,15 @@ void TDirectoryImportForm::OnStepDone() {
         FillColumnChoices();
         break;
     case TStep::Preview:
+        // The choice changed meanwhile: this preview is already out of date.
+        if (FPreviewAgain) return BuildPreview();
         FSource.columns = FResult.source.columns;
         FPreview = std::move(FResult.preview);
         break;
     case TStep::Write: {
         const TImportedProc onImported = FOnImported;
         const std::size_t written = FResult.written;
-        Close();
+        CloseToOwner();
         if (onImported) onImported(written);
         return;
     }
@@ -342,22 +363,22 @@ void TDirectoryImportForm::OnStepFailed(TStep step, std::exception_ptr error) {
         std::rethrow_exception(error);
     } catch (const ImportCancelled&) {
         // Only a write is stopped with the window left open.
-        ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS, LoadResourceString(IDS_DIRIMPORT_WRITE_CANCELLED, FInstance).c_str());
+        ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_STATUS, ResourceText(IDS_DIRIMPORT_WRITE_CANCELLED).c_str());
         return;
     } catch (const ContactImportError& notText) {
         // Not a file of contacts: said in the file's own terms.
-        Message(notText.message());
+        ShowError(notText.message());
     } catch (...) {
         if (step == TStep::Write) {
             // All or nothing: the directory is as it was, and the preview stays for another try.
             ShowColumnNote();
-            Message(FormatResourceText(IDS_DIRIMPORT_FAILED, {GetExceptionText(std::current_exception())}, FInstance));
+            ShowError(FormatResourceText(IDS_DIRIMPORT_FAILED, {GetExceptionText(std::current_exception())}, Instance()));
             return;
         }
-        Message(GetExceptionText(std::current_exception()));
+        ShowError(GetExceptionText(std::current_exception()));
     }
     // Without its file or preview the window has nothing to offer.
-    Close();
+    CloseToOwner();
 }
 
 void TDirectoryImportForm::ShowPreview() {
@@ -369,7 +390,7 @@ void TDirectoryImportForm::ShowPreview() {
     for (size_t i = 0; i < shown; ++i) {
         const ImportRow& row = FPreview.rows[i];
         AddRow(rows, {std::to_wstring(row.line), row.phone, row.name, SingleLineText(row.comment),
-                      LoadResourceString(states[static_cast<int>(row.status)], FInstance)});
+                      ResourceText(states[static_cast<int>(row.status)])});
     }
     ::SendMessageW(rows, WM_SETREDRAW, TRUE, 0);
 
@@ -384,7 +405,7 @@ void TDirectoryImportForm::ShowPreview() {
         {std::to_wstring(FPreview.newCount), std::to_wstring(FPreview.changedCount),
          std::to_wstring(FPreview.unchangedCount), std::to_wstring(FPreview.rejectedCount),
          std::to_wstring(FPreview.duplicateCount)},
-        FInstance);
+        Instance());
     ::SetDlgItemTextW(FHandle, IDC_DIRIMPORT_COUNTS, counts.c_str());
 }
 
@@ -400,13 +421,13 @@ void TDirectoryImportForm::CancelButtonClick() {
     // A write is stopped and rolled back, the preview stays; anything else
     // ends with the window.
     if (FStep == TStep::Write) FWorker->Cancel();
-    else Close();
+    else CloseToOwner();
 }
 
-void TDirectoryImportForm::Close() {
+void TDirectoryImportForm::CloseToOwner() {
     if (!FHandle) return;
     if (FWorker) FWorker->Cancel();
     // The owner comes back before this window goes, so that it takes the activation.
     if (FOwner) ::EnableWindow(FOwner, TRUE);
-    ::DestroyWindow(FHandle);
+    Close();
 }

@@ -1,10 +1,12 @@
 #pragma once
 #include "ContactImport.h"
+#include "DialogBase.h"
 #include "DirectoryBulk.h"
+#include "ImportColumnChoice.h"
 #include "ImportWorker.h"
-#include "WindowBase.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstddef>
 #include <functional>
@@ -13,14 +15,16 @@
 #include <vector>
 
 // "Импорт абонентов": the preview of a CSV or vCard file against the directory
-// before anything is written. The user picks the columns of a CSV file and
-// whether stored names are replaced; the window shows the first rows as they
-// will be stored, the counts, and the rejected lines with their reasons.
-// "Записать" stores everything in one transaction or nothing. Reading the file,
-// the preview and the write run on a worker thread while the window shows
-// their progress; "Отмена" stops them. The owner stays disabled while the
-// window is open; it frees itself when closed.
-class TDirectoryImportForm final : public TWindowBase {
+// before anything is written. For a CSV file the user ticks the columns of the
+// numbers (each its own row), of the name (joined in the order shown) and of
+// the comment, picks the organisation's column and whether stored names are
+// replaced; the window shows the first rows as they will be stored, the counts,
+// and the rejected lines with their reasons. "Записать" stores everything in
+// one transaction or nothing. Reading the file, the preview and the write run
+// on a worker thread while the window shows their progress; "Отмена" stops
+// them. The owner stays disabled while the window is open; it frees itself when
+// closed.
+class TDirectoryImportForm final : public TDialogBase {
 public:
     // Told the number of rows written after a successful import.
     using TImportedProc = std::function<void(std::size_t written)>;
@@ -33,9 +37,6 @@ public:
     // The same, with the file read on the worker thread.
     static HWND OpenFile(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
                          const std::wstring& path, TImportedProc onImported);
-
-    TDirectoryImportForm(const TDirectoryImportForm&) = delete;
-    TDirectoryImportForm& operator=(const TDirectoryImportForm&) = delete;
 
     // How many rows of the file the preview list shows.
     static constexpr int kPreviewRows = 100;
@@ -53,19 +54,24 @@ private:
     };
 
     TDirectoryImportForm(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
-                         TImportedProc onImported);
+                         std::wstring fileName, TImportedProc onImported);
     ~TDirectoryImportForm() override;
     static HWND OpenWith(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
                          const std::wstring& fileName, TReadBytes readBytes, TImportedProc onImported);
 
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnError(const std::wstring& text) override;
-    void OnCommand(UINT id, UINT code);
+    bool OnInit() override;
+    void OnCommand(int id, UINT code) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnClose() override { CloseToOwner(); }
     void OnStepDone();
     void OnStepFailed(TStep step, std::exception_ptr error);
 
-    void FormCreate();
+    void LayoutControls();
     void FillColumnChoices();
+    void FillColumnList(int listId, ImportPart part);
+    std::wstring OfferText(const ColumnOffer& offer) const;
+    std::vector<int> TickedColumns(int listId) const;
     CsvColumns ChosenColumns() const;
     ImportOptions Options() const;
     void StartStep(TStep step, TImportWorker::TStep work);
@@ -73,26 +79,29 @@ private:
     void ShowColumnNote();
     // Reads the file and compares it with the directory, on the worker.
     void StartRead(TReadBytes readBytes);
-    // Takes the chosen columns again and compares with the directory, on the worker.
+    // Takes the chosen columns again and compares with the directory, on the
+    // worker; a change while that runs takes them again once it has ended.
     void BuildPreview();
     void ShowPreview();
     void ImportButtonClick();
     void CancelButtonClick();
-    void Close();
-    int Message(const std::wstring& text);
-    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
+    // Stops the step, gives the owner back its input and destroys the window.
+    void CloseToOwner();
 
-    HINSTANCE FInstance;
     HWND FOwner;
     std::wstring FFolder;
     TDiallingSettings FDialling;
-    TImportedProc FOnImported;
     std::wstring FFileName;
+    TImportedProc FOnImported;
     // Read by a running step, changed by the window only between steps.
     ImportSource FSource;
     DirectorySnapshot FDirectory;
     ImportPreview FPreview;
     TStepResult FResult;
     TStep FStep = TStep::None;
+    // The choice changed while a preview was being built.
+    bool FPreviewAgain = false;
+    // The lists are being filled: their check boxes change no choice.
+    bool FFilling = false;
     std::unique_ptr<TImportWorker> FWorker;
 };

@@ -1,5 +1,6 @@
 #pragma once
-// Resource IDs of the subscriber directory window and its import preview: 5000-5099.
+// Resource IDs of the subscriber directory window and its import preview: 5000-5099
+// and 5800-5849.
 
 // Dialogs
 #define IDD_DIRECTORYBROWSER            5000
@@ -91,3 +92,12 @@
 #define IDS_DIRIMPORT_STATE_UNCHANGED   5097
 #define IDS_DIRIMPORT_FAILED            5098
 #define IDS_DIRIMPORT_FILE              5099
+
+// The import preview's organisation chooser, placed between the comment's
+// columns and IDC_DIRIMPORT_REPLACE in the tab order
+#define IDC_DIRIMPORT_ORGANIZATION_LABEL 5800
+#define IDC_DIRIMPORT_ORGANIZATION      5801
+
+// The organisation chooser's strings
+#define IDS_DIRIMPORT_ORGANIZATION_LABEL 5810
+#define IDS_DIRIMPORT_COLUMN_TITLED     5811

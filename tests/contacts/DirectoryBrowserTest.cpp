@@ -11,6 +11,7 @@
 #include "DirectoryBrowserRes.h"
 #include "DirectoryBulk.h"
 #include "DirectoryImportForm.h"
+#include "DirectoryImportLayout.h"
 #include "DirectoryTestSupport.h"
 #include "EditorTestSupport.h"
 #include "HeldLock.h"
@@ -130,6 +131,26 @@ protected:
     }
 
     static int Selected(HWND list) { return ListView_GetNextItem(list, -1, LVNI_SELECTED); }
+
+    // The texts of a check list's ticked items, in the order shown.
+    static std::vector<std::wstring> Ticked(HWND list) {
+        std::vector<std::wstring> ticked;
+        const std::vector<std::wstring> shown = Shown(list);
+        for (size_t i = 0; i < shown.size(); ++i)
+            if (ListView_GetCheckState(list, static_cast<int>(i))) ticked.push_back(shown[i]);
+        return ticked;
+    }
+
+    // Ticks or unticks the item of a check list that shows `text`, as a click on its box does.
+    static bool Tick(HWND list, const std::wstring& text, bool ticked) {
+        const std::vector<std::wstring> shown = Shown(list);
+        for (size_t i = 0; i < shown.size(); ++i)
+            if (shown[i] == text) {
+                ListView_SetCheckState(list, static_cast<int>(i), ticked ? TRUE : FALSE);
+                return true;
+            }
+        return false;
+    }
 
     // The import preview works on its worker while its progress bar shows.
     static bool WaitForImportStep(HWND preview) {
@@ -499,7 +520,9 @@ TEST_F(DirectoryBrowserTest, ImportOffersAtMostAHundredColumnsAndSaysSo) {
     const HWND preview = OpenImport(browser, csv);
     ASSERT_TRUE(WaitForImportStep(preview));
     for (int id : {IDC_DIRIMPORT_NUMBER, IDC_DIRIMPORT_NAME, IDC_DIRIMPORT_COMMENT})
-        EXPECT_EQ(101, ::SendMessageW(Item(preview, id), CB_GETCOUNT, 0, 0)) << id;
+        EXPECT_EQ(100, ListView_GetItemCount(Item(preview, id))) << id;
+    // The organisation's box offers "(нет)" besides.
+    EXPECT_EQ(101, ::SendMessageW(Item(preview, IDC_DIRIMPORT_ORGANIZATION), CB_GETCOUNT, 0, 0));
     EXPECT_EQ(L"Столбцов в файле: 5002; предложены первые 100.", Text(Item(preview, IDC_DIRIMPORT_STATUS)));
     EXPECT_EQ(L"Новых: 1, изменённых: 0, без изменений: 0, отклонено: 0, повторов номера: 0",
               Text(Item(preview, IDC_DIRIMPORT_COUNTS)));
@@ -513,4 +536,180 @@ TEST_F(DirectoryBrowserTest, AnImportFileThatIsNoTextIsToldAndTheWindowCloses) {
     EXPECT_FALSE(::IsWindow(preview));
     EXPECT_NE(std::wstring::npos, MessageBoxAnswer::Text().find(L"не является текстом")) << WideToUtf8(MessageBoxAnswer::Text());
     EXPECT_TRUE(::IsWindowEnabled(browser));
+}
+
+namespace {
+
+// An address book as a Russian desktop mail client exports it: Windows-1251,
+// a quoted header, the name in parts, several phone columns.
+std::string RussianDesktopExport() {
+    return Windows1251(
+        L"\"Имя\",\"Отчество\",\"Фамилия\",\"Организация\",\"Должность\",\"Рабочий телефон\",\"Телефон 2 (раб.)\","
+        L"\"Мобильный телефон\",\"Домашний телефон\",\"Заметки\"\r\n"
+        L"\"Ольга\",\"Петровна\",\"Лебедева\",\"ООО Ромашка\",\"бухгалтер\",\"8 (495) 111-22-33\",\"\","
+        L"\"+7 916 555-44-33\",\"\",\"\"\r\n"
+        L"\"Иван\",\"\",\"Смирнов\",\"\",\"\",\"\",\"\",\"8 903 123-45-67\",\"\",\"звонить вечером\"\r\n");
+}
+
+}  // namespace
+
+TEST_F(DirectoryBrowserTest, AnAddressBookImportsEveryNumberUnderTheFullNameWithoutTouchingAChooser) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        std::vector<std::wstring> numbers, names, comments;
+        std::wstring organization;
+        std::vector<std::wstring> rows;
+    };
+    const Case cases[] = {
+        {"desktop mail client, Russian, Windows-1251",
+         RussianDesktopExport(),
+         {L"Рабочий телефон: 8 (495) 111-22-33", L"Телефон 2 (раб.)", L"Мобильный телефон: +7 916 555-44-33",
+          L"Домашний телефон"},
+         {L"Фамилия: Лебедева", L"Имя: Ольга", L"Отчество: Петровна"},
+         {L"Должность: бухгалтер", L"Заметки: звонить вечером"},
+         L"Организация: ООО Ромашка",
+         {L"2|74951112233|Лебедева Ольга Петровна|Организация: ООО Ромашка; Должность: бухгалтер|новый",
+          L"2|79165554433|Лебедева Ольга Петровна|Организация: ООО Ромашка; Должность: бухгалтер|новый",
+          L"3|79031234567|Смирнов Иван|звонить вечером|новый"}},
+        {"web mail, UTF-8 with numbered phone pairs",
+         WideToUtf8(L"Name,Given Name,Additional Name,Family Name,Organization 1 - Name,Organization 1 - Title,Notes,"
+                    L"Phone 1 - Type,Phone 1 - Value,Phone 2 - Type,Phone 2 - Value\n"
+                    L"Ольга Лебедева,Ольга,,Лебедева,,,,Mobile,+7 916 555-00-01,Work,"
+                    L"+7 495 111-00-02 ::: +7 495 111-00-03\n"
+                    L"Пётр Ким,Пётр,,Ким,Вектор,инженер,,Work,8 (812) 700-00-02,,\n"),
+         {L"Phone 1 - Value: +7 916 555-00-01", L"Phone 2 - Value: +7 495 111-00-02 ::: +7 495 111-00-03"},
+         {L"Given Name: Ольга", L"Additional Name", L"Family Name: Лебедева"},
+         {L"Organization 1 - Title: инженер", L"Notes"},
+         L"Organization 1 - Name: Вектор",
+         {L"2|79165550001|Ольга Лебедева||новый", L"2|74951110002|Ольга Лебедева||новый",
+          L"2|74951110003|Ольга Лебедева||новый",
+          L"3|78127000002|Пётр Ким|Organization 1 - Name: Вектор; Organization 1 - Title: инженер|новый"}},
+    };
+    const HWND browser = OpenBrowser();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        size_t written = 0;
+        const HWND preview = OpenImport(browser, c.bytes, &written);
+        ASSERT_TRUE(WaitForImportStep(preview));
+        EXPECT_EQ(c.numbers, Ticked(Item(preview, IDC_DIRIMPORT_NUMBER)));
+        EXPECT_EQ(c.names, Ticked(Item(preview, IDC_DIRIMPORT_NAME)));
+        EXPECT_EQ(c.comments, Ticked(Item(preview, IDC_DIRIMPORT_COMMENT)));
+        EXPECT_EQ(c.organization, Text(Item(preview, IDC_DIRIMPORT_ORGANIZATION)));
+        EXPECT_EQ(c.rows, Shown(Item(preview, IDC_DIRIMPORT_ROWS)));
+        EXPECT_EQ(std::vector<std::wstring>{}, Shown(Item(preview, IDC_DIRIMPORT_REJECTED)));
+
+        ::SendMessageW(Item(preview, IDOK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitForImportStep(preview));
+        PumpPending();
+        EXPECT_FALSE(::IsWindow(preview));
+        EXPECT_EQ(c.rows.size(), written);
+        const auto stored = Stored();
+        for (const std::wstring& row : c.rows) {
+            const size_t number = row.find(L'|') + 1;
+            const size_t name = row.find(L'|', number) + 1;
+            const size_t comment = row.find(L'|', name) + 1;
+            const std::wstring phone = row.substr(number, name - number - 1);
+            ASSERT_EQ(1u, stored.count(phone)) << WideToUtf8(phone);
+            EXPECT_EQ(row.substr(name, comment - name - 1), stored.at(phone).first);
+            EXPECT_EQ(row.substr(comment, row.find(L'|', comment) - comment), stored.at(phone).second);
+        }
+    }
+}
+
+TEST_F(DirectoryBrowserTest, UntickedColumnsLeaveTheImportAndThePreviewFollowsEveryTick) {
+    const HWND browser = OpenBrowser();
+    size_t written = 0;
+    const HWND preview = OpenImport(browser, RussianDesktopExport(), &written);
+    ASSERT_TRUE(WaitForImportStep(preview));
+    ASSERT_EQ(3u, Shown(Item(preview, IDC_DIRIMPORT_ROWS)).size());
+
+    // Two ticks in a row: the preview started by the first is built again for both.
+    ASSERT_TRUE(Tick(Item(preview, IDC_DIRIMPORT_NUMBER), L"Мобильный телефон: +7 916 555-44-33", false));
+    ASSERT_TRUE(Tick(Item(preview, IDC_DIRIMPORT_NAME), L"Отчество: Петровна", false));
+    ASSERT_TRUE(WaitForImportStep(preview));
+    EXPECT_EQ((std::vector<std::wstring>{
+                  L"2|74951112233|Лебедева Ольга|Организация: ООО Ромашка; Должность: бухгалтер|новый"}),
+              Shown(Item(preview, IDC_DIRIMPORT_ROWS)));
+    // Смирнов's only number was his mobile.
+    EXPECT_EQ(L"Новых: 1, изменённых: 0, без изменений: 0, отклонено: 1, повторов номера: 0",
+              Text(Item(preview, IDC_DIRIMPORT_COUNTS)));
+    ASSERT_EQ(1u, Shown(Item(preview, IDC_DIRIMPORT_REJECTED)).size());
+    EXPECT_EQ(L"3|", Shown(Item(preview, IDC_DIRIMPORT_REJECTED))[0].substr(0, 2));
+
+    // Without the organisation's column, Лебедева's comment is her position alone.
+    ::SendMessageW(Item(preview, IDC_DIRIMPORT_ORGANIZATION), CB_SETCURSEL, 0, 0);
+    ::SendMessageW(preview, WM_COMMAND, MAKEWPARAM(IDC_DIRIMPORT_ORGANIZATION, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(Item(preview, IDC_DIRIMPORT_ORGANIZATION)));
+    ASSERT_TRUE(WaitForImportStep(preview));
+    EXPECT_EQ((std::vector<std::wstring>{L"2|74951112233|Лебедева Ольга|бухгалтер|новый"}),
+              Shown(Item(preview, IDC_DIRIMPORT_ROWS)));
+
+    ::SendMessageW(Item(preview, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForImportStep(preview));
+    PumpPending();
+    EXPECT_EQ(1u, written);
+    const auto stored = Stored();
+    EXPECT_EQ((std::pair<std::wstring, std::wstring>{L"Лебедева Ольга", L"бухгалтер"}), stored.at(L"74951112233"));
+    EXPECT_EQ(0u, stored.count(L"79165554433"));
+    EXPECT_EQ(0u, stored.count(L"79031234567"));
+    EXPECT_EQ(kRows.size() + 1, stored.size());
+}
+
+TEST_F(DirectoryBrowserTest, TheImportWindowsControlsStayApartAndInsideItAtEveryDpi) {
+    const auto apart = [](const std::vector<TControlPlace>& places, RECT client) {
+        std::vector<std::wstring> faults;
+        for (size_t i = 0; i < places.size(); ++i) {
+            RECT inside{};
+            if (!::IntersectRect(&inside, &places[i].Bounds, &client) || !::EqualRect(&inside, &places[i].Bounds))
+                faults.push_back(std::to_wstring(places[i].Control) + L" leaves the window");
+            for (size_t j = i + 1; j < places.size(); ++j) {
+                RECT overlap{};
+                if (::IntersectRect(&overlap, &places[i].Bounds, &places[j].Bounds))
+                    faults.push_back(std::to_wstring(places[i].Control) + L" overlaps " +
+                                     std::to_wstring(places[j].Control));
+            }
+        }
+        return faults;
+    };
+    for (const int dpi : {96, 120, 144}) {
+        SCOPED_TRACE(dpi);
+        const RECT client{0, 0, ::MulDiv(kImportClientWidth, dpi, 96), ::MulDiv(kImportClientHeight, dpi, 96)};
+        const std::vector<TControlPlace> places = ImportFormLayout(dpi);
+        EXPECT_EQ(19u, places.size());
+        EXPECT_EQ(std::vector<std::wstring>{}, apart(places, client));
+    }
+
+    // The real window at this display's DPI: what shows is placed so, and every
+    // chooser has a label whose Alt+letter is its own.
+    const HWND browser = OpenBrowser();
+    const HWND preview = OpenImport(browser, RussianDesktopExport());
+    ASSERT_TRUE(WaitForImportStep(preview));
+    RECT client{};
+    ::GetClientRect(preview, &client);
+    const int dpi = static_cast<int>(::GetDpiForWindow(preview));
+    EXPECT_EQ(::MulDiv(kImportClientWidth, dpi, 96), client.right);
+    EXPECT_EQ(::MulDiv(kImportClientHeight, dpi, 96), client.bottom);
+    std::vector<TControlPlace> shown;
+    std::vector<std::pair<wchar_t, int>> mnemonics;
+    for (HWND child = ::GetWindow(preview, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child)) continue;
+        RECT bounds{};
+        ::GetWindowRect(child, &bounds);
+        ::MapWindowPoints(nullptr, preview, reinterpret_cast<POINT*>(&bounds), 2);
+        shown.push_back({::GetDlgCtrlID(child), bounds});
+        const std::wstring text = Text(child);
+        const size_t at = text.find(L'&');
+        if (at == std::wstring::npos || at + 1 >= text.size()) continue;
+        wchar_t letter = text[at + 1];
+        ::CharLowerBuffW(&letter, 1);
+        for (const auto& [other, id] : mnemonics)
+            EXPECT_NE(other, letter) << "controls " << id << " and " << ::GetDlgCtrlID(child) << " share a mnemonic";
+        mnemonics.emplace_back(letter, ::GetDlgCtrlID(child));
+    }
+    EXPECT_EQ(18u, shown.size()) << "all but the progress bar";
+    EXPECT_EQ(std::vector<std::wstring>{}, apart(shown, client));
+    EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(preview));
+    EXPECT_EQ(L"&Имя из столбцов, по порядку:", LabelOf(Item(preview, IDC_DIRIMPORT_NAME)));
+    EXPECT_EQ(L"Ор&ганизация:", LabelOf(Item(preview, IDC_DIRIMPORT_ORGANIZATION)));
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "ContactImport.h"
+#include "DirectoryTestSupport.h"
+#include "ImportColumnChoice.h"
 
 #include <windows.h>
 
@@ -497,13 +499,6 @@ TEST(ContactImportBadInput, TextsLongerThanAnotherWorkstationCanReadAreRejected)
 
 namespace {
 
-std::string Windows1251(const std::wstring& text) {
-    std::string bytes(text.size(), '\0');
-    ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                          static_cast<int>(bytes.size()), nullptr, nullptr);
-    return bytes;
-}
-
 std::vector<int> AllOf(int first, const std::vector<int>& more) {
     std::vector<int> all;
     if (first >= 0) all.push_back(first);
@@ -611,4 +606,94 @@ TEST(ContactImportLayouts, AddressBooksAsPeopleExportThemLandWithEveryNumberUnde
         const bool badNumber = std::string(c.what) == "CRM export with ';'";
         EXPECT_EQ(badNumber ? 1u : 0u, preview.rejectedCount) << "only the number that is none is rejected";
     }
+}
+
+namespace {
+
+// An offer as "column:title:sample" with "+" in front when it is chosen.
+std::vector<std::wstring> OfferTexts(const std::vector<ColumnOffer>& offers) {
+    std::vector<std::wstring> texts;
+    for (const ColumnOffer& offer : offers)
+        texts.push_back((offer.chosen ? L"+" : L"") + std::to_wstring(offer.column) + L":" + offer.title + L":" +
+                        offer.sample);
+    return texts;
+}
+
+std::vector<int> ChosenOf(const std::vector<ColumnOffer>& offers) {
+    std::vector<int> chosen;
+    for (const ColumnOffer& offer : offers)
+        if (offer.chosen) chosen.push_back(offer.column);
+    return chosen;
+}
+
+}  // namespace
+
+TEST(ContactImportChoice, EveryColumnIsOfferedWithTheChosenOnesFirstInTheOrderTheyAreJoined) {
+    const ImportSource source = ReadImportFile(Windows1251(
+        L"\"Имя\",\"Отчество\",\"Фамилия\",\"Организация\",\"Должность\",\"Рабочий телефон\",\"Мобильный телефон\","
+        L"\"Заметки\"\r\n"
+        L"\"Ольга\",\"\",\"Лебедева\",\"ООО Ромашка\",\"бухгалтер\",\"8 495 111-22-33\",\"\",\"две\r\nстроки\"\r\n"
+        L"\"Иван\",\"Петрович\",\"Смирнов\",\"\",\"\",\"\",\"8 903 123-45-67\",\"\"\r\n"));
+    ASSERT_TRUE(source.hasHeader);
+    struct Case {
+        ImportPart part;
+        std::vector<std::wstring> offers;
+    };
+    const Case cases[] = {
+        {ImportPart::Number,
+         {L"+5:Рабочий телефон:8 495 111-22-33", L"+6:Мобильный телефон:8 903 123-45-67", L"0:Имя:Ольга",
+          L"1:Отчество:Петрович", L"2:Фамилия:Лебедева", L"3:Организация:ООО Ромашка", L"4:Должность:бухгалтер",
+          L"7:Заметки:две  строки"}},
+        // "Фамилия Имя Отчество", whatever order the file has them in.
+        {ImportPart::Name,
+         {L"+2:Фамилия:Лебедева", L"+0:Имя:Ольга", L"+1:Отчество:Петрович", L"3:Организация:ООО Ромашка",
+          L"4:Должность:бухгалтер", L"5:Рабочий телефон:8 495 111-22-33", L"6:Мобильный телефон:8 903 123-45-67",
+          L"7:Заметки:две  строки"}},
+        {ImportPart::Comment,
+         {L"+4:Должность:бухгалтер", L"+7:Заметки:две  строки", L"0:Имя:Ольга", L"1:Отчество:Петрович",
+          L"2:Фамилия:Лебедева", L"3:Организация:ООО Ромашка", L"5:Рабочий телефон:8 495 111-22-33",
+          L"6:Мобильный телефон:8 903 123-45-67"}},
+        {ImportPart::Organization,
+         {L"0:Имя:Ольга", L"1:Отчество:Петрович", L"2:Фамилия:Лебедева", L"+3:Организация:ООО Ромашка",
+          L"4:Должность:бухгалтер", L"5:Рабочий телефон:8 495 111-22-33", L"6:Мобильный телефон:8 903 123-45-67",
+          L"7:Заметки:две  строки"}},
+    };
+    std::vector<int> chosen[4];
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.part));
+        const std::vector<ColumnOffer> offers = OfferedColumns(source.records, true, source.columns, c.part);
+        EXPECT_EQ(c.offers, OfferTexts(offers));
+        chosen[static_cast<int>(c.part)] = ChosenOf(offers);
+    }
+
+    // What is shown ticked, read back, is the choice the file was read with.
+    const CsvColumns back = ChosenCsvColumns(chosen[0], chosen[1], chosen[2], chosen[3].empty() ? -1 : chosen[3][0]);
+    EXPECT_EQ(ContactsFromCsv(source.records, source.columns, true).size(),
+              ContactsFromCsv(source.records, back, true).size());
+    const auto same = [](const CsvColumns& a, const CsvColumns& b) {
+        return a.number == b.number && a.name == b.name && a.comment == b.comment && a.moreNumbers == b.moreNumbers &&
+               a.moreNames == b.moreNames && a.moreComments == b.moreComments && a.organization == b.organization;
+    };
+    EXPECT_TRUE(same(source.columns, back));
+
+    // Ticked in another order, the name is joined in that order; nothing ticked, no column.
+    const CsvColumns chosenByHand = ChosenCsvColumns({6}, {0, 2}, {}, -1);
+    const std::vector<ImportedContact> contacts = ContactsFromCsv(source.records, chosenByHand, true);
+    ASSERT_EQ(2u, contacts.size());
+    EXPECT_EQ(L"", contacts[0].number) << "Ольга has no mobile";
+    EXPECT_EQ(L"Иван Смирнов", contacts[1].name);
+    EXPECT_EQ(L"8 903 123-45-67", contacts[1].number);
+    EXPECT_EQ(L"", contacts[1].comment);
+    EXPECT_EQ(-1, chosenByHand.comment);
+    EXPECT_EQ(-1, chosenByHand.organization);
+}
+
+TEST(ContactImportChoice, WithoutAHeaderColumnsAreKnownByTheirFirstTexts) {
+    const ImportSource source = ReadImportFile(Utf8(L"84951234567;Иванов;бухгалтерия\n84951234568;Петров\n"));
+    ASSERT_FALSE(source.hasHeader);
+    EXPECT_EQ((std::vector<std::wstring>{L"+1::Иванов", L"0::84951234567", L"2::бухгалтерия"}),
+              OfferTexts(OfferedColumns(source.records, false, source.columns, ImportPart::Name)));
+    EXPECT_EQ((std::vector<std::wstring>{L"0::84951234567", L"1::Иванов", L"2::бухгалтерия"}),
+              OfferTexts(OfferedColumns(source.records, false, source.columns, ImportPart::Organization)));
+    EXPECT_TRUE(OfferedColumns({}, false, source.columns, ImportPart::Number).empty());
 }

@@ -9,6 +9,13 @@
 
 #include <algorithm>
 
+std::string Windows1251(const std::wstring& text) {
+    std::string bytes(text.size(), '\0');
+    ::WideCharToMultiByte(1251, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                          static_cast<int>(bytes.size()), nullptr, nullptr);
+    return bytes;
+}
+
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     UniqueFileHandle file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -12,6 +12,8 @@
 // where a test needs to see what is really on disk.
 
 void WriteBytes(const std::wstring& path, const std::string& bytes);
+// The text in Windows-1251, as Russian desktop programs export it.
+std::string Windows1251(const std::wstring& text);
 bool PathExists(const std::wstring& path);
 // The names in a folder, sorted.
 std::vector<std::wstring> FolderEntries(const std::wstring& folder);

@@ -156,7 +156,8 @@ bool IsSettingChange(TSettingControl control, UINT code) {
     case TSettingControl::IntegerEdit:
     case TSettingControl::LenientIntEdit:
     case TSettingControl::ListEdit:
-    case TSettingControl::UrlTemplateEdit: return code == EN_CHANGE;
+    case TSettingControl::UrlTemplateEdit:
+    case TSettingControl::AllowListEdit: return code == EN_CHANGE;
     case TSettingControl::ComboIndex:
     case TSettingControl::ComboText:
     case TSettingControl::ComboInteger: return code == CBN_SELCHANGE;

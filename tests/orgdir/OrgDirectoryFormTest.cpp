@@ -1,6 +1,8 @@
 // The organisation's directory's settings dialog, driven through its real
 // window against a throw-away OpenLDAP server, and the words it and the
 // diagnostics use.
+#include "DiagnosticsForm.h"
+#include "DiagnosticsRes.h"
 #include "DpapiText.h"
 #include "FreePort.h"
 #include "MessagePump.h"
@@ -8,6 +10,7 @@
 #include "OrgDirectoryRes.h"
 #include "OrgDirectoryTexts.h"
 #include "SlapdServer.h"
+#include "TestFolders.h"
 #include "WindowText.h"
 
 #include <gtest/gtest.h>
@@ -185,6 +188,29 @@ TEST_F(OrgDirectoryFormTest, OkHandsOverTheSettingsWithThePasswordEncrypted) {
 TEST_F(OrgDirectoryFormTest, APeriodOutOfRangeIsRefusedWithTheReason) {
     SetText(IDC_ORGDIR_MINUTES, L"0");
     EXPECT_EQ(CheckResult(), L"Период обновления — целое число минут от 1 до 10080.");
+}
+
+// A failed sync is only told by the diagnostics window, in words, while it is open.
+TEST(OrgDirectoryDiagnostics, TheWindowShowsWhyTheLastSyncFailed) {
+    TempFolder folder;
+    TEventDiagnostics diagnostics;
+    TOrgDirectory directory(folder.file(L"OrgDirectory.db"));
+    HWND window = TDiagnosticsForm::Show(::GetModuleHandleW(nullptr), diagnostics, &directory);
+    ASSERT_NE(nullptr, window);
+    const auto line = [&] { return WindowText(::GetDlgItem(window, IDC_DIAG_ORGDIR)); };
+    PumpPending();
+    EXPECT_EQ(L"Справочник организации: не используется", line());
+
+    TOrgDirectorySettings settings;
+    settings.FLdapServers = L"ldap://127.0.0.1:" + std::to_wstring(FreePort());
+    settings.FLdapBase = L"dc=kordavin,dc=test";
+    directory.Start(settings, TDiallingSettings{});
+    EXPECT_TRUE(PumpUntil([&] { return line().find(L"ни один сервер не ответил") != std::wstring::npos; }, 30000))
+        << testing::PrintToString(line());
+    EXPECT_NE(line().find(L"имён из справочника нет"), std::wstring::npos) << testing::PrintToString(line());
+    TDiagnosticsForm::CloseAll();
+    PumpPending();
+    directory.Stop();
 }
 
 }  // namespace

@@ -29,3 +29,16 @@ void BringWindowForward(HWND window) {
     const HWND popup = ::GetLastActivePopup(window);
     ::SetForegroundWindow(popup ? popup : window);
 }
+
+void CentreOnOwner(HWND window) {
+    RECT area{};
+    HWND owner = ::GetWindow(window, GW_OWNER);
+    if (!owner || !::IsWindowVisible(owner) || !::GetWindowRect(owner, &area))
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT frame{};
+    ::GetWindowRect(window, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
+                   area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}

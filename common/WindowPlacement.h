@@ -16,6 +16,9 @@ void MoveControl(HWND control, int left, int top, int width, int height);
 // desktop's work area; a window larger than the area keeps its title bar on it.
 void SizeClientAndCentre(HWND window, int clientWidth, int clientHeight);
 
+// Centres a window on its owner, or on the work area when it has no visible owner.
+void CentreOnOwner(HWND window);
+
 // Shows a window restored and brings it to the front; a dialog it owns that is
 // open over it (an import preview, a message box) comes forward instead.
 void BringWindowForward(HWND window);

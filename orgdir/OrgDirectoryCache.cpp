@@ -1,7 +1,9 @@
 #include "OrgDirectoryCache.h"
 
 #include "AppError.h"
+#include "CallJournal.h"
 #include "KordavinUtils.h"
+#include "PathText.h"
 #include "SqliteText.h"
 #include "TextConvert.h"
 
@@ -275,4 +277,8 @@ std::wstring TOrgDirectoryCache::Source() const {
     return source_;
 }
 
-std::wstring DefaultOrgDirectoryCachePath() { return UserDataFile(L"KORDAVIN_ORGDIR_DIR", L"OrgDirectory.db"); }
+std::wstring DefaultOrgDirectoryCachePath() {
+    const std::wstring journal = DefaultJournalPath();
+    const size_t separator = journal.find_last_of(L"\\/");
+    return JoinPath(separator == std::wstring::npos ? std::wstring() : journal.substr(0, separator), L"OrgDirectory.db");
+}

@@ -87,5 +87,6 @@ private:
     std::wstring source_;
 };
 
-// Where this Windows user's cache lives; KORDAVIN_ORGDIR_DIR puts it elsewhere.
+// Where this Windows user's cache lives: beside the call journal, both being
+// this user's data (a test that keeps its journal apart keeps the cache there too).
 std::wstring DefaultOrgDirectoryCachePath();

@@ -87,6 +87,9 @@
 #define IDC_CBCRMOPENMODE_LABEL         1193
 #define IDC_CBCRMOPENMODE               1194
 
+// Opens the organisation's directory's own dialog.
+#define IDC_BTNORGDIRECTORY             1196
+
 // "OK" and "Отмена" are the dialog's own IDOK and IDCANCEL, so that Enter and
 // Escape reach them.
 #define IDC_BTNOK                       1    // IDOK

@@ -3,6 +3,7 @@
 #include "CrmLookupRes.h"
 #include "CrmLookupTexts.h"
 #include "TextTrim.h"
+#include "WindowPlacement.h"
 #include "WindowText.h"
 
 #include <utility>
@@ -75,17 +76,7 @@ bool TCrmLookupForm::OnInit() {
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_TIMEOUT, std::to_wstring(FCurrent.LookupTimeoutMs).c_str());
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_HEADER, FCurrent.LookupHeader.c_str());
 
-    // Centred on the owner, or on the work area without one.
-    RECT area{};
-    HWND owner = ::GetWindow(FHandle, GW_OWNER);
-    if (!owner || !::IsWindowVisible(owner) || !::GetWindowRect(owner, &area))
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    RECT frame{};
-    ::GetWindowRect(FHandle, &frame);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    ::SetWindowPos(FHandle, nullptr, area.left + (area.right - area.left - width) / 2,
-                   area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    CentreOnOwner(FHandle);
     return true;
 }
 

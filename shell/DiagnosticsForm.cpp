@@ -4,6 +4,7 @@
 #include "ControlsStartup.h"
 #include "DiagnosticsRes.h"
 #include "ListColumns.h"
+#include "OrgDirectoryTexts.h"
 #include "WindowPlacement.h"
 
 #include <commctrl.h>
@@ -30,17 +31,20 @@ constexpr TItemText kTexts[] = {
 
 }  // namespace
 
-TDiagnosticsForm::TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics)
-    : TDialogBase(instance, IDS_DIAG_CAPTION, 0, MB_ICONERROR), FDiagnostics(diagnostics) {}
+TDiagnosticsForm::TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics,
+                                   const TOrgDirectory* orgDirectory)
+    : TDialogBase(instance, IDS_DIAG_CAPTION, 0, MB_ICONERROR), FDiagnostics(diagnostics),
+      FOrgDirectory(orgDirectory) {}
 
-HWND TDiagnosticsForm::Show(HINSTANCE instance, const TEventDiagnostics& diagnostics) {
+HWND TDiagnosticsForm::Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
+                            const TOrgDirectory* orgDirectory) {
     TDiagnosticsForm* form = Current();
     if (form) {
         form->RefreshView(true);
     } else {
         EnsureCommonControls();
         // No owner: the main window is usually hidden.
-        form = new TDiagnosticsForm(instance, diagnostics);
+        form = new TDiagnosticsForm(instance, diagnostics, orgDirectory);
         form->CreateSelfDeletingDialog(IDD_DIAGNOSTICSFORM, nullptr);
     }
     BringWindowForward(form->Handle());
@@ -83,10 +87,11 @@ void TDiagnosticsForm::LayoutControls() {
     const int width = client.right - 2 * margin;
     const int buttonTop = client.bottom - margin - buttonHeight;
     // The list's own label, for screen readers and Alt+С.
-    const int listLabelTop = margin + 2 * line + margin / 2;
+    const int listLabelTop = margin + 3 * line + margin / 2;
     const int listTop = listLabelTop + line;
     MoveControl(Item(IDC_DIAG_STATE), margin, margin, width, line);
     MoveControl(Item(IDC_DIAG_ERROR), margin, margin + line, width, line);
+    MoveControl(Item(IDC_DIAG_ORGDIR), margin, margin + 2 * line, width, line);
     MoveControl(Item(IDC_DIAG_LIST_LABEL), margin, listLabelTop, width, line);
     MoveControl(Item(IDC_DIAG_LIST), margin, listTop, width, buttonTop - margin - listTop);
     MoveControl(Item(IDC_DIAG_COPY), margin, buttonTop, buttonWidth, buttonHeight);
@@ -104,6 +109,13 @@ void TDiagnosticsForm::OnCommand(int id, UINT) {
 }
 
 void TDiagnosticsForm::RefreshView(bool force) {
+    // The sync runs on its own thread: its status is read as it stands now.
+    std::wstring orgSync = FOrgDirectory ? OrgSyncStatusText(FOrgDirectory->LastSync(), FOrgDirectory->Enabled())
+                                         : OrgSyncStatusText({}, false);
+    if (force || orgSync != FShownOrgSync) {
+        ::SetDlgItemTextW(FHandle, IDC_DIAG_ORGDIR, orgSync.c_str());
+        FShownOrgSync = std::move(orgSync);
+    }
     if (force || FShownConnectionChanges != FDiagnostics.ConnectionChanges()) {
         FShownConnectionChanges = FDiagnostics.ConnectionChanges();
         ::SetDlgItemTextW(FHandle, IDC_DIAG_STATE, DiagnosticsStateText(FDiagnostics).c_str());

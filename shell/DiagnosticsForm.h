@@ -3,6 +3,7 @@
 #include "DialogBase.h"
 #include "EventDiagnostics.h"
 #include "OpenWindows.h"
+#include "OrgDirectory.h"
 
 #include <windows.h>
 
@@ -11,19 +12,22 @@
 #include <cstdint>
 
 // "Диагностика": the last recorder events with what was done with each, the
-// connection state and the last connection error, for support. A modeless
+// connection state, the last connection error and the organisation's
+// directory's last sync, for support. A modeless
 // dialog without owner; at most one is open, and it frees itself when closed.
 class TDiagnosticsForm final : public TDialogBase, public TOpenWindows<TDiagnosticsForm> {
 public:
     // Shows the window, or brings the open one forward. Returns its handle;
     // throws AppError when it cannot be created.
-    static HWND Show(HINSTANCE instance, const TEventDiagnostics& diagnostics);
+    // Without an organisation's directory its line says it is not used.
+    static HWND Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
+                     const TOrgDirectory* orgDirectory = nullptr);
     // The name the main window closes it by until it calls CloseAll (the
     // diagnostics it shows are about to go).
     static void CloseOpen() { CloseAll(); }
 
 private:
-    TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics);
+    TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics, const TOrgDirectory* orgDirectory);
     ~TDiagnosticsForm() override = default;
 
     bool OnInit() override;
@@ -38,6 +42,8 @@ private:
     void btnCopyClick();
 
     const TEventDiagnostics& FDiagnostics;
+    const TOrgDirectory* FOrgDirectory;
+    std::wstring FShownOrgSync;
     uint64_t FShownTotal = UINT64_MAX;
     uint64_t FShownConnectionChanges = UINT64_MAX;
     // The list asks for one column at a time: the row is made once per event.

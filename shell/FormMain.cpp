@@ -13,6 +13,7 @@
 #include "SaveDataThreadUnit.h"
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
+#include "OrgDirectoryForm.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
@@ -224,7 +225,7 @@ void TMainForm::LayoutWindow() {
     RECT client{};
     ::GetClientRect(FHandle, &client);
     const int rowBottom = client.bottom - (status.bottom - status.top) - ::MulDiv(8, dpi, 96);
-    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
+    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNORGDIRECTORY, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
         HWND button = Item(id);
         RECT bounds{};
         ::GetWindowRect(button, &bounds);
@@ -326,6 +327,7 @@ void TMainForm::FormDestroy() {
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseOpen();
+    TOrgDirectoryForm::CloseAll();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     std::vector<std::wstring> unfinished;
@@ -464,7 +466,9 @@ void TMainForm::ShowSaveError(const std::wstring& text) {
 
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
 
-void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FController->Diagnostics()); }
+void TMainForm::pmnuDiagnosticsClick() {
+    TDiagnosticsForm::Show(FInstance, FController->Diagnostics(), &FController->OrgDirectory());
+}
 
 void TMainForm::UpdateCrmLink() {
     FController->Popups().SetOnOpenCrm(

@@ -88,6 +88,9 @@ private:
     void BoldButtonClick(int buttonId);
     void ShowHidePreviewWindowButtonClick();
     void TestDBConnectionButtonClick();
+    // The organisation's directory's dialog (SettingsOrgDirectory.cpp).
+    void btnOrgDirectoryClick();
+    void ApplyOrgDirectorySettings(const TOrgDirectorySettings& settings);
     void OnDBTestDone();
     void BrowseFolderInto(int editId, int labelId);
     void SetBold(int buttonId, bool bold);

@@ -7,7 +7,7 @@
 #include "SaveDataThreadUnit.h"
 
 TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
-                                         std::wstring abonentPhoneDir)
+                                         std::wstring abonentPhoneDir, std::wstring orgDirectoryCache)
     : FView(view) {
     FPopups = std::make_unique<TTrayMsgWins>();
     FAreaList = std::make_unique<TTQRDataModule>(std::move(cityCodesDir));
@@ -17,6 +17,9 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FCallerLookup->SetRemote(FDBClient.get());
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     FDBServer = std::make_unique<TDirectoryServer>(*FDBServerBackend);
+    FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
+    FOrgNameSource = std::make_unique<TOrgNameSource>(*FOrgDirectory);
+    AddNameSource(*FOrgNameSource);
     FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) { FView.JournalFailed(text); });
     FCallJournal->SetOnRecorded([this](const TCallRecord& record) { FView.CallRecorded(record); });
     FCrmOnAnswer = std::make_unique<TCrmOnAnswer>(
@@ -48,6 +51,10 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);
+    // The worker compares the settings and dialling codes with those of the
+    // cached names and reads again only when they differ. A failed sync is
+    // only shown in the diagnostics: nothing here waits for or reports it.
+    FOrgDirectory->Start(FSettings, FSettings);
 }
 
 bool TInformerController::RestartDirectoryServer() {
@@ -132,6 +139,8 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     if (FShutDown) return {};
     FShutDown = true;
     FPopups.reset();
+    // A read in progress is abandoned between pages; the cache keeps what it had.
+    FOrgDirectory->Stop();
     // No client is served from directories about to close.
     FDBServer->Stop();
     // A save still running finishes before the directories close. One that hangs

@@ -9,6 +9,8 @@
 #include "EventDiagnostics.h"
 #include "KordavinClient.h"
 #include "MainFormSettings.h"
+#include "OrgDirectory.h"
+#include "OrgNameSource.h"
 #include "RecorderDispatch.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
@@ -42,9 +44,10 @@ protected:
 // view). Main thread only.
 class TInformerController final : private IRecorderHost {
 public:
-    // The directories' folders default to their built-in ones.
+    // The directories' folders and the organisation's directory cache default to their built-in ones.
     explicit TInformerController(IInformerView& view, std::wstring cityCodesDir = DefaultCityCodesDir(),
-                                 std::wstring abonentPhoneDir = DefaultAbonentPhoneDir());
+                                 std::wstring abonentPhoneDir = DefaultAbonentPhoneDir(),
+                                 std::wstring orgDirectoryCache = DefaultOrgDirectoryCachePath());
     ~TInformerController();
     TInformerController(const TInformerController&) = delete;
     TInformerController& operator=(const TInformerController&) = delete;
@@ -52,7 +55,8 @@ public:
     // The applied settings; a renamed channel changes their channel list.
     const TMainFormSettings& Settings() const { return FSettings; }
     // Takes over applied settings: the lookup's mode, the CRM link, the
-    // directory client's server. The directory server follows RestartDirectoryServer.
+    // directory client's server, the organisation's directory (its sync starts,
+    // restarts or stops). The directory server follows RestartDirectoryServer.
     void ApplySettings(const TMainFormSettings& settings);
     // Stops the directory server and starts it again when this PC serves the
     // directories. False when it should serve but could not start.
@@ -86,6 +90,7 @@ public:
     TEventDiagnostics& Diagnostics() { return FDiagnostics; }
     TCallJournal& Journal() { return *FCallJournal; }
     TRecorderDispatch& Dispatch() { return *FDispatch; }
+    TOrgDirectory& OrgDirectory() { return *FOrgDirectory; }
 
     // The program ends: popups close, the directory server stops, contact saves
     // still running get saveWaitMs to finish, calls in progress end as
@@ -115,6 +120,9 @@ private:
     std::unique_ptr<TCallJournal> FCallJournal;
     std::unique_ptr<TCrmOnAnswer> FCrmOnAnswer;
     std::unique_ptr<TRecorderDispatch> FDispatch;
+    // The organisation's directory: the first name source after the directories.
+    std::unique_ptr<TOrgDirectory> FOrgDirectory;
+    std::unique_ptr<TOrgNameSource> FOrgNameSource;
     std::vector<ICallerNameSource*> FNameSources;
     bool FShutDown = false;
 };

@@ -1,14 +1,16 @@
 #pragma once
 #include "CrmLink.h"
 #include "DirectoryProtocol.h"
+#include "OrgDirectorySettings.h"
 #include "RecorderSettings.h"
 
 #include <string>
 
 // The program's settings fields with their built-in defaults. Three defaults
 // exist only at run time and are filled in before the settings are loaded: the
-// two directory modules' own folders and the popup font's name.
-struct TMainFormSettings : TRecorderSettings {
+// two directory modules' own folders and the popup font's name. The
+// organisation's directory keeps its own fields (OrgDirectorySettings.h).
+struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings {
     std::wstring FServerName;  // empty: the recording server runs on this computer
     std::wstring FCityCodesDir;
     std::wstring FAbonentPhoneDir;

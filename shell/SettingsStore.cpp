@@ -47,6 +47,7 @@ TSettingValue ReadIniValue(const TIniReader& ini, const TSettingRow& row, const 
         return ini.ReadInteger(row.Key, std::get<int>(current));
     case TSettingStore::Text:
     case TSettingStore::QuotedText:
+    case TSettingStore::ProtectedText:
         return ini.ReadString(row.Key, std::get<std::wstring>(current));
     case TSettingStore::QuotedList:
         return ReadListText(ini.ReadString(row.Key, L""));
@@ -70,6 +71,7 @@ void WriteIniValue(TIniWriter& ini, const TSettingRow& row, const TSettingValue&
         ini.WriteInteger(row.Key, std::get<int>(value));
         break;
     case TSettingStore::Text:
+    case TSettingStore::ProtectedText:
         ini.WriteString(row.Key, std::get<std::wstring>(value));
         break;
     case TSettingStore::QuotedText:

@@ -105,6 +105,17 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE,
                                          C::UrlTemplateEdit)),
     Enforceable(Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex)),
+    // The organisation's directory is edited in a dialog of its own, not in the settings window.
+    Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapFilter>(L"LdapFilter", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapPhoneAttributes>(L"LdapPhoneAttributes", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapNameAttribute>(L"LdapNameAttribute", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapCommentAttributes>(L"LdapCommentAttributes", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapBindDN>(L"LdapBindDN", S::Text, ssParams, 0, C::None),
+    Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedText, ssParams, 0, C::None),
+    Row<&M::FLdapUseWindowsLogin>(L"LdapUseWindowsLogin", S::Bool, ssParams, 0, C::None),
+    Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, 0, C::None),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Enforceable(Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox), L"AutoRun"),
 };

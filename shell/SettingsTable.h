@@ -32,6 +32,7 @@ enum class TSettingStore {
     QuotedText,  // between double quotes, so that blanks at its ends survive
     QuotedList,  // list text between double quotes
     PrefixList,  // as QuotedList, every entry trimmed after reading
+    ProtectedText, // a secret as ProtectForUser made it, unchanged; never the secret itself
 };
 
 // Which save writes a row; both, for the four connection keys.

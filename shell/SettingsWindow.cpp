@@ -204,6 +204,9 @@ bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
     case IDC_TESTDBCONNECTIONBUTTON:
         TestDBConnectionButtonClick();
         return true;
+    case IDC_BTNORGDIRECTORY:
+        btnOrgDirectoryClick();
+        return true;
     case IDC_SHOWHIDEPREVIEWWINDOWBUTTON:
         ShowHidePreviewWindowButtonClick();
         return true;

@@ -3,8 +3,11 @@
 // card, the journal and the view.
 #include "CrmLink.h"
 #include "InformerController.h"
+#include "ProcessRunner.h"
 #include "SimulatorFixture.h"
+#include "SlapdServer.h"
 #include "TestFolders.h"
+#include "pqrUnit.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +157,88 @@ TEST_F(InformerController, NameSourcesAfterTheDirectoriesAreAskedInOrderUntilOne
         // The directories are closed: their reason stands unless a source named the caller.
         EXPECT_EQ(c.found ? TLookupFailureKind::None : TLookupFailureKind::DirectoriesClosed, failure.Kind);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The organisation's directory is asked after the subscriber directory: a
+// number only it knows gets its name and, as the comment, the attributes; a
+// name an operator saved wins.
+TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDirectoryDoesNot) {
+    if (!TSlapdServer::Available()) GTEST_SKIP() << "slapd runs on the Linux side of Wine only";
+    TSlapdServer server;
+    std::string why;
+    ASSERT_TRUE(server.Start(LdifPerson(L"ivanov", {{L"cn", L"Иван Иванов"},
+                                                    {L"telephoneNumber", L"+7 (495) 111-22-33"},
+                                                    {L"title", L"Инженер"},
+                                                    {L"o", L"ООО Кордавин"}}) +
+                                 LdifPerson(L"petrova", {{L"cn", L"Анна Петрова"},
+                                                         {L"telephoneNumber", L"8 495 222 33 44 доб. 5"},
+                                                         {L"title", L"Бухгалтер"}}),
+                             0, why))
+        << why;
+    RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
+               QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
+               QuoteArgument(folder.file(L"TQR")));
+    {
+        TPQRDataModule subscribers(folder.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"74952223344", L"Петрова (бухгалтерия)", L"звонить после обеда");
+        subscribers.Close();
+    }
+
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.file(L"OrgDirectory.db"));
+    controller.OpenJournal(folder.file(L"CallJournal.db"));
+    TMainFormSettings settings = controller.Settings();
+    settings.FLdapServers = server.Url();
+    settings.FLdapBase = TSlapdServer::kSuffix;
+    settings.FLdapCommentAttributes = L"title,o";
+    controller.ApplySettings(settings);
+    const ULONGLONG until = ::GetTickCount64() + 30000;
+    while (controller.OrgDirectory().LastSync().Entries < 2 && ::GetTickCount64() < until) ::Sleep(50);
+    ASSERT_EQ(2, controller.OrgDirectory().LastSync().Entries)
+        << testing::PrintToString(controller.OrgDirectory().LastSync().Error.Detail);
+
+    KordavinClient opener = KordavinClient::Create(L"");
+    std::wstring error;
+    ASSERT_TRUE(controller.Connect(L"", error)) << testing::PrintToString(error);
+    controller.SyncDirectories(folder.file(L"TQR"), folder.file(L"PQR"));
+
+    const struct {
+        const wchar_t* number;
+        const wchar_t* name;
+        const wchar_t* comment;
+    } cases[] = {
+        {L"74951112233", L"Иван Иванов", L"Инженер, ООО Кордавин"},
+        {L"74952223344", L"Петрова (бухгалтерия)", L"звонить после обеда"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.number));
+        TCaller caller{c.number, {}, {}, {}};
+        TLookupFailure failure;
+        EXPECT_TRUE(controller.LookUpCaller(caller, failure));
+        EXPECT_EQ(c.name, caller.Name);
+        EXPECT_EQ(c.comment, caller.Comment);
+        EXPECT_EQ(L"Москва", caller.Region) << "the region still comes from the city codes";
+        EXPECT_EQ(TLookupFailureKind::None, failure.Kind);
+    }
+
+    // A call through the server carries the directory's name to the journal.
+    for (const wchar_t* line : {L"ring K1", L"ani K1 84951112233", L"end K1"})
+        ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
+    controller.PollRecorder();
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(L"Иван Иванов", view.records[0].Name);
+
+    // Switched off, it names nobody.
+    settings.FLdapServers.clear();
+    controller.ApplySettings(settings);
+    TCaller caller{L"74951112233", {}, {}, {}};
+    TLookupFailure failure;
+    controller.LookUpCaller(caller, failure);
+    EXPECT_EQ(L"", caller.Name);
 }
 
 }  // namespace

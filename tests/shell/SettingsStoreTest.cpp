@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "DpapiText.h"
 #include "IniEncoding.h"
 #include "ListText.h"
 #include "RegistryValues.h"
@@ -71,6 +72,16 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"MissedCallBalloon", Text(s.FMissedCallBalloon)},
         {L"CrmUrlTemplate", Text(s.FCrmUrlTemplate)},
         {L"CrmOpenMode", Text(static_cast<int>(s.FCrmOpenMode))},
+        {L"LdapServers", Text(s.FLdapServers)},
+        {L"LdapBase", Text(s.FLdapBase)},
+        {L"LdapFilter", Text(s.FLdapFilter)},
+        {L"LdapPhoneAttributes", Text(s.FLdapPhoneAttributes)},
+        {L"LdapNameAttribute", Text(s.FLdapNameAttribute)},
+        {L"LdapCommentAttributes", Text(s.FLdapCommentAttributes)},
+        {L"LdapBindDN", Text(s.FLdapBindDN)},
+        {L"LdapPassword", Text(s.FLdapPassword)},
+        {L"LdapUseWindowsLogin", Text(s.FLdapUseWindowsLogin)},
+        {L"LdapSyncMinutes", Text(s.FLdapSyncMinutes)},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -194,7 +205,8 @@ const List kFileKeyOrder = {
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
     L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon", L"CrmUrlTemplate",
-    L"CrmOpenMode"};
+    L"CrmOpenMode", L"LdapServers", L"LdapBase", L"LdapFilter", L"LdapPhoneAttributes", L"LdapNameAttribute",
+    L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapSyncMinutes"};
 }  // namespace
 
 TEST(SettingsLocation, IniFileIsTheExecutablesPathWithIniExtension) {
@@ -356,11 +368,31 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FDBAllowedClients = L"10.0.0.0/8,192.168.5.7";
     settings_.FCrmUrlTemplate = L"https://crm.example/карточка?q=\"{number}\" {name}&x=%2F";
     settings_.FCrmOpenMode = comOnAnswer;
+    settings_.FLdapServers = L"ldaps://dc1.пример.рф:636 ldap://dc2";
+    settings_.FLdapBase = L"OU=Сотрудники,DC=пример,DC=рф";
+    settings_.FLdapFilter = L"(&(objectCategory=person)(|(telephoneNumber=*)(mobile=*)))";
+    settings_.FLdapPhoneAttributes = L"telephoneNumber, ipPhone";
+    settings_.FLdapNameAttribute = L"cn";
+    settings_.FLdapCommentAttributes = L"";
+    settings_.FLdapBindDN = L"CN=Информатор,OU=Службы,DC=пример,DC=рф";
+    settings_.FLdapPassword = ProtectForUser(L"пароль с пробелом ");
+    settings_.FLdapUseWindowsLogin = true;
+    settings_.FLdapSyncMinutes = 240;
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);
     Save();
     EXPECT_EQ(saved, Load());
+}
+
+TEST_F(SettingsSandbox, TheDirectoryPasswordIsInTheFileOnlyEncryptedForThisUser) {
+    settings_.FLdapPassword = ProtectForUser(L"тайный пароль");
+    Save();
+    EXPECT_EQ(std::wstring::npos, DecodeIniBytes(ReadBytes(where_.IniPath)).find(L"тайный"));
+    EXPECT_EQ(settings_.FLdapPassword, Field(Load(), L"LdapPassword")) << "kept as it was made";
+    std::wstring password;
+    EXPECT_TRUE(UnprotectForUser(Field(Load(), L"LdapPassword"), password));
+    EXPECT_EQ(L"тайный пароль", password);
 }
 
 TEST_F(SettingsSandbox, SaveParamsStoresTheConnectionAsTheWindowShowsIt) {

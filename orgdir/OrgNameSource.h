@@ -1,0 +1,14 @@
+#pragma once
+#include "CallerNameSource.h"
+#include "OrgDirectory.h"
+
+// The organisation's directory as a source of callers' names: the name and, as
+// the comment, the configured attributes, from the local cache only.
+class TOrgNameSource final : public ICallerNameSource {
+public:
+    explicit TOrgNameSource(const TOrgDirectory& directory) : FDirectory(directory) {}
+    bool FindCaller(TCaller& caller, TLookupFailure& failure) override;
+
+private:
+    const TOrgDirectory& FDirectory;
+};

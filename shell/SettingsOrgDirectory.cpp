@@ -1,0 +1,19 @@
+// The settings window's part of the organisation's directory: its own dialog,
+// whose OK applies and stores the directory's settings at once.
+#include "FormMain.h"
+
+#include "OrgDirectoryForm.h"
+
+void TMainForm::btnOrgDirectoryClick() {
+    TOrgDirectoryForm::Show(FInstance, FHandle, FSettings, FSettings,
+                            [this](const TOrgDirectorySettings& settings) { ApplyOrgDirectorySettings(settings); });
+}
+
+void TMainForm::ApplyOrgDirectorySettings(const TOrgDirectorySettings& settings) {
+    static_cast<TOrgDirectorySettings&>(FSettings) = settings;
+    FController->ApplySettings(FSettings);
+    // Only the applied settings are stored: edits still pending in the settings
+    // window wait for its own "Применить".
+    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
+               {FSettings.FActive, FSettings.FServerName, FSettings.FCityCodesDir, FSettings.FAbonentPhoneDir});
+}

@@ -18,9 +18,6 @@ public:
     // Shows the window, or brings the open one forward. Returns its handle;
     // throws AppError when it cannot be created.
     static HWND Show(HINSTANCE instance, const TEventDiagnostics& diagnostics);
-    // The name the main window closes it by until it calls CloseAll (the
-    // diagnostics it shows are about to go).
-    static void CloseOpen() { CloseAll(); }
 
 private:
     TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics);

@@ -16,6 +16,7 @@
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
 #include "TextConvert.h"
+#include "WindowPlacement.h"
 #include "WindowText.h"
 #include "SharingRes.h"
 #include "resource.h"
@@ -45,7 +46,7 @@ constexpr DWORD kSaveWaitAtExitMs = 15000;
 
 }  // namespace
 
-TMainForm::TMainForm(HINSTANCE instance) : FInstance(instance) {}
+TMainForm::TMainForm(HINSTANCE instance) : TDialogBase(instance, IDS_APP_TITLE, 0, MB_ICONERROR) {}
 
 std::wstring TMainForm::ItemText(int id) const { return WindowText(Item(id)); }
 
@@ -54,7 +55,7 @@ TMainForm::~TMainForm() {
 }
 
 bool TMainForm::Create() {
-    if (!CreateDialogWindow(FInstance, IDD_MAINFORM, nullptr)) return false;
+    if (!CreateDialogWindow(Instance(), IDD_MAINFORM, nullptr)) return false;
     if (FStartupFailed) {
         ::DestroyWindow(FHandle);
         return false;
@@ -62,7 +63,18 @@ bool TMainForm::Create() {
     return true;
 }
 
-INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+bool TMainForm::OnInit() {
+    // A part that could not be built leaves no half-built window behind: the
+    // error is reported and start-up ends.
+    try {
+        FormCreate();
+    } catch (...) {
+        AbandonStartup(GetExceptionText(std::current_exception()));
+    }
+    return true;
+}
+
+INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
     if (FSaveFailedMessage && message == FSaveFailedMessage) {
         ShowSaveFailures();
@@ -78,20 +90,6 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     switch (message) {
-    case WM_INITDIALOG:
-        // A part that could not be built leaves no half-built window behind:
-        // the error is reported and start-up ends.
-        try {
-            FormCreate();
-        } catch (...) {
-            AbandonStartup(GetExceptionText(std::current_exception()));
-        }
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return OnSettingsNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
     case WM_DBTESTDONE:
         OnDBTestDone();
         return TRUE;
@@ -117,9 +115,6 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        FormClose();
-        return TRUE;
     case WM_DESTROY:
         FormDestroy();
         ::PostQuitMessage(0);
@@ -129,7 +124,7 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void TMainForm::OnCommand(UINT id, UINT code) {
+void TMainForm::OnCommand(int id, UINT code) {
     switch (id) {
     case IDC_CBACTIVE:
         if (code == BN_CLICKED) cbActiveClick();
@@ -165,6 +160,8 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     }
 }
 
+bool TMainForm::OnNotify(NMHDR& header, LRESULT&) { return OnSettingsNotify(header); }
+
 void TMainForm::OnTrayNotify(const TTrayRequest& request) {
     switch (request.kind) {
     case TTrayRequest::Kind::Activate:
@@ -179,7 +176,7 @@ void TMainForm::OnTrayNotify(const TTrayRequest& request) {
 }
 
 void TMainForm::ShowTrayMenu(POINT at) {
-    HMENU menu = ::LoadMenuW(FInstance, MAKEINTRESOURCEW(IDM_TRAYMENU));
+    HMENU menu = ::LoadMenuW(Instance(), MAKEINTRESOURCEW(IDM_TRAYMENU));
     if (!menu) return;
     HMENU popup = ::GetSubMenu(menu, 0);
     ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
@@ -192,28 +189,13 @@ void TMainForm::ShowTrayMenu(POINT at) {
 
 void TMainForm::LayoutWindow() {
     FStatusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, FHandle,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), FInstance, nullptr);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), Instance(), nullptr);
     int parts[] = {-1};
     ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
-    // The client area is 784 x 511 pixels at 96 DPI, scaled to the window's DPI.
     // The dialog font does not grow exactly with the DPI (at 120 DPI it grows
-    // faster): the area is never smaller than the template's dialog units, so
-    // that no control is cut off.
-    const UINT dpi = ::GetDpiForWindow(FHandle);
-    RECT units{0, 0, kTemplateWidth, kTemplateHeight};
-    ::MapDialogRect(FHandle, &units);
-    RECT frame{0, 0, std::max(::MulDiv(kClientWidth, static_cast<int>(dpi), 96), static_cast<int>(units.right)),
-               std::max(::MulDiv(kClientHeight, static_cast<int>(dpi), 96), static_cast<int>(units.bottom))};
-    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
-    ::AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ::SetWindowPos(FHandle, nullptr, work.left + (work.right - work.left - width) / 2,
-                   work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // faster): the area is never smaller than the template, so that no control is cut off.
+    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight, {kTemplateWidth, kTemplateHeight});
     ::SendMessageW(FStatusBar, WM_SIZE, 0, 0);
 
     // The bottom row of buttons sits just above the status line, whatever the
@@ -222,7 +204,7 @@ void TMainForm::LayoutWindow() {
     ::GetWindowRect(FStatusBar, &status);
     RECT client{};
     ::GetClientRect(FHandle, &client);
-    const int rowBottom = client.bottom - (status.bottom - status.top) - ::MulDiv(8, dpi, 96);
+    const int rowBottom = client.bottom - (status.bottom - status.top) - Scaled(8);
     for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
         HWND button = Item(id);
         RECT bounds{};
@@ -243,13 +225,12 @@ void TMainForm::FormCreate() {
 
     // The tray icon comes first: it is the program's only presence on screen, and
     // the error boxes of the steps below may need it (its menu's "Выход").
-    FCaption = LoadResourceString(IDS_APP_TITLE);
-    ::SetWindowTextW(FHandle, FCaption.c_str());
-    auto icon = static_cast<HICON>(::LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
+    FCaption = ResourceText(IDS_APP_TITLE);
+    auto icon = static_cast<HICON>(::LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
     ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
-                   reinterpret_cast<LPARAM>(::LoadIconW(FInstance, MAKEINTRESOURCEW(IDI_APPICON))));
+                   reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
     TrayIcon = std::make_unique<TTrayIcon>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon);
     TrayIcon->SetHint(FCaption);
     TrayIcon->Show();
@@ -322,12 +303,12 @@ void TMainForm::FormDestroy() {
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
-    TDiagnosticsForm::CloseOpen();
+    TDiagnosticsForm::CloseAll();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     std::vector<std::wstring> unfinished;
     if (FController) unfinished = FController->Shutdown(kSaveWaitAtExitMs);
-    if (TCallJournalForm* journal = TCallJournalForm::Current()) journal->Close();
+    TCallJournalForm::CloseAll();
     TrayIcon.reset();
     // Whoever typed the data may still have it at hand: tell them what was not saved.
     for (const std::wstring& phone : unfinished) ShowSaveError(UnfinishedSaveText(phone));
@@ -339,8 +320,7 @@ void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
 void TMainForm::RestartDBServer() {
     if (FController->RestartDirectoryServer()) return;
-    ::MessageBoxW(FHandle, LoadResourceString(IDS_DBSERVER_START_FAILED).c_str(), FCaption.c_str(),
-                  MB_OK | MB_ICONWARNING);
+    ShowMessage(LoadResourceString(IDS_DBSERVER_START_FAILED), MB_ICONWARNING);
 }
 
 void TMainForm::cbActiveClick() {
@@ -421,7 +401,7 @@ void TMainForm::TimerMsgTimer() { FController->PollRecorder(); }
 
 void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
     TCallerLookup* lookup = &FController->Lookup();
-    TEditorForm::Open(FInstance, caller.Number, caller.Name, caller.Comment, isPreview,
+    TEditorForm::Open(Instance(), caller.Number, caller.Name, caller.Comment, isPreview,
                       [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
                           lookup->AddEditRow(phone, name, comment);
                       },
@@ -436,7 +416,7 @@ void TMainForm::pmnuDirectoryClick() {
     source.ServerAddress = FSettings.FDBServerAddress + L":" + std::to_wstring(FSettings.FDBPort);
     source.Dialling = FSettings;
     source.OnSaveFailed = TSaveFailureQueue::Receiver(FSaveFailures);
-    TDirectoryBrowserForm::Open(FInstance, std::move(source));
+    TDirectoryBrowserForm::Open(Instance(), std::move(source));
 }
 
 void TMainForm::ShowSaveFailures() {
@@ -461,7 +441,7 @@ void TMainForm::ShowSaveError(const std::wstring& text) {
 
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
 
-void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(FInstance, FController->Diagnostics()); }
+void TMainForm::pmnuDiagnosticsClick() { TDiagnosticsForm::Show(Instance(), FController->Diagnostics()); }
 
 void TMainForm::UpdateCrmLink() {
     FController->Popups().SetOnOpenCrm(
@@ -480,7 +460,7 @@ void TMainForm::btnOpenCrmClick(const TCaller& caller, const std::wstring& chann
     case TCrmOpenResult::OpenFailed: text = FormatResourceString(IDS_CRM_OPEN_FAILED, error); break;
     default: return;
     }
-    ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
 void TMainForm::pmnuOptionsClick() {
@@ -496,7 +476,7 @@ void TMainForm::pmnuOptionsClick() {
 void TMainForm::pmnuExitClick() { ::PostQuitMessage(0); }
 
 void TMainForm::btnAboutClick() {
-    ::MessageBoxW(FHandle, LoadResourceString(IDS_ABOUT_TEXT).c_str(), FCaption.c_str(), MB_OK | MB_ICONINFORMATION);
+    ShowMessage(LoadResourceString(IDS_ABOUT_TEXT), MB_ICONINFORMATION);
 }
 
 void TMainForm::btnSelectServerClick() {
@@ -518,7 +498,7 @@ void TMainForm::ShowGeneralError(const std::wstring& text) {
     // open, further errors are not stacked on top of it.
     if (FErrorBoxOpen) return;
     FErrorBoxOpen = true;
-    ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONERROR);
+    ShowError(text);
     FErrorBoxOpen = false;
 }
 
@@ -544,7 +524,7 @@ void TMainForm::ShowJournalFailure() {
 void TMainForm::pmnuJournalClick() {
     TCallJournal& callJournal = FController->Journal();
     TCallJournalForm& journal =
-        TCallJournalForm::Open(FInstance, callJournal.ReadAll(), callJournal.Limits().MaxCalls,
+        TCallJournalForm::Open(Instance(), callJournal.ReadAll(), callJournal.Limits().MaxCalls,
                                [this](const std::wstring& number) {
                                    TCaller caller{number, {}, {}, {}};
                                    TLookupFailure failure;
@@ -552,7 +532,7 @@ void TMainForm::pmnuJournalClick() {
                                    OpenContactEditor(caller, false);
                                });
     journal.SetOpenCrm(CrmLinkUsable(CrmSettings()) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
-        btnOpenCrmClick({call.Number, call.Name, {}, {}}, call.Channel);
+        btnOpenCrmClick(call.Caller, call.Channel);
     })
                                                      : TCallJournalForm::TOpenCrm());
     journal.SetDialling(FController->Settings());

@@ -156,7 +156,8 @@ bool IsSettingChange(TSettingControl control, UINT code) {
     case TSettingControl::IntegerEdit:
     case TSettingControl::LenientIntEdit:
     case TSettingControl::ListEdit:
-    case TSettingControl::UrlTemplateEdit: return code == EN_CHANGE;
+    case TSettingControl::UrlTemplateEdit:
+    case TSettingControl::AllowListEdit: return code == EN_CHANGE;
     case TSettingControl::ComboIndex:
     case TSettingControl::ComboText:
     case TSettingControl::ComboInteger: return code == CBN_SELCHANGE;
@@ -168,8 +169,8 @@ bool IsSettingChange(TSettingControl control, UINT code) {
 
 }  // namespace
 
-bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
-    const int control = static_cast<int>(id);
+bool TMainForm::OnSettingsCommand(int id, UINT code) {
+    const int control = id;
     const TSettingRow* row = FindSettingRowByControl(control);
     if (row && IsSettingChange(row->Control, code)) {
         if (IsShowCheckBox(control)) ShowCheckBoxClick(control);
@@ -560,5 +561,5 @@ void TMainForm::OnDBTestDone() {
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
                    ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
     const TDBTestMessage message = DBTestMessage(outcome.value_or(TDBTestOutcome::CannotConnect));
-    ::MessageBoxW(FHandle, message.Text.c_str(), FCaption.c_str(), MB_OK | message.Icon);
+    ShowMessage(message.Text, message.Icon);
 }

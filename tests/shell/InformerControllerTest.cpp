@@ -70,7 +70,7 @@ TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
     controller.PollRecorder();
     ASSERT_EQ(1u, view.records.size());
     EXPECT_EQ(L"K1", view.records[0].Channel);
-    EXPECT_EQ(L"74951234567", view.records[0].Number);
+    EXPECT_EQ(L"74951234567", view.records[0].Caller.Number);
     EXPECT_EQ(TCallOutcome::Answered, view.records[0].Outcome);
     EXPECT_EQ(std::vector<std::wstring>{L"https://crm.example/?p=74951234567"}, urls) << "once for the call";
     EXPECT_EQ(7u, controller.Diagnostics().Count());

@@ -117,6 +117,8 @@ public:
     TCallJournal(TFailure onFailure, TClock clock = CallTimeNow);
 
     void Open(const std::wstring& path, TJournalLimits limits);
+    // Closes the file (the program or the Windows session ends); nothing is stored after.
+    void Close() noexcept { store_.Close(); }
     const TJournalLimits& Limits() const { return limits_; }
     bool Enabled() const { return store_.Active() && !failed_; }
     // Called with each record once it has been stored.

@@ -1,5 +1,6 @@
 #include "FormMain.h"
 
+#include "AllowListText.h"
 #include "AppError.h"
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
@@ -43,6 +44,10 @@ constexpr int kTemplateWidth = 522;
 constexpr int kTemplateHeight = 314;
 // How long "Выход" waits for contact saves still running before the directories close.
 constexpr DWORD kSaveWaitAtExitMs = 15000;
+// The same at the end of the Windows session. Windows gives a program about 5 s
+// to answer WM_ENDSESSION before it offers to end it: 3 s leave the rest for
+// the journal and the directories to close and for the "not saved" boxes to open.
+constexpr DWORD kSaveWaitAtSessionEndMs = 3000;
 
 }  // namespace
 
@@ -115,6 +120,14 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return FALSE;
+    case WM_QUERYENDSESSION:
+        // Nothing here may stop the session; WM_ENDSESSION does the work.
+        ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) SessionEnding();
+        ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_DESTROY:
         FormDestroy();
         ::PostQuitMessage(0);
@@ -125,6 +138,8 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TMainForm::OnCommand(int id, UINT code) {
+    // After the end of the session the parts are gone; only the boxes telling of saves remain.
+    if (FPartsEnded) return;
     switch (id) {
     case IDC_CBACTIVE:
         if (code == BN_CLICKED) cbActiveClick();
@@ -267,7 +282,10 @@ void TMainForm::FormCreate() {
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
 
-    // Other workstations may be waiting for this PC's directories.
+    // Other workstations may be waiting for this PC's directories. An entry of
+    // the allow-list that cannot be read is ignored by the server: say which.
+    if (const auto unreadable = FController->UnreadableAllowedClient())
+        ShowMessage(UnreadableAllowListText(*unreadable, TAllowListContext::Startup), MB_ICONWARNING);
     RestartDBServer();
 
     // A tray program shows nothing at start: without a connection the user must
@@ -296,6 +314,20 @@ void TMainForm::AbandonStartup(const std::wstring& error) {
 void TMainForm::FormDestroy() {
     if (FFormDestroyed) return;
     FFormDestroyed = true;
+    EndParts(kSaveWaitAtExitMs);
+}
+
+void TMainForm::SessionEnding() {
+    // The process may be ended as soon as this returns: everything is finished
+    // or told here, and the program then ends by itself.
+    if (FPartsEnded) return;
+    EndParts(kSaveWaitAtSessionEndMs);
+    ::PostQuitMessage(0);
+}
+
+void TMainForm::EndParts(DWORD saveWaitMs) {
+    if (FPartsEnded) return;
+    FPartsEnded = true;
     // A connection test still running ends within its own time limit.
     if (FDBTest.joinable()) FDBTest.join();
     ::KillTimer(FHandle, kTimerMsg);
@@ -307,7 +339,7 @@ void TMainForm::FormDestroy() {
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     std::vector<std::wstring> unfinished;
-    if (FController) unfinished = FController->Shutdown(kSaveWaitAtExitMs);
+    if (FController) unfinished = FController->Shutdown(saveWaitMs);
     TCallJournalForm::CloseAll();
     TrayIcon.reset();
     // Whoever typed the data may still have it at hand: tell them what was not saved.

@@ -57,6 +57,12 @@ private:
 
     void FormCreate();
     void FormDestroy();
+    // WM_ENDSESSION: the Windows session ends; the parts end as at "Выход",
+    // with the wait for saves bounded by what Windows allows.
+    void SessionEnding();
+    // Ends the parts once: closes the forms, gives running saves saveWaitMs,
+    // shuts the controller down and tells every save that did not finish or failed.
+    void EndParts(DWORD saveWaitMs);
     void FormClose();
     void cbActiveClick();
     void TimerInitTimer();
@@ -134,6 +140,7 @@ private:
     std::unique_ptr<TTrayIcon> TrayIcon;
     CheckListView clbChannels;
     bool FFormDestroyed = false;
+    bool FPartsEnded = false;
     bool FStartupFailed = false;
     bool FErrorBoxOpen = false;
     // True while ShowParams fills the controls: their change handlers leave

@@ -61,6 +61,11 @@ bool TInformerController::RestartDirectoryServer() {
     }
 }
 
+std::optional<TUnreadableEntry> TInformerController::UnreadableAllowedClient() const {
+    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return std::nullopt;
+    return TAllowedClients::Parse(FSettings.FDBAllowedClients).FirstUnreadable();
+}
+
 void TInformerController::OpenJournal(const std::wstring& path) {
     FCallJournal->Open(path, {FSettings.FJournalDays, FSettings.FJournalMaxCalls});
 }
@@ -133,20 +138,27 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     FShutDown = true;
     FPopups.reset();
     // No client is served from directories about to close.
-    FDBServer->Stop();
+    const bool serverStopped = FDBServer->Stop();
     // A save still running finishes before the directories close. One that hangs
     // keeps the lookup and the directories: they are left to the process's end.
     std::vector<std::wstring> unfinished;
-    if (!WaitForRunningSaves(saveWaitMs)) {
-        unfinished = RunningSavePhones();
+    const bool savesEnded = WaitForRunningSaves(saveWaitMs);
+    if (!savesEnded) unfinished = RunningSavePhones();
+    // So does a server operation still holding them: closing would wait for it without limit.
+    if (!serverStopped) {
+        (void)FDBServer.release();
+        (void)FDBServerBackend.release();
+    }
+    if (!savesEnded || !serverStopped) {
         (void)FCallerLookup.release();
         (void)FDBClient.release();
         (void)FAbonentList.release();
         (void)FAreaList.release();
     }
     FCallerLookup.reset();
-    // Calls still in progress end with the program.
+    // Calls still in progress end with the program, and the journal keeps them.
     FDispatch->InterruptCalls();
+    FCallJournal->Close();
     if (FAbonentList) FAbonentList->Close();
     if (FAreaList) FAreaList->Close();
     FKordavin.reset();

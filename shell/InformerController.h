@@ -1,4 +1,5 @@
 #pragma once
+#include "AllowedClients.h"
 #include "CallEvent.h"
 #include "CallJournal.h"
 #include "CallerLookup.h"
@@ -57,6 +58,9 @@ public:
     // Stops the directory server and starts it again when this PC serves the
     // directories. False when it should serve but could not start.
     bool RestartDirectoryServer();
+    // The first entry of the applied DBAllowedClients that is not an address or
+    // a range, when this PC serves the directories (the server ignores it).
+    std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
     void OpenJournal(const std::wstring& path);
 
     // The recording server: true when connected; otherwise error says why.
@@ -87,10 +91,12 @@ public:
     TCallJournal& Journal() { return *FCallJournal; }
     TRecorderDispatch& Dispatch() { return *FDispatch; }
 
-    // The program ends: popups close, the directory server stops, contact saves
-    // still running get saveWaitMs to finish, calls in progress end as
-    // interrupted, the directories close and the connection goes. Returns the
-    // numbers of saves that did not finish (their parts are left to the process's end).
+    // The program or the Windows session ends: popups close, the directory
+    // server stops, contact saves still running get saveWaitMs to finish, calls
+    // in progress end as interrupted, the journal and the directories close and
+    // the connection goes. Returns the numbers of saves that did not finish; their
+    // parts, like those of a server operation that did not end, are left to the
+    // process's end. Once only: later calls do nothing.
     std::vector<std::wstring> Shutdown(unsigned long saveWaitMs);
 
 private:

@@ -1,4 +1,5 @@
 // The real tray program under Wine, driven through the simulated recording server.
+#include "CallJournal.h"
 #include "DebugOutputCapture.h"
 #include "InformerProcess.h"
 #include "TestFolders.h"
@@ -298,6 +299,42 @@ TEST_F(InformerEndToEnd, ASaveFailingWhileTheProgramEndsIsToldAndAnOpenEditorClo
     TPQRDataModule subscribers(informer.folder() + L"\\PQR");
     subscribers.Open();
     EXPECT_EQ(L"", subscribers.AbonentByPhone(L"74957654321"));
+}
+
+TEST_F(InformerEndToEnd, TheEndOfTheWindowsSessionTellsAnUnfinishedSaveAndJournalsTheCallAsInterrupted) {
+    InformerProcess informer({session_, true, {}, {}});
+    HWND popup = ConnectedWithACall(informer);
+    ASSERT_NE(nullptr, popup);
+
+    TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
+    ASSERT_TRUE(lock.held());
+    HWND saved = OpenEditor(informer, popup, L"74957654321");
+    ASSERT_NE(nullptr, saved);
+    TypeName(saved, L"Ольга Смирнова");
+    ASSERT_TRUE(SaveByEnter(saved));
+
+    // As Windows does at logoff: first the question, then the end itself.
+    const HWND window = informer.MainWindow();
+    DWORD_PTR answer = 0;
+    ASSERT_NE(0, ::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &answer));
+    EXPECT_EQ(TRUE, static_cast<BOOL>(answer)) << "the program does not hold up the session";
+    ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 100, nullptr);
+
+    const ULONGLONG asked = ::GetTickCount64();
+    HWND box = informer.FindMessageBox(L"Данные абонента 74957654321 не сохранены", 10000);
+    ASSERT_NE(nullptr, box) << "message boxes: " << informer.DialogTexts();
+    EXPECT_LT(::GetTickCount64() - asked, 5000u) << "told within the time Windows gives";
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(0u, informer.WaitForExit(15000)) << "the program ends by itself";
+    lock.Release();
+
+    TCallJournalStore journal;
+    journal.Open(informer.folder() + L"\\Journal\\CallJournal.db");
+    const std::vector<TCallRecord> calls = journal.ReadAll();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ(L"K1", calls[0].Channel);
+    EXPECT_EQ(L"74957654321", calls[0].Caller.Number);
+    EXPECT_EQ(TCallOutcome::Interrupted, calls[0].Outcome);
 }
 
 TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes) {

@@ -417,7 +417,8 @@ void TMainForm::TimerInitTimer() {
     if (!FController->Connected()) ConnectToServer();
     // A directory that cannot be opened is reported once, not on every tick.
     try {
-        SyncDirectories();
+        FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH),
+                                     TInformerController::TDirectoryWait::Brief);
         FLastDirectoryError.clear();
     } catch (...) {
         const std::wstring text = GetExceptionText(std::current_exception());

@@ -106,12 +106,21 @@ void TInformerController::RefreshChannelList() {
     FView.ShowServerChannels(SplitChannelList(channels));
 }
 
-void TInformerController::SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir) {
+void TInformerController::SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir,
+                                          TDirectoryWait wait) {
     if (FKordavin) {
         FAreaList->SetCityCodesDir(cityCodesDir);
         FAreaList->Open();
-        FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
-        FAbonentList->Open();
+        if (wait == TDirectoryWait::Full) {
+            FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
+            FAbonentList->Open();
+            return;
+        }
+        // Another workstation's lock or a save of this one is waited for no
+        // longer than a popup's lookup would; the next tick tries again.
+        if (FAbonentList->AbonentPhoneDir() != abonentPhoneDir) FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
+        FAbonentList->Open(std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(TCallerLookup::kPopupLookupMaxWaitMs));
     } else {
         FAbonentList->Close();
         FAreaList->Close();

@@ -15,6 +15,7 @@
 #include "pqrUnit.h"
 #include "tqrUnit.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,8 +69,12 @@ public:
     // Ends the connection at the user's wish: popups close, calls end as interrupted.
     void Disconnect();
     bool Connected() const { return FKordavin.has_value(); }
-    // Opens the directories from these folders while connected, closes them otherwise.
-    void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir);
+    // Opens the directories from these folders while connected, closes them
+    // otherwise. Brief: the subscriber table's locks are waited for no longer
+    // than a popup's lookup (the reconnection timer on the main thread).
+    enum class TDirectoryWait { Full, Brief };
+    void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir,
+                         TDirectoryWait wait = TDirectoryWait::Full);
     // One tick of the event polling timer.
     void PollRecorder() {
         if (!FShutDown) FDispatch->DispatchRecorderEvents();

@@ -110,26 +110,11 @@ std::wstring TooLongReason(const wchar_t* what) {
 
 }  // namespace
 
-namespace {
-
-// UTF-16 code units from pairs of bytes; an odd last byte is no character.
-std::wstring Utf16Text(std::string_view bytes, bool bigEndian) {
-    std::wstring text(bytes.size() / 2, L'\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto first = static_cast<unsigned char>(bytes[2 * i]);
-        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-        text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-    }
-    return text;
-}
-
-}  // namespace
-
 DecodedText DecodeImportText(std::string_view bytes) {
     DecodedText decoded;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") decoded = {Utf8ToWide(bytes.substr(3)), TextEncoding::Utf8Bom};
-    else if (bytes.substr(0, 2) == "\xFF\xFE") decoded = {Utf16Text(bytes.substr(2), false), TextEncoding::Utf16Le};
-    else if (bytes.substr(0, 2) == "\xFE\xFF") decoded = {Utf16Text(bytes.substr(2), true), TextEncoding::Utf16Be};
+    else if (bytes.substr(0, 2) == "\xFF\xFE") decoded = {Utf16BytesToWide(bytes.substr(2), false), TextEncoding::Utf16Le};
+    else if (bytes.substr(0, 2) == "\xFE\xFF") decoded = {Utf16BytesToWide(bytes.substr(2), true), TextEncoding::Utf16Be};
     else if (IsValidUtf8(bytes)) decoded = {Utf8ToWide(bytes), TextEncoding::Utf8};
     else decoded = {CodePageToWide(1251, bytes), TextEncoding::Windows1251};
     // Checked on the text, whatever the encoding: a NUL would reach the directory

@@ -34,3 +34,13 @@ std::wstring SystemErrorText(unsigned long code) {
     if (text.empty()) text = L"Error " + std::to_wstring(code);
     return text;
 }
+
+std::wstring Utf16BytesToWide(std::string_view bytes, bool bigEndian) {
+    std::wstring text(bytes.size() / 2, L'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+        text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+    return text;
+}

@@ -61,7 +61,7 @@
 #define IDS_DIRBROWSER_IMPORTED         5071
 #define IDS_DIRBROWSER_BAD_NUMBER       5072
 #define IDS_DIRBROWSER_READ_FAILED      5073
-#define IDS_DIRBROWSER_LIST_LABEL       5074
+#define IDS_DIRBROWSER_LIST_LABEL       5079
 
 // More strings of the import preview
 #define IDS_DIRIMPORT_READING           5074

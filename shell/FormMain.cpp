@@ -9,6 +9,7 @@
 #include "ContactEditorForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
+#include "EnforcedControls.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
 #include "MainFormRes.h"
@@ -294,8 +295,10 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadParams() {
-    FSettingsLocation = TSettingsLocation::ForExecutable(CurrentExecutablePath());
-    const std::vector<std::wstring> errors = LoadSettings(FSettingsLocation, FSettings, FController->Popups().Settings());
+    FSettingsLocation = CurrentSettingsLocation();
+    const std::vector<std::wstring> errors =
+        LoadSettings(FSettingsLocation, FSettings, FController->Popups().Settings(), &FSources);
+    if (!FSources.Enforced.Empty()) ShowEnforcedNote(FStatusBar, LoadResourceString(IDS_ENFORCED_NOTE));
     if (errors.empty()) return;
     std::wstring text;
     for (const auto& error : errors) text += (text.empty() ? L"" : L"\r\n") + error;

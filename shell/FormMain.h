@@ -159,6 +159,8 @@ private:
     // The last directory error reported by the reconnection timer.
     std::wstring FLastDirectoryError;
     TSettingsLocation FSettingsLocation;
+    // Which settings an administrator fixed, and the defaults a per-user file is saved against.
+    TSettingsSources FSources;
 
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;

@@ -19,15 +19,6 @@ bool IsValidUtf8(std::string_view bytes) {
                                  nullptr, 0) > 0;
 }
 
-std::wstring DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    std::wstring text(bytes.size() / 2, L'\0');
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto first = static_cast<unsigned char>(bytes[2 * i]);
-        const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-        text[i] = static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
-    }
-    return text;
-}
 }  // namespace
 
 TIniEncoding DetectIniEncoding(std::string_view bytes) {
@@ -48,11 +39,11 @@ TIniEncoding DetectIniEncoding(std::string_view bytes) {
 std::wstring DecodeIniBytes(std::string_view bytes) {
     switch (DetectIniEncoding(bytes)) {
     case TIniEncoding::Utf16Le:
-        return DecodeUtf16(bytes.substr(kUtf16LeBom.size()), false);
+        return Utf16BytesToWide(bytes.substr(kUtf16LeBom.size()), false);
     case TIniEncoding::Utf16LeRaw:
-        return DecodeUtf16(bytes, false);
+        return Utf16BytesToWide(bytes, false);
     case TIniEncoding::Utf16Be:
-        return DecodeUtf16(StartsWith(bytes, kUtf16BeBom) ? bytes.substr(kUtf16BeBom.size()) : bytes, true);
+        return Utf16BytesToWide(StartsWith(bytes, kUtf16BeBom) ? bytes.substr(kUtf16BeBom.size()) : bytes, true);
     case TIniEncoding::Utf8:
         return CodePageToWide(CP_UTF8, StartsWith(bytes, kUtf8Bom) ? bytes.substr(kUtf8Bom.size()) : bytes);
     case TIniEncoding::Ansi:

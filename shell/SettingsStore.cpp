@@ -3,15 +3,22 @@
 #include "AppError.h"
 #include "IniFile.h"
 #include "IniValues.h"
+#include "KordavinUtils.h"
 #include "ListText.h"
 #include "ModuleFile.h"
+#include "PathText.h"
 #include "RegistryValues.h"
 #include "SettingsTable.h"
 #include "TextConvert.h"
 #include "UniqueHandle.h"
+#include "WritableFolder.h"
+
+#include <shlobj.h>
 
 namespace {
 const std::wstring kSection = L"Main";
+
+bool AutoRunEnforced(const TEnforcedSettings& enforced) { return enforced.Keys.count(L"(autorun)") != 0; }
 
 size_t FileNameStart(const std::wstring& path) {
     const size_t separator = path.find_last_of(L"\\/:");
@@ -77,11 +84,46 @@ void WriteIniValue(TIniWriter& ini, const TSettingRow& row, const TSettingValue&
     }
 }
 
+// One file's keys over the fields. A key the file lacks leaves the field as it
+// is, except that the first file read gives "Active" the default false.
+void ReadIniFile(const std::wstring& path, const TSettingsRef& fields, bool firstFile) {
+    const TIniReader ini(path, kSection);
+    for (const auto& row : SettingsTable()) {
+        if (row.Store == TSettingStore::None) continue;
+        const TSettingValue current =
+            row.ReadDefaultsToFalse && firstFile ? TSettingValue(false) : row.Get(fields);
+        row.Set(fields, ini.HasKey(row.Key) ? ReadIniValue(ini, row, current) : current);
+    }
+}
+
+// The user's own folder of a per-user settings file; it may not exist yet.
+void CreateParentFolder(const std::wstring& path) {
+    const size_t separator = FileNameStart(path);
+    if (separator > 1) ::CreateDirectoryW(path.substr(0, separator - 1).c_str(), nullptr);
+}
+
 // The rows of one save, in the table's order, through one open of the file.
-void WriteIniRows(const TSettingsLocation& where, const TSettingsRef& fields, unsigned save) {
+void WriteIniRows(const TSettingsLocation& where, const TSettingsRef& fields, unsigned save,
+                  const TSettingsSources* sources) {
+    const bool perUser = !where.DefaultsIniPath.empty() && sources;
+    std::optional<TIniReader> userFile;
+    TMainFormSettings defaults;
+    TTrayMsgWinsSettings popupDefaults;
+    if (perUser) {
+        CreateParentFolder(where.IniPath);
+        userFile.emplace(where.IniPath, kSection);
+        defaults = sources->Defaults;
+        popupDefaults = sources->PopupDefaults;
+    }
+    const TSettingsRef defaultFields{defaults, popupDefaults};
     TIniWriter ini(where.IniPath, kSection);
-    for (const auto& row : SettingsTable())
-        if ((row.Save & save) != 0) WriteIniValue(ini, row, row.Get(fields));
+    for (const auto& row : SettingsTable()) {
+        if ((row.Save & save) == 0) continue;
+        if (sources && sources->Enforced.Has(row)) continue;
+        const TSettingValue value = row.Get(fields);
+        if (perUser && !userFile->HasKey(row.Key) && value == row.Get(defaultFields)) continue;
+        WriteIniValue(ini, row, value);
+    }
 }
 }  // namespace
 
@@ -94,9 +136,32 @@ TSettingsLocation TSettingsLocation::ForExecutable(const std::wstring& exePath) 
     return where;
 }
 
+TSettingsLocation TSettingsLocation::ForProgram(const std::wstring& exePath, bool folderWritable,
+                                                const std::wstring& userFolder) {
+    TSettingsLocation where = ForExecutable(exePath);
+    if (folderWritable) return where;
+    where.DefaultsIniPath = where.IniPath;
+    where.IniPath = JoinPath(userFolder, L"KordavinInformer.ini");
+    return where;
+}
+
 std::wstring TSettingsLocation::ExeFileName() const { return ExePath.substr(FileNameStart(ExePath)); }
 
 std::wstring CurrentExecutablePath() { return ModuleFileName(); }
+
+TSettingsLocation CurrentSettingsLocation() {
+    std::wstring userFolder;
+    PWSTR appData = nullptr;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_CREATE, nullptr, &appData)))
+        userFolder = JoinPath(appData, L"KordavinInformer");
+    ::CoTaskMemFree(appData);
+    // Decided by trying rather than by the path: what counts is whether this user
+    // may write there, which a path under Program Files only suggests (a copy on
+    // a read-only share, or one in a locked-down folder elsewhere, is no less
+    // read-only). Without a user folder there is nowhere else to keep the settings.
+    const bool writable = userFolder.empty() || FolderAcceptsNewFiles(ExecutableFolder());
+    return TSettingsLocation::ForProgram(CurrentExecutablePath(), writable, userFolder);
+}
 
 std::vector<std::wstring> ReadRecorderKey(const TSettingsLocation& where, TMainFormSettings& settings) {
     std::vector<std::wstring> errors;
@@ -130,14 +195,11 @@ std::vector<std::wstring> ReadRecorderKey(const TSettingsLocation& where, TMainF
 }
 
 void ReadIniSettings(const TSettingsLocation& where, TMainFormSettings& settings, TTrayMsgWinsSettings& popups) {
-    const TIniReader ini(where.IniPath, kSection);
+    // A missing key gives the field's current value: the registry's, the defaults
+    // file's or the built-in default.
     const TSettingsRef fields{settings, popups};
-    for (const auto& row : SettingsTable()) {
-        if (row.Store == TSettingStore::None) continue;
-        // A missing key gives the field's current value: the registry's or the built-in default.
-        const TSettingValue current = row.ReadDefaultsToFalse ? TSettingValue(false) : row.Get(fields);
-        row.Set(fields, ini.HasKey(row.Key) ? ReadIniValue(ini, row, current) : current);
-    }
+    if (!where.DefaultsIniPath.empty()) ReadIniFile(where.DefaultsIniPath, fields, true);
+    ReadIniFile(where.IniPath, fields, where.DefaultsIniPath.empty());
 }
 
 bool ReadAutoRun(const TSettingsLocation& where) {
@@ -146,22 +208,43 @@ bool ReadAutoRun(const TSettingsLocation& where) {
 }
 
 std::vector<std::wstring> LoadSettings(const TSettingsLocation& where, TMainFormSettings& settings,
-                                       TTrayMsgWinsSettings& popups) {
+                                       TTrayMsgWinsSettings& popups, TSettingsSources* sources) {
     auto errors = ReadRecorderKey(where, settings);
-    ReadIniSettings(where, settings, popups);
-    settings.FAutoRun = ReadAutoRun(where);
+    const TSettingsRef fields{settings, popups};
+    if (!where.DefaultsIniPath.empty()) ReadIniFile(where.DefaultsIniPath, fields, true);
+    if (sources) {
+        sources->Defaults = settings;
+        sources->PopupDefaults = popups;
+    }
+    ReadIniFile(where.IniPath, fields, where.DefaultsIniPath.empty());
+    const bool autoRun = ReadAutoRun(where);
+    settings.FAutoRun = autoRun;
+
+    TEnforcedSettings enforced;
+    for (auto& error : ApplyPolicies({where.MachinePolicy, where.UserPolicy}, fields, enforced))
+        errors.push_back(std::move(error));
+    // An enforced autostart is only kept by the autostart value itself.
+    if (AutoRunEnforced(enforced) && settings.FAutoRun != autoRun) {
+        try {
+            WriteAutoRun(where, settings.FAutoRun);
+        } catch (const AppError& error) {
+            errors.push_back(error.message());
+        }
+    }
+    if (sources) sources->Enforced = std::move(enforced);
     return errors;
 }
 
-void SaveDBParams(const TSettingsLocation& where, const TMainFormSettings& settings) {
+void SaveDBParams(const TSettingsLocation& where, const TMainFormSettings& settings,
+                  const TSettingsSources* sources) {
     // The rows read fields through a mutable reference; the saves work on copies.
     TMainFormSettings stored = settings;
     TTrayMsgWinsSettings popups;
-    WriteIniRows(where, {stored, popups}, ssDBParams);
+    WriteIniRows(where, {stored, popups}, ssDBParams, sources);
 }
 
 void SaveParams(const TSettingsLocation& where, const TMainFormSettings& settings, const TTrayMsgWinsSettings& popups,
-                const TShownConnection& shown) {
+                const TShownConnection& shown, const TSettingsSources* sources) {
     // The connection keys are stored as the window shows them.
     TMainFormSettings stored = settings;
     stored.FActive = shown.Active;
@@ -169,7 +252,8 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
     stored.FCityCodesDir = shown.AreaCodesPath;
     stored.FAbonentPhoneDir = shown.AbonentPhonePath;
     TTrayMsgWinsSettings storedPopups = popups;
-    WriteIniRows(where, {stored, storedPopups}, ssParams);
+    WriteIniRows(where, {stored, storedPopups}, ssParams, sources);
+    if (sources && AutoRunEnforced(sources->Enforced)) return;
     WriteAutoRun(where, settings.FAutoRun);
 }
 

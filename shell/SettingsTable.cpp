@@ -41,6 +41,15 @@ constexpr TSettingRow Row(const wchar_t* key, TSettingStore store, unsigned save
     return {key, store, save, controlId, control, &GetField<Member>, &SetField<Member>, readDefaultsToFalse};
 }
 
+// A row an administrator can fix, with the policy value that does it.
+constexpr TSettingRow Enforceable(TSettingRow row, const wchar_t* policyValue) {
+    row.PolicyValue = policyValue;
+    return row;
+}
+
+// Most policy values are named after the INI key they fix.
+constexpr TSettingRow Enforceable(TSettingRow row) { return Enforceable(row, row.Key); }
+
 using S = TSettingStore;
 using C = TSettingControl;
 using M = TMainFormSettings;
@@ -50,15 +59,17 @@ constexpr unsigned kBoth = ssDBParams | ssParams;
 // A file written from scratch holds the keys in this order: SaveDBParams'
 // keys first, then those that only SaveParams writes.
 const TSettingRow kRows[] = {
-    Row<&M::FActive>(L"Active", S::Bool, kBoth, IDC_CBACTIVE, C::Special, true),
-    Row<&M::FServerName>(L"Server", S::Text, kBoth, IDC_LESERVER, C::Edit),
-    Row<&M::FCityCodesDir>(L"AreaCodesPath", S::Text, kBoth, IDC_LEAREAPATH, C::Edit),
-    Row<&M::FAbonentPhoneDir>(L"AbonentPhonePath", S::Text, kBoth, IDC_LEABONENTPATH, C::Edit),
-    Row<&M::FUseRemoteDB>(L"UseRemoteDB", S::Bool, ssDBParams, IDC_USEREMOTEDBCHECKBOX, C::CheckBox),
-    Row<&M::FDBAsClient>(L"DBAsClient", S::Bool, ssDBParams, IDC_DBTYPE_CLIENT, C::Special),
-    Row<&M::FDBServerAddress>(L"DBServerAddress", S::Text, ssDBParams, IDC_ADDRESSLABELEDEDIT, C::Edit),
-    Row<&M::FDBPort>(L"DBPort", S::Integer, ssDBParams, IDC_PORTSPINEDIT, C::LenientIntEdit),
-    Row<&M::FDBAllowedClients>(L"DBAllowedClients", S::Text, ssDBParams, IDC_DBALLOWEDCLIENTS, C::AllowListEdit),
+    Enforceable(Row<&M::FActive>(L"Active", S::Bool, kBoth, IDC_CBACTIVE, C::Special, true)),
+    Enforceable(Row<&M::FServerName>(L"Server", S::Text, kBoth, IDC_LESERVER, C::Edit)),
+    Enforceable(Row<&M::FCityCodesDir>(L"AreaCodesPath", S::Text, kBoth, IDC_LEAREAPATH, C::Edit)),
+    Enforceable(Row<&M::FAbonentPhoneDir>(L"AbonentPhonePath", S::Text, kBoth, IDC_LEABONENTPATH, C::Edit)),
+    Enforceable(Row<&M::FUseRemoteDB>(L"UseRemoteDB", S::Bool, ssDBParams, IDC_USEREMOTEDBCHECKBOX, C::CheckBox)),
+    Enforceable(Row<&M::FDBAsClient>(L"DBAsClient", S::Bool, ssDBParams, IDC_DBTYPE_CLIENT, C::Special)),
+    Enforceable(
+        Row<&M::FDBServerAddress>(L"DBServerAddress", S::Text, ssDBParams, IDC_ADDRESSLABELEDEDIT, C::Edit)),
+    Enforceable(Row<&M::FDBPort>(L"DBPort", S::Integer, ssDBParams, IDC_PORTSPINEDIT, C::LenientIntEdit)),
+    Enforceable(Row<&M::FDBAllowedClients>(L"DBAllowedClients", S::Text, ssDBParams, IDC_DBALLOWEDCLIENTS,
+                                           C::AllowListEdit)),
     Row<&M::FChannels>(L"Channels", S::QuotedList, ssParams, IDC_CLBCHANNELS, C::Special),
     Row<&P::WinWidth>(L"WinWidth", S::Integer, ssParams, IDC_EDITTWMWIDTH, C::IntegerEdit),
     Row<&P::WinHeight>(L"WinHeight", S::Integer, ssParams, IDC_EDITTWMHEIGHT, C::IntegerEdit),
@@ -88,13 +99,14 @@ const TSettingRow kRows[] = {
     Row<&P::IsRegionBold>(L"IsRegionBold", S::Bool, ssParams, IDC_REGIONBOLDBUTTON, C::BoldButton),
     Row<&P::IsCommentBold>(L"IsCommentBold", S::Bool, ssParams, IDC_COMMENTBOLDBUTTON, C::BoldButton),
     // The call journal's keys have no control in the settings window.
-    Row<&M::FJournalDays>(L"JournalDays", S::Integer, ssParams, 0, C::None),
-    Row<&M::FJournalMaxCalls>(L"JournalMaxCalls", S::Integer, ssParams, 0, C::None),
-    Row<&M::FMissedCallBalloon>(L"MissedCallBalloon", S::Bool, ssParams, 0, C::None),
-    Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE, C::UrlTemplateEdit),
-    Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex),
+    Enforceable(Row<&M::FJournalDays>(L"JournalDays", S::Integer, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FJournalMaxCalls>(L"JournalMaxCalls", S::Integer, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FMissedCallBalloon>(L"MissedCallBalloon", S::Bool, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE,
+                                         C::UrlTemplateEdit)),
+    Enforceable(Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex)),
     // Mirrors the autostart value, which SaveParams writes after the file.
-    Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox),
+    Enforceable(Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox), L"AutoRun"),
 };
 
 }  // namespace
@@ -104,6 +116,12 @@ std::span<const TSettingRow> SettingsTable() { return kRows; }
 const TSettingRow* FindSettingRow(const std::wstring& key) {
     for (const auto& row : kRows)
         if (key == row.Key) return &row;
+    return nullptr;
+}
+
+const TSettingRow* FindSettingRowByPolicy(const std::wstring& valueName) {
+    for (const auto& row : kRows)
+        if (row.PolicyValue && valueName == row.PolicyValue) return &row;
     return nullptr;
 }
 

@@ -68,6 +68,10 @@ struct TSettingRow {
     void (*Set)(const TSettingsRef& settings, const TSettingValue& value);
     // "Active" is read with the default false, not with the field's value.
     bool ReadDefaultsToFalse = false;
+    // The registry value under the policy keys by which an administrator fixes
+    // the setting (REG_DWORD for Bool and Integer rows and the autostart, REG_SZ
+    // for Text rows); null: the user's own.
+    const wchar_t* PolicyValue = nullptr;
 };
 
 // In the order in which a file written from scratch holds the keys.
@@ -76,3 +80,5 @@ std::span<const TSettingRow> SettingsTable();
 const TSettingRow* FindSettingRow(const std::wstring& key);
 // The row edited by a control of the settings window, or null.
 const TSettingRow* FindSettingRowByControl(int controlId);
+// The row an administrator fixes with this policy value (compared exactly), or null.
+const TSettingRow* FindSettingRowByPolicy(const std::wstring& valueName);

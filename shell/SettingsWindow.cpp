@@ -6,6 +6,7 @@
 #include "AppError.h"
 #include "ConnectionTexts.h"
 #include "EditFilters.h"
+#include "EnforcedControls.h"
 #include "IniValues.h"
 #include "ListText.h"
 #include "NetworkComputer.h"
@@ -163,8 +164,11 @@ bool IsSettingChange(TSettingControl control, UINT code) {
     case TSettingControl::ComboInteger: return code == CBN_SELCHANGE;
     case TSettingControl::CheckBox:
     case TSettingControl::BoldButton: return code == BN_CLICKED;
-    default: return false;
+    // Every kind is named: a new kind of control must say how it changes.
+    case TSettingControl::None:
+    case TSettingControl::Special: return false;
     }
+    return false;
 }
 
 }  // namespace
@@ -417,10 +421,11 @@ void TMainForm::ApplyParams() {
 
 void TMainForm::btnApplyClick() {
     ApplyParams();
-    SaveDBParams(FSettingsLocation, FSettings);
+    SaveDBParams(FSettingsLocation, FSettings, &FSources);
     SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
                {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
-                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)});
+                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)},
+               &FSources);
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
 }
 
@@ -441,6 +446,8 @@ void TMainForm::UpdatePathControls() {
     const bool enabled = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED && !remoteClient;
     for (int id : {IDC_LEAREAPATH, IDC_BTNBROWSEAREAPATH, IDC_LEABONENTPATH, IDC_BTNBROWSEABONENTPATH})
         ::EnableWindow(Item(id), enabled);
+    // Every change of the window's own enabling ends here; what an administrator fixed stays disabled.
+    DisableEnforcedControls(FHandle, FSources.Enforced);
 }
 
 void TMainForm::UseRemoteDBCheckBoxClick() {

@@ -174,8 +174,31 @@ TEST_F(PolicyTemplates, EveryPolicyValueNamesASettingTheProgramReads) {
         if (special == kPoliciesWithoutIniKey.end()) {
             EXPECT_NE(TSettingStore::None, row->Store) << "not an INI key: " << testing::PrintToString(valueName);
         }
+        EXPECT_EQ(row, FindSettingRowByPolicy(valueName))
+            << "the program does not read the policy " << testing::PrintToString(valueName);
     }
     EXPECT_EQ(valueNames.size(), AsSet(valueNames).size()) << "one policy value per setting";
+}
+
+TEST_F(PolicyTemplates, EverySettingTheProgramLetsAnAdministratorFixHasAPolicyOfItsValuesType) {
+    const XmlFile admx = ReadXml(TemplateFile(L"KordavinInformer.admx"));
+    ASSERT_EQ(L"", admx.error);
+    // The element that names a value says its registry type: a text box writes
+    // REG_SZ; a number, a list of choices or an on/off policy writes REG_DWORD.
+    std::map<std::wstring, std::wstring> elementOf;
+    for (const XmlElement& element : admx.elements) {
+        const auto name = element.attributes.find(L"valueName");
+        if (name != element.attributes.end()) elementOf[name->second] = element.name;
+    }
+    for (const TSettingRow& row : SettingsTable()) {
+        if (!row.PolicyValue) continue;
+        const std::wstring valueName = row.PolicyValue;
+        const auto found = elementOf.find(valueName);
+        ASSERT_NE(elementOf.end(), found) << "no policy for " << testing::PrintToString(valueName);
+        const bool isText = found->second == L"text";
+        EXPECT_EQ(row.Store == TSettingStore::Text, isText)
+            << testing::PrintToString(valueName) << " is a " << testing::PrintToString(found->second);
+    }
 }
 
 TEST_F(PolicyTemplates, EverySettingAnAdministratorFixesHasAPolicy) {

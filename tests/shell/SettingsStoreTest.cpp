@@ -128,6 +128,9 @@ public:
         where_ = TSettingsLocation::ForExecutable(folder_.file(L"Информатор Kordavin.exe"));
         where_.RecorderKeyPath = base_ + L"\\rv";
         where_.RunKeyPath = base_ + L"\\Run";
+        // No policy of the test machine may reach these tests.
+        where_.MachinePolicy = {HKEY_CURRENT_USER, base_ + L"\\MachinePolicy"};
+        where_.UserPolicy = {HKEY_CURRENT_USER, base_ + L"\\UserPolicy"};
     }
     ~SettingsSandbox() override {
         ::RegDeleteTreeW(HKEY_CURRENT_USER, base_.c_str());

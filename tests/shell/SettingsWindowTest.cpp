@@ -609,3 +609,98 @@ TEST_F(SettingsWindowTest, EveryMnemonicIsUniqueAndALabelsMnemonicReachesItsCont
     }
     EXPECT_EQ(0u, informer.Exit());
 }
+
+namespace {
+
+// The program's policy key in this Wine prefix, as an administrator's tools write
+// it; removed before and after, so that no other test meets it.
+class PolicyValues {
+public:
+    static constexpr wchar_t kPath[] = L"Software\\Policies\\Kordavin\\Informer";
+    PolicyValues() { Clear(); }
+    ~PolicyValues() { Clear(); }
+    PolicyValues(const PolicyValues&) = delete;
+    PolicyValues& operator=(const PolicyValues&) = delete;
+
+    // False when the root cannot be written (HKLM for a user without rights).
+    static bool Set(HKEY root, const wchar_t* name, DWORD type, const void* data, DWORD size) {
+        HKEY raw = nullptr;
+        if (::RegCreateKeyExW(root, kPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS)
+            return false;
+        UniqueRegKey key(raw);
+        return ::RegSetValueExW(raw, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    }
+    static bool SetDword(HKEY root, const wchar_t* name, DWORD value) {
+        return Set(root, name, REG_DWORD, &value, sizeof value);
+    }
+    static bool SetString(HKEY root, const wchar_t* name, const std::wstring& value) {
+        return Set(root, name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    static void Clear() {
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) ::RegDeleteTreeW(root, kPath);
+    }
+};
+
+// A part of a status line in another process: its text goes to a buffer placed there.
+std::wstring StatusPartText(HWND statusBar, int part) {
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(statusBar, &processId);
+    UniqueKernelHandle process(
+        ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId));
+    if (!process) return L"(no access)";
+    wchar_t text[512] = {};
+    void* remote = ::VirtualAllocEx(process.get(), nullptr, sizeof text, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return L"(no memory)";
+    SIZE_T done = 0;
+    ::WriteProcessMemory(process.get(), remote, text, sizeof text, &done);
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(statusBar, SB_GETTEXTW, static_cast<WPARAM>(part), reinterpret_cast<LPARAM>(remote),
+                          SMTO_BLOCK, 5000, &result);
+    ::ReadProcessMemory(process.get(), remote, text, sizeof text - sizeof(wchar_t), &done);
+    ::VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    return text;
+}
+
+}  // namespace
+
+TEST_F(SettingsWindowTest, PoliciesOverrideTheIniFileShowTheirControlsDisabledAndOkKeepsTheUsersValues) {
+    PolicyValues policies;
+    ASSERT_TRUE(PolicyValues::SetString(HKEY_CURRENT_USER, L"CrmUrlTemplate", L"https://crm.example/card?n={number}"));
+    // The CRM modes: 0 never, 1 by the button, 2 on answer.
+    ASSERT_TRUE(PolicyValues::SetDword(HKEY_CURRENT_USER, L"CrmOpenMode", 1));
+    ASSERT_TRUE(PolicyValues::SetString(HKEY_CURRENT_USER, L"Server", L""));
+    // The computer's policy wins over the user's, where the prefix lets us write it.
+    const bool machine = PolicyValues::SetDword(HKEY_LOCAL_MACHINE, L"CrmOpenMode", 2);
+    const int expectedMode = machine ? 2 : 1;
+
+    InformerProcess informer(
+        {session_, false, {}, {L"CrmUrlTemplate=https://mine.example/{number}", L"CrmOpenMode=0"}});
+    SettingsWindow window(informer);
+    EXPECT_EQ(L"https://crm.example/card?n={number}", window.text(IDC_EDITCRMURLTEMPLATE));
+    EXPECT_EQ(expectedMode, window.chosen(IDC_CBCRMOPENMODE));
+    for (int id : {IDC_EDITCRMURLTEMPLATE, IDC_CBCRMOPENMODE, IDC_LESERVER, IDC_BTNSELECTSERVER})
+        EXPECT_FALSE(window.enabled(id)) << id << " is fixed by the administrator";
+    for (int id : {IDC_CBACTIVE, IDC_CBCALLERIDONLY, IDC_LEAREAPATH, IDC_CBAUTORUN})
+        EXPECT_TRUE(window.enabled(id)) << id << " is the user's";
+    HWND statusBar = ::FindWindowExW(window.handle(), nullptr, L"msctls_statusbar32", nullptr);
+    EXPECT_EQ(L"Недоступные настройки задал администратор", StatusPartText(statusBar, 1));
+    EXPECT_EQ(L"Отключено", informer.StatusText()) << "the connection state keeps its place";
+
+    // Connecting and disconnecting enable the server name by the window's own rule; the policy still holds.
+    window.click(IDC_CBACTIVE);
+    window.click(IDC_CBACTIVE);
+    EXPECT_FALSE(window.enabled(IDC_LESERVER));
+    EXPECT_FALSE(window.enabled(IDC_BTNSELECTSERVER));
+
+    window.click(IDC_CBCALLERIDONLY);
+    window.click(IDC_BTNOK);
+    const std::wstring ini = IniPath(informer);
+    EXPECT_EQ(L"1", IniValue(ini, L"CallerIDOnly")) << "the user's own change is saved";
+    EXPECT_EQ(L"https://mine.example/{number}", IniValue(ini, L"CrmUrlTemplate")) << "the INI keeps the user's value";
+    EXPECT_EQ(L"0", IniValue(ini, L"CrmOpenMode"));
+    EXPECT_EQ(L"<missing>", IniValue(ini, L"Server"));
+    EXPECT_EQ(L"", informer.DialogTexts()) << "no error box";
+    EXPECT_EQ(0u, informer.Exit());
+}

@@ -95,6 +95,15 @@ protected:
         return !::IsWindow(editor);
     }
 
+    // A name typed for the popup's number and saved; true once its editor has closed.
+    static bool SaveName(const InformerProcess& informer, HWND popup, const std::wstring& number,
+                         const wchar_t* name) {
+        HWND editor = OpenEditor(informer, popup, number);
+        if (!editor) return false;
+        TypeName(editor, name);
+        return SaveByEnter(editor);
+    }
+
     static DWORD ThreadOf(HWND window) { return ::GetWindowThreadProcessId(window, nullptr); }
 
     // The program connected, showing the popup of a call from 84957654321 on K1.
@@ -277,10 +286,7 @@ TEST_F(InformerEndToEnd, ASaveFailingWhileTheProgramEndsIsToldAndAnOpenEditorClo
 
     TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
     ASSERT_TRUE(lock.held());
-    HWND saved = OpenEditor(informer, popup, L"74957654321");
-    ASSERT_NE(nullptr, saved);
-    TypeName(saved, L"Ольга Смирнова");
-    ASSERT_TRUE(SaveByEnter(saved));
+    ASSERT_TRUE(SaveName(informer, popup, L"74957654321", L"Ольга Смирнова"));
     HWND open = OpenEditor(informer, popup, L"74957654321");
     ASSERT_NE(nullptr, open);
     TypeName(open, L"Не сохранять");
@@ -308,10 +314,7 @@ TEST_F(InformerEndToEnd, TheEndOfTheWindowsSessionTellsAnUnfinishedSaveAndJourna
 
     TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
     ASSERT_TRUE(lock.held());
-    HWND saved = OpenEditor(informer, popup, L"74957654321");
-    ASSERT_NE(nullptr, saved);
-    TypeName(saved, L"Ольга Смирнова");
-    ASSERT_TRUE(SaveByEnter(saved));
+    ASSERT_TRUE(SaveName(informer, popup, L"74957654321", L"Ольга Смирнова"));
 
     // As Windows does at logoff: first the question, then the end itself.
     const HWND window = informer.MainWindow();

@@ -28,9 +28,7 @@ TCallRecord JournalRecordOf(const TCall& call) {
     record.StartTime = call.StartTime;
     record.EndTime = call.EndTime;
     record.Channel = call.Channel;
-    record.Number = call.Caller.Number;
-    record.Name = call.Caller.Name;
-    record.Region = call.Caller.Region;
+    record.Caller = {call.Caller.Number, call.Caller.Name, call.Caller.Region, {}};
     record.Outcome = call.Outcome.value_or(TCallOutcome::Interrupted);
     record.DurationSeconds = call.ConversationStart ? SecondsBetween(*call.ConversationStart, call.EndTime) : 0;
     return record;
@@ -62,8 +60,8 @@ TJournalFilter::TJournalFilter(std::wstring_view query, const TDiallingSettings&
 }
 
 bool TJournalFilter::Matches(const TCallRecord& record) const {
-    if (!number_.Empty()) return number_.Matches(record.Number);
-    if (!text_.empty()) return LowerCaseText(record.Name).find(text_) != std::wstring::npos;
+    if (!number_.Empty()) return number_.Matches(record.Caller.Number);
+    if (!text_.empty()) return LowerCaseText(record.Caller.Name).find(text_) != std::wstring::npos;
     return true;
 }
 
@@ -230,9 +228,9 @@ void TCallJournalStore::AddAll(std::vector<TCallRecord>& records, const TJournal
             sqlite3_bind_int64(insert.get(), 1, record.StartTime);
             sqlite3_bind_int64(insert.get(), 2, record.EndTime);
             BindWide(insert.get(), 3, record.Channel);
-            BindWide(insert.get(), 4, record.Number);
-            BindWide(insert.get(), 5, record.Name);
-            BindWide(insert.get(), 6, record.Region);
+            BindWide(insert.get(), 4, record.Caller.Number);
+            BindWide(insert.get(), 5, record.Caller.Name);
+            BindWide(insert.get(), 6, record.Caller.Region);
             sqlite3_bind_int(insert.get(), 7, static_cast<int>(record.Outcome));
             sqlite3_bind_int64(insert.get(), 8, record.DurationSeconds);
             impl_->Run(insert.get());
@@ -260,9 +258,9 @@ std::vector<TCallRecord> TCallJournalStore::ReadAll() {
         record.StartTime = sqlite3_column_int64(row, 1);
         record.EndTime = sqlite3_column_int64(row, 2);
         record.Channel = ColumnWide(row, 3);
-        record.Number = ColumnWide(row, 4);
-        record.Name = ColumnWide(row, 5);
-        record.Region = ColumnWide(row, 6);
+        record.Caller.Number = ColumnWide(row, 4);
+        record.Caller.Name = ColumnWide(row, 5);
+        record.Caller.Region = ColumnWide(row, 6);
         const int outcome = sqlite3_column_int(row, 7);
         record.Outcome = outcome >= 0 && outcome <= static_cast<int>(TCallOutcome::Interrupted)
                              ? static_cast<TCallOutcome>(outcome)

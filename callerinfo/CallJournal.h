@@ -1,6 +1,7 @@
 #pragma once
 #include "CallEvent.h"
 #include "CallTracker.h"
+#include "Caller.h"
 #include "NumberQuery.h"
 
 #include <cstdint>
@@ -22,9 +23,9 @@ struct TCallRecord {
     int64_t StartTime = 0;
     int64_t EndTime = 0;
     std::wstring Channel;
-    std::wstring Number;  // canonical; empty when withheld or never reported
-    std::wstring Name;
-    std::wstring Region;
+    // The number is canonical, empty when withheld or never reported; the
+    // journal keeps no comment.
+    TCaller Caller;
     TCallOutcome Outcome = TCallOutcome::NoConversation;
     int64_t DurationSeconds = 0;  // of the conversation; 0 without one
 
@@ -116,6 +117,8 @@ public:
     TCallJournal(TFailure onFailure, TClock clock = CallTimeNow);
 
     void Open(const std::wstring& path, TJournalLimits limits);
+    // Closes the file (the program or the Windows session ends); nothing is stored after.
+    void Close() noexcept { store_.Close(); }
     const TJournalLimits& Limits() const { return limits_; }
     bool Enabled() const { return store_.Active() && !failed_; }
     // Called with each record once it has been stored.

@@ -77,8 +77,23 @@ bool FolderExists(const std::wstring& path) {
     throw TableStoreError(Kind::General, L"Ошибка таблицы " + Quoted(table) + L": " + detail);
 }
 
-// Waits out another process's lock a fixed number of times, then gives up.
+// The deadline of ScopedLockDeadline on this thread.
+thread_local LockDeadline tThreadLockDeadline;
+
+// Waits for a lock in short steps until the deadline: 1 to try again, 0 to give up.
+int WaitUntilDeadline(const std::chrono::steady_clock::time_point& deadline) {
+    using namespace std::chrono;
+    const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
+    if (left <= 0) return 0;
+    // Short steps: a bounded wait should end soon after the lock goes.
+    ::Sleep(static_cast<DWORD>(std::min<long long>(left, 10)));
+    return 1;
+}
+
+// Waits out another process's lock a fixed number of times, then gives up;
+// within a ScopedLockDeadline, until its deadline.
 int RetryLockedTable(void*, int count) {
+    if (tThreadLockDeadline) return WaitUntilDeadline(*tThreadLockDeadline);
     if (count >= kTableLockRetries) return 0;
     ::Sleep(kTableLockRetryDelayMs);
     return 1;
@@ -309,6 +324,12 @@ std::wstring TemporaryName(const std::wstring& target) {
 }
 
 }  // namespace
+
+ScopedLockDeadline::ScopedLockDeadline(LockDeadline deadline) : previous_(tThreadLockDeadline) {
+    tThreadLockDeadline = deadline;
+}
+
+ScopedLockDeadline::~ScopedLockDeadline() { tThreadLockDeadline = previous_; }
 
 std::wstring CutToWidth(std::wstring_view text, int width) {
     if (width < 0 || text.size() <= static_cast<size_t>(width)) return std::wstring(text);
@@ -603,12 +624,7 @@ std::wstring Table::FieldText(int field) const {
 int Table::WaitForLock(void* table, int count) {
     const LockDeadline& deadline = static_cast<const Table*>(table)->lockDeadline_;
     if (!deadline) return RetryLockedTable(nullptr, count);
-    using namespace std::chrono;
-    const auto left = duration_cast<milliseconds>(*deadline - steady_clock::now()).count();
-    if (left <= 0) return 0;
-    // Short steps: a bounded wait should end soon after the lock goes.
-    ::Sleep(static_cast<DWORD>(std::min<long long>(left, 10)));
-    return 1;
+    return WaitUntilDeadline(*deadline);
 }
 
 void Table::Begin() {

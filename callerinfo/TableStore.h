@@ -53,6 +53,20 @@ inline constexpr unsigned kTableLockRetryDelayMs = 100;
 // store's own retries apply.
 using LockDeadline = std::optional<std::chrono::steady_clock::time_point>;
 
+// While it lives, the calling thread's table operations that have no deadline of
+// their own wait for other connections' locks until this one instead of the
+// store's retries (opening a table from a timer of the user-interface thread).
+class ScopedLockDeadline {
+public:
+    explicit ScopedLockDeadline(LockDeadline deadline);
+    ~ScopedLockDeadline();
+    ScopedLockDeadline(const ScopedLockDeadline&) = delete;
+    ScopedLockDeadline& operator=(const ScopedLockDeadline&) = delete;
+
+private:
+    LockDeadline previous_;
+};
+
 // Cuts text to a width in UTF-16 units without leaving half a surrogate pair.
 std::wstring CutToWidth(std::wstring_view text, int width);
 

@@ -50,8 +50,18 @@ void TPQRDataModule::SetAbonentPhoneDir(const std::wstring& value) {
 
 bool TPQRDataModule::Active() const { return FActive; }
 
-void TPQRDataModule::Open() {
-    std::lock_guard lock(FStateLock);
+void TPQRDataModule::Open(LockDeadline deadline) {
+    if (!deadline) {
+        std::lock_guard lock(FStateLock);
+        OpenLocked();
+        return;
+    }
+    if (FActive) return;
+    // An operation of this process still running on the closed table: the
+    // next call opens it.
+    std::unique_lock lock(FStateLock, *deadline);
+    if (!lock.owns_lock()) return;
+    ScopedLockDeadline bounded(deadline);
     OpenLocked();
 }
 

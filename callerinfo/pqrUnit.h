@@ -30,8 +30,12 @@ public:
     void SetAbonentPhoneDir(const std::wstring& value);
     bool Active() const;
 
-    // Prepares the table (migration, widening, creation), then opens it.
-    void Open();
+    // Prepares the table (migration, widening, creation), then opens it. With a
+    // deadline (a timer of the user-interface thread), an open table is left
+    // alone without waiting; another process's lock is waited for until the
+    // deadline, then the open fails as locked; an operation of this process
+    // still running past it leaves the open to the next call.
+    void Open(LockDeadline deadline = std::nullopt);
     void Close();
     void Refresh();
 

@@ -10,9 +10,12 @@ void MoveControl(HWND control, int left, int top, int width, int height) {
     ::SetWindowPos(control, nullptr, left, top, std::max(width, 0), std::max(height, 0), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void SizeClientAndCentre(HWND window, int clientWidth, int clientHeight) {
+void SizeClientAndCentre(HWND window, int clientWidth, int clientHeight, SIZE minimumUnits) {
     const UINT dpi = ::GetDpiForWindow(window);
-    RECT frame{0, 0, ScaleToWindowDpi(window, clientWidth), ScaleToWindowDpi(window, clientHeight)};
+    RECT units{0, 0, minimumUnits.cx, minimumUnits.cy};
+    if (minimumUnits.cx > 0 || minimumUnits.cy > 0) ::MapDialogRect(window, &units);
+    RECT frame{0, 0, std::max(ScaleToWindowDpi(window, clientWidth), static_cast<int>(units.right)),
+               std::max(ScaleToWindowDpi(window, clientHeight), static_cast<int>(units.bottom))};
     ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
                                static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE)), dpi);
     const LONG width = frame.right - frame.left;

@@ -164,9 +164,9 @@ std::wstring TCallJournalForm::CellText(const TCallRecord& record, int column) c
     switch (column) {
     case kTime: return JournalTimeText(record.StartTime);
     case kChannel: return record.Channel;
-    case kNumber: return record.Number;
-    case kName: return record.Name;
-    case kRegion: return record.Region;
+    case kNumber: return record.Caller.Number;
+    case kName: return record.Caller.Name;
+    case kRegion: return record.Caller.Region;
     case kOutcome: {
         const auto index = static_cast<size_t>(record.Outcome);
         return index < FOutcomeTexts.size() ? FOutcomeTexts[index] : std::wstring();
@@ -266,13 +266,13 @@ void TCallJournalForm::OpenSelectedContact() {
     const int row = SelectedRow();
     // A withheld number has no contact to edit.
     if (row < 0 || !FOpenContact) return;
-    const std::wstring number = Row(static_cast<size_t>(row)).Number;
+    const std::wstring number = Row(static_cast<size_t>(row)).Caller.Number;
     if (!number.empty()) FOpenContact(number);
 }
 
 void TCallJournalForm::CopySelectedNumber() {
     const int row = SelectedRow();
-    if (row >= 0) PutClipboardText(FHandle, Row(static_cast<size_t>(row)).Number);
+    if (row >= 0) PutClipboardText(FHandle, Row(static_cast<size_t>(row)).Caller.Number);
 }
 
 void TCallJournalForm::OpenSelectedCrmCard() {
@@ -280,7 +280,7 @@ void TCallJournalForm::OpenSelectedCrmCard() {
     // A withheld number has no card.
     if (row < 0 || !FOpenCrm) return;
     const TCallRecord& call = Row(static_cast<size_t>(row));
-    if (!call.Number.empty()) FOpenCrm(call);
+    if (!call.Caller.Number.empty()) FOpenCrm(call);
 }
 
 void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
@@ -303,7 +303,7 @@ void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
     if (row < 0) return;
     UniqueMenu menu(::CreatePopupMenu());
     if (!menu) return;
-    const bool hasNumber = !Row(static_cast<size_t>(row)).Number.empty();
+    const bool hasNumber = !Row(static_cast<size_t>(row)).Caller.Number.empty();
     ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_COPYNUMBER,
                   ResourceText(IDS_JOURNAL_COPYNUMBER).c_str());
     if (FOpenCrm)

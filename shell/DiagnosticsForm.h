@@ -22,9 +22,6 @@ public:
     // Without an organisation's directory its line says it is not used.
     static HWND Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
                      const TOrgDirectory* orgDirectory = nullptr);
-    // The name the main window closes it by until it calls CloseAll (the
-    // diagnostics it shows are about to go).
-    static void CloseOpen() { CloseAll(); }
 
 private:
     TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics, const TOrgDirectory* orgDirectory);

@@ -1,5 +1,6 @@
 #include "FormMain.h"
 
+#include "AllowListText.h"
 #include "AppError.h"
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
@@ -18,6 +19,7 @@
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
 #include "TextConvert.h"
+#include "WindowPlacement.h"
 #include "WindowText.h"
 #include "SharingRes.h"
 #include "resource.h"
@@ -44,10 +46,14 @@ constexpr int kTemplateWidth = 522;
 constexpr int kTemplateHeight = 314;
 // How long "Выход" waits for contact saves still running before the directories close.
 constexpr DWORD kSaveWaitAtExitMs = 15000;
+// The same at the end of the Windows session. Windows gives a program about 5 s
+// to answer WM_ENDSESSION before it offers to end it: 3 s leave the rest for
+// the journal and the directories to close and for the "not saved" boxes to open.
+constexpr DWORD kSaveWaitAtSessionEndMs = 3000;
 
 }  // namespace
 
-TMainForm::TMainForm(HINSTANCE instance) : FInstance(instance) {}
+TMainForm::TMainForm(HINSTANCE instance) : TDialogBase(instance, IDS_APP_TITLE, 0, MB_ICONERROR) {}
 
 std::wstring TMainForm::ItemText(int id) const { return WindowText(Item(id)); }
 
@@ -56,7 +62,7 @@ TMainForm::~TMainForm() {
 }
 
 bool TMainForm::Create() {
-    if (!CreateDialogWindow(FInstance, IDD_MAINFORM, nullptr)) return false;
+    if (!CreateDialogWindow(Instance(), IDD_MAINFORM, nullptr)) return false;
     if (FStartupFailed) {
         ::DestroyWindow(FHandle);
         return false;
@@ -64,7 +70,18 @@ bool TMainForm::Create() {
     return true;
 }
 
-INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+bool TMainForm::OnInit() {
+    // A part that could not be built leaves no half-built window behind: the
+    // error is reported and start-up ends.
+    try {
+        FormCreate();
+    } catch (...) {
+        AbandonStartup(GetExceptionText(std::current_exception()));
+    }
+    return true;
+}
+
+INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
     if (FSaveFailedMessage && message == FSaveFailedMessage) {
         ShowSaveFailures();
@@ -80,20 +97,6 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     switch (message) {
-    case WM_INITDIALOG:
-        // A part that could not be built leaves no half-built window behind:
-        // the error is reported and start-up ends.
-        try {
-            FormCreate();
-        } catch (...) {
-            AbandonStartup(GetExceptionText(std::current_exception()));
-        }
-        return TRUE;
-    case WM_COMMAND:
-        OnCommand(LOWORD(wParam), HIWORD(wParam));
-        return TRUE;
-    case WM_NOTIFY:
-        return OnSettingsNotify(*reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
     case WM_DBTESTDONE:
         OnDBTestDone();
         return TRUE;
@@ -119,8 +122,13 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         return FALSE;
-    case WM_CLOSE:
-        FormClose();
+    case WM_QUERYENDSESSION:
+        // Nothing here may stop the session; WM_ENDSESSION does the work.
+        ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) SessionEnding();
+        ::SetWindowLongPtrW(FHandle, DWLP_MSGRESULT, 0);
         return TRUE;
     case WM_DESTROY:
         FormDestroy();
@@ -131,7 +139,9 @@ INT_PTR TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void TMainForm::OnCommand(UINT id, UINT code) {
+void TMainForm::OnCommand(int id, UINT code) {
+    // After the end of the session the parts are gone; only the boxes telling of saves remain.
+    if (FPartsEnded) return;
     switch (id) {
     case IDC_CBACTIVE:
         if (code == BN_CLICKED) cbActiveClick();
@@ -167,6 +177,8 @@ void TMainForm::OnCommand(UINT id, UINT code) {
     }
 }
 
+bool TMainForm::OnNotify(NMHDR& header, LRESULT&) { return OnSettingsNotify(header); }
+
 void TMainForm::OnTrayNotify(const TTrayRequest& request) {
     switch (request.kind) {
     case TTrayRequest::Kind::Activate:
@@ -181,7 +193,7 @@ void TMainForm::OnTrayNotify(const TTrayRequest& request) {
 }
 
 void TMainForm::ShowTrayMenu(POINT at) {
-    HMENU menu = ::LoadMenuW(FInstance, MAKEINTRESOURCEW(IDM_TRAYMENU));
+    HMENU menu = ::LoadMenuW(Instance(), MAKEINTRESOURCEW(IDM_TRAYMENU));
     if (!menu) return;
     HMENU popup = ::GetSubMenu(menu, 0);
     ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
@@ -194,28 +206,13 @@ void TMainForm::ShowTrayMenu(POINT at) {
 
 void TMainForm::LayoutWindow() {
     FStatusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, FHandle,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), FInstance, nullptr);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), Instance(), nullptr);
     int parts[] = {-1};
     ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
-    // The client area is 784 x 511 pixels at 96 DPI, scaled to the window's DPI.
     // The dialog font does not grow exactly with the DPI (at 120 DPI it grows
-    // faster): the area is never smaller than the template's dialog units, so
-    // that no control is cut off.
-    const UINT dpi = ::GetDpiForWindow(FHandle);
-    RECT units{0, 0, kTemplateWidth, kTemplateHeight};
-    ::MapDialogRect(FHandle, &units);
-    RECT frame{0, 0, std::max(::MulDiv(kClientWidth, static_cast<int>(dpi), 96), static_cast<int>(units.right)),
-               std::max(::MulDiv(kClientHeight, static_cast<int>(dpi), 96), static_cast<int>(units.bottom))};
-    const auto style = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(::GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
-    ::AdjustWindowRectExForDpi(&frame, style, FALSE, exStyle, dpi);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    ::SetWindowPos(FHandle, nullptr, work.left + (work.right - work.left - width) / 2,
-                   work.top + (work.bottom - work.top - height) / 2, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    // faster): the area is never smaller than the template, so that no control is cut off.
+    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight, {kTemplateWidth, kTemplateHeight});
     ::SendMessageW(FStatusBar, WM_SIZE, 0, 0);
 
     // The bottom row of buttons sits just above the status line, whatever the
@@ -224,7 +221,7 @@ void TMainForm::LayoutWindow() {
     ::GetWindowRect(FStatusBar, &status);
     RECT client{};
     ::GetClientRect(FHandle, &client);
-    const int rowBottom = client.bottom - (status.bottom - status.top) - ::MulDiv(8, dpi, 96);
+    const int rowBottom = client.bottom - (status.bottom - status.top) - Scaled(8);
     for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNORGDIRECTORY, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
         HWND button = Item(id);
         RECT bounds{};
@@ -245,13 +242,12 @@ void TMainForm::FormCreate() {
 
     // The tray icon comes first: it is the program's only presence on screen, and
     // the error boxes of the steps below may need it (its menu's "Выход").
-    FCaption = LoadResourceString(IDS_APP_TITLE);
-    ::SetWindowTextW(FHandle, FCaption.c_str());
-    auto icon = static_cast<HICON>(::LoadImageW(FInstance, MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
+    FCaption = ResourceText(IDS_APP_TITLE);
+    auto icon = static_cast<HICON>(::LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
     ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
-                   reinterpret_cast<LPARAM>(::LoadIconW(FInstance, MAKEINTRESOURCEW(IDI_APPICON))));
+                   reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
     TrayIcon = std::make_unique<TTrayIcon>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon);
     TrayIcon->SetHint(FCaption);
     TrayIcon->Show();
@@ -288,7 +284,10 @@ void TMainForm::FormCreate() {
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
 
-    // Other workstations may be waiting for this PC's directories.
+    // Other workstations may be waiting for this PC's directories. An entry of
+    // the allow-list that cannot be read is ignored by the server: say which.
+    if (const auto unreadable = FController->UnreadableAllowedClient())
+        ShowMessage(UnreadableAllowListText(*unreadable, TAllowListContext::Startup), MB_ICONWARNING);
     RestartDBServer();
 
     // A tray program shows nothing at start: without a connection the user must
@@ -319,6 +318,20 @@ void TMainForm::AbandonStartup(const std::wstring& error) {
 void TMainForm::FormDestroy() {
     if (FFormDestroyed) return;
     FFormDestroyed = true;
+    EndParts(kSaveWaitAtExitMs);
+}
+
+void TMainForm::SessionEnding() {
+    // The process may be ended as soon as this returns: everything is finished
+    // or told here, and the program then ends by itself.
+    if (FPartsEnded) return;
+    EndParts(kSaveWaitAtSessionEndMs);
+    ::PostQuitMessage(0);
+}
+
+void TMainForm::EndParts(DWORD saveWaitMs) {
+    if (FPartsEnded) return;
+    FPartsEnded = true;
     // A connection test still running ends within its own time limit.
     if (FDBTest.joinable()) FDBTest.join();
     ::KillTimer(FHandle, kTimerMsg);
@@ -326,13 +339,13 @@ void TMainForm::FormDestroy() {
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
-    TDiagnosticsForm::CloseOpen();
+    TDiagnosticsForm::CloseAll();
     TOrgDirectoryForm::CloseAll();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     std::vector<std::wstring> unfinished;
-    if (FController) unfinished = FController->Shutdown(kSaveWaitAtExitMs);
-    if (TCallJournalForm* journal = TCallJournalForm::Current()) journal->Close();
+    if (FController) unfinished = FController->Shutdown(saveWaitMs);
+    TCallJournalForm::CloseAll();
     TrayIcon.reset();
     // Whoever typed the data may still have it at hand: tell them what was not saved.
     for (const std::wstring& phone : unfinished) ShowSaveError(UnfinishedSaveText(phone));
@@ -344,8 +357,7 @@ void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
 void TMainForm::RestartDBServer() {
     if (FController->RestartDirectoryServer()) return;
-    ::MessageBoxW(FHandle, LoadResourceString(IDS_DBSERVER_START_FAILED).c_str(), FCaption.c_str(),
-                  MB_OK | MB_ICONWARNING);
+    ShowMessage(LoadResourceString(IDS_DBSERVER_START_FAILED), MB_ICONWARNING);
 }
 
 void TMainForm::cbActiveClick() {
@@ -410,7 +422,8 @@ void TMainForm::TimerInitTimer() {
     if (!FController->Connected()) ConnectToServer();
     // A directory that cannot be opened is reported once, not on every tick.
     try {
-        SyncDirectories();
+        FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH),
+                                     TInformerController::TDirectoryWait::Brief);
         FLastDirectoryError.clear();
     } catch (...) {
         const std::wstring text = GetExceptionText(std::current_exception());
@@ -426,7 +439,7 @@ void TMainForm::TimerMsgTimer() { FController->PollRecorder(); }
 
 void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
     TCallerLookup* lookup = &FController->Lookup();
-    TEditorForm::Open(FInstance, caller.Number, caller.Name, caller.Comment, isPreview,
+    TEditorForm::Open(Instance(), caller.Number, caller.Name, caller.Comment, isPreview,
                       [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
                           lookup->AddEditRow(phone, name, comment);
                       },
@@ -441,7 +454,7 @@ void TMainForm::pmnuDirectoryClick() {
     source.ServerAddress = FSettings.FDBServerAddress + L":" + std::to_wstring(FSettings.FDBPort);
     source.Dialling = FSettings;
     source.OnSaveFailed = TSaveFailureQueue::Receiver(FSaveFailures);
-    TDirectoryBrowserForm::Open(FInstance, std::move(source));
+    TDirectoryBrowserForm::Open(Instance(), std::move(source));
 }
 
 void TMainForm::ShowSaveFailures() {
@@ -467,7 +480,7 @@ void TMainForm::ShowSaveError(const std::wstring& text) {
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
 
 void TMainForm::pmnuDiagnosticsClick() {
-    TDiagnosticsForm::Show(FInstance, FController->Diagnostics(), &FController->OrgDirectory());
+    TDiagnosticsForm::Show(Instance(), FController->Diagnostics(), &FController->OrgDirectory());
 }
 
 void TMainForm::UpdateCrmLink() {
@@ -487,7 +500,7 @@ void TMainForm::btnOpenCrmClick(const TCaller& caller, const std::wstring& chann
     case TCrmOpenResult::OpenFailed: text = FormatResourceString(IDS_CRM_OPEN_FAILED, error); break;
     default: return;
     }
-    ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+    ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
 void TMainForm::pmnuOptionsClick() {
@@ -503,7 +516,7 @@ void TMainForm::pmnuOptionsClick() {
 void TMainForm::pmnuExitClick() { ::PostQuitMessage(0); }
 
 void TMainForm::btnAboutClick() {
-    ::MessageBoxW(FHandle, LoadResourceString(IDS_ABOUT_TEXT).c_str(), FCaption.c_str(), MB_OK | MB_ICONINFORMATION);
+    ShowMessage(LoadResourceString(IDS_ABOUT_TEXT), MB_ICONINFORMATION);
 }
 
 void TMainForm::btnSelectServerClick() {
@@ -525,7 +538,7 @@ void TMainForm::ShowGeneralError(const std::wstring& text) {
     // open, further errors are not stacked on top of it.
     if (FErrorBoxOpen) return;
     FErrorBoxOpen = true;
-    ::MessageBoxW(FHandle, text.c_str(), FCaption.c_str(), MB_OK | MB_ICONERROR);
+    ShowError(text);
     FErrorBoxOpen = false;
 }
 
@@ -551,7 +564,7 @@ void TMainForm::ShowJournalFailure() {
 void TMainForm::pmnuJournalClick() {
     TCallJournal& callJournal = FController->Journal();
     TCallJournalForm& journal =
-        TCallJournalForm::Open(FInstance, callJournal.ReadAll(), callJournal.Limits().MaxCalls,
+        TCallJournalForm::Open(Instance(), callJournal.ReadAll(), callJournal.Limits().MaxCalls,
                                [this](const std::wstring& number) {
                                    TCaller caller{number, {}, {}, {}};
                                    TLookupFailure failure;
@@ -559,7 +572,7 @@ void TMainForm::pmnuJournalClick() {
                                    OpenContactEditor(caller, false);
                                });
     journal.SetOpenCrm(CrmLinkUsable(CrmSettings()) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
-        btnOpenCrmClick({call.Number, call.Name, {}, {}}, call.Channel);
+        btnOpenCrmClick(call.Caller, call.Channel);
     })
                                                      : TCallJournalForm::TOpenCrm());
     journal.SetDialling(FController->Settings());

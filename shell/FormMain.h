@@ -9,8 +9,8 @@
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
+#include "DialogBase.h"
 #include "UniqueHandle.h"
-#include "WindowBase.h"
 
 #include <windows.h>
 
@@ -30,7 +30,7 @@ constexpr UINT WM_DBTESTDONE = WM_APP + 2;
 // The (hidden) settings window and the tray icon, with the timers that drive
 // the controller. Lives as long as the process; the parts live in the
 // controller. The settings window's own methods are in SettingsWindow.cpp.
-class TMainForm final : public TWindowBase, private IInformerView {
+class TMainForm final : public TDialogBase, private IInformerView {
 public:
     explicit TMainForm(HINSTANCE instance);
     ~TMainForm();
@@ -39,15 +39,17 @@ public:
 
     // Creates the window hidden; FormCreate runs inside. False if it could not be created.
     bool Create();
-    using TWindowBase::Handle;
 
     void ConnectToServer();
     void SyncDirectories();
 
 private:
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnInit() override;
+    void OnCommand(int id, UINT code) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    void OnClose() override { FormClose(); }
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnError(const std::wstring& text) override { ShowGeneralError(text); }
-    void OnCommand(UINT id, UINT code);
     void OnTrayNotify(const TTrayRequest& request);
     void ShowTrayMenu(POINT at);
     // A part of start-up failed: report it and leave the window to Create to destroy.
@@ -55,6 +57,12 @@ private:
 
     void FormCreate();
     void FormDestroy();
+    // WM_ENDSESSION: the Windows session ends; the parts end as at "Выход",
+    // with the wait for saves bounded by what Windows allows.
+    void SessionEnding();
+    // Ends the parts once: closes the forms, gives running saves saveWaitMs,
+    // shuts the controller down and tells every save that did not finish or failed.
+    void EndParts(DWORD saveWaitMs);
     void FormClose();
     void cbActiveClick();
     void TimerInitTimer();
@@ -69,7 +77,7 @@ private:
 
     // The settings window (SettingsWindow.cpp).
     void InitSettingsControls();
-    bool OnSettingsCommand(UINT id, UINT code);
+    bool OnSettingsCommand(int id, UINT code);
     bool OnSettingsNotify(const NMHDR& header);
     void ShowParams();
     void ApplyParams();
@@ -111,7 +119,6 @@ private:
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     void SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled);
-    HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 
@@ -131,12 +138,12 @@ private:
     void UpdateTrayHint();
     void ShowJournalFailure();
 
-    HINSTANCE FInstance;
     HWND FStatusBar = nullptr;
     std::wstring FCaption;
     std::unique_ptr<TTrayIcon> TrayIcon;
     CheckListView clbChannels;
     bool FFormDestroyed = false;
+    bool FPartsEnded = false;
     bool FStartupFailed = false;
     bool FErrorBoxOpen = false;
     // True while ShowParams fills the controls: their change handlers leave

@@ -68,6 +68,11 @@ bool TInformerController::RestartDirectoryServer() {
     }
 }
 
+std::optional<TUnreadableEntry> TInformerController::UnreadableAllowedClient() const {
+    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return std::nullopt;
+    return TAllowedClients::Parse(FSettings.FDBAllowedClients).FirstUnreadable();
+}
+
 void TInformerController::OpenJournal(const std::wstring& path) {
     FCallJournal->Open(path, {FSettings.FJournalDays, FSettings.FJournalMaxCalls});
 }
@@ -108,12 +113,21 @@ void TInformerController::RefreshChannelList() {
     FView.ShowServerChannels(SplitChannelList(channels));
 }
 
-void TInformerController::SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir) {
+void TInformerController::SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir,
+                                          TDirectoryWait wait) {
     if (FKordavin) {
         FAreaList->SetCityCodesDir(cityCodesDir);
         FAreaList->Open();
-        FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
-        FAbonentList->Open();
+        if (wait == TDirectoryWait::Full) {
+            FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
+            FAbonentList->Open();
+            return;
+        }
+        // Another workstation's lock or a save of this one is waited for no
+        // longer than a popup's lookup would; the next tick tries again.
+        if (FAbonentList->AbonentPhoneDir() != abonentPhoneDir) FAbonentList->SetAbonentPhoneDir(abonentPhoneDir);
+        FAbonentList->Open(std::chrono::steady_clock::now() +
+                           std::chrono::milliseconds(TCallerLookup::kPopupLookupMaxWaitMs));
     } else {
         FAbonentList->Close();
         FAreaList->Close();
@@ -142,20 +156,27 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     // A read in progress is abandoned between pages; the cache keeps what it had.
     FOrgDirectory->Stop();
     // No client is served from directories about to close.
-    FDBServer->Stop();
+    const bool serverStopped = FDBServer->Stop();
     // A save still running finishes before the directories close. One that hangs
     // keeps the lookup and the directories: they are left to the process's end.
     std::vector<std::wstring> unfinished;
-    if (!WaitForRunningSaves(saveWaitMs)) {
-        unfinished = RunningSavePhones();
+    const bool savesEnded = WaitForRunningSaves(saveWaitMs);
+    if (!savesEnded) unfinished = RunningSavePhones();
+    // So does a server operation still holding them: closing would wait for it without limit.
+    if (!serverStopped) {
+        (void)FDBServer.release();
+        (void)FDBServerBackend.release();
+    }
+    if (!savesEnded || !serverStopped) {
         (void)FCallerLookup.release();
         (void)FDBClient.release();
         (void)FAbonentList.release();
         (void)FAreaList.release();
     }
     FCallerLookup.reset();
-    // Calls still in progress end with the program.
+    // Calls still in progress end with the program, and the journal keeps them.
     FDispatch->InterruptCalls();
+    FCallJournal->Close();
     if (FAbonentList) FAbonentList->Close();
     if (FAreaList) FAreaList->Close();
     FKordavin.reset();

@@ -1,4 +1,5 @@
 #pragma once
+#include "AllowedClients.h"
 #include "CallEvent.h"
 #include "CallJournal.h"
 #include "CallerLookup.h"
@@ -16,6 +17,7 @@
 #include "pqrUnit.h"
 #include "tqrUnit.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +63,9 @@ public:
     // Stops the directory server and starts it again when this PC serves the
     // directories. False when it should serve but could not start.
     bool RestartDirectoryServer();
+    // The first entry of the applied DBAllowedClients that is not an address or
+    // a range, when this PC serves the directories (the server ignores it).
+    std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
     void OpenJournal(const std::wstring& path);
 
     // The recording server: true when connected; otherwise error says why.
@@ -68,8 +73,12 @@ public:
     // Ends the connection at the user's wish: popups close, calls end as interrupted.
     void Disconnect();
     bool Connected() const { return FKordavin.has_value(); }
-    // Opens the directories from these folders while connected, closes them otherwise.
-    void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir);
+    // Opens the directories from these folders while connected, closes them
+    // otherwise. Brief: the subscriber table's locks are waited for no longer
+    // than a popup's lookup (the reconnection timer on the main thread).
+    enum class TDirectoryWait { Full, Brief };
+    void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir,
+                         TDirectoryWait wait = TDirectoryWait::Full);
     // One tick of the event polling timer.
     void PollRecorder() {
         if (!FShutDown) FDispatch->DispatchRecorderEvents();
@@ -92,10 +101,12 @@ public:
     TRecorderDispatch& Dispatch() { return *FDispatch; }
     TOrgDirectory& OrgDirectory() { return *FOrgDirectory; }
 
-    // The program ends: popups close, the directory server stops, contact saves
-    // still running get saveWaitMs to finish, calls in progress end as
-    // interrupted, the directories close and the connection goes. Returns the
-    // numbers of saves that did not finish (their parts are left to the process's end).
+    // The program or the Windows session ends: popups close, the directory
+    // server stops, contact saves still running get saveWaitMs to finish, calls
+    // in progress end as interrupted, the journal and the directories close and
+    // the connection goes. Returns the numbers of saves that did not finish; their
+    // parts, like those of a server operation that did not end, are left to the
+    // process's end. Once only: later calls do nothing.
     std::vector<std::wstring> Shutdown(unsigned long saveWaitMs);
 
 private:

@@ -9,7 +9,7 @@ std::wstring TrayHintWithMissedCalls(const std::wstring& caption, int64_t missed
 }
 
 std::wstring MissedCallBalloonText(const TCallRecord& record) {
-    std::wstring text = record.Number.empty() ? LoadResourceString(IDS_JOURNAL_NUMBER_WITHHELD) : record.Number;
-    if (!record.Name.empty()) text += L"\n" + record.Name;
+    std::wstring text = record.Caller.Number.empty() ? LoadResourceString(IDS_JOURNAL_NUMBER_WITHHELD) : record.Caller.Number;
+    if (!record.Caller.Name.empty()) text += L"\n" + record.Caller.Name;
     return text + L"\n" + FormatResourceString(IDS_JOURNAL_BALLOON_CHANNEL, record.Channel);
 }

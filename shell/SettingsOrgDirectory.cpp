@@ -5,7 +5,7 @@
 #include "OrgDirectoryForm.h"
 
 void TMainForm::btnOrgDirectoryClick() {
-    TOrgDirectoryForm::Show(FInstance, FHandle, FSettings, FSettings,
+    TOrgDirectoryForm::Show(Instance(), FHandle, FSettings, FSettings,
                             [this](const TOrgDirectorySettings& settings) { ApplyOrgDirectorySettings(settings); });
 }
 

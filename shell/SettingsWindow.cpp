@@ -173,8 +173,8 @@ bool IsSettingChange(TSettingControl control, UINT code) {
 
 }  // namespace
 
-bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
-    const int control = static_cast<int>(id);
+bool TMainForm::OnSettingsCommand(int id, UINT code) {
+    const int control = id;
     const TSettingRow* row = FindSettingRowByControl(control);
     if (row && IsSettingChange(row->Control, code)) {
         if (IsShowCheckBox(control)) ShowCheckBoxClick(control);
@@ -571,5 +571,5 @@ void TMainForm::OnDBTestDone() {
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
                    ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
     const TDBTestMessage message = DBTestMessage(outcome.value_or(TDBTestOutcome::CannotConnect));
-    ::MessageBoxW(FHandle, message.Text.c_str(), FCaption.c_str(), MB_OK | message.Icon);
+    ShowMessage(message.Text, message.Icon);
 }

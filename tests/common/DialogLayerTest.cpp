@@ -167,6 +167,23 @@ TEST_F(DialogLayer, SizedClientAreaAtTheWindowsDpiCentredOnTheWorkArea) {
     EXPECT_EQ(work.top, bounds.top);
 }
 
+TEST_F(DialogLayer, SizedClientAreaNeverSmallerThanTheTemplatesDialogUnits) {
+    const HWND window = TTestDialog::Open(log)->Handle();
+    RECT units{0, 0, 400, 200};
+    ::MapDialogRect(window, &units);
+    SizeClientAndCentre(window, 10, 10, {400, 200});
+    RECT client{};
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(units.right, client.right);
+    EXPECT_EQ(units.bottom, client.bottom);
+
+    // Pixels larger than the units win.
+    SizeClientAndCentre(window, 900, 700, {10, 10});
+    ::GetClientRect(window, &client);
+    EXPECT_EQ(ScaleToWindowDpi(window, 900), client.right);
+    EXPECT_EQ(ScaleToWindowDpi(window, 700), client.bottom);
+}
+
 TEST_F(DialogLayer, ListColumnsInOrderWithTheirTitlesFormatsAndScaledWidths) {
     const HWND window = TTestDialog::Open(log)->Handle();
     const HWND list = ::GetDlgItem(window, IDC_LAYERTEST_LIST);

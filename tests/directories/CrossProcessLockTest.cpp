@@ -179,3 +179,31 @@ TEST_F(CrossProcessLockTest, PopupLookupsOfOneBurstWaitForALockOnceBetweenThem) 
     ::Sleep(3 * TCallerLookup::kPopupBurstGapMs);
     EXPECT_GE(SecondsOf(popupLookup), 0.2);
 }
+
+TEST_F(CrossProcessLockTest, AnOpenWithADeadlineWaitsForAnotherProcesssLockOnlyUntilIt) {
+    subscribers.Close();
+    {
+        HeldLock lock(Table(), L"exclusive", 60000);
+        ASSERT_TRUE(lock.held());
+        const double bounded = SecondsOf([&] {
+            try {
+                subscribers.Open(std::chrono::steady_clock::now() + std::chrono::milliseconds(250));
+                ADD_FAILURE() << "opened under another process's exclusive lock";
+            } catch (const TableStoreError& error) {
+                EXPECT_EQ(TableStoreError::Kind::Locked, error.kind());
+            }
+        });
+        // The store's own retries alone take 1.5 s.
+        EXPECT_LT(bounded, 1.0);
+        EXPECT_FALSE(subscribers.Active());
+    }
+    subscribers.Open(std::chrono::steady_clock::now() + std::chrono::milliseconds(250));
+    EXPECT_TRUE(subscribers.Active());
+    EXPECT_EQ(L"Иванов", subscribers.AbonentByPhone(L"74951234567"));
+
+    // An open table is left alone, whatever holds the file.
+    HeldLock lock(Table(), L"exclusive", 60000);
+    ASSERT_TRUE(lock.held());
+    EXPECT_NO_THROW(subscribers.Open(std::chrono::steady_clock::now()));
+    EXPECT_TRUE(subscribers.Active());
+}

@@ -91,9 +91,9 @@ TCallRecord Call(int64_t startSeconds, int64_t endSeconds, const std::wstring& c
     record.StartTime = kT0 + startSeconds * 1000;
     record.EndTime = kT0 + endSeconds * 1000;
     record.Channel = channel;
-    record.Number = number;
-    record.Name = name;
-    record.Region = region;
+    record.Caller.Number = number;
+    record.Caller.Name = name;
+    record.Caller.Region = region;
     record.Outcome = outcome;
     record.DurationSeconds = duration;
     return record;
@@ -268,8 +268,8 @@ TEST_F(JournalStoreTest, RetentionKeepsTheNewestCallsWithinTheDays) {
         }
         const auto records = store.ReadAll();
         ASSERT_EQ(c.kept, static_cast<int64_t>(records.size()));
-        EXPECT_EQ(L"0", records.front().Number) << "the newest call stays";
-        EXPECT_EQ(std::to_wstring(c.kept - 1), records.back().Number);
+        EXPECT_EQ(L"0", records.front().Caller.Number) << "the newest call stays";
+        EXPECT_EQ(std::to_wstring(c.kept - 1), records.back().Caller.Number);
     }
 }
 
@@ -285,8 +285,8 @@ TEST_F(JournalStoreTest, TenThousandCallsAndTheOldestGoesAtTheLimit) {
     store.Add(newest, {90, 10000}, kT0 + 20000000);
     const auto records = store.ReadAll();
     ASSERT_EQ(10000u, records.size());
-    EXPECT_EQ(L"new", records.front().Number);
-    EXPECT_EQ(L"1", records.back().Number) << "call 0 went";
+    EXPECT_EQ(L"new", records.front().Caller.Number);
+    EXPECT_EQ(L"1", records.back().Caller.Number) << "call 0 went";
 }
 
 TEST_F(JournalStoreTest, MissedCallsCountSinceTheJournalWasLastViewed) {

@@ -25,9 +25,9 @@ TCallRecord Call(int64_t id, int64_t startSeconds, const std::wstring& channel, 
     record.StartTime = kT0 + startSeconds * 1000;
     record.EndTime = record.StartTime + (duration + 5) * 1000;
     record.Channel = channel;
-    record.Number = number;
-    record.Name = name;
-    record.Region = region;
+    record.Caller.Number = number;
+    record.Caller.Name = name;
+    record.Caller.Region = region;
     record.Outcome = outcome;
     record.DurationSeconds = duration;
     return record;
@@ -267,7 +267,7 @@ TEST_F(CallJournalWindow, OpensTheCrmCardOfTheChosenCallButNotOfAWithheldOne) {
     const HWND window = Open(SampleCalls());
     std::vector<std::wstring> cards;
     TCallJournalForm::Current()->SetOpenCrm(
-        [&](const TCallRecord& call) { cards.push_back(call.Number + L"|" + call.Name + L"|" + call.Channel); });
+        [&](const TCallRecord& call) { cards.push_back(call.Caller.Number + L"|" + call.Caller.Name + L"|" + call.Channel); });
     Select(window, 2);
     ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_OPENCRM, 0), 0);
     Select(window, 0);

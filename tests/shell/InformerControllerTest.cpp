@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,7 @@ TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
     controller.PollRecorder();
     ASSERT_EQ(1u, view.records.size());
     EXPECT_EQ(L"K1", view.records[0].Channel);
-    EXPECT_EQ(L"74951234567", view.records[0].Number);
+    EXPECT_EQ(L"74951234567", view.records[0].Caller.Number);
     EXPECT_EQ(TCallOutcome::Answered, view.records[0].Outcome);
     EXPECT_EQ(std::vector<std::wstring>{L"https://crm.example/?p=74951234567"}, urls) << "once for the call";
     EXPECT_EQ(7u, controller.Diagnostics().Count());
@@ -106,6 +107,70 @@ TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsThe
     EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
     EXPECT_EQ(TConnectionError::Kind::ClosedByServer, controller.Diagnostics().LastConnectionError().What);
     EXPECT_EQ(0, controller.Popups().Items().Count());
+}
+
+TEST_F(InformerController, TheEndOfTheSessionEndsCallsInProgressAsInterruptedInTheClosedJournal) {
+    const std::wstring journalPath = folder.file(L"Journal\\CallJournal.db");
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    controller.OpenJournal(journalPath);
+    std::wstring error;
+    ASSERT_TRUE(controller.Connect(L"", error)) << testing::PrintToString(error);
+    for (const wchar_t* line : {L"ring K1", L"ani K1 84951234567", L"begin K1", L"ring K2"})
+        ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
+    controller.PollRecorder();
+    ASSERT_TRUE(view.records.empty()) << "both calls are still in progress";
+
+    EXPECT_TRUE(controller.Shutdown(3000).empty()) << "no save was running";
+    ASSERT_EQ(2u, view.records.size());
+    for (const TCallRecord& record : view.records) EXPECT_EQ(TCallOutcome::Interrupted, record.Outcome);
+    EXPECT_FALSE(controller.Journal().Enabled()) << "the journal's file is closed";
+    EXPECT_FALSE(controller.Connected());
+
+    // Once only: the window's own end afterwards adds nothing.
+    EXPECT_TRUE(controller.Shutdown(3000).empty());
+    EXPECT_EQ(2u, view.records.size());
+
+    TCallJournalStore store;
+    store.Open(journalPath);
+    const std::vector<TCallRecord> stored = store.ReadAll();
+    ASSERT_EQ(2u, stored.size());
+    std::vector<std::wstring> channels;
+    for (const TCallRecord& record : stored) {
+        EXPECT_EQ(TCallOutcome::Interrupted, record.Outcome);
+        channels.push_back(record.Channel);
+    }
+    std::sort(channels.begin(), channels.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"K2"}), channels);
+}
+
+TEST_F(InformerController, AnUnreadableAllowListEntryIsToldOnlyWhereThisPcServesTheDirectories) {
+    const struct {
+        bool shared;
+        bool client;
+        const wchar_t* allowed;
+        std::optional<std::wstring> told;
+    } cases[] = {
+        {true, false, L"10.0.0.7, 192.168.1.*", L"192.168.1.*"},
+        {true, false, L"10.0.0.7;10.0.0.8", L"10.0.0.7;10.0.0.8"},
+        {true, false, L" 192.168.1.0/24, 10.0.0.7 ", std::nullopt},
+        {true, false, L"", std::nullopt},
+        {true, true, L"сервер", std::nullopt},
+        {false, false, L"сервер", std::nullopt},
+    };
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.allowed));
+        TMainFormSettings settings = controller.Settings();
+        settings.FUseRemoteDB = c.shared;
+        settings.FDBAsClient = c.client;
+        settings.FDBAllowedClients = c.allowed;
+        controller.ApplySettings(settings);
+        const std::optional<TUnreadableEntry> unreadable = controller.UnreadableAllowedClient();
+        ASSERT_EQ(c.told.has_value(), unreadable.has_value());
+        if (c.told) {
+            EXPECT_EQ(*c.told, unreadable->Entry);
+        }
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The real tray program under Wine, driven through the simulated recording server.
+#include "CallJournal.h"
 #include "DebugOutputCapture.h"
 #include "InformerProcess.h"
 #include "TestFolders.h"
@@ -92,6 +93,15 @@ protected:
         const ULONGLONG deadline = ::GetTickCount64() + 10000;
         while (::IsWindow(editor) && ::GetTickCount64() < deadline) ::Sleep(50);
         return !::IsWindow(editor);
+    }
+
+    // A name typed for the popup's number and saved; true once its editor has closed.
+    static bool SaveName(const InformerProcess& informer, HWND popup, const std::wstring& number,
+                         const wchar_t* name) {
+        HWND editor = OpenEditor(informer, popup, number);
+        if (!editor) return false;
+        TypeName(editor, name);
+        return SaveByEnter(editor);
     }
 
     static DWORD ThreadOf(HWND window) { return ::GetWindowThreadProcessId(window, nullptr); }
@@ -276,10 +286,7 @@ TEST_F(InformerEndToEnd, ASaveFailingWhileTheProgramEndsIsToldAndAnOpenEditorClo
 
     TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
     ASSERT_TRUE(lock.held());
-    HWND saved = OpenEditor(informer, popup, L"74957654321");
-    ASSERT_NE(nullptr, saved);
-    TypeName(saved, L"Ольга Смирнова");
-    ASSERT_TRUE(SaveByEnter(saved));
+    ASSERT_TRUE(SaveName(informer, popup, L"74957654321", L"Ольга Смирнова"));
     HWND open = OpenEditor(informer, popup, L"74957654321");
     ASSERT_NE(nullptr, open);
     TypeName(open, L"Не сохранять");
@@ -298,6 +305,47 @@ TEST_F(InformerEndToEnd, ASaveFailingWhileTheProgramEndsIsToldAndAnOpenEditorClo
     TPQRDataModule subscribers(informer.folder() + L"\\PQR");
     subscribers.Open();
     EXPECT_EQ(L"", subscribers.AbonentByPhone(L"74957654321"));
+}
+
+TEST_F(InformerEndToEnd, TheEndOfTheWindowsSessionTellsAnUnfinishedSaveAndJournalsTheCallAsInterrupted) {
+    InformerProcess informer({session_, true, {}, {}});
+    HWND popup = ConnectedWithACall(informer);
+    ASSERT_NE(nullptr, popup);
+
+    TableWriteLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db");
+    ASSERT_TRUE(lock.held());
+    ASSERT_TRUE(SaveName(informer, popup, L"74957654321", L"Ольга Смирнова"));
+
+    // As Windows does at logoff: first the question, then the end itself.
+    const HWND window = informer.MainWindow();
+    DWORD_PTR answer = 0;
+    ASSERT_NE(0, ::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 5000, &answer));
+    EXPECT_EQ(TRUE, static_cast<BOOL>(answer)) << "the program does not hold up the session";
+    ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 100, nullptr);
+
+    HWND box = informer.FindMessageBox(L"Данные абонента 74957654321 не сохранены", 10000);
+    ASSERT_NE(nullptr, box) << "message boxes: " << informer.DialogTexts();
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(0u, informer.WaitForExit(15000)) << "the program ends by itself";
+    lock.Release();
+
+    TCallJournalStore journal;
+    journal.Open(informer.folder() + L"\\Journal\\CallJournal.db");
+    const std::vector<TCallRecord> calls = journal.ReadAll();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ(L"K1", calls[0].Channel);
+    EXPECT_EQ(L"74957654321", calls[0].Caller.Number);
+    EXPECT_EQ(TCallOutcome::Interrupted, calls[0].Outcome);
+}
+
+TEST_F(InformerEndToEnd, AnUnreadableAllowListFromTheIniFileIsToldAtStartUpNamingTheEntry) {
+    InformerProcess informer(
+        {session_, false, {}, {L"UseRemoteDB=1", L"DBAsClient=0", L"DBAllowedClients=10.0.0.7, 192.168.1.*"}});
+    HWND box = informer.FindMessageBox(L"«192.168.1.*»", 20000);
+    ASSERT_NE(nullptr, box) << "message boxes: " << informer.DialogTexts();
+    const std::wstring text = InformerProcess::MessageBoxText(box);
+    EXPECT_NE(std::wstring::npos, text.find(L"DBAllowedClients")) << testing::PrintToString(text);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes) {

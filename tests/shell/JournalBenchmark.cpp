@@ -27,9 +27,9 @@ int wmain(int argc, wchar_t** argv) {
             record.StartTime = now - i * 60000LL;
             record.EndTime = record.StartTime + 30000;
             record.Channel = L"K" + std::to_wstring(i % 4 + 1);
-            record.Number = L"7495" + std::to_wstring(1000000 + i);
-            record.Name = L"Абонент номер " + std::to_wstring(i);
-            record.Region = L"Москва";
+            record.Caller.Number = L"7495" + std::to_wstring(1000000 + i);
+            record.Caller.Name = L"Абонент номер " + std::to_wstring(i);
+            record.Caller.Region = L"Москва";
             record.Outcome = i % 3 ? TCallOutcome::Answered : TCallOutcome::Missed;
             record.DurationSeconds = i % 600;
             records.push_back(record);

@@ -11,11 +11,11 @@ TEST(JournalTray, TheHintCountsMissedCallsAndTheBalloonNamesTheCall) {
 
     TCallRecord call;
     call.Channel = L"K1";
-    call.Number = L"74951234567";
-    call.Name = L"Иванов 😀";
+    call.Caller.Number = L"74951234567";
+    call.Caller.Name = L"Иванов 😀";
     EXPECT_EQ(L"74951234567\nИванов 😀\nКанал: K1", MissedCallBalloonText(call));
-    call.Number.clear();
-    call.Name.clear();
+    call.Caller.Number.clear();
+    call.Caller.Name.clear();
     EXPECT_EQ(L"Номер не определён\nКанал: K1", MissedCallBalloonText(call));
 }
 

@@ -40,9 +40,9 @@ int wmain(int argc, wchar_t** argv) {
             record.StartTime = now - c.minutesAgo * 60000LL;
             record.EndTime = record.StartTime + (c.seconds + 15) * 1000LL;
             record.Channel = c.channel;
-            record.Number = c.number;
-            record.Name = c.name;
-            record.Region = c.region;
+            record.Caller.Number = c.number;
+            record.Caller.Name = c.name;
+            record.Caller.Region = c.region;
             record.Outcome = c.outcome;
             record.DurationSeconds = c.seconds;
             records.insert(records.begin(), record);

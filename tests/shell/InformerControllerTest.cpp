@@ -295,7 +295,7 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
         ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
     controller.PollRecorder();
     ASSERT_EQ(1u, view.records.size());
-    EXPECT_EQ(L"Иван Иванов", view.records[0].Name);
+    EXPECT_EQ(L"Иван Иванов", view.records[0].Caller.Name);
 
     // Switched off, it names nobody.
     settings.FLdapServers.clear();

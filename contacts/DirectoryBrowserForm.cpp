@@ -43,6 +43,30 @@ constexpr int kLocalOnlyControls[] = {
     IDC_DIRBROWSER_EXPORT,       IDC_DIRBROWSER_REFRESH,
 };
 
+// Pixel sizes at 96 DPI, scaled to the window's DPI.
+constexpr int kClientWidth = 660;
+constexpr int kClientHeight = 420;
+constexpr int kMinWidth = 480;
+constexpr int kMinHeight = 320;
+constexpr int kMargin = 10;
+constexpr int kGap = 6;
+constexpr int kLabelHeight = 16;
+constexpr int kEditHeight = 21;
+constexpr int kSearchLabelWidth = 60;
+constexpr int kButtonWidth = 96;
+constexpr int kButtonHeight = 25;
+constexpr int kStatusHeight = 18;
+
+// The buttons beside the list, top down; a larger gap before a button starts a new group.
+struct TSideButton {
+    int Control;
+    bool NewGroup;
+};
+constexpr TSideButton kSideButtons[] = {
+    {IDC_DIRBROWSER_ADD, false},    {IDC_DIRBROWSER_EDIT, false},   {IDC_DIRBROWSER_DELETE, false},
+    {IDC_DIRBROWSER_IMPORT, true},  {IDC_DIRBROWSER_EXPORT, false}, {IDC_DIRBROWSER_REFRESH, true},
+};
+
 constexpr TListColumn kColumns[] = {
     {IDS_DIRBROWSER_COL_NUMBER, 105},
     {IDS_DIRBROWSER_COL_NAME, 195},
@@ -180,10 +204,48 @@ bool TDirectoryBrowserForm::OnInit() {
     const HWND list = Item(IDC_DIRBROWSER_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     AddListColumns(list, kColumns, Instance());
+    // The comment column takes the width a wider window gives.
+    MakeResizable({kClientWidth, kClientHeight, kMinWidth, kMinHeight, L"Directory", IDC_DIRBROWSER_LIST});
     ApplySource();
     ::SendMessageW(FHandle, WM_NEXTDLGCTL,
                    reinterpret_cast<WPARAM>(FSource.Remote ? Item(IDCANCEL) : Item(IDC_DIRBROWSER_SEARCH)), TRUE);
     return true;
+}
+
+void TDirectoryBrowserForm::LayoutControls() {
+    RECT client{};
+    ::GetClientRect(FHandle, &client);
+    const int margin = Scaled(kMargin);
+    const int gap = Scaled(kGap);
+    const int labelHeight = Scaled(kLabelHeight);
+    const int editHeight = Scaled(kEditHeight);
+    const int buttonWidth = Scaled(kButtonWidth);
+    const int buttonHeight = Scaled(kButtonHeight);
+    const int statusHeight = Scaled(kStatusHeight);
+    const int labelWidth = Scaled(kSearchLabelWidth);
+    const int buttonLeft = client.right - margin - buttonWidth;
+    const int listRight = buttonLeft - gap;
+    const int labelShift = (editHeight - labelHeight) / 2;
+
+    MoveControl(Item(IDC_DIRBROWSER_SEARCH_LABEL), margin, margin + labelShift, labelWidth, labelHeight);
+    MoveControl(Item(IDC_DIRBROWSER_SEARCH), margin + labelWidth, margin, listRight - margin - labelWidth, editHeight);
+    const int listLabelTop = margin + editHeight + gap;
+    MoveControl(Item(IDC_DIRBROWSER_LIST_LABEL), margin, listLabelTop, listRight - margin, labelHeight);
+    const int listTop = listLabelTop + labelHeight;
+    const int statusTop = client.bottom - margin - statusHeight;
+    const int listBottom = statusTop - gap;
+    MoveControl(Item(IDC_DIRBROWSER_LIST), margin, listTop, listRight - margin, listBottom - listTop);
+    // A client workstation's notice stands where the list would.
+    MoveControl(Item(IDC_DIRBROWSER_REMOTE), margin + gap, listTop + gap, listRight - margin - 2 * gap,
+                listBottom - listTop - 2 * gap);
+    int top = listTop;
+    for (const TSideButton& button : kSideButtons) {
+        if (button.NewGroup) top += 2 * gap;
+        MoveControl(Item(button.Control), buttonLeft, top, buttonWidth, buttonHeight);
+        top += buttonHeight + gap / 2;
+    }
+    MoveControl(Item(IDCANCEL), buttonLeft, listBottom - buttonHeight, buttonWidth, buttonHeight);
+    MoveControl(Item(IDC_DIRBROWSER_STATUS), margin, statusTop, client.right - 2 * margin, statusHeight);
 }
 
 void TDirectoryBrowserForm::ApplySource() {

@@ -44,6 +44,8 @@ private:
     void OnCommand(int id, UINT code) override;
     bool OnNotify(NMHDR& header, LRESULT& result) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnSize() override { LayoutControls(); }
+    void LayoutControls();
     void OnGetDispInfo(NMLVDISPINFOW& info);
 
     void ApplySource();

@@ -17,6 +17,7 @@
 #include "InformerProcess.h"
 #include "TestFolders.h"
 #include "TextConvert.h"
+#include "WindowLayoutCheck.h"
 
 #include <commctrl.h>
 #include <windows.h>
@@ -513,4 +514,22 @@ TEST_F(DirectoryBrowserTest, AnImportFileThatIsNoTextIsToldAndTheWindowCloses) {
     EXPECT_FALSE(::IsWindow(preview));
     EXPECT_NE(std::wstring::npos, MessageBoxAnswer::Text().find(L"не является текстом")) << WideToUtf8(MessageBoxAnswer::Text());
     EXPECT_TRUE(::IsWindowEnabled(browser));
+}
+
+TEST_F(DirectoryBrowserTest, LaidOutAtEverySizeWithTheCommentColumnTakingTheRest) {
+    const HWND browser = OpenBrowser();
+    ExpectLaidOutAtEverySize(browser, IDC_DIRBROWSER_LIST);
+    // The notice of a client workstation, which stands where the list would, too.
+    OpenBrowser(true);
+    EXPECT_EQ(std::vector<std::wstring>{}, LayoutFaults(browser));
+}
+
+TEST_F(DirectoryBrowserTest, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
+    ExpectReopensAsLeft(
+        L"Directory", [this] { return OpenBrowser(); },
+        [](HWND) {
+            TDirectoryBrowserForm::CloseAll();
+            PumpPending();
+        },
+        IDC_DIRBROWSER_LIST, 0);
 }

@@ -23,6 +23,8 @@ namespace {
 
 // Posted by a save thread once its row is stored: the list reads the files again.
 constexpr UINT WM_DIRECTORYCHANGED = WM_APP + 40;
+// Posted by the loader once the rows are read.
+constexpr UINT WM_DIRECTORYLOADED = WM_APP + 41;
 
 constexpr TItemText kTexts[] = {
     {IDC_DIRBROWSER_SEARCH_LABEL, IDS_DIRBROWSER_SEARCH_LABEL},
@@ -126,6 +128,10 @@ HWND TDirectoryBrowserForm::Open(HINSTANCE instance, TDirectorySource source) {
 }
 
 INT_PTR TDirectoryBrowserForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DIRECTORYLOADED) {
+        OnLoaded();
+        return TRUE;
+    }
     if (message != WM_DIRECTORYCHANGED) return FALSE;
     Reload();
     // After an import: how many rows it wrote (the status shows the count otherwise).
@@ -256,6 +262,7 @@ void TDirectoryBrowserForm::ApplySource() {
         ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_REMOTE,
                           FormatResourceText(IDS_DIRBROWSER_REMOTE, {FSource.ServerAddress}, Instance()).c_str());
         FAreaList.reset();
+        FLoader.reset();
         FRows.clear();
         FShown.clear();
         FSearch.reset();
@@ -271,21 +278,49 @@ void TDirectoryBrowserForm::ApplySource() {
     } catch (...) {
         FAreaList.reset();
     }
-    Reload();
+    StartLoading();
+}
+
+void TDirectoryBrowserForm::StartLoading() {
+    if (SelectedRow()) FPendingSelection = SelectedRow()->phone;
+    // A read still running for the former source is waited out and dropped.
+    FLoader.reset();
+    FLoader = std::make_unique<TDirectoryLoader>(FSource.AbonentPhoneDir, FSource.Dialling, FHandle,
+                                                 WM_DIRECTORYLOADED);
+    ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS, ResourceText(IDS_DIRBROWSER_READING).c_str());
+}
+
+void TDirectoryBrowserForm::OnLoaded() {
+    // A message of a loader replaced since finds nothing, or the newer content ready early.
+    if (!FLoader) return;
+    std::optional<TDirectoryContent> content = FLoader->Take();
+    if (!content) return;
+    FLoader.reset();
+    const std::wstring selected = std::move(FPendingSelection);
+    FPendingSelection.clear();
+    ShowContent(std::move(*content), selected);
 }
 
 void TDirectoryBrowserForm::Reload() {
     if (FSource.Remote) return;
-    const std::wstring selected = SelectedRow() ? SelectedRow()->phone : std::wstring();
-    FReadError.clear();
-    try {
-        FRows = ReadDirectoryRows(FSource.AbonentPhoneDir);
-    } catch (...) {
-        FRows.clear();
-        FReadError = GetExceptionText(std::current_exception());
-    }
+    const std::wstring selected = SelectedRow() ? SelectedRow()->phone : FPendingSelection;
+    FLoader.reset();
+    FPendingSelection.clear();
+    ShowContent(ReadDirectoryContent(FSource.AbonentPhoneDir, FSource.Dialling), selected);
+}
+
+void TDirectoryBrowserForm::ShowContent(TDirectoryContent content, const std::wstring& selected) {
+    // The rows the list points into change: it forgets them first.
     FShown.clear();
-    FSearch = std::make_unique<DirectorySearch>(FRows, FSource.Dialling);
+    FRows = std::move(content.Rows);
+    FSearch = std::move(content.Search);
+    FReadError = std::move(content.ReadError);
+    if (!FSearch) {
+        ListView_SetItemCount(Item(IDC_DIRBROWSER_LIST), 0);
+        UpdateStatus();
+        UpdateButtons();
+        return;
+    }
     ApplyFilter();
     if (selected.empty()) return;
     for (size_t i = 0; i < FShown.size(); ++i)

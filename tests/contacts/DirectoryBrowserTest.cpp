@@ -526,14 +526,6 @@ TEST_F(DirectoryBrowserTest, AnImportFileThatIsNoTextIsToldAndTheWindowCloses) {
     EXPECT_TRUE(::IsWindowEnabled(browser));
 }
 
-TEST_F(DirectoryBrowserTest, LaidOutAtEverySizeWithTheCommentColumnTakingTheRest) {
-    const HWND browser = OpenBrowser();
-    ExpectLaidOutAtEverySize(browser, IDC_DIRBROWSER_LIST);
-    // The notice of a client workstation, which stands where the list would, too.
-    OpenBrowser(true);
-    EXPECT_EQ(std::vector<std::wstring>{}, LayoutFaults(browser));
-}
-
 TEST_F(DirectoryBrowserTest, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
     ExpectReopensAsLeft(
         L"Directory", [this] { return OpenBrowser(); },

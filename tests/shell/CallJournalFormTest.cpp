@@ -318,11 +318,6 @@ TEST_F(CallJournalWindow, TenThousandCallsOpenAsAVirtualList) {
     EXPECT_EQ(L"74951001234", RowTexts(window, 0)[2]);
 }
 
-TEST_F(CallJournalWindow, LaidOutAtEverySizeWithTheNameColumnTakingTheRest) {
-    const HWND window = Open(SampleCalls());
-    ExpectLaidOutAtEverySize(window, IDC_JOURNAL_LIST);
-}
-
 TEST_F(CallJournalWindow, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
     ExpectReopensAsLeft(
         L"CallJournal", [this] { return Open(SampleCalls()); },

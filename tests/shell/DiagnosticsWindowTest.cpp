@@ -127,10 +127,6 @@ TEST_F(DiagnosticsWindow, NewEventsAndTheConnectionAppearWhileOpenAndEscapeClose
 
 }  // namespace
 
-TEST_F(DiagnosticsWindow, LaidOutAtEverySizeWithTheLastColumnTakingTheRest) {
-    ExpectLaidOutAtEverySize(window, IDC_DIAG_LIST);
-}
-
 TEST_F(DiagnosticsWindow, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
     TDiagnosticsForm::CloseAll();
     PumpPending();

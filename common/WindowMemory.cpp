@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <sstream>
+#include <cwchar>
 
 namespace {
 
@@ -26,16 +26,24 @@ constexpr wchar_t kColumns[] = L"Columns";
 // DPIs a display can have; anything else is a damaged value.
 constexpr DWORD kLeastDpi = 48;
 constexpr DWORD kMostDpi = 960;
+// A column wider than this is a damaged value.
+constexpr long kMostWidth = 100000;
 
 std::wstring WindowKeyPath(const std::wstring& name) { return MemoryKey() + L"\\" + name; }
 
 LONG Signed(DWORD value) { return static_cast<LONG>(value); }
 
+// Widths separated by blanks; reading stops at the first that is no number.
 std::vector<int> ParseWidths(const std::wstring& text) {
     std::vector<int> widths;
-    std::wistringstream stream(text);
-    int width = 0;
-    while (stream >> width) widths.push_back(width);
+    const wchar_t* next = text.c_str();
+    for (;;) {
+        wchar_t* end = nullptr;
+        const long width = std::wcstol(next, &end, 10);
+        if (end == next || width < 0 || width > kMostWidth) break;
+        widths.push_back(static_cast<int>(width));
+        next = end;
+    }
     return widths;
 }
 
@@ -111,7 +119,14 @@ TWindowMemory CaptureWindowMemory(HWND window, HWND list) {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     ::GetWindowPlacement(window, &placement);
+    // The placement is in work-area coordinates: on screen they are off by a
+    // task bar at the top or left.
     memory.Frame = placement.rcNormalPosition;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        ::OffsetRect(&memory.Frame, monitor.rcWork.left - monitor.rcMonitor.left,
+                     monitor.rcWork.top - monitor.rcMonitor.top);
     memory.Dpi = ::GetDpiForWindow(window);
     memory.Maximized = ::IsZoomed(window) || (::IsIconic(window) && (placement.flags & WPF_RESTORETOMAXIMIZED));
     const int columns = HeaderCount(list);
@@ -134,13 +149,10 @@ void ApplyWindowMemory(HWND window, HWND list, const TWindowMemory& memory, SIZE
     if (::GetMonitorInfoW(::MonitorFromRect(&frame, MONITOR_DEFAULTTONEAREST), &monitor))
         frame = FitFrameToWorkArea(frame, monitor.rcWork);
 
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    ::GetWindowPlacement(window, &placement);
-    placement.flags = 0;
-    placement.rcNormalPosition = frame;
-    placement.showCmd = memory.Maximized ? SW_SHOWMAXIMIZED : ::IsWindowVisible(window) ? SW_SHOWNORMAL : SW_HIDE;
-    ::SetWindowPlacement(window, &placement);
+    // Still restored: the frame becomes its restored frame, also when it is maximised next.
+    ::SetWindowPos(window, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    if (memory.Maximized) ::ShowWindow(window, SW_SHOWMAXIMIZED);
 
     const int columns = std::min(HeaderCount(list), static_cast<int>(memory.ColumnWidths.size()));
     for (int i = 0; i < columns; ++i)

@@ -9,7 +9,7 @@
 // user: its restored frame, whether it was maximised, and its list's column
 // widths. Kept as values of HKEY_CURRENT_USER\<key>\<window name>.
 struct TWindowMemory {
-    RECT Frame{};                    // the restored (not maximised) frame, in pixels at Dpi
+    RECT Frame{};                    // the restored (not maximised) frame on the screen, in pixels at Dpi
     UINT Dpi = USER_DEFAULT_SCREEN_DPI;
     bool Maximized = false;
     std::vector<int> ColumnWidths;  // pixels at 96 DPI, in column order
@@ -36,5 +36,6 @@ RECT FitFrameToWorkArea(RECT frame, const RECT& work);
 TWindowMemory CaptureWindowMemory(HWND window, HWND list);
 // Gives the window its remembered frame (at least minimumFrame large, scaled
 // to its DPI now and on a monitor's work area) and the list its column widths.
-// A hidden window stays hidden unless it was maximised.
+// Call it on a window that is not maximised or minimised; a hidden window
+// stays hidden unless it was maximised.
 void ApplyWindowMemory(HWND window, HWND list, const TWindowMemory& memory, SIZE minimumFrame);

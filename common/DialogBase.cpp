@@ -38,7 +38,7 @@ INT_PTR TDialogBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_DESTROY:
         if (FResizable && FResizing.MemoryName)
-            SaveWindowMemory(FResizing.MemoryName, CaptureWindowMemory(FHandle, Item(FResizing.ListId)));
+            SaveWindowMemory(FResizing.MemoryName, CaptureWindowMemory(FHandle, ResizingList()));
         return OnMessage(message, wParam, lParam);
     case WM_CLOSE:
         OnClose();
@@ -50,7 +50,7 @@ INT_PTR TDialogBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void TDialogBase::MakeResizable(const TResizing& resizing) {
     FResizing = resizing;
-    const HWND list = Item(FResizing.ListId);
+    const HWND list = ResizingList();
     if (list) {
         const int columns = Header_GetItemCount(ListView_GetHeader(list));
         if (FResizing.StretchColumn < 0) FResizing.StretchColumn = columns - 1;
@@ -66,9 +66,11 @@ void TDialogBase::MakeResizable(const TResizing& resizing) {
 
 void TDialogBase::Resized() {
     OnSize();
-    if (FResizable && FResizing.ListId && FResizing.StretchColumn >= 0)
-        StretchListColumn(Item(FResizing.ListId), FResizing.StretchColumn, FStretchLeast);
+    if (FResizable && ResizingList() && FResizing.StretchColumn >= 0)
+        StretchListColumn(ResizingList(), FResizing.StretchColumn, FStretchLeast);
 }
+
+HWND TDialogBase::ResizingList() const { return FResizing.ListId ? Item(FResizing.ListId) : nullptr; }
 
 SIZE TDialogBase::MinimumFrame() const {
     RECT frame{0, 0, Scaled(FResizing.MinWidth), Scaled(FResizing.MinHeight)};

@@ -99,6 +99,7 @@ private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) final;
     void Resized();
     SIZE MinimumFrame() const;
+    HWND ResizingList() const;
 
     bool FResizable = false;
     TResizing FResizing;

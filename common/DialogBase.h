@@ -6,6 +6,21 @@
 #include <span>
 #include <string>
 
+// How a resizable dialog is sized, in pixels at 96 DPI (see MakeResizable).
+struct TResizing {
+    int Width = 0;  // the client area at first
+    int Height = 0;
+    int MinWidth = 0;  // the least client area
+    int MinHeight = 0;
+    // The name the window remembers its frame and column widths by, per Windows
+    // user (WindowMemory.h); null: it always opens at its first size.
+    const wchar_t* MemoryName = nullptr;
+    // The list whose column widths are remembered and whose stretching column
+    // takes the width the other columns leave; 0: none.
+    int ListId = 0;
+    int StretchColumn = -1;  // -1: the last
+};
+
 // A control's text from the string table.
 struct TItemText {
     int Control;
@@ -28,7 +43,11 @@ struct TItemText {
 //   IDOK and IDCANCEL; nothing closes the dialog unless OnCommand says so.
 // - WM_NOTIFY calls OnNotify; it returns true when it handled the notification
 //   and puts the answer (a custom-draw stage's, for one) into result.
-// - WM_SIZE calls OnSize; WM_CLOSE (the close box, Alt+F4) calls OnClose, which
+// - WM_SIZE calls OnSize, which lays the controls out. A dialog that calls
+//   MakeResizable (at the end of OnInit, its list's columns made) also gets a
+//   least size, a list column that takes the spare width, and, with a memory
+//   name, the frame, maximised state and column widths of its last closing.
+// - WM_CLOSE (the close box, Alt+F4) calls OnClose, which
 //   closes the window unless overridden.
 // - Every other message goes to OnMessage, which answers as a dialog procedure
 //   does: TRUE when handled (DWLP_MSGRESULT may carry a result), FALSE for the
@@ -59,6 +78,10 @@ protected:
     virtual void OnClose() { Close(); }
     virtual INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Sizes the window and centres it, or gives it its remembered frame; then
+    // lays it out. Its template needs WS_THICKFRAME (and WS_MAXIMIZEBOX).
+    void MakeResizable(const TResizing& resizing);
+
     HINSTANCE Instance() const { return FInstance; }
     HWND Item(int id) const { return ::GetDlgItem(FHandle, id); }
     // A text of the string table of the dialog's module.
@@ -74,6 +97,14 @@ protected:
 
 private:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) final;
+    void Resized();
+    SIZE MinimumFrame() const;
+    HWND ResizingList() const;
+
+    bool FResizable = false;
+    TResizing FResizing;
+    // The stretching column's width as designed, at the window's DPI: it never gets narrower.
+    int FStretchLeast = 0;
 
     HINSTANCE FInstance;
     UINT FCaptionId;

@@ -91,3 +91,14 @@ std::wstring RegistryTypeName(DWORD type) {
     default: return L"type " + std::to_wstring(type);
     }
 }
+
+bool WriteRegistryDword(HKEY key, const std::wstring& name, DWORD value) noexcept {
+    return ::RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+           ERROR_SUCCESS;
+}
+
+bool WriteRegistryString(HKEY key, const std::wstring& name, const std::wstring& value) noexcept {
+    // The stored text carries its terminating NUL.
+    return ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}

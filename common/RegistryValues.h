@@ -25,5 +25,10 @@ std::optional<TRegistryText> QueryRegistryText(HKEY key, const std::wstring& nam
 // Whether the key holds a value of that name, of any type.
 bool RegistryValueExists(HKEY key, const std::wstring& name);
 
+// Writes of single values; false when the value could not be written, for
+// callers to whom a lost value is no error (what a window remembers of itself).
+bool WriteRegistryDword(HKEY key, const std::wstring& name, DWORD value) noexcept;
+bool WriteRegistryString(HKEY key, const std::wstring& name, const std::wstring& value) noexcept;
+
 // "REG_SZ", "REG_DWORD"... for messages.
 std::wstring RegistryTypeName(DWORD type);

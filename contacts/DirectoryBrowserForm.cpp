@@ -23,6 +23,8 @@ namespace {
 
 // Posted by a save thread once its row is stored: the list reads the files again.
 constexpr UINT WM_DIRECTORYCHANGED = WM_APP + 40;
+// Posted by the loader once the rows are read.
+constexpr UINT WM_DIRECTORYLOADED = WM_APP + 41;
 
 constexpr TItemText kTexts[] = {
     {IDC_DIRBROWSER_SEARCH_LABEL, IDS_DIRBROWSER_SEARCH_LABEL},
@@ -41,6 +43,30 @@ constexpr int kLocalOnlyControls[] = {
     IDC_DIRBROWSER_SEARCH_LABEL, IDC_DIRBROWSER_SEARCH, IDC_DIRBROWSER_LIST_LABEL, IDC_DIRBROWSER_LIST,
     IDC_DIRBROWSER_ADD,          IDC_DIRBROWSER_EDIT,   IDC_DIRBROWSER_DELETE,     IDC_DIRBROWSER_IMPORT,
     IDC_DIRBROWSER_EXPORT,       IDC_DIRBROWSER_REFRESH,
+};
+
+// Pixel sizes at 96 DPI, scaled to the window's DPI.
+constexpr int kClientWidth = 660;
+constexpr int kClientHeight = 420;
+constexpr int kMinWidth = 480;
+constexpr int kMinHeight = 320;
+constexpr int kMargin = 10;
+constexpr int kGap = 6;
+constexpr int kLabelHeight = 16;
+constexpr int kEditHeight = 21;
+constexpr int kSearchLabelWidth = 60;
+constexpr int kButtonWidth = 96;
+constexpr int kButtonHeight = 25;
+constexpr int kStatusHeight = 18;
+
+// The buttons beside the list, top down; a larger gap before a button starts a new group.
+struct TSideButton {
+    int Control;
+    bool NewGroup;
+};
+constexpr TSideButton kSideButtons[] = {
+    {IDC_DIRBROWSER_ADD, false},    {IDC_DIRBROWSER_EDIT, false},   {IDC_DIRBROWSER_DELETE, false},
+    {IDC_DIRBROWSER_IMPORT, true},  {IDC_DIRBROWSER_EXPORT, false}, {IDC_DIRBROWSER_REFRESH, true},
 };
 
 constexpr TListColumn kColumns[] = {
@@ -102,6 +128,10 @@ HWND TDirectoryBrowserForm::Open(HINSTANCE instance, TDirectorySource source) {
 }
 
 INT_PTR TDirectoryBrowserForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DIRECTORYLOADED) {
+        OnLoaded();
+        return TRUE;
+    }
     if (message != WM_DIRECTORYCHANGED) return FALSE;
     Reload();
     // After an import: how many rows it wrote (the status shows the count otherwise).
@@ -180,10 +210,48 @@ bool TDirectoryBrowserForm::OnInit() {
     const HWND list = Item(IDC_DIRBROWSER_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     AddListColumns(list, kColumns, Instance());
+    // The comment column takes the width a wider window gives.
+    MakeResizable({kClientWidth, kClientHeight, kMinWidth, kMinHeight, L"Directory", IDC_DIRBROWSER_LIST});
     ApplySource();
     ::SendMessageW(FHandle, WM_NEXTDLGCTL,
                    reinterpret_cast<WPARAM>(FSource.Remote ? Item(IDCANCEL) : Item(IDC_DIRBROWSER_SEARCH)), TRUE);
     return true;
+}
+
+void TDirectoryBrowserForm::LayoutControls() {
+    RECT client{};
+    ::GetClientRect(FHandle, &client);
+    const int margin = Scaled(kMargin);
+    const int gap = Scaled(kGap);
+    const int labelHeight = Scaled(kLabelHeight);
+    const int editHeight = Scaled(kEditHeight);
+    const int buttonWidth = Scaled(kButtonWidth);
+    const int buttonHeight = Scaled(kButtonHeight);
+    const int statusHeight = Scaled(kStatusHeight);
+    const int labelWidth = Scaled(kSearchLabelWidth);
+    const int buttonLeft = client.right - margin - buttonWidth;
+    const int listRight = buttonLeft - gap;
+    const int labelShift = (editHeight - labelHeight) / 2;
+
+    MoveControl(Item(IDC_DIRBROWSER_SEARCH_LABEL), margin, margin + labelShift, labelWidth, labelHeight);
+    MoveControl(Item(IDC_DIRBROWSER_SEARCH), margin + labelWidth, margin, listRight - margin - labelWidth, editHeight);
+    const int listLabelTop = margin + editHeight + gap;
+    MoveControl(Item(IDC_DIRBROWSER_LIST_LABEL), margin, listLabelTop, listRight - margin, labelHeight);
+    const int listTop = listLabelTop + labelHeight;
+    const int statusTop = client.bottom - margin - statusHeight;
+    const int listBottom = statusTop - gap;
+    MoveControl(Item(IDC_DIRBROWSER_LIST), margin, listTop, listRight - margin, listBottom - listTop);
+    // A client workstation's notice stands where the list would.
+    MoveControl(Item(IDC_DIRBROWSER_REMOTE), margin + gap, listTop + gap, listRight - margin - 2 * gap,
+                listBottom - listTop - 2 * gap);
+    int top = listTop;
+    for (const TSideButton& button : kSideButtons) {
+        if (button.NewGroup) top += 2 * gap;
+        MoveControl(Item(button.Control), buttonLeft, top, buttonWidth, buttonHeight);
+        top += buttonHeight + gap / 2;
+    }
+    MoveControl(Item(IDCANCEL), buttonLeft, listBottom - buttonHeight, buttonWidth, buttonHeight);
+    MoveControl(Item(IDC_DIRBROWSER_STATUS), margin, statusTop, client.right - 2 * margin, statusHeight);
 }
 
 void TDirectoryBrowserForm::ApplySource() {
@@ -194,6 +262,7 @@ void TDirectoryBrowserForm::ApplySource() {
         ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_REMOTE,
                           FormatResourceText(IDS_DIRBROWSER_REMOTE, {FSource.ServerAddress}, Instance()).c_str());
         FAreaList.reset();
+        FLoader.reset();
         FRows.clear();
         FShown.clear();
         FSearch.reset();
@@ -209,21 +278,49 @@ void TDirectoryBrowserForm::ApplySource() {
     } catch (...) {
         FAreaList.reset();
     }
-    Reload();
+    StartLoading();
+}
+
+void TDirectoryBrowserForm::StartLoading() {
+    if (SelectedRow()) FPendingSelection = SelectedRow()->phone;
+    // A read still running for the former source is waited out and dropped.
+    FLoader.reset();
+    FLoader = std::make_unique<TDirectoryLoader>(FSource.AbonentPhoneDir, FSource.Dialling, FHandle,
+                                                 WM_DIRECTORYLOADED);
+    ::SetDlgItemTextW(FHandle, IDC_DIRBROWSER_STATUS, ResourceText(IDS_DIRBROWSER_READING).c_str());
+}
+
+void TDirectoryBrowserForm::OnLoaded() {
+    // A message of a loader replaced since finds nothing, or the newer content ready early.
+    if (!FLoader) return;
+    std::optional<TDirectoryContent> content = FLoader->Take();
+    if (!content) return;
+    FLoader.reset();
+    const std::wstring selected = std::move(FPendingSelection);
+    FPendingSelection.clear();
+    ShowContent(std::move(*content), selected);
 }
 
 void TDirectoryBrowserForm::Reload() {
     if (FSource.Remote) return;
-    const std::wstring selected = SelectedRow() ? SelectedRow()->phone : std::wstring();
-    FReadError.clear();
-    try {
-        FRows = ReadDirectoryRows(FSource.AbonentPhoneDir);
-    } catch (...) {
-        FRows.clear();
-        FReadError = GetExceptionText(std::current_exception());
-    }
+    const std::wstring selected = SelectedRow() ? SelectedRow()->phone : FPendingSelection;
+    FLoader.reset();
+    FPendingSelection.clear();
+    ShowContent(ReadDirectoryContent(FSource.AbonentPhoneDir, FSource.Dialling), selected);
+}
+
+void TDirectoryBrowserForm::ShowContent(TDirectoryContent content, const std::wstring& selected) {
+    // The rows the list points into change: it forgets them first.
     FShown.clear();
-    FSearch = std::make_unique<DirectorySearch>(FRows, FSource.Dialling);
+    FRows = std::move(content.Rows);
+    FSearch = std::move(content.Search);
+    FReadError = std::move(content.ReadError);
+    if (!FSearch) {
+        ListView_SetItemCount(Item(IDC_DIRBROWSER_LIST), 0);
+        UpdateStatus();
+        UpdateButtons();
+        return;
+    }
     ApplyFilter();
     if (selected.empty()) return;
     for (size_t i = 0; i < FShown.size(); ++i)

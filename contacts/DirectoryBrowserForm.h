@@ -1,6 +1,7 @@
 #pragma once
 #include "DialogBase.h"
 #include "DirectoryBulk.h"
+#include "DirectoryLoader.h"
 #include "KordavinUtils.h"
 #include "OpenWindows.h"
 #include "SaveDataThreadUnit.h"
@@ -35,6 +36,9 @@ public:
     // Shows the window, or brings the open one to the front with the source
     // applied and the rows read again. Throws AppError when it cannot be created.
     static HWND Open(HINSTANCE instance, TDirectorySource source);
+    // While the rows are read beside the window (it shows at once, and the list
+    // fills when they are there).
+    bool Loading() const { return FLoader != nullptr; }
 
 private:
     TDirectoryBrowserForm(HINSTANCE instance, TDirectorySource source);
@@ -44,11 +48,17 @@ private:
     void OnCommand(int id, UINT code) override;
     bool OnNotify(NMHDR& header, LRESULT& result) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnSize() override { LayoutControls(); }
+    void LayoutControls();
     void OnGetDispInfo(NMLVDISPINFOW& info);
 
     void ApplySource();
-    // Reads the rows from the files again; the selection stays on its number.
+    // Reads the rows beside the window; the selection stays on its number.
+    void StartLoading();
+    void OnLoaded();
+    // Reads the rows from the files again at once; the selection stays on its number.
     void Reload();
+    void ShowContent(TDirectoryContent content, const std::wstring& selected);
     void ApplyFilter();
     void UpdateStatus();
     void UpdateButtons();
@@ -78,6 +88,9 @@ private:
     // The selected row of the single-selection list, kept from its notifications.
     int FSelectedIndex = -1;
     std::wstring FReadError;
+    std::unique_ptr<TDirectoryLoader> FLoader;
+    // The number to select once the rows being read are there.
+    std::wstring FPendingSelection;
     // The list keeps the pointer of a display text until it asks again.
     std::wstring FDisplayText;
 };

@@ -35,14 +35,9 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kStripTop = RGB(202, 234, 255);
 constexpr COLORREF kGlyphInk = RGB(64, 64, 64);
 constexpr int kDesignSize = 200;
-constexpr int kTitleStripBottom = 20;
-constexpr int kCopyPanelSize = 19;
+// The copy button's glyph, in pixels at 96 DPI.
 constexpr int kGlyphSize = 13;
-constexpr int kEditButtonWidth = 129;
-constexpr int kEditButtonHeight = 25;
-// Between "Внести данные" and "Открыть в CRM", and from them to the window's sides.
-constexpr int kButtonGap = 4;
-constexpr int kButtonMargin = 8;
+constexpr int kFontHeight = 11;
 // A popup shows a call, not a document; this bounds the work on absurd input.
 constexpr LPARAM kMaxInfoChars = 1 << 20;
 
@@ -67,9 +62,9 @@ void CopyFaceName(wchar_t (&target)[LF_FACESIZE], std::wstring_view face) {
     target[length] = L'\0';
 }
 
-UniqueGdiObject CreateTahoma(bool bold) {
+UniqueGdiObject CreateTahoma(bool bold, int dpi) {
     LOGFONTW font{};
-    font.lfHeight = -11;
+    font.lfHeight = -::MulDiv(kFontHeight, dpi, USER_DEFAULT_SCREEN_DPI);
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     CopyFaceName(font.lfFaceName, L"Tahoma");
@@ -254,33 +249,35 @@ bool TTMWForm::OnCommand(int id, UINT code) {
 bool TTMWForm::FormCreate(HWND window) {
     FFirstTick = true;
     if (!::SetLayeredWindowAttributes(window, 0, kOpacity, LWA_ALPHA)) return false;
-    FFormFont = CreateTahoma(false);
-    FTitleFont = CreateTahoma(true);
+    const int dpi = static_cast<int>(::GetDpiForWindow(window));
+    FFormFont = CreateTahoma(false, dpi);
+    FTitleFont = CreateTahoma(true, dpi);
     FBackgroundBrush.reset(::CreateSolidBrush(kBackground));
-    FIcon = static_cast<HICON>(
-        ::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON, 16, 16, LR_SHARED));
+    const RECT icon = PopupParts(0, 0, dpi, false).Icon;
+    FIcon = static_cast<HICON>(::LoadImageW(ModuleInstance(), MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
+                                            icon.right - icon.left, icon.bottom - icon.top, LR_SHARED));
 
     const HINSTANCE instance = ModuleInstance();
     // Created first: first in tab order.
     FEditDataButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_EDITDATA).c_str(),
-                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 36,
-                                        167, kEditButtonWidth, kEditButtonHeight, window,
+                                        WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 0, 0,
+                                        0, 0, window,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_EDITDATA)), instance,
                                         nullptr);
     // Hidden until the CRM link is on and the call has a number.
     FCrmButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_OPENCRM).c_str(),
-                                   WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 36, 167,
-                                   kEditButtonWidth, kEditButtonHeight, window,
+                                   WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 0, 0, 0, 0,
+                                   window,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_OPENCRM)), instance, nullptr);
     FInfoRichEdit = ::CreateWindowExW(0, MSFTEDIT_CLASS, L"",
-                                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 6, 22,
-                                      188, 142, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_INFO)),
+                                      WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | ES_MULTILINE | ES_READONLY, 0, 0,
+                                      0, 0, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_INFO)),
                                       instance, nullptr);
     // The white panel under the copy button is the button's own background. It
     // draws no text; its text is what screen readers call it.
     FCopyButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_COPYHINT).c_str(),
-                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_OWNERDRAW, 175, 22, kCopyPanelSize,
-                                    kCopyPanelSize, window,
+                                    WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_OWNERDRAW, 0, 0, 0, 0,
+                                    window,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_COPY)), instance, nullptr);
     if (!FEditDataButton || !FCrmButton || !FInfoRichEdit || !FCopyButton) return false;
     // The copy button lies over the text area's right edge.
@@ -331,28 +328,27 @@ void TTMWForm::FormDestroy() {
     if (handler) handler(this);
 }
 
-void TTMWForm::LayoutChildren() {
+int TTMWForm::Scaled(int pixels) const {
+    return ::MulDiv(pixels, static_cast<int>(::GetDpiForWindow(FHandle)), USER_DEFAULT_SCREEN_DPI);
+}
+
+TPopupParts TTMWForm::Parts() const {
     RECT client{};
     ::GetClientRect(FHandle, &client);
-    const int w = client.right;
-    const int h = client.bottom;
-    if (FInfoRichEdit)
-        ::MoveWindow(FInfoRichEdit, 6, 22, std::max(0, w - 12), std::max(0, h - 58), TRUE);
-    if (FCopyButton) ::MoveWindow(FCopyButton, w - 25, 22, kCopyPanelSize, kCopyPanelSize, TRUE);
-    // Anchored to the bottom only: the button keeps its size and its centre keeps
-    // its share of the width. With "Открыть в CRM" beside it, the pair shares
-    // that centre, each button narrowed as far as the width needs.
-    if (!FEditDataButton) return;
-    const int centre = ::MulDiv(36 + kEditButtonWidth / 2, w, kDesignSize);
-    const int top = h - 8 - kEditButtonHeight;
-    if (!CrmButtonShown()) {
-        ::MoveWindow(FEditDataButton, centre - kEditButtonWidth / 2, top, kEditButtonWidth, kEditButtonHeight, TRUE);
-        return;
-    }
-    const int width = std::clamp((w - 2 * kButtonMargin - kButtonGap) / 2, 0, kEditButtonWidth);
-    const int left = centre - (2 * width + kButtonGap) / 2;
-    ::MoveWindow(FEditDataButton, left, top, width, kEditButtonHeight, TRUE);
-    ::MoveWindow(FCrmButton, left + width + kButtonGap, top, width, kEditButtonHeight, TRUE);
+    return PopupParts(client.right, client.bottom, static_cast<int>(::GetDpiForWindow(FHandle)), CrmButtonShown());
+}
+
+void TTMWForm::LayoutChildren() {
+    const TPopupParts parts = Parts();
+    const auto place = [](HWND control, const RECT& rect) {
+        if (control)
+            ::MoveWindow(control, rect.left, rect.top, std::max(0L, rect.right - rect.left),
+                         std::max(0L, rect.bottom - rect.top), TRUE);
+    };
+    place(FInfoRichEdit, parts.Info);
+    place(FCopyButton, parts.Copy);
+    place(FEditDataButton, parts.EditData);
+    if (CrmButtonShown()) place(FCrmButton, parts.Crm);
 }
 
 // The button's own state: the popup itself may still be hidden.
@@ -385,16 +381,21 @@ void TTMWForm::FormPaint() {
             FillRectangle(dc, client, kBackground);
             FrameRectangle(dc, client, kFrameBlue);
             FrameRectangle(dc, {1, 1, w - 1, h - 1}, kWhite);
-            FrameRectangle(dc, {4, 20, w - 4, h - 4}, kFrameBlue);
-            FrameRectangle(dc, {5, 21, w - 5, h - 5}, kWhite);
+            const TPopupParts parts = Parts();
+            RECT frame = parts.InnerFrame;
+            FrameRectangle(dc, frame, kFrameBlue);
+            ::InflateRect(&frame, -1, -1);
+            FrameRectangle(dc, frame, kWhite);
 
-            TRIVERTEX strip[2] = {Vertex(2, 2, kStripTop), Vertex(w - 2, kTitleStripBottom, kBackground)};
+            TRIVERTEX strip[2] = {Vertex(2, 2, kStripTop), Vertex(w - 2, parts.TitleStripBottom, kBackground)};
             GRADIENT_RECT stripRect{0, 1};
             ::GradientFill(dc, strip, 2, &stripRect, 1, GRADIENT_FILL_RECT_V);
 
-            if (FIcon) ::DrawIconEx(dc, 5, 3, FIcon, 16, 16, 0, nullptr, DI_NORMAL);
+            if (FIcon)
+                ::DrawIconEx(dc, parts.Icon.left, parts.Icon.top, FIcon, parts.Icon.right - parts.Icon.left,
+                             parts.Icon.bottom - parts.Icon.top, 0, nullptr, DI_NORMAL);
             const std::wstring title = SingleLine(FTitle);
-            RECT titleRect{24, 4, w - 4, kTitleStripBottom};
+            RECT titleRect = parts.Title;
             SelectedObject selectedFont(dc, FTitleFont.get());
             ::SetBkMode(dc, TRANSPARENT);
             ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
@@ -411,10 +412,11 @@ void TTMWForm::DrawCopyButton(const DRAWITEMSTRUCT& item) {
     const RECT rect = item.rcItem;
     FillRectangle(dc, rect, kWhite);
     // Two overlapping pages.
-    const int x = rect.left + (rect.right - rect.left - kGlyphSize) / 2;
-    const int y = rect.top + (rect.bottom - rect.top - kGlyphSize) / 2;
-    const RECT backPage{x, y, x + 9, y + 10};
-    const RECT frontPage{x + 4, y + 3, x + kGlyphSize, y + kGlyphSize};
+    const int glyph = Scaled(kGlyphSize);
+    const int x = rect.left + (rect.right - rect.left - glyph) / 2;
+    const int y = rect.top + (rect.bottom - rect.top - glyph) / 2;
+    const RECT backPage{x, y, x + Scaled(9), y + Scaled(10)};
+    const RECT frontPage{x + Scaled(4), y + Scaled(3), x + glyph, y + glyph};
     FrameRectangle(dc, backPage, kGlyphInk);
     FillRectangle(dc, frontPage, kWhite);
     FrameRectangle(dc, frontPage, kGlyphInk);
@@ -472,7 +474,7 @@ void TTMWForm::SetTitle(const std::wstring& value) {
         // The caption is painted, but the window text carries it too, for
         // screen readers and for tools that look at the popup from outside.
         ::SetWindowTextW(FHandle, FTitle.c_str());
-        RECT strip{0, 0, 0, kTitleStripBottom};
+        RECT strip{0, 0, 0, Parts().TitleStripBottom};
         RECT client{};
         ::GetClientRect(FHandle, &client);
         strip.right = client.right;
@@ -634,7 +636,7 @@ void TTMWForm::TimerTimer() {
 
 void TTMWForm::FormMouseDown(UINT message, WPARAM, POINT pointer) {
     // Only the left button on the title strip (the label and the icon lie inside it).
-    if (message != WM_LBUTTONDOWN || pointer.y > kTitleStripBottom) return;
+    if (message != WM_LBUTTONDOWN || pointer.y > Parts().TitleStripBottom) return;
     FMoved = true;
     FX = pointer.x;
     FY = pointer.y;

@@ -2,6 +2,7 @@
 #pragma once
 #include "CrmLink.h"
 #include "PopupAccessible.h"
+#include "PopupLayout.h"
 #include "TMWFont.h"
 #include "UniqueHandle.h"
 #include "WindowBase.h"
@@ -118,6 +119,9 @@ private:
     void FormMouseUp(UINT message);
     void FormDestroy();
     void LayoutChildren();
+    // Where the title strip, the text and the buttons go at the popup's size and DPI.
+    TPopupParts Parts() const;
+    int Scaled(int pixels) const;
     void DrawCopyButton(const DRAWITEMSTRUCT& item);
     void ApplyTextFont();
     void ReplaceSelection(const std::wstring& text);

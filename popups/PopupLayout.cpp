@@ -77,3 +77,63 @@ POINT SlidePosition(POINT end, int xLeng, int yLeng, uint32_t elapsedMs) {
     const long double s = 1.0L - std::sin(static_cast<long double>(elapsedMs) * kPi / 500.0L);
     return {end.x - static_cast<LONG>(std::trunc(s * xLeng)), end.y - static_cast<LONG>(std::trunc(s * yLeng))};
 }
+
+namespace {
+
+// The popup as designed: pixels at 96 DPI on a popup 200 pixels wide.
+constexpr int kDesignWidth = 200;
+constexpr int kStrip = 20;
+constexpr int kIconLeft = 5;
+constexpr int kIconTop = 3;
+constexpr int kIconSize = 16;
+constexpr int kTitleLeft = 24;
+constexpr int kTitleTop = 4;
+constexpr int kFrameInset = 4;
+constexpr int kInfoInset = 6;
+constexpr int kInfoTop = 22;
+constexpr int kInfoBottomSpace = 36;
+constexpr int kCopyRightSpace = 25;
+constexpr int kCopySize = 19;
+constexpr int kButtonLeft = 36;
+constexpr int kButtonWidth = 129;
+constexpr int kButtonHeight = 25;
+constexpr int kButtonBottomSpace = 8;
+// Between the two buttons, and from them to the popup's sides.
+constexpr int kButtonGap = 4;
+constexpr int kButtonMargin = 8;
+
+}  // namespace
+
+TPopupParts PopupParts(int width, int height, int dpi, bool crmShown) {
+    const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
+    TPopupParts parts;
+    parts.TitleStripBottom = scaled(kStrip);
+    parts.Icon = {scaled(kIconLeft), scaled(kIconTop), scaled(kIconLeft) + scaled(kIconSize),
+                  scaled(kIconTop) + scaled(kIconSize)};
+    parts.Title = {scaled(kTitleLeft), scaled(kTitleTop), width - scaled(kFrameInset), parts.TitleStripBottom};
+    parts.InnerFrame = {scaled(kFrameInset), parts.TitleStripBottom, width - scaled(kFrameInset),
+                        height - scaled(kFrameInset)};
+    parts.Info = {scaled(kInfoInset), scaled(kInfoTop), std::max(scaled(kInfoInset), width - scaled(kInfoInset)),
+                  std::max(scaled(kInfoTop), height - scaled(kInfoBottomSpace))};
+    const int copyLeft = width - scaled(kCopyRightSpace);
+    parts.Copy = {copyLeft, scaled(kInfoTop), copyLeft + scaled(kCopySize), scaled(kInfoTop) + scaled(kCopySize)};
+
+    // Anchored to the bottom only: the button keeps its size and its centre keeps
+    // its share of the width. With "Открыть в CRM" beside it, the pair shares
+    // that centre, each button narrowed as far as the width needs.
+    const int centre = ::MulDiv(kButtonLeft + kButtonWidth / 2, width, kDesignWidth);
+    const int buttonHeight = scaled(kButtonHeight);
+    const int top = height - scaled(kButtonBottomSpace) - buttonHeight;
+    const int buttonWidth = scaled(kButtonWidth);
+    if (!crmShown) {
+        const int left = centre - buttonWidth / 2;
+        parts.EditData = {left, top, left + buttonWidth, top + buttonHeight};
+        return parts;
+    }
+    const int gap = scaled(kButtonGap);
+    const int each = std::clamp((width - 2 * scaled(kButtonMargin) - gap) / 2, 0, buttonWidth);
+    const int left = centre - (2 * each + gap) / 2;
+    parts.EditData = {left, top, left + each, top + buttonHeight};
+    parts.Crm = {left + each + gap, top, left + 2 * each + gap, top + buttonHeight};
+    return parts;
+}

@@ -47,6 +47,21 @@ struct TPopupLayoutSettings {
 // left edge is kept inside it, and a row that would stick out is replaced by row 0.
 TPopupPlacement PlacePopup(const RECT& workArea, const TPopupLayoutSettings& settings, int row);
 
+// The parts of a popup whose client area is width x height pixels, at `dpi`:
+// designed in pixels at 96 DPI, scaled, with the buttons anchored to the
+// bottom and centred on the same share of the width at any size.
+struct TPopupParts {
+    int TitleStripBottom = 0;  // the strip runs from the top to here; dragging it moves the popup
+    RECT Icon{};               // the program's icon in the strip
+    RECT Title{};              // the title's text
+    RECT InnerFrame{};         // the blue frame round the text area
+    RECT Info{};               // the text area
+    RECT Copy{};               // the copy button over the text area's top right corner
+    RECT EditData{};           // "Внести данные"
+    RECT Crm{};                // "Открыть в CRM" beside it; empty when not shown
+};
+TPopupParts PopupParts(int width, int height, int dpi, bool crmShown);
+
 // The row for the popup after one placed in `row`: wraps to 0 at `rows` (0 when rows <= 1).
 int NextRowIndex(int row, int rows);
 

@@ -63,6 +63,7 @@
 #define IDS_DIRBROWSER_BAD_NUMBER       5072
 #define IDS_DIRBROWSER_READ_FAILED      5073
 #define IDS_DIRBROWSER_LIST_LABEL       5079
+#define IDS_DIRBROWSER_READING          5045
 
 // More strings of the import preview
 #define IDS_DIRIMPORT_READING           5074

@@ -68,9 +68,6 @@ TCallJournalForm& TCallJournalForm::Open(HINSTANCE instance, std::vector<TCallRe
 
 INT_PTR TCallJournalForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_GETMINMAXINFO:
-        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {Scaled(kMinWidth), Scaled(kMinHeight)};
-        return TRUE;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) != Item(IDC_JOURNAL_LIST)) return FALSE;
         OnContextMenu(reinterpret_cast<HWND>(wParam), {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
@@ -92,8 +89,8 @@ bool TCallJournalForm::OnInit() {
     const HWND list = Item(IDC_JOURNAL_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     AddListColumns(list, kColumns, Instance());
-    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight);
-    LayoutControls();
+    // The name column takes the width a wider window gives.
+    MakeResizable({kClientWidth, kClientHeight, kMinWidth, kMinHeight, L"CallJournal", IDC_JOURNAL_LIST, kName});
     ApplyFilter();
     return false;
 }

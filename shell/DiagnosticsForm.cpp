@@ -17,6 +17,8 @@ constexpr UINT kRefreshIntervalMs = 1000;
 constexpr int kColumnWidths[dcColumnCount] = {90, 200, 90, 110, 460};
 constexpr int kClientWidth = 980;
 constexpr int kClientHeight = 460;
+constexpr int kMinWidth = 420;
+constexpr int kMinHeight = 220;
 constexpr int kMargin = 10;
 constexpr int kLineHeight = 17;
 constexpr int kButtonWidth = 100;
@@ -70,8 +72,8 @@ bool TDiagnosticsForm::OnInit() {
     const TDiagnosticsRow titles = DiagnosticsColumnTitles();
     for (int column = 0; column < dcColumnCount; ++column)
         AddListColumn(list, titles[static_cast<size_t>(column)], kColumnWidths[column]);
-    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight);
-    LayoutControls();
+    // The last column, what was done with the event, takes the width a wider window gives.
+    MakeResizable({kClientWidth, kClientHeight, kMinWidth, kMinHeight, L"Diagnostics", IDC_DIAG_LIST});
     RefreshView(true);
     ::SetTimer(FHandle, kRefreshTimer, kRefreshIntervalMs, nullptr);
     return true;

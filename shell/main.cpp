@@ -6,6 +6,7 @@
 #include "KordavinUtils.h"
 #include "MainFormRes.h"
 #include "SingleInstance.h"
+#include "WindowMemory.h"
 
 #include <windows.h>
 
@@ -29,6 +30,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // All recording-server calls are made on this thread, in its apartment.
     ComApartment apartment(COINIT_APARTMENTTHREADED);
     EnsureCommonControls();
+    // The list windows open as the user last left them.
+    SetWindowMemoryKey(kWindowMemoryKey);
 #ifdef KORDAVIN_TEST_HOOKS
     InstallTestHooks();
 #endif

@@ -48,12 +48,32 @@ int main() {
     source.AbonentPhoneDir = folder.path();
     source.CityCodesDir = folder.file(L"none");
 
+    // Where an opening's time goes, step by step, outside the window.
+    {
+        double start = NowMs();
+        const std::vector<DirectoryRow> rows = ReadDirectoryRows(folder.path());
+        const double read = NowMs() - start;
+        start = NowMs();
+        const DirectorySearch search(rows);
+        const double prepare = NowMs() - start;
+        start = NowMs();
+        const std::size_t all = search.Find(L"").size();
+        const double findAll = NowMs() - start;
+        std::printf("read the table: %.1f ms; prepare the search: %.1f ms; the empty search (%zu rows): %.1f ms\n",
+                    read, prepare, all, findAll);
+    }
+
     const double openStart = NowMs();
     const HWND browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), source);
     PumpPending();
     ::UpdateWindow(browser);
+    const double shown = NowMs() - openStart;
+    // The rows are read beside the window: the list fills when they are there.
+    PumpUntil([] { return !TDirectoryBrowserForm::Current()->Loading(); }, 60000);
+    ::UpdateWindow(browser);
     std::printf("Directory window, %d rows\n", kRows);
-    std::printf("open and show the whole list: %.1f ms\n", NowMs() - openStart);
+    std::printf("open: the window on the screen, reading: %.1f ms (target at most 200 ms)\n", shown);
+    std::printf("open: the whole list shown: %.1f ms\n", NowMs() - openStart);
 
     const HWND search = ::GetDlgItem(browser, IDC_DIRBROWSER_SEARCH);
     const HWND list = ::GetDlgItem(browser, IDC_DIRBROWSER_LIST);
@@ -114,7 +134,7 @@ int main() {
     std::sort(searchOnly.begin(), searchOnly.end());
     std::printf("the search alone: median %.1f ms, worst %.1f ms\n", searchOnly[searchOnly.size() / 2],
                 searchOnly.back());
-    std::printf("keystroke to filtered list: median %.1f ms, worst %.1f ms over %zu keystrokes (target under 100 ms)\n",
+    std::printf("keystroke to filtered list: median %.1f ms, worst %.1f ms over %zu keystrokes (target at most 50 ms)\n",
                 all[all.size() / 2], all.back(), all.size());
     TDirectoryBrowserForm::CloseAll();
     PumpPending();

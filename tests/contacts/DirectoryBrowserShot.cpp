@@ -1,6 +1,8 @@
-// directory-shot.exe WINDOW.bmp IMPORT.bmp: the subscriber directory window
-// over a few sample rows, and its import preview of a sample file, saved as
-// 24-bit BMPs for the screenshots in docs/ (scripts/screenshots).
+// directory-shot.exe WINDOW.bmp IMPORT.bmp [EDITOR.bmp]: the subscriber
+// directory window over a few sample rows, its import preview of a sample file
+// and the contact editor of one row, saved as 24-bit BMPs for the screenshots
+// in docs/ (scripts/screenshots).
+#include "ContactEditorForm.h"
 #include "ControlsStartup.h"
 #include "DirectoryBrowserForm.h"
 #include "DirectoryBrowserRes.h"
@@ -28,8 +30,8 @@ bool Shoot(HWND window, const std::wstring& path) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fputs("usage: directory-shot WINDOW.bmp IMPORT.bmp\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: directory-shot WINDOW.bmp IMPORT.bmp [EDITOR.bmp]\n", stderr);
         return 2;
     }
     EnsureCommonControls();
@@ -68,6 +70,14 @@ int wmain(int argc, wchar_t** argv) {
     const HWND preview = TDirectoryImportForm::Open(::GetModuleHandleW(nullptr), browser, folder.path(),
                                                     TDiallingSettings{}, L"C:\\Контакты\\клиенты.csv", csv, {});
     saved = Shoot(preview, argv[2]) && saved;
+    ::DestroyWindow(preview);
+    if (argc == 4) {
+        const HWND editor = TEditorForm::Open(::GetModuleHandleW(nullptr), rows[0].phone, rows[0].name,
+                                              rows[0].comment, false,
+                                              [](const std::wstring&, const std::wstring&, const std::wstring&) {});
+        saved = Shoot(editor, argv[3]) && saved;
+        TEditorForm::CloseAll();
+    }
     TDirectoryBrowserForm::CloseAll();
     PumpPending();
     return saved ? 0 : 1;

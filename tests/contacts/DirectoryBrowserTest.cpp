@@ -18,6 +18,7 @@
 #include "InformerProcess.h"
 #include "TestFolders.h"
 #include "TextConvert.h"
+#include "WindowLayoutCheck.h"
 
 #include <commctrl.h>
 #include <windows.h>
@@ -106,8 +107,18 @@ protected:
 
     HWND OpenBrowser(bool remote = false) {
         const HWND browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), Source(remote));
-        PumpPending();
+        WaitForRows();
         return browser;
+    }
+    // The window reads its rows beside it: until they are listed.
+    static void WaitForRows() {
+        EXPECT_TRUE(PumpUntil(
+            [] {
+                const TDirectoryBrowserForm* form = TDirectoryBrowserForm::Current();
+                return !form || !form->Loading();
+            },
+            kGenerousWaitMs));
+        PumpPending();
     }
 
     static HWND Item(HWND window, int id) { return ::GetDlgItem(window, id); }
@@ -281,7 +292,7 @@ TEST_F(DirectoryBrowserTest, TypedNumbersAreReadAsDialledWithTheDiallingSettings
     TDirectorySource source = Source();
     source.Dialling.FCityPrefixes = {L"9"};
     browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), source);
-    PumpPending();
+    WaitForRows();
     EXPECT_EQ(std::vector<std::wstring>{L"78121234500"}, numbersFor(L"9 8 (812)"));
 }
 
@@ -712,4 +723,32 @@ TEST_F(DirectoryBrowserTest, TheImportWindowsControlsStayApartAndInsideItAtEvery
     EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(preview));
     EXPECT_EQ(L"&Имя из столбцов, по порядку:", LabelOf(Item(preview, IDC_DIRIMPORT_NAME)));
     EXPECT_EQ(L"Ор&ганизация:", LabelOf(Item(preview, IDC_DIRIMPORT_ORGANIZATION)));
+TEST_F(DirectoryBrowserTest, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
+    ExpectReopensAsLeft(
+        L"Directory", [this] { return OpenBrowser(); },
+        [](HWND) {
+            TDirectoryBrowserForm::CloseAll();
+            PumpPending();
+        },
+        IDC_DIRBROWSER_LIST, 0);
+}
+
+TEST_F(DirectoryBrowserTest, TheWindowShowsAtOnceAndItsRowsFollowOrItClosesWhileTheyAreRead) {
+    HWND browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), Source());
+    EXPECT_TRUE(::IsWindowVisible(browser));
+    EXPECT_EQ(L"Чтение справочника…", Text(Item(browser, IDC_DIRBROWSER_STATUS)));
+    EXPECT_EQ(0, ListView_GetItemCount(List(browser)));
+    // Typed before the rows are there: the search applies to them when they come.
+    ::SetWindowTextW(Item(browser, IDC_DIRBROWSER_SEARCH), L"Ёжиков");
+    WaitForRows();
+    EXPECT_EQ(std::vector<std::wstring>{L"74959876543|Ёжиков Пётр|Москва|две  строки"}, Shown(List(browser)));
+    EXPECT_EQ(L"Найдено: 1 из 4", Text(Item(browser, IDC_DIRBROWSER_STATUS)));
+
+    // Closed before its rows are read: the read is waited out, nothing is left behind.
+    TDirectoryBrowserForm::CloseAll();
+    browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), Source());
+    TDirectoryBrowserForm::CloseAll();
+    PumpPending();
+    EXPECT_FALSE(::IsWindow(browser));
+    EXPECT_EQ(nullptr, TDirectoryBrowserForm::Current());
 }

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -173,4 +174,70 @@ TEST(PopupSlide, FollowsAQuarterSineForTwoHundredFiftyMilliseconds) {
         EXPECT_EQ(c.expected.x, place.x) << c.elapsed;
         EXPECT_EQ(c.expected.y, place.y) << c.elapsed;
     }
+}
+
+namespace {
+
+std::string Text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+bool Inside(const RECT& part, int width, int height) {
+    return part.left >= 0 && part.top >= 0 && part.right <= width && part.bottom <= height && part.left < part.right &&
+           part.top < part.bottom;
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+    RECT common{};
+    return ::IntersectRect(&common, &a, &b) != FALSE;
+}
+
+}  // namespace
+
+TEST(PopupParts, TheDesignAt96DpiScaledWithTheDpi) {
+    // The default popup (182 x 162 at 96 DPI) at each DPI, as the popup manager sizes it.
+    const struct {
+        int dpi;
+        int width, height;
+        int strip;
+        RECT title, info, copy, editData, icon;
+    } cases[] = {
+        {96, 182, 162, 20, {24, 4, 178, 20}, {6, 22, 176, 126}, {157, 22, 176, 41}, {27, 129, 156, 154}, {5, 3, 21, 19}},
+        {120, 227, 202, 25, {30, 5, 222, 25}, {8, 28, 219, 157}, {196, 28, 220, 52}, {34, 161, 195, 192},
+         {6, 4, 26, 24}},
+        {144, 273, 243, 30, {36, 6, 267, 30}, {9, 33, 264, 189}, {235, 33, 264, 62}, {40, 193, 234, 231},
+         {8, 5, 32, 29}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        const TPopupParts parts = PopupParts(c.width, c.height, c.dpi, false);
+        EXPECT_EQ(c.strip, parts.TitleStripBottom);
+        EXPECT_EQ(Text(c.title), Text(parts.Title));
+        EXPECT_EQ(Text(c.info), Text(parts.Info));
+        EXPECT_EQ(Text(c.copy), Text(parts.Copy));
+        EXPECT_EQ(Text(c.editData), Text(parts.EditData));
+        EXPECT_EQ(Text(c.icon), Text(parts.Icon));
+        EXPECT_TRUE(::IsRectEmpty(&parts.Crm));
+    }
+}
+
+TEST(PopupParts, NothingOverlapsOrLeavesThePopupAtAnyDpiWithOrWithoutTheCrmButton) {
+    for (int dpi : {96, 120, 144, 192})
+        for (bool crm : {false, true}) {
+            SCOPED_TRACE(std::to_string(dpi) + (crm ? " with CRM" : ""));
+            const int width = ::MulDiv(182, dpi, 96);
+            const int height = ::MulDiv(162, dpi, 96);
+            const TPopupParts parts = PopupParts(width, height, dpi, crm);
+            for (const RECT& part : {parts.Title, parts.Info, parts.Copy, parts.EditData, parts.Icon})
+                EXPECT_TRUE(Inside(part, width, height)) << Text(part);
+            EXPECT_LE(parts.Title.bottom, parts.Info.top) << "the title strip above the text";
+            EXPECT_LE(parts.Info.bottom, parts.EditData.top) << "the buttons below the text";
+            EXPECT_FALSE(Overlap(parts.Icon, parts.Title));
+            if (crm) {
+                EXPECT_TRUE(Inside(parts.Crm, width, height)) << Text(parts.Crm);
+                EXPECT_FALSE(Overlap(parts.EditData, parts.Crm));
+                EXPECT_EQ(parts.EditData.right - parts.EditData.left, parts.Crm.right - parts.Crm.left);
+            }
+        }
 }

@@ -7,6 +7,7 @@
 #include "ControlLabels.h"
 #include "MessagePump.h"
 #include "UniqueHandle.h"
+#include "WindowLayoutCheck.h"
 #include "WindowText.h"
 
 #include <gtest/gtest.h>
@@ -315,4 +316,14 @@ TEST_F(CallJournalWindow, TenThousandCallsOpenAsAVirtualList) {
     Type(window, L"1234");
     EXPECT_EQ(1, Rows(window));
     EXPECT_EQ(L"74951001234", RowTexts(window, 0)[2]);
+}
+
+TEST_F(CallJournalWindow, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
+    ExpectReopensAsLeft(
+        L"CallJournal", [this] { return Open(SampleCalls()); },
+        [](HWND window) {
+            ::SendMessageW(window, WM_CLOSE, 0, 0);
+            PumpPending();
+        },
+        IDC_JOURNAL_LIST, 0);
 }

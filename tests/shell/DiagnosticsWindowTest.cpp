@@ -6,6 +6,7 @@
 #include "DiagnosticsRes.h"
 #include "DiagnosticsScenario.h"
 #include "MessagePump.h"
+#include "WindowLayoutCheck.h"
 #include "WindowText.h"
 
 #include <commctrl.h>
@@ -125,3 +126,15 @@ TEST_F(DiagnosticsWindow, NewEventsAndTheConnectionAppearWhileOpenAndEscapeClose
 }
 
 }  // namespace
+
+TEST_F(DiagnosticsWindow, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
+    TDiagnosticsForm::CloseAll();
+    PumpPending();
+    ExpectReopensAsLeft(
+        L"Diagnostics", [this] { return TDiagnosticsForm::Show(::GetModuleHandleW(nullptr), host.diagnostics); },
+        [](HWND) {
+            TDiagnosticsForm::CloseAll();
+            PumpPending();
+        },
+        IDC_DIAG_LIST, 1);
+}

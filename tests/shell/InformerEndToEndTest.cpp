@@ -579,8 +579,12 @@ TEST_F(InformerEndToEnd, TheDirectoryFromTheTrayMenuOpensOnceOverTheSubscribersO
         ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kDirectoryCommand, 0), 0);
         const HWND browser = informer.FindVisibleWindow(L"Справочник абонентов");
         ASSERT_NE(nullptr, browser);
+        // The window shows at once and reads its rows beside it.
         wchar_t status[64] = {};
-        ::GetWindowTextW(::GetDlgItem(browser, kStatusLine), status, 64);
+        for (const ULONGLONG until = ::GetTickCount64() + 10000; ::GetTickCount64() < until; ::Sleep(20)) {
+            ::GetWindowTextW(::GetDlgItem(browser, kStatusLine), status, 64);
+            if (std::wstring(status) != L"Чтение справочника…") break;
+        }
         EXPECT_STREQ(L"Абонентов: 2", status);
     }
     ::Sleep(300);

@@ -25,6 +25,8 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     // The parts that keep state first; the view last, when the state is told.
     FDispatch->AddListener(FDiagnostics);
     FDispatch->AddListener(*FCrmOnAnswer);
+    FCrmNames = std::make_unique<TCrmNameLookup>(*FDispatch, *FCallJournal, FDiagnostics);
+    FDispatch->AddListener(*FCrmNames);
     FDispatch->AddListener(*FCallJournal);
     FDispatch->AddListener(FView);
     // The built-in defaults that exist only at run time.
@@ -48,6 +50,12 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);
+    FCrmNames->SetSettings(FSettings);
+}
+
+void TInformerController::ApplyHttpLookupSettings(const THttpLookupSettings& settings) {
+    static_cast<THttpLookupSettings&>(FSettings) = settings;
+    FCrmNames->SetSettings(settings);
 }
 
 bool TInformerController::RestartDirectoryServer() {
@@ -132,6 +140,7 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     if (FShutDown) return {};
     FShutDown = true;
     FPopups.reset();
+    FCrmNames->Shutdown();
     // No client is served from directories about to close.
     FDBServer->Stop();
     // A save still running finishes before the directories close. One that hangs

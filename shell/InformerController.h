@@ -3,6 +3,7 @@
 #include "CallJournal.h"
 #include "CallerLookup.h"
 #include "CallerNameSource.h"
+#include "CrmNameLookup.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryClient.h"
 #include "DirectoryServer.h"
@@ -57,6 +58,8 @@ public:
     // Stops the directory server and starts it again when this PC serves the
     // directories. False when it should serve but could not start.
     bool RestartDirectoryServer();
+    // Takes over the CRM name lookup's settings alone (its own dialog's OK).
+    void ApplyHttpLookupSettings(const THttpLookupSettings& settings);
     void OpenJournal(const std::wstring& path);
 
     // The recording server: true when connected; otherwise error says why.
@@ -86,6 +89,7 @@ public:
     TEventDiagnostics& Diagnostics() { return FDiagnostics; }
     TCallJournal& Journal() { return *FCallJournal; }
     TRecorderDispatch& Dispatch() { return *FDispatch; }
+    TCrmNameLookup& CrmNames() { return *FCrmNames; }
 
     // The program ends: popups close, the directory server stops, contact saves
     // still running get saveWaitMs to finish, calls in progress end as
@@ -115,6 +119,8 @@ private:
     std::unique_ptr<TCallJournal> FCallJournal;
     std::unique_ptr<TCrmOnAnswer> FCrmOnAnswer;
     std::unique_ptr<TRecorderDispatch> FDispatch;
+    // Names from a CRM for callers whom no directory knows.
+    std::unique_ptr<TCrmNameLookup> FCrmNames;
     std::vector<ICallerNameSource*> FNameSources;
     bool FShutDown = false;
 };

@@ -1,14 +1,16 @@
 #pragma once
 #include "CrmLink.h"
 #include "DirectoryProtocol.h"
+#include "HttpLookupSettings.h"
 #include "RecorderSettings.h"
 
 #include <string>
 
 // The program's settings fields with their built-in defaults. Three defaults
 // exist only at run time and are filled in before the settings are loaded: the
-// two directory modules' own folders and the popup font's name.
-struct TMainFormSettings : TRecorderSettings {
+// two directory modules' own folders and the popup font's name. The CRM name
+// lookup's part is a settings object of its own, so that it goes to the lookup whole.
+struct TMainFormSettings : TRecorderSettings, THttpLookupSettings {
     std::wstring FServerName;  // empty: the recording server runs on this computer
     std::wstring FCityCodesDir;
     std::wstring FAbonentPhoneDir;

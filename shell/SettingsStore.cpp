@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "AppError.h"
+#include "DpapiText.h"
 #include "IniFile.h"
 #include "IniValues.h"
 #include "ListText.h"
@@ -43,6 +44,11 @@ TSettingValue ReadIniValue(const TIniReader& ini, const TSettingRow& row, const 
         return ini.ReadString(row.Key, std::get<std::wstring>(current));
     case TSettingStore::QuotedList:
         return ReadListText(ini.ReadString(row.Key, L""));
+    case TSettingStore::ProtectedText: {
+        std::wstring text;
+        if (!UnprotectForUser(ini.ReadString(row.Key, L""), text)) text.clear();
+        return text;
+    }
     case TSettingStore::PrefixList: {
         auto list = ReadListText(ini.ReadString(row.Key, L""));
         TrimListEntries(list);
@@ -67,6 +73,9 @@ void WriteIniValue(TIniWriter& ini, const TSettingRow& row, const TSettingValue&
         break;
     case TSettingStore::QuotedText:
         ini.WriteString(row.Key, QuotedIniText(std::get<std::wstring>(value)));
+        break;
+    case TSettingStore::ProtectedText:
+        ini.WriteString(row.Key, ProtectForUser(std::get<std::wstring>(value)));
         break;
     case TSettingStore::QuotedList:
     case TSettingStore::PrefixList:
@@ -171,6 +180,12 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
     TTrayMsgWinsSettings storedPopups = popups;
     WriteIniRows(where, {stored, storedPopups}, ssParams);
     WriteAutoRun(where, settings.FAutoRun);
+}
+
+void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings) {
+    TMainFormSettings stored = settings;
+    TTrayMsgWinsSettings popups;
+    WriteIniRows(where, {stored, popups}, ssHttpLookup);
 }
 
 void WriteAutoRun(const TSettingsLocation& where, bool autoRun) {

@@ -46,6 +46,7 @@ using C = TSettingControl;
 using M = TMainFormSettings;
 using P = TTrayMsgWinsSettings;
 constexpr unsigned kBoth = ssDBParams | ssParams;
+constexpr unsigned kLookup = ssParams | ssHttpLookup;
 
 // A file written from scratch holds the keys in this order: SaveDBParams'
 // keys first, then those that only SaveParams writes.
@@ -93,6 +94,12 @@ const TSettingRow kRows[] = {
     Row<&M::FMissedCallBalloon>(L"MissedCallBalloon", S::Bool, ssParams, 0, C::None),
     Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE, C::UrlTemplateEdit),
     Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex),
+    // The CRM name lookup: edited in its own dialog, so no control here.
+    Row<&M::LookupUrlTemplate>(HttpLookupKeys::UrlTemplate, S::Text, kLookup, 0, C::None),
+    Row<&M::LookupNamePath>(HttpLookupKeys::NamePath, S::Text, kLookup, 0, C::None),
+    Row<&M::LookupCommentPath>(HttpLookupKeys::CommentPath, S::Text, kLookup, 0, C::None),
+    Row<&M::LookupTimeoutMs>(HttpLookupKeys::TimeoutMs, S::Integer, kLookup, 0, C::None),
+    Row<&M::LookupHeader>(HttpLookupKeys::ProtectedHeader, S::ProtectedText, kLookup, 0, C::None),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox),
 };

@@ -6,6 +6,7 @@
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
+#include "CrmLookupForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
 #include "KordavinUtils.h"
@@ -323,6 +324,7 @@ void TMainForm::FormDestroy() {
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseOpen();
+    TCrmLookupForm::CloseAll();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     std::vector<std::wstring> unfinished;

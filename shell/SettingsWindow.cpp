@@ -202,6 +202,9 @@ bool TMainForm::OnSettingsCommand(UINT id, UINT code) {
     case IDC_SHOWHIDEPREVIEWWINDOWBUTTON:
         ShowHidePreviewWindowButtonClick();
         return true;
+    case IDC_BTNCRMNAMES:
+        btnCrmNamesClick();
+        return true;
     case IDC_BTNAPPLY:
         btnApplyClick();
         return true;

@@ -47,6 +47,7 @@ void TEventDiagnostics::Record(int32_t code, const std::wstring& channel, const 
 
 void TEventDiagnostics::RecordNameLookupFailure(const std::wstring& channel, const std::wstring& number,
                                                 THttpNameError error, const std::wstring& detail) {
+    // The texts of such a record come from its error alone; the outcome only fills the slot.
     TEventHandling handling(TEventOutcome::PopupUpdated);
     handling.Lookup.Detail = detail;
     Record(0, channel, number, handling);

@@ -240,6 +240,16 @@ void TCallJournalStore::AddAll(std::vector<TCallRecord>& records, const TJournal
     });
 }
 
+bool TCallJournalStore::SetName(int64_t id, const std::wstring& name) {
+    if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
+    // A name the call was stored with is kept: a late answer only fills a gap.
+    SqliteStatement update = impl_->Prepare("UPDATE Calls SET Name = ?2 WHERE Id = ?1 AND Name = ''");
+    sqlite3_bind_int64(update.get(), 1, id);
+    BindWide(update.get(), 2, name);
+    impl_->Run(update.get());
+    return sqlite3_changes(impl_->db.get()) > 0;
+}
+
 void TCallJournalStore::Prune(const TJournalLimits& limits, int64_t now) {
     if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
     impl_->InTransaction([&] { impl_->PruneInTransaction(SanitizedLimits(limits), now); });
@@ -317,20 +327,40 @@ void TCallJournal::Fail(const std::exception_ptr& error) {
 }
 
 void TCallJournal::OnCallEvent(const TCallEvent& event) {
-    if (event.Call && event.Call->Ended()) Record(JournalRecordOf(*event.Call));
+    if (!event.Call || !event.Call->Ended()) return;
+    const int64_t stored = Record(JournalRecordOf(*event.Call));
+    if (stored == 0) return;
+    recentCalls_.emplace_back(event.Call->Id, stored);
+    if (recentCalls_.size() > kRecentCalls) recentCalls_.pop_front();
 }
 
-void TCallJournal::Record(TCallRecord record) {
+bool TCallJournal::NameEndedCall(int64_t callId, const std::wstring& name) {
+    if (!Enabled() || name.empty()) return false;
+    for (const auto& [call, record] : recentCalls_) {
+        if (call != callId) continue;
+        try {
+            return store_.SetName(record, name);
+        } catch (...) {
+            Fail(std::current_exception());
+            return false;
+        }
+    }
+    return false;
+}
+
+int64_t TCallJournal::Record(TCallRecord record) {
     if (Enabled()) {
         try {
             store_.Add(record, limits_, clock_());
         } catch (...) {
             Fail(std::current_exception());
+            record.Id = 0;
         }
     }
     // The tray counts missed calls whether or not the file takes them.
     if (record.Outcome == TCallOutcome::Missed) ++missedSinceViewed_;
     if (onRecorded_) onRecorded_(record);
+    return record.Id;
 }
 
 std::vector<TCallRecord> TCallJournal::ReadAll() {

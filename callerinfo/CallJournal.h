@@ -5,6 +5,7 @@
 #include "NumberQuery.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -86,6 +87,9 @@ public:
     // Many records in one transaction: all or none.
     void AddAll(std::vector<TCallRecord>& records, const TJournalLimits& limits, int64_t now);
     void Prune(const TJournalLimits& limits, int64_t now);
+    // Gives a record stored without a name its name; false when there is no
+    // such record or it has a name already.
+    bool SetName(int64_t id, const std::wstring& name);
     // Every record, newest first.
     std::vector<TCallRecord> ReadAll();
     int64_t Count();
@@ -128,13 +132,19 @@ public:
     // conversation or interrupted).
     void OnCallEvent(const TCallEvent& event) override;
 
+    // A name that came after its call ended (a slow name source): the call's
+    // record, stored without a name, takes it. Only the last calls stored in
+    // this session are found; false when the call is not among them.
+    bool NameEndedCall(int64_t callId, const std::wstring& name);
+
     std::vector<TCallRecord> ReadAll();
     // Missed calls since the journal was last opened by the user.
     int64_t MissedSinceViewed() const { return missedSinceViewed_; }
     void MarkViewed();
 
 private:
-    void Record(TCallRecord record);
+    // The stored record's id; 0 when the file did not take it.
+    int64_t Record(TCallRecord record);
     void Fail(const std::exception_ptr& error);
 
     TFailure onFailure_;
@@ -144,4 +154,7 @@ private:
     TCallJournalStore store_;
     bool failed_ = false;
     int64_t missedSinceViewed_ = 0;
+    // Call id -> record id of the calls stored last, oldest first.
+    static constexpr size_t kRecentCalls = 256;
+    std::deque<std::pair<int64_t, int64_t>> recentCalls_;
 };

@@ -31,6 +31,7 @@ void TEventDiagnostics::Record(int32_t code, const std::wstring& channel, const 
     record.Outcome = handling.Outcome;
     record.NumberWithheld = handling.NumberWithheld;
     record.LookupFailure = handling.Lookup.Kind;
+    record.NameLookupError = THttpNameError::None;
     CopyText(record.Channel, channel);
     CopyText(record.Number, text);
     // Assigning an empty text keeps the slot's buffer: no allocation on the usual path.
@@ -42,6 +43,15 @@ void TEventDiagnostics::Record(int32_t code, const std::wstring& channel, const 
         SetConnectionError(TConnectionError::Kind::ClosedByServer, {});
     else if (handling.Outcome == TEventOutcome::HandlingFailed)
         SetConnectionError(TConnectionError::Kind::HandlingFailed, handling.Error);
+}
+
+void TEventDiagnostics::RecordNameLookupFailure(const std::wstring& channel, const std::wstring& number,
+                                                THttpNameError error, const std::wstring& detail) {
+    // The texts of such a record come from its error alone; the outcome only fills the slot.
+    TEventHandling handling(TEventOutcome::PopupUpdated);
+    handling.Lookup.Detail = detail;
+    Record(0, channel, number, handling);
+    FRing[(FNext + kCapacity - 1) % kCapacity].NameLookupError = error;
 }
 
 void TEventDiagnostics::OnCallEvent(const TCallEvent& event) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "CallEvent.h"
+#include "HttpNameResult.h"
 #include "RecorderEvent.h"
 
 #include <windows.h>
@@ -20,6 +21,8 @@ struct TEventRecord {
     TEventOutcome Outcome = TEventOutcome::UnknownCode;
     bool NumberWithheld = false;
     TLookupFailureKind LookupFailure = TLookupFailureKind::None;
+    // Set for the program's own record of a CRM name lookup that failed.
+    THttpNameError NameLookupError = THttpNameError::None;
     std::array<wchar_t, kTextUnits + 1> Channel{};
     std::array<wchar_t, kTextUnits + 1> Number{};
     // Rare texts: the lookup failure's detail or the error of HandlingFailed.
@@ -47,6 +50,9 @@ public:
         Record(event.Code, event.Channel, event.Text, handling);
     }
     void Record(int32_t code, const std::wstring& channel, const std::wstring& text, const TEventHandling& handling);
+    // A CRM name lookup for the call on a channel gave no answer, and why.
+    void RecordNameLookupFailure(const std::wstring& channel, const std::wstring& number, THttpNameError error,
+                                 const std::wstring& detail);
     // Records the server's records; the program's own events are no records.
     void OnCallEvent(const TCallEvent& event) override;
     // Oldest first: index 0 is the oldest event still held.

@@ -86,6 +86,8 @@
 #define IDC_EDITCRMURLTEMPLATE          1192
 #define IDC_CBCRMOPENMODE_LABEL         1193
 #define IDC_CBCRMOPENMODE               1194
+// Opens "Имена из CRM", the CRM name lookup's own dialog.
+#define IDC_BTNCRMNAMES                 1195
 
 // Opens the organisation's directory's own dialog.
 #define IDC_BTNORGDIRECTORY             1196

@@ -7,6 +7,7 @@
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
+#include "CrmLookupForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
 #include "EnforcedControls.h"
@@ -341,6 +342,7 @@ void TMainForm::EndParts(DWORD saveWaitMs) {
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseAll();
     TOrgDirectoryForm::CloseAll();
+    TCrmLookupForm::CloseAll();
     // From here failures wait in the queue for the report below.
     if (FSaveFailures) FSaveFailures->Detach();
     std::vector<std::wstring> unfinished;

@@ -114,6 +114,9 @@ private:
     void UpdateCrmLink();
     TCrmSettings CrmSettings() const { return {FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; }
     void btnOpenCrmClick(const TCaller& caller, const std::wstring& channel);
+    // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
+    void btnCrmNamesClick();
+    void ApplyCrmNames(const THttpLookupSettings& settings);
     // Failed saves, told by the save threads through FSaveFailures.
     void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);

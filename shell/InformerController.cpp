@@ -28,6 +28,8 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     // The parts that keep state first; the view last, when the state is told.
     FDispatch->AddListener(FDiagnostics);
     FDispatch->AddListener(*FCrmOnAnswer);
+    FCrmNames = std::make_unique<TCrmNameLookup>(*FDispatch, *FCallJournal, FDiagnostics);
+    FDispatch->AddListener(*FCrmNames);
     FDispatch->AddListener(*FCallJournal);
     FDispatch->AddListener(FView);
     // The built-in defaults that exist only at run time.
@@ -55,6 +57,12 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     // cached names and reads again only when they differ. A failed sync is
     // only shown in the diagnostics: nothing here waits for or reports it.
     FOrgDirectory->Start(FSettings, FSettings);
+    FCrmNames->SetSettings(FSettings);
+}
+
+void TInformerController::ApplyHttpLookupSettings(const THttpLookupSettings& settings) {
+    static_cast<THttpLookupSettings&>(FSettings) = settings;
+    FCrmNames->SetSettings(settings);
 }
 
 bool TInformerController::RestartDirectoryServer() {
@@ -155,6 +163,7 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     FPopups.reset();
     // A read in progress is abandoned between pages; the cache keeps what it had.
     FOrgDirectory->Stop();
+    FCrmNames->Shutdown();
     // No client is served from directories about to close.
     const bool serverStopped = FDBServer->Stop();
     // A save still running finishes before the directories close. One that hangs

@@ -4,6 +4,7 @@
 #include "CallJournal.h"
 #include "CallerLookup.h"
 #include "CallerNameSource.h"
+#include "CrmNameLookup.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryClient.h"
 #include "DirectoryServer.h"
@@ -66,6 +67,8 @@ public:
     // The first entry of the applied DBAllowedClients that is not an address or
     // a range, when this PC serves the directories (the server ignores it).
     std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
+    // Takes over the CRM name lookup's settings alone (its own dialog's OK).
+    void ApplyHttpLookupSettings(const THttpLookupSettings& settings);
     void OpenJournal(const std::wstring& path);
 
     // The recording server: true when connected; otherwise error says why.
@@ -100,6 +103,7 @@ public:
     TCallJournal& Journal() { return *FCallJournal; }
     TRecorderDispatch& Dispatch() { return *FDispatch; }
     TOrgDirectory& OrgDirectory() { return *FOrgDirectory; }
+    TCrmNameLookup& CrmNames() { return *FCrmNames; }
 
     // The program or the Windows session ends: popups close, the directory
     // server stops, contact saves still running get saveWaitMs to finish, calls
@@ -134,6 +138,8 @@ private:
     // The organisation's directory: the first name source after the directories.
     std::unique_ptr<TOrgDirectory> FOrgDirectory;
     std::unique_ptr<TOrgNameSource> FOrgNameSource;
+    // Names from a CRM for callers whom no directory knows.
+    std::unique_ptr<TCrmNameLookup> FCrmNames;
     std::vector<ICallerNameSource*> FNameSources;
     bool FShutDown = false;
 };

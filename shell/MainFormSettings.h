@@ -2,6 +2,7 @@
 #include "CrmLink.h"
 #include "DirectoryProtocol.h"
 #include "OrgDirectorySettings.h"
+#include "HttpLookupSettings.h"
 #include "RecorderSettings.h"
 
 #include <string>
@@ -9,8 +10,9 @@
 // The program's settings fields with their built-in defaults. Three defaults
 // exist only at run time and are filled in before the settings are loaded: the
 // two directory modules' own folders and the popup font's name. The
-// organisation's directory keeps its own fields (OrgDirectorySettings.h).
-struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings {
+// organisation's directory and the CRM name lookup keep their own fields
+// (OrgDirectorySettings.h, HttpLookupSettings.h), so that each goes to its part whole.
+struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, THttpLookupSettings {
     std::wstring FServerName;  // empty: the recording server runs on this computer
     std::wstring FCityCodesDir;
     std::wstring FAbonentPhoneDir;

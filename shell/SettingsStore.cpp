@@ -1,6 +1,7 @@
 #include "SettingsStore.h"
 
 #include "AppError.h"
+#include "DpapiText.h"
 #include "IniFile.h"
 #include "IniValues.h"
 #include "KordavinUtils.h"
@@ -47,10 +48,15 @@ TSettingValue ReadIniValue(const TIniReader& ini, const TSettingRow& row, const 
         return ini.ReadInteger(row.Key, std::get<int>(current));
     case TSettingStore::Text:
     case TSettingStore::QuotedText:
-    case TSettingStore::ProtectedText:
+    case TSettingStore::ProtectedBlob:
         return ini.ReadString(row.Key, std::get<std::wstring>(current));
     case TSettingStore::QuotedList:
         return ReadListText(ini.ReadString(row.Key, L""));
+    case TSettingStore::ProtectedText: {
+        std::wstring text;
+        if (!UnprotectForUser(ini.ReadString(row.Key, L""), text)) text.clear();
+        return text;
+    }
     case TSettingStore::PrefixList: {
         auto list = ReadListText(ini.ReadString(row.Key, L""));
         TrimListEntries(list);
@@ -71,11 +77,14 @@ void WriteIniValue(TIniWriter& ini, const TSettingRow& row, const TSettingValue&
         ini.WriteInteger(row.Key, std::get<int>(value));
         break;
     case TSettingStore::Text:
-    case TSettingStore::ProtectedText:
+    case TSettingStore::ProtectedBlob:
         ini.WriteString(row.Key, std::get<std::wstring>(value));
         break;
     case TSettingStore::QuotedText:
         ini.WriteString(row.Key, QuotedIniText(std::get<std::wstring>(value)));
+        break;
+    case TSettingStore::ProtectedText:
+        ini.WriteString(row.Key, ProtectForUser(std::get<std::wstring>(value)));
         break;
     case TSettingStore::QuotedList:
     case TSettingStore::PrefixList:
@@ -257,6 +266,12 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
     WriteIniRows(where, {stored, storedPopups}, ssParams, sources);
     if (sources && AutoRunEnforced(sources->Enforced)) return;
     WriteAutoRun(where, settings.FAutoRun);
+}
+
+void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings) {
+    TMainFormSettings stored = settings;
+    TTrayMsgWinsSettings popups;
+    WriteIniRows(where, {stored, popups}, ssHttpLookup);
 }
 
 void WriteAutoRun(const TSettingsLocation& where, bool autoRun) {

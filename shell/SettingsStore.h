@@ -90,6 +90,10 @@ void SaveDBParams(const TSettingsLocation& where, const TMainFormSettings& setti
 void SaveParams(const TSettingsLocation& where, const TMainFormSettings& settings, const TTrayMsgWinsSettings& popups,
                 const TShownConnection& shown, const TSettingsSources* sources = nullptr);
 
+// Only the CRM name lookup's keys, for its own dialog's OK; the header is
+// stored protected for the Windows user (AppError when that is refused).
+void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings);
+
 // Writes or deletes the autostart value. Nothing happens when the autostart key
 // cannot be opened for writing; a value already missing is no error. A failing
 // write or delete throws AppError.

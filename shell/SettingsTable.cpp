@@ -55,6 +55,7 @@ using C = TSettingControl;
 using M = TMainFormSettings;
 using P = TTrayMsgWinsSettings;
 constexpr unsigned kBoth = ssDBParams | ssParams;
+constexpr unsigned kLookup = ssParams | ssHttpLookup;
 
 // A file written from scratch holds the keys in this order: SaveDBParams'
 // keys first, then those that only SaveParams writes.
@@ -113,9 +114,15 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FLdapNameAttribute>(L"LdapNameAttribute", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapCommentAttributes>(L"LdapCommentAttributes", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapBindDN>(L"LdapBindDN", S::Text, ssParams, 0, C::None)),
-    Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedText, ssParams, 0, C::None),
+    Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedBlob, ssParams, 0, C::None),
     Enforceable(Row<&M::FLdapUseWindowsLogin>(L"LdapUseWindowsLogin", S::Bool, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, 0, C::None)),
+    // The CRM name lookup: edited in its own dialog, so no control here.
+    Enforceable(Row<&M::LookupUrlTemplate>(HttpLookupKeys::UrlTemplate, S::Text, kLookup, 0, C::None)),
+    Enforceable(Row<&M::LookupNamePath>(HttpLookupKeys::NamePath, S::Text, kLookup, 0, C::None)),
+    Enforceable(Row<&M::LookupCommentPath>(HttpLookupKeys::CommentPath, S::Text, kLookup, 0, C::None)),
+    Enforceable(Row<&M::LookupTimeoutMs>(HttpLookupKeys::TimeoutMs, S::Integer, kLookup, 0, C::None)),
+    Row<&M::LookupHeader>(HttpLookupKeys::ProtectedHeader, S::ProtectedText, kLookup, 0, C::None),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Enforceable(Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox), L"AutoRun"),
 };

@@ -32,7 +32,10 @@ enum class TSettingStore {
     QuotedText,  // between double quotes, so that blanks at its ends survive
     QuotedList,  // list text between double quotes
     PrefixList,  // as QuotedList, every entry trimmed after reading
-    ProtectedText, // a secret as ProtectForUser made it, unchanged; never the secret itself
+    ProtectedBlob, // a secret as ProtectForUser made it, unchanged; never the secret itself
+    // A secret protected for the Windows user (DpapiText.h); one that cannot be
+    // unprotected (another user, another machine, altered) reads as empty.
+    ProtectedText,
 };
 
 // Which save writes a row; both, for the four connection keys.
@@ -40,6 +43,7 @@ enum TSettingSave : unsigned {
     ssNone = 0,
     ssDBParams = 1,  // SaveDBParams, from the fields
     ssParams = 2,    // SaveParams; the connection rows from what the window shows
+    ssHttpLookup = 4, // SaveHttpLookup: the CRM name lookup's dialog stores its own rows
 };
 
 // How the settings window shows a row.

@@ -210,6 +210,9 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     case IDC_SHOWHIDEPREVIEWWINDOWBUTTON:
         ShowHidePreviewWindowButtonClick();
         return true;
+    case IDC_BTNCRMNAMES:
+        btnCrmNamesClick();
+        return true;
     case IDC_BTNAPPLY:
         btnApplyClick();
         return true;

@@ -413,3 +413,40 @@ TEST_F(JournalStoreTest, ADamagedOrLockedJournalIsReportedOnceAndCallsGoOn) {
     EXPECT_NE(std::wstring::npos, failures[0].find(L"занят")) << WideToUtf8(failures[0]);
     EXPECT_FALSE(journal.Enabled());
 }
+
+TEST_F(JournalStoreTest, ALateNameFillsOnlyAStoredCallWithoutOne) {
+    std::vector<std::wstring> failures;
+    TCallJournal journal([&](const std::wstring& text) { failures.push_back(text); });
+    CallStream stream(journal);
+    journal.Open(path(), {});
+    ASSERT_TRUE(journal.Enabled());
+    // Call ids follow the tracker: 1 unnamed, 2 named by a directory, 3 still in progress.
+    stream.Step(Ani(L"K1", L"84951234567", L"74951234567"));
+    stream.Step(Plain(Kind::ConversationEnd, L"K1"));
+    stream.Step(Ani(L"K2", L"84957654321", L"74957654321", L"Из справочника"));
+    stream.Step(Plain(Kind::ConversationEnd, L"K2"));
+    stream.Step(Ani(L"K3", L"84950000003", L"74950000003"));
+
+    const struct {
+        int64_t callId;
+        const wchar_t* name;
+        bool named;
+    } cases[] = {
+        {1, L"", false},                 // an empty name names nothing
+        {1, L"ООО «Ромашка»", true},
+        {1, L"Второй ответ", false},     // named already
+        {2, L"Из CRM", false},           // the directory's name stays
+        {3, L"Ещё идёт", false},         // not stored yet
+        {99, L"Нет такого", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "call " << c.callId);
+        EXPECT_EQ(c.named, journal.NameEndedCall(c.callId, c.name));
+    }
+    const auto records = journal.ReadAll();
+    ASSERT_EQ(2u, records.size());
+    EXPECT_EQ(L"Из справочника", records[0].Name);
+    EXPECT_EQ(L"ООО «Ромашка»", records[1].Name);
+    EXPECT_EQ(L"74951234567", records[1].Number);
+    EXPECT_TRUE(failures.empty());
+}

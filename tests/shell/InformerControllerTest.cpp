@@ -3,6 +3,8 @@
 // card, the journal and the view.
 #include "CrmLink.h"
 #include "InformerController.h"
+#include "LoopbackHttpServer.h"
+#include "MessagePump.h"
 #include "ProcessRunner.h"
 #include "SimulatorFixture.h"
 #include "SlapdServer.h"
@@ -304,6 +306,123 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
     TLookupFailure failure;
     controller.LookUpCaller(caller, failure);
     EXPECT_EQ(L"", caller.Name);
+// The caller whom the popup of the one call on a channel shows; empty without a popup.
+TCaller PopupCaller(TInformerController& controller) {
+    TTrayMsgWinCollection& items = controller.Popups().Items();
+    return items.Count() == 1 ? items.Items(0)->Caller : TCaller{};
+}
+
+class CrmNames : public InformerController {
+protected:
+    // A controller watching K1, its journal open, the lookup against server, connected.
+    void Start(TInformerController& controller, const TLoopbackHttpServer& server) {
+        TMainFormSettings settings = controller.Settings();
+        settings.FChannels = {L"K1"};
+        settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
+        settings.LookupCommentPath = L"/company";
+        controller.ApplySettings(settings);
+        controller.OpenJournal(folder.file(L"Journal\\CallJournal.db"));
+        opener.emplace(KordavinClient::Create(L""));
+        ASSERT_TRUE(Control(L"channels K1").starts_with(L"OK"));
+        std::wstring error;
+        ASSERT_TRUE(controller.Connect(L"", error)) << testing::PrintToString(error);
+    }
+    void Send(TInformerController& controller, std::initializer_list<const wchar_t*> lines) {
+        for (const wchar_t* line : lines) ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
+        controller.PollRecorder();
+    }
+
+    std::optional<KordavinClient> opener;
+};
+
+TEST_F(CrmNames, ACallerNoDirectoryKnowsIsNamedInTheOpenPopupOnceAndTheJournalKeepsTheName) {
+    TLoopbackHttpServer server([](const TReceivedRequest&) {
+        THttpScript s;
+        s.DelayMs = 300;
+        s.Body = R"({"name":"ООО «Ромашка»","company":"Клиент с 2019 года"})";
+        return s;
+    });
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    Start(controller, server);
+    Send(controller, {L"ring K1", L"ani K1 84951234567"});
+    const TCaller shown = PopupCaller(controller);
+    EXPECT_EQ(L"74951234567", shown.Number) << "the popup is there at once";
+    EXPECT_EQ(L"", shown.Name) << "before the CRM answers";
+
+    // More events of the same call ask no more.
+    Send(controller, {L"ani K1 84951234567", L"begin K1"});
+    ASSERT_TRUE(PumpUntil([&] { return !PopupCaller(controller).Name.empty(); }));
+    EXPECT_EQ(L"ООО «Ромашка»", PopupCaller(controller).Name);
+    EXPECT_EQ(L"Клиент с 2019 года", PopupCaller(controller).Comment);
+    EXPECT_EQ(L"74951234567", PopupCaller(controller).Number);
+    EXPECT_TRUE(view.Heard(TCallEventKind::CallerChanged));
+    EXPECT_EQ(1, server.RequestCount());
+    ASSERT_EQ(1u, server.Requests().size());
+    EXPECT_EQ("/find?phone=74951234567", server.Requests()[0].Target);
+
+    Send(controller, {L"end K1"});
+    const auto stored = controller.Journal().ReadAll();
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_EQ(L"ООО «Ромашка»", stored[0].Name);
+    EXPECT_EQ(0u, controller.CrmNames().WaitingCalls());
+}
+
+TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesTheDiagnostics) {
+    // The first call's answer comes late; the second call's number gets a 500.
+    TLoopbackHttpServer server([](const TReceivedRequest& request) {
+        THttpScript s;
+        if (request.Target.find("74950000500") != std::string::npos) {
+            s.Status = 500;
+            s.Body = "oops";
+            return s;
+        }
+        s.DelayMs = 800;
+        s.Body = R"({"name":"Поздний"})";
+        return s;
+    });
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    Start(controller, server);
+    Send(controller, {L"ring K1", L"ani K1 84951112233", L"end K1"});
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(L"", view.records[0].Name);
+    EXPECT_EQ(0, controller.Popups().Items().Count());
+
+    ASSERT_TRUE(PumpUntil([&] { return controller.CrmNames().WaitingCalls() == 0; }));
+    const auto stored = controller.Journal().ReadAll();
+    ASSERT_EQ(1u, stored.size());
+    EXPECT_EQ(L"Поздний", stored[0].Name);
+    EXPECT_EQ(L"74951112233", stored[0].Number);
+    EXPECT_EQ(0, controller.Popups().Items().Count()) << "no popup comes back for a call that has ended";
+    EXPECT_FALSE(view.Heard(TCallEventKind::CallerChanged));
+
+    const size_t before = controller.Diagnostics().Total();
+    Send(controller, {L"ring K1", L"ani K1 84950000500"});
+    ASSERT_TRUE(PumpUntil([&] { return controller.CrmNames().WaitingCalls() == 0; }));
+    const TEventDiagnostics& diagnostics = controller.Diagnostics();
+    ASSERT_EQ(before + 3, diagnostics.Total()) << "two records of the server and the lookup's failure";
+    const TEventRecord& failure = diagnostics.At(diagnostics.Count() - 1);
+    EXPECT_EQ(THttpNameError::HttpStatus, failure.NameLookupError);
+    EXPECT_EQ(L"500", failure.Detail);
+    EXPECT_EQ(std::wstring(L"K1"), failure.Channel.data());
+    EXPECT_EQ(std::wstring(L"74950000500"), failure.Number.data());
+    EXPECT_EQ(L"", PopupCaller(controller).Name);
+    EXPECT_EQ(2, server.RequestCount());
+}
+
+TEST_F(CrmNames, ANumberADirectoryNamesAsksNoCrm) {
+    TLoopbackHttpServer server([](const TReceivedRequest&) {
+        THttpScript s;
+        s.Body = R"({"name":"Из CRM"})";
+        return s;
+    });
+    OneNumberSource source(L"74957654321", L"Из справочника");
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    controller.AddNameSource(source);
+    Start(controller, server);
+    Send(controller, {L"ring K1", L"ani K1 84957654321"});
+    PumpFor(300);
+    EXPECT_EQ(L"Из справочника", PopupCaller(controller).Name);
+    EXPECT_EQ(0, server.RequestCount());
 }
 
 }  // namespace

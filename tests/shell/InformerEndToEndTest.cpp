@@ -2,6 +2,7 @@
 #include "CallJournal.h"
 #include "DebugOutputCapture.h"
 #include "InformerProcess.h"
+#include "LoopbackHttpServer.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
 #include "SimulatorFixture.h"
@@ -213,6 +214,35 @@ TEST_F(InformerEndToEnd, CallerLinesCarryTheNormalisedNumberRegionAndSavedName) 
     const std::wstring text = InformerProcess::PopupText(popup);
     for (const wchar_t* expected : {L"Приёмная", L"78122345678", L"Иван Петров", L"Санкт-Петербург", L"Поставщик бумаги"})
         EXPECT_NE(std::wstring::npos, text.find(expected)) << "missing " << expected << " in " << text;
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, ACallerNoDirectoryKnowsIsNamedByTheCrmInThePopupAlreadyShown) {
+    TLoopbackHttpServer crm([](const TReceivedRequest&) {
+        THttpScript s;
+        s.DelayMs = 2000;
+        s.Body = R"({"data":[{"name":"ООО «Северный ветер»","company":"Ключевой клиент"}]})";
+        return s;
+    });
+    InformerProcess informer({session_, true, {}, {
+        L"LookupUrlTemplate=" + crm.BaseUrlW() + L"/api/contacts?phone={number}",
+        L"LookupNamePath=/data/0/name",
+        L"LookupCommentPath=/data/0/company",
+        L"LookupTimeoutMs=8000",
+    }});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"Приёмная", L"+74957770011"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    EXPECT_EQ(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Северный ветер"))
+        << "the popup does not wait for the CRM";
+    EXPECT_TRUE(WaitForPopupText(popup, L"ООО «Северный ветер»")) << InformerProcess::PopupText(popup);
+    EXPECT_TRUE(WaitForPopupText(popup, L"Ключевой клиент")) << InformerProcess::PopupText(popup);
+    EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"74957770011"));
+    ASSERT_EQ(1, crm.RequestCount());
+    EXPECT_EQ("/api/contacts?phone=74957770011", crm.Requests()[0].Target);
     EXPECT_EQ(0u, informer.Exit());
 }
 

@@ -82,6 +82,11 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"LdapPassword", Text(s.FLdapPassword)},
         {L"LdapUseWindowsLogin", Text(s.FLdapUseWindowsLogin)},
         {L"LdapSyncMinutes", Text(s.FLdapSyncMinutes)},
+        {L"LookupUrlTemplate", Text(s.LookupUrlTemplate)},
+        {L"LookupNamePath", Text(s.LookupNamePath)},
+        {L"LookupCommentPath", Text(s.LookupCommentPath)},
+        {L"LookupTimeoutMs", Text(s.LookupTimeoutMs)},
+        {L"LookupHeader", Text(s.LookupHeader)},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -206,7 +211,8 @@ const List kFileKeyOrder = {
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
     L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon", L"CrmUrlTemplate",
     L"CrmOpenMode", L"LdapServers", L"LdapBase", L"LdapFilter", L"LdapPhoneAttributes", L"LdapNameAttribute",
-    L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapSyncMinutes"};
+    L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapSyncMinutes",
+    L"LookupUrlTemplate", L"LookupNamePath", L"LookupCommentPath", L"LookupTimeoutMs", L"LookupHeader"};
 }  // namespace
 
 TEST(SettingsLocation, IniFileIsTheExecutablesPathWithIniExtension) {
@@ -313,6 +319,11 @@ TEST_F(SettingsSandbox, StoredFormsAreReadAsTheyAreDefined) {
         {L"CrmUrlTemplate=https://crm.example/?q=\"{number}\"", L"CrmUrlTemplate", L"https://crm.example/?q=\"{number}\""},
         {L"CrmOpenMode=0x2", L"CrmOpenMode", L"2"},
         {L"CrmOpenMode=abc", L"CrmOpenMode", L"0"},
+        {L"LookupTimeoutMs=0x10", L"LookupTimeoutMs", L"16"},
+        {L"LookupNamePath= /data/0/name ", L"LookupNamePath", L"/data/0/name"},
+        // A header in plain text, or protected by someone else, is no header.
+        {L"LookupHeader=Authorization: Bearer 123", L"LookupHeader", L""},
+        {L"LookupHeader=AQAAANCMnd8BFdERjHoAwE/Cl+s=", L"LookupHeader", L""},
         {L"DefaultCityCode=", L"DefaultCityCode", L""},
         {L"FontName=\"Times New Roman\"", L"FontName", L"Times New Roman"},
         {L"Channels=\"\"K 1\",K2\"", L"Channels", L"<K 1><K2>"},
@@ -378,6 +389,11 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FLdapPassword = ProtectForUser(L"пароль с пробелом ");
     settings_.FLdapUseWindowsLogin = true;
     settings_.FLdapSyncMinutes = 240;
+    settings_.LookupUrlTemplate = L"https://crm.example/api/люди?tel={number}&line={channel}";
+    settings_.LookupNamePath = L"/data/0/имя";
+    settings_.LookupCommentPath = L"/data/0/company";
+    settings_.LookupTimeoutMs = 2500;
+    settings_.LookupHeader = L"Authorization: Bearer токен=";
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);
@@ -581,6 +597,22 @@ TEST_F(SettingsSandbox, LineBreaksInValuesCannotAddKeys) {
     EXPECT_EQ(L"host  DBPort=1", Field(loaded, L"DBServerAddress"));
     EXPECT_EQ(L"<K 1>", Field(loaded, L"Channels"));
     EXPECT_EQ(kFileKeyOrder, KeysInFile(where_.IniPath));
+}
+
+TEST_F(SettingsSandbox, TheCrmLookupsOwnSaveWritesOnlyItsKeysAndTheHeaderOnlyProtected) {
+    settings_.FDBPort = 1;
+    settings_.LookupUrlTemplate = L"http://127.0.0.1:8080/?n={number}";
+    settings_.LookupHeader = L"X-Api-Key: секрет";
+    SaveHttpLookup(where_, settings_);
+    const List lookupKeys(kFileKeyOrder.end() - 5, kFileKeyOrder.end());
+    EXPECT_EQ(lookupKeys, KeysInFile(where_.IniPath));
+    const std::wstring file = DecodeIniBytes(ReadBytes(where_.IniPath));
+    EXPECT_EQ(std::wstring::npos, file.find(L"секрет"));
+    EXPECT_EQ(std::wstring::npos, file.find(L"X-Api-Key"));
+    const Snapshot loaded = Load();
+    EXPECT_EQ(L"X-Api-Key: секрет", Field(loaded, L"LookupHeader"));
+    EXPECT_EQ(L"http://127.0.0.1:8080/?n={number}", Field(loaded, L"LookupUrlTemplate"));
+    EXPECT_EQ(L"32456", Field(loaded, L"DBPort")) << "the other keys are not written";
 }
 
 TEST(SettingsTable, EachSettingIsOneRowWithItsOwnKeyFieldAndControl) {

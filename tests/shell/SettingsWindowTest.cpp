@@ -2,6 +2,7 @@
 // clicks, typed characters, pastes and list choices sent to its controls.
 #include "ClipboardText.h"
 #include "InformerProcess.h"
+#include "CrmLookupRes.h"
 #include "MainFormRes.h"
 #include "SimulatorFixture.h"
 #include "TestFolders.h"
@@ -500,6 +501,53 @@ TEST_F(SettingsWindowTest, ApplyWritesTheIniFileAndTheAutostartValue) {
     window.click(IDC_CBAUTORUN);
     window.click(IDC_BTNOK);
     EXPECT_EQ(L"<absent>", runValue());
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(SettingsWindowTest, TheCrmNamesButtonOpensTheLookupDialogWhoseOkStoresOnlyItsSettings) {
+    InformerProcess informer({session_, false, {}, {}});
+    SettingsWindow window(informer);
+    const std::wstring ini = IniPath(informer);
+    window.setText(IDC_LECITYPREFIX, L"5");
+    ASSERT_TRUE(window.applyEnabled());
+
+    const auto openDialog = [&] {
+        ::PostMessageW(window.item(IDC_BTNCRMNAMES), BM_CLICK, 0, 0);
+        return informer.FindVisibleWindow(L"Имена из CRM");
+    };
+    HWND dialog = openDialog();
+    ASSERT_NE(nullptr, dialog) << informer.DialogTexts();
+    EXPECT_EQ(window.handle(), ::GetWindow(dialog, GW_OWNER));
+    const auto setText = [&](int id, const std::wstring& text) {
+        window.send(::GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    };
+    const auto text = [&](int id) {
+        wchar_t buffer[1024] = {};
+        window.send(::GetDlgItem(dialog, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer));
+        return std::wstring(buffer);
+    };
+    EXPECT_EQ(L"/name", text(IDC_LOOKUP_NAMEPATH)) << "the built-in default";
+    setText(IDC_LOOKUP_URL, L"https://crm.example/api?phone={number}");
+    setText(IDC_LOOKUP_NAMEPATH, L"/data/0/name");
+    setText(IDC_LOOKUP_HEADER, L"Authorization: Bearer секрет");
+    window.send(::GetDlgItem(dialog, IDC_LOOKUP_OK), BM_CLICK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+
+    EXPECT_EQ(L"https://crm.example/api?phone={number}", IniValue(ini, L"LookupUrlTemplate"));
+    EXPECT_EQ(L"/data/0/name", IniValue(ini, L"LookupNamePath"));
+    const std::wstring header = IniValue(ini, L"LookupHeader");
+    EXPECT_FALSE(header.empty());
+    EXPECT_EQ(std::wstring::npos, header.find(L"Bearer")) << "the token is stored only protected";
+    EXPECT_EQ(L"<missing>", IniValue(ini, L"CityPrefixes")) << "the settings window's edits wait for its own apply";
+    EXPECT_TRUE(window.applyEnabled());
+
+    // The applied settings are what the dialog shows next time.
+    dialog = openDialog();
+    ASSERT_NE(nullptr, dialog) << informer.DialogTexts();
+    EXPECT_EQ(L"Authorization: Bearer секрет", text(IDC_LOOKUP_HEADER));
+    EXPECT_EQ(L"/data/0/name", text(IDC_LOOKUP_NAMEPATH));
+    window.send(::GetDlgItem(dialog, IDC_LOOKUP_CANCEL), BM_CLICK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
     EXPECT_EQ(0u, informer.Exit());
 }
 

@@ -1,0 +1,62 @@
+#pragma once
+#include "CallEvent.h"
+#include "CallJournal.h"
+#include "EventDiagnostics.h"
+#include "HttpLookupSettings.h"
+#include "NameLookupService.h"
+#include "RecorderDispatch.h"
+#include "WindowBase.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+// Callers' names from a CRM as a listener of the call-event stream: a caller ID
+// that no directory named starts one request for its call, the popup shows at
+// once, and the answer names the call later. An answer for a call still in
+// progress goes through the dispatch (popup, journal at the call's end, other
+// listeners); one for a call that has ended goes to the journal only; a failure
+// goes to the diagnostics. Main thread only; the answers come back to it
+// through a message-only window.
+class TCrmNameLookup final : public ICallEventListener {
+public:
+    TCrmNameLookup(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
+                   TNameLookupOptions options = {});
+    ~TCrmNameLookup();
+    TCrmNameLookup(const TCrmNameLookup&) = delete;
+    TCrmNameLookup& operator=(const TCrmNameLookup&) = delete;
+
+    // Unchanged settings keep the cache of answers.
+    void SetSettings(const THttpLookupSettings& settings);
+    const THttpLookupSettings& Settings() const { return FSettings; }
+    void OnCallEvent(const TCallEvent& event) override;
+    // The answers waiting now, handled at once (also what the wake message does).
+    void TakeAnswers();
+    // No request and no answer after this.
+    void Shutdown();
+
+    // Requests that reached the service for calls whose answer has not come yet.
+    size_t WaitingCalls() const { return FCalls.size(); }
+
+private:
+    class TWakeWindow;
+    struct TWaitingCall {
+        int64_t CallId = 0;
+        // As the recorder names the channel now: a rename follows the call.
+        std::wstring Channel;
+        bool Ended = false;
+    };
+
+    void Answered(const TNameLookupAnswer& answer);
+
+    TRecorderDispatch& FDispatch;
+    TCallJournal& FJournal;
+    TEventDiagnostics& FDiagnostics;
+    THttpLookupSettings FSettings;
+    // By call key (the call's id as text).
+    std::unordered_map<std::wstring, TWaitingCall> FCalls;
+    std::unique_ptr<TWakeWindow> FWake;
+    // Declared last: its workers stop before the window they post to goes.
+    std::unique_ptr<TNameLookupService> FService;
+};

@@ -268,10 +268,11 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
     WriteAutoRun(where, settings.FAutoRun);
 }
 
-void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings) {
+void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings,
+                    const TSettingsSources* sources) {
     TMainFormSettings stored = settings;
     TTrayMsgWinsSettings popups;
-    WriteIniRows(where, {stored, popups}, ssHttpLookup);
+    WriteIniRows(where, {stored, popups}, ssHttpLookup, sources);
 }
 
 void WriteAutoRun(const TSettingsLocation& where, bool autoRun) {

@@ -92,7 +92,8 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
 
 // Only the CRM name lookup's keys, for its own dialog's OK; the header is
 // stored protected for the Windows user (AppError when that is refused).
-void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings);
+void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings,
+                    const TSettingsSources* sources = nullptr);
 
 // Writes or deletes the autostart value. Nothing happens when the autostart key
 // cannot be opened for writing; a value already missing is no error. A failing

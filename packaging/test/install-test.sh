@@ -51,7 +51,7 @@ for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe; do
 done
 # Shipped without symbol tables: with them the program is about 4 MB.
 size=$(stat -c %s "$install_dir/KordavinInformer.exe")
-[ "$size" -le $((3000 * 1024)) ] || fail "the installed program is $size bytes, more than 3 MB"
+[ "$size" -le $((2500 * 1024)) ] || fail "the installed program is $size bytes, more than 2.5 MB"
 [ -f "$shortcut" ] || fail "no Start-menu shortcut $shortcut"
 [ -f "$citycodes_db" ] || fail "no city-code table at $citycodes_db"
 [ ! -e "$ini" ] || fail "the installer wrote an INI file"

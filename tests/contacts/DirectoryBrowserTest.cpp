@@ -723,6 +723,8 @@ TEST_F(DirectoryBrowserTest, TheImportWindowsControlsStayApartAndInsideItAtEvery
     EXPECT_EQ(std::vector<std::wstring>{}, ControlsWithoutLabel(preview));
     EXPECT_EQ(L"&Имя из столбцов, по порядку:", LabelOf(Item(preview, IDC_DIRIMPORT_NAME)));
     EXPECT_EQ(L"Ор&ганизация:", LabelOf(Item(preview, IDC_DIRIMPORT_ORGANIZATION)));
+}
+
 TEST_F(DirectoryBrowserTest, OpensAgainWithTheSizePlaceAndColumnWidthsItWasLeftWith) {
     ExpectReopensAsLeft(
         L"Directory", [this] { return OpenBrowser(); },

@@ -445,8 +445,8 @@ TEST_F(JournalStoreTest, ALateNameFillsOnlyAStoredCallWithoutOne) {
     }
     const auto records = journal.ReadAll();
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ(L"Из справочника", records[0].Name);
-    EXPECT_EQ(L"ООО «Ромашка»", records[1].Name);
-    EXPECT_EQ(L"74951234567", records[1].Number);
+    EXPECT_EQ(L"Из справочника", records[0].Caller.Name);
+    EXPECT_EQ(L"ООО «Ромашка»", records[1].Caller.Name);
+    EXPECT_EQ(L"74951234567", records[1].Caller.Number);
     EXPECT_TRUE(failures.empty());
 }

@@ -306,6 +306,8 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
     TLookupFailure failure;
     controller.LookUpCaller(caller, failure);
     EXPECT_EQ(L"", caller.Name);
+}
+
 // The caller whom the popup of the one call on a channel shows; empty without a popup.
 TCaller PopupCaller(TInformerController& controller) {
     TTrayMsgWinCollection& items = controller.Popups().Items();
@@ -363,7 +365,7 @@ TEST_F(CrmNames, ACallerNoDirectoryKnowsIsNamedInTheOpenPopupOnceAndTheJournalKe
     Send(controller, {L"end K1"});
     const auto stored = controller.Journal().ReadAll();
     ASSERT_EQ(1u, stored.size());
-    EXPECT_EQ(L"ООО «Ромашка»", stored[0].Name);
+    EXPECT_EQ(L"ООО «Ромашка»", stored[0].Caller.Name);
     EXPECT_EQ(0u, controller.CrmNames().WaitingCalls());
 }
 
@@ -384,14 +386,14 @@ TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesT
     Start(controller, server);
     Send(controller, {L"ring K1", L"ani K1 84951112233", L"end K1"});
     ASSERT_EQ(1u, view.records.size());
-    EXPECT_EQ(L"", view.records[0].Name);
+    EXPECT_EQ(L"", view.records[0].Caller.Name);
     EXPECT_EQ(0, controller.Popups().Items().Count());
 
     ASSERT_TRUE(PumpUntil([&] { return controller.CrmNames().WaitingCalls() == 0; }));
     const auto stored = controller.Journal().ReadAll();
     ASSERT_EQ(1u, stored.size());
-    EXPECT_EQ(L"Поздний", stored[0].Name);
-    EXPECT_EQ(L"74951112233", stored[0].Number);
+    EXPECT_EQ(L"Поздний", stored[0].Caller.Name);
+    EXPECT_EQ(L"74951112233", stored[0].Caller.Number);
     EXPECT_EQ(0, controller.Popups().Items().Count()) << "no popup comes back for a call that has ended";
     EXPECT_FALSE(view.Heard(TCallEventKind::CallerChanged));
 

@@ -68,9 +68,9 @@ TCallRecord Call(int64_t id, const std::wstring& number, const std::wstring& nam
     record.StartTime = 1'765'000'000'000 + id * 60000;
     record.EndTime = record.StartTime + 30000;
     record.Channel = L"K1";
-    record.Number = number;
-    record.Name = name;
-    record.Region = L"Москва";
+    record.Caller.Number = number;
+    record.Caller.Name = name;
+    record.Caller.Region = L"Москва";
     record.Outcome = outcome;
     record.DurationSeconds = 25;
     return record;

@@ -368,13 +368,6 @@ std::wstring WithoutSpreadsheetGuard(std::wstring text) {
 
 namespace {
 
-std::vector<int> WithFirst(int first, const std::vector<int>& more) {
-    std::vector<int> all;
-    if (first >= 0) all.push_back(first);
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
-}
-
 // The numbers of one field: web mail puts several into one, separated by ":::".
 void AddNumbers(const std::wstring& field, std::vector<std::wstring>& numbers) {
     size_t start = 0;
@@ -392,9 +385,9 @@ void AddNumbers(const std::wstring& field, std::vector<std::wstring>& numbers) {
 
 std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& records, const CsvColumns& columns,
                                              bool hasHeader) {
-    const std::vector<int> numberColumns = WithFirst(columns.number, columns.moreNumbers);
-    const std::vector<int> nameColumns = WithFirst(columns.name, columns.moreNames);
-    std::vector<int> commentColumns = WithFirst(columns.comment, columns.moreComments);
+    const std::vector<int> numberColumns = columns.Numbers();
+    const std::vector<int> nameColumns = columns.Names();
+    std::vector<int> commentColumns = columns.Comments();
     const CsvRecord* header = hasHeader && !records.empty() ? &records[0] : nullptr;
     std::vector<ImportedContact> contacts;
     contacts.reserve(records.size());

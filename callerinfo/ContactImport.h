@@ -75,6 +75,19 @@ struct CsvColumns {
     std::vector<int> moreNames{};
     std::vector<int> moreComments{};
     int organization = -1;
+
+    // Each part's columns in the order their texts are joined, the main one first.
+    std::vector<int> Numbers() const { return WithMain(number, moreNumbers); }
+    std::vector<int> Names() const { return WithMain(name, moreNames); }
+    std::vector<int> Comments() const { return WithMain(comment, moreComments); }
+
+private:
+    static std::vector<int> WithMain(int main, const std::vector<int>& more) {
+        std::vector<int> all;
+        if (main >= 0) all.push_back(main);
+        all.insert(all.end(), more.begin(), more.end());
+        return all;
+    }
 };
 
 // A first record with no phone-like field above records with one, or whose

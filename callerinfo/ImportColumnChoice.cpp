@@ -6,13 +6,6 @@
 
 namespace {
 
-std::vector<int> WithFirst(int first, const std::vector<int>& more) {
-    std::vector<int> all;
-    if (first >= 0) all.push_back(first);
-    all.insert(all.end(), more.begin(), more.end());
-    return all;
-}
-
 void SplitFirst(const std::vector<int>& all, int& first, std::vector<int>& more) {
     first = all.empty() ? -1 : all.front();
     more.assign(all.size() > 1 ? all.begin() + 1 : all.end(), all.end());
@@ -20,10 +13,11 @@ void SplitFirst(const std::vector<int>& all, int& first, std::vector<int>& more)
 
 std::vector<int> ChosenFor(const CsvColumns& columns, ImportPart part) {
     switch (part) {
-    case ImportPart::Number: return WithFirst(columns.number, columns.moreNumbers);
-    case ImportPart::Name: return WithFirst(columns.name, columns.moreNames);
-    case ImportPart::Comment: return WithFirst(columns.comment, columns.moreComments);
-    case ImportPart::Organization: return WithFirst(columns.organization, {});
+    case ImportPart::Number: return columns.Numbers();
+    case ImportPart::Name: return columns.Names();
+    case ImportPart::Comment: return columns.Comments();
+    case ImportPart::Organization:
+        return columns.organization >= 0 ? std::vector<int>{columns.organization} : std::vector<int>{};
     }
     return {};
 }

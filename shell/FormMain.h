@@ -117,6 +117,8 @@ private:
     // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
     void btnCrmNamesClick();
     void ApplyCrmNames(const THttpLookupSettings& settings);
+    // The applied settings with a dialog's edits, except what a policy fixes.
+    TMainFormSettings KeepingEnforced(TMainFormSettings edited) const;
     // Failed saves, told by the save threads through FSaveFailures.
     void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);

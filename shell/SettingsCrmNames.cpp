@@ -2,7 +2,6 @@
 #include "CrmLookupForm.h"
 #include "FormMain.h"
 #include "SettingsStore.h"
-#include "SettingsTable.h"
 
 void TMainForm::btnCrmNamesClick() {
     TCrmLookupForm::Show(Instance(), FHandle, FSettings,
@@ -12,11 +11,7 @@ void TMainForm::btnCrmNamesClick() {
 void TMainForm::ApplyCrmNames(const THttpLookupSettings& settings) {
     TMainFormSettings edited = FSettings;
     static_cast<THttpLookupSettings&>(edited) = settings;
-    // What an administrator fixed stays as the policy says, whatever the dialog held.
-    TMainFormSettings stored = FSettings;
-    TTrayMsgWinsSettings popups = FController->Popups().Settings();
-    for (const TSettingRow& row : SettingsTable())
-        if (!FSources.Enforced.Has(row)) row.Set({stored, popups}, row.Get({edited, popups}));
+    const TMainFormSettings stored = KeepingEnforced(edited);
     // Stored first: a file that refuses them keeps the dialog open with the reason.
     SaveHttpLookup(FSettingsLocation, stored, &FSources);
     FSettings = stored;

@@ -12,12 +12,7 @@ void TMainForm::btnOrgDirectoryClick() {
 void TMainForm::ApplyOrgDirectorySettings(const TOrgDirectorySettings& settings) {
     TMainFormSettings edited = FSettings;
     static_cast<TOrgDirectorySettings&>(edited) = settings;
-    // What an administrator fixed stays as the policy says, whatever the dialog held.
-    TTrayMsgWinsSettings popups = FController->Popups().Settings();
-    const TSettingsRef from{edited, popups};
-    const TSettingsRef into{FSettings, popups};
-    for (const TSettingRow& row : SettingsTable())
-        if (!FSources.Enforced.Has(row)) row.Set(into, row.Get(from));
+    FSettings = KeepingEnforced(edited);
     FController->ApplySettings(FSettings);
     // Only the applied settings are stored: edits still pending in the settings
     // window wait for its own "Применить".

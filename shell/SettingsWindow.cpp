@@ -576,3 +576,12 @@ void TMainForm::OnDBTestDone() {
     const TDBTestMessage message = DBTestMessage(outcome.value_or(TDBTestOutcome::CannotConnect));
     ShowMessage(message.Text, message.Icon);
 }
+
+TMainFormSettings TMainForm::KeepingEnforced(TMainFormSettings edited) const {
+    // What an administrator fixed stays as the policy says, whatever a dialog held.
+    TMainFormSettings kept = FSettings;
+    TTrayMsgWinsSettings popups = FController->Popups().Settings();
+    for (const TSettingRow& row : SettingsTable())
+        if (!FSources.Enforced.Has(row)) row.Set({kept, popups}, row.Get({edited, popups}));
+    return kept;
+}

@@ -63,14 +63,7 @@ size=$(stat -c %s "$install_dir/KordavinInformer.exe")
 
 log "the installed program shows a popup for a call"
 # As the user would set it in the settings window: connect at start.
-printf '[Main]\r\nActive=1\r\n' > "$ini"
-wine "$install_win\\KordavinInformer.exe" </dev/null >/dev/null 2>&1 &
-informer_pid=$!
-wait_for 30 has_instance || fail "the installed program did not connect to the simulated server"
-recsim ring K1 >/dev/null
-popup=$(win "$bin/popupprobe.exe" 10000) || fail "no popup for a ringing call (saw: $popup)"
-[ "$(head -n 1 <<<"$popup")" = "ВЫЗОВ" ] || fail "popup title: $popup"
-recsim end K1 >/dev/null
+expect_popup_from_installed
 
 # Settings changed since the install (autostart switched off as the settings
 # window does it), and the directories as the program left them.
@@ -78,17 +71,12 @@ printf 'DefaultCityCode=812\r\n' >> "$ini"
 win reg delete "$run_key" /v KordavinInformer.exe /f >/dev/null
 wait_for 10 test -n "$(ls -A "$data_dir/PQR" 2>/dev/null)" || fail "no subscriber directory in $data_dir/PQR"
 wait_for 10 test -f "$journal" || fail "no call journal at $journal"
-fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
 before=$(fingerprint)
 
 # A portable copy from another folder, not connected: it has its own settings
 # and is none of the installer's business.
 log "a portable copy runs beside the installed one"
-unzip -q -o "$portable" -d "$work/portable"
-portable_exe=$work/portable/KordavinInformer-$version-portable/KordavinInformer.exe
-start_copy "$(winepath -w "$portable_exe")"
-portable_pid=$started_pid
-portable_runs() { kill -0 "$portable_pid" 2>/dev/null; }
+start_portable_copy
 
 log "silent upgrade over the running copy"
 wine "$installer" /S </dev/null >/dev/null 2>&1 || fail "the upgrade failed (exit code $?)"

@@ -68,27 +68,16 @@ grep -qi "msiexec.exe /[IX]$older_code" <<<"$(reg_value "$arp\\$older_code" Unin
 
 log "the installed program shows a popup for a call"
 # The administrator's defaults beside the program: connect at start.
-printf '[Main]\r\nActive=1\r\n' > "$ini"
-wine "$install_win\\KordavinInformer.exe" </dev/null >/dev/null 2>&1 &
-informer_pid=$!
-wait_for 30 has_instance || fail "the installed program did not connect to the simulated server"
-recsim ring K1 >/dev/null
-popup=$(win "$bin/popupprobe.exe" 10000) || fail "no popup for a ringing call (saw: $popup)"
-[ "$(head -n 1 <<<"$popup")" = "ВЫЗОВ" ] || fail "popup title: $popup"
-recsim end K1 >/dev/null
+expect_popup_from_installed
 
 printf 'DefaultCityCode=812\r\n' >> "$ini"
 wait_for 10 test -n "$(ls -A "$data_dir/PQR" 2>/dev/null)" || fail "no subscriber directory in $data_dir/PQR"
 wait_for 10 test -f "$journal" || fail "no call journal at $journal"
 # The table built at the install is the user's from now on: an upgrade keeps it.
-fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
 before=$(fingerprint)
 
 log "a portable copy runs beside the installed one"
-unzip -q -o "$portable" -d "$work/portable"
-start_copy "$(winepath -w "$work/portable/KordavinInformer-$version-portable/KordavinInformer.exe")"
-portable_pid=$started_pid
-portable_runs() { kill -0 "$portable_pid" 2>/dev/null; }
+start_portable_copy
 
 log "silent upgrade over the running copy"
 msiexec /i "$(winepath -w "$msi")" /qn || fail "the upgrade failed (exit code $?)"

@@ -101,3 +101,30 @@ start_copy() {
     wait_for 30 win "$bin/dialogprobe.exe" --exit-request "$exe_win" >/dev/null ||
         fail "the copy $exe_win did not start"
 }
+
+# Starts the installed program ($install_win) with the INI beside it ($ini)
+# saying "connect at start", and checks that a ringing call brings its popup.
+# Sets informer_pid.
+expect_popup_from_installed() {
+    printf '[Main]\r\nActive=1\r\n' > "$ini"
+    wine "$install_win\\KordavinInformer.exe" </dev/null >/dev/null 2>&1 &
+    informer_pid=$!
+    wait_for 30 has_instance || fail "the installed program did not connect to the simulated server"
+    recsim ring K1 >/dev/null
+    local popup
+    popup=$(win "$bin/popupprobe.exe" 10000) || fail "no popup for a ringing call (saw: $popup)"
+    [ "$(head -n 1 <<<"$popup")" = "ВЫЗОВ" ] || fail "popup title: $popup"
+    recsim end K1 >/dev/null
+}
+
+# What an upgrade or uninstall must leave as it is: the user's data files and INI.
+fingerprint() { (cd "$data_dir" && find . -type f -printf '%p %s %T@ %i\n' | sort; md5sum "$ini"); }
+
+# A portable copy of this version from the zip, in a folder of its own; sets
+# portable_pid. portable_runs tells whether it still runs.
+start_portable_copy() {
+    unzip -q -o "$portable" -d "$work/portable"
+    start_copy "$(winepath -w "$work/portable/KordavinInformer-$version-portable/KordavinInformer.exe")"
+    portable_pid=$started_pid
+}
+portable_runs() { kill -0 "$portable_pid" 2>/dev/null; }

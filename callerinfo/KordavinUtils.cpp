@@ -1,5 +1,6 @@
 #include "KordavinUtils.h"
 
+#include "EnvironmentText.h"
 #include "ModuleFile.h"
 #include "PathText.h"
 #include "RegistryValues.h"
@@ -37,22 +38,6 @@ bool ReadTextValue(HKEY root, const std::wstring& subkey, const std::wstring& na
     text = std::move(value->Text);
     type = value->Type;
     return true;
-}
-
-// Environment references expanded; false when the expansion fails.
-bool ExpandEnvironment(const std::wstring& text, std::wstring& expanded) {
-    DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    while (needed != 0) {
-        std::wstring buffer(needed, L'\0');
-        const DWORD written = ::ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed);
-        if (written == 0) return false;
-        if (written <= needed) {
-            expanded = buffer.substr(0, buffer.find(L'\0'));
-            return true;
-        }
-        needed = written;  // the environment grew between the two calls
-    }
-    return false;
 }
 
 }  // namespace
@@ -126,8 +111,7 @@ std::wstring GetShellFolderPathFrom(HKEY root, const std::wstring& firstKey, con
         DWORD type = REG_NONE;
         if (!ReadTextValue(root, *subkey, ValueName, text, type)) continue;
         if (type != REG_EXPAND_SZ) return text;
-        std::wstring expanded;
-        return ExpandEnvironment(text, expanded) ? expanded : std::wstring();
+        return ExpandEnvironmentText(text).value_or(std::wstring());
     }
     return {};
 }

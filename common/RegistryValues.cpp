@@ -1,6 +1,7 @@
 #include "RegistryValues.h"
 
 #include "AppError.h"
+#include "EnvironmentText.h"
 #include "TextConvert.h"
 
 #include <cstring>
@@ -50,6 +51,17 @@ std::optional<std::wstring> ReadRegistryString(HKEY key, const std::wstring& nam
     if (!raw) return std::nullopt;
     if (raw->Type != REG_SZ && raw->Type != REG_EXPAND_SZ) ThrowWrongType(name, L"a string (REG_SZ)", raw->Type);
     return TextOf(*raw);
+}
+
+std::optional<std::wstring> ReadRegistryExpandedString(HKEY key, const std::wstring& name) {
+    auto raw = QueryRaw(key, name);
+    if (!raw) return std::nullopt;
+    if (raw->Type == REG_SZ) return TextOf(*raw);
+    if (raw->Type != REG_EXPAND_SZ) ThrowWrongType(name, L"a string (REG_SZ or REG_EXPAND_SZ)", raw->Type);
+    auto expanded = ExpandEnvironmentText(TextOf(*raw));
+    if (!expanded)
+        throw AppError(L"Cannot expand the value '" + name + L"': " + SystemErrorText(::GetLastError()));
+    return expanded;
 }
 
 std::optional<TRegistryText> QueryRegistryText(HKEY key, const std::wstring& name) noexcept {

@@ -10,6 +10,9 @@
 
 // REG_SZ or REG_EXPAND_SZ (not expanded), cut at its first NUL.
 std::optional<std::wstring> ReadRegistryString(HKEY key, const std::wstring& name);
+// The same, with a REG_EXPAND_SZ value's %NAME% references expanded from the
+// process environment; AppError also when the expansion fails.
+std::optional<std::wstring> ReadRegistryExpandedString(HKEY key, const std::wstring& name);
 // REG_DWORD.
 std::optional<DWORD> ReadRegistryDword(HKEY key, const std::wstring& name);
 

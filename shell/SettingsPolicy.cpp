@@ -20,7 +20,8 @@ UniqueRegKey OpenPolicyKey(const TRegistryPlace& place) {
 // The row's value from one policy key; nothing when the key does not hold it.
 std::optional<TSettingValue> ReadPolicyValue(HKEY key, const TSettingRow& row) {
     if (row.Store == TSettingStore::Text) {
-        auto text = ReadRegistryString(key, row.PolicyValue);
+        // Group Policy stores paths as REG_EXPAND_SZ, "%ProgramData%\\..." and the like.
+        auto text = ReadRegistryExpandedString(key, row.PolicyValue);
         if (!text) return std::nullopt;
         return CapIniText(*text);
     }

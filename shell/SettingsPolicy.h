@@ -26,6 +26,7 @@ struct TEnforcedSettings {
 // the first of the places that holds its value wins (the computer's policy is
 // passed first). A value of the wrong type, or a number beyond the 32-bit signed
 // range, fixes nothing and is returned as an error text; a later place may
-// still fix that setting. Texts are cut as the settings file's are.
+// still fix that setting. A REG_EXPAND_SZ text is expanded from the environment;
+// texts are cut as the settings file's are.
 std::vector<std::wstring> ApplyPolicies(const std::vector<TRegistryPlace>& places, const TSettingsRef& fields,
                                         TEnforcedSettings& enforced);

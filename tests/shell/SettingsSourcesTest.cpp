@@ -72,8 +72,8 @@ public:
         ::RegSetValueExW(Key(place.Path).get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                          sizeof value);
     }
-    void SetString(const TRegistryPlace& place, const wchar_t* name, const std::wstring& value) {
-        ::RegSetValueExW(Key(place.Path).get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    void SetString(const TRegistryPlace& place, const wchar_t* name, const std::wstring& value, DWORD type = REG_SZ) {
+        ::RegSetValueExW(Key(place.Path).get(), name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     }
     bool AutoRunValueExists() { return ReadAutoRun(where_); }
@@ -156,6 +156,18 @@ TEST_F(SettingsSources, ABadPolicyValueIsReportedAndFixesNothing) {
     EXPECT_EQ(500, settings_.FJournalMaxCalls);
     EXPECT_EQ(L"from-user", settings_.FServerName);
     EXPECT_EQ((std::set<std::wstring>{L"Server"}), Enforced());
+}
+
+TEST_F(SettingsSources, AnExpandablePolicyTextIsExpandedFromTheEnvironment) {
+    ::SetEnvironmentVariableW(L"KORDAVIN_TEST_SHARE", L"\\\\files\\phones");
+    SetString(where_.MachinePolicy, L"AreaCodesPath", L"%KORDAVIN_TEST_SHARE%\\codes", REG_EXPAND_SZ);
+    SetString(where_.MachinePolicy, L"AbonentPhonePath", L"%KORDAVIN_TEST_SHARE%\\pqr");  // REG_SZ: as written
+    SetString(where_.MachinePolicy, L"Server", L"%KORDAVIN_TEST_NOT_SET%", REG_EXPAND_SZ);
+    EXPECT_TRUE(Load(where_).empty());
+    ::SetEnvironmentVariableW(L"KORDAVIN_TEST_SHARE", nullptr);
+    EXPECT_EQ(L"\\\\files\\phones\\codes", settings_.FCityCodesDir);
+    EXPECT_EQ(L"%KORDAVIN_TEST_SHARE%\\pqr", settings_.FAbonentPhoneDir);
+    EXPECT_EQ(L"%KORDAVIN_TEST_NOT_SET%", settings_.FServerName) << "a name that is not set stays as written";
 }
 
 TEST_F(SettingsSources, ASaveNeverWritesAnEnforcedSettingAndTheFileKeepsTheUsersValue) {

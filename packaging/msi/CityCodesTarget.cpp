@@ -5,6 +5,11 @@
 
 #include <windows.h>
 
+std::wstring InstallerDataRoot() {
+    const std::wstring commonAppData = GetShellFolderPath(L"Common AppData");
+    return commonAppData.empty() ? std::wstring() : CommonDataDirFrom(commonAppData);
+}
+
 std::wstring CityCodesFolderToBuild(const std::wstring& installFolder) {
     const std::wstring ini = JoinPath(installFolder, L"KordavinInformer.ini");
     std::wstring folder(MAX_PATH, L'\0');
@@ -17,8 +22,12 @@ std::wstring CityCodesFolderToBuild(const std::wstring& installFolder) {
         }
         folder.resize(folder.size() * 2);
     }
-    if (folder.empty()) folder = DefaultCityCodesDir();
-    // A trailing "\" before the closing quote of a command line would escape it.
+    if (folder.empty()) {
+        const std::wstring root = InstallerDataRoot();
+        if (root.empty()) return {};
+        folder = DefaultCityCodesDir();
+    }
+    // Named as the program names its folders, without a trailing delimiter.
     while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
     if (::GetFileAttributesW(JoinPath(folder, L"CityCodes.db").c_str()) != INVALID_FILE_ATTRIBUTES) return {};
     return folder;

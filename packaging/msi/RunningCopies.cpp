@@ -44,6 +44,17 @@ std::vector<HWND> ExitRequestWindowsOf(const std::wstring& programFile) {
     return windows;
 }
 
+std::vector<DWORD> SessionsOf(const std::vector<HWND>& windows) {
+    std::vector<DWORD> sessions;
+    for (HWND window : windows) {
+        DWORD process = 0;
+        DWORD session = 0;
+        if (!::GetWindowThreadProcessId(window, &process) || !::ProcessIdToSessionId(process, &session)) continue;
+        if (std::find(sessions.begin(), sessions.end(), session) == sessions.end()) sessions.push_back(session);
+    }
+    return sessions;
+}
+
 TStopResult StopRunningCopies(const std::wstring& programFile, DWORD timeoutMs) {
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     std::vector<HWND> asked;

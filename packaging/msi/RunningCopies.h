@@ -11,6 +11,9 @@
 // The exit-request windows of the copies running from programFile.
 std::vector<HWND> ExitRequestWindowsOf(const std::wstring& programFile);
 
+// The Windows sessions the windows' copies run in, each once.
+std::vector<DWORD> SessionsOf(const std::vector<HWND>& windows);
+
 enum class TStopResult {
     NoneRunning,   // no copy of that file showed its window
     Stopped,       // every copy ended and the file can be replaced

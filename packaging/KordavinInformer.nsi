@@ -6,6 +6,9 @@
 ; /D=folder another installation folder (must come last).
 ; What belongs to the user is never replaced or removed: the INI file beside the
 ; program, the city-code table, the subscriber directory and the call journal.
+; Run with administrator rights (as the machine, or elevated), it starts
+; nothing and builds nothing in the common data folder: both would get those
+; rights (see IsElevated).
 
 Unicode true
 Target amd64-unicode
@@ -59,6 +62,7 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "Kordavin"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishShow
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -68,6 +72,31 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "Kordavin"
 Var WasRunning
 ; 1 once a copy that names its program file was asked.
 Var AskedNamedCopy
+; 1 when this installer runs with administrator rights in force.
+Var Elevated
+
+; $0: 1 when the installer's token has administrator rights in force (elevated,
+; or the machine's own), else 0. What it starts would run with them, not with
+; the signed-in user's own rights.
+Function IsElevated
+  Push $1
+  Push $2
+  StrCpy $0 0
+  ; TOKEN_QUERY (8) on this process's token; TokenElevation (20).
+  System::Call 'advapi32::OpenProcessToken(p -1, i 8, *p .r1) i .r2'
+  ${If} $2 <> 0
+    System::Call 'advapi32::GetTokenInformation(p r1, i 20, *i .r0, i 4, *i .r2) i .r2'
+    ${If} $2 = 0
+      StrCpy $0 0
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+  ${If} $0 <> 0
+    StrCpy $0 1
+  ${EndIf}
+  Pop $2
+  Pop $1
+FunctionEnd
 
 ; The exit-request window of the copy running from $INSTDIR, in $0 (0: none).
 ; Copies from other folders, a portable one among them, are left alone.
@@ -198,6 +227,10 @@ Section "-${PRODUCT}" SecProgram
   Call CityCodesDir
   ${If} ${FileExists} "$0\CityCodes.db"
     DetailPrint "Справочник кодов городов уже есть, он не изменяется: $0\CityCodes.db"
+  ${ElseIf} $Elevated = 1
+    ; The common data folder may be a user's own, with links in it: the tool
+    ; would write wherever they lead with the installer's rights.
+    DetailPrint "Справочник кодов городов не создан: установщик запущен с правами администратора. Его можно создать позже от имени пользователя: citycodes.exe CityCodes.csv"
   ${Else}
     DetailPrint "Справочник кодов городов: $0\CityCodes.db"
     nsExec::ExecToLog '"$INSTDIR\citycodes.exe" "$INSTDIR\CityCodes.csv" "$0"'
@@ -234,15 +267,31 @@ Section "-Finish"
     DeleteRegValue HKCU "${RUN_KEY}" "${EXE}"
   ${EndIf}
   ; A silent upgrade leaves the program running as it found it; interactively
-  ; the finish page offers to start it.
+  ; the finish page offers to start it. Never with administrator rights.
   ${If} ${Silent}
   ${AndIf} $WasRunning = 1
-    Exec '"$INSTDIR\${EXE}"'
+    ${If} $Elevated = 1
+      DetailPrint "${PRODUCT} не запущен снова: установщик работает с правами администратора. Запустите программу из меню «Пуск»."
+    ${Else}
+      Exec '"$INSTDIR\${EXE}"'
+    ${EndIf}
   ${EndIf}
 SectionEnd
 
+; With administrator rights the finish page does not offer to start the program
+; and says why.
+Function FinishShow
+  ${If} $Elevated = 1
+    SendMessage $mui.FinishPage.Run ${BM_SETCHECK} ${BST_UNCHECKED} 0
+    EnableWindow $mui.FinishPage.Run 0
+    SendMessage $mui.FinishPage.Run ${WM_SETTEXT} 0 "STR:Запустите программу из меню «Пуск»: установка шла с правами администратора"
+  ${EndIf}
+FunctionEnd
+
 Function .onInit
   SetShellVarContext current
+  Call IsElevated
+  StrCpy $Elevated $0
   ; An upgrade keeps the autostart choice made since; a first install starts
   ; with Windows unless /NOAUTORUN says otherwise.
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
@@ -292,9 +341,18 @@ Section "Uninstall"
   ${If} ${FileExists} "$0\*.*"
     StrCpy $1 "$1$\r$\nСправочник абонентов: $0"
   ${EndIf}
+  ; This user's own settings, kept there when the program's folder was not
+  ; theirs to write (a copy installed for the whole computer).
+  ${If} ${FileExists} "$APPDATA\KordavinInformer\KordavinInformer.ini"
+    StrCpy $1 "$1$\r$\nНастройки пользователя: $APPDATA\KordavinInformer\KordavinInformer.ini"
+  ${EndIf}
   ; The numbers and names of this user's callers.
   ${If} ${FileExists} "$LOCALAPPDATA\KordavinInformer\CallJournal.db"
     StrCpy $1 "$1$\r$\nЖурнал звонков: $LOCALAPPDATA\KordavinInformer\CallJournal.db"
+  ${EndIf}
+  ; The organisation's directory as last read, beside the journal.
+  ${If} ${FileExists} "$LOCALAPPDATA\KordavinInformer\OrgDirectory.db"
+    StrCpy $1 "$1$\r$\nСправочник организации: $LOCALAPPDATA\KordavinInformer\OrgDirectory.db"
   ${EndIf}
   ; Removed only when nothing of the user's is left in it.
   RMDir "$INSTDIR"

@@ -4,6 +4,7 @@
 #include "FileBytes.h"
 #include "LongPath.h"
 #include "PathText.h"
+#include "ThreadPrivileges.h"
 #include "TextConvert.h"
 
 #include <aclapi.h>
@@ -33,34 +34,6 @@ UniqueLocalMemory Descriptor(const wchar_t* security) {
         return UniqueLocalMemory();
     return UniqueLocalMemory(descriptor);
 }
-
-// A user's folder may deny Administrators everything: the installer's backup and
-// restore rights (held by SYSTEM and elevated administrators) open it anyway,
-// and taking ownership lets its permissions be replaced. Enabled on this thread
-// only, on a copy of the process's token, for as long as the object lives.
-class TThreadPrivileges {
-public:
-    TThreadPrivileges() {
-        if (!::ImpersonateSelf(SecurityImpersonation)) return;
-        impersonating_ = true;
-        HANDLE token = nullptr;
-        if (!::OpenThreadToken(::GetCurrentThread(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, TRUE, &token)) return;
-        const UniqueKernelHandle owned(token);
-        for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME, SE_TAKE_OWNERSHIP_NAME}) {
-            TOKEN_PRIVILEGES privilege{1, {{{0, 0}, SE_PRIVILEGE_ENABLED}}};
-            if (::LookupPrivilegeValueW(nullptr, name, &privilege.Privileges[0].Luid))
-                ::AdjustTokenPrivileges(token, FALSE, &privilege, 0, nullptr, nullptr);
-        }
-    }
-    ~TThreadPrivileges() {
-        if (impersonating_) ::RevertToSelf();
-    }
-    TThreadPrivileges(const TThreadPrivileges&) = delete;
-    TThreadPrivileges& operator=(const TThreadPrivileges&) = delete;
-
-private:
-    bool impersonating_ = false;
-};
 
 bool IsLinkOrNoFolder(DWORD attributes) {
     return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -197,7 +170,10 @@ TPlaceResult THeldFolderChain::Open(const std::wstring& dataRoot, const std::wst
         SamePath(rootChain.back(), chain_[rootChain.size() - 1]))
         securedFrom = rootChain.size() - 1;
 
-    const TThreadPrivileges privileges;
+    // A user's folder may deny Administrators everything: the backup and
+    // restore privileges open it anyway, and taking ownership lets its
+    // permissions be replaced.
+    const TThreadPrivileges privileges{SE_BACKUP_NAME, SE_RESTORE_NAME, SE_TAKE_OWNERSHIP_NAME};
     for (size_t i = 0; i < chain_.size(); ++i) {
         const std::wstring& path = chain_[i];
         const bool secured = i >= securedFrom;

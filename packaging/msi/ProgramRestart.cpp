@@ -2,6 +2,7 @@
 
 #include "ExceptionText.h"
 #include "TextConvert.h"
+#include "ThreadPrivileges.h"
 #include "UniqueHandle.h"
 
 #include <userenv.h>
@@ -41,6 +42,8 @@ TRestartResult Start(HANDLE userToken, DWORD session, const std::wstring& progra
     PROCESS_INFORMATION process{};
     BOOL started = FALSE;
     if (userToken) {
+        // Giving a process another user's token takes these; the machine holds them.
+        const TThreadPrivileges privileges{SE_ASSIGNPRIMARYTOKEN_NAME, SE_INCREASE_QUOTA_NAME};
         // The user's own environment (their %APPDATA%, %TEMP%), not the machine's.
         void* environment = nullptr;
         if (!::CreateEnvironmentBlock(&environment, userToken, FALSE)) environment = nullptr;

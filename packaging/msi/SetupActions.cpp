@@ -22,11 +22,14 @@ constexpr wchar_t kPlaceCityCodesData[] = L"PlaceCityCodes";
 constexpr wchar_t kStartStoppedCopiesData[] = L"StartStoppedCopies";
 constexpr wchar_t kTableName[] = L"CityCodes.db";
 
-std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+// A text from Windows Installer, read by a call that reports the room it needs
+// (without the terminating NUL) when the buffer is too small.
+template <typename ReadText>
+std::wstring MsiText(ReadText read) {
     std::wstring value(MAX_PATH, L'\0');
     for (;;) {
         DWORD length = static_cast<DWORD>(value.size());
-        const UINT result = ::MsiGetPropertyW(install, name, value.data(), &length);
+        const UINT result = read(value.data(), &length);
         if (result == ERROR_SUCCESS) {
             value.resize(length);
             return value;
@@ -36,21 +39,16 @@ std::wstring Property(MSIHANDLE install, const wchar_t* name) {
     }
 }
 
+std::wstring Property(MSIHANDLE install, const wchar_t* name) {
+    return MsiText([&](wchar_t* buffer, DWORD* length) { return ::MsiGetPropertyW(install, name, buffer, length); });
+}
+
 // A formatted text such as "[#CityCodes.db]" (an installed file's full path).
 std::wstring Formatted(MSIHANDLE install, const wchar_t* text) {
     PMSIHANDLE record = ::MsiCreateRecord(0);
     if (!record || ::MsiRecordSetStringW(record, 0, text) != ERROR_SUCCESS) return {};
-    std::wstring value(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = static_cast<DWORD>(value.size());
-        const UINT result = ::MsiFormatRecordW(install, record, value.data(), &length);
-        if (result == ERROR_SUCCESS) {
-            value.resize(length);
-            return value;
-        }
-        if (result != ERROR_MORE_DATA) return {};
-        value.resize(static_cast<size_t>(length) + 1);
-    }
+    return MsiText(
+        [&](wchar_t* buffer, DWORD* length) { return ::MsiFormatRecordW(install, record, buffer, length); });
 }
 
 void Log(MSIHANDLE install, const std::wstring& text) {

@@ -35,10 +35,6 @@ UniqueLocalMemory Descriptor(const wchar_t* security) {
     return UniqueLocalMemory(descriptor);
 }
 
-bool IsLinkOrNoFolder(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 TPlaceResult Result(TPlaceStatus status, const std::wstring& where, DWORD error = ERROR_SUCCESS) {
     return {status, where, error == ERROR_SUCCESS ? std::wstring() : SystemErrorText(error)};
 }
@@ -59,8 +55,7 @@ TPlaceResult CheckFolder(HANDLE folder, const std::wstring& path) {
     const DWORD named = ::GetFileAttributesW(path.c_str());
     if (named == INVALID_FILE_ATTRIBUTES) return Result(TPlaceStatus::Failed, path, ::GetLastError());
     if ((info.FileAttributes | named) & FILE_ATTRIBUTE_REPARSE_POINT) return Result(TPlaceStatus::LinkRefused, path);
-    if (IsLinkOrNoFolder(info.FileAttributes) || IsLinkOrNoFolder(named))
-        return Result(TPlaceStatus::NotAFolder, path);
+    if (!(info.FileAttributes & named & FILE_ATTRIBUTE_DIRECTORY)) return Result(TPlaceStatus::NotAFolder, path);
     return Result(TPlaceStatus::Done, path);
 }
 
@@ -127,7 +122,8 @@ std::vector<std::wstring> FolderChain(const std::wstring& folder) {
         if (shareEnd == server + 1) return {};
         root = path.substr(0, shareEnd) + L"\\";
         rest = shareEnd;
-    } else if (path.size() >= 3 && ::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\') {
+    } else if (path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+               path[1] == L':' && path[2] == L'\\') {
         root = path.substr(0, 3);
         rest = 3;
     } else {

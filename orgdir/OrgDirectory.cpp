@@ -53,6 +53,12 @@ void TOrgDirectory::SyncNow() {
     wake_.notify_all();
 }
 
+void TOrgDirectory::SyncIfDue() {
+    // Taking the lock first: a worker between reckoning its wait and waiting hears it.
+    { const std::lock_guard lock(lock_); }
+    wake_.notify_all();
+}
+
 bool TOrgDirectory::Lookup(const std::wstring& number, TOrgName& found) const {
     return enabled_.load() && !number.empty() && cache_.Lookup(number, found);
 }

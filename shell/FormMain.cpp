@@ -10,6 +10,7 @@
 #include "CrmLookupForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
+#include "DiagnosticsText.h"
 #include "EnforcedControls.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
@@ -20,6 +21,7 @@
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
 #include "TextConvert.h"
+#include "TrayState.h"
 #include "WindowPlacement.h"
 #include "WindowText.h"
 #include "SharingRes.h"
@@ -32,10 +34,6 @@
 
 namespace {
 
-constexpr UINT_PTR kTimerMsg = 1;
-constexpr UINT_PTR kTimerInit = 2;
-constexpr UINT kTimerMsgInterval = 200;
-constexpr UINT kTimerInitInterval = 10000;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 // After a move to a monitor of another DPI, once the dialog font has been rescaled.
@@ -108,10 +106,6 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case WM_DPIFONTCHANGED:
         UpdateBoldFont();
-        return TRUE;
-    case WM_TIMER:
-        if (wParam == kTimerMsg) TimerMsgTimer();
-        else if (wParam == kTimerInit) TimerInitTimer();
         return TRUE;
     case WM_TRAYNOTIFY:
         OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
@@ -249,6 +243,7 @@ void TMainForm::FormCreate() {
     ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
+    FAppIcon = icon;
     TrayIcon = std::make_unique<TTrayIcon>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon);
     TrayIcon->SetHint(FCaption);
     TrayIcon->Show();
@@ -283,8 +278,6 @@ void TMainForm::FormCreate() {
         ShowGeneralError(GetExceptionText(std::current_exception()));
     }
 
-    SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
-
     // Other workstations may be waiting for this PC's directories. An entry of
     // the allow-list that cannot be read is ignored by the server: say which.
     if (const auto unreadable = FController->UnreadableAllowedClient())
@@ -310,8 +303,7 @@ void TMainForm::LoadParams() {
 void TMainForm::AbandonStartup(const std::wstring& error) {
     FStartupFailed = true;
     // Nothing may reach the half-built window while the error box is open.
-    ::KillTimer(FHandle, kTimerMsg);
-    ::KillTimer(FHandle, kTimerInit);
+    if (FController) FController->Shutdown(0);
     TrayIcon.reset();
     ShowGeneralError(error);
 }
@@ -335,8 +327,6 @@ void TMainForm::EndParts(DWORD saveWaitMs) {
     FPartsEnded = true;
     // A connection test still running ends within its own time limit.
     if (FDBTest.joinable()) FDBTest.join();
-    ::KillTimer(FHandle, kTimerMsg);
-    ::KillTimer(FHandle, kTimerInit);
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
@@ -364,41 +354,50 @@ void TMainForm::RestartDBServer() {
 
 void TMainForm::cbActiveClick() {
     TWMParamChange();
-    if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED) {
-        ConnectToServer();
-        SetTimerEnabled(kTimerInit, kTimerInitInterval, true);
-        ::EnableWindow(Item(IDC_LESERVER), FALSE);
-        ::EnableWindow(Item(IDC_BTNSELECTSERVER), FALSE);
-    } else {
-        ::EnableWindow(Item(IDC_BTNSELECTSERVER), TRUE);
-        ::EnableWindow(Item(IDC_LESERVER), TRUE);
-        SetTimerEnabled(kTimerInit, kTimerInitInterval, false);
-        SetStatusText(LoadResourceString(IDS_STATUS_OFF));
-        FController->Disconnect();
-    }
+    const bool active = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
+    ::EnableWindow(Item(IDC_LESERVER), !active);
+    ::EnableWindow(Item(IDC_BTNSELECTSERVER), !active);
     UpdatePathControls();
-    SyncDirectories();
+    // The box acts at once: the controller connects (or ends the connection) from what it is handed.
+    FController->ApplyConnection(ShownConnection());
 }
 
-void TMainForm::ConnectToServer() {
-    std::wstring error;
-    if (!FController->Connect(ItemText(IDC_LESERVER), error)) {
-        SetStatusText(error);
-        return;
+TShownConnection TMainForm::ShownConnection() const {
+    return {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
+            ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)};
+}
+
+void TMainForm::ShowConnection(TConnectionState state, const TConnectionError& reason) {
+    switch (state) {
+    case TConnectionState::Connected:
+        SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+        // A shell that restarts from now on needs no "not connected" balloon.
+        if (TrayIcon) TrayIcon->ForgetBalloon();
+        break;
+    case TConnectionState::Reconnecting:
+        SetStatusText(reason.What == TConnectionError::Kind::ConnectFailed ? reason.Text
+                                                                           : LoadResourceString(IDS_STATUS_LOST));
+        break;
+    case TConnectionState::Off:
+        SetStatusText(LoadResourceString(IDS_STATUS_OFF));
+        break;
     }
-    SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
-    // A shell that restarts from now on needs no "not connected" balloon.
-    if (TrayIcon) TrayIcon->ForgetBalloon();
+    const bool iconChanges = state != FConnectionState || !TrayIcon;
+    FConnectionState = state;
+    FConnectionReason = ConnectionErrorText(reason);
+    if (iconChanges && TrayIcon) {
+        const TTrayMark mark = TrayLook(state, FCaption, FConnectionReason).Mark;
+        UniqueIcon marked(mark == TTrayMark::None ? nullptr : DrawTrayIcon(FAppIcon, mark));
+        TrayIcon->SetIcon(marked ? marked.get() : FAppIcon);
+        FStateIcon = std::move(marked);
+    }
+    UpdateTrayHint();
 }
 
 void TMainForm::ShowServerChannels(const std::vector<std::wstring>& channels) {
     // New items are not the user's change.
     ScopedFlag loading(FChannelListLoading);
     clbChannels.SetItems(MergeChannelList(channels, FSettings.FChannels));
-}
-
-void TMainForm::SyncDirectories() {
-    FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH));
 }
 
 void TMainForm::OnCallEvent(const TCallEvent& event) {
@@ -411,33 +410,13 @@ void TMainForm::OnCallEvent(const TCallEvent& event) {
         break;
     }
     case TCallEventKind::ConnectionLost:
-        SetStatusText(LoadResourceString(IDS_STATUS_LOST));
+        // The controller tells the state (and the status text) right after.
         ShowNoConnectionBalloon();
         break;
     default:
         break;
     }
 }
-
-void TMainForm::TimerInitTimer() {
-    if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED) return;
-    if (!FController->Connected()) ConnectToServer();
-    // A directory that cannot be opened is reported once, not on every tick.
-    try {
-        FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH),
-                                     TInformerController::TDirectoryWait::Brief);
-        FLastDirectoryError.clear();
-    } catch (...) {
-        const std::wstring text = GetExceptionText(std::current_exception());
-        if (text != FLastDirectoryError) {
-            FLastDirectoryError = text;
-            ShowGeneralError(text);
-        }
-    }
-    if (FController->Connected()) SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
-}
-
-void TMainForm::TimerMsgTimer() { FController->PollRecorder(); }
 
 void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
     TCallerLookup* lookup = &FController->Lookup();
@@ -544,11 +523,6 @@ void TMainForm::ShowGeneralError(const std::wstring& text) {
     FErrorBoxOpen = false;
 }
 
-void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
-    if (enabled) ::SetTimer(FHandle, id, interval, nullptr);
-    else ::KillTimer(FHandle, id);
-}
-
 void TMainForm::OpenCallJournal() {
     FController->OpenJournal(DefaultJournalPath());
     UpdateTrayHint();
@@ -597,5 +571,6 @@ void TMainForm::OnCallRecorded(const TCallRecord& record) {
 
 void TMainForm::UpdateTrayHint() {
     if (TrayIcon && FController)
-        TrayIcon->SetHint(TrayHintWithMissedCalls(FCaption, FController->Journal().MissedSinceViewed()));
+        TrayIcon->SetHint(TrayHintWithMissedCalls(TrayLook(FConnectionState, FCaption, FConnectionReason).Hint,
+                                                  FController->Journal().MissedSinceViewed()));
 }

@@ -40,9 +40,6 @@ public:
     // Creates the window hidden; FormCreate runs inside. False if it could not be created.
     bool Create();
 
-    void ConnectToServer();
-    void SyncDirectories();
-
 private:
     bool OnInit() override;
     void OnCommand(int id, UINT code) override;
@@ -65,8 +62,8 @@ private:
     void EndParts(DWORD saveWaitMs);
     void FormClose();
     void cbActiveClick();
-    void TimerInitTimer();
-    void TimerMsgTimer();
+    // The connect box, the server and the folders as the controls show them.
+    TShownConnection ShownConnection() const;
     void ApplicationEventsMinimize();
     void pmnuOptionsClick();
     void pmnuDirectoryClick();
@@ -123,7 +120,6 @@ private:
     void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
-    void SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled);
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 
@@ -135,6 +131,8 @@ private:
     void ShowServerChannels(const std::vector<std::wstring>& channels) override;
     void CallRecorded(const TCallRecord& record) override { OnCallRecorded(record); }
     void JournalFailed(const std::wstring& text) override;
+    void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
+    void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
 
     // The call journal and what the tray says of missed calls.
     void OpenCallJournal();
@@ -164,8 +162,12 @@ private:
     std::thread FDBTest;
     std::mutex FDBTestLock;
     std::optional<TDBTestOutcome> FDBTestResult;
-    // The last directory error reported by the reconnection timer.
-    std::wstring FLastDirectoryError;
+    // What the tray shows of the connection; FStateIcon is the marked icon
+    // (null: the plain FAppIcon).
+    TConnectionState FConnectionState = TConnectionState::Off;
+    std::wstring FConnectionReason;
+    HICON FAppIcon = nullptr;
+    UniqueIcon FStateIcon;
     TSettingsLocation FSettingsLocation;
     // Which settings an administrator fixed, and the defaults a per-user file is saved against.
     TSettingsSources FSources;

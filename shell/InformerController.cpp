@@ -32,6 +32,7 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDispatch->AddListener(*FCrmNames);
     FDispatch->AddListener(*FCallJournal);
     FDispatch->AddListener(FView);
+    FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
     // The built-in defaults that exist only at run time.
     FSettings.FCityCodesDir = FAreaList->CityCodesDir();
     FSettings.FAbonentPhoneDir = FAbonentList->AbonentPhoneDir();
@@ -85,30 +86,114 @@ void TInformerController::OpenJournal(const std::wstring& path) {
     FCallJournal->Open(path, {FSettings.FJournalDays, FSettings.FJournalMaxCalls});
 }
 
+void TInformerController::ApplyConnection(const TShownConnection& connection) {
+    const bool sameWish = connection.Active == FConnection.Active;
+    FConnection = connection;
+    if (FShutDown) return;
+    if (sameWish) {
+        // The folders wait for the next opening.
+        FAreaList->SetCityCodesDir(connection.AreaCodesPath);
+        FAbonentList->SetAbonentPhoneDir(connection.AbonentPhonePath);
+        return;
+    }
+    if (connection.Active) {
+        std::wstring error;
+        Connect(connection.Server, error);
+        SetTimer(TTimer::Reconnect, kReconnectMs, true);
+    } else {
+        SetTimer(TTimer::Reconnect, kReconnectMs, false);
+        Disconnect();
+    }
+    SyncDirectories(connection.AreaCodesPath, connection.AbonentPhonePath);
+}
+
+void TInformerController::Reconnect() {
+    if (FShutDown || !FConnection.Active) return;
+    if (!Connected()) {
+        std::wstring error;
+        Connect(FConnection.Server, error);
+    }
+    // A directory that cannot be opened is told once, not on every tick.
+    try {
+        SyncDirectories(FConnection.AreaCodesPath, FConnection.AbonentPhonePath, TDirectoryWait::Brief);
+        FLastDirectoryError.clear();
+    } catch (...) {
+        const std::wstring text = GetExceptionText(std::current_exception());
+        if (text != FLastDirectoryError) {
+            FLastDirectoryError = text;
+            FView.DirectoryFailed(text);
+        }
+    }
+}
+
+void TInformerController::WakeUp(TWakeUp) {
+    if (FShutDown) return;
+    // A connection that died in the sleep is noticed now, not at the next poll.
+    PollRecorder();
+    if (FConnection.Active && !Connected()) {
+        Reconnect();
+        // The next try a whole period after this one.
+        SetTimer(TTimer::Reconnect, kReconnectMs, true);
+    }
+    // Another network may give the server's name another address.
+    FDBClient->RenewServerAddress();
+    FOrgDirectory->SyncIfDue();
+}
+
+void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabled) {
+    if (FWindow) FWindow->SetTimer(timer, intervalMs, enabled);
+}
+
+void TInformerController::OnTimer(TTimer timer) {
+    switch (timer) {
+    case TTimer::Poll: PollRecorder(); break;
+    case TTimer::Reconnect: Reconnect(); break;
+    }
+}
+
+void TInformerController::PollRecorder() {
+    if (FShutDown) return;
+    const bool wasConnected = Connected();
+    FDispatch->DispatchRecorderEvents();
+    if (wasConnected && !Connected()) TellConnection();
+}
+
+void TInformerController::TellConnection() {
+    const TConnectionState state = Connected()          ? TConnectionState::Connected
+                                   : FConnection.Active ? TConnectionState::Reconnecting
+                                                        : TConnectionState::Off;
+    FView.ShowConnection(state, FDiagnostics.LastConnectionError());
+}
+
 bool TInformerController::Connect(const std::wstring& server, std::wstring& error) {
+    bool connected = false;
     try {
         FKordavin = KordavinClient::Create(server);
         const int32_t result = FKordavin->Connect();
         if (result != 0) throw AppError(FormatConnectError(result));
         RefreshChannelList();
         FDiagnostics.SetConnected(true, server);
-        return true;
+        SetTimer(TTimer::Poll, kPollMs, true);
+        connected = true;
     } catch (...) {
         FKordavin.reset();
         error = GetExceptionText(std::current_exception());
         FDiagnostics.SetConnectionError(TConnectionError::Kind::ConnectFailed, error);
         FDiagnostics.SetConnected(false);
-        return false;
     }
+    TellConnection();
+    return connected;
 }
 
 void TInformerController::Disconnect() {
     FPopups->Items().Clear();
     DisconnectFromServer();
+    TellConnection();
 }
 
 void TInformerController::DisconnectFromServer() {
     FKordavin.reset();
+    SetTimer(TTimer::Poll, kPollMs, false);
     FDiagnostics.SetConnected(false);
     // The calls in progress will never be told to end.
     FDispatch->InterruptCalls();
@@ -160,6 +245,8 @@ bool TInformerController::LookUpCaller(TCaller& caller, TLookupFailure& failure)
 std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs) {
     if (FShutDown) return {};
     FShutDown = true;
+    // No tick or wake-up reaches parts that are ending.
+    FWindow.reset();
     FPopups.reset();
     // A read in progress is abandoned between pages; the cache keeps what it had.
     FOrgDirectory->Stop();

@@ -4,6 +4,7 @@
 #include "CallJournal.h"
 #include "CallerLookup.h"
 #include "CallerNameSource.h"
+#include "ControllerWindow.h"
 #include "CrmNameLookup.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryClient.h"
@@ -14,6 +15,7 @@
 #include "OrgDirectory.h"
 #include "OrgNameSource.h"
 #include "RecorderDispatch.h"
+#include "SettingsStore.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -23,6 +25,10 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// The recording-server connection as the user sees it: connected, being
+// reconnected (the last connection error says why), or off at the user's wish.
+enum class TConnectionState { Off, Connected, Reconnecting };
 
 // What the controller asks of the window side. It hears the call-event stream
 // too (the lost connection, a renamed channel), after the parts that own calls.
@@ -35,6 +41,12 @@ public:
     // The journal's file failed; it is off for the session. Called inside the
     // event stream: the window tells the user once the stream is done.
     virtual void JournalFailed(const std::wstring& text) = 0;
+    // The connection changed state; reason is the diagnostics' last connection
+    // error, which says why while reconnecting.
+    virtual void ShowConnection(TConnectionState state, const TConnectionError& reason) = 0;
+    // A directory could not be opened by the reconnection timer; told once per
+    // distinct failure, not on every tick.
+    virtual void DirectoryFailed(const std::wstring& text) = 0;
 
 protected:
     ~IInformerView() = default;
@@ -45,7 +57,7 @@ protected:
 // recording-server connection with its event dispatch, and the listeners of the
 // call-event stream (diagnostics, the CRM card on answering, the journal and the
 // view). Main thread only.
-class TInformerController final : private IRecorderHost {
+class TInformerController final : private IRecorderHost, private IControllerClock {
 public:
     // The directories' folders and the organisation's directory cache default to their built-in ones.
     explicit TInformerController(IInformerView& view, std::wstring cityCodesDir = DefaultCityCodesDir(),
@@ -71,6 +83,23 @@ public:
     void ApplyHttpLookupSettings(const THttpLookupSettings& settings);
     void OpenJournal(const std::wstring& path);
 
+    // The connect box and the folders as the user set them, applied at once:
+    // connects (and keeps reconnecting every kReconnectMs) while Active, and
+    // opens the directories from the folders while connected; otherwise ends the
+    // connection and closes them. The same Active as before only takes the
+    // folders. AppError when a directory cannot be opened.
+    void ApplyConnection(const TShownConnection& connection);
+    // The reconnection timer's tick: reconnects when the connection is wanted
+    // and gone, and opens the directories that are not open yet.
+    void Reconnect();
+    // The PC woke up (resume, a network change, the session unlocked): the
+    // connection is tried at once instead of at the next tick, the directory
+    // server's address is resolved again and the organisation's directory
+    // syncs if a sync is due.
+    void WakeUp(TWakeUp reason);
+    static constexpr unsigned kReconnectMs = 10000;
+    static constexpr unsigned kPollMs = 200;
+
     // The recording server: true when connected; otherwise error says why.
     bool Connect(const std::wstring& server, std::wstring& error);
     // Ends the connection at the user's wish: popups close, calls end as interrupted.
@@ -82,10 +111,9 @@ public:
     enum class TDirectoryWait { Full, Brief };
     void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir,
                          TDirectoryWait wait = TDirectoryWait::Full);
-    // One tick of the event polling timer.
-    void PollRecorder() {
-        if (!FShutDown) FDispatch->DispatchRecorderEvents();
-    }
+    // One tick of the event polling timer. A connection lost in it is told
+    // once the tick's events are all handled (the diagnostics know why by then).
+    void PollRecorder();
 
     // The caller lookup for the caller's number: name, region and comment from
     // the directories, then the name from the added sources while none is found.
@@ -117,9 +145,19 @@ private:
     IRecorderSdk* Kordavin() override { return FKordavin ? &*FKordavin : nullptr; }
     void DisconnectFromServer() override;
     void RefreshChannelList() override;
+    void OnTimer(TTimer timer) override;
+    void OnWakeUp(TWakeUp reason) override { WakeUp(reason); }
+    void TellConnection();
+    // No timer runs once the parts have ended.
+    void SetTimer(TTimer timer, unsigned intervalMs, bool enabled);
 
     IInformerView& FView;
     TMainFormSettings FSettings;
+    // The connection the user asked for, as last applied.
+    TShownConnection FConnection;
+    // The last directory failure told by the reconnection timer.
+    std::wstring FLastDirectoryError;
+    std::unique_ptr<TControllerWindow> FWindow;
     std::optional<KordavinClient> FKordavin;
     TEventDiagnostics FDiagnostics;
     std::unique_ptr<TTrayMsgWins> FPopups;

@@ -57,6 +57,10 @@ INT_PTR TControllerWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
             FClock.OnTimer(static_cast<IControllerClock::TTimer>(wParam));
         }
         return 0;
+    case static_cast<UINT>(IControllerClock::TPosted::SaveFailed):
+    case static_cast<UINT>(IControllerClock::TPosted::JournalFailed):
+        FClock.OnPosted(static_cast<IControllerClock::TPosted>(message));
+        return 0;
     case kNetworkChanged:
         // Adapters come and go in bursts (a dock, a VPN): told once they settle.
         ::SetTimer(FHandle, kNetworkSettleTimer, kNetworkSettleMs, nullptr);

@@ -10,7 +10,10 @@ enum class TWakeUp { Resume, NetworkChanged, SessionUnlocked };
 class IControllerClock {
 public:
     enum class TTimer : UINT_PTR { Poll = 1, Reconnect = 2 };
+    // What other threads post for the main thread: a save failed, the journal failed.
+    enum class TPosted : UINT { SaveFailed = WM_APP + 2, JournalFailed = WM_APP + 3 };
     virtual void OnTimer(TTimer timer) = 0;
+    virtual void OnPosted(TPosted what) = 0;
     virtual void OnWakeUp(TWakeUp reason) = 0;
 
 protected:
@@ -27,6 +30,8 @@ public:
     ~TControllerWindow() override;
 
     void SetTimer(IControllerClock::TTimer timer, UINT intervalMs, bool enabled);
+    // Any thread.
+    void Post(IControllerClock::TPosted what) const { ::PostMessageW(FHandle, static_cast<UINT>(what), 0, 0); }
 
     // How long network changes must be quiet before they are told.
     static constexpr UINT kNetworkSettleMs = 2000;

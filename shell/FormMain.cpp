@@ -43,12 +43,6 @@ constexpr int kClientHeight = 511;
 // The dialog template's size in dialog units (MainForm.rc).
 constexpr int kTemplateWidth = 522;
 constexpr int kTemplateHeight = 314;
-// How long "Выход" waits for contact saves still running before the directories close.
-constexpr DWORD kSaveWaitAtExitMs = 15000;
-// The same at the end of the Windows session. Windows gives a program about 5 s
-// to answer WM_ENDSESSION before it offers to end it: 3 s leave the rest for
-// the journal and the directories to close and for the "not saved" boxes to open.
-constexpr DWORD kSaveWaitAtSessionEndMs = 3000;
 
 }  // namespace
 
@@ -82,14 +76,6 @@ bool TMainForm::OnInit() {
 
 INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
-    if (FSaveFailedMessage && message == FSaveFailedMessage) {
-        ShowSaveFailures();
-        return TRUE;
-    }
-    if (FJournalFailedMessage && message == FJournalFailedMessage) {
-        ShowJournalFailure();
-        return TRUE;
-    }
     // The program was started again from its folder: its settings come to the front.
     if (message == ShowSettingsMessage()) {
         pmnuOptionsClick();
@@ -256,9 +242,6 @@ void TMainForm::FormCreate() {
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
 
     // The parts that live as long as the window; the settings below are read into them.
-    FSaveFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.SaveFailed");
-    FSaveFailures = std::make_shared<TSaveFailureQueue>(FHandle, FSaveFailedMessage);
-    FJournalFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.JournalFailed");
     FController = std::make_unique<TInformerController>(static_cast<IInformerView&>(*this));
     FController->Popups().SetOnEditData(
         [this](const TCaller& caller, bool isPreview) { OpenContactEditor(caller, isPreview); });
@@ -311,18 +294,18 @@ void TMainForm::AbandonStartup(const std::wstring& error) {
 void TMainForm::FormDestroy() {
     if (FFormDestroyed) return;
     FFormDestroyed = true;
-    EndParts(kSaveWaitAtExitMs);
+    EndParts(TInformerController::TEnding::Exit);
 }
 
 void TMainForm::SessionEnding() {
     // The process may be ended as soon as this returns: everything is finished
     // or told here, and the program then ends by itself.
     if (FPartsEnded) return;
-    EndParts(kSaveWaitAtSessionEndMs);
+    EndParts(TInformerController::TEnding::SessionEnd);
     ::PostQuitMessage(0);
 }
 
-void TMainForm::EndParts(DWORD saveWaitMs) {
+void TMainForm::EndParts(TInformerController::TEnding ending) {
     if (FPartsEnded) return;
     FPartsEnded = true;
     // A connection test still running ends within its own time limit.
@@ -333,17 +316,15 @@ void TMainForm::EndParts(DWORD saveWaitMs) {
     TDiagnosticsForm::CloseAll();
     TOrgDirectoryForm::CloseAll();
     TCrmLookupForm::CloseAll();
-    // From here failures wait in the queue for the report below.
-    if (FSaveFailures) FSaveFailures->Detach();
-    std::vector<std::wstring> unfinished;
-    if (FController) unfinished = FController->Shutdown(saveWaitMs);
     TCallJournalForm::CloseAll();
     TrayIcon.reset();
-    // Whoever typed the data may still have it at hand: tell them what was not saved.
-    for (const std::wstring& phone : unfinished) ShowSaveError(UnfinishedSaveText(phone));
-    if (FSaveFailures)
-        while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) ShowSaveError(SaveFailureText(*failure));
+    // The boxes of what was not saved open from in here.
+    if (FController) FController->End(ending);
 }
+
+void TMainForm::SaveFailed(const TSaveFailure& failure) { ShowSaveError(SaveFailureText(failure)); }
+
+void TMainForm::SaveNotFinished(const std::wstring& phone) { ShowSaveError(UnfinishedSaveText(phone)); }
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
@@ -424,7 +405,7 @@ void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
                       [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
                           lookup->AddEditRow(phone, name, comment);
                       },
-                      TSaveFailureQueue::Receiver(FSaveFailures));
+                      FController->SaveFailureReceiver());
 }
 
 void TMainForm::pmnuDirectoryClick() {
@@ -434,21 +415,8 @@ void TMainForm::pmnuDirectoryClick() {
     source.Remote = FSettings.FUseRemoteDB && FSettings.FDBAsClient;
     source.ServerAddress = FSettings.FDBServerAddress + L":" + std::to_wstring(FSettings.FDBPort);
     source.Dialling = FSettings;
-    source.OnSaveFailed = TSaveFailureQueue::Receiver(FSaveFailures);
+    source.OnSaveFailed = FController->SaveFailureReceiver();
     TDirectoryBrowserForm::Open(Instance(), std::move(source));
-}
-
-void TMainForm::ShowSaveFailures() {
-    // One box at a time: failures that arrive while it is open are taken by this
-    // loop once it closes. After the window's end, FormDestroy reports them.
-    if (FShowingSaveFailures || FFormDestroyed) return;
-    FShowingSaveFailures = true;
-    while (!FFormDestroyed) {
-        std::optional<TSaveFailure> failure = FSaveFailures->Take();
-        if (!failure) break;
-        ShowSaveError(SaveFailureText(*failure));
-    }
-    FShowingSaveFailures = false;
 }
 
 void TMainForm::ShowSaveError(const std::wstring& text) {
@@ -529,12 +497,7 @@ void TMainForm::OpenCallJournal() {
 }
 
 void TMainForm::JournalFailed(const std::wstring& text) {
-    FJournalFailure = text;
-    ::PostMessageW(FHandle, FJournalFailedMessage, 0, 0);
-}
-
-void TMainForm::ShowJournalFailure() {
-    ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, FJournalFailure));
+    ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, text));
 }
 
 void TMainForm::pmnuJournalClick() {

@@ -5,7 +5,6 @@
 #include "InformerController.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"
-#include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
@@ -57,9 +56,9 @@ private:
     // WM_ENDSESSION: the Windows session ends; the parts end as at "Выход",
     // with the wait for saves bounded by what Windows allows.
     void SessionEnding();
-    // Ends the parts once: closes the forms, gives running saves saveWaitMs,
-    // shuts the controller down and tells every save that did not finish or failed.
-    void EndParts(DWORD saveWaitMs);
+    // Ends the parts once: closes the windows and the tray icon, and the
+    // controller ends the rest and tells what was not saved.
+    void EndParts(TInformerController::TEnding ending);
     void FormClose();
     void cbActiveClick();
     // The connect box, the server and the folders as the controls show them.
@@ -116,8 +115,6 @@ private:
     void ApplyCrmNames(const THttpLookupSettings& settings);
     // The applied settings with a dialog's edits, except what a policy fixes.
     TMainFormSettings KeepingEnforced(TMainFormSettings edited) const;
-    // Failed saves, told by the save threads through FSaveFailures.
-    void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     std::wstring ItemText(int id) const;
@@ -131,6 +128,8 @@ private:
     void ShowServerChannels(const std::vector<std::wstring>& channels) override;
     void CallRecorded(const TCallRecord& record) override { OnCallRecorded(record); }
     void JournalFailed(const std::wstring& text) override;
+    void SaveFailed(const TSaveFailure& failure) override;
+    void SaveNotFinished(const std::wstring& phone) override;
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
 
@@ -139,7 +138,6 @@ private:
     void pmnuJournalClick();
     void OnCallRecorded(const TCallRecord& record);
     void UpdateTrayHint();
-    void ShowJournalFailure();
 
     HWND FStatusBar = nullptr;
     std::wstring FCaption;
@@ -175,12 +173,4 @@ private:
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;
     std::unique_ptr<TInformerController> FController;
-    // Save threads put their failures here and post FSaveFailedMessage.
-    std::shared_ptr<TSaveFailureQueue> FSaveFailures;
-    UINT FSaveFailedMessage = 0;
-    bool FShowingSaveFailures = false;
-    // The journal's failure text waits in FJournalFailure for
-    // FJournalFailedMessage, so that no box opens inside the event dispatch.
-    UINT FJournalFailedMessage = 0;
-    std::wstring FJournalFailure;
 };

@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "ChannelList.h"
 #include "ConnectionTexts.h"
+#include "ParallelStops.h"
 #include "SaveDataThreadUnit.h"
 
 TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
@@ -20,7 +21,13 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
     FOrgNameSource = std::make_unique<TOrgNameSource>(*FOrgDirectory);
     AddNameSource(*FOrgNameSource);
-    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) { FView.JournalFailed(text); });
+    FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
+    FSaveFailures = std::make_shared<TSaveFailureQueue>(FWindow->Handle(), static_cast<UINT>(TPosted::SaveFailed));
+    // Told inside the event stream: the view hears of it once the stream is done.
+    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) {
+        FJournalFailure = text;
+        if (FWindow) FWindow->Post(TPosted::JournalFailed);
+    });
     FCallJournal->SetOnRecorded([this](const TCallRecord& record) { FView.CallRecorded(record); });
     FCrmOnAnswer = std::make_unique<TCrmOnAnswer>(
         [this] { return TCrmSettings{FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; });
@@ -34,7 +41,6 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDispatch->AddListener(*FLateNames);
     FDispatch->AddListener(*FCallJournal);
     FDispatch->AddListener(FView);
-    FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
     // The built-in defaults that exist only at run time.
     FSettings.FCityCodesDir = FAreaList->CityCodesDir();
     FSettings.FAbonentPhoneDir = FAbonentList->AbonentPhoneDir();
@@ -146,6 +152,38 @@ void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabl
     if (FWindow) FWindow->SetTimer(timer, intervalMs, enabled);
 }
 
+void TInformerController::OnPosted(TPosted what) {
+    switch (what) {
+    case TPosted::SaveFailed: TellSaveFailures(); break;
+    case TPosted::JournalFailed: FView.JournalFailed(FJournalFailure); break;
+    }
+}
+
+void TInformerController::TellSaveFailures() {
+    // One at a time: failures that come while the view shows one are taken by
+    // this loop once it returns.
+    if (FTellingSaveFailures) return;
+    FTellingSaveFailures = true;
+    try {
+        while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) FView.SaveFailed(*failure);
+    } catch (...) {
+        FTellingSaveFailures = false;
+        throw;
+    }
+    FTellingSaveFailures = false;
+}
+
+void TInformerController::End(TEnding ending) {
+    if (FShutDown) return;
+    // From here failures wait in the queue for the report below.
+    FSaveFailures->Detach();
+    const std::vector<std::wstring> unfinished =
+        Shutdown(ending == TEnding::Exit ? kSaveWaitAtExitMs : kSaveWaitAtSessionEndMs);
+    // Whoever typed the data may still have it at hand: tell them what was not saved.
+    for (const std::wstring& phone : unfinished) FView.SaveNotFinished(phone);
+    while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) FView.SaveFailed(*failure);
+}
+
 void TInformerController::OnTimer(TTimer timer) {
     switch (timer) {
     case TTimer::Poll: PollRecorder(); break;
@@ -250,17 +288,38 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     // No tick or wake-up reaches parts that are ending.
     FWindow.reset();
     FPopups.reset();
-    // A read in progress is abandoned between pages; the cache keeps what it had.
-    FOrgDirectory->Stop();
-    FCrmNames->Shutdown();
     FLateNames->Shutdown();
+    // The parts that talk to other machines stop side by side while the saves
+    // are waited for: the end costs the longest of them, never their sum, and
+    // a part that does not stop within kPartStopMs is left to the process's end.
+    const ULONGLONG stopDeadline = ::GetTickCount64() + kPartStopMs;
+    TParallelStops stops;
+    // A read in progress is abandoned between pages; the cache keeps what it had.
+    stops.Start([org = FOrgDirectory.get()] {
+        org->Stop();
+        return true;
+    });
+    stops.Start([crm = FCrmNames.get()] {
+        crm->StopLookups();
+        return true;
+    });
     // No client is served from directories about to close.
-    const bool serverStopped = FDBServer->Stop();
+    stops.Start([server = FDBServer.get()] { return server->Stop(); });
     // A save still running finishes before the directories close. One that hangs
     // keeps the lookup and the directories: they are left to the process's end.
     std::vector<std::wstring> unfinished;
     const bool savesEnded = WaitForRunningSaves(saveWaitMs);
     if (!savesEnded) unfinished = RunningSavePhones();
+    const std::vector<bool> stopped = stops.WaitUntil(stopDeadline);
+    if (!stopped[0]) {
+        (void)FOrgNameSource.release();
+        (void)FOrgDirectory.release();
+        FNameSources.clear();
+    }
+    // The dispatch still tells it of the calls interrupted below: it is left
+    // alive, and no longer asks anything.
+    if (!stopped[1]) (void)FCrmNames.release();
+    const bool serverStopped = stopped[2];
     // So does a server operation still holding them: closing would wait for it without limit.
     if (!serverStopped) {
         (void)FDBServer.release();

@@ -16,6 +16,7 @@
 #include "OrgDirectory.h"
 #include "OrgNameSource.h"
 #include "RecorderDispatch.h"
+#include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
@@ -39,9 +40,13 @@ public:
     virtual void ShowServerChannels(const std::vector<std::wstring>& channels) = 0;
     // A call has been stored in the journal (or would have been, with the file off).
     virtual void CallRecorded(const TCallRecord& record) = 0;
-    // The journal's file failed; it is off for the session. Called inside the
-    // event stream: the window tells the user once the stream is done.
+    // The journal's file failed; it is off for the session. Told from the
+    // controller's own message, never inside the event stream.
     virtual void JournalFailed(const std::wstring& text) = 0;
+    // A contact save failed; one at a time (a box may be open for the last one).
+    virtual void SaveFailed(const TSaveFailure& failure) = 0;
+    // At the program's end: a save still running when its wait ran out.
+    virtual void SaveNotFinished(const std::wstring& phone) = 0;
     // The connection changed state; reason is the diagnostics' last connection
     // error, which says why while reconnecting.
     virtual void ShowConnection(TConnectionState state, const TConnectionError& reason) = 0;
@@ -135,6 +140,24 @@ public:
     TCrmNameLookup& CrmNames() { return *FCrmNames; }
     TLateSubscriberNames& LateSubscriberNames() { return *FLateNames; }
 
+    // Where editors and the directory window hand their failed saves: the
+    // view is told of each on the main thread.
+    TSaveFailedProc SaveFailureReceiver() const { return TSaveFailureQueue::Receiver(FSaveFailures); }
+
+    // How the program ends: "Выход" waits for a running contact save as long as
+    // a save may take; the end of the Windows session only as long as Windows
+    // allows. Every other part's stop runs meanwhile, side by side, for at most
+    // kPartStopMs.
+    enum class TEnding { Exit, SessionEnd };
+    static constexpr unsigned long kSaveWaitAtExitMs = 15000;
+    // Windows gives a program about 5 s to answer WM_ENDSESSION: 3 s leave the
+    // rest for the journal and the directories to close and the boxes to open.
+    static constexpr unsigned long kSaveWaitAtSessionEndMs = 3000;
+    static constexpr unsigned long kPartStopMs = 1000;
+    // Ends every part once (Shutdown) and then tells the view each save that did
+    // not finish or failed. Later calls do nothing.
+    void End(TEnding ending);
+
     // The program or the Windows session ends: popups close, the directory
     // server stops, contact saves still running get saveWaitMs to finish, calls
     // in progress end as interrupted, the journal and the directories close and
@@ -148,6 +171,8 @@ private:
     void DisconnectFromServer() override;
     void RefreshChannelList() override;
     void OnTimer(TTimer timer) override;
+    void OnPosted(TPosted what) override;
+    void TellSaveFailures();
     void OnWakeUp(TWakeUp reason) override { WakeUp(reason); }
     void TellConnection();
     // No timer runs once the parts have ended.
@@ -160,6 +185,11 @@ private:
     // The last directory failure told by the reconnection timer.
     std::wstring FLastDirectoryError;
     std::unique_ptr<TControllerWindow> FWindow;
+    // Save threads put their failures here; FWindow hears of each.
+    std::shared_ptr<TSaveFailureQueue> FSaveFailures;
+    bool FTellingSaveFailures = false;
+    // The journal's failure waits here for FWindow's message, out of the event stream.
+    std::wstring FJournalFailure;
     std::optional<KordavinClient> FKordavin;
     TEventDiagnostics FDiagnostics;
     std::unique_ptr<TTrayMsgWins> FPopups;

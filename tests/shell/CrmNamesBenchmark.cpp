@@ -34,6 +34,8 @@ public:
     void JournalFailed(const std::wstring&) override {}
     void ShowConnection(TConnectionState, const TConnectionError&) override {}
     void DirectoryFailed(const std::wstring&) override {}
+    void SaveFailed(const TSaveFailure&) override {}
+    void SaveNotFinished(const std::wstring&) override {}
 };
 
 struct TFigures {

@@ -33,6 +33,8 @@ public:
         reasons.push_back(reason);
     }
     void DirectoryFailed(const std::wstring& text) override { directoryFailures.push_back(text); }
+    void SaveFailed(const TSaveFailure& failure) override { savesFailed.push_back(failure.Phone); }
+    void SaveNotFinished(const std::wstring& phone) override { savesNotFinished.push_back(phone); }
 
     bool Heard(TCallEventKind kind) const { return std::find(kinds.begin(), kinds.end(), kind) != kinds.end(); }
 
@@ -43,6 +45,8 @@ public:
     std::vector<TConnectionState> states;
     std::vector<TConnectionError> reasons;
     std::vector<std::wstring> directoryFailures;
+    std::vector<std::wstring> savesFailed;
+    std::vector<std::wstring> savesNotFinished;
 };
 
 class InformerController : public SimulatorTest {
@@ -485,6 +489,31 @@ TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesT
     EXPECT_EQ(std::wstring(L"74950000500"), failure.Number.data());
     EXPECT_EQ(L"", PopupCaller(controller).Name);
     EXPECT_EQ(2, server.RequestCount());
+}
+
+TEST_F(CrmNames, TheEndOfTheSessionDoesNotWaitForACrmThatNeverAnswers) {
+    TLoopbackHttpServer server([](const TReceivedRequest&) {
+        // Silent until the test is over (the server cuts the delay short on its end).
+        THttpScript s;
+        s.DelayMs = 60000;
+        return s;
+    });
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    Start(controller, server);
+    Send(controller, {L"ring K1", L"ani K1 84951234567"});
+    ASSERT_TRUE(PumpUntil([&] { return server.RequestCount() == 1; }));
+
+    const ULONGLONG started = ::GetTickCount64();
+    controller.End(TInformerController::TEnding::SessionEnd);
+    const ULONGLONG took = ::GetTickCount64() - started;
+    EXPECT_LT(took, 5000u) << "the CRM's request is left behind, not waited for";
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
+    EXPECT_TRUE(view.savesNotFinished.empty());
+    EXPECT_TRUE(view.savesFailed.empty());
+    EXPECT_FALSE(controller.Journal().Enabled());
+    controller.End(TInformerController::TEnding::Exit);
+    EXPECT_EQ(1u, view.records.size()) << "once only";
 }
 
 TEST_F(CrmNames, ANumberADirectoryNamesAsksNoCrm) {

@@ -110,7 +110,7 @@ void ReadPageEntries(LDAP* ld, LDAPMessage* page, std::vector<std::wstring>& att
 }
 
 TOrgDirectoryError PagedSearch(const std::wstring& server, LDAP* ld, const TLdapSearch& search,
-                               const TLdapEntrySink& sink, const std::atomic<bool>* cancel) {
+                               const TLdapEntrySink& sink, const std::stop_token& stop) {
     std::wstring base = search.Base;
     std::wstring filter = search.Filter;
     std::vector<std::wstring> attributes = search.Attributes;
@@ -120,7 +120,7 @@ TOrgDirectoryError PagedSearch(const std::wstring& server, LDAP* ld, const TLdap
 
     LdapBerval cookie;
     for (;;) {
-        if (cancel && cancel->load()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
+        if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
         PLDAPControlW created = nullptr;
         // Not critical: a server without paging answers in one go, and one that
         // then stops at its size limit is caught below.
@@ -207,8 +207,7 @@ std::optional<TLdapServerAddress> ParseLdapServer(std::wstring_view url) {
 }
 
 TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, const TLdapCredentials& credentials,
-                                   const TLdapSearch& search, const TLdapEntrySink& sink,
-                                   const std::atomic<bool>* cancel) {
+                                   const TLdapSearch& search, const TLdapEntrySink& sink, std::stop_token stop) {
     if (servers.empty()) return {TOrgDirectoryFailure::NotConfigured, 0, {}, {}};
     // A mistyped entry is told even when a working server stands before it.
     std::vector<TLdapServerAddress> addresses;
@@ -219,12 +218,12 @@ TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, con
     }
     TOrgDirectoryError failure;
     for (size_t i = 0; i < servers.size(); ++i) {
-        if (cancel && cancel->load()) return {TOrgDirectoryFailure::Cancelled, 0, servers[i], {}};
+        if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, servers[i], {}};
         LdapSession session;
         failure = Connect(servers[i], addresses[i], credentials, search.TimeoutSeconds, session);
         if (failure.Kind == TOrgDirectoryFailure::ServerUnreachable) continue;
         if (failure) return failure;
-        return PagedSearch(servers[i], session.get(), search, sink, cancel);
+        return PagedSearch(servers[i], session.get(), search, sink, stop);
     }
     return failure;
 }

@@ -1,9 +1,9 @@
 #pragma once
 #include "OrgDirectoryError.h"
 
-#include <atomic>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +42,7 @@ using TLdapEntrySink = std::function<void(TLdapValues& values)>;
 // Connects to the first server of the list that answers, binds and reads every
 // entry of the search page by page (the paged-results control), handing each to
 // the sink. Any failure ends the read and is returned: a read that is not
-// complete is never reported as done. `cancel` is looked at between pages.
+// complete is never reported as done. `stop` is looked at between pages.
 TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, const TLdapCredentials& credentials,
                                    const TLdapSearch& search, const TLdapEntrySink& sink,
-                                   const std::atomic<bool>* cancel = nullptr);
+                                   std::stop_token stop = {});

@@ -29,7 +29,7 @@ void TOrgDirectory::Start(const TOrgDirectorySettings& settings, const TDialling
         return;
     }
     stopping_ = false;
-    cancel_ = false;
+    cancel_ = std::stop_source();
     worker_ = std::thread([this] { Run(); });
 }
 
@@ -39,7 +39,7 @@ void TOrgDirectory::Stop() {
     {
         const std::lock_guard lock(lock_);
         stopping_ = true;
-        cancel_ = true;
+        cancel_.request_stop();
     }
     wake_.notify_all();
     worker_.join();
@@ -99,7 +99,7 @@ void TOrgDirectory::RunSyncs() {
         const TSynced onSynced = onSynced_;
         attemptedSource_ = OrgDirectorySource(settings, dialling);
         lock.unlock();
-        const TOrgSyncStatus status = SyncOrgDirectory(settings, dialling, cache_, options_, &cancel_);
+        const TOrgSyncStatus status = SyncOrgDirectory(settings, dialling, cache_, options_, cancel_.get_token());
         if (onSynced) {
             try {
                 onSynced(status);

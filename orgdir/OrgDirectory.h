@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -52,7 +53,7 @@ private:
     const TOrgReadOptions options_;
     TOrgDirectoryCache cache_;
     std::atomic<bool> enabled_{false};
-    std::atomic<bool> cancel_{false};
+    std::stop_source cancel_;
     std::thread worker_;
 
     // Guards the fields below, which the worker reads and Start/Stop/SyncNow write.

@@ -58,7 +58,7 @@ TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TL
 }
 
 TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                const TOrgReadOptions& options, const std::atomic<bool>* cancel) {
+                                const TOrgReadOptions& options, std::stop_token stop) {
     TOrgReadResult result;
     TLdapCredentials credentials;
     credentials.Negotiate = settings.FLdapUseWindowsLogin;
@@ -82,15 +82,15 @@ TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDi
             TOrgDirectoryEntry entry = OrgEntryFromValues(attributes, values, dialling);
             if (!entry.Numbers.empty()) result.Entries.push_back(std::move(entry));
         },
-        cancel);
+        stop);
     ::SecureZeroMemory(credentials.Password.data(), credentials.Password.size() * sizeof(wchar_t));
     if (result.Error) result.Entries.clear();
     return result;
 }
 
 TOrgCheckResult CheckOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                  const TOrgReadOptions& options) {
-    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options);
+                                  const TOrgReadOptions& options, std::stop_token stop) {
+    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, stop);
     TOrgCheckResult check;
     check.Error = std::move(read.Error);
     check.Entries = static_cast<int64_t>(read.Entries.size());
@@ -125,9 +125,9 @@ std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDi
 
 TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
                                 TOrgDirectoryCache& cache, const TOrgReadOptions& options,
-                                const std::atomic<bool>* cancel, const TOrgClock& clock) {
+                                std::stop_token stop, const TOrgClock& clock) {
     const auto started = std::chrono::steady_clock::now();
-    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, cancel);
+    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, stop);
     const int64_t duration =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     const int64_t now = clock ? clock() : CallTimeNow();

@@ -4,9 +4,9 @@
 #include "OrgDirectoryCache.h"
 #include "OrgDirectorySettings.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -33,7 +33,7 @@ struct TOrgReadResult {
 // Reads the whole directory as the settings say; the stored password is
 // decrypted for the call only.
 TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                const TOrgReadOptions& options = {}, const std::atomic<bool>* cancel = nullptr);
+                                const TOrgReadOptions& options = {}, std::stop_token stop = {});
 
 // The settings dialog's check: how many entries with numbers the settings find,
 // or why none could be read.
@@ -43,7 +43,7 @@ struct TOrgCheckResult {
     int64_t Numbers = 0;
 };
 TOrgCheckResult CheckOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                  const TOrgReadOptions& options = {});
+                                  const TOrgReadOptions& options = {}, std::stop_token stop = {});
 
 // What the cached names depend on: a change means the cache must be read again.
 std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling);
@@ -54,4 +54,4 @@ using TOrgClock = std::function<int64_t()>;
 // it was and is recorded as the last sync's error. Returns the status after it.
 TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
                                 TOrgDirectoryCache& cache, const TOrgReadOptions& options = {},
-                                const std::atomic<bool>* cancel = nullptr, const TOrgClock& clock = {});
+                                std::stop_token stop = {}, const TOrgClock& clock = {});

@@ -261,9 +261,10 @@ TEST_F(OrgDirectoryLdapTest, ReadCutHalfWayIsAFailureNotAShorterDirectory) {
     EXPECT_EQ(error.Kind, TOrgDirectoryFailure::Interrupted) << testing::PrintToString(error.Detail);
     EXPECT_LT(seen, 30);
 
-    std::atomic<bool> cancel{true};
+    std::stop_source cancel;
+    cancel.request_stop();
     ASSERT_TRUE(server_.Restart(why)) << why;
-    EXPECT_EQ(ReadLdapEntries({server_.Url()}, {}, search, [](TLdapValues&) {}, &cancel).Kind,
+    EXPECT_EQ(ReadLdapEntries({server_.Url()}, {}, search, [](TLdapValues&) {}, cancel.get_token()).Kind,
               TOrgDirectoryFailure::Cancelled);
 }
 

@@ -599,6 +599,9 @@ void TMainForm::pmnuJournalClick() {
         btnCallBackClick(call.Caller, call.Channel);
     })
                                                            : TCallJournalForm::TOpenCrm());
+    journal.SetSaveNote([this](int64_t recordId, const std::wstring& note) {
+        return FController->Journal().SetNote(recordId, note);
+    });
     journal.SetDialling(FController->Settings());
     callJournal.MarkViewed();
     UpdateTrayHint();

@@ -12,8 +12,9 @@
 
 // "Журнал вызовов": the calls of the journal, newest first, in a virtual list
 // (only the visible rows are ever asked for), missed calls in red, a search box
-// that filters as the user types, the contact editor on Enter or double-click
-// and "Копировать номер" in the context menu. One window at a time; it has no
+// that filters as the user types, the contact editor on double-click (and on
+// Enter while calling back is off), "Перезвонить" on Enter and in the context
+// menu, and "Копировать номер" there. One window at a time; it has no
 // owner and frees itself when closed.
 class TCallJournalForm final : public TDialogBase, public TOpenWindows<TCallJournalForm> {
 public:
@@ -26,6 +27,16 @@ public:
                                   TOpenContact openContact);
     // What "Открыть в CRM" of the context menu does; null leaves the item out.
     void SetOpenCrm(TOpenCrm openCrm) { FOpenCrm = std::move(openCrm); }
+    // What "Перезвонить" of the context menu and Enter do; null leaves the item
+    // out and Enter opens the contact, as a double click always does.
+    void SetCallBack(TOpenCrm callBack) { FCallBack = std::move(callBack); }
+    // Keeps a note typed in the journal with its call; false when it could not.
+    // Null: the note box is read-only.
+    using TSaveNote = std::function<bool(int64_t recordId, const std::wstring& note)>;
+    void SetSaveNote(TSaveNote saveNote);
+    // Writes the calls the list shows now (the search applied), in its order,
+    // as a CSV file; false with the reason in error when the file cannot be written.
+    bool ExportTo(const std::wstring& path, std::wstring& error) const;
     // How the search reads a typed number; the program's defaults until set.
     void SetDialling(TDiallingSettings dialling);
 
@@ -58,6 +69,12 @@ private:
     void OpenSelectedContact();
     void CopySelectedNumber();
     void OpenSelectedCrmCard();
+    void CallSelectedBack();
+    void ExportClick();
+    // The note box follows the chosen call; a changed note is kept first.
+    void SelectionChanged();
+    void SaveNote();
+    void ShowNote();
     std::wstring CellText(const TCallRecord& record, int column) const;
 
     std::vector<TCallRecord> FRecords;  // newest first
@@ -67,5 +84,8 @@ private:
     int FMaxCalls;
     TOpenContact FOpenContact;
     TOpenCrm FOpenCrm;
+    TOpenCrm FCallBack;
+    TSaveNote FSaveNote;
+    int64_t FNoteId = 0;  // the call whose note the note box shows
     std::vector<std::wstring> FOutcomeTexts;
 };

@@ -26,11 +26,30 @@ std::wstring SecondsText(int64_t milliseconds) {
     return text;
 }
 
+// The failures after the first ones have texts of their own.
+struct TFailureText {
+    TOrgDirectoryFailure Kind;
+    UINT Id;
+};
+constexpr TFailureText kLaterFailures[] = {
+    {TOrgDirectoryFailure::PagesRepeated, IDS_ORGDIR_PAGES_REPEATED},
+    {TOrgDirectoryFailure::TooManyPages, IDS_ORGDIR_TOO_MANY_PAGES},
+    {TOrgDirectoryFailure::TooManyEntries, IDS_ORGDIR_TOO_MANY_ENTRIES},
+    {TOrgDirectoryFailure::TooMuchData, IDS_ORGDIR_TOO_MUCH_DATA},
+    {TOrgDirectoryFailure::TookTooLong, IDS_ORGDIR_TOOK_TOO_LONG},
+};
+
+UINT FailureTextId(TOrgDirectoryFailure kind) {
+    for (const TFailureText& later : kLaterFailures)
+        if (later.Kind == kind) return later.Id;
+    return IDS_ORGDIR_FAILURE_FIRST + static_cast<UINT>(kind);
+}
+
 }  // namespace
 
 std::wstring OrgDirectoryErrorText(const TOrgDirectoryError& error) {
     if (!error) return {};
-    std::wstring text = LoadResourceString(IDS_ORGDIR_FAILURE_FIRST + static_cast<UINT>(error.Kind));
+    std::wstring text = LoadResourceString(FailureTextId(error.Kind));
     if (!error.Server.empty()) text = FormatResourceText(IDS_ORGDIR_ERROR_SERVER, {text, error.Server});
     std::wstring detail = SingleLineText(error.Detail);
     if (detail.size() > kMaxDetail) detail = detail.substr(0, kMaxDetail) + L"…";
@@ -40,7 +59,8 @@ std::wstring OrgDirectoryErrorText(const TOrgDirectoryError& error) {
 
 std::wstring OrgCheckResultText(const TOrgCheckResult& result) {
     if (result.Error) return FormatResourceText(IDS_ORGDIR_CHECK_FAILED, {OrgDirectoryErrorText(result.Error)});
-    return FormatResourceText(IDS_ORGDIR_CHECK_FOUND, {std::to_wstring(result.Entries), std::to_wstring(result.Numbers)});
+    return FormatResourceText(result.More ? IDS_ORGDIR_CHECK_FOUND_MORE : IDS_ORGDIR_CHECK_FOUND,
+                              {std::to_wstring(result.Entries), std::to_wstring(result.Numbers)});
 }
 
 std::wstring OrgSyncStatusText(const TOrgSyncStatus& status, bool enabled) {

@@ -4,6 +4,7 @@
 #include "DiagnosticsForm.h"
 #include "DiagnosticsRes.h"
 #include "DpapiText.h"
+#include "FakeLdapServer.h"
 #include "FreePort.h"
 #include "MessagePump.h"
 #include "OrgDirectoryForm.h"
@@ -23,7 +24,7 @@ namespace {
 TEST(OrgDirectoryTexts, EveryFailureHasItsOwnWords) {
     std::set<std::wstring> seen;
     for (int kind = static_cast<int>(TOrgDirectoryFailure::NotConfigured);
-         kind <= static_cast<int>(TOrgDirectoryFailure::CacheFailed); ++kind) {
+         kind <= static_cast<int>(TOrgDirectoryFailure::TookTooLong); ++kind) {
         const std::wstring text = OrgDirectoryErrorText({static_cast<TOrgDirectoryFailure>(kind), 0, {}, {}});
         EXPECT_FALSE(text.empty()) << kind;
         EXPECT_TRUE(seen.insert(text).second) << kind;
@@ -183,6 +184,25 @@ TEST_F(OrgDirectoryFormTest, OkHandsOverTheSettingsWithThePasswordEncrypted) {
     std::wstring password;
     EXPECT_TRUE(UnprotectForUser(applied->FLdapPassword, password));
     EXPECT_EQ(password, L"new secret");
+}
+
+// A check against a server that never answers: the dialog closes at once and
+// the check is told to stop (it abandons its request), instead of reading on
+// alone until the server's time-out.
+TEST_F(OrgDirectoryFormTest, ClosingTheDialogCancelsARunningCheck) {
+    TFakeLdapServer silent(TFakeLdapServer::TMode::BindOnly);
+    ASSERT_TRUE(silent.Listening());
+    SetText(IDC_ORGDIR_SERVERS, silent.Url());
+    Click(IDC_ORGDIR_CHECK);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_ORGDIR_CHECK)));
+    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() > 0; }, 10000));
+    PumpFor(300);
+    const ULONGLONG before = ::GetTickCount64();
+    Click(IDC_ORGDIR_CANCEL);
+    EXPECT_FALSE(::IsWindow(dialog));
+    EXPECT_LT(::GetTickCount64() - before, 1000u);
+    EXPECT_TRUE(PumpUntil([&] { return silent.Abandons() > 0; }, 3000)) << "the check read on";
+    EXPECT_FALSE(applied.has_value());
 }
 
 TEST_F(OrgDirectoryFormTest, APeriodOutOfRangeIsRefusedWithTheReason) {

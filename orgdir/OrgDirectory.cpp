@@ -113,9 +113,10 @@ void TOrgDirectory::SyncNow() {
 }
 
 void TOrgDirectory::SyncIfDue() {
+    if (!worker_) return;
     // Taking the lock first: a worker between reckoning its wait and waiting hears it.
-    { const std::lock_guard lock(lock_); }
-    wake_.notify_all();
+    { const std::lock_guard lock(worker_->Lock); }
+    worker_->Wake.notify_all();
 }
 
 bool TOrgDirectory::Lookup(const std::wstring& number, TOrgName& found) const {

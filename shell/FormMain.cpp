@@ -5,6 +5,8 @@
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
 #include "CallbackRes.h"
+#include "QuietTimeRes.h"
+#include "QuietTimeText.h"
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
@@ -35,6 +37,9 @@
 
 namespace {
 
+// Notices quiet time beginning or ending, for the tray's icon and hint.
+constexpr UINT_PTR kTimerQuiet = 31;
+constexpr UINT kTimerQuietInterval = 10000;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 // After a move to a monitor of another DPI, once the dialog font has been rescaled.
@@ -94,6 +99,9 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPIFONTCHANGED:
         UpdateBoldFont();
         return TRUE;
+    case WM_TIMER:
+        if (wParam == kTimerQuiet) QuietTimerTimer();
+        return TRUE;
     case WM_TRAYNOTIFY:
         OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
         return TRUE;
@@ -150,6 +158,12 @@ void TMainForm::OnCommand(int id, UINT code) {
     case IDM_PMNUJOURNAL:
         pmnuJournalClick();
         break;
+    case IDM_QUIET_HOUR:
+    case IDM_QUIET_MORNING:
+    case IDM_QUIET_ENDLESS:
+    case IDM_QUIET_OFF:
+        QuietMenuClick(id);
+        break;
     case IDM_PMNUDIAGNOSTICS:
         pmnuDiagnosticsClick();
         break;
@@ -179,6 +193,7 @@ void TMainForm::ShowTrayMenu(POINT at) {
     if (!menu) return;
     HMENU popup = ::GetSubMenu(menu, 0);
     ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
+    AddQuietMenu(popup);
     // Without this the menu does not close when the user clicks elsewhere.
     ::SetForegroundWindow(FHandle);
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, FHandle, nullptr);
@@ -262,6 +277,8 @@ void TMainForm::FormCreate() {
         ShowGeneralError(GetExceptionText(std::current_exception()));
     }
 
+    ::SetTimer(FHandle, kTimerQuiet, kTimerQuietInterval, nullptr);
+
     // Other workstations may be waiting for this PC's directories. An entry of
     // the allow-list that cannot be read is ignored by the server: say which.
     if (const auto unreadable = FController->UnreadableAllowedClient())
@@ -309,6 +326,7 @@ void TMainForm::SessionEnding() {
 void TMainForm::EndParts(TInformerController::TEnding ending) {
     if (FPartsEnded) return;
     FPartsEnded = true;
+    ::KillTimer(FHandle, kTimerQuiet);
     // A connection test still running ends within its own time limit.
     if (FDBTest.joinable()) FDBTest.join();
     // Editors hold the lookup: none may be left to start a save once it goes.
@@ -497,7 +515,7 @@ void TMainForm::SetStatusText(const std::wstring& Text) {
 }
 
 void TMainForm::ShowNoConnectionBalloon() {
-    if (TrayIcon) TrayIcon->ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
+    if (TrayIcon && !QuietNow()) TrayIcon->ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
 }
 
 void TMainForm::ShowGeneralError(const std::wstring& text) {
@@ -551,14 +569,17 @@ void TMainForm::OnCallRecorded(const TCallRecord& record) {
         FController->Journal().MarkViewed();
     } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && TrayIcon) {
         // Only while no popup is up: a ringing call needs the user's eyes more.
-        const bool quiet = FController->Popups().Windows().empty() && !FErrorBoxOpen;
+        const bool quiet = FController->Popups().Windows().empty() && !FErrorBoxOpen && !QuietNow();
         if (quiet) TrayIcon->ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
     }
     UpdateTrayHint();
 }
 
 void TMainForm::UpdateTrayHint() {
-    if (TrayIcon && FController)
-        TrayIcon->SetHint(TrayHintWithMissedCalls(TrayLook(FConnectionState, FCaption, FConnectionReason).Hint,
-                                                  FController->Journal().MissedSinceViewed()));
+    if (!TrayIcon || !FController) return;
+    FShownQuiet = FController->Quiet().State();
+    const std::wstring quiet = QuietHintText(FShownQuiet, FController->Quiet().Now());
+    const std::wstring state = TrayLook(FConnectionState, FCaption, FConnectionReason).Hint;
+    TrayIcon->SetHint(TrayHintWithMissedCalls(quiet.empty() ? state : state + L"\n" + quiet,
+                                              FController->Journal().MissedSinceViewed()));
 }

@@ -136,6 +136,14 @@ private:
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
 
+    // "Не беспокоить" (TrayQuiet.cpp): the tray menu's submenu, its choices, and
+    // the timer that notices quiet time beginning or ending.
+    void AddQuietMenu(HMENU trayMenu);
+    void QuietMenuClick(int id);
+    void QuietTimerTimer();
+    // Whether popups and balloons are held back now.
+    bool QuietNow() const;
+
     // The call journal and what the tray says of missed calls.
     void OpenCallJournal();
     void pmnuJournalClick();
@@ -176,4 +184,6 @@ private:
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;
     std::unique_ptr<TInformerController> FController;
+    // What the tray last said of quiet time, to update it only on a change.
+    TQuietState FShownQuiet;
 };

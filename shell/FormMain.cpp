@@ -382,14 +382,14 @@ void TMainForm::ShowConnection(TConnectionState state, const TConnectionError& r
         SetStatusText(LoadResourceString(IDS_STATUS_OFF));
         break;
     }
-    const bool iconChanges = state != FConnectionState || !TrayIcon;
+    const bool iconChanges = state != FConnectionState;
     FConnectionState = state;
     FConnectionReason = ConnectionErrorText(reason);
     if (iconChanges && TrayIcon) {
         const TTrayMark mark = TrayLook(state, FCaption, FConnectionReason).Mark;
-        UniqueIcon marked(mark == TTrayMark::None ? nullptr : DrawTrayIcon(FAppIcon, mark));
-        TrayIcon->SetIcon(marked ? marked.get() : FAppIcon);
-        FStateIcon = std::move(marked);
+        const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(FHandle));
+        FStateIcon.reset(mark == TTrayMark::None ? nullptr : DrawTrayIcon(FAppIcon, mark, size));
+        UpdateTrayMarks(true);
     }
     UpdateTrayHint();
 }
@@ -582,4 +582,5 @@ void TMainForm::UpdateTrayHint() {
     const std::wstring state = TrayLook(FConnectionState, FCaption, FConnectionReason).Hint;
     TrayIcon->SetHint(TrayHintWithMissedCalls(quiet.empty() ? state : state + L"\n" + quiet,
                                               FController->Journal().MissedSinceViewed()));
+    UpdateTrayMarks();
 }

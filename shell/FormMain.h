@@ -8,6 +8,7 @@
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
+#include "TrayMarks.h"
 #include "DialogBase.h"
 #include "UniqueHandle.h"
 
@@ -171,11 +172,10 @@ private:
     std::thread FDBTest;
     std::mutex FDBTestLock;
     std::optional<TDBTestOutcome> FDBTestResult;
-    // What the tray shows of the connection; FStateIcon is the marked icon
-    // (null: the plain FAppIcon).
+    // What the tray shows of the connection; FStateIcon is the program's icon
+    // with the connection's mark (null: the plain FAppIcon), under the operator's marks.
     TConnectionState FConnectionState = TConnectionState::Off;
     std::wstring FConnectionReason;
-    HICON FAppIcon = nullptr;
     UniqueIcon FStateIcon;
     TSettingsLocation FSettingsLocation;
     // Which settings an administrator fixed, and the defaults a per-user file is saved against.
@@ -186,4 +186,11 @@ private:
     std::unique_ptr<TInformerController> FController;
     // What the tray last said of quiet time, to update it only on a change.
     TQuietState FShownQuiet;
+    // The program's icon, and the tray's icon with the quiet and missed-call
+    // marks (null: the plain one) with the marks it carries.
+    HICON FAppIcon = nullptr;
+    UniqueIcon FMarkedIcon;
+    TTrayMarks FShownMarks;
+    // Draws the tray's icon again when the marks changed, or always after the connection's state changed.
+    void UpdateTrayMarks(bool stateChanged = false);
 };

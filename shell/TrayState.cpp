@@ -49,8 +49,8 @@ void MarkTrayPixels(std::vector<uint32_t>& pixels, int size, TTrayMark mark) {
         }
 }
 
-HICON DrawTrayIcon(HICON plain, TTrayMark mark) {
-    const int size = ::GetSystemMetrics(SM_CXSMICON);
+HICON DrawTrayIcon(HICON plain, TTrayMark mark, int size) {
+    if (size <= 0) return nullptr;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = size;

@@ -26,6 +26,7 @@ TTrayLook TrayLook(TConnectionState state, const std::wstring& caption, const st
 // icon grey and faint; None leaves it as it is.
 void MarkTrayPixels(std::vector<uint32_t>& pixels, int size, TTrayMark mark);
 
-// The program's icon with the mark, at the small-icon size; null when it
-// cannot be made (the caller keeps the plain icon). The caller destroys it.
-HICON DrawTrayIcon(HICON plain, TTrayMark mark);
+// The program's icon with the mark, size x size pixels (the small-icon size at
+// the notification area's DPI); null when it cannot be made (the caller keeps
+// the plain icon). The caller destroys it.
+HICON DrawTrayIcon(HICON plain, TTrayMark mark, int size);

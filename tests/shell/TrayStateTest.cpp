@@ -67,16 +67,16 @@ TEST(TrayState, TheMarkIsADotInTheCornerWhileReconnectingAndGreyWhenOff) {
     EXPECT_EQ(std::vector<uint32_t>(3, blue), tooFew) << "a wrong size is left alone";
 }
 
-TEST(TrayState, TheDrawnIconHasTheSmallIconSize) {
+TEST(TrayState, TheDrawnIconHasTheSizeAsked) {
     HICON plain = ::LoadIconW(nullptr, IDI_APPLICATION);
     for (const TTrayMark mark : {TTrayMark::Reconnecting, TTrayMark::Off}) {
-        HICON drawn = DrawTrayIcon(plain, mark);
+        HICON drawn = DrawTrayIcon(plain, mark, 24);
         ASSERT_NE(nullptr, drawn);
         ICONINFO info{};
         ASSERT_TRUE(::GetIconInfo(drawn, &info));
         BITMAP bitmap{};
         ::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-        EXPECT_EQ(::GetSystemMetrics(SM_CXSMICON), bitmap.bmWidth);
+        EXPECT_EQ(24, bitmap.bmWidth);
         ::DeleteObject(info.hbmColor);
         ::DeleteObject(info.hbmMask);
         ::DestroyIcon(drawn);

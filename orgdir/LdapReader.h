@@ -1,36 +1,20 @@
 #pragma once
+#include "LdapConnection.h"
 #include "OrgDirectoryError.h"
 
 #include <atomic>
 #include <functional>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
-
-struct TLdapServerAddress {
-    std::wstring Host;
-    unsigned long Port = 389;
-    bool Secure = false;  // ldaps://
-    bool operator==(const TLdapServerAddress&) const = default;
-};
-
-// "ldap://host[:port][/]" or "ldaps://host[:port][/]" (an IPv6 host in brackets);
-// nothing for anything else.
-std::optional<TLdapServerAddress> ParseLdapServer(std::wstring_view url);
-
-struct TLdapCredentials {
-    std::wstring BindDn;  // empty: anonymous
-    std::wstring Password;
-    bool Negotiate = false;  // as the signed-in Windows user; DN and password unused
-};
 
 struct TLdapSearch {
     std::wstring Base;
     std::wstring Filter;
     std::vector<std::wstring> Attributes;
-    // Active Directory sends at most 1,000 entries a page.
+    // At most kMaxLdapPageSize, which Active Directory sends.
     unsigned long PageSize = 500;
+    // On Active Directory, disabled accounts are left out of the filter's results.
+    bool LeaveOutDisabledAccounts = false;
     // For the connection and for each page.
     unsigned long TimeoutSeconds = 30;
 };

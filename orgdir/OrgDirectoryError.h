@@ -15,6 +15,9 @@ enum class TOrgDirectoryFailure {
     Interrupted,         // the connection broke or timed out during the read: it is incomplete
     Cancelled,           // the program stopped the read
     CacheFailed,         // the names read could not be kept on this computer
+    StartTlsRefused,     // ldap:// with a password: the server refused StartTLS, so no password was sent
+    TlsFailed,           // no encrypted connection: this computer did not trust the server's certificate, or the handshake broke
+    TlsRequired,         // the server takes no password without encryption (Active Directory requiring signing)
 };
 
 struct TOrgDirectoryError {

@@ -62,3 +62,7 @@
 #define IDS_ORGDIR_ERROR_DETAIL         5866
 // Strings: why a read failed, in the order of TOrgDirectoryFailure (from None)
 #define IDS_ORGDIR_FAILURE_FIRST        5870
+// Strings: why no encrypted connection was made (9300-9349)
+#define IDS_ORGDIR_STARTTLS_REFUSED     9300
+#define IDS_ORGDIR_TLS_FAILED           9301
+#define IDS_ORGDIR_TLS_REQUIRED         9302

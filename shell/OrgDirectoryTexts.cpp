@@ -26,11 +26,20 @@ std::wstring SecondsText(int64_t milliseconds) {
     return text;
 }
 
+UINT FailureTextId(TOrgDirectoryFailure kind) {
+    switch (kind) {
+    case TOrgDirectoryFailure::StartTlsRefused: return IDS_ORGDIR_STARTTLS_REFUSED;
+    case TOrgDirectoryFailure::TlsFailed: return IDS_ORGDIR_TLS_FAILED;
+    case TOrgDirectoryFailure::TlsRequired: return IDS_ORGDIR_TLS_REQUIRED;
+    default: return IDS_ORGDIR_FAILURE_FIRST + static_cast<UINT>(kind);
+    }
+}
+
 }  // namespace
 
 std::wstring OrgDirectoryErrorText(const TOrgDirectoryError& error) {
     if (!error) return {};
-    std::wstring text = LoadResourceString(IDS_ORGDIR_FAILURE_FIRST + static_cast<UINT>(error.Kind));
+    std::wstring text = LoadResourceString(FailureTextId(error.Kind));
     if (!error.Server.empty()) text = FormatResourceText(IDS_ORGDIR_ERROR_SERVER, {text, error.Server});
     std::wstring detail = SingleLineText(error.Detail);
     if (detail.size() > kMaxDetail) detail = detail.substr(0, kMaxDetail) + L"…";

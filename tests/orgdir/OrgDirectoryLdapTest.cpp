@@ -59,9 +59,9 @@ protected:
     void SetUp() override {
         if (!TSlapdServer::Available()) GTEST_SKIP() << "slapd runs on the Linux side of Wine only";
     }
-    void StartServer(const std::wstring& ldif, int sizeLimit = 0) {
+    void StartServer(const std::wstring& ldif, int sizeLimit = 0, TSlapdSecurity security = TSlapdSecurity::Plain) {
         std::string why;
-        ASSERT_TRUE(server_.Start(ldif, sizeLimit, why)) << why;
+        ASSERT_TRUE(server_.Start(ldif, sizeLimit, why, security)) << why;
     }
     void OpenCache() { ASSERT_NO_THROW(cache_.Open(folder_.file(L"OrgDirectory.db"))); }
     void ExpectName(const std::wstring& number, const std::wstring& name, const std::wstring& comment) {
@@ -180,7 +180,7 @@ TEST_F(OrgDirectoryLdapTest, StoppedServerKeepsTheCachedNamesAndTellsWhy) {
 }
 
 TEST_F(OrgDirectoryLdapTest, BindWithTheStoredPasswordAndAWrongOne) {
-    ASSERT_NO_FATAL_FAILURE(StartServer(Staff()));
+    ASSERT_NO_FATAL_FAILURE(StartServer(Staff(), 0, TSlapdSecurity::Tls));
     ASSERT_NO_FATAL_FAILURE(OpenCache());
     TOrgDirectorySettings settings = SettingsFor(server_);
     settings.FLdapBindDN = PersonDn(L"reader");
@@ -205,6 +205,58 @@ TEST_F(OrgDirectoryLdapTest, BindWithTheStoredPasswordAndAWrongOne) {
         EXPECT_EQ(status.Error.Kind, c.kind) << testing::PrintToString(c.storedPassword);
         EXPECT_EQ(status.Error.LdapCode, c.code);
         ExpectName(L"100", L"Приёмная", L"");
+    }
+}
+
+// A password goes over ldap:// only after StartTLS, unless an administrator
+// allows it in plain text. The Tls and PlainRefusing servers refuse a password
+// that comes unencrypted, so a bind they accept went encrypted.
+TEST_F(OrgDirectoryLdapTest, APasswordTravelsEncryptedOrNotAtAll) {
+    using S = TSlapdSecurity;
+    const std::wstring ldif = Staff();
+    TSlapdServer servers[3];
+    const S securities[] = {S::Tls, S::Plain, S::PlainRefusing};
+    for (int i = 0; i < 3; ++i) {
+        std::string why;
+        ASSERT_TRUE(servers[i].Start(ldif, 0, why, securities[i])) << why;
+    }
+    TSlapdServer& tls = servers[0];
+    TSlapdServer& plain = servers[1];
+    TSlapdServer& refusing = servers[2];
+    struct Case {
+        std::wstring url;
+        bool password, allowPlain;
+        TOrgDirectoryFailure kind;
+    };
+    const Case cases[] = {
+        {tls.Url(), true, false, TOrgDirectoryFailure::None},
+        {tls.SecureUrl(), true, false, TOrgDirectoryFailure::None},
+        {tls.Url(), true, true, TOrgDirectoryFailure::None},
+        // No StartTLS: no password is sent, and the reason says so.
+        {plain.Url(), true, false, TOrgDirectoryFailure::StartTlsRefused},
+        {plain.Url(), true, true, TOrgDirectoryFailure::None},
+        {plain.Url(), false, false, TOrgDirectoryFailure::None},
+        {refusing.Url(), true, false, TOrgDirectoryFailure::StartTlsRefused},
+        // Allowed, but the server wants encryption first, as Active Directory does.
+        {refusing.Url(), true, true, TOrgDirectoryFailure::TlsRequired},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.url) + (c.password ? " with a password" : " anonymous") +
+                     (c.allowPlain ? ", plain allowed" : ""));
+        TOrgDirectorySettings settings = SettingsFor(tls);
+        settings.FLdapServers = c.url;
+        if (c.password) {
+            settings.FLdapBindDN = PersonDn(L"reader");
+            settings.FLdapPassword = ProtectForUser(L"reader-secret");
+        }
+        settings.FLdapAllowPlainBind = c.allowPlain;
+        const TOrgCheckResult check = CheckOrgDirectory(settings, kDialling, QuickOptions());
+        EXPECT_EQ(check.Error.Kind, c.kind) << testing::PrintToString(check.Error.Detail);
+        EXPECT_EQ(check.Entries, c.kind == TOrgDirectoryFailure::None ? 4 : 0);
+        if (c.kind != TOrgDirectoryFailure::None) {
+            EXPECT_EQ(check.Error.Server, c.url);
+            EXPECT_NE(check.Error.LdapCode, 0u);
+        }
     }
 }
 

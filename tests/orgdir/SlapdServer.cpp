@@ -119,17 +119,27 @@ bool TSlapdServer::Run(const std::wstring& arguments, std::string& why, unsigned
     return false;
 }
 
-bool TSlapdServer::Start(const std::wstring& entriesLdif, int sizeLimit, std::string& why) {
+bool TSlapdServer::Start(const std::wstring& entriesLdif, int sizeLimit, std::string& why, TSlapdSecurity security) {
     const std::wstring data = std::wstring(L"dn: ") + kSuffix +
                               L"\nobjectClass: dcObject\nobjectClass: organization\no: Kordavin\ndc: kordavin\n\n"
                               L"dn: ou=people," + kSuffix + L"\nobjectClass: organizationalUnit\nou: people\n\n" +
                               entriesLdif;
     const std::wstring ldif = WriteFile(L"data.ldif", data);
     port_ = FreePort();
+    std::wstring securityArguments;
+    switch (security) {
+    case TSlapdSecurity::Plain: break;
+    case TSlapdSecurity::Tls:
+        do securePort_ = FreePort();
+        while (securePort_ == port_);
+        securityArguments = L" tls " + std::to_wstring(securePort_);
+        break;
+    case TSlapdSecurity::PlainRefusing: securityArguments = L" plain-refusing"; break;
+    }
     // Stopped in the end even when the start fails half-way.
     started_ = true;
     const bool done = Run(L"start " + QuoteArgument(UnixPath(folder_.path())) + L" " + std::to_wstring(port_) + L" " +
-                              std::to_wstring(sizeLimit) + L" " + QuoteArgument(ldif),
+                              std::to_wstring(sizeLimit) + L" " + QuoteArgument(ldif) + securityArguments,
                           why, 300000);
     return done;
 }

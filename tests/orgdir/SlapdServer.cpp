@@ -92,30 +92,37 @@ std::wstring TSlapdServer::WriteFile(const std::wstring& name, const std::wstrin
     return UnixPath(path);
 }
 
-bool TSlapdServer::Run(const std::wstring& arguments, std::string& why, unsigned timeoutMs) {
-    const std::wstring status = folder_.file(L"status");
+int RunLinuxScript(const std::wstring& scriptPath, const std::wstring& arguments, const std::wstring& folder,
+                   unsigned timeoutMs, std::string& log) {
+    const std::wstring status = folder + L"\\status";
     ::DeleteFileW(status.c_str());
-    std::wstring commandLine = L"/bin/sh " + QuoteArgument(UnixPath(ScriptPath())) + L" " + arguments;
+    std::wstring commandLine = L"/bin/sh " + QuoteArgument(UnixPath(scriptPath)) + L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process)) {
-        why = "cannot start /bin/sh: " + WideToUtf8(SystemErrorText(::GetLastError()));
-        return false;
+        log = "cannot start /bin/sh: " + WideToUtf8(SystemErrorText(::GetLastError()));
+        return -1;
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (::GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (::GetTickCount64() > deadline) {
-            why = "slapd-control.sh did not finish; log: " + ReadText(folder_.file(L"control.log"));
-            return false;
+            log = "did not finish in time; log: " + ReadText(folder + L"\\control.log");
+            return -1;
         }
         ::Sleep(20);
     }
-    if (std::atoi(ReadText(status).c_str()) == 0) return true;
-    why = "slapd-control.sh failed: " + ReadText(folder_.file(L"control.log"));
+    log = ReadText(folder + L"\\control.log");
+    return std::atoi(ReadText(status).c_str());
+}
+
+bool TSlapdServer::Run(const std::wstring& arguments, std::string& why, unsigned timeoutMs) {
+    std::string log;
+    if (RunLinuxScript(ScriptPath(), arguments, folder_.path(), timeoutMs, log) == 0) return true;
+    why = "slapd-control.sh failed: " + log;
     return false;
 }
 

@@ -31,6 +31,12 @@ bool TCallerLookup::GetNameRegionCommentByPhone(const std::wstring& phone, std::
     } end{*this, failure};
     if (!RemoteMode()) {
         if (turn.KnownLocked) {
+            // The city codes are not behind the subscriber table's lock.
+            try {
+                region = FAreaList.CityByPhone(phone);
+            } catch (...) {
+                region.clear();
+            }
             failure = *turn.KnownLocked;
             return false;
         }
@@ -84,8 +90,9 @@ bool TCallerLookup::LocalLookup(const std::wstring& phone, std::wstring& name, s
             if (failure) failure->Kind = TLookupFailureKind::DirectoriesClosed;
             return false;
         }
-        FAbonentList.AbonentAndCommentByPhone(phone, name, comment, deadline);
+        // First: a locked subscriber table still leaves the caller's region.
         region = FAreaList.CityByPhone(phone);
+        FAbonentList.AbonentAndCommentByPhone(phone, name, comment, deadline);
         return true;
     } catch (const TableStoreError& error) {
         if (failure)
@@ -97,6 +104,34 @@ bool TCallerLookup::LocalLookup(const std::wstring& phone, std::wstring& name, s
         if (failure) *failure = {TLookupFailureKind::LocalStoreError, GetExceptionText(std::current_exception())};
         return false;
     }
+}
+
+bool TCallerLookup::TrySubscriberNow(const std::wstring& phone, std::wstring& name, std::wstring& comment,
+                                     TLookupFailure& failure) {
+    name.clear();
+    comment.clear();
+    failure = {};
+    if (RemoteMode()) {
+        failure.Kind = TLookupFailureKind::RemoteNotSet;
+        return false;
+    }
+    try {
+        if (!FAbonentList.Active()) {
+            failure.Kind = TLookupFailureKind::DirectoriesClosed;
+            return false;
+        }
+        FAbonentList.AbonentAndCommentByPhone(phone, name, comment, std::chrono::steady_clock::now());
+        return true;
+    } catch (const TableStoreError& error) {
+        failure = {error.kind() == TableStoreError::Kind::Locked ? TLookupFailureKind::LocalStoreLocked
+                                                                 : TLookupFailureKind::LocalStoreError,
+                   error.message()};
+    } catch (const std::exception&) {
+        failure = {TLookupFailureKind::LocalStoreError, GetExceptionText(std::current_exception())};
+    }
+    name.clear();
+    comment.clear();
+    return false;
 }
 
 bool TCallerLookup::CheckDB() { return FAbonentList.Active() && FAreaList.Active(); }

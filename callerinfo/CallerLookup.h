@@ -67,6 +67,11 @@ public:
     // The directory server's lookup for its clients: waits for locks as the store does.
     bool GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                           std::wstring& comment);
+    // The subscriber directory's name and comment in one try that never waits
+    // for a lock: a popup lookup that gave up on another workstation's lock is
+    // tried again this way now and then. Fails as RemoteNotSet in client mode.
+    bool TrySubscriberNow(const std::wstring& phone, std::wstring& name, std::wstring& comment,
+                          TLookupFailure& failure);
     bool CheckDB();
     // Every failure leaves as an exception (AppError with the reason for the
     // directories' own), so that the caller can tell the user.

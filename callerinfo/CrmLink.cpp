@@ -114,15 +114,8 @@ TCrmTemplateVerdict CheckCrmTemplate(const std::wstring& urlTemplate) {
         schemeAccepted = next != L'\0' && next != L'/' && next != L'?' && next != L'#';
     }
     if (!schemeAccepted) return {TCrmTemplateCheck::SchemeRefused, {}};
-    for (size_t at = 0; at < text.size(); ++at) {
-        if (text[at] != L'{' && text[at] != L'}') continue;
-        size_t length = 0;
-        if (text[at] == L'{' && PlaceholderAt(text, at, length) >= 0) {
-            at += length - 1;
-            continue;
-        }
-        return {TCrmTemplateCheck::UnknownPlaceholder, RefusedFragment(text, at)};
-    }
+    std::wstring detail;
+    if (FindUnknownPlaceholder(text, detail)) return {TCrmTemplateCheck::UnknownPlaceholder, detail};
     return {TCrmTemplateCheck::Accepted, {}};
 }
 
@@ -137,11 +130,31 @@ bool CrmOpensOnAnswer(const TCrmSettings& settings) {
 
 std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel) {
     if (CheckCrmTemplate(urlTemplate).Check != TCrmTemplateCheck::Accepted) return {};
+    return FillUrlTemplate(urlTemplate, caller, channel);
+}
+
+bool FindUnknownPlaceholder(const std::wstring& urlTemplate, std::wstring& detail) {
+    const std::wstring text = TrimControlChars(urlTemplate);
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != L'{' && text[at] != L'}') continue;
+        size_t length = 0;
+        if (text[at] == L'{' && PlaceholderAt(text, at, length) >= 0) {
+            at += length - 1;
+            continue;
+        }
+        detail = RefusedFragment(text, at);
+        return true;
+    }
+    return false;
+}
+
+std::wstring FillUrlTemplate(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel) {
     const std::wstring text = TrimControlChars(urlTemplate);
     std::wstring url;
     url.reserve(text.size() * 2);
     // The scheme in its usual lower case.
-    const size_t schemeEnd = text.find(L':');
+    const size_t colon = text.find(L':');
+    const size_t schemeEnd = colon == std::wstring::npos ? 0 : colon;
     for (size_t i = 0; i < schemeEnd; ++i) url += AsciiLower(text[i]);
     size_t run = schemeEnd;  // start of template text still to be copied
     const auto copyRun = [&](size_t end) {
@@ -196,21 +209,23 @@ void SetCrmUrlOpener(TUrlOpener opener) {
     gOpener = std::move(opener);
 }
 
+bool OpenUrl(const std::wstring& url, std::wstring& error) {
+    TUrlOpener opener;
+    {
+        std::lock_guard<std::mutex> lock(gOpenerLock);
+        opener = gOpener;
+    }
+    return opener ? opener(url, error) : OpenUrlInBrowser(url, error);
+}
+
 TCrmOpenResult OpenCrmCard(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel,
                            std::wstring* error) {
     const TCrmTemplateCheck check = CheckCrmTemplate(urlTemplate).Check;
     if (check == TCrmTemplateCheck::Empty) return TCrmOpenResult::NotConfigured;
     if (check != TCrmTemplateCheck::Accepted) return TCrmOpenResult::TemplateRefused;
     if (!HasCallNumber(caller.Number)) return TCrmOpenResult::NoNumber;
-    const std::wstring url = BuildCrmUrl(urlTemplate, caller, channel);
-    TUrlOpener opener;
-    {
-        std::lock_guard<std::mutex> lock(gOpenerLock);
-        opener = gOpener;
-    }
     std::wstring reason;
-    const bool opened = opener ? opener(url, reason) : OpenUrlInBrowser(url, reason);
-    if (opened) return TCrmOpenResult::Opened;
+    if (OpenUrl(BuildCrmUrl(urlTemplate, caller, channel), reason)) return TCrmOpenResult::Opened;
     if (error) *error = reason;
     return TCrmOpenResult::OpenFailed;
 }

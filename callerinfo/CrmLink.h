@@ -51,6 +51,14 @@ bool CrmOpensOnAnswer(const TCrmSettings& settings);
 // The URL for one call, or empty when the template is not Accepted.
 std::wstring BuildCrmUrl(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel);
 
+// The URL for one call from a template whose scheme the caller has checked:
+// the template's text made valid as above, each placeholder replaced by its
+// value, percent-encoded. Other link kinds (calling back) share it.
+std::wstring FillUrlTemplate(const std::wstring& urlTemplate, const TCaller& caller, const std::wstring& channel);
+// Whether the template holds a {word} (or a lone brace) that is no placeholder;
+// detail gets it as typed.
+bool FindUnknownPlaceholder(const std::wstring& urlTemplate, std::wstring& detail);
+
 // Every unit except A-Z a-z 0-9 - . _ ~ as %XX of its UTF-8 bytes; a lone
 // surrogate counts as U+FFFD.
 std::wstring PercentEncodeValue(const std::wstring& value);
@@ -65,6 +73,9 @@ bool OpenUrlInBrowser(const std::wstring& url, std::wstring& error);
 // Replaces the opener for the whole process (null restores the browser), so
 // that tests record URLs instead of starting a browser.
 void SetCrmUrlOpener(TUrlOpener opener);
+
+// Opens a URL through the opener SetCrmUrlOpener installed, or the browser.
+bool OpenUrl(const std::wstring& url, std::wstring& error);
 
 // Whether a call's number is one: a withheld-number marker or an empty text is not.
 bool HasCallNumber(const std::wstring& number);

@@ -46,12 +46,12 @@ void TNameLookupService::RememberCall(const std::wstring& callKey) {
     std::erase_if(FAskedCalls, [&](const auto& entry) { return entry.second <= keepFrom; });
 }
 
-void TNameLookupService::StoreInCache(const std::wstring& number, const THttpNameResult& result) {
+void TNameLookupService::StoreInCache(const std::wstring& url, const THttpNameResult& result) {
     const auto now = Now();
-    FCache[number] = {result, now};
-    if (FCache.size() <= FOptions.MaxCachedNumbers) return;
+    FCache[url] = {result, now};
+    if (FCache.size() <= FOptions.MaxCachedRequests) return;
     std::erase_if(FCache, [&](const auto& entry) { return now - entry.second.Stored >= FOptions.CacheTime; });
-    while (FCache.size() > FOptions.MaxCachedNumbers) {
+    while (FCache.size() > FOptions.MaxCachedRequests) {
         const auto oldest = std::min_element(FCache.begin(), FCache.end(), [](const auto& a, const auto& b) {
             return a.second.Stored < b.second.Stored;
         });
@@ -69,13 +69,14 @@ TNameRequestStart TNameLookupService::Request(const std::wstring& callKey, const
         if (!HasCallNumber(number)) return TNameRequestStart::NoNumber;
         if (FAskedCalls.contains(callKey)) return TNameRequestStart::AlreadyAsked;
 
-        const auto cached = FCache.find(number);
+        std::wstring url = BuildLookupUrl(FSettings, number, channel);
+        const auto cached = FCache.find(url);
         if (cached != FCache.end() && Now() - cached->second.Stored < FOptions.CacheTime) {
             RememberCall(callKey);
             FAnswers.push_back({callKey, number, cached->second.Result, true});
         } else {
             if (cached != FCache.end()) FCache.erase(cached);
-            const auto running = FInFlight.find(number);
+            const auto running = FInFlight.find(url);
             if (running != FInFlight.end()) {
                 RememberCall(callKey);
                 running->second->CallKeys.push_back(callKey);
@@ -84,13 +85,14 @@ TNameRequestStart TNameLookupService::Request(const std::wstring& callKey, const
             StartWorkers();
             if (FWaiting.size() >= FOptions.MaxWaiting || FWorkers.empty()) return TNameRequestStart::QueueFull;
             auto job = std::make_shared<TJob>();
+            job->Url = url;
             job->Number = number;
             job->Channel = channel;
             job->Settings = FSettings;
             job->Generation = FGeneration;
             job->CallKeys.push_back(callKey);
             RememberCall(callKey);
-            FInFlight[number] = job;
+            FInFlight[std::move(url)] = job;
             FWaiting.push_back(std::move(job));
             FWork.notify_one();
             return TNameRequestStart::Started;
@@ -114,10 +116,10 @@ void TNameLookupService::Complete(const std::shared_ptr<TJob>& job, THttpNameRes
     {
         std::lock_guard<std::mutex> lock(FLock);
         if (FStopping) return;
-        const auto running = FInFlight.find(job->Number);
+        const auto running = FInFlight.find(job->Url);
         if (running != FInFlight.end() && running->second == job) FInFlight.erase(running);
         if (job->Generation == FGeneration && result.Outcome != THttpNameOutcome::Failed)
-            StoreInCache(job->Number, result);
+            StoreInCache(job->Url, result);
         for (const std::wstring& callKey : job->CallKeys) FAnswers.push_back({callKey, job->Number, result, false});
     }
     if (FWake) FWake();

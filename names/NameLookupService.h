@@ -28,9 +28,11 @@
 // - Every answer names the call it was asked for; a call whose popup is gone
 //   by then still gets its answer (for the journal).
 // - One request per call key however often Request is called for it, until
-//   ForgetCall; a number that is being asked for already serves the new call
-//   too; found and not-found answers are kept for a while per number, so a
-//   caller who rings back costs no request. Failures are never kept.
+//   ForgetCall; a request that is on its way already serves the new call too;
+//   found and not-found answers are kept for a while per request, so a caller
+//   who rings back costs no request. Failures are never kept. A request is the
+//   URL as sent: with {channel} in the template, one number on two channels is
+//   two requests with answers of their own.
 
 struct TNameLookupAnswer {
     std::wstring CallKey;
@@ -41,7 +43,7 @@ struct TNameLookupAnswer {
 
 enum class TNameRequestStart : uint8_t {
     Started,        // a request is on its way; its answer follows
-    Joined,         // the number is being asked for already; the answer follows for this call too
+    Joined,         // the same request is on its way already; the answer follows for this call too
     FromCache,      // a recent answer follows at once
     AlreadyAsked,   // this call has had its request; nothing more follows
     NotConfigured,  // no usable settings; nothing follows
@@ -54,7 +56,7 @@ struct TNameLookupOptions {
     unsigned Workers = 2;
     size_t MaxWaiting = 16;
     std::chrono::milliseconds CacheTime = std::chrono::minutes(5);
-    size_t MaxCachedNumbers = 1000;
+    size_t MaxCachedRequests = 1000;
     size_t MaxRememberedCalls = 4096;
     // The clock of the cache; tests move it on.
     std::function<std::chrono::steady_clock::time_point()> Now;
@@ -83,6 +85,7 @@ public:
 
 private:
     struct TJob {
+        std::wstring Url;  // the key of the request: in flight and in the cache
         std::wstring Number;
         std::wstring Channel;
         THttpLookupSettings Settings;
@@ -98,7 +101,7 @@ private:
     void WorkerLoop() noexcept;
     void Complete(const std::shared_ptr<TJob>& job, THttpNameResult result);
     void RememberCall(const std::wstring& callKey);
-    void StoreInCache(const std::wstring& number, const THttpNameResult& result);
+    void StoreInCache(const std::wstring& url, const THttpNameResult& result);
     void StartWorkers();
 
     const std::function<void()> FWake;
@@ -112,8 +115,8 @@ private:
     THttpLookupSettings FSettings;
     uint64_t FGeneration = 0;
     std::deque<std::shared_ptr<TJob>> FWaiting;
-    std::unordered_map<std::wstring, std::shared_ptr<TJob>> FInFlight;  // by number
-    std::unordered_map<std::wstring, TCached> FCache;                   // by number
+    std::unordered_map<std::wstring, std::shared_ptr<TJob>> FInFlight;  // by the request's URL
+    std::unordered_map<std::wstring, TCached> FCache;                   // by the request's URL
     std::unordered_map<std::wstring, uint64_t> FAskedCalls;             // key -> order asked
     uint64_t FCallOrder = 0;
     std::vector<TNameLookupAnswer> FAnswers;

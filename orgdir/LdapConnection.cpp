@@ -1,11 +1,20 @@
 #include "LdapConnection.h"
 
+#include "LdapAwait.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cwchar>
+#include <mutex>
+#include <memory>
+#include <thread>
 
 namespace {
 
 constexpr unsigned long kLdapPort = 389;
 constexpr unsigned long kLdapsPort = 636;
+constexpr unsigned long kConnectSeconds = 5;
 // Not a result code: the server has not answered the StartTLS request.
 constexpr ULONG kNoServerAnswer = ~0UL;
 
@@ -37,29 +46,109 @@ TOrgDirectoryError Open(const std::wstring& server, const TLdapServerAddress& ad
     ::ldap_set_optionW(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
     ULONG timeLimit = timeoutSeconds;
     ::ldap_set_optionW(ld, LDAP_OPT_TIMELIMIT, &timeLimit);
-    l_timeval timeout{static_cast<LONG>(timeoutSeconds), 0};
+    // The connection itself cannot be cut short: a few seconds at most.
+    l_timeval timeout{static_cast<LONG>(std::min(timeoutSeconds, kConnectSeconds)), 0};
     const ULONG code = ::ldap_connect(ld, &timeout);
     if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::ServerUnreachable, server, ld, code);
     return {};
 }
 
+// What a StartTLS call on its own thread hands back. Guarded by Lock.
+struct TStartTlsCall {
+    std::mutex Lock;
+    std::condition_variable Done;
+    bool Finished = false;
+    ULONG Code = LDAP_SUCCESS;
+    ULONG ServerCode = kNoServerAnswer;
+    // The helper thread's while the call runs; handed back when it ends in time.
+    LdapSession Session;
+};
+
+// ldap_start_tls_s has neither an asynchronous form nor a time-out: a server that
+// takes the request and never answers it would hold the caller for ever. So it
+// runs on a thread of its own, which owns the session until the call returns;
+// the caller waits in short slices and, at the stop or the deadline, leaves the
+// thread (and the session) behind, to end whenever the call does.
+enum class TStartTlsWait { Ended, Stopped, TimedOut };
+TStartTlsWait StartTlsWithin(LdapSession& session, const std::stop_token& stop, TLdapClock::time_point deadline,
+                             ULONG& code, ULONG& serverCode) {
+    auto call = std::make_shared<TStartTlsCall>();
+    call->Session = std::move(session);
+    try {
+        std::thread([call]() noexcept {
+            ULONG serverAnswer = kNoServerAnswer;
+            LDAPMessage* answer = nullptr;
+            const ULONG result = ::ldap_start_tls_sW(call->Session.get(), &serverAnswer, &answer, nullptr, nullptr);
+            const LdapMessage owned(answer);
+            try {
+                const std::lock_guard held(call->Lock);
+                call->Code = result;
+                call->ServerCode = serverAnswer;
+                call->Finished = true;
+            } catch (...) {
+            }
+            call->Done.notify_all();
+        }).detach();
+    } catch (...) {
+        session = std::move(call->Session);
+        code = static_cast<ULONG>(LDAP_LOCAL_ERROR);
+        return TStartTlsWait::Ended;
+    }
+    std::unique_lock held(call->Lock);
+    while (!call->Finished) {
+        if (stop.stop_requested()) return TStartTlsWait::Stopped;
+        if (TLdapClock::now() >= deadline) return TStartTlsWait::TimedOut;
+        call->Done.wait_for(held, kLdapPollSlice);
+    }
+    session = std::move(call->Session);
+    code = call->Code;
+    serverCode = call->ServerCode;
+    return TStartTlsWait::Ended;
+}
+
 // StartTLS on a plain session: refused by the server, or failed on this side
 // (a certificate this computer does not trust, a broken handshake).
-TOrgDirectoryError StartTls(const std::wstring& server, LDAP* ld) {
+TOrgDirectoryError StartTls(const std::wstring& server, LdapSession& session, const std::stop_token& stop,
+                            unsigned long timeoutSeconds) {
+    ULONG code = LDAP_SUCCESS;
     ULONG serverCode = kNoServerAnswer;
-    LDAPMessage* answer = nullptr;
-    const ULONG code = ::ldap_start_tls_sW(ld, &serverCode, &answer, nullptr, nullptr);
-    const LdapMessage owned(answer);
+    switch (StartTlsWithin(session, stop, TLdapClock::now() + std::chrono::seconds(timeoutSeconds), code, serverCode)) {
+    case TStartTlsWait::Stopped: return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
+    case TStartTlsWait::TimedOut:
+        return Failure(TOrgDirectoryFailure::ServerUnreachable, server, nullptr, static_cast<ULONG>(LDAP_TIMEOUT));
+    case TStartTlsWait::Ended: break;
+    }
+    LDAP* ld = session.get();
     if (code == LDAP_SUCCESS) return {};
-    if (code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT || code == LDAP_CONNECT_ERROR)
-        return Failure(TOrgDirectoryFailure::ServerUnreachable, server, ld, code);
+    if (code == LDAP_TIMEOUT) return Failure(TOrgDirectoryFailure::ServerUnreachable, server, ld, code);
     // Windows gives the server's answer in serverCode; Wine leaves that alone and
-    // returns the answer itself. Codes from LDAP_SERVER_DOWN on are this side's.
+    // returns the answer itself. Codes from LDAP_SERVER_DOWN on are this side's:
+    // the server took the connection, so one that drops it at StartTLS (Samba
+    // without TLS does) failed the encryption, not the connection.
     if (serverCode != kNoServerAnswer && serverCode != LDAP_SUCCESS)
         return Failure(TOrgDirectoryFailure::StartTlsRefused, server, ld, serverCode);
     const bool answered = code < LDAP_SERVER_DOWN;
     return Failure(answered ? TOrgDirectoryFailure::StartTlsRefused : TOrgDirectoryFailure::TlsFailed, server, ld,
                    code);
+}
+
+// A simple bind sent asynchronously, so that a server that never answers it
+// holds the read only as long as the stop token and the deadline allow.
+ULONG SimpleBind(LDAP* ld, PWCHAR dn, PWCHAR password, const std::stop_token& stop, TLdapClock::time_point deadline,
+                 bool& stopped) {
+    const ULONG id = ::ldap_simple_bindW(ld, dn, password);
+    // The request could not even be sent: the connection is not there (Wine
+    // has no code of its own for that here).
+    if (id == static_cast<ULONG>(-1)) return static_cast<ULONG>(LDAP_SERVER_DOWN);
+    LdapMessage answer;
+    ULONG type = 0, code = LDAP_SUCCESS;
+    switch (AwaitLdapAnswer(ld, id, LDAP_MSG_ALL, stop, deadline, answer, type, code)) {
+    case TLdapWait::Answered: return ::ldap_result2error(ld, answer.get(), 0);
+    case TLdapWait::Stopped: stopped = true; return LDAP_TIMEOUT;
+    case TLdapWait::TimedOut: return code;
+    // No answer to read: the connection failed (Wine tells it as a local error).
+    default: return static_cast<ULONG>(LDAP_SERVER_DOWN);
+    }
 }
 
 }  // namespace
@@ -127,30 +216,33 @@ std::wstring LdapFailureDetail(LDAP* ld, unsigned long code, const wchar_t* serv
 
 TOrgDirectoryError OpenLdapConnection(const std::wstring& server, const TLdapServerAddress& address,
                                       const TLdapCredentials& credentials, unsigned long timeoutSeconds,
-                                      LdapSession& session) {
+                                      LdapSession& session, const std::stop_token& stop) {
     if (TOrgDirectoryError failure = Open(server, address, timeoutSeconds, session)) return failure;
     // Anonymous and Windows logins send no password; the latter signs its own way.
     if (address.Secure || !SendsPassword(credentials)) return {};
-    TOrgDirectoryError failure = StartTls(server, session.get());
-    if (!failure || failure.Kind == TOrgDirectoryFailure::ServerUnreachable || !credentials.AllowPlainBind)
+    TOrgDirectoryError failure = StartTls(server, session, stop, timeoutSeconds);
+    if (!failure || failure.Kind == TOrgDirectoryFailure::ServerUnreachable ||
+        failure.Kind == TOrgDirectoryFailure::Cancelled || !credentials.AllowPlainBind)
         return failure;
     // A failed StartTLS may leave the connection half-way; the plain bind gets a new one.
     session.reset();
     return Open(server, address, timeoutSeconds, session);
 }
 
-bool IsActiveDirectory(LDAP* ld, unsigned long timeoutSeconds) {
+bool IsActiveDirectory(LDAP* ld, const std::stop_token& stop, unsigned long timeoutSeconds) {
     // LDAP_CAP_ACTIVE_DIRECTORY_OID, which Samba's domain controller names as well.
     constexpr wchar_t kActiveDirectoryCapability[] = L"1.2.840.113556.1.4.800";
     std::wstring base, filter = L"(objectClass=*)", attribute = L"supportedCapabilities";
     PWCHAR attributes[] = {attribute.data(), nullptr};
-    l_timeval timeout{static_cast<LONG>(timeoutSeconds), 0};
-    LDAPMessage* result = nullptr;
-    const ULONG code = ::ldap_search_ext_sW(ld, base.data(), LDAP_SCOPE_BASE, filter.data(), attributes, 0, nullptr,
-                                            nullptr, &timeout, 1, &result);
-    const LdapMessage owned(result);
-    if (code != LDAP_SUCCESS || !owned) return false;
-    LDAPMessage* entry = ::ldap_first_entry(ld, owned.get());
+    ULONG id = 0;
+    if (::ldap_search_extW(ld, base.data(), LDAP_SCOPE_BASE, filter.data(), attributes, 0, nullptr, nullptr,
+                           timeoutSeconds, 1, &id) != LDAP_SUCCESS)
+        return false;
+    LdapMessage answer;
+    ULONG type = 0, code = LDAP_SUCCESS;
+    const auto deadline = TLdapClock::now() + std::chrono::seconds(timeoutSeconds);
+    if (AwaitLdapAnswer(ld, id, LDAP_MSG_ALL, stop, deadline, answer, type, code) != TLdapWait::Answered) return false;
+    LDAPMessage* entry = ::ldap_first_entry(ld, answer.get());
     if (!entry) return false;
     const LdapValues values(::ldap_get_valuesW(ld, entry, attribute.data()));
     if (!values) return false;
@@ -178,12 +270,16 @@ TOrgDirectoryFailure BindFailureKind(unsigned long code) {
     }
 }
 
-TOrgDirectoryError BindLdapConnection(const std::wstring& server, LDAP* ld, const TLdapCredentials& credentials) {
+TOrgDirectoryError BindLdapConnection(const std::wstring& server, LDAP* ld, const TLdapCredentials& credentials,
+                                      const std::stop_token& stop, unsigned long timeoutSeconds) {
+    const auto deadline = TLdapClock::now() + std::chrono::seconds(timeoutSeconds);
+    bool stopped = false;
     ULONG code = LDAP_SUCCESS;
     if (credentials.Negotiate) {
+        // Windows has no asynchronous form of this bind.
         code = ::ldap_bind_sW(ld, nullptr, nullptr, LDAP_AUTH_NEGOTIATE);
     } else if (credentials.BindDn.empty()) {
-        code = ::ldap_simple_bind_sW(ld, nullptr, nullptr);
+        code = SimpleBind(ld, nullptr, nullptr, stop, deadline, stopped);
     } else if (credentials.Password.empty()) {
         // A name without a password is an unauthenticated bind, which many
         // servers accept as anonymous: it would hide a forgotten password.
@@ -191,9 +287,10 @@ TOrgDirectoryError BindLdapConnection(const std::wstring& server, LDAP* ld, cons
     } else {
         std::wstring dn = credentials.BindDn;
         std::wstring password = credentials.Password;
-        code = ::ldap_simple_bind_sW(ld, dn.data(), password.data());
+        code = SimpleBind(ld, dn.data(), password.data(), stop, deadline, stopped);
         ::SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
     }
+    if (stopped || stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
     const TOrgDirectoryFailure kind = BindFailureKind(code);
     if (kind == TOrgDirectoryFailure::None) return {};
     return Failure(kind, server, ld, code);

@@ -3,6 +3,7 @@
 #include "OrgDirectoryError.h"
 
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -33,18 +34,22 @@ inline constexpr unsigned long kMaxLdapPageSize = 1000;
 // connection made within the timeout. ldaps:// is encrypted from the start; on
 // ldap:// a password bind first asks for StartTLS, and when that fails the bind
 // is refused (StartTlsRefused, TlsFailed) unless the credentials allow a plain
-// bind, which then goes over a fresh unencrypted connection.
+// bind, which then goes over a fresh unencrypted connection. StartTLS waits at
+// most timeoutSeconds and ends at `stop` (Cancelled).
 TOrgDirectoryError OpenLdapConnection(const std::wstring& server, const TLdapServerAddress& address,
                                       const TLdapCredentials& credentials, unsigned long timeoutSeconds,
-                                      LdapSession& session);
+                                      LdapSession& session, const std::stop_token& stop = {});
 
-// The bind itself, synchronous: anonymous, with the DN and password, or as the
-// Windows user. A server that wants encryption first says so (TlsRequired).
-TOrgDirectoryError BindLdapConnection(const std::wstring& server, LDAP* ld, const TLdapCredentials& credentials);
+// The bind: anonymous, with the DN and password, or as the Windows user. A server
+// that wants encryption first says so (TlsRequired). The simple binds wait at
+// most timeoutSeconds, looking at `stop` (Cancelled); Windows cannot cut the
+// Windows-login bind short.
+TOrgDirectoryError BindLdapConnection(const std::wstring& server, LDAP* ld, const TLdapCredentials& credentials,
+                                      const std::stop_token& stop = {}, unsigned long timeoutSeconds = 30);
 
 // Whether the server is Active Directory (or a Samba domain controller), by its
-// root entry's capabilities; false when that cannot be read.
-bool IsActiveDirectory(LDAP* ld, unsigned long timeoutSeconds);
+// root entry's capabilities; false when that cannot be read in time or at all.
+bool IsActiveDirectory(LDAP* ld, const std::stop_token& stop, unsigned long timeoutSeconds);
 
 // Active Directory keeps disabled accounts (userAccountControl's bit 2) with their
 // numbers. Other servers know neither the attribute nor the matching rule and

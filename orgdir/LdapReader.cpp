@@ -1,8 +1,14 @@
 #include "LdapReader.h"
 
+#include "LdapAwait.h"
 #include "LdapHandles.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cwchar>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 
 namespace {
 
@@ -30,79 +36,157 @@ TOrgDirectoryError Failure(TOrgDirectoryFailure kind, const std::wstring& server
 
 // Opens and binds a session to one server.
 TOrgDirectoryError Connect(const std::wstring& server, const TLdapServerAddress& address,
-                           const TLdapCredentials& credentials, unsigned long timeoutSeconds, LdapSession& session) {
-    if (TOrgDirectoryError failure = OpenLdapConnection(server, address, credentials, timeoutSeconds, session))
+                           const TLdapCredentials& credentials, unsigned long timeoutSeconds,
+                           const std::stop_token& stop, LdapSession& session) {
+    if (TOrgDirectoryError failure = OpenLdapConnection(server, address, credentials, timeoutSeconds, session, stop))
         return failure;
-    return BindLdapConnection(server, session.get(), credentials);
+    if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
+    return BindLdapConnection(server, session.get(), credentials, stop, timeoutSeconds);
 }
 
-void ReadPageEntries(LDAP* ld, LDAPMessage* page, std::vector<std::wstring>& attributes, const TLdapEntrySink& sink) {
-    TLdapValues values(attributes.size());
-    for (LDAPMessage* entry = ::ldap_first_entry(ld, page); entry; entry = ::ldap_next_entry(ld, entry)) {
-        for (size_t i = 0; i < attributes.size(); ++i) {
-            values[i].clear();
-            const LdapValues found(::ldap_get_valuesW(ld, entry, attributes[i].data()));
-            if (!found) continue;
-            for (PWCHAR* value = found.get(); *value; ++value) values[i].emplace_back(*value);
+// One entry's values, each cut to what a popup can use; counts the text as received.
+void ReadEntry(LDAP* ld, LDAPMessage* message, std::vector<std::wstring>& attributes, TLdapValues& values,
+               uint64_t& bytes) {
+    for (size_t i = 0; i < attributes.size(); ++i) values[i].clear();
+    LDAPMessage* entry = ::ldap_first_entry(ld, message);
+    if (!entry) return;
+    for (size_t i = 0; i < attributes.size(); ++i) {
+        const LdapValues found(::ldap_get_valuesW(ld, entry, attributes[i].data()));
+        if (!found) continue;
+        for (PWCHAR* value = found.get(); *value; ++value) {
+            const size_t length = std::wcslen(*value);
+            bytes += length * sizeof(wchar_t);
+            if (values[i].size() < kMaxLdapValues)
+                values[i].emplace_back(*value, std::min(length, kMaxLdapValueLength));
         }
-        sink(values);
     }
 }
 
-TOrgDirectoryError PagedSearch(const std::wstring& server, LDAP* ld, const TLdapSearch& search,
-                               const TLdapEntrySink& sink, const std::atomic<bool>* cancel) {
-    std::wstring base = search.Base;
-    std::wstring filter = search.Filter;
-    std::vector<std::wstring> attributes = search.Attributes;
-    std::vector<PWCHAR> attributeList;
-    for (std::wstring& attribute : attributes) attributeList.push_back(attribute.data());
-    attributeList.push_back(nullptr);
+// Reads the search page by page, each entry as it arrives, within the limits.
+class TPagedRead {
+public:
+    TPagedRead(const std::wstring& server, LDAP* ld, const TLdapSearch& search, const TLdapEntrySink& sink,
+               const std::stop_token& stop, TLdapReadSummary& summary)
+        : server_(server), ld_(ld), search_(search), sink_(sink), stop_(stop), summary_(summary),
+          base_(search.Base), filter_(search.Filter), attributes_(search.Attributes),
+          values_(search.Attributes.size()),
+          deadline_(TLdapClock::now() + std::chrono::seconds(search.Limits.MaxSeconds)) {
+        for (std::wstring& attribute : attributes_) attributeList_.push_back(attribute.data());
+        attributeList_.push_back(nullptr);
+    }
 
-    LdapBerval cookie;
-    for (;;) {
-        if (cancel && cancel->load()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
+    TOrgDirectoryError Run() {
+        LdapBerval cookie;
+        // Hashes: a hostile server's cookies may be long.
+        std::unordered_set<size_t> cookies;
+        for (;;) {
+            if (stop_.stop_requested()) return Fail(TOrgDirectoryFailure::Cancelled);
+            if (summary_.Pages >= search_.Limits.MaxPages) return Fail(TOrgDirectoryFailure::TooManyPages);
+            LdapBerval next;
+            bool more = false;
+            if (TOrgDirectoryError failure = ReadPage(cookie.get(), next, more)) return failure;
+            ++summary_.Pages;
+            if (!more) return {};
+            if (search_.FirstPageOnly) {
+                summary_.MorePages = true;
+                return {};
+            }
+            // A cookie seen before sends the read round in a circle.
+            const std::string_view bytes(next.get()->bv_val, next.get()->bv_len);
+            if (!cookies.insert(std::hash<std::string_view>{}(bytes)).second)
+                return Fail(TOrgDirectoryFailure::PagesRepeated);
+            cookie = std::move(next);
+        }
+    }
+
+private:
+    TOrgDirectoryError Fail(TOrgDirectoryFailure kind) const { return {kind, 0, server_, {}}; }
+
+    // One page: its entries to the sink; `more` with the cookie of the next page.
+    TOrgDirectoryError ReadPage(berval* cookie, LdapBerval& next, bool& more) {
         PLDAPControlW created = nullptr;
         // Not critical: a server without paging answers in one go, and one that
         // then stops at its size limit is caught below.
-        ULONG code = ::ldap_create_page_controlW(ld, search.PageSize, cookie.get(), FALSE, &created);
+        ULONG code = ::ldap_create_page_controlW(ld_, search_.PageSize, cookie, FALSE, &created);
         const LdapControl pageControl(created);
-        if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::SearchRefused, server, ld, code);
+        if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::SearchRefused, server_, ld_, code);
         PLDAPControlW serverControls[] = {pageControl.get(), nullptr};
-        l_timeval timeout{static_cast<LONG>(search.TimeoutSeconds), 0};
-        LDAPMessage* result = nullptr;
-        code = ::ldap_search_ext_sW(ld, base.data(), LDAP_SCOPE_SUBTREE, filter.data(), attributeList.data(), 0,
-                                    serverControls, nullptr, &timeout, 0, &result);
-        const LdapMessage page(result);
-        if (code != LDAP_SUCCESS) return Failure(SearchFailureKind(code), server, ld, code);
-        if (!page) return Failure(TOrgDirectoryFailure::Interrupted, server, ld, LDAP_NO_RESULTS_RETURNED);
+        ULONG id = 0;
+        code = ::ldap_search_extW(ld_, base_.data(), LDAP_SCOPE_SUBTREE, filter_.data(), attributeList_.data(), 0,
+                                  serverControls, nullptr, search_.TimeoutSeconds, 0, &id);
+        if (code != LDAP_SUCCESS) return Failure(SearchFailureKind(code), server_, ld_, code);
+        for (;;) {
+            // The server has the time-out for each answer, the read its own limit in all.
+            const auto deadline =
+                std::min(deadline_, TLdapClock::now() + std::chrono::seconds(search_.TimeoutSeconds));
+            LdapMessage answer;
+            ULONG type = 0;
+            switch (AwaitLdapAnswer(ld_, id, LDAP_MSG_ONE, stop_, deadline, answer, type, code)) {
+            case TLdapWait::Answered: break;
+            case TLdapWait::Stopped: return Fail(TOrgDirectoryFailure::Cancelled);
+            case TLdapWait::TimedOut:
+                if (deadline >= deadline_) return Fail(TOrgDirectoryFailure::TookTooLong);
+                return Failure(TOrgDirectoryFailure::Interrupted, server_, ld_, code);
+            case TLdapWait::Failed: return Failure(TOrgDirectoryFailure::Interrupted, server_, ld_, code);
+            }
+            if (type == LDAP_RES_SEARCH_ENTRY) {
+                if (TOrgDirectoryError failure = TakeEntry(answer.get())) {
+                    ::ldap_abandon(ld_, id);
+                    return failure;
+                }
+                continue;
+            }
+            if (type != LDAP_RES_SEARCH_RESULT) continue;  // a reference: not followed
+            return PageEnd(answer.get(), next, more);
+        }
+    }
 
+    TOrgDirectoryError TakeEntry(LDAPMessage* message) {
+        ReadEntry(ld_, message, attributes_, values_, summary_.Bytes);
+        if (++summary_.Entries > search_.Limits.MaxEntries) return Fail(TOrgDirectoryFailure::TooManyEntries);
+        if (summary_.Bytes > search_.Limits.MaxBytes) return Fail(TOrgDirectoryFailure::TooMuchData);
+        sink_(values_);
+        return {};
+    }
+
+    TOrgDirectoryError PageEnd(LDAPMessage* done, LdapBerval& next, bool& more) {
         ULONG resultCode = LDAP_SUCCESS;
         PWCHAR message = nullptr;
         PLDAPControlW* returned = nullptr;
-        code = ::ldap_parse_resultW(ld, page.get(), &resultCode, nullptr, &message, nullptr, &returned, FALSE);
+        const ULONG code = ::ldap_parse_resultW(ld_, done, &resultCode, nullptr, &message, nullptr, &returned, FALSE);
         const LdapText serverMessage(message);
         const LdapControls returnedControls(returned);
-        if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::Interrupted, server, ld, code);
+        if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::Interrupted, server_, ld_, code);
         if (resultCode != LDAP_SUCCESS)
-            return Failure(SearchFailureKind(resultCode), server, ld, resultCode, serverMessage.get());
-
-        ReadPageEntries(ld, page.get(), attributes, sink);
-
+            return Failure(SearchFailureKind(resultCode), server_, ld_, resultCode, serverMessage.get());
         // No page control in the answer: the server sent everything at once.
         if (!returnedControls) return {};
         ULONG total = 0;
-        berval* next = nullptr;
-        if (::ldap_parse_page_controlW(ld, returnedControls.get(), &total, &next) != LDAP_SUCCESS) return {};
-        cookie.reset(next);
-        if (!cookie || cookie.get()->bv_len == 0) return {};
+        berval* cookie = nullptr;
+        if (::ldap_parse_page_controlW(ld_, returnedControls.get(), &total, &cookie) != LDAP_SUCCESS) return {};
+        next.reset(cookie);
+        more = next && next.get()->bv_len != 0;
+        return {};
     }
-}
+
+    const std::wstring& server_;
+    LDAP* ld_;
+    const TLdapSearch& search_;
+    const TLdapEntrySink& sink_;
+    const std::stop_token& stop_;
+    TLdapReadSummary& summary_;
+    std::wstring base_, filter_;
+    std::vector<std::wstring> attributes_;
+    std::vector<PWCHAR> attributeList_;
+    TLdapValues values_;
+    const TLdapClock::time_point deadline_;
+};
 
 }  // namespace
 
 TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, const TLdapCredentials& credentials,
-                                   const TLdapSearch& search, const TLdapEntrySink& sink,
-                                   const std::atomic<bool>* cancel) {
+                                   const TLdapSearch& search, const TLdapEntrySink& sink, std::stop_token stop,
+                                   TLdapReadSummary* summary) {
     if (servers.empty()) return {TOrgDirectoryFailure::NotConfigured, 0, {}, {}};
     // A mistyped entry is told even when a working server stands before it.
     std::vector<TLdapServerAddress> addresses;
@@ -113,17 +197,23 @@ TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, con
     }
     TOrgDirectoryError failure;
     for (size_t i = 0; i < servers.size(); ++i) {
-        if (cancel && cancel->load()) return {TOrgDirectoryFailure::Cancelled, 0, servers[i], {}};
+        if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, servers[i], {}};
         LdapSession session;
-        failure = Connect(servers[i], addresses[i], credentials, search.TimeoutSeconds, session);
+        failure = Connect(servers[i], addresses[i], credentials, search.TimeoutSeconds, stop, session);
         if (failure.Kind == TOrgDirectoryFailure::ServerUnreachable) continue;
         if (failure) return failure;
-        if (search.LeaveOutDisabledAccounts && IsActiveDirectory(session.get(), search.TimeoutSeconds)) {
-            TLdapSearch enabledOnly = search;
+        TLdapReadSummary ignored;
+        TLdapSearch enabledOnly;
+        const bool activeDirectory = search.LeaveOutDisabledAccounts &&
+                                     IsActiveDirectory(session.get(), stop, search.TimeoutSeconds);
+        if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, servers[i], {}};
+        if (activeDirectory) {
+            enabledOnly = search;
             enabledOnly.Filter = EnabledAccountsFilter(search.Filter);
-            return PagedSearch(servers[i], session.get(), enabledOnly, sink, cancel);
         }
-        return PagedSearch(servers[i], session.get(), search, sink, cancel);
+        return TPagedRead(servers[i], session.get(), activeDirectory ? enabledOnly : search, sink, stop,
+                          summary ? *summary : ignored)
+            .Run();
     }
     return failure;
 }

@@ -4,11 +4,9 @@
 #include "OrgDirectorySync.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 
 // Names from the organisation's directory for the popups: a worker thread keeps
 // the local cache in step with the server (at start when due, every
@@ -27,9 +25,14 @@ public:
     // Takes (new) settings. Without a server the directory is off: the worker
     // ends and lookups find nothing. Otherwise the worker runs and syncs at once
     // when the cached names are older than the period, were read with other
-    // settings, or the last sync failed more than a few minutes ago.
+    // settings or another password, or the last sync failed more than a few
+    // minutes ago.
     void Start(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling, TSynced onSynced = {});
-    // Ends the worker; a read in progress is abandoned between pages.
+    // Ends the worker without waiting for the network: a read in progress is
+    // told to stop and abandoned at its next look (a tenth of a second), and
+    // Stop waits for that only briefly. A worker still in a call that cannot be
+    // cut short is left to end alone: it owns all it uses, records nothing and
+    // tells nobody.
     void Stop();
     // A sync as soon as the worker is free.
     void SyncNow();
@@ -37,32 +40,25 @@ public:
     bool Enabled() const { return enabled_.load(); }
     // The number in canonical form, as calls are looked up.
     bool Lookup(const std::wstring& number, TOrgName& found) const;
-    TOrgSyncStatus LastSync() const { return cache_.Status(); }
+    TOrgSyncStatus LastSync() const { return cache_->Status(); }
 
     // A failed sync is tried again after this long, or the period when shorter.
     static constexpr int kRetryMinutes = 5;
+    // How long Stop waits for a worker to end.
+    static constexpr unsigned long kStopWaitMs = 200;
 
 private:
-    void Run() noexcept;
-    void RunSyncs();
-    // How long until the next sync is due, in milliseconds; 0: now. Under lock_.
-    int64_t MillisecondsUntilDue() const;
+    struct TWorker;
 
     const std::wstring cachePath_;
     const TOrgReadOptions options_;
-    TOrgDirectoryCache cache_;
+    // Shared with the workers, a left one included.
+    const std::shared_ptr<TOrgDirectoryCache> cache_;
     std::atomic<bool> enabled_{false};
-    std::atomic<bool> cancel_{false};
-    std::thread worker_;
-
-    // Guards the fields below, which the worker reads and Start/Stop/SyncNow write.
-    mutable std::mutex lock_;
-    std::condition_variable wake_;
-    TOrgDirectorySettings settings_;
-    TDiallingSettings dialling_;
-    TSynced onSynced_;
-    bool stopping_ = false;
+    // The running worker's state; none while stopped.
+    std::shared_ptr<TWorker> worker_;
+    // The password of the settings last started with: a new one syncs at once.
+    std::wstring password_;
+    // A sync asked for while no worker ran.
     bool syncRequested_ = false;
-    // The settings of this run's last sync, whether it succeeded or not.
-    std::wstring attemptedSource_;
 };

@@ -15,6 +15,13 @@ enum class TOrgDirectoryFailure {
     Interrupted,         // the connection broke or timed out during the read: it is incomplete
     Cancelled,           // the program stopped the read
     CacheFailed,         // the names read could not be kept on this computer
+    // A read past what a whole directory can be is a server gone wrong: it is
+    // stopped and fails, as an interrupted one does.
+    PagesRepeated,   // the server handed out a page's position (cookie) it had already given
+    TooManyPages,    // more pages than the read's limit
+    TooManyEntries,  // more entries than the read's limit
+    TooMuchData,     // more text than the read's limit
+    TookTooLong,     // the whole read went on past its time limit
     StartTlsRefused,     // ldap:// with a password: the server refused StartTLS, so no password was sent
     TlsFailed,           // no encrypted connection: this computer did not trust the server's certificate, or the handshake broke
     TlsRequired,         // the server takes no password without encryption (Active Directory requiring signing)

@@ -58,7 +58,8 @@ TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TL
 }
 
 TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                const TOrgReadOptions& options, const std::atomic<bool>* cancel) {
+                                const TOrgReadOptions& options, std::stop_token stop, bool firstPageOnly,
+                                TLdapReadSummary* summary) {
     TOrgReadResult result;
     TLdapCredentials credentials;
     credentials.Negotiate = settings.FLdapUseWindowsLogin;
@@ -79,23 +80,27 @@ TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDi
     search.Attributes = attributes.Requested;
     search.PageSize = options.PageSize;
     search.TimeoutSeconds = options.TimeoutSeconds;
+    search.Limits = options.Limits;
+    search.FirstPageOnly = firstPageOnly;
     result.Error = ReadLdapEntries(
         SettingListEntries(settings.FLdapServers), credentials, search,
         [&](TLdapValues& values) {
             TOrgDirectoryEntry entry = OrgEntryFromValues(attributes, values, dialling);
             if (!entry.Numbers.empty()) result.Entries.push_back(std::move(entry));
         },
-        cancel);
+        stop, summary);
     ::SecureZeroMemory(credentials.Password.data(), credentials.Password.size() * sizeof(wchar_t));
     if (result.Error) result.Entries.clear();
     return result;
 }
 
 TOrgCheckResult CheckOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                  const TOrgReadOptions& options) {
-    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options);
+                                  const TOrgReadOptions& options, std::stop_token stop) {
+    TLdapReadSummary summary;
+    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, stop, true, &summary);
     TOrgCheckResult check;
     check.Error = std::move(read.Error);
+    check.More = !check.Error && summary.MorePages;
     check.Entries = static_cast<int64_t>(read.Entries.size());
     for (const TOrgDirectoryEntry& entry : read.Entries) check.Numbers += static_cast<int64_t>(entry.Numbers.size());
     return check;
@@ -128,12 +133,13 @@ std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDi
 
 TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
                                 TOrgDirectoryCache& cache, const TOrgReadOptions& options,
-                                const std::atomic<bool>* cancel, const TOrgClock& clock) {
+                                std::stop_token stop, const TOrgClock& clock) {
     const auto started = std::chrono::steady_clock::now();
-    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, cancel);
+    TOrgReadResult read = ReadOrgDirectory(settings, dialling, options, stop);
     const int64_t duration =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     const int64_t now = clock ? clock() : CallTimeNow();
+    if (read.Error.Kind == TOrgDirectoryFailure::Cancelled) return cache.Status();
     if (read.Error) {
         cache.RecordFailure(read.Error, now, duration);
         return cache.Status();

@@ -4,9 +4,9 @@
 #include "OrgDirectoryCache.h"
 #include "OrgDirectorySettings.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -14,6 +14,7 @@
 struct TOrgReadOptions {
     unsigned long PageSize = TLdapSearch{}.PageSize;
     unsigned long TimeoutSeconds = TLdapSearch{}.TimeoutSeconds;
+    TLdapLimits Limits;
 };
 
 // One directory entry's values as the popup shows them: the name (cn when the
@@ -30,20 +31,23 @@ struct TOrgReadResult {
     std::vector<TOrgDirectoryEntry> Entries;
 };
 
-// Reads the whole directory as the settings say; the stored password is
-// decrypted for the call only.
+// Reads the whole directory as the settings say (only the first page with
+// firstPageOnly); the stored password is decrypted for the call only.
 TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                const TOrgReadOptions& options = {}, const std::atomic<bool>* cancel = nullptr);
+                                const TOrgReadOptions& options = {}, std::stop_token stop = {},
+                                bool firstPageOnly = false, TLdapReadSummary* summary = nullptr);
 
-// The settings dialog's check: how many entries with numbers the settings find,
-// or why none could be read.
+// The settings dialog's check: a bind and the first page, with how many
+// entries with numbers it holds, or why none could be read.
 struct TOrgCheckResult {
     TOrgDirectoryError Error;
     int64_t Entries = 0;
     int64_t Numbers = 0;
+    // The server has more pages than the one read.
+    bool More = false;
 };
 TOrgCheckResult CheckOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
-                                  const TOrgReadOptions& options = {});
+                                  const TOrgReadOptions& options = {}, std::stop_token stop = {});
 
 // What the cached names depend on: a change means the cache must be read again.
 std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling);
@@ -51,7 +55,8 @@ std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDi
 using TOrgClock = std::function<int64_t()>;
 
 // One whole sync: a complete read replaces the cache, anything else leaves it as
-// it was and is recorded as the last sync's error. Returns the status after it.
+// it was and is recorded as the last sync's error, except a read the program
+// stopped, which records nothing. Returns the status after it.
 TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
                                 TOrgDirectoryCache& cache, const TOrgReadOptions& options = {},
-                                const std::atomic<bool>* cancel = nullptr, const TOrgClock& clock = {});
+                                std::stop_token stop = {}, const TOrgClock& clock = {});

@@ -212,6 +212,10 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam != IDC_TMW_COPY) break;
         DrawCopyButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
+    case WM_CONTEXTMENU:
+        // The text area's own request closes the popup before it gets here.
+        ShowContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
     case WM_CTLCOLORBTN:
         return reinterpret_cast<LRESULT>(FBackgroundBrush.get());
     case WM_GETOBJECT:
@@ -237,11 +241,17 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool TTMWForm::OnCommand(int id, UINT code) {
+    // Buttons send BN_CLICKED, the context menu 0: the same value.
     if (code != BN_CLICKED) return false;
     switch (id) {
     case IDC_TMW_COPY: btnCopyClick(); return true;
     case IDC_TMW_EDITDATA: EditDataButtonClick(); return true;
-    case IDC_TMW_OPENCRM: CrmButtonClick(); return true;
+    case IDC_TMW_OPENCRM:
+    case IDM_TMW_OPENCRM: CrmButtonClick(); return true;
+    case IDC_TMW_CALLBACK:
+    case IDM_TMW_CALLBACK: CallbackButtonClick(); return true;
+    case IDM_TMW_EDITDATA: EditDataButtonClick(); return true;
+    case IDM_TMW_CLOSE: Close(); return true;
     default: return false;
     }
 }
@@ -264,6 +274,11 @@ bool TTMWForm::FormCreate(HWND window) {
                                         0, 0, window,
                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_EDITDATA)), instance,
                                         nullptr);
+    // Hidden until calling back is on and the call has a number.
+    FCallbackButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_CALLBACK).c_str(),
+                                        WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 0, 0, 0, 0, window,
+                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_CALLBACK)), instance,
+                                        nullptr);
     // Hidden until the CRM link is on and the call has a number.
     FCrmButton = ::CreateWindowExW(0, L"BUTTON", LoadResourceString(IDS_TMW_OPENCRM).c_str(),
                                    WS_CHILD | WS_TABSTOP | WS_CLIPSIBLINGS | BS_PUSHBUTTON, 0, 0, 0, 0,
@@ -279,11 +294,11 @@ bool TTMWForm::FormCreate(HWND window) {
                                     WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_OWNERDRAW, 0, 0, 0, 0,
                                     window,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TMW_COPY)), instance, nullptr);
-    if (!FEditDataButton || !FCrmButton || !FInfoRichEdit || !FCopyButton) return false;
+    if (!FEditDataButton || !FCrmButton || !FCallbackButton || !FInfoRichEdit || !FCopyButton) return false;
     // The copy button lies over the text area's right edge.
     ::SetWindowPos(FCopyButton, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    for (HWND button : {FEditDataButton, FCrmButton})
+    for (HWND button : {FEditDataButton, FCrmButton, FCallbackButton})
         ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(FFormFont.get()), FALSE);
     ::SendMessageW(FInfoRichEdit, EM_SETBKGNDCOLOR, 0, kWhite);
     ::SendMessageW(FInfoRichEdit, EM_SETTARGETDEVICE, 0, 0);  // wrap at the control's width
@@ -317,7 +332,7 @@ void TTMWForm::FormDestroy() {
     const HWND window = FHandle;
     FTimerRunning = false;
     FHandle = nullptr;
-    FInfoRichEdit = FEditDataButton = FCrmButton = FCopyButton = FCopyHint = nullptr;
+    FInfoRichEdit = FEditDataButton = FCrmButton = FCallbackButton = FCopyButton = FCopyHint = nullptr;
     // A screen reader may keep the object; from now on it answers that the popup is gone.
     if (FAccessible) FAccessible->Disconnect();
     FAccessible.Reset();
@@ -335,7 +350,8 @@ int TTMWForm::Scaled(int pixels) const {
 TPopupParts TTMWForm::Parts() const {
     RECT client{};
     ::GetClientRect(FHandle, &client);
-    return PopupParts(client.right, client.bottom, static_cast<int>(::GetDpiForWindow(FHandle)), CrmButtonShown());
+    return PopupParts(client.right, client.bottom, static_cast<int>(::GetDpiForWindow(FHandle)), CrmButtonShown(),
+                      CallbackButtonShown());
 }
 
 void TTMWForm::LayoutChildren() {
@@ -349,6 +365,7 @@ void TTMWForm::LayoutChildren() {
     place(FCopyButton, parts.Copy);
     place(FEditDataButton, parts.EditData);
     if (CrmButtonShown()) place(FCrmButton, parts.Crm);
+    if (CallbackButtonShown()) place(FCallbackButton, parts.Callback);
 }
 
 // The button's own state: the popup itself may still be hidden.
@@ -356,12 +373,40 @@ bool TTMWForm::CrmButtonShown() const {
     return FCrmButton && (::GetWindowLongPtrW(FCrmButton, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
+bool TTMWForm::CallbackButtonShown() const {
+    return FCallbackButton && (::GetWindowLongPtrW(FCallbackButton, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
 void TTMWForm::UpdateCrmButton() {
-    if (!FCrmButton) return;
-    const bool wanted = OnOpenCrm && HasCallNumber(Caller.Number);
-    if (wanted == CrmButtonShown()) return;
-    ::ShowWindow(FCrmButton, wanted ? SW_SHOWNA : SW_HIDE);
+    if (!FCrmButton || !FCallbackButton) return;
+    const bool hasNumber = HasCallNumber(Caller.Number);
+    const bool crm = OnOpenCrm && hasNumber;
+    const bool callback = OnCallBack && hasNumber;
+    if (crm == CrmButtonShown() && callback == CallbackButtonShown()) return;
+    ::ShowWindow(FCrmButton, crm ? SW_SHOWNA : SW_HIDE);
+    ::ShowWindow(FCallbackButton, callback ? SW_SHOWNA : SW_HIDE);
     LayoutChildren();
+}
+
+void TTMWForm::ShowContextMenu(POINT at) {
+    // Without calling back or a CRM card the menu would offer only what the
+    // popup's own button does: the right click stays without effect.
+    if (!FHandle || (!CallbackButtonShown() && !CrmButtonShown())) return;
+    if (at.x == -1 && at.y == -1) {
+        RECT bounds = BoundsRect();
+        at = {bounds.left, bounds.top};
+    }
+    UniqueMenu menu(::CreatePopupMenu());
+    if (!menu) return;
+    if (CallbackButtonShown())
+        ::AppendMenuW(menu.get(), MF_STRING, IDM_TMW_CALLBACK, LoadResourceString(IDS_TMW_CALLBACK).c_str());
+    ::AppendMenuW(menu.get(), MF_STRING, IDM_TMW_EDITDATA, LoadResourceString(IDS_TMW_EDITDATA).c_str());
+    if (CrmButtonShown())
+        ::AppendMenuW(menu.get(), MF_STRING, IDM_TMW_OPENCRM, LoadResourceString(IDS_TMW_OPENCRM).c_str());
+    ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu.get(), MF_STRING, IDM_TMW_CLOSE, LoadResourceString(IDS_TMW_CLOSE).c_str());
+    // The chosen item arrives as WM_COMMAND, as from any menu.
+    ::TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON, at.x, at.y, 0, FHandle, nullptr);
 }
 
 void TTMWForm::FormPaint() {
@@ -586,6 +631,7 @@ std::wstring TTMWForm::AccessibleName() const { return PopupSpokenText(FTitle, I
 std::vector<HWND> TTMWForm::AccessibleButtons() const {
     std::vector<HWND> buttons;
     if (FEditDataButton) buttons.push_back(FEditDataButton);
+    if (CallbackButtonShown()) buttons.push_back(FCallbackButton);
     if (CrmButtonShown()) buttons.push_back(FCrmButton);
     if (FCopyButton) buttons.push_back(FCopyButton);
     return buttons;
@@ -661,6 +707,11 @@ void TTMWForm::btnCopyClick() {
 
 void TTMWForm::CrmButtonClick() {
     const TOpenCrmEvent handler = OnOpenCrm;
+    if (handler && HasCallNumber(Caller.Number)) handler(Caller, Channel);
+}
+
+void TTMWForm::CallbackButtonClick() {
+    const TOpenCrmEvent handler = OnCallBack;
     if (handler && HasCallNumber(Caller.Number)) handler(Caller, Channel);
 }
 

@@ -60,6 +60,9 @@ public:
     // "Открыть в CRM": null while the CRM link is off. The button shows only
     // while this is set and the call has a number; UpdateCrmButton applies it.
     TOpenCrmEvent OnOpenCrm;
+    // "Перезвонить": null while calling back is off; shown as "Открыть в CRM" is.
+    TOpenCrmEvent OnCallBack;
+    // Shows or hides "Открыть в CRM" and "Перезвонить" as their handlers and the call's number say.
     void UpdateCrmButton();
 
     const std::wstring& Title() const { return FTitle; }
@@ -91,11 +94,16 @@ public:
     void btnCopyClick();
     void EditDataButtonClick();
     void CrmButtonClick();
+    void CallbackButtonClick();
 
     HWND InfoRichEdit() const { return FInfoRichEdit; }
     HWND EditDataButton() const { return FEditDataButton; }
     HWND CrmButton() const { return FCrmButton; }
     bool CrmButtonShown() const;
+    HWND CallbackButton() const { return FCallbackButton; }
+    bool CallbackButtonShown() const;
+    // The context menu of the popup outside its text area, at a screen point.
+    void ShowContextMenu(POINT at);
     HWND CopyButton() const { return FCopyButton; }
     HWND CopyHint() const { return FCopyHint; }
 
@@ -136,6 +144,7 @@ private:
     HWND FInfoRichEdit = nullptr;
     HWND FEditDataButton = nullptr;
     HWND FCrmButton = nullptr;
+    HWND FCallbackButton = nullptr;
     HWND FCopyButton = nullptr;
     HWND FCopyHint = nullptr;
     UniqueGdiObject FFormFont;

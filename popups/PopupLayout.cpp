@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 TTrayMsgPos EffectiveTrayMsgPos(TTrayMsgPos pos) {
     switch (pos) {
@@ -101,10 +102,38 @@ constexpr int kButtonBottomSpace = 8;
 // Between the two buttons, and from them to the popup's sides.
 constexpr int kButtonGap = 4;
 constexpr int kButtonMargin = 8;
+// One line of the text area's default font with its margins.
+constexpr int kMinInfoHeight = 16;
+
+int Scale(int pixels, int dpi) { return ::MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); }
+
+// How many buttons of readable width share a row of a popup this wide.
+int ButtonsPerRow(int width, int dpi, int buttons) {
+    const int available = width - 2 * Scale(kButtonMargin, dpi);
+    const int gap = Scale(kButtonGap, dpi);
+    // Two at least: "Внести данные" keeps its neighbour beside it, narrowed if
+    // the popup is narrower than ReadablePopupSize makes it.
+    return std::clamp((available + gap) / (Scale(kMinReadableButtonWidth, dpi) + gap), std::min(2, buttons),
+                      std::max(buttons, 1));
+}
 
 }  // namespace
 
-TPopupParts PopupParts(int width, int height, int dpi, bool crmShown) {
+SIZE ReadablePopupSize(SIZE size, int dpi, int buttons) {
+    // One button keeps the popup's size as it always was.
+    if (buttons <= 1) return size;
+    // "Внести данные" and its neighbour side by side at least.
+    const long width = std::max<long>(size.cx, 2 * Scale(kButtonMargin, dpi) + 2 * Scale(kMinReadableButtonWidth, dpi) +
+                                                   Scale(kButtonGap, dpi));
+    const int perRow = ButtonsPerRow(static_cast<int>(std::min<long>(width, 1 << 20)), dpi, buttons);
+    const int rows = (buttons + perRow - 1) / perRow;
+    // The strip, a line of text and the rows of buttons with their spaces.
+    const long height = Scale(kInfoTop, dpi) + Scale(kMinInfoHeight, dpi) + Scale(kInfoBottomSpace, dpi) +
+                        (rows - 1) * (Scale(kButtonHeight, dpi) + Scale(kButtonGap, dpi));
+    return {width, std::max<long>(size.cy, height)};
+}
+
+TPopupParts PopupParts(int width, int height, int dpi, bool crmShown, bool callbackShown) {
     const auto scaled = [dpi](int pixels) { return ::MulDiv(pixels, dpi, USER_DEFAULT_SCREEN_DPI); };
     TPopupParts parts;
     parts.TitleStripBottom = scaled(kStrip);
@@ -119,21 +148,33 @@ TPopupParts PopupParts(int width, int height, int dpi, bool crmShown) {
     parts.Copy = {copyLeft, scaled(kInfoTop), copyLeft + scaled(kCopySize), scaled(kInfoTop) + scaled(kCopySize)};
 
     // Anchored to the bottom only: the button keeps its size and its centre keeps
-    // its share of the width. With "Открыть в CRM" beside it, the pair shares
-    // that centre, each button narrowed as far as the width needs.
+    // its share of the width. With "Перезвонить" or "Открыть в CRM" beside it,
+    // each row shares that centre, each button narrowed as far as the width needs.
     const int centre = ::MulDiv(kButtonLeft + kButtonWidth / 2, width, kDesignWidth);
     const int buttonHeight = scaled(kButtonHeight);
     const int top = height - scaled(kButtonBottomSpace) - buttonHeight;
     const int buttonWidth = scaled(kButtonWidth);
-    if (!crmShown) {
+    if (!crmShown && !callbackShown) {
         const int left = centre - buttonWidth / 2;
         parts.EditData = {left, top, left + buttonWidth, top + buttonHeight};
         return parts;
     }
     const int gap = scaled(kButtonGap);
-    const int each = std::clamp((width - 2 * scaled(kButtonMargin) - gap) / 2, 0, buttonWidth);
-    const int left = centre - (2 * each + gap) / 2;
-    parts.EditData = {left, top, left + each, top + buttonHeight};
-    parts.Crm = {left + each + gap, top, left + 2 * each + gap, top + buttonHeight};
+    std::vector<RECT*> buttons{&parts.EditData};
+    if (callbackShown) buttons.push_back(&parts.Callback);
+    if (crmShown) buttons.push_back(&parts.Crm);
+    const int count = static_cast<int>(buttons.size());
+    const int perRow = ButtonsPerRow(width, dpi, count);
+    const int rows = (count + perRow - 1) / perRow;
+    const int each = std::clamp((width - 2 * scaled(kButtonMargin) - (perRow - 1) * gap) / perRow, 0, buttonWidth);
+    for (int i = 0; i < count; ++i) {
+        const int row = i / perRow;
+        const int inRow = std::min(perRow, count - row * perRow);
+        const int left = centre - (inRow * each + (inRow - 1) * gap) / 2 + (i % perRow) * (each + gap);
+        const int rowTop = top - (rows - 1 - row) * (buttonHeight + gap);
+        *buttons[static_cast<size_t>(i)] = {left, rowTop, left + each, rowTop + buttonHeight};
+    }
+    // The text area gives way to the rows above the bottom one.
+    parts.Info.bottom = std::max(parts.Info.top, parts.Info.bottom - (rows - 1) * (buttonHeight + gap));
     return parts;
 }

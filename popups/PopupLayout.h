@@ -59,8 +59,20 @@ struct TPopupParts {
     RECT Copy{};               // the copy button over the text area's top right corner
     RECT EditData{};           // "Внести данные"
     RECT Crm{};                // "Открыть в CRM" beside it; empty when not shown
+    RECT Callback{};           // "Перезвонить" beside "Внести данные"; empty when not shown
 };
-TPopupParts PopupParts(int width, int height, int dpi, bool crmShown);
+// With more than one button, as many share a row as fit at a readable width
+// (the rest go to rows above, the text area giving way); "Внести данные" and
+// "Перезвонить" first, so that they stand side by side.
+TPopupParts PopupParts(int width, int height, int dpi, bool crmShown, bool callbackShown = false);
+
+// Narrowest width of a button whose caption must stay readable, at 96 DPI: the
+// longest caption ("Открыть в CRM", 81 pixels in the popup's Tahoma) and the button's edges.
+constexpr int kMinReadableButtonWidth = 88;
+// The popup's size grown where needed so that `buttons` buttons (more than one)
+// keep readable captions at `dpi` and a line of text stays above them; a larger
+// size, and any size for a single button, is kept.
+SIZE ReadablePopupSize(SIZE size, int dpi, int buttons);
 
 // The row for the popup after one placed in `row`: wraps to 0 at `rows` (0 when rows <= 1).
 int NextRowIndex(int row, int rows);

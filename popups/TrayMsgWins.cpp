@@ -31,6 +31,15 @@ void TTrayMsgWins::SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler) {
     FOnOpenCrm = std::move(handler);
     for (TTMWForm* form : FList) {
         form->OnOpenCrm = FOnOpenCrm;
+        form->OnCallBack = FOnCallBack;
+        form->UpdateCrmButton();
+    }
+}
+
+void TTrayMsgWins::SetOnCallBack(TTMWForm::TOpenCrmEvent handler) {
+    FOnCallBack = std::move(handler);
+    for (TTMWForm* form : FList) {
+        form->OnCallBack = FOnCallBack;
         form->UpdateCrmButton();
     }
 }
@@ -123,8 +132,11 @@ void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
         TPopupLayoutSettings layout;
         layout.Pos = TrayMsgPos;
         layout.Animate = TrayMsgAnimate;
-        layout.WinWidth = ::MulDiv(WinWidth, dpi, 96);
-        layout.WinHeight = ::MulDiv(WinHeight, dpi, 96);
+        // Grown where the buttons it may show would no longer be readable.
+        const SIZE readable = ReadablePopupSize({::MulDiv(WinWidth, dpi, 96), ::MulDiv(WinHeight, dpi, 96)}, dpi,
+                                                1 + (FOnOpenCrm ? 1 : 0) + (FOnCallBack ? 1 : 0));
+        layout.WinWidth = static_cast<int>(readable.cx);
+        layout.WinHeight = static_cast<int>(readable.cy);
         layout.Displacement = ::MulDiv(Displacement, dpi, 96);
         const TPopupPlacement placement = PlacePopup(WorkArea(), layout, FRowIndex);
 
@@ -138,6 +150,7 @@ void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
         form->IsPreview = item->IsPreview;
         form->Channel = item->WinID();
         form->OnOpenCrm = FOnOpenCrm;
+        form->OnCallBack = FOnCallBack;
         form->UpdateCrmButton();
         FillText(*form, *item);
 

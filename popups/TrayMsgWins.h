@@ -41,6 +41,8 @@ public:
     void SetOnEditData(TTMWForm::TEditDataEvent handler);
     // "Открыть в CRM" of every popup, open ones included; null hides the button.
     void SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler);
+    // "Перезвонить" of every popup, open ones included; null hides the button.
+    void SetOnCallBack(TTMWForm::TOpenCrmEvent handler);
 
     // Whether the item has a window and that window is visible.
     bool IsFormTMWVisible(const TTrayMsgWinItem* item) const;
@@ -74,6 +76,7 @@ private:
     TTMWFont FFont;
     TTMWForm::TEditDataEvent FOnEditData;
     TTMWForm::TOpenCrmEvent FOnOpenCrm;
+    TTMWForm::TOpenCrmEvent FOnCallBack;
     TWorkAreaSource FWorkAreaSource;
     TTMWForm::TTickSource FTickSource;
 };

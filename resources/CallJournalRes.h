@@ -39,3 +39,9 @@
 #define IDS_JOURNAL_FAILED              5143
 #define IDS_JOURNAL_OPENCRM             5144
 #define IDS_JOURNAL_LIST_LABEL          5145
+
+// Calling back from the journal (9620-9629)
+#define IDM_JOURNAL_CALLBACK            9620
+#define IDM_JOURNAL_EDITCONTACT         9621
+#define IDS_JOURNAL_CALLBACK            9622
+#define IDS_JOURNAL_EDITCONTACT         9623

@@ -62,6 +62,15 @@
 #define IDS_ORGDIR_ERROR_DETAIL         5866
 // Strings: why a read failed, in the order of TOrgDirectoryFailure (from None)
 #define IDS_ORGDIR_FAILURE_FIRST        5870
+
+// Strings: a check that read one page of several, and reads stopped at a limit: 9200-9299.
+#define IDS_ORGDIR_CHECK_FOUND_MORE     9200
+#define IDS_ORGDIR_PAGES_REPEATED       9201
+#define IDS_ORGDIR_TOO_MANY_PAGES       9202
+#define IDS_ORGDIR_TOO_MANY_ENTRIES     9203
+#define IDS_ORGDIR_TOO_MUCH_DATA        9204
+#define IDS_ORGDIR_TOOK_TOO_LONG        9205
+
 // Strings: why no encrypted connection was made (9300-9349)
 #define IDS_ORGDIR_STARTTLS_REFUSED     9300
 #define IDS_ORGDIR_TLS_FAILED           9301

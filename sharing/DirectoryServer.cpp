@@ -111,6 +111,7 @@ struct TDirectoryServer::Shared {
     // Owned by the I/O thread alone.
     std::unordered_map<uint64_t, Connection> connections;
     std::unordered_map<uint32_t, size_t> openPerAddress;
+    std::unordered_map<uint32_t, size_t> bufferedPerAddress;  // request bytes held, by client address
     uint64_t nextId = 1;
     size_t buffered = 0;
 
@@ -161,10 +162,45 @@ struct TDirectoryServer::Shared {
             ++dropped;
         }
         buffered -= found->second.received;
+        Unbuffer(found->second.address, found->second.received);
         auto peer = openPerAddress.find(found->second.address);
         if (peer != openPerAddress.end() && --peer->second == 0) openPerAddress.erase(peer);
         connections.erase(found);
         open = connections.size();
+    }
+
+    void Unbuffer(uint32_t address, size_t bytes) {
+        if (bytes == 0) return;
+        auto held = bufferedPerAddress.find(address);
+        if (held != bufferedPerAddress.end() && (held->second -= bytes) == 0) bufferedPerAddress.erase(held);
+    }
+
+    // Room in the shared budget for more bytes of this connection's request.
+    // When the budget runs out, the address holding the most of it gives way
+    // (its largest request first): so each address keeps its share, and many
+    // large requests from one address never shut another address out.
+    bool MakeRoom(uint64_t id, const Connection& connection, size_t wanted) {
+        while (buffered + wanted > limits.MaxBufferedBytes) {
+            uint32_t heaviest = connection.address;
+            const auto own = bufferedPerAddress.find(connection.address);
+            size_t heaviestBytes = (own == bufferedPerAddress.end() ? 0 : own->second) + wanted;
+            for (const auto& [address, bytes] : bufferedPerAddress)
+                if (bytes > heaviestBytes) {
+                    heaviest = address;
+                    heaviestBytes = bytes;
+                }
+            if (heaviest == connection.address) return false;
+            uint64_t victim = 0;
+            size_t victimBytes = 0;
+            for (const auto& [otherId, other] : connections)
+                if (otherId != id && other.address == heaviest && other.received > victimBytes) {
+                    victim = otherId;
+                    victimBytes = other.received;
+                }
+            if (victimBytes == 0) return false;
+            Close(victim, false);
+        }
+        return true;
     }
 
     void AcceptAll(ULONGLONG now) {
@@ -214,11 +250,12 @@ struct TDirectoryServer::Shared {
                 return;
             }
             if (received < 0) return;
-            if (buffered + static_cast<size_t>(received) > limits.MaxBufferedBytes) {
+            if (!MakeRoom(id, connection, static_cast<size_t>(received))) {
                 Close(id, false);
                 return;
             }
             buffered += static_cast<size_t>(received);
+            bufferedPerAddress[connection.address] += static_cast<size_t>(received);
             connection.received += static_cast<size_t>(received);
             size_t consumed = 0;
             switch (connection.reader.Feed(buffer, static_cast<size_t>(received), consumed)) {

@@ -57,9 +57,11 @@ struct TDirectoryServerLimits {
     size_t MaxConnectionsPerAddress = 64;
     // Threads that run directory operations; one more thread does all network I/O.
     int Workers = 4;
-    // Request bytes held for all connections together; a connection whose bytes
-    // would go beyond this is closed without a reply. Real requests are tiny;
+    // Request bytes held for all connections together. Real requests are tiny;
     // this keeps a thousand clients announcing 1 MiB texts from taking gigabytes.
+    // When it is reached, the address holding the most of it gives way: its
+    // largest request is closed without a reply (the arriving one, when its own
+    // address holds the most), so every other address is still served.
     size_t MaxBufferedBytes = 64u << 20;
     // Stop waits at most this long for directory operations already running (a
     // table on a dead network share can hold one for minutes).

@@ -2,6 +2,7 @@
 
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
+#include "CrmLink.h"
 #include "ListColumns.h"
 #include "ResourceText.h"
 #include "UniqueHandle.h"
@@ -123,8 +124,10 @@ void TCallJournalForm::OnCommand(int id, UINT code) {
         if (code == EN_CHANGE) ApplyFilter();
         break;
     case IDOK:
-        // Enter, in the search box or the list: the contact of the chosen call.
-        OpenSelectedContact();
+        // Enter, in the search box or the list: the chosen caller is called
+        // back, or, without calling back, the contact opens.
+        if (FCallBack) CallSelectedBack();
+        else OpenSelectedContact();
         break;
     case IDCANCEL:
         Close();
@@ -134,6 +137,12 @@ void TCallJournalForm::OnCommand(int id, UINT code) {
         break;
     case IDM_JOURNAL_OPENCRM:
         OpenSelectedCrmCard();
+        break;
+    case IDM_JOURNAL_CALLBACK:
+        CallSelectedBack();
+        break;
+    case IDM_JOURNAL_EDITCONTACT:
+        OpenSelectedContact();
         break;
     default:
         break;
@@ -280,6 +289,13 @@ void TCallJournalForm::OpenSelectedCrmCard() {
     if (!call.Caller.Number.empty()) FOpenCrm(call);
 }
 
+void TCallJournalForm::CallSelectedBack() {
+    const int row = SelectedRow();
+    if (row < 0 || !FCallBack) return;
+    const TCallRecord& call = Row(static_cast<size_t>(row));
+    if (HasCallNumber(call.Caller.Number)) FCallBack(call);
+}
+
 void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
     if (at.x == -1 && at.y == -1) {
         // The menu key: the menu goes beside the chosen row.
@@ -301,6 +317,15 @@ void TCallJournalForm::OnContextMenu(HWND control, POINT at) {
     UniqueMenu menu(::CreatePopupMenu());
     if (!menu) return;
     const bool hasNumber = !Row(static_cast<size_t>(row)).Caller.Number.empty();
+    if (FCallBack) {
+        // First: what Enter does.
+        ::AppendMenuW(menu.get(),
+                      MF_STRING | (HasCallNumber(Row(static_cast<size_t>(row)).Caller.Number) ? MF_ENABLED : MF_GRAYED),
+                      IDM_JOURNAL_CALLBACK, ResourceText(IDS_JOURNAL_CALLBACK).c_str());
+        ::SetMenuDefaultItem(menu.get(), IDM_JOURNAL_CALLBACK, FALSE);
+        ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_EDITCONTACT,
+                      ResourceText(IDS_JOURNAL_EDITCONTACT).c_str());
+    }
     ::AppendMenuW(menu.get(), MF_STRING | (hasNumber ? MF_ENABLED : MF_GRAYED), IDM_JOURNAL_COPYNUMBER,
                   ResourceText(IDS_JOURNAL_COPYNUMBER).c_str());
     if (FOpenCrm)

@@ -12,8 +12,9 @@
 
 // "Журнал вызовов": the calls of the journal, newest first, in a virtual list
 // (only the visible rows are ever asked for), missed calls in red, a search box
-// that filters as the user types, the contact editor on Enter or double-click
-// and "Копировать номер" in the context menu. One window at a time; it has no
+// that filters as the user types, the contact editor on double-click (and on
+// Enter while calling back is off), "Перезвонить" on Enter and in the context
+// menu, and "Копировать номер" there. One window at a time; it has no
 // owner and frees itself when closed.
 class TCallJournalForm final : public TDialogBase, public TOpenWindows<TCallJournalForm> {
 public:
@@ -26,6 +27,9 @@ public:
                                   TOpenContact openContact);
     // What "Открыть в CRM" of the context menu does; null leaves the item out.
     void SetOpenCrm(TOpenCrm openCrm) { FOpenCrm = std::move(openCrm); }
+    // What "Перезвонить" of the context menu and Enter do; null leaves the item
+    // out and Enter opens the contact, as a double click always does.
+    void SetCallBack(TOpenCrm callBack) { FCallBack = std::move(callBack); }
     // How the search reads a typed number; the program's defaults until set.
     void SetDialling(TDiallingSettings dialling);
 
@@ -58,6 +62,7 @@ private:
     void OpenSelectedContact();
     void CopySelectedNumber();
     void OpenSelectedCrmCard();
+    void CallSelectedBack();
     std::wstring CellText(const TCallRecord& record, int column) const;
 
     std::vector<TCallRecord> FRecords;  // newest first
@@ -67,5 +72,6 @@ private:
     int FMaxCalls;
     TOpenContact FOpenContact;
     TOpenCrm FOpenCrm;
+    TOpenCrm FCallBack;
     std::vector<std::wstring> FOutcomeTexts;
 };

@@ -1,5 +1,7 @@
 #include "CrmNameLookup.h"
 
+#include "LateCallerName.h"
+
 namespace {
 constexpr wchar_t kWakeClass[] = L"KordavinInformerCrmNames";
 constexpr UINT kAnswersReady = WM_APP + 1;
@@ -94,17 +96,8 @@ void TCrmNameLookup::Answered(const TNameLookupAnswer& answer) {
             FDiagnostics.RecordNameLookupFailure(waiting.Channel, answer.Number, result.Error, result.Detail);
         return;
     }
-    if (result.Outcome != THttpNameOutcome::Found || result.Name.empty()) return;
-    const TCall* call = FDispatch.Calls().Find(waiting.Channel);
-    if (!waiting.Ended && call && call->Id == waiting.CallId) {
-        if (!call->Caller.Name.empty()) return;
-        TCaller caller = call->Caller;
-        caller.Name = result.Name;
-        if (!result.Comment.empty()) caller.Comment = result.Comment;
-        FDispatch.SetCaller(waiting.Channel, caller);
-        return;
-    }
-    FJournal.NameEndedCall(waiting.CallId, result.Name);
+    if (result.Outcome != THttpNameOutcome::Found) return;
+    GiveLateName(FDispatch, FJournal, {waiting.CallId, waiting.Channel, waiting.Ended}, result.Name, result.Comment);
 }
 
 void TCrmNameLookup::Shutdown() {

@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
+#include "CallbackRes.h"
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
@@ -492,6 +493,23 @@ void TMainForm::UpdateCrmLink() {
                   btnOpenCrmClick(caller, channel);
               })
             : TTMWForm::TOpenCrmEvent());
+    FController->Popups().SetOnCallBack(
+        CallbackUsable(CallbackSettings())
+            ? TTMWForm::TOpenCrmEvent([this](const TCaller& caller, const std::wstring& channel) {
+                  btnCallBackClick(caller, channel);
+              })
+            : TTMWForm::TOpenCrmEvent());
+}
+
+void TMainForm::btnCallBackClick(const TCaller& caller, const std::wstring& channel) {
+    std::wstring error;
+    std::wstring text;
+    switch (CallBack(CallbackSettings(), FSettings, caller, channel, &error)) {
+    case TCallbackResult::TemplateRefused: text = LoadResourceString(IDS_CALLBACK_TEMPLATE_REFUSED); break;
+    case TCallbackResult::OpenFailed: text = FormatResourceString(IDS_CALLBACK_OPEN_FAILED, error); break;
+    default: return;
+    }
+    ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
 void TMainForm::btnOpenCrmClick(const TCaller& caller, const std::wstring& channel) {
@@ -577,6 +595,10 @@ void TMainForm::pmnuJournalClick() {
         btnOpenCrmClick(call.Caller, call.Channel);
     })
                                                      : TCallJournalForm::TOpenCrm());
+    journal.SetCallBack(CallbackUsable(CallbackSettings()) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
+        btnCallBackClick(call.Caller, call.Channel);
+    })
+                                                           : TCallJournalForm::TOpenCrm());
     journal.SetDialling(FController->Settings());
     callJournal.MarkViewed();
     UpdateTrayHint();

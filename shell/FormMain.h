@@ -114,6 +114,9 @@ private:
     void UpdateCrmLink();
     TCrmSettings CrmSettings() const { return {FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; }
     void btnOpenCrmClick(const TCaller& caller, const std::wstring& channel);
+    // "Перезвонить" of a popup or a journal row: the dialler with the number as this office dials it.
+    TCallbackSettings CallbackSettings() const { return {FSettings.FCallbackUrlTemplate, FSettings.FCallbackPrefix}; }
+    void btnCallBackClick(const TCaller& caller, const std::wstring& channel);
     // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
     void btnCrmNamesClick();
     void ApplyCrmNames(const THttpLookupSettings& settings);

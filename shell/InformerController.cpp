@@ -30,6 +30,8 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDispatch->AddListener(*FCrmOnAnswer);
     FCrmNames = std::make_unique<TCrmNameLookup>(*FDispatch, *FCallJournal, FDiagnostics);
     FDispatch->AddListener(*FCrmNames);
+    FLateNames = std::make_unique<TLateSubscriberNames>(*FCallerLookup, *FDispatch, *FCallJournal);
+    FDispatch->AddListener(*FLateNames);
     FDispatch->AddListener(*FCallJournal);
     FDispatch->AddListener(FView);
     // The built-in defaults that exist only at run time.
@@ -164,6 +166,7 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     // A read in progress is abandoned between pages; the cache keeps what it had.
     FOrgDirectory->Stop();
     FCrmNames->Shutdown();
+    FLateNames->Shutdown();
     // No client is served from directories about to close.
     const bool serverStopped = FDBServer->Stop();
     // A save still running finishes before the directories close. One that hangs

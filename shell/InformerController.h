@@ -10,6 +10,7 @@
 #include "DirectoryServer.h"
 #include "EventDiagnostics.h"
 #include "KordavinClient.h"
+#include "LateSubscriberNames.h"
 #include "MainFormSettings.h"
 #include "OrgDirectory.h"
 #include "OrgNameSource.h"
@@ -104,6 +105,7 @@ public:
     TRecorderDispatch& Dispatch() { return *FDispatch; }
     TOrgDirectory& OrgDirectory() { return *FOrgDirectory; }
     TCrmNameLookup& CrmNames() { return *FCrmNames; }
+    TLateSubscriberNames& LateSubscriberNames() { return *FLateNames; }
 
     // The program or the Windows session ends: popups close, the directory
     // server stops, contact saves still running get saveWaitMs to finish, calls
@@ -140,6 +142,8 @@ private:
     std::unique_ptr<TOrgNameSource> FOrgNameSource;
     // Names from a CRM for callers whom no directory knows.
     std::unique_ptr<TCrmNameLookup> FCrmNames;
+    // Names another workstation's lock kept from a popup, found a little later.
+    std::unique_ptr<TLateSubscriberNames> FLateNames;
     std::vector<ICallerNameSource*> FNameSources;
     bool FShutDown = false;
 };

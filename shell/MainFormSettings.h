@@ -1,4 +1,5 @@
 #pragma once
+#include "CallbackLink.h"
 #include "CrmLink.h"
 #include "DirectoryProtocol.h"
 #include "OrgDirectorySettings.h"
@@ -34,6 +35,10 @@ struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, THttpLookup
     // The CRM card of a call: URL template (empty: none) and when it opens.
     std::wstring FCrmUrlTemplate;
     TCrmOpenMode FCrmOpenMode = comNever;
+    // Calling back: the dialler's URL template (empty: no command) and the
+    // digits for the outside line before every outside number.
+    std::wstring FCallbackUrlTemplate = kDefaultCallbackUrlTemplate;
+    std::wstring FCallbackPrefix;
     // Mirrors the autostart value in the registry; never in the INI file.
     bool FAutoRun = false;
 };

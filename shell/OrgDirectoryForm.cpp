@@ -57,8 +57,8 @@ INT_PTR TOrgDirectoryForm::OnMessage(UINT message, WPARAM, LPARAM) {
         OnCheckDone();
         return TRUE;
     case WM_DESTROY:
-        // A read still running ends on its own; nothing is posted to a window that is gone.
-        FCheck.Forget();
+        // A read still running is told to stop and posts nothing to a window that is gone.
+        FCheck.Cancel();
         return FALSE;
     default:
         return FALSE;
@@ -139,7 +139,13 @@ void TOrgDirectoryForm::btnCheckClick() {
         ShowResult(ResourceText(IDS_ORGDIR_MINUTES_INVALID));
         return;
     }
-    if (!FCheck.Start(settings, FDialling, FHandle, kCheckDone)) return;
+    TOrgCheckResult lost;
+    lost.Error.Kind = TOrgDirectoryFailure::Interrupted;
+    const TDiallingSettings dialling = FDialling;
+    const auto job = [settings, dialling](std::stop_token stop) {
+        return CheckOrgDirectory(settings, dialling, {}, stop);
+    };
+    if (!FCheck.Start(job, FHandle, kCheckDone, lost)) return;
     ::EnableWindow(Item(IDC_ORGDIR_CHECK), FALSE);
     ShowResult(ResourceText(IDS_ORGDIR_CHECKING));
 }

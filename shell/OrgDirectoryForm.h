@@ -1,7 +1,8 @@
 #pragma once
 #include "DialogBase.h"
 #include "OpenWindows.h"
-#include "OrgDirectoryCheck.h"
+#include "BackgroundCheck.h"
+#include "OrgDirectorySync.h"
 
 #include <windows.h>
 
@@ -42,5 +43,5 @@ private:
     TOrgDirectorySettings FCurrent;
     TDiallingSettings FDialling;
     TApply FOnApply;
-    TOrgDirectoryCheck FCheck;
+    TBackgroundCheck<TOrgCheckResult> FCheck;
 };

@@ -26,13 +26,26 @@ std::wstring SecondsText(int64_t milliseconds) {
     return text;
 }
 
+// The failures after the first ones have texts of their own.
+struct TFailureText {
+    TOrgDirectoryFailure Kind;
+    UINT Id;
+};
+constexpr TFailureText kLaterFailures[] = {
+    {TOrgDirectoryFailure::PagesRepeated, IDS_ORGDIR_PAGES_REPEATED},
+    {TOrgDirectoryFailure::TooManyPages, IDS_ORGDIR_TOO_MANY_PAGES},
+    {TOrgDirectoryFailure::TooManyEntries, IDS_ORGDIR_TOO_MANY_ENTRIES},
+    {TOrgDirectoryFailure::TooMuchData, IDS_ORGDIR_TOO_MUCH_DATA},
+    {TOrgDirectoryFailure::TookTooLong, IDS_ORGDIR_TOOK_TOO_LONG},
+    {TOrgDirectoryFailure::StartTlsRefused, IDS_ORGDIR_STARTTLS_REFUSED},
+    {TOrgDirectoryFailure::TlsFailed, IDS_ORGDIR_TLS_FAILED},
+    {TOrgDirectoryFailure::TlsRequired, IDS_ORGDIR_TLS_REQUIRED},
+};
+
 UINT FailureTextId(TOrgDirectoryFailure kind) {
-    switch (kind) {
-    case TOrgDirectoryFailure::StartTlsRefused: return IDS_ORGDIR_STARTTLS_REFUSED;
-    case TOrgDirectoryFailure::TlsFailed: return IDS_ORGDIR_TLS_FAILED;
-    case TOrgDirectoryFailure::TlsRequired: return IDS_ORGDIR_TLS_REQUIRED;
-    default: return IDS_ORGDIR_FAILURE_FIRST + static_cast<UINT>(kind);
-    }
+    for (const TFailureText& later : kLaterFailures)
+        if (later.Kind == kind) return later.Id;
+    return IDS_ORGDIR_FAILURE_FIRST + static_cast<UINT>(kind);
 }
 
 }  // namespace
@@ -49,7 +62,8 @@ std::wstring OrgDirectoryErrorText(const TOrgDirectoryError& error) {
 
 std::wstring OrgCheckResultText(const TOrgCheckResult& result) {
     if (result.Error) return FormatResourceText(IDS_ORGDIR_CHECK_FAILED, {OrgDirectoryErrorText(result.Error)});
-    return FormatResourceText(IDS_ORGDIR_CHECK_FOUND, {std::to_wstring(result.Entries), std::to_wstring(result.Numbers)});
+    return FormatResourceText(result.More ? IDS_ORGDIR_CHECK_FOUND_MORE : IDS_ORGDIR_CHECK_FOUND,
+                              {std::to_wstring(result.Entries), std::to_wstring(result.Numbers)});
 }
 
 std::wstring OrgSyncStatusText(const TOrgSyncStatus& status, bool enabled) {

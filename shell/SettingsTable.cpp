@@ -106,6 +106,8 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FCrmUrlTemplate>(L"CrmUrlTemplate", S::Text, ssParams, IDC_EDITCRMURLTEMPLATE,
                                          C::UrlTemplateEdit)),
     Enforceable(Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex)),
+    Enforceable(Row<&M::FCallbackUrlTemplate>(L"CallbackUrlTemplate", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FCallbackPrefix>(L"CallbackPrefix", S::Text, ssParams, 0, C::None)),
     // The organisation's directory is edited in a dialog of its own, not in the settings window.
     Enforceable(Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, 0, C::None)),

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 
@@ -122,6 +123,35 @@ TEST_F(NameLookupServiceTest, FoundAndNotFoundAreKeptForAWhileFailuresAreNot) {
     EXPECT_EQ(service.Request(L"later-100", L"100", L"K1"), TNameRequestStart::Started);
     ASSERT_EQ(TakeUntil(1).size(), 1u);
     EXPECT_EQ(server.RequestCount(), 5);
+}
+
+TEST_F(NameLookupServiceTest, WithTheChannelInTheTemplateEachChannelHasItsOwnAnswer) {
+    // A CRM per line: the same number is another customer on another channel.
+    TLoopbackHttpServer perLine([](const TReceivedRequest& request) {
+        THttpScript s;
+        s.Body = R"({"name":")" + request.Target.substr(request.Target.find("line=") + 5) + "\"}";
+        return s;
+    });
+    THttpLookupSettings settings;
+    settings.LookupUrlTemplate = perLine.BaseUrlW() + L"/find?phone={number}&line={channel}";
+    service.SetSettings(settings);
+    EXPECT_EQ(service.Request(L"call-1", L"100", L"K1"), TNameRequestStart::Started);
+    EXPECT_EQ(service.Request(L"call-2", L"100", L"K2"), TNameRequestStart::Started);
+    std::vector<TNameLookupAnswer> answers = TakeUntil(2);
+    ASSERT_EQ(answers.size(), 2u);
+    std::sort(answers.begin(), answers.end(), [](const auto& a, const auto& b) { return a.CallKey < b.CallKey; });
+    EXPECT_EQ(answers[0].Result.Name, L"K1");
+    EXPECT_EQ(answers[1].Result.Name, L"K2");
+
+    // Rung back on each line: each from its own cached answer.
+    now += 1min;
+    EXPECT_EQ(service.Request(L"call-3", L"100", L"K2"), TNameRequestStart::FromCache);
+    EXPECT_EQ(service.Request(L"call-4", L"100", L"K1"), TNameRequestStart::FromCache);
+    answers = TakeUntil(2);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0].Result.Name, L"K2");
+    EXPECT_EQ(answers[1].Result.Name, L"K1");
+    EXPECT_EQ(perLine.RequestCount(), 2);
 }
 
 TEST_F(NameLookupServiceTest, NewSettingsEmptyTheCache) {

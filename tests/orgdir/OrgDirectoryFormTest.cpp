@@ -4,6 +4,7 @@
 #include "DiagnosticsForm.h"
 #include "DiagnosticsRes.h"
 #include "DpapiText.h"
+#include "FakeLdapServer.h"
 #include "FreePort.h"
 #include "MessagePump.h"
 #include "OrgDirectoryForm.h"
@@ -186,6 +187,28 @@ TEST_F(OrgDirectoryFormTest, OkHandsOverTheSettingsWithThePasswordEncrypted) {
     std::wstring password;
     EXPECT_TRUE(UnprotectForUser(applied->FLdapPassword, password));
     EXPECT_EQ(password, L"new secret");
+}
+
+// A check against a server that never answers: the dialog closes at once and
+// the check is told to stop (it abandons its request), instead of reading on
+// alone until the server's time-out.
+TEST_F(OrgDirectoryFormTest, ClosingTheDialogCancelsARunningCheck) {
+    TFakeLdapServer silent(TFakeLdapServer::TMode::BindOnly);
+    ASSERT_TRUE(silent.Listening());
+    SetText(IDC_ORGDIR_SERVERS, silent.Url());
+    // Anonymous: a password would first wait for StartTLS, which this server never answers.
+    SetText(IDC_ORGDIR_BINDDN, L"");
+    SetText(IDC_ORGDIR_PASSWORD, L"");
+    Click(IDC_ORGDIR_CHECK);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_ORGDIR_CHECK)));
+    ASSERT_TRUE(PumpUntil([&] { return silent.Connections() > 0; }, 10000));
+    PumpFor(300);
+    const ULONGLONG before = ::GetTickCount64();
+    Click(IDC_ORGDIR_CANCEL);
+    EXPECT_FALSE(::IsWindow(dialog));
+    EXPECT_LT(::GetTickCount64() - before, 1000u);
+    EXPECT_TRUE(PumpUntil([&] { return silent.Abandons() > 0; }, 3000)) << "the check read on";
+    EXPECT_FALSE(applied.has_value());
 }
 
 TEST_F(OrgDirectoryFormTest, APeriodOutOfRangeIsRefusedWithTheReason) {

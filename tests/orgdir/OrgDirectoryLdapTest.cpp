@@ -1,5 +1,6 @@
 // The read, the sync and the background worker against a real OpenLDAP server.
 #include "DpapiText.h"
+#include "FakeLdapServer.h"
 #include "FreePort.h"
 #include "LdapReader.h"
 #include "OrgDirectory.h"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 namespace {
@@ -260,6 +262,36 @@ TEST_F(OrgDirectoryLdapTest, APasswordTravelsEncryptedOrNotAtAll) {
     }
 }
 
+// Windows' StartTLS call has no time-out of its own: a server that takes the
+// request and never answers ends it at the time-out, or at once when stopped.
+TEST(OrgDirectoryStartTls, AServerThatNeverAnswersItHoldsTheReadNoLongerThanTheTimeoutOrTheStop) {
+    using namespace std::chrono_literals;
+    TFakeLdapServer silent(TFakeLdapServer::TMode::BindOnly);
+    ASSERT_TRUE(silent.Listening());
+    const std::wstring server = silent.Url();
+    const TLdapCredentials credentials{L"cn=reader,dc=fake,dc=test", L"secret"};
+    const auto open = [&](const std::stop_token& stop) {
+        LdapSession session;
+        return OpenLdapConnection(server, *ParseLdapServer(server), credentials, 2, session, stop);
+    };
+    const auto started = std::chrono::steady_clock::now();
+    const TOrgDirectoryError timedOut = open({});
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(timedOut.Kind, TOrgDirectoryFailure::ServerUnreachable);
+    EXPECT_EQ(timedOut.LdapCode, static_cast<unsigned long>(LDAP_TIMEOUT));
+    EXPECT_GE(took, 1900ms);
+    EXPECT_LT(took, 10s);
+
+    std::stop_source stop;
+    auto stopped = std::async(std::launch::async, [&] { return open(stop.get_token()); });
+    const int connected = silent.Connections();
+    for (int i = 0; i < 500 && silent.Connections() == connected; ++i) std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(300ms);
+    stop.request_stop();
+    ASSERT_EQ(stopped.wait_for(1s), std::future_status::ready) << "StartTLS did not see the stop";
+    EXPECT_EQ(stopped.get().Kind, TOrgDirectoryFailure::Cancelled);
+}
+
 TEST_F(OrgDirectoryLdapTest, ServerListBaseAndFilterFailuresAreReasons) {
     ASSERT_NO_FATAL_FAILURE(StartServer(Staff()));
     const std::wstring nobody = L"ldap://127.0.0.1:" + std::to_wstring(FreePort());
@@ -313,9 +345,10 @@ TEST_F(OrgDirectoryLdapTest, ReadCutHalfWayIsAFailureNotAShorterDirectory) {
     EXPECT_EQ(error.Kind, TOrgDirectoryFailure::Interrupted) << testing::PrintToString(error.Detail);
     EXPECT_LT(seen, 30);
 
-    std::atomic<bool> cancel{true};
+    std::stop_source cancel;
+    cancel.request_stop();
     ASSERT_TRUE(server_.Restart(why)) << why;
-    EXPECT_EQ(ReadLdapEntries({server_.Url()}, {}, search, [](TLdapValues&) {}, &cancel).Kind,
+    EXPECT_EQ(ReadLdapEntries({server_.Url()}, {}, search, [](TLdapValues&) {}, cancel.get_token()).Kind,
               TOrgDirectoryFailure::Cancelled);
 }
 

@@ -2,21 +2,19 @@
 # A throw-away Active Directory domain controller (Samba) for the directory tests,
 # driven from the Windows side under Wine like slapd-control.sh. It answers LDAP
 # on 127.0.0.1 only (ports 389 and 636, which Samba does not let one change).
-#   start   DIR [OPTION]   provision the domain CORP.TEST into DIR, add its people and start
-#   restart DIR [OPTION]   stop and start again, OPTION being one smb.conf line ("tls enabled = no")
-#   stop    DIR            stop every process of the server and wait until they are gone
+#   start DIR   provision the domain CORP.TEST into DIR, add its people and start
+#   stop  DIR   stop every process of the server and wait until they are gone
 # The people: informer (the account the program binds as, no phone), ivanov
 # (telephone, mobile and ipPhone, job title, department, company) and petrova
 # (telephone, disabled). The exit code lands in DIR/status once everything is
 # done (77: Samba cannot run here), the reason of a failure and the timings in
-# DIR/control.log. The server lives at most 5 minutes whatever happens.
+# DIR/control.log. The server lives at most 3 minutes whatever happens.
 set -u
 PATH=/usr/sbin:/usr/bin:/sbin:/bin
 export PATH
 command=$1
 # Wine's way to the folder passes "dosdevices/c:", and ldb takes "c:" for a URL scheme.
 dir=$(cd "$2" && pwd -P) || exit 1
-option=${3:-}
 rm -f "$dir/status"
 trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
 log=$dir/control.log
@@ -38,8 +36,8 @@ launch() {
     started=$(now_ms)
     # A session of its own, so that stop can end every process of the server;
     # timeout ends it should nothing stop it.
-    setsid sh -c 'echo $$ >"$0/samba.pgid"; exec timeout 300 samba -s "$0/domain/etc/smb.conf" -F --no-process-group ${1:+--option="$1"}' \
-        "$dir" "$option" >>"$dir/samba.log" 2>&1 </dev/null &
+    setsid sh -c 'echo $$ >"$0/samba.pgid"; exec timeout 180 samba -s "$0/domain/etc/smb.conf" -F --no-process-group' \
+        "$dir" >>"$dir/samba.log" 2>&1 </dev/null &
     i=0
     while [ $i -lt 300 ]; do
         if answers; then
@@ -115,10 +113,6 @@ add: ipPhone
 ipPhone: 2233
 -
 LDIF
-    ;;
-restart)
-    stop_server
-    launch
     ;;
 stop)
     stop_server

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -240,4 +241,46 @@ TEST(PopupParts, NothingOverlapsOrLeavesThePopupAtAnyDpiWithOrWithoutTheCrmButto
                 EXPECT_EQ(parts.EditData.right - parts.EditData.left, parts.Crm.right - parts.Crm.left);
             }
         }
+}
+
+TEST(PopupParts, EveryButtonStaysReadableAndInsideAtEverySizeTheSettingsAllow) {
+    const struct {
+        bool crm, callback;
+    } shown[] = {{false, true}, {true, true}, {true, false}};
+    const SIZE sizes[] = {{0, 0}, {60, 60}, {100, 80}, {150, 100}, {182, 162}, {250, 120}, {400, 300}};
+    for (int dpi : {96, 120, 144, 192})
+        for (const auto& s : shown)
+            for (const SIZE& setting : sizes) {
+                const int buttons = 1 + s.crm + s.callback;
+                SCOPED_TRACE(std::to_string(dpi) + " DPI, " + std::to_string(setting.cx) + "x" +
+                             std::to_string(setting.cy) + ", " + std::to_string(buttons) + " buttons");
+                const SIZE scaled{::MulDiv(setting.cx, dpi, 96), ::MulDiv(setting.cy, dpi, 96)};
+                const SIZE size = ReadablePopupSize(scaled, dpi, buttons);
+                EXPECT_GE(size.cx, scaled.cx);
+                EXPECT_GE(size.cy, scaled.cy);
+                const int width = static_cast<int>(size.cx), height = static_cast<int>(size.cy);
+                const TPopupParts parts = PopupParts(width, height, dpi, s.crm, s.callback);
+                std::vector<RECT> rects{parts.EditData};
+                if (s.callback) rects.push_back(parts.Callback);
+                if (s.crm) rects.push_back(parts.Crm);
+                for (size_t i = 0; i < rects.size(); ++i) {
+                    EXPECT_TRUE(Inside(rects[i], width, height)) << Text(rects[i]);
+                    EXPECT_GE(rects[i].right - rects[i].left, ::MulDiv(kMinReadableButtonWidth, dpi, 96));
+                    EXPECT_LE(parts.Info.bottom, rects[i].top) << "the text above every button";
+                    EXPECT_GT(parts.Info.bottom, parts.Info.top) << "a line of text left";
+                    for (size_t j = i + 1; j < rects.size(); ++j) EXPECT_FALSE(Overlap(rects[i], rects[j]));
+                }
+                if (s.callback) {
+                    EXPECT_EQ(parts.EditData.top, parts.Callback.top) << "beside";
+                    EXPECT_LT(parts.EditData.right, parts.Callback.left) << "in reading order";
+                }
+            }
+    // The default popup at 96 DPI: the two side by side; a third button goes to a row below.
+    const TPopupParts pair = PopupParts(182, 162, 96, false, true);
+    EXPECT_EQ(pair.EditData.top, pair.Callback.top);
+    const TPopupParts three = PopupParts(182, 162, 96, true, true);
+    EXPECT_EQ(three.EditData.top, three.Callback.top);
+    EXPECT_GT(three.Crm.top, three.Callback.top) << "the third button in a row of its own below";
+    // One button: the size is the popup's own, as it always was.
+    EXPECT_EQ(60, ReadablePopupSize({60, 60}, 96, 1).cx);
 }

@@ -2,6 +2,7 @@
 // their wrap, content fill, user closes and settings that make no sense.
 #include <gtest/gtest.h>
 
+#include "FormTMWRes.h"
 #include "PopupTestSupport.h"
 #include "TrayMsgWins.h"
 #include "WindowText.h"
@@ -378,6 +379,74 @@ TEST_F(TrayMsgWinsTest, TheCrmButtonStandsBesideEditDataOnlyWhileTheLinkIsOnAndT
     EXPECT_EQ(129, alone.right - alone.left);
     ::SendMessageW(form->CrmButton(), BM_CLICK, 0, 0);
     EXPECT_EQ(1u, cards.size());
+}
+
+// The caption's width in the button's own font, against the room the button gives it.
+testing::AssertionResult CaptionFits(HWND button) {
+    const std::wstring caption = WindowText(button);
+    const HDC dc = ::GetDC(button);
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(button, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(button, dc);
+    RECT client{};
+    ::GetClientRect(button, &client);
+    // The button's edges and the focus rectangle take a few pixels of each side.
+    if (extent.cx + 6 <= client.right) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "caption " << extent.cx << " px in a button " << client.right << " px wide";
+}
+
+TEST_F(TrayMsgWinsTest, CallbackStandsBesideEditDataReadableAtEverySizeAndInTheContextMenu) {
+    std::vector<std::wstring> calls;
+    wins_.SetOnCallBack([&calls](const TCaller& caller, const std::wstring& channel) {
+        calls.push_back(caller.Number + L"|" + channel);
+    });
+    wins_.SetOnOpenCrm([](const TCaller&, const std::wstring&) {});
+    for (SIZE setting : {SIZE{182, 162}, SIZE{60, 60}, SIZE{0, 0}, SIZE{120, 200}, SIZE{400, 100}}) {
+        SCOPED_TRACE(std::to_string(setting.cx) + "x" + std::to_string(setting.cy));
+        wins_.WinWidth = setting.cx;
+        wins_.WinHeight = setting.cy;
+        TTrayMsgWinItem* item = Show(L"K1\" & calc");
+        TTMWForm* form = FormOf(item);
+        ASSERT_NE(nullptr, form);
+        EXPECT_FALSE(form->CallbackButtonShown()) << "no number yet";
+        item->Caller.Number = L"74951234567";
+        item->Changed(false);
+        ASSERT_TRUE(form->CallbackButtonShown());
+        ASSERT_TRUE(form->CrmButtonShown());
+        EXPECT_EQ(L"Перезвонить", WindowText(form->CallbackButton()));
+        const RECT edit = ChildRect(form->EditDataButton());
+        const RECT back = ChildRect(form->CallbackButton());
+        RECT client{};
+        ::GetClientRect(form->Handle(), &client);
+        EXPECT_EQ(edit.top, back.top) << "beside";
+        EXPECT_LT(edit.right, back.left);
+        for (HWND button : {form->EditDataButton(), form->CallbackButton(), form->CrmButton()}) {
+            const RECT r = ChildRect(button);
+            EXPECT_TRUE(CaptionFits(button)) << testing::PrintToString(WindowText(button));
+            EXPECT_GE(r.left, 0);
+            EXPECT_LE(r.right, client.right);
+            EXPECT_LE(r.bottom, client.bottom);
+        }
+        ::SendMessageW(form->CallbackButton(), BM_CLICK, 0, 0);
+        // What the popup's context menu sends for its "Перезвонить".
+        ::SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_TMW_CALLBACK, 0), 0);
+        EXPECT_EQ((std::vector<std::wstring>{L"74951234567|K1\" & calc", L"74951234567|K1\" & calc"}), calls);
+        calls.clear();
+        UserCloses(item);
+        wins_.Items().Clear();
+    }
+    // Calling back turned off: the button leaves open popups at once.
+    TTrayMsgWinItem* item = Show(L"K2");
+    item->Caller.Number = L"123";
+    item->Changed(false);
+    TTMWForm* form = FormOf(item);
+    ASSERT_TRUE(form->CallbackButtonShown());
+    wins_.SetOnCallBack(nullptr);
+    EXPECT_FALSE(form->CallbackButtonShown());
+    ::SendMessageW(form->Handle(), WM_COMMAND, MAKEWPARAM(IDM_TMW_CALLBACK, 0), 0);
+    EXPECT_TRUE(calls.empty());
 }
 
 TEST_F(TrayMsgWinsTest, UserCloseMakesTheItemInvisibleAndLaterEventsFindIt) {

@@ -176,6 +176,37 @@ TEST_F(DirectoryServerTest, ClientsHoldingLongTextsCannotTakeMoreThanTheByteBudg
     EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
 }
 
+TEST_F(DirectoryServerTest, AnAddressHoldingTheWholeByteBudgetGivesWaySoAnotherIsServed) {
+    TDirectoryServerLimits small;
+    small.MaxBufferedBytes = 16 * 4096;
+    small.IoTimeoutMs = 60000;
+    StartServer(small);
+    // Sixteen connections from one address, each announcing a text of 1 MiB
+    // and holding 4096 bytes of it: the budget is full.
+    const std::string start = HexBytes("01 00 00 00 00 00 10 00") + std::string(4088, 'a');
+    std::vector<std::unique_ptr<RawConnection>> heavy;
+    for (int i = 0; i < 16; ++i) {
+        heavy.push_back(std::make_unique<RawConnection>(port, "127.0.0.1"));
+        ASSERT_TRUE(heavy.back()->Send(start)) << i;
+        ::Sleep(20);
+    }
+    for (int i = 0; i < 250 && server->Stats().Open < 16; ++i) ::Sleep(20);
+    ASSERT_EQ(16u, server->Stats().Open);
+
+    const std::string answer = HexOf(EncodeLookupReply(kLookupDone, L"Иван Петров", L"Москва", L"Поставщик бумаги"));
+    for (int i = 0; i < 3; ++i) {
+        RawConnection connection(port, "127.0.0.2");
+        ASSERT_TRUE(connection.Send(EncodeLookupRequest(L"74951234567")));
+        EXPECT_EQ(answer, HexOf(connection.ReadUntilClosed(5000).bytes)) << "lookup " << i;
+    }
+    // The heavy address lost only what made room; a new large request of its
+    // own still finds the budget full of its own bytes and is refused.
+    EXPECT_GE(server->Stats().Open, 15u);
+    RawConnection more(port, "127.0.0.1");
+    ASSERT_TRUE(more.Send(start + std::string(4096, 'a')));
+    EXPECT_TRUE(more.ReadUntilClosed(3000).closed);
+}
+
 TEST_F(DirectoryServerTest, ASilentClientIsDroppedAfterTenSeconds) {
     StartServer();
     RawConnection silent(port);

@@ -2,6 +2,8 @@
 // the rows show, the colour of missed calls, typing in the search box, Enter and
 // double-click, copying a number, calls that arrive while it is open.
 #include "CallJournalForm.h"
+#include "CallbackLink.h"
+#include "CrmLink.h"
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
 #include "ControlLabels.h"
@@ -275,6 +277,39 @@ TEST_F(CallJournalWindow, OpensTheCrmCardOfTheChosenCallButNotOfAWithheldOne) {
     ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_OPENCRM, 0), 0);
     ASSERT_EQ(1u, cards.size());
     EXPECT_EQ(L"78122345678|Петров|K1", cards[0]);
+}
+
+TEST_F(CallJournalWindow, EnterAndTheContextMenuCallTheChosenCallerBackWithTheDialledNumberEncoded) {
+    std::vector<TCallRecord> calls = SampleCalls();
+    calls.insert(calls.begin(), Call(5, 500, L"K1\" & start evil", L"7495&x=1 \"/c", L"", L"", TCallOutcome::Missed, 0));
+    const HWND window = Open(std::move(calls));
+    std::vector<std::wstring> urls;
+    SetCrmUrlOpener([&urls](const std::wstring& url, std::wstring&) {
+        urls.push_back(url);
+        return true;
+    });
+    TCallJournalForm::Current()->SetCallBack([](const TCallRecord& call) {
+        CallBack({L"sip:{number}@pbx.example;line={channel}", L"9"}, TDiallingSettings{}, call.Caller, call.Channel);
+    });
+    Select(window, 4);  // Иванов, Москва: a number of the own city
+    PressEnter(List(window));
+    Select(window, 3);  // Петров, Санкт-Петербург: long distance
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_CALLBACK, 0), 0);
+    Select(window, 0);  // a number and a channel that try to leave their places
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_CALLBACK, 0), 0);
+    Select(window, 1);  // withheld: nothing to dial
+    PressEnter(List(window));
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_CALLBACK, 0), 0);
+    SetCrmUrlOpener(nullptr);
+    EXPECT_EQ((std::vector<std::wstring>{L"sip:91234567@pbx.example;line=%D0%9F%D1%80%D0%B8%D1%91%D0%BC%D0%BD%D0%B0%D1%8F",
+                                         L"sip:988122345678@pbx.example;line=K1",
+                                         L"sip:7495%26x%3D1%22%2Fc@pbx.example;line=K1%22%20%26%20start%20evil"}),
+              urls);
+    EXPECT_TRUE(opened_.empty()) << "Enter calls back instead of opening the contact";
+    // The contact stays one menu item (and a double click) away.
+    Select(window, 4);
+    ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_EDITCONTACT, 0), 0);
+    EXPECT_EQ(std::vector<std::wstring>{L"74951234567"}, opened_);
 }
 
 TEST_F(CallJournalWindow, ACallThatEndsWhileItIsOpenGoesOnTopAndEscapeCloses) {

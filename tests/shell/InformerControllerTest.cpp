@@ -2,6 +2,7 @@
 // the simulated server's records reach the popups, the diagnostics, the CRM
 // card, the journal and the view.
 #include "CrmLink.h"
+#include "HeldLock.h"
 #include "InformerController.h"
 #include "LoopbackHttpServer.h"
 #include "MessagePump.h"
@@ -425,6 +426,67 @@ TEST_F(CrmNames, ANumberADirectoryNamesAsksNoCrm) {
     PumpFor(300);
     EXPECT_EQ(L"Из справочника", PopupCaller(controller).Name);
     EXPECT_EQ(0, server.RequestCount());
+}
+
+// Another workstation holds the subscriber table locked while calls come in:
+// the popups show the region at once (the city codes are not locked), and the
+// name follows once the lock is gone, in the popup of a call in progress or in
+// the journal of one that has ended.
+TEST_F(CrmNames, UnderALockedSubscriberTableTheRegionShowsAtOnceAndTheNameFollows) {
+    RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
+               QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
+               QuoteArgument(folder.file(L"TQR")));
+    {
+        TPQRDataModule subscribers(folder.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"74952223344", L"Петрова (бухгалтерия)", L"звонить после обеда");
+        subscribers.AddEditRow(L"74955556677", L"Сидоров", L"");
+        subscribers.Close();
+    }
+    // A CRM that knows nobody: the names come from the subscriber table alone.
+    TLoopbackHttpServer unused([](const TReceivedRequest&) {
+        THttpScript s;
+        s.Status = 404;
+        return s;
+    });
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    Start(controller, unused);
+    controller.SyncDirectories(folder.file(L"TQR"), folder.file(L"PQR"));
+
+    {
+        HeldLock lock(folder.file(L"PQR\\AbonentPhones.db"), L"exclusive", 60000);
+        ASSERT_TRUE(lock.held());
+        Send(controller, {L"ring K1", L"ani K1 84952223344"});
+        const TCaller shown = PopupCaller(controller);
+        EXPECT_EQ(L"74952223344", shown.Number);
+        EXPECT_EQ(L"Москва", shown.Region) << "the region whatever the subscriber table's state";
+        EXPECT_EQ(L"", shown.Name);
+        EXPECT_EQ(1u, controller.LateSubscriberNames().WaitingCalls());
+        PumpFor(3 * TLateSubscriberNames::kRetryEveryMs);
+        EXPECT_EQ(L"", PopupCaller(controller).Name) << "still locked";
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !PopupCaller(controller).Name.empty(); }));
+    EXPECT_EQ(L"Петрова (бухгалтерия)", PopupCaller(controller).Name);
+    EXPECT_EQ(L"звонить после обеда", PopupCaller(controller).Comment);
+    EXPECT_EQ(L"Москва", PopupCaller(controller).Region);
+    EXPECT_EQ(0u, controller.LateSubscriberNames().WaitingCalls());
+    Send(controller, {L"end K1"});
+
+    // A call that ends while the table is still locked: the journal gets the name.
+    {
+        HeldLock lock(folder.file(L"PQR\\AbonentPhones.db"), L"exclusive", 60000);
+        ASSERT_TRUE(lock.held());
+        Send(controller, {L"ring K1", L"ani K1 84955556677", L"end K1"});
+    }
+    ASSERT_TRUE(PumpUntil([&] { return controller.LateSubscriberNames().WaitingCalls() == 0; }));
+    const auto stored = controller.Journal().ReadAll();
+    ASSERT_EQ(2u, stored.size());
+    const auto second = std::find_if(stored.begin(), stored.end(),
+                                     [](const TCallRecord& r) { return r.Caller.Number == L"74955556677"; });
+    ASSERT_NE(stored.end(), second);
+    EXPECT_EQ(L"Сидоров", second->Caller.Name);
+    EXPECT_EQ(L"Москва", second->Caller.Region);
+    EXPECT_EQ(0, controller.Popups().Items().Count());
 }
 
 }  // namespace

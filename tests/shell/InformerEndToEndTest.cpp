@@ -743,6 +743,7 @@ TEST_F(InformerEndToEnd, ADamagedJournalIsReportedOnceAndPopupsGoOn) {
 namespace {
 
 constexpr int kOpenCrmButton = 2103;
+constexpr int kCallbackButton = 9605;
 
 std::vector<std::string> FileLines(const std::wstring& path) {
     std::vector<std::string> lines;
@@ -804,6 +805,29 @@ TEST_F(InformerEndToEnd, TheCrmButtonAndTheAnswerOpenTheCardOnceWithTheCallersDa
     EXPECT_EQ(0u, informer.Recsim({L"end", L"Приёмная"}));
     ASSERT_TRUE(informer.WaitForPopups(0));
     EXPECT_EQ((std::vector<std::string>{expected, expected}), FileLines(urls));
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, CallbackOnAPopupOpensTelWithTheNumberAsThisOfficeDialsIt) {
+    TempFolder folder;
+    const std::wstring urls = folder.file(L"urls.txt");
+    // The default template (tel:{number}), an outside line behind 9.
+    InformerProcess informer({session_, true, folder.path(), {L"CallbackPrefix=9"}, urls});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"Приёмная"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    HWND callback = ::GetDlgItem(popup, kCallbackButton);
+    EXPECT_FALSE(::IsWindowVisible(callback)) << "no number yet";
+    EXPECT_EQ(0u, informer.Recsim({L"ani", L"Приёмная", L"+78122345678"}));
+    ASSERT_TRUE(WaitForPopupText(popup, L"78122345678"));
+    ASSERT_TRUE(::IsWindowVisible(callback));
+    ::PostMessageW(callback, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForLines(urls, 1)) << informer.DialogTexts();
+    EXPECT_EQ(std::vector<std::string>{"tel:988122345678"}, FileLines(urls));
+    EXPECT_EQ(0u, informer.Recsim({L"end", L"Приёмная"}));
     EXPECT_EQ(0u, informer.Exit());
 }
 

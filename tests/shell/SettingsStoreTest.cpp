@@ -72,6 +72,8 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"MissedCallBalloon", Text(s.FMissedCallBalloon)},
         {L"CrmUrlTemplate", Text(s.FCrmUrlTemplate)},
         {L"CrmOpenMode", Text(static_cast<int>(s.FCrmOpenMode))},
+        {L"CallbackUrlTemplate", Text(s.FCallbackUrlTemplate)},
+        {L"CallbackPrefix", Text(s.FCallbackPrefix)},
         {L"LdapServers", Text(s.FLdapServers)},
         {L"LdapBase", Text(s.FLdapBase)},
         {L"LdapFilter", Text(s.FLdapFilter)},
@@ -211,7 +213,7 @@ const List kFileKeyOrder = {
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",
     L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon", L"CrmUrlTemplate",
-    L"CrmOpenMode", L"LdapServers", L"LdapBase", L"LdapFilter", L"LdapPhoneAttributes", L"LdapNameAttribute",
+    L"CrmOpenMode", L"CallbackUrlTemplate", L"CallbackPrefix", L"LdapServers", L"LdapBase", L"LdapFilter", L"LdapPhoneAttributes", L"LdapNameAttribute",
     L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapAllowPlainBind",
     L"LdapSyncMinutes",
     L"LookupUrlTemplate", L"LookupNamePath", L"LookupCommentPath", L"LookupTimeoutMs", L"LookupHeader"};

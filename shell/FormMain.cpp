@@ -5,6 +5,8 @@
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
 #include "CallbackRes.h"
+#include "QuietTimeRes.h"
+#include "QuietTimeText.h"
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
@@ -35,6 +37,9 @@ namespace {
 
 constexpr UINT_PTR kTimerMsg = 1;
 constexpr UINT_PTR kTimerInit = 2;
+// Notices quiet time beginning or ending, for the tray's icon and hint.
+constexpr UINT_PTR kTimerQuiet = 31;
+constexpr UINT kTimerQuietInterval = 10000;
 constexpr UINT kTimerMsgInterval = 200;
 constexpr UINT kTimerInitInterval = 10000;
 constexpr UINT kTrayIconId = 1;
@@ -113,6 +118,7 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kTimerMsg) TimerMsgTimer();
         else if (wParam == kTimerInit) TimerInitTimer();
+        else if (wParam == kTimerQuiet) QuietTimerTimer();
         return TRUE;
     case WM_TRAYNOTIFY:
         OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
@@ -170,6 +176,12 @@ void TMainForm::OnCommand(int id, UINT code) {
     case IDM_PMNUJOURNAL:
         pmnuJournalClick();
         break;
+    case IDM_QUIET_HOUR:
+    case IDM_QUIET_MORNING:
+    case IDM_QUIET_ENDLESS:
+    case IDM_QUIET_OFF:
+        QuietMenuClick(id);
+        break;
     case IDM_PMNUDIAGNOSTICS:
         pmnuDiagnosticsClick();
         break;
@@ -199,6 +211,7 @@ void TMainForm::ShowTrayMenu(POINT at) {
     if (!menu) return;
     HMENU popup = ::GetSubMenu(menu, 0);
     ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
+    AddQuietMenu(popup);
     // Without this the menu does not close when the user clicks elsewhere.
     ::SetForegroundWindow(FHandle);
     ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, FHandle, nullptr);
@@ -285,6 +298,7 @@ void TMainForm::FormCreate() {
     }
 
     SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
+    SetTimerEnabled(kTimerQuiet, kTimerQuietInterval, true);
 
     // Other workstations may be waiting for this PC's directories. An entry of
     // the allow-list that cannot be read is ignored by the server: say which.
@@ -550,7 +564,7 @@ void TMainForm::SetStatusText(const std::wstring& Text) {
 }
 
 void TMainForm::ShowNoConnectionBalloon() {
-    if (TrayIcon) TrayIcon->ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
+    if (TrayIcon && !QuietNow()) TrayIcon->ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
 }
 
 void TMainForm::ShowGeneralError(const std::wstring& text) {
@@ -599,6 +613,9 @@ void TMainForm::pmnuJournalClick() {
         btnCallBackClick(call.Caller, call.Channel);
     })
                                                            : TCallJournalForm::TOpenCrm());
+    journal.SetSaveNote([this](int64_t recordId, const std::wstring& note) {
+        return FController->Journal().SetNote(recordId, note);
+    });
     journal.SetDialling(FController->Settings());
     callJournal.MarkViewed();
     UpdateTrayHint();
@@ -611,13 +628,16 @@ void TMainForm::OnCallRecorded(const TCallRecord& record) {
         FController->Journal().MarkViewed();
     } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && TrayIcon) {
         // Only while no popup is up: a ringing call needs the user's eyes more.
-        const bool quiet = FController->Popups().Windows().empty() && !FErrorBoxOpen;
+        const bool quiet = FController->Popups().Windows().empty() && !FErrorBoxOpen && !QuietNow();
         if (quiet) TrayIcon->ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
     }
     UpdateTrayHint();
 }
 
 void TMainForm::UpdateTrayHint() {
-    if (TrayIcon && FController)
-        TrayIcon->SetHint(TrayHintWithMissedCalls(FCaption, FController->Journal().MissedSinceViewed()));
+    if (!TrayIcon || !FController) return;
+    FShownQuiet = FController->Quiet().State();
+    const std::wstring quiet = QuietHintText(FShownQuiet, FController->Quiet().Now());
+    TrayIcon->SetHint(
+        TrayHintWithMissedCalls(quiet.empty() ? FCaption : FCaption + L"\n" + quiet, FController->Journal().MissedSinceViewed()));
 }

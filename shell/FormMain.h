@@ -139,6 +139,14 @@ private:
     void CallRecorded(const TCallRecord& record) override { OnCallRecorded(record); }
     void JournalFailed(const std::wstring& text) override;
 
+    // "Не беспокоить" (TrayQuiet.cpp): the tray menu's submenu, its choices, and
+    // the timer that notices quiet time beginning or ending.
+    void AddQuietMenu(HMENU trayMenu);
+    void QuietMenuClick(int id);
+    void QuietTimerTimer();
+    // Whether popups and balloons are held back now.
+    bool QuietNow() const;
+
     // The call journal and what the tray says of missed calls.
     void OpenCallJournal();
     void pmnuJournalClick();
@@ -184,4 +192,6 @@ private:
     // FJournalFailedMessage, so that no box opens inside the event dispatch.
     UINT FJournalFailedMessage = 0;
     std::wstring FJournalFailure;
+    // What the tray last said of quiet time, to update it only on a change.
+    TQuietState FShownQuiet;
 };

@@ -10,6 +10,8 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
                                          std::wstring abonentPhoneDir, std::wstring orgDirectoryCache)
     : FView(view) {
     FPopups = std::make_unique<TTrayMsgWins>();
+    FQuiet = std::make_unique<TQuietTime>();
+    FPopups->SetHoldBack([this] { return FQuiet->Quiet(); });
     FAreaList = std::make_unique<TTQRDataModule>(std::move(cityCodesDir));
     FAbonentList = std::make_unique<TPQRDataModule>(std::move(abonentPhoneDir));
     FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
@@ -52,6 +54,8 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     font.Name = FSettings.FFontName;
     font.Size = FSettings.FFontSize;
     FPopups->SetFont(&font);
+    FQuiet->SetSettings({FSettings.FQuietHours, ParseClockTime(FSettings.FQuietHoursFrom),
+                         ParseClockTime(FSettings.FQuietHoursTo), FSettings.FQuietWhenBusy});
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);

@@ -1,4 +1,5 @@
 #pragma once
+#include "QuietTime.h"
 #include "AllowedClients.h"
 #include "CallEvent.h"
 #include "CallJournal.h"
@@ -96,6 +97,8 @@ public:
     void AddNameSource(ICallerNameSource& source) { FNameSources.push_back(&source); }
 
     TTrayMsgWins& Popups() { return *FPopups; }
+    // "Не беспокоить": the popups ask it before each new window.
+    TQuietTime& Quiet() { return *FQuiet; }
     TTQRDataModule& AreaList() { return *FAreaList; }
     TPQRDataModule& AbonentList() { return *FAbonentList; }
     TCallerLookup& Lookup() { return *FCallerLookup; }
@@ -125,6 +128,7 @@ private:
     std::optional<KordavinClient> FKordavin;
     TEventDiagnostics FDiagnostics;
     std::unique_ptr<TTrayMsgWins> FPopups;
+    std::unique_ptr<TQuietTime> FQuiet;
     std::unique_ptr<TTQRDataModule> FAreaList;
     std::unique_ptr<TPQRDataModule> FAbonentList;
     // Lookups and saves from every thread go through here.

@@ -108,6 +108,10 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex)),
     Enforceable(Row<&M::FCallbackUrlTemplate>(L"CallbackUrlTemplate", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FCallbackPrefix>(L"CallbackPrefix", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietHours>(L"QuietHours", S::Bool, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietHoursFrom>(L"QuietHoursFrom", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietHoursTo>(L"QuietHoursTo", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietWhenBusy>(L"QuietWhenBusy", S::Bool, ssParams, 0, C::None)),
     // The organisation's directory is edited in a dialog of its own, not in the settings window.
     Enforceable(Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, 0, C::None)),

@@ -96,6 +96,37 @@ TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
     EXPECT_FALSE(view.Heard(TCallEventKind::ConnectionLost)) << "the user's own disconnect is no lost connection";
 }
 
+TEST_F(InformerController, WhileQuietNoPopupAppearsTheCallsStillReachTheJournalAndPopupsComeBackAfter) {
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    int64_t now = 12 * 60 * kMinuteMs;
+    controller.Quiet().SetClock([&now] { return now; }, [] { return false; });
+    TMainFormSettings settings = controller.Settings();
+    settings.FChannels = {L"K1"};
+    controller.ApplySettings(settings);
+    controller.OpenJournal(folder.file(L"Journal\\CallJournal.db"));
+    KordavinClient opener = KordavinClient::Create(L"");
+    ASSERT_TRUE(Control(L"channels K1").starts_with(L"OK"));
+    std::wstring error;
+    ASSERT_TRUE(controller.Connect(L"", error)) << testing::PrintToString(error);
+
+    controller.Quiet().Start(TQuietFor::Hour);
+    for (const wchar_t* line : {L"ring K1", L"ani K1 84951234567", L"missed K1"})
+        ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
+    controller.PollRecorder();
+    EXPECT_TRUE(controller.Popups().Windows().empty()) << "no popup while quiet";
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(TCallOutcome::Missed, view.records[0].Outcome);
+    EXPECT_EQ(1u, controller.Journal().ReadAll().size()) << "the call is in the journal";
+    EXPECT_EQ(1, controller.Journal().MissedSinceViewed()) << "and counts as missed";
+
+    now += 61 * kMinuteMs;
+    ASSERT_TRUE(Control(L"ring K1").starts_with(L"OK"));
+    controller.PollRecorder();
+    EXPECT_EQ(1u, controller.Popups().Windows().size()) << "popups again once the hour is over";
+    controller.Disconnect();
+    PumpPending();
+}
+
 TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsTheCalls) {
     TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
     controller.OpenJournal(folder.file(L"Journal\\CallJournal.db"));

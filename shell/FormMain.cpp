@@ -263,6 +263,7 @@ void TMainForm::FormCreate() {
     ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
+    FAppIcon = icon;
     TrayIcon = std::make_unique<TTrayIcon>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon);
     TrayIcon->SetHint(FCaption);
     TrayIcon->Show();
@@ -640,4 +641,5 @@ void TMainForm::UpdateTrayHint() {
     const std::wstring quiet = QuietHintText(FShownQuiet, FController->Quiet().Now());
     TrayIcon->SetHint(
         TrayHintWithMissedCalls(quiet.empty() ? FCaption : FCaption + L"\n" + quiet, FController->Journal().MissedSinceViewed()));
+    UpdateTrayMarks();
 }

@@ -9,6 +9,7 @@
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
+#include "TrayMarks.h"
 #include "DialogBase.h"
 #include "UniqueHandle.h"
 
@@ -194,4 +195,10 @@ private:
     std::wstring FJournalFailure;
     // What the tray last said of quiet time, to update it only on a change.
     TQuietState FShownQuiet;
+    // The program's icon, and the tray's icon with the quiet and missed-call
+    // marks (null: the plain one) with the marks it carries.
+    HICON FAppIcon = nullptr;
+    UniqueIcon FMarkedIcon;
+    TTrayMarks FShownMarks;
+    void UpdateTrayMarks();
 };

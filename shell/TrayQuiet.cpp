@@ -1,5 +1,5 @@
-// "Не беспокоить" in the tray: the submenu, its choices and the tray's hint
-// following quiet time as it begins and ends.
+// "Не беспокоить" in the tray: the submenu, its choices, and the tray's hint
+// and icon following quiet time and the missed calls not yet seen.
 #include "FormMain.h"
 
 #include "QuietTimeRes.h"
@@ -39,3 +39,14 @@ void TMainForm::QuietTimerTimer() {
 }
 
 bool TMainForm::QuietNow() const { return FController && FController->Quiet().Quiet(); }
+
+void TMainForm::UpdateTrayMarks() {
+    const TTrayMarks marks{FShownQuiet.Quiet(), FController->Journal().MissedSinceViewed()};
+    if (marks == FShownMarks || !TrayIcon) return;
+    FShownMarks = marks;
+    // Drawn at the notification area's DPI: the small-icon size the shell shows.
+    const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(FHandle));
+    UniqueIcon marked(DrawTrayMarks(FAppIcon, marks, size));
+    TrayIcon->SetIcon(marked ? marked.get() : FAppIcon);
+    FMarkedIcon = std::move(marked);
+}

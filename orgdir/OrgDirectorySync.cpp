@@ -4,7 +4,7 @@
 #include "CallTracker.h"
 #include "DirectoryNumbers.h"
 #include "DpapiText.h"
-#include "TextTrim.h"
+#include "PlainNameText.h"
 
 #include <windows.h>
 
@@ -14,9 +14,10 @@
 
 namespace {
 
-// One line with single blanks: a value typed as "Name\r\nSurname" reads as two words.
+// Plain text on one line with single blanks: a value typed as "Name\r\nSurname"
+// reads as two words; control characters and direction tricks are dropped.
 std::wstring OneLine(const std::wstring& value) {
-    const std::wstring line = TrimControlChars(SingleLineText(value));
+    const std::wstring line = PlainNameText(value, kMaxLdapValueLength);
     std::wstring single;
     single.reserve(line.size());
     for (const wchar_t c : line)
@@ -40,12 +41,17 @@ TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TL
     entry.Name = FirstValue(values[attributes.NameColumn]);
     if (entry.Name.empty()) entry.Name = FirstValue(values[attributes.CnColumn]);
     if (entry.Name.empty()) return entry;
+    entry.Name = PlainNameText(std::move(entry.Name), kMaxNameLength);
     std::vector<std::wstring> parts;
     for (const size_t column : attributes.CommentColumns) {
         std::wstring part = FirstValue(values[column]);
         if (!part.empty() && std::find(parts.begin(), parts.end(), part) == parts.end()) parts.push_back(std::move(part));
     }
-    for (const std::wstring& part : parts) entry.Comment += (entry.Comment.empty() ? L"" : L", ") + part;
+    for (const std::wstring& part : parts) {
+        entry.Comment += (entry.Comment.empty() ? L"" : L", ") + part;
+        if (entry.Comment.size() >= kMaxCommentLength) break;
+    }
+    entry.Comment = PlainNameText(std::move(entry.Comment), kMaxCommentLength);
     for (const size_t column : attributes.PhoneColumns) {
         for (const std::wstring& written : values[column]) {
             for (std::wstring& number : DirectoryNumbers(written, dialling)) {

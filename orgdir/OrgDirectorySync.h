@@ -20,8 +20,9 @@ struct TOrgReadOptions {
 // One directory entry's values as the popup shows them: the name (cn when the
 // name attribute is empty), the comment attributes' first values joined with
 // ", " (a value repeated by a later attribute once), every number of every
-// phone attribute. Texts come on one line; an entry without a name or a
-// number has no numbers.
+// phone attribute. Texts come as plain text on one line, cut as a CRM's are
+// (kMaxNameLength, kMaxCommentLength); an entry without a name or a number has
+// no numbers.
 TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TLdapValues& values,
                                       const TDiallingSettings& dialling);
 

@@ -128,9 +128,15 @@ void TFakeLdapServer::Serve() noexcept {
                 }
             }
             for (TConnection& c : connections) {
-                if (FD_ISSET(c.Socket, &writable) && !c.Out.empty()) {
-                    const int sent = ::send(c.Socket, c.Out.data(), static_cast<int>(std::min<size_t>(c.Out.size(), 1 << 16)), 0);
-                    if (sent > 0) c.Out.erase(0, static_cast<size_t>(sent));
+                if (FD_ISSET(c.Socket, &writable)) {
+                    size_t done = 0;
+                    while (done < c.Out.size()) {
+                        const int sent = ::send(c.Socket, c.Out.data() + done,
+                                                static_cast<int>(std::min<size_t>(c.Out.size() - done, 1 << 16)), 0);
+                        if (sent <= 0) break;
+                        done += static_cast<size_t>(sent);
+                    }
+                    c.Out.erase(0, done);
                 }
                 if (!FD_ISSET(c.Socket, &readable)) continue;
                 char buffer[4096];

@@ -142,7 +142,9 @@ TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDi
     const int64_t duration =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     const int64_t now = clock ? clock() : CallTimeNow();
-    if (read.Error.Kind == TOrgDirectoryFailure::Cancelled) return cache.Status();
+    // A worker left by Stop may come back from a call that could not be cut
+    // short long after: by then nobody wants its outcome.
+    if (read.Error.Kind == TOrgDirectoryFailure::Cancelled || stop.stop_requested()) return cache.Status();
     if (read.Error) {
         cache.RecordFailure(read.Error, now, duration);
         return cache.Status();

@@ -56,8 +56,8 @@ std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDi
 using TOrgClock = std::function<int64_t()>;
 
 // One whole sync: a complete read replaces the cache, anything else leaves it as
-// it was and is recorded as the last sync's error, except a read the program
-// stopped, which records nothing. Returns the status after it.
+// it was and is recorded as the last sync's error. A sync the program stopped
+// records nothing, whatever its read came to. Returns the status after it.
 TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
                                 TOrgDirectoryCache& cache, const TOrgReadOptions& options = {},
                                 std::stop_token stop = {}, const TOrgClock& clock = {});

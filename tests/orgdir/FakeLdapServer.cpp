@@ -74,6 +74,18 @@ struct TConnection {
     TBytes In, Out;
 };
 
+// Sends what the socket takes now.
+void SendSome(TConnection& c) {
+    size_t done = 0;
+    while (done < c.Out.size()) {
+        const int sent =
+            ::send(c.Socket, c.Out.data() + done, static_cast<int>(std::min<size_t>(c.Out.size() - done, 1 << 16)), 0);
+        if (sent <= 0) break;
+        done += static_cast<size_t>(sent);
+    }
+    c.Out.erase(0, done);
+}
+
 }  // namespace
 
 TFakeLdapServer::TFakeLdapServer(TMode mode, TFakeLdapPages pages) : mode_(mode), shape_(pages) {
@@ -128,16 +140,7 @@ void TFakeLdapServer::Serve() noexcept {
                 }
             }
             for (TConnection& c : connections) {
-                if (FD_ISSET(c.Socket, &writable)) {
-                    size_t done = 0;
-                    while (done < c.Out.size()) {
-                        const int sent = ::send(c.Socket, c.Out.data() + done,
-                                                static_cast<int>(std::min<size_t>(c.Out.size() - done, 1 << 16)), 0);
-                        if (sent <= 0) break;
-                        done += static_cast<size_t>(sent);
-                    }
-                    c.Out.erase(0, done);
-                }
+                if (FD_ISSET(c.Socket, &writable)) SendSome(c);
                 if (!FD_ISSET(c.Socket, &readable)) continue;
                 char buffer[4096];
                 const int received = ::recv(c.Socket, buffer, sizeof(buffer), 0);
@@ -170,6 +173,8 @@ void TFakeLdapServer::Serve() noexcept {
                     const bool last = mode_ == TMode::FreshCookies && shape_.LastPage != 0 && page >= shape_.LastPage;
                     c.Out += PageDone(id, last ? "" : mode_ == TMode::SameCookie ? "same" : "page-" + std::to_string(page));
                 }
+                // At once: the next select would only wake for it after its time-out.
+                SendSome(c);
             }
             connections.erase(std::remove_if(connections.begin(), connections.end(),
                                              [](const TConnection& c) { return c.Socket == INVALID_SOCKET; }),

@@ -61,16 +61,39 @@ TJournalFilter::TJournalFilter(std::wstring_view query, const TDiallingSettings&
 
 bool TJournalFilter::Matches(const TCallRecord& record) const {
     if (!number_.Empty()) return number_.Matches(record.Caller.Number);
-    if (!text_.empty()) return LowerCaseText(record.Caller.Name).find(text_) != std::wstring::npos;
+    if (!text_.empty())
+        return LowerCaseText(record.Caller.Name).find(text_) != std::wstring::npos ||
+               LowerCaseText(record.Note).find(text_) != std::wstring::npos;
     return true;
 }
 
-std::wstring JournalTimeText(int64_t utcMilliseconds) {
+namespace {
+
+bool LocalTimeOf(int64_t utcMilliseconds, SYSTEMTIME& local) {
     const int64_t ticks = utcMilliseconds * 10000 + kUnixEpochAsFileTime;
     FILETIME utc{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
-    SYSTEMTIME universal{}, local{};
-    if (!::FileTimeToSystemTime(&utc, &universal)) return {};
+    SYSTEMTIME universal{};
+    if (!::FileTimeToSystemTime(&utc, &universal)) return false;
     if (!::SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) local = universal;
+    return true;
+}
+
+}  // namespace
+
+std::wstring UserDateTimeText(int64_t utcMilliseconds) {
+    SYSTEMTIME local{};
+    if (!LocalTimeOf(utcMilliseconds, local)) return {};
+    wchar_t date[128] = {};
+    wchar_t time[128] = {};
+    if (!::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 128, nullptr) ||
+        !::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &local, nullptr, time, 128))
+        return JournalTimeText(utcMilliseconds);
+    return std::wstring(date) + L" " + time;
+}
+
+std::wstring JournalTimeText(int64_t utcMilliseconds) {
+    SYSTEMTIME local{};
+    if (!LocalTimeOf(utcMilliseconds, local)) return {};
     wchar_t text[32];
     std::swprintf(text, 32, L"%02u.%02u.%04u %02u:%02u:%02u", local.wDay, local.wMonth, local.wYear, local.wHour,
                   local.wMinute, local.wSecond);
@@ -105,7 +128,7 @@ constexpr wchar_t kSchema[] =
     L"CREATE INDEX IF NOT EXISTS CallsByStart ON Calls(StartTime);"
     L"CREATE TABLE IF NOT EXISTS JournalState(Key TEXT PRIMARY KEY, Value INTEGER NOT NULL);";
 
-constexpr char kCallColumns[] = "Id, StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration";
+constexpr char kCallColumns[] = "Id, StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration, Note";
 
 [[noreturn]] void ThrowJournalError(sqlite3* db, int rc, const std::wstring& path) {
     switch (rc & 0xff) {
@@ -200,6 +223,9 @@ void TCallJournalStore::Open(const std::wstring& path) {
             const int created = sqlite3_exec(impl_->db.get(), schema.c_str(), nullptr, nullptr, &error);
             sqlite3_free(error);
             if (created != SQLITE_OK) impl_->Throw(created);
+            // Journals written before notes existed get the column, empty.
+            if (impl_->Scalar("SELECT COUNT(*) FROM pragma_table_info('Calls') WHERE name = 'Note'") == 0)
+                impl_->Exec("ALTER TABLE Calls ADD COLUMN Note TEXT NOT NULL DEFAULT ''");
         });
     } catch (...) {
         Close();
@@ -221,8 +247,8 @@ void TCallJournalStore::AddAll(std::vector<TCallRecord>& records, const TJournal
     if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
     impl_->InTransaction([&] {
         SqliteStatement insert = impl_->Prepare(
-            "INSERT INTO Calls(StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration) "
-            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+            "INSERT INTO Calls(StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration, Note) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
         for (TCallRecord& record : records) {
             sqlite3_reset(insert.get());
             sqlite3_bind_int64(insert.get(), 1, record.StartTime);
@@ -233,6 +259,7 @@ void TCallJournalStore::AddAll(std::vector<TCallRecord>& records, const TJournal
             BindWide(insert.get(), 6, record.Caller.Region);
             sqlite3_bind_int(insert.get(), 7, static_cast<int>(record.Outcome));
             sqlite3_bind_int64(insert.get(), 8, record.DurationSeconds);
+            BindWide(insert.get(), 9, record.Note);
             impl_->Run(insert.get());
             record.Id = sqlite3_last_insert_rowid(impl_->db.get());
         }
@@ -246,6 +273,15 @@ bool TCallJournalStore::SetName(int64_t id, const std::wstring& name) {
     SqliteStatement update = impl_->Prepare("UPDATE Calls SET Name = ?2 WHERE Id = ?1 AND Name = ''");
     sqlite3_bind_int64(update.get(), 1, id);
     BindWide(update.get(), 2, name);
+    impl_->Run(update.get());
+    return sqlite3_changes(impl_->db.get()) > 0;
+}
+
+bool TCallJournalStore::SetNote(int64_t id, const std::wstring& note) {
+    if (!Active()) throw AppError(L"Журнал вызовов не открыт.");
+    SqliteStatement update = impl_->Prepare("UPDATE Calls SET Note = ?2 WHERE Id = ?1");
+    sqlite3_bind_int64(update.get(), 1, id);
+    BindWide(update.get(), 2, note);
     impl_->Run(update.get());
     return sqlite3_changes(impl_->db.get()) > 0;
 }
@@ -276,6 +312,7 @@ std::vector<TCallRecord> TCallJournalStore::ReadAll() {
                              ? static_cast<TCallOutcome>(outcome)
                              : TCallOutcome::Interrupted;
         record.DurationSeconds = sqlite3_column_int64(row, 8);
+        record.Note = ColumnWide(row, 9);
     }
     if (rc != SQLITE_DONE) impl_->Throw(rc);
     return records;
@@ -370,6 +407,16 @@ std::vector<TCallRecord> TCallJournal::ReadAll() {
     } catch (...) {
         Fail(std::current_exception());
         return {};
+    }
+}
+
+bool TCallJournal::SetNote(int64_t recordId, const std::wstring& note) {
+    if (!Enabled() || recordId == 0) return false;
+    try {
+        return store_.SetNote(recordId, note);
+    } catch (...) {
+        Fail(std::current_exception());
+        return false;
     }
 }
 

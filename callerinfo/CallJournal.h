@@ -29,6 +29,8 @@ struct TCallRecord {
     TCaller Caller;
     TCallOutcome Outcome = TCallOutcome::NoConversation;
     int64_t DurationSeconds = 0;  // of the conversation; 0 without one
+    // What the user typed about the call in the journal window.
+    std::wstring Note;
 
     bool operator==(const TCallRecord&) const = default;
 };
@@ -49,8 +51,8 @@ constexpr int64_t kMillisecondsPerDay = 24LL * 60 * 60 * 1000;
 // Whether a record matches what the user typed in the search box: digits are
 // looked for in the number, read with the dialling settings (other characters
 // of a number-like query, such as "+", blanks, "-" and brackets, are ignored;
-// see ReadNumberQuery), anything with a letter in the name, without regard to
-// letter case. An empty query matches every record.
+// see ReadNumberQuery), anything with a letter in the name and in the note,
+// without regard to letter case. An empty query matches every record.
 class TJournalFilter {
 public:
     explicit TJournalFilter(std::wstring_view query, const TDiallingSettings& dialling = {});
@@ -65,6 +67,8 @@ private:
 // Display texts of a record's time and duration (the local time zone).
 std::wstring JournalTimeText(int64_t utcMilliseconds);
 std::wstring JournalDurationText(int64_t seconds);
+// A call's time in the Windows user's own short date and time formats (local time).
+std::wstring UserDateTimeText(int64_t utcMilliseconds);
 
 // The journal file: a SQLite database of its own. Every operation raises
 // AppError with a user-readable text when the file is damaged, locked beyond a
@@ -90,6 +94,8 @@ public:
     // Gives a record stored without a name its name; false when there is no
     // such record or it has a name already.
     bool SetName(int64_t id, const std::wstring& name);
+    // Replaces a record's note; false when there is no such record.
+    bool SetNote(int64_t id, const std::wstring& note);
     // Every record, newest first.
     std::vector<TCallRecord> ReadAll();
     int64_t Count();
@@ -138,6 +144,9 @@ public:
     bool NameEndedCall(int64_t callId, const std::wstring& name);
 
     std::vector<TCallRecord> ReadAll();
+    // Keeps the user's note with a stored call; false when the call is gone
+    // (pruned) or the journal is off.
+    bool SetNote(int64_t recordId, const std::wstring& note);
     // Missed calls since the journal was last opened by the user.
     int64_t MissedSinceViewed() const { return missedSinceViewed_; }
     void MarkViewed();

@@ -75,16 +75,16 @@ bool LooksLikePhones(std::wstring_view field) {
     }
 }
 
-std::vector<std::wstring> SplitLiteral(std::wstring_view line, wchar_t separator, size_t maxFields, size_t& count) {
-    std::vector<std::wstring> fields;
+void SplitLiteral(std::wstring_view line, wchar_t separator, size_t maxFields, CsvRecord& record) {
     size_t start = 0;
-    count = 0;
+    record.Clear();
+    record.fieldCount = 0;
     for (;;) {
         const size_t at = line.find(separator, start);
-        ++count;
-        if (fields.size() < maxFields)
-            fields.push_back(TrimControlChars(line.substr(start, at == std::wstring_view::npos ? at : at - start)));
-        if (at == std::wstring_view::npos) return fields;
+        ++record.fieldCount;
+        if (record.size() < maxFields)
+            record.Add(TrimControlChars(line.substr(start, at == std::wstring_view::npos ? at : at - start)));
+        if (at == std::wstring_view::npos) return;
         start = at + 1;
     }
 }
@@ -97,8 +97,7 @@ size_t SkipLineBreak(std::wstring_view text, size_t i) {
 }
 
 std::wstring Field(const CsvRecord& record, int column) {
-    return column >= 0 && static_cast<size_t>(column) < record.fields.size() ? record.fields[static_cast<size_t>(column)]
-                                                                              : std::wstring();
+    return column >= 0 ? std::wstring(record[static_cast<size_t>(column)]) : std::wstring();
 }
 
 // A name or comment that another workstation's lookup would refuse to read.
@@ -124,6 +123,40 @@ DecodedText DecodeImportText(std::string_view bytes) {
     return decoded;
 }
 
+std::wstring_view CsvRecord::operator[](std::size_t column) const {
+    const auto at = std::lower_bound(nonEmpty_.begin(), nonEmpty_.end(), column,
+                                     [](const auto& field, std::size_t c) { return field.first < c; });
+    if (at == nonEmpty_.end() || at->first != column) return {};
+    const std::size_t start = at == nonEmpty_.begin() ? 0 : (at - 1)->second;
+    return std::wstring_view(texts_).substr(start, at->second - start);
+}
+
+std::vector<std::wstring> CsvRecord::Fields() const {
+    std::vector<std::wstring> fields;
+    fields.reserve(kept_);
+    for (std::size_t c = 0; c < kept_; ++c) fields.emplace_back((*this)[c]);
+    return fields;
+}
+
+void CsvRecord::Add(std::wstring_view text) {
+    if (!text.empty()) {
+        texts_.append(text);
+        nonEmpty_.emplace_back(static_cast<std::uint32_t>(kept_), static_cast<std::uint32_t>(texts_.size()));
+    }
+    ++kept_;
+}
+
+void CsvRecord::ShrinkToFit() {
+    texts_.shrink_to_fit();
+    nonEmpty_.shrink_to_fit();
+}
+
+void CsvRecord::Clear() {
+    texts_.clear();
+    nonEmpty_.clear();
+    kept_ = 0;
+}
+
 std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator, std::size_t maxFields,
                                 ImportProgress* progress) {
     std::vector<CsvRecord> records;
@@ -141,7 +174,7 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator, std::
         // million fields can be stopped too.
         auto addField = [&](std::wstring_view value, bool trim) {
             if (++record.fieldCount % 4096 == 0 && progress) progress->Step(i, n);
-            if (record.fields.size() < maxFields) record.fields.push_back(trim ? TrimControlChars(value) : std::wstring(value));
+            if (record.size() < maxFields) record.Add(trim ? std::wstring_view(TrimControlChars(value)) : value);
         };
         if (progress && records.size() % 1024 == 0) progress->Step(i, n);
         for (;;) {
@@ -212,14 +245,15 @@ std::vector<CsvRecord> ParseCsv(std::wstring_view text, wchar_t separator, std::
             // Only the line where the open quote stands is lost, not the rest of the file.
             size_t end = recordStart;
             while (end < n && !IsLineBreak(text[end])) ++end;
-            record.fields = SplitLiteral(text.substr(recordStart, end - recordStart), separator, maxFields,
-                                         record.fieldCount);
+            SplitLiteral(text.substr(recordStart, end - recordStart), separator, maxFields, record);
             record.brokenQuote = true;
             line = record.line + (end < n ? 1 : 0);
             i = SkipLineBreak(text, end);
         }
-        const bool blank = record.fields.size() == 1 && record.fields[0].empty() && !record.brokenQuote;
-        if (!blank) records.push_back(std::move(record));
+        const bool blank = record.size() == 1 && record[0].empty() && !record.brokenQuote;
+        if (blank) continue;
+        record.ShrinkToFit();
+        records.push_back(std::move(record));
     }
     return records;
 }
@@ -235,7 +269,7 @@ wchar_t DetectCsvSeparator(std::wstring_view text) {
         if (records.size() > kLines) records.resize(kLines);
         if (records.size() > 1 && sample.size() < text.size()) records.pop_back();  // may be cut short
         std::vector<size_t> counts;
-        for (const CsvRecord& record : records) counts.push_back(record.fields.size());
+        for (const CsvRecord& record : records) counts.push_back(record.size());
         size_t score = 0;
         for (const size_t count : counts) {
             if (count < 2) continue;
@@ -251,14 +285,15 @@ wchar_t DetectCsvSeparator(std::wstring_view text) {
 
 bool LooksLikeHeader(const std::vector<CsvRecord>& records) {
     if (records.empty() || records[0].brokenQuote) return false;
-    const CsvRecord& first = records[0];
-    if (std::any_of(first.fields.begin(), first.fields.end(), [](const std::wstring& f) { return LooksLikePhone(f); }))
+    const std::vector<std::wstring> first = records[0].Fields();
+    if (std::any_of(first.begin(), first.end(), [](const std::wstring& f) { return LooksLikePhone(f); }))
         return false;
-    if (std::any_of(first.fields.begin(), first.fields.end(),
+    if (std::any_of(first.begin(), first.end(),
                     [](const std::wstring& f) { return MeaningOfHeader(f).role != ColumnRole::None; }))
         return true;
-    return records.size() > 1 && std::any_of(records[1].fields.begin(), records[1].fields.end(),
-                                              [](const std::wstring& f) { return LooksLikePhone(f); });
+    if (records.size() < 2) return false;
+    const std::vector<std::wstring> second = records[1].Fields();
+    return std::any_of(second.begin(), second.end(), [](const std::wstring& f) { return LooksLikePhone(f); });
 }
 
 namespace {
@@ -272,9 +307,9 @@ struct HeaderColumns {
 HeaderColumns ColumnsByHeader(const CsvRecord& header) {
     std::vector<std::pair<int, int>> parts, names, comments;  // (order, column)
     HeaderColumns found;
-    for (size_t c = 0; c < header.fields.size(); ++c) {
+    for (size_t c = 0; c < header.size(); ++c) {
         const int column = static_cast<int>(c);
-        const HeaderMeaning meaning = MeaningOfHeader(header.fields[c]);
+        const HeaderMeaning meaning = MeaningOfHeader(header[c]);
         switch (meaning.role) {
         case ColumnRole::Number: found.numbers.push_back(column); break;
         case ColumnRole::Name: (meaning.namePart ? parts : names).emplace_back(meaning.order, column); break;
@@ -307,12 +342,12 @@ CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader
     std::vector<size_t> phones, texts;
     for (size_t r = hasHeader ? 1 : 0; r < records.size() && r < kSampled; ++r) {
         const CsvRecord& record = records[r];
-        width = std::max(width, record.fields.size());
+        width = std::max(width, record.size());
         phones.resize(width);
         texts.resize(width);
-        for (size_t c = 0; c < record.fields.size(); ++c) {
-            if (LooksLikePhones(record.fields[c])) ++phones[c];
-            else if (!record.fields[c].empty()) ++texts[c];
+        for (size_t c = 0; c < record.size(); ++c) {
+            if (LooksLikePhones(record[c])) ++phones[c];
+            else if (!record[c].empty()) ++texts[c];
         }
     }
     const auto count = [](const std::vector<size_t>& counts, int column) {
@@ -413,19 +448,22 @@ std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& recor
             const std::wstring label = parts.size() > 1 && header ? TrimControlChars(Field(*header, column)) : L"";
             comment += label.empty() ? part : label + L": " + part;
         }
-        const std::wstring name = person.empty() ? organization : person;
+        // Made once, shared by the record's numbers.
+        const TSharedText name(person.empty() ? organization : person);
         numbers.clear();
         for (const int column : numberColumns) AddNumbers(WithoutSpreadsheetGuard(Field(record, column)), numbers);
         std::wstring error = record.brokenQuote ? L"кавычка не закрыта" : L"";
         // Not copied once per number: a huge text would be multiplied by them.
-        if (error.empty() && !FitsDirectoryProtocol(name)) error = TooLongReason(L"имя");
+        if (error.empty() && !FitsDirectoryProtocol(name.str())) error = TooLongReason(L"имя");
         if (error.empty() && !FitsDirectoryProtocol(comment)) error = TooLongReason(L"комментарий");
+        const TSharedText sharedComment(error.empty() ? std::move(comment) : std::wstring());
         if (numbers.empty() || !error.empty()) {
-            contacts.push_back({record.line, numbers.empty() ? L"" : numbers.front(), error.empty() ? name : L"",
-                                error.empty() ? comment : L"", error, record.line});
+            contacts.push_back({record.line, numbers.empty() ? L"" : numbers.front(), error.empty() ? name : TSharedText(),
+                                sharedComment, error, record.line});
             continue;
         }
-        for (std::wstring& number : numbers) contacts.push_back({record.line, std::move(number), name, comment, L"", record.line});
+        for (std::wstring& number : numbers)
+            contacts.push_back({record.line, std::move(number), name, sharedComment, L"", record.line});
     }
     return contacts;
 }
@@ -631,17 +669,19 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress*
             std::wstring comment;
             for (const std::wstring* part : {person.empty() ? nullptr : &organization, &title, &note})
                 if (part && !part->empty()) comment += (comment.empty() ? L"" : L"; ") + *part;
+            // Made once, shared by the card's numbers.
+            const TSharedText sharedName(name), sharedComment(std::move(comment));
             if (phones.empty()) {
-                contacts.push_back({cardLine, L"", name, comment, L"в карточке нет номера телефона", cardLine});
+                contacts.push_back({cardLine, L"", sharedName, sharedComment, L"в карточке нет номера телефона", cardLine});
                 continue;
             }
             // Not copied once per number: a huge note would be multiplied by them.
             const std::wstring tooLong = !FitsDirectoryProtocol(name) ? TooLongReason(L"имя")
-                                         : !FitsDirectoryProtocol(comment) ? TooLongReason(L"комментарий")
+                                         : !FitsDirectoryProtocol(sharedComment.str()) ? TooLongReason(L"комментарий")
                                                                                        : std::wstring();
             for (const auto& [line, number] : phones)
-                contacts.push_back(tooLong.empty() ? ImportedContact{line, number, name, comment, L"", cardLine}
-                                                   : ImportedContact{line, number, L"", L"", tooLong, cardLine});
+                contacts.push_back(tooLong.empty() ? ImportedContact{line, number, sharedName, sharedComment, L"", cardLine}
+                                                   : ImportedContact{line, number, {}, {}, tooLong, cardLine});
         } else if (entry.name == L"FN") {
             formatted = UnescapeVCard(value);
         } else if (entry.name == L"N") {
@@ -709,17 +749,17 @@ bool NormalizeImportedNumber(std::wstring_view written, const TDiallingSettings&
     return true;
 }
 
-ImportStatus MergeImportRow(const std::wstring& fileName, const std::wstring& fileComment,
+ImportStatus MergeImportRow(const TSharedText& fileName, const TSharedText& fileComment,
                             const std::pair<std::wstring, std::wstring>* stored, bool replaceNames,
-                            std::wstring& name, std::wstring& comment) {
+                            TSharedText& name, TSharedText& comment) {
     if (!stored) {
         name = fileName;
         comment = fileComment;
         return ImportStatus::New;
     }
     const auto& [storedName, storedComment] = *stored;
-    name = !replaceNames || fileName.empty() ? storedName : fileName;
-    comment = fileComment.empty() ? storedComment : fileComment;
+    name = !replaceNames || fileName.empty() ? TSharedText(storedName) : fileName;
+    comment = fileComment.empty() ? TSharedText(storedComment) : fileComment;
     return name == storedName && comment == storedComment ? ImportStatus::Unchanged : ImportStatus::Changed;
 }
 
@@ -752,13 +792,14 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
             continue;
         }
         // The name is cut to the stored width anyway; the comment is stored whole.
-        if (!FitsDirectoryProtocol(contact.comment)) {
+        if (!FitsDirectoryProtocol(contact.comment.str())) {
             reject(contact.line, TooLongReason(L"комментарий"));
             continue;
         }
-        std::wstring name = CutToWidth(contact.name, kImportNameWidth);
-        ImportRow row{contact.line, number, name, contact.comment, ImportStatus::New,
-                      contact.name.size() > static_cast<size_t>(kImportNameWidth), name, contact.comment};
+        // The name as stored is short; the comment stays shared with the file's contact.
+        const bool nameCut = contact.name.size() > static_cast<size_t>(kImportNameWidth);
+        const TSharedText name = nameCut ? TSharedText(CutToWidth(contact.name.str(), kImportNameWidth)) : contact.name;
+        ImportRow row{contact.line, number, name, contact.comment, ImportStatus::New, nameCut, name, contact.comment};
         const auto [at, added] = byPhone.try_emplace(number, rows.size());
         if (added) {
             rows.push_back(std::move(row));

@@ -1,6 +1,7 @@
 #pragma once
 #include "ImportProgress.h"
 #include "KordavinUtils.h"
+#include "SharedText.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -35,13 +36,32 @@ private:
 };
 
 // One record of a CSV file: its fields and the line on which it starts (1-based).
+// Only the texts of non-empty fields are held, together in one string: a file
+// of empty fields or of short ones costs little more than its own size.
 struct CsvRecord {
     int line = 0;
-    std::vector<std::wstring> fields;
-    // How many fields the line has; more than `fields` holds when they were cut.
+    // How many fields the line has; more than size() when they were cut.
     std::size_t fieldCount = 0;
     // A stray quote: the record holds its line's text split at the separators.
     bool brokenQuote = false;
+
+    // The fields kept (empty ones included).
+    std::size_t size() const { return kept_; }
+    // A kept field's text; empty for an empty field or past the kept ones.
+    std::wstring_view operator[](std::size_t column) const;
+    // Every kept field's text, in order.
+    std::vector<std::wstring> Fields() const;
+    // The next field.
+    void Add(std::wstring_view text);
+    void Clear();
+    // Gives back what growing the record left over, once it is complete.
+    void ShrinkToFit();
+
+private:
+    std::wstring texts_;
+    // (column, end of its text in texts_) of each non-empty field, by column.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> nonEmpty_;
+    std::size_t kept_ = 0;
 };
 
 // RFC 4180 quoting ("" inside quotes is one quote; separators and line breaks
@@ -105,8 +125,9 @@ CsvColumns GuessCsvColumns(const std::vector<CsvRecord>& records, bool hasHeader
 struct ImportedContact {
     int line = 0;
     std::wstring number;
-    std::wstring name;
-    std::wstring comment;
+    // Shared by the contact's numbers.
+    TSharedText name;
+    TSharedText comment;
     std::wstring error;  // set when the file itself is broken at this place
     // The contact the number belongs to (its first line; 0: not known). A
     // contact giving the same number in two of its columns stores it once.
@@ -150,20 +171,22 @@ enum class ImportStatus { New, Changed, Unchanged };
 
 struct ImportRow {
     int line = 0;
-    std::wstring phone, name, comment;  // as they will be stored
+    std::wstring phone;
+    TSharedText name, comment;  // as they will be stored
     ImportStatus status = ImportStatus::New;
     bool nameCut = false;
     // The file's own name (cut to width) and comment: the write merges them
-    // again with the row as it is stored by then.
-    std::wstring fileName{}, fileComment{};
+    // again with the row as it is stored by then. Shared with the file's
+    // contact, as the texts above are when they come from the file.
+    TSharedText fileName{}, fileComment{};
 };
 
 // The file's name and comment merged with the directory's row of the number
 // (null: none stored): an empty text of the file keeps the stored one, and a
 // stored name stays unless `replaceNames`. Gives the status of the result.
-ImportStatus MergeImportRow(const std::wstring& fileName, const std::wstring& fileComment,
+ImportStatus MergeImportRow(const TSharedText& fileName, const TSharedText& fileComment,
                             const std::pair<std::wstring, std::wstring>* stored, bool replaceNames,
-                            std::wstring& name, std::wstring& comment);
+                            TSharedText& name, TSharedText& comment);
 
 struct RejectedLine {
     int line = 0;

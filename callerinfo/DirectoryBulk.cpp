@@ -60,26 +60,29 @@ std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview
     if (progress) progress->Phase(0, 500);
     table.PutRowsUnderLock(
         [&] {
-            std::vector<std::vector<std::wstring>> rows;
+            std::vector<Table::Row> rows;
             rows.reserve(preview.newCount + preview.changedCount);
             for (std::size_t k = 0; k < preview.rows.size(); ++k) {
                 ImportStep(progress, k, preview.rows.size(), 1024);
                 const ImportRow& row = preview.rows[k];
                 // What the preview showed as staying is left as it is now.
                 if (row.status == ImportStatus::Unchanged) continue;
-                std::vector<std::wstring>& stored = rows.emplace_back(width);
+                Table::Row& stored = rows.emplace_back(width);
                 stored[static_cast<size_t>(phone)] = row.phone;
-                stored[static_cast<size_t>(name)] = row.name;
-                stored[static_cast<size_t>(comment)] = row.comment;
+                TSharedText merged[2] = {row.name, row.comment};
                 // Another workstation may have changed the row since the preview:
                 // the file's texts are merged with it as it is now. A row removed
                 // since goes in as the preview showed it.
-                if (!table.FindKey(row.phone)) continue;
-                const std::pair<std::wstring, std::wstring> now{table.FieldText(name), table.FieldText(comment)};
-                if (MergeImportRow(row.fileName, row.fileComment, &now, preview.replaceNames,
-                                   stored[static_cast<size_t>(name)],
-                                   stored[static_cast<size_t>(comment)]) == ImportStatus::Unchanged)
-                    rows.pop_back();
+                if (table.FindKey(row.phone)) {
+                    const std::pair<std::wstring, std::wstring> now{table.FieldText(name), table.FieldText(comment)};
+                    if (MergeImportRow(row.fileName, row.fileComment, &now, preview.replaceNames, merged[0],
+                                       merged[1]) == ImportStatus::Unchanged) {
+                        rows.pop_back();
+                        continue;
+                    }
+                }
+                stored[static_cast<size_t>(name)] = merged[0];
+                stored[static_cast<size_t>(comment)] = merged[1];
             }
             written = rows.size();
             if (progress) progress->Phase(500, 1000);
@@ -96,7 +99,7 @@ void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row) {
     EnsureTable(database);
     Table table(database, TPQRDataModule::kTableName);
     table.Open(Table::Mode::ReadWrite);
-    std::vector<std::wstring> stored(table.Fields().size());
+    Table::Row stored(table.Fields().size());
     stored[static_cast<size_t>(table.FieldIndex(TPQRDataModule::kPhoneField))] = row.phone;
     stored[static_cast<size_t>(table.FieldIndex(TPQRDataModule::kNameField))] = row.name;
     stored[static_cast<size_t>(table.FieldIndex(TPQRDataModule::kCommentField))] = row.comment;

@@ -22,7 +22,7 @@ std::vector<int> ChosenFor(const CsvColumns& columns, ImportPart part) {
     return {};
 }
 
-std::wstring OneLine(const std::wstring& text) { return SingleLineText(TrimControlChars(text)); }
+std::wstring OneLine(std::wstring_view text) { return SingleLineText(TrimControlChars(text)); }
 
 }  // namespace
 
@@ -31,15 +31,15 @@ std::vector<ColumnOffer> OfferedColumns(const std::vector<CsvRecord>& records, b
     // The records hold no more than the offered columns.
     const size_t head = std::min(records.size(), kImportHeadRecords);
     size_t count = 0;
-    for (size_t r = 0; r < head; ++r) count = std::max(count, records[r].fields.size());
+    for (size_t r = 0; r < head; ++r) count = std::max(count, records[r].size());
 
     std::vector<ColumnOffer> offers(count);
     for (size_t c = 0; c < count; ++c) {
         ColumnOffer& offer = offers[c];
         offer.column = static_cast<int>(c);
-        if (hasHeader && c < records[0].fields.size()) offer.title = OneLine(records[0].fields[c]);
+        if (hasHeader && c < records[0].size()) offer.title = OneLine(records[0][c]);
         for (size_t r = hasHeader ? 1 : 0; r < head && offer.sample.empty(); ++r)
-            if (c < records[r].fields.size()) offer.sample = OneLine(records[r].fields[c]);
+            if (c < records[r].size()) offer.sample = OneLine(records[r][c]);
     }
 
     const std::vector<int> chosen = ChosenFor(columns, part);

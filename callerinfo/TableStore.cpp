@@ -738,7 +738,7 @@ std::vector<std::vector<std::wstring>> Table::ReadAllRows() {
     return rows;
 }
 
-void Table::PutRows(const std::vector<std::vector<std::wstring>>& rows) {
+void Table::PutRows(const std::vector<Row>& rows) {
     InWriteTransaction([&] { WriteRows(rows, {}); });
 }
 
@@ -762,13 +762,13 @@ void Table::InWriteTransaction(const std::function<void()>& body) {
     }
 }
 
-void Table::WriteRows(const std::vector<std::vector<std::wstring>>& rows, const RowWritten& onRow) {
+void Table::WriteRows(const std::vector<Row>& rows, const RowWritten& onRow) {
     std::vector<std::optional<std::wstring>> values(fields_.size());
     for (std::size_t done = 0; done < rows.size(); ++done) {
         const auto& row = rows[done];
         if (onRow) onRow(done, rows.size());
         for (size_t i = 0; i < fields_.size(); ++i) {
-            values[i] = StoredValue(fields_[i], i < row.size() ? std::wstring_view(row[i]) : std::wstring_view());
+            values[i] = StoredValue(fields_[i], i < row.size() ? std::wstring_view(row[i].str()) : std::wstring_view());
             if (fields_[i].required && !values[i]) ThrowRequired(name_, fields_[i]);
         }
         {

@@ -1,5 +1,6 @@
 #pragma once
 #include "AppError.h"
+#include "SharedText.h"
 #include "UniqueHandle.h"
 
 #include <chrono>
@@ -181,12 +182,14 @@ public:
     std::vector<std::vector<std::wstring>> ReadAllRows();
     // Adds or replaces many rows by key inside one write transaction: all of them
     // are stored or, on any error (a lock held too long included), none.
-    void PutRows(const std::vector<std::vector<std::wstring>>& rows);
+    // A row's texts by field; shared, so that one long text on many rows is held once.
+    using Row = std::vector<TSharedText>;
+    void PutRows(const std::vector<Row>& rows);
     // As PutRows, with the rows chosen under the write lock: `rowsUnderLock`
     // may read the table (FindKey, FieldText) as it is inside the transaction,
     // so nobody changes a row between that read and the write. `onRow` is told
     // each row written and may throw to stop: then nothing is stored.
-    using RowsUnderLock = std::function<std::vector<std::vector<std::wstring>>()>;
+    using RowsUnderLock = std::function<std::vector<Row>()>;
     using RowWritten = std::function<void(std::size_t done, std::size_t total)>;
     void PutRowsUnderLock(const RowsUnderLock& rowsUnderLock, const RowWritten& onRow = {});
     // Removes the row with this key in one transaction; false when there was none.
@@ -204,7 +207,7 @@ private:
     // does is stored, or on any error none of it.
     void InWriteTransaction(const std::function<void()>& body);
     // Inside a transaction: adds or replaces each row by key.
-    void WriteRows(const std::vector<std::vector<std::wstring>>& rows, const RowWritten& onRow);
+    void WriteRows(const std::vector<Row>& rows, const RowWritten& onRow);
     [[noreturn]] void Fail(int rc) const;
     static int WaitForLock(void* table, int count);
 

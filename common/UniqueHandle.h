@@ -73,6 +73,17 @@ struct MenuTraits {
     static Value invalid() noexcept { return nullptr; }
     static void close(Value v) noexcept { ::DestroyMenu(v); }
 };
+// A DC made by CreateCompatibleDC (one from GetDC is a WindowDC).
+struct MemoryDCTraits {
+    using Value = HDC;
+    static Value invalid() noexcept { return nullptr; }
+    static void close(Value v) noexcept { ::DeleteDC(v); }
+};
+struct IconTraits {
+    using Value = HICON;
+    static Value invalid() noexcept { return nullptr; }
+    static void close(Value v) noexcept { ::DestroyIcon(v); }
+};
 
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
@@ -81,6 +92,8 @@ using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueModule = UniqueHandle<ModuleTraits>;
 using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueMenu = UniqueHandle<MenuTraits>;
+using UniqueMemoryDC = UniqueHandle<MemoryDCTraits>;
+using UniqueIcon = UniqueHandle<IconTraits>;
 
 // Releases a DC obtained with GetDC.
 class WindowDC {

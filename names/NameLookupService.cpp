@@ -7,159 +7,234 @@
 #include <algorithm>
 #include <system_error>
 
+struct TNameLookupService::TState {
+    struct TJob {
+        std::wstring Url;  // the key of the request: in flight and in the cache
+        std::wstring Number;
+        std::wstring Channel;
+        THttpLookupSettings Settings;
+        uint64_t Generation = 0;
+        std::vector<std::wstring> CallKeys;  // guarded by Lock
+    };
+    struct TCached {
+        THttpNameResult Result;
+        std::chrono::steady_clock::time_point Stored;
+    };
+
+    TState(std::function<void()> wake, TNameLookupOptions options)
+        : Options(std::move(options)), Stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), Wake(std::move(wake)) {}
+
+    const TNameLookupOptions Options;
+    // Set once by Shutdown: every running request's cancel.
+    UniqueKernelHandle Stop;
+
+    // WakeLock guards Wake, which Shutdown clears: no wake runs after it returns.
+    std::mutex WakeLock;
+    std::function<void()> Wake;
+
+    std::mutex Lock;  // guards every field below
+    std::condition_variable Work;
+    std::condition_variable WorkerEnded;
+    bool Stopping = false;
+    THttpLookupSettings Settings;
+    uint64_t Generation = 0;
+    std::deque<std::shared_ptr<TJob>> Waiting;
+    std::unordered_map<std::wstring, std::shared_ptr<TJob>> InFlight;  // by the request's URL
+    std::unordered_map<std::wstring, TCached> Cache;                   // by the request's URL
+    std::unordered_map<std::wstring, uint64_t> AskedCalls;             // key -> order asked
+    uint64_t CallOrder = 0;
+    std::vector<TNameLookupAnswer> Answers;
+    std::vector<std::thread> Workers;
+    size_t RunningWorkers = 0;
+
+    std::chrono::steady_clock::time_point Now() const {
+        return Options.Now ? Options.Now() : std::chrono::steady_clock::now();
+    }
+
+    void WakeOwner() {
+        std::lock_guard<std::mutex> lock(WakeLock);
+        if (Wake) Wake();
+    }
+
+    // Under Lock.
+    void StartWorkers(const std::shared_ptr<TState>& self) {
+        const unsigned count = std::max(1u, Options.Workers);
+        try {
+            while (Workers.size() < count) {
+                Workers.emplace_back([self] { self->WorkerLoop(); });
+                ++RunningWorkers;
+            }
+        } catch (const std::system_error&) {
+            // The system has no thread to spare: the workers there are will do.
+        }
+    }
+
+    // Under Lock.
+    void RememberCall(const std::wstring& callKey) {
+        AskedCalls[callKey] = ++CallOrder;
+        if (AskedCalls.size() <= Options.MaxRememberedCalls) return;
+        // The oldest half goes: a call that long ago has long had its answer.
+        const uint64_t keepFrom = CallOrder - Options.MaxRememberedCalls / 2;
+        std::erase_if(AskedCalls, [&](const auto& entry) { return entry.second <= keepFrom; });
+    }
+
+    // Under Lock.
+    void StoreInCache(const std::wstring& url, const THttpNameResult& result) {
+        const auto now = Now();
+        Cache[url] = {result, now};
+        if (Cache.size() <= Options.MaxCachedRequests) return;
+        std::erase_if(Cache, [&](const auto& entry) { return now - entry.second.Stored >= Options.CacheTime; });
+        while (Cache.size() > Options.MaxCachedRequests) {
+            const auto oldest = std::min_element(Cache.begin(), Cache.end(), [](const auto& a, const auto& b) {
+                return a.second.Stored < b.second.Stored;
+            });
+            Cache.erase(oldest);
+        }
+    }
+
+    void Complete(const std::shared_ptr<TJob>& job, THttpNameResult result) {
+        {
+            std::lock_guard<std::mutex> lock(Lock);
+            if (Stopping) return;
+            const auto running = InFlight.find(job->Url);
+            if (running != InFlight.end() && running->second == job) InFlight.erase(running);
+            if (job->Generation == Generation && result.Outcome != THttpNameOutcome::Failed)
+                StoreInCache(job->Url, result);
+            for (const std::wstring& callKey : job->CallKeys) Answers.push_back({callKey, job->Number, result, false});
+        }
+        WakeOwner();
+    }
+
+    void WorkerLoop() noexcept {
+        for (;;) {
+            std::shared_ptr<TJob> job;
+            {
+                std::unique_lock<std::mutex> lock(Lock);
+                Work.wait(lock, [this] { return Stopping || !Waiting.empty(); });
+                if (Stopping) break;
+                job = std::move(Waiting.front());
+                Waiting.pop_front();
+            }
+            THttpNameResult result;
+            try {
+                result = Options.Lookup ? Options.Lookup(job->Settings, job->Number, job->Channel, Stop.get())
+                                        : LookUpNameOverHttp(job->Settings, job->Number, job->Channel, Stop.get());
+            } catch (...) {
+                result = THttpNameResult::Fail(THttpNameError::Internal, GetExceptionText(std::current_exception()));
+            }
+            try {
+                Complete(job, std::move(result));
+            } catch (...) {
+                // Out of memory while handing the answer on: the call goes without a name.
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(Lock);
+            --RunningWorkers;
+        }
+        WorkerEnded.notify_all();
+    }
+};
+
 TNameLookupService::TNameLookupService(std::function<void()> wake, TNameLookupOptions options)
-    : FWake(std::move(wake)), FOptions(std::move(options)), FStop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    : FState(std::make_shared<TState>(std::move(wake), std::move(options))) {}
 
 TNameLookupService::~TNameLookupService() { Shutdown(); }
 
-std::chrono::steady_clock::time_point TNameLookupService::Now() const {
-    return FOptions.Now ? FOptions.Now() : std::chrono::steady_clock::now();
-}
-
 void TNameLookupService::SetSettings(const THttpLookupSettings& settings) {
-    std::lock_guard<std::mutex> lock(FLock);
-    if (settings == FSettings) return;
-    FSettings = settings;
-    ++FGeneration;
-    FCache.clear();
+    TState& state = *FState;
+    std::lock_guard<std::mutex> lock(state.Lock);
+    if (settings == state.Settings) return;
+    state.Settings = settings;
+    ++state.Generation;
+    state.Cache.clear();
     // Requests already made keep their calls; new ones ask the new address.
-    FInFlight.clear();
+    state.InFlight.clear();
     // Threads are started here rather than on a call's first event, which
     // should cost its caller nothing.
-    if (!FStopping && CheckHttpLookupSettings(FSettings).Check == THttpLookupCheck::Accepted) StartWorkers();
-}
-
-void TNameLookupService::StartWorkers() {
-    const unsigned count = std::max(1u, FOptions.Workers);
-    try {
-        while (FWorkers.size() < count) FWorkers.emplace_back([this] { WorkerLoop(); });
-    } catch (const std::system_error&) {
-        // The system has no thread to spare: the workers there are will do.
-    }
-}
-
-void TNameLookupService::RememberCall(const std::wstring& callKey) {
-    FAskedCalls[callKey] = ++FCallOrder;
-    if (FAskedCalls.size() <= FOptions.MaxRememberedCalls) return;
-    // The oldest half goes: a call that long ago has long had its answer.
-    const uint64_t keepFrom = FCallOrder - FOptions.MaxRememberedCalls / 2;
-    std::erase_if(FAskedCalls, [&](const auto& entry) { return entry.second <= keepFrom; });
-}
-
-void TNameLookupService::StoreInCache(const std::wstring& url, const THttpNameResult& result) {
-    const auto now = Now();
-    FCache[url] = {result, now};
-    if (FCache.size() <= FOptions.MaxCachedRequests) return;
-    std::erase_if(FCache, [&](const auto& entry) { return now - entry.second.Stored >= FOptions.CacheTime; });
-    while (FCache.size() > FOptions.MaxCachedRequests) {
-        const auto oldest = std::min_element(FCache.begin(), FCache.end(), [](const auto& a, const auto& b) {
-            return a.second.Stored < b.second.Stored;
-        });
-        FCache.erase(oldest);
-    }
+    if (!state.Stopping && CheckHttpLookupSettings(state.Settings).Check == THttpLookupCheck::Accepted)
+        state.StartWorkers(FState);
 }
 
 TNameRequestStart TNameLookupService::Request(const std::wstring& callKey, const std::wstring& number,
                                               const std::wstring& channel) {
+    TState& state = *FState;
     {
-        std::lock_guard<std::mutex> lock(FLock);
-        if (FStopping) return TNameRequestStart::Stopped;
-        if (CheckHttpLookupSettings(FSettings).Check != THttpLookupCheck::Accepted)
+        std::lock_guard<std::mutex> lock(state.Lock);
+        if (state.Stopping) return TNameRequestStart::Stopped;
+        if (CheckHttpLookupSettings(state.Settings).Check != THttpLookupCheck::Accepted)
             return TNameRequestStart::NotConfigured;
         if (!HasCallNumber(number)) return TNameRequestStart::NoNumber;
-        if (FAskedCalls.contains(callKey)) return TNameRequestStart::AlreadyAsked;
+        if (state.AskedCalls.contains(callKey)) return TNameRequestStart::AlreadyAsked;
 
-        std::wstring url = BuildLookupUrl(FSettings, number, channel);
-        const auto cached = FCache.find(url);
-        if (cached != FCache.end() && Now() - cached->second.Stored < FOptions.CacheTime) {
-            RememberCall(callKey);
-            FAnswers.push_back({callKey, number, cached->second.Result, true});
+        std::wstring url = BuildLookupUrl(state.Settings, number, channel);
+        const auto cached = state.Cache.find(url);
+        if (cached != state.Cache.end() && state.Now() - cached->second.Stored < state.Options.CacheTime) {
+            state.RememberCall(callKey);
+            state.Answers.push_back({callKey, number, cached->second.Result, true});
         } else {
-            if (cached != FCache.end()) FCache.erase(cached);
-            const auto running = FInFlight.find(url);
-            if (running != FInFlight.end()) {
-                RememberCall(callKey);
+            if (cached != state.Cache.end()) state.Cache.erase(cached);
+            const auto running = state.InFlight.find(url);
+            if (running != state.InFlight.end()) {
+                state.RememberCall(callKey);
                 running->second->CallKeys.push_back(callKey);
                 return TNameRequestStart::Joined;
             }
-            StartWorkers();
-            if (FWaiting.size() >= FOptions.MaxWaiting || FWorkers.empty()) return TNameRequestStart::QueueFull;
-            auto job = std::make_shared<TJob>();
+            state.StartWorkers(FState);
+            if (state.Waiting.size() >= state.Options.MaxWaiting || state.Workers.empty())
+                return TNameRequestStart::QueueFull;
+            auto job = std::make_shared<TState::TJob>();
             job->Url = url;
             job->Number = number;
             job->Channel = channel;
-            job->Settings = FSettings;
-            job->Generation = FGeneration;
+            job->Settings = state.Settings;
+            job->Generation = state.Generation;
             job->CallKeys.push_back(callKey);
-            RememberCall(callKey);
-            FInFlight[std::move(url)] = job;
-            FWaiting.push_back(std::move(job));
-            FWork.notify_one();
+            state.RememberCall(callKey);
+            state.InFlight[std::move(url)] = job;
+            state.Waiting.push_back(std::move(job));
+            state.Work.notify_one();
             return TNameRequestStart::Started;
         }
     }
-    if (FWake) FWake();
+    state.WakeOwner();
     return TNameRequestStart::FromCache;
 }
 
 void TNameLookupService::ForgetCall(const std::wstring& callKey) {
-    std::lock_guard<std::mutex> lock(FLock);
-    FAskedCalls.erase(callKey);
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    FState->AskedCalls.erase(callKey);
 }
 
 std::vector<TNameLookupAnswer> TNameLookupService::TakeAnswers() {
-    std::lock_guard<std::mutex> lock(FLock);
-    return std::exchange(FAnswers, {});
-}
-
-void TNameLookupService::Complete(const std::shared_ptr<TJob>& job, THttpNameResult result) {
-    {
-        std::lock_guard<std::mutex> lock(FLock);
-        if (FStopping) return;
-        const auto running = FInFlight.find(job->Url);
-        if (running != FInFlight.end() && running->second == job) FInFlight.erase(running);
-        if (job->Generation == FGeneration && result.Outcome != THttpNameOutcome::Failed)
-            StoreInCache(job->Url, result);
-        for (const std::wstring& callKey : job->CallKeys) FAnswers.push_back({callKey, job->Number, result, false});
-    }
-    if (FWake) FWake();
-}
-
-void TNameLookupService::WorkerLoop() noexcept {
-    for (;;) {
-        std::shared_ptr<TJob> job;
-        {
-            std::unique_lock<std::mutex> lock(FLock);
-            FWork.wait(lock, [this] { return FStopping || !FWaiting.empty(); });
-            if (FStopping) return;
-            job = std::move(FWaiting.front());
-            FWaiting.pop_front();
-        }
-        THttpNameResult result;
-        try {
-            result = LookUpNameOverHttp(job->Settings, job->Number, job->Channel, FStop.get());
-        } catch (...) {
-            result = THttpNameResult::Fail(THttpNameError::Internal, GetExceptionText(std::current_exception()));
-        }
-        try {
-            Complete(job, std::move(result));
-        } catch (...) {
-            // Out of memory while handing the answer on: the call goes without a name.
-        }
-    }
+    std::lock_guard<std::mutex> lock(FState->Lock);
+    return std::exchange(FState->Answers, {});
 }
 
 void TNameLookupService::Shutdown() {
-    std::vector<std::thread> workers;
+    TState& state = *FState;
     {
-        std::lock_guard<std::mutex> lock(FLock);
-        FStopping = true;
-        FWaiting.clear();
-        FInFlight.clear();
-        workers = std::move(FWorkers);
+        // A wake in progress ends before this; none starts after it.
+        std::lock_guard<std::mutex> lock(state.WakeLock);
+        state.Wake = nullptr;
     }
-    if (FStop) ::SetEvent(FStop.get());
-    FWork.notify_all();
-    for (std::thread& worker : workers)
-        if (worker.joinable()) worker.join();
+    std::vector<std::thread> workers;
+    bool ended = false;
+    {
+        std::unique_lock<std::mutex> lock(state.Lock);
+        state.Stopping = true;
+        state.Waiting.clear();
+        state.InFlight.clear();
+        if (state.Stop) ::SetEvent(state.Stop.get());
+        state.Work.notify_all();
+        ended = state.WorkerEnded.wait_for(lock, std::chrono::milliseconds(kShutdownWaitMs),
+                                           [&] { return state.RunningWorkers == 0; });
+        workers = std::move(state.Workers);
+    }
+    // Ended workers are joined at once; one still in a request is let go, holding the state.
+    for (std::thread& worker : workers) {
+        if (!worker.joinable()) continue;
+        if (ended) worker.join();
+        else worker.detach();
+    }
 }

@@ -60,6 +60,10 @@ struct TNameLookupOptions {
     size_t MaxRememberedCalls = 4096;
     // The clock of the cache; tests move it on.
     std::function<std::chrono::steady_clock::time_point()> Now;
+    // Stands in for the request over HTTP (tests); empty: LookUpNameOverHttp.
+    std::function<THttpNameResult(const THttpLookupSettings&, const std::wstring& number, const std::wstring& channel,
+                                  HANDLE cancel)>
+        Lookup;
 };
 
 class TNameLookupService {
@@ -78,47 +82,19 @@ public:
     // The answers ready since the last call, oldest first.
     std::vector<TNameLookupAnswer> TakeAnswers();
 
-    // Drops the waiting requests, cancels the running ones and joins the
-    // workers; no answer follows. A running request ends within moments of
-    // the cancel, the WinHTTP handle's closing included. Also done by the destructor.
+    // Drops the waiting requests and cancels the running ones; no answer and
+    // no wake follow once it returns. Waits for the workers at most
+    // kShutdownWaitMs (a running request ends within moments of the cancel);
+    // never for a network peer. Also done by the destructor.
     void Shutdown();
 
+    // How long Shutdown waits for running requests to see their cancel; one
+    // that has not ended by then ends by itself, holding what it uses.
+    static constexpr unsigned kShutdownWaitMs = 100;
+
 private:
-    struct TJob {
-        std::wstring Url;  // the key of the request: in flight and in the cache
-        std::wstring Number;
-        std::wstring Channel;
-        THttpLookupSettings Settings;
-        uint64_t Generation = 0;
-        std::vector<std::wstring> CallKeys;  // guarded by FLock
-    };
-    struct TCached {
-        THttpNameResult Result;
-        std::chrono::steady_clock::time_point Stored;
-    };
-
-    std::chrono::steady_clock::time_point Now() const;
-    void WorkerLoop() noexcept;
-    void Complete(const std::shared_ptr<TJob>& job, THttpNameResult result);
-    void RememberCall(const std::wstring& callKey);
-    void StoreInCache(const std::wstring& url, const THttpNameResult& result);
-    void StartWorkers();
-
-    const std::function<void()> FWake;
-    const TNameLookupOptions FOptions;
-    // Set once by Shutdown: every running request's cancel.
-    UniqueKernelHandle FStop;
-
-    std::mutex FLock;  // guards every field below
-    std::condition_variable FWork;
-    bool FStopping = false;
-    THttpLookupSettings FSettings;
-    uint64_t FGeneration = 0;
-    std::deque<std::shared_ptr<TJob>> FWaiting;
-    std::unordered_map<std::wstring, std::shared_ptr<TJob>> FInFlight;  // by the request's URL
-    std::unordered_map<std::wstring, TCached> FCache;                   // by the request's URL
-    std::unordered_map<std::wstring, uint64_t> FAskedCalls;             // key -> order asked
-    uint64_t FCallOrder = 0;
-    std::vector<TNameLookupAnswer> FAnswers;
-    std::vector<std::thread> FWorkers;
+    // Everything the workers touch: shared with them, so that one still in a
+    // request after Shutdown never outlives what it uses.
+    struct TState;
+    std::shared_ptr<TState> FState;
 };

@@ -41,13 +41,6 @@ constexpr int kFontHeight = 11;
 // A popup shows a call, not a document; this bounds the work on absurd input.
 constexpr LPARAM kMaxInfoChars = 1 << 20;
 
-struct MemoryDCTraits {
-    using Value = HDC;
-    static Value invalid() noexcept { return nullptr; }
-    static void close(Value v) noexcept { ::DeleteDC(v); }
-};
-using UniqueMemoryDC = UniqueHandle<MemoryDCTraits>;
-
 HINSTANCE ModuleInstance() { return ::GetModuleHandleW(nullptr); }
 
 [[noreturn]] void ThrowLastError(const wchar_t* what) {

@@ -123,7 +123,7 @@ void TTrayMsgWins::FillContent(TTMWForm& form, const TTrayMsgWinItem& item) {
 }
 
 void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
-    if (!item || FindFormTMW(item)) return;
+    if (!item || FindFormTMW(item) || (FHoldBack && FHoldBack())) return;
     TTMWForm* form = TTMWForm::Create(FTickSource);
     try {
         // The settings are pixels at 96 DPI: a popup covers the same share of

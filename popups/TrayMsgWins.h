@@ -44,6 +44,11 @@ public:
     // "Перезвонить" of every popup, open ones included; null hides the button.
     void SetOnCallBack(TTMWForm::TOpenCrmEvent handler);
 
+    // Asked before a window is made: while it answers true no new popup appears
+    // (the items stay, so that a popup comes once it answers false again and the
+    // item changes). Windows already on the screen are kept.
+    void SetHoldBack(std::function<bool()> holdBack) { FHoldBack = std::move(holdBack); }
+
     // Whether the item has a window and that window is visible.
     bool IsFormTMWVisible(const TTrayMsgWinItem* item) const;
 
@@ -77,6 +82,7 @@ private:
     TTMWForm::TEditDataEvent FOnEditData;
     TTMWForm::TOpenCrmEvent FOnOpenCrm;
     TTMWForm::TOpenCrmEvent FOnCallBack;
+    std::function<bool()> FHoldBack;
     TWorkAreaSource FWorkAreaSource;
     TTMWForm::TTickSource FTickSource;
 };

@@ -45,3 +45,15 @@
 #define IDM_JOURNAL_EDITCONTACT         9621
 #define IDS_JOURNAL_CALLBACK            9622
 #define IDS_JOURNAL_EDITCONTACT         9623
+
+// Notes and the export (9640-9659)
+#define IDC_JOURNAL_EXPORT              9640
+#define IDC_JOURNAL_NOTE_LABEL          9641
+#define IDC_JOURNAL_NOTE                9642
+#define IDS_JOURNAL_COL_NOTE            9643
+#define IDS_JOURNAL_EXPORT              9644
+#define IDS_JOURNAL_NOTE_LABEL          9645
+#define IDS_JOURNAL_EXPORT_FILTER       9646
+#define IDS_JOURNAL_EXPORT_FAILED       9647
+#define IDS_JOURNAL_EXPORT_NAME         9648
+#define IDS_JOURNAL_NOTE_CUE            9649

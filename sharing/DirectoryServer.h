@@ -63,9 +63,12 @@ struct TDirectoryServerLimits {
     // largest request is closed without a reply (the arriving one, when its own
     // address holds the most), so every other address is still served.
     size_t MaxBufferedBytes = 64u << 20;
-    // Stop waits at most this long for directory operations already running (a
-    // table on a dead network share can hold one for minutes).
-    int StopWaitMs = 5000;
+    // Stop waits at most this long for directory operations already running: a
+    // save in progress usually ends within it and is confirmed. One that runs
+    // longer (a table another workstation holds locked, or on a dead network
+    // share, can hold one for minutes) is left to end by itself, so that the
+    // program's end never waits for it.
+    int StopWaitMs = 100;
     // Windows refuses an exclusive bind while connections the last listener on
     // the port closed are still being torn down: a restart tries this often,
     // this far apart, before it gives up.

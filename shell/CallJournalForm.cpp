@@ -2,6 +2,11 @@
 
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
+#include "ExceptionText.h"
+#include "FileBytes.h"
+#include "FileDialog.h"
+#include "JournalCsv.h"
+#include "TextTrim.h"
 #include "CrmLink.h"
 #include "ListColumns.h"
 #include "ResourceText.h"
@@ -10,6 +15,8 @@
 #include "WindowText.h"
 
 #include <windowsx.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -24,15 +31,17 @@ constexpr int kSearchHeight = 22;
 constexpr int kSearchLabelWidth = 48;
 constexpr int kSearchWidth = 260;
 constexpr int kCountHeight = 18;
+constexpr int kExportWidth = 120;
+constexpr int kNoteLabelWidth = 64;
 
-enum Column { kTime, kChannel, kNumber, kName, kRegion, kOutcome, kDuration, kColumnCount };
+enum Column { kTime, kChannel, kNumber, kName, kRegion, kOutcome, kDuration, kNote, kColumnCount };
 
 // Together a little narrower than the list, so that no scroll bar is needed at first.
 constexpr TListColumn kColumns[kColumnCount] = {
     {IDS_JOURNAL_COL_TIME, 125, LVCFMT_LEFT},     {IDS_JOURNAL_COL_CHANNEL, 75, LVCFMT_LEFT},
     {IDS_JOURNAL_COL_NUMBER, 105, LVCFMT_LEFT},   {IDS_JOURNAL_COL_NAME, 170, LVCFMT_LEFT},
     {IDS_JOURNAL_COL_REGION, 115, LVCFMT_LEFT},   {IDS_JOURNAL_COL_OUTCOME, 90, LVCFMT_LEFT},
-    {IDS_JOURNAL_COL_DURATION, 85, LVCFMT_RIGHT},
+    {IDS_JOURNAL_COL_DURATION, 85, LVCFMT_RIGHT}, {IDS_JOURNAL_COL_NOTE, 160, LVCFMT_LEFT},
 };
 
 // Missed calls stand out in the list.
@@ -86,6 +95,11 @@ bool TCallJournalForm::OnInit() {
     ::SetDlgItemTextW(FHandle, IDC_JOURNAL_LIST_LABEL, ResourceText(IDS_JOURNAL_LIST_LABEL).c_str());
     ::SendMessageW(Item(IDC_JOURNAL_SEARCH), EM_SETCUEBANNER, TRUE,
                    reinterpret_cast<LPARAM>(ResourceText(IDS_JOURNAL_SEARCH_CUE).c_str()));
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_EXPORT, ResourceText(IDS_JOURNAL_EXPORT).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_JOURNAL_NOTE_LABEL, ResourceText(IDS_JOURNAL_NOTE_LABEL).c_str());
+    ::SendMessageW(Item(IDC_JOURNAL_NOTE), EM_SETCUEBANNER, TRUE,
+                   reinterpret_cast<LPARAM>(ResourceText(IDS_JOURNAL_NOTE_CUE).c_str()));
+    ::SendMessageW(Item(IDC_JOURNAL_NOTE), EM_LIMITTEXT, 2000, 0);
 
     const HWND list = Item(IDC_JOURNAL_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
@@ -105,17 +119,28 @@ void TCallJournalForm::LayoutControls() {
     const int searchHeight = Scaled(kSearchHeight);
     const int labelWidth = Scaled(kSearchLabelWidth);
     MoveControl(Item(IDC_JOURNAL_SEARCH_LABEL), margin, searchTop + Scaled(4), labelWidth, searchHeight - Scaled(4));
-    MoveControl(Item(IDC_JOURNAL_SEARCH), margin + labelWidth, searchTop, Scaled(kSearchWidth), searchHeight);
+    // The search box gives way to the export button in a narrow window.
+    const int exportLeft = client.right - margin - Scaled(kExportWidth);
+    MoveControl(Item(IDC_JOURNAL_SEARCH), margin + labelWidth, searchTop,
+                std::max(0, std::min(Scaled(kSearchWidth), exportLeft - margin - (margin + labelWidth))), searchHeight);
     const int countHeight = Scaled(kCountHeight);
     // The list's own label, for screen readers and Alt+В.
     const int listLabelTop = searchTop + searchHeight + margin;
     const int listLabelHeight = countHeight - Scaled(3);
     MoveControl(Item(IDC_JOURNAL_LIST_LABEL), margin, listLabelTop, client.right - 2 * margin, listLabelHeight);
     const int listTop = listLabelTop + listLabelHeight;
-    const int listBottom = client.bottom - margin - countHeight;
+    const int noteTop = client.bottom - margin - countHeight - searchHeight - Scaled(4);
+    const int listBottom = noteTop - Scaled(4);
     MoveControl(Item(IDC_JOURNAL_LIST), margin, listTop, client.right - 2 * margin, listBottom - listTop);
-    MoveControl(Item(IDC_JOURNAL_COUNT), margin, listBottom + Scaled(3), client.right - 2 * margin,
+    const int noteLabelWidth = Scaled(kNoteLabelWidth);
+    MoveControl(Item(IDC_JOURNAL_NOTE_LABEL), margin, noteTop + Scaled(4), noteLabelWidth, searchHeight - Scaled(4));
+    MoveControl(Item(IDC_JOURNAL_NOTE), margin + noteLabelWidth, noteTop,
+                client.right - 2 * margin - noteLabelWidth, searchHeight);
+    const int countTop = client.bottom - margin - countHeight;
+    MoveControl(Item(IDC_JOURNAL_COUNT), margin, countTop + Scaled(3), client.right - 2 * margin,
                 countHeight - Scaled(3));
+    MoveControl(Item(IDC_JOURNAL_EXPORT), exportLeft, searchTop - Scaled(1), Scaled(kExportWidth),
+                searchHeight + Scaled(2));
 }
 
 void TCallJournalForm::OnCommand(int id, UINT code) {
@@ -124,13 +149,18 @@ void TCallJournalForm::OnCommand(int id, UINT code) {
         if (code == EN_CHANGE) ApplyFilter();
         break;
     case IDOK:
-        // Enter, in the search box or the list: the chosen caller is called
-        // back, or, without calling back, the contact opens.
-        if (FCallBack) CallSelectedBack();
+        // Enter in the note box keeps the note; in the search box or the list
+        // the chosen caller is called back, or, without calling back, the contact opens.
+        if (::GetFocus() == Item(IDC_JOURNAL_NOTE)) SaveNote();
+        else if (FCallBack) CallSelectedBack();
         else OpenSelectedContact();
         break;
     case IDCANCEL:
+        SaveNote();
         Close();
+        break;
+    case IDC_JOURNAL_EXPORT:
+        if (code == BN_CLICKED) ExportClick();
         break;
     case IDM_JOURNAL_COPYNUMBER:
         CopySelectedNumber();
@@ -161,6 +191,11 @@ bool TCallJournalForm::OnNotify(NMHDR& header, LRESULT& result) {
     case LVN_ITEMACTIVATE:
         OpenSelectedContact();
         return true;
+    case LVN_ITEMCHANGED: {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if (change.uChanged & LVIF_STATE) SelectionChanged();
+        return true;
+    }
     default:
         return false;
     }
@@ -181,6 +216,7 @@ std::wstring TCallJournalForm::CellText(const TCallRecord& record, int column) c
         return record.Outcome == TCallOutcome::Answered || record.DurationSeconds > 0
                    ? JournalDurationText(record.DurationSeconds)
                    : std::wstring();
+    case kNote: return SingleLineText(record.Note);
     default: return {};
     }
 }
@@ -244,6 +280,7 @@ void TCallJournalForm::ApplyFilter(int64_t selectedId) {
     }
     ::InvalidateRect(list, nullptr, FALSE);
     ShowCount();
+    SelectionChanged();
 }
 
 void TCallJournalForm::ShowCount() {
@@ -294,6 +331,65 @@ void TCallJournalForm::CallSelectedBack() {
     if (row < 0 || !FCallBack) return;
     const TCallRecord& call = Row(static_cast<size_t>(row));
     if (HasCallNumber(call.Caller.Number)) FCallBack(call);
+}
+
+void TCallJournalForm::SetSaveNote(TSaveNote saveNote) {
+    FSaveNote = std::move(saveNote);
+    ShowNote();
+}
+
+void TCallJournalForm::SelectionChanged() {
+    if (!FHandle || SelectedId() == FNoteId) return;
+    SaveNote();
+    ShowNote();
+}
+
+void TCallJournalForm::ShowNote() {
+    if (!FHandle) return;
+    const int row = SelectedRow();
+    FNoteId = row >= 0 ? Row(static_cast<size_t>(row)).Id : 0;
+    const HWND note = Item(IDC_JOURNAL_NOTE);
+    ::SetWindowTextW(note, row >= 0 ? Row(static_cast<size_t>(row)).Note.c_str() : L"");
+    ::SendMessageW(note, EM_SETMODIFY, FALSE, 0);
+    ::SendMessageW(note, EM_SETREADONLY, !(FSaveNote && FNoteId != 0), 0);
+}
+
+void TCallJournalForm::SaveNote() {
+    const HWND note = Item(IDC_JOURNAL_NOTE);
+    if (!FSaveNote || FNoteId == 0 || !::SendMessageW(note, EM_GETMODIFY, 0, 0)) return;
+    const std::wstring text = WindowText(note);
+    ::SendMessageW(note, EM_SETMODIFY, FALSE, 0);
+    if (!FSaveNote(FNoteId, text)) return;
+    for (TCallRecord& record : FRecords)
+        if (record.Id == FNoteId) record.Note = text;
+    ::InvalidateRect(Item(IDC_JOURNAL_LIST), nullptr, FALSE);
+}
+
+bool TCallJournalForm::ExportTo(const std::wstring& path, std::wstring& error) const {
+    TJournalCsvTexts texts;
+    for (const TListColumn& column : kColumns) texts.Headers.push_back(ResourceText(column.Title));
+    texts.Outcomes = FOutcomeTexts;
+    std::vector<const TCallRecord*> shown;
+    shown.reserve(FShown.size());
+    for (size_t i = 0; i < FShown.size(); ++i) shown.push_back(&Row(i));
+    try {
+        WriteFileBytes(path, JournalCsv(shown, texts, UserDateTimeText));
+        return true;
+    } catch (...) {
+        error = GetExceptionText(std::current_exception());
+        return false;
+    }
+}
+
+void TCallJournalForm::ExportClick() {
+    SaveNote();
+    const std::wstring path =
+        AskFilePath(FHandle, Instance(), IDS_JOURNAL_EXPORT_FILTER, true, ResourceText(IDS_JOURNAL_EXPORT_NAME));
+    if (path.empty()) return;
+    std::wstring error;
+    if (!ExportTo(path, error))
+        ::MessageBoxW(FHandle, FormatResourceString(IDS_JOURNAL_EXPORT_FAILED, error).c_str(),
+                      ResourceText(IDS_JOURNAL_CAPTION).c_str(), MB_OK | MB_ICONERROR);
 }
 
 void TCallJournalForm::OnContextMenu(HWND control, POINT at) {

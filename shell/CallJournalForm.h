@@ -30,6 +30,13 @@ public:
     // What "Перезвонить" of the context menu and Enter do; null leaves the item
     // out and Enter opens the contact, as a double click always does.
     void SetCallBack(TOpenCrm callBack) { FCallBack = std::move(callBack); }
+    // Keeps a note typed in the journal with its call; false when it could not.
+    // Null: the note box is read-only.
+    using TSaveNote = std::function<bool(int64_t recordId, const std::wstring& note)>;
+    void SetSaveNote(TSaveNote saveNote);
+    // Writes the calls the list shows now (the search applied), in its order,
+    // as a CSV file; false with the reason in error when the file cannot be written.
+    bool ExportTo(const std::wstring& path, std::wstring& error) const;
     // How the search reads a typed number; the program's defaults until set.
     void SetDialling(TDiallingSettings dialling);
 
@@ -63,6 +70,11 @@ private:
     void CopySelectedNumber();
     void OpenSelectedCrmCard();
     void CallSelectedBack();
+    void ExportClick();
+    // The note box follows the chosen call; a changed note is kept first.
+    void SelectionChanged();
+    void SaveNote();
+    void ShowNote();
     std::wstring CellText(const TCallRecord& record, int column) const;
 
     std::vector<TCallRecord> FRecords;  // newest first
@@ -73,5 +85,7 @@ private:
     TOpenContact FOpenContact;
     TOpenCrm FOpenCrm;
     TOpenCrm FCallBack;
+    TSaveNote FSaveNote;
+    int64_t FNoteId = 0;  // the call whose note the note box shows
     std::vector<std::wstring> FOutcomeTexts;
 };

@@ -39,6 +39,12 @@ struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, THttpLookup
     // digits for the outside line before every outside number.
     std::wstring FCallbackUrlTemplate = kDefaultCallbackUrlTemplate;
     std::wstring FCallbackPrefix;
+    // Quiet time: daily quiet hours (times of day as "20:00") and quiet while
+    // Windows says the user presents or runs a full-screen program.
+    bool FQuietHours = false;
+    std::wstring FQuietHoursFrom = L"20:00";
+    std::wstring FQuietHoursTo = L"08:00";
+    bool FQuietWhenBusy = false;
     // Mirrors the autostart value in the registry; never in the INI file.
     bool FAutoRun = false;
 };

@@ -108,6 +108,10 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex)),
     Enforceable(Row<&M::FCallbackUrlTemplate>(L"CallbackUrlTemplate", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FCallbackPrefix>(L"CallbackPrefix", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietHours>(L"QuietHours", S::Bool, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietHoursFrom>(L"QuietHoursFrom", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietHoursTo>(L"QuietHoursTo", S::Text, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FQuietWhenBusy>(L"QuietWhenBusy", S::Bool, ssParams, 0, C::None)),
     // The organisation's directory is edited in a dialog of its own, not in the settings window.
     Enforceable(Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, 0, C::None)),
@@ -118,6 +122,7 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FLdapBindDN>(L"LdapBindDN", S::Text, ssParams, 0, C::None)),
     Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedBlob, ssParams, 0, C::None),
     Enforceable(Row<&M::FLdapUseWindowsLogin>(L"LdapUseWindowsLogin", S::Bool, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FLdapAllowPlainBind>(L"LdapAllowPlainBind", S::Bool, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, 0, C::None)),
     // The CRM name lookup: edited in its own dialog, so no control here.
     Enforceable(Row<&M::LookupUrlTemplate>(HttpLookupKeys::UrlTemplate, S::Text, kLookup, 0, C::None)),

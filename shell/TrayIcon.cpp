@@ -61,6 +61,15 @@ void TTrayIcon::SetHint(const std::wstring& hint) {
     Notify(NIM_MODIFY, data);
 }
 
+void TTrayIcon::SetIcon(HICON icon) {
+    icon_ = icon;
+    if (!added_) return;
+    NOTIFYICONDATAW data = BaseData();
+    data.uFlags = NIF_ICON;
+    data.hIcon = icon_;
+    Notify(NIM_MODIFY, data);
+}
+
 bool TTrayIcon::Show() {
     NOTIFYICONDATAW data = BaseData();
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;

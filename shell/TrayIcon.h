@@ -34,6 +34,8 @@ public:
     TTrayIcon& operator=(const TTrayIcon&) = delete;
 
     void SetHint(const std::wstring& hint);
+    // The icon shown from now on, also after a shell restart; the caller keeps it alive.
+    void SetIcon(HICON icon);
     // Adds the icon; false when the shell has no notification area yet.
     bool Show();
     // Shows a warning balloon. It stays due until ForgetBalloon: a shell that

@@ -190,7 +190,7 @@ TEST_F(DirectoryImportTest, ExportReadsBackUnchanged) {
     const std::string csv = ExportDirectoryCsv(stored);
     // A spreadsheet opening the file finds no field that starts a formula.
     for (const CsvRecord& record : ParseCsv(DecodeImportText(csv).text, L';'))
-        for (const std::wstring& field : record.fields)
+        for (const std::wstring& field : record.Fields())
             EXPECT_TRUE(field.empty() || std::wstring_view(L"=+-@\t\r").find(field.front()) == std::wstring::npos)
                 << WideToUtf8(field);
     ASSERT_EQ("\xEF\xBB\xBF", csv.substr(0, 3));

@@ -3,7 +3,8 @@
 // how long the window's own thread went without handling a message while the
 // import window read, previewed and wrote those files (its popups would have
 // waited as long), the export of the same directory, and a search over its
-// rows as a search box would run it on each keystroke. Not a test: it only
+// rows as a search box would run it on each keystroke, and the peak working
+// set of an import of two files made to multiply memory. Not a test: it only
 // reports figures.
 #include "BenchmarkClock.h"
 #include "ContactExport.h"
@@ -19,9 +20,11 @@
 #include "pqrUnit.h"
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -114,9 +117,79 @@ void MeasureWindow(const char* what, const std::wstring& folder, const std::stri
     PumpPending();
 }
 
+double Megabytes(SIZE_T bytes) { return static_cast<double>(bytes) / 1048576.0; }
+
+PROCESS_MEMORY_COUNTERS Memory() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof(counters);
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
+    return counters;
+}
+
+// 2,000 numbers in one cell and a comment of 100,000 Cyrillic letters.
+std::string MakeManyNumbersCsv() {
+    std::wstring numbers;
+    for (int i = 0; i < 2000; ++i) numbers += (i ? L":::" : L"") + std::to_wstring(74950000000LL + i);
+    return WideToUtf8(L"Телефон;Имя;Примечание\r\n\"" + numbers + L"\";Иванов;" + std::wstring(100000, L'ж') + L"\r\n");
+}
+
+// 19 MiB of rows of 99 separators.
+std::string MakeSeparatorsCsv() {
+    std::string text;
+    text.reserve((19u << 20) + 128);
+    while (text.size() < (19u << 20)) text += std::string(99, ';') + "\r\n";
+    return text;
+}
+
+// In a process of its own, so that the peak is this file's: the read, the
+// preview and the write into an empty directory.
+int MeasurePeak(const char* which) {
+    const std::string bytes = std::strcmp(which, "separators") == 0 ? MakeSeparatorsCsv() : MakeManyNumbersCsv();
+    TempFolder folder;
+    {
+        TPQRDataModule module(folder.path(), folder.file(L"none"));
+        module.Open();
+    }
+    const PROCESS_MEMORY_COUNTERS before = Memory();
+    ImportPreview preview;
+    {
+        const ImportSource source = ReadImportFile(bytes);
+        preview = BuildImportPreview(source.contacts, {}, ImportOptions{});
+    }
+    const PROCESS_MEMORY_COUNTERS previewed = Memory();
+    const std::size_t written = ApplyImport(folder.path(), preview);
+    const PROCESS_MEMORY_COUNTERS after = Memory();
+    std::printf("peak working set, %-32s %6.2f MiB file: %7.1f MiB before, %7.1f MiB at the peak of read+preview, "
+                "%7.1f MiB with the write (%zu rows written, %zu rejected)\n",
+                which, Megabytes(bytes.size()), Megabytes(before.WorkingSetSize),
+                Megabytes(previewed.PeakWorkingSetSize), Megabytes(after.PeakWorkingSetSize), written,
+                preview.rejectedCount);
+    return 0;
+}
+
+// This program again with the given argument; its output goes to ours.
+void RunSelf(const std::wstring& argument) {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(path) + L"\" --peak " + argument;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    std::fflush(stdout);
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info))
+        return;
+    ::WaitForSingleObject(info.hProcess, INFINITE);
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) return MeasurePeak(argv[2]);
+    RunSelf(L"many-numbers");
+    RunSelf(L"separators");
+    if (argc == 2 && std::strcmp(argv[1], "--peak-only") == 0) return 0;
     TempFolder folder;
     {
         TPQRDataModule module(folder.path(), folder.file(L"none"));

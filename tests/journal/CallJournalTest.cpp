@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <filesystem>
+
 namespace {
 
 using Kind = TCallEventKind;
@@ -203,7 +205,10 @@ TEST(JournalFilter, DigitsSearchTheNumberLettersTheName) {
         {L"Москва", false, false, false},  // the region is not searched
         {L"ромашка» 🌼", false, true, false},
         {L"0000", false, false, false},
+        {L"перезвонить", false, true, false},  // the note is searched
+        {L"ДОГОВОР", false, true, false},
     };
+    office.Note = L"Перезвонить после обеда: договор №12";
     for (const auto& c : cases) {
         SCOPED_TRACE(WideToUtf8(c.query));
         const TJournalFilter filter(c.query);
@@ -240,6 +245,43 @@ TEST_F(JournalStoreTest, RecordsRoundTripNewestFirstWithTextsOfAnyKind) {
     // Newest first; of two calls that began together, the later one first.
     EXPECT_EQ((std::vector<TCallRecord>{added[3], added[2], added[1], added[0]}), reopened.ReadAll());
     EXPECT_EQ(4, reopened.Count());
+}
+
+TEST_F(JournalStoreTest, ANoteIsKeptWithItsCallAndAJournalFromBeforeNotesGetsTheColumn) {
+    // A journal written before notes existed.
+    {
+        std::filesystem::create_directories(std::filesystem::path(path()).parent_path());
+        sqlite3* db = nullptr;
+        ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(WideToUtf8(path()).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                             nullptr));
+        ASSERT_EQ(SQLITE_OK,
+                  sqlite3_exec(db,
+                               "CREATE TABLE Calls(Id INTEGER PRIMARY KEY, StartTime INTEGER NOT NULL, "
+                               "EndTime INTEGER NOT NULL, Channel TEXT NOT NULL, Number TEXT NOT NULL, Name TEXT NOT NULL, "
+                               "Region TEXT NOT NULL, Outcome INTEGER NOT NULL, Duration INTEGER NOT NULL);"
+                               "INSERT INTO Calls VALUES(7, 1000, 2000, 'K1', '74951234567', '', '', 1, 0);",
+                               nullptr, nullptr, nullptr));
+        sqlite3_close(db);
+    }
+    TCallJournal journal([](const std::wstring& text) { ADD_FAILURE() << WideToUtf8(text); },
+                         [] { return int64_t{1000}; });
+    journal.Open(path(), {36500, 100});
+    std::vector<TCallRecord> records = journal.ReadAll();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ(L"", records[0].Note);
+    const std::wstring note = L"Обещали перезвонить «завтра»; \"срочно\"\r\nвторая строка 😀";
+    EXPECT_TRUE(journal.SetNote(7, note));
+    EXPECT_FALSE(journal.SetNote(8, note)) << "no such call";
+    EXPECT_FALSE(journal.SetNote(0, note));
+    journal.Close();
+
+    TCallJournalStore reopened;
+    reopened.Open(path());
+    records = reopened.ReadAll();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ(note, records[0].Note);
+    EXPECT_TRUE(reopened.SetNote(7, L""));
+    EXPECT_EQ(L"", reopened.ReadAll()[0].Note) << "a note can be cleared";
 }
 
 TEST_F(JournalStoreTest, RetentionKeepsTheNewestCallsWithinTheDays) {

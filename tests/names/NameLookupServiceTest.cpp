@@ -202,4 +202,34 @@ TEST_F(NameLookupServiceTest, ShutdownCancelsRunningRequestsQuicklyAndDeliversNo
     EXPECT_EQ(service.Request(L"call-9", L"100", L"K1"), TNameRequestStart::Stopped);
 }
 
+// A request that does not see its cancel (a call into the system that cannot
+// be cut short) does not hold up the program's end: it is left to end alone,
+// and nothing it finds is told.
+TEST_F(NameLookupServiceTest, ShutdownDoesNotWaitForARequestThatIgnoresItsCancel) {
+    std::atomic<bool> finished{false};
+    std::atomic<int> lateWakes{0};
+    TNameLookupOptions options;
+    options.Workers = 1;
+    options.Lookup = [&](const THttpLookupSettings&, const std::wstring&, const std::wstring&, HANDLE) {
+        ::Sleep(1500);
+        finished = true;
+        return THttpNameResult{};
+    };
+    auto stuck = std::make_unique<TNameLookupService>([&] { ++lateWakes; }, options);
+    THttpLookupSettings settings;
+    settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
+    stuck->SetSettings(settings);
+    ASSERT_EQ(stuck->Request(L"call-1", L"100", L"K1"), TNameRequestStart::Started);
+    ::Sleep(200);
+    const auto start = Clock::now();
+    stuck->Shutdown();
+    EXPECT_LT(Clock::now() - start, 1000ms) << "about 100 ms; the request still runs";
+    EXPECT_FALSE(finished);
+    stuck.reset();
+    for (int i = 0; i < 300 && !finished; ++i) ::Sleep(10);
+    EXPECT_TRUE(finished) << "the request ran on to its end by itself";
+    ::Sleep(50);
+    EXPECT_EQ(0, lateWakes.load());
+}
+
 }  // namespace

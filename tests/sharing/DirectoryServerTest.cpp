@@ -349,6 +349,23 @@ TEST_F(DirectoryServerTest, StopReturnsWithinItsBoundWhileADirectoryOperationHan
     EXPECT_TRUE(server->Stop()) << "nothing runs now";
 }
 
+// At the program's end nothing waits for a client's operation that hangs: the
+// stop gives it a moment only.
+TEST_F(DirectoryServerTest, StopGivesAHangingOperationAMomentOnly) {
+    StartServer();
+    hooked.CloseGate();
+    RawConnection connection(port);
+    ASSERT_TRUE(connection.Send(EncodeSaveRequest(L"74950000009", L"Зависший", L"")));
+    ASSERT_TRUE(hooked.WaitForCalls(1));
+    const ULONGLONG start = ::GetTickCount64();
+    const bool ended = server->Stop();
+    const ULONGLONG took = Since(start);
+    hooked.OpenGate();
+    EXPECT_FALSE(ended);
+    EXPECT_LT(took, 1000u) << "about 100 ms; the bound is for a busy machine";
+    EXPECT_TRUE(connection.ReadUntilClosed(1000).closed);
+}
+
 TEST_F(DirectoryServerTest, ARestartRetriesABindRefusedWhileThePortsConnectionsLinger) {
     TDirectoryServerLimits limits;
     limits.BindAttempts = 5;
@@ -391,7 +408,9 @@ TEST_F(DirectoryServerTest, ARestartRetriesABindRefusedWhileThePortsConnectionsL
 }
 
 TEST_F(DirectoryServerTest, StopClosesLiveConnectionsPromptlyAndLetsARunningSaveAnswer) {
-    StartServer();
+    TDirectoryServerLimits patient;
+    patient.StopWaitMs = 1000;
+    StartServer(patient);
     std::vector<std::unique_ptr<RawConnection>> silent;
     for (int i = 0; i < 20; ++i) silent.push_back(std::make_unique<RawConnection>(port));
     silent.front()->Send(HexBytes("02 00 00 00 16 00"));

@@ -6,6 +6,9 @@
 #include "CrmLink.h"
 #include "CallJournalRes.h"
 #include "ClipboardText.h"
+#include "FileBytes.h"
+#include "TestFolders.h"
+#include "TextConvert.h"
 #include "ControlLabels.h"
 #include "MessagePump.h"
 #include "UniqueHandle.h"
@@ -19,7 +22,7 @@
 namespace {
 
 constexpr int64_t kT0 = 1'765'000'000'000;
-constexpr int kColumns = 7;
+constexpr int kColumns = 8;
 
 TCallRecord Call(int64_t id, int64_t startSeconds, const std::wstring& channel, const std::wstring& number,
                  const std::wstring& name, const std::wstring& region, TCallOutcome outcome, int64_t duration) {
@@ -125,17 +128,18 @@ TEST_F(CallJournalWindow, ListsTheCallsNewestFirstWithEveryColumn) {
     ASSERT_EQ(4, Rows(window));
     const auto answered = RowTexts(window, 3);
     EXPECT_EQ(19u, answered[0].size()) << "dd.mm.yyyy hh:mm:ss";
-    EXPECT_EQ((std::vector<std::wstring>{L"Приёмная", L"74951234567", L"Иванов Иван", L"Москва", L"Отвечен", L"1:02:05"}),
+    EXPECT_EQ((std::vector<std::wstring>{L"Приёмная", L"74951234567", L"Иванов Иван", L"Москва", L"Отвечен", L"1:02:05",
+                                         L""}),
               std::vector<std::wstring>(answered.begin() + 1, answered.end()));
     const auto tail = [&](int row) {
         const auto texts = RowTexts(window, row);
         return std::vector<std::wstring>(texts.begin() + 1, texts.end());
     };
-    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"78122345678", L"Петров", L"Санкт-Петербург", L"Пропущен", L""}),
+    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"78122345678", L"Петров", L"Санкт-Петербург", L"Пропущен", L"", L""}),
               tail(2));
-    EXPECT_EQ((std::vector<std::wstring>{L"K2", std::wstring(40, L'8'), L"Кафе «Ёлка» 😀☕", L"", L"Без разговора", L""}),
+    EXPECT_EQ((std::vector<std::wstring>{L"K2", std::wstring(40, L'8'), L"Кафе «Ёлка» 😀☕", L"", L"Без разговора", L"", L""}),
               tail(1));
-    EXPECT_EQ((std::vector<std::wstring>{L"K3", L"", L"", L"", L"Прерван", L""}), tail(0));
+    EXPECT_EQ((std::vector<std::wstring>{L"K3", L"", L"", L"", L"Прерван", L"", L""}), tail(0));
     EXPECT_EQ(L"Вызовов в журнале: 4", WindowText(::GetDlgItem(window, IDC_JOURNAL_COUNT)));
     EXPECT_EQ(0, Selected(window)) << "the newest call is chosen";
 }
@@ -310,6 +314,59 @@ TEST_F(CallJournalWindow, EnterAndTheContextMenuCallTheChosenCallerBackWithTheDi
     Select(window, 4);
     ::SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDM_JOURNAL_EDITCONTACT, 0), 0);
     EXPECT_EQ(std::vector<std::wstring>{L"74951234567"}, opened_);
+}
+
+TEST_F(CallJournalWindow, ANoteTypedForACallIsKeptShownInItsColumnAndFoundByTheSearch) {
+    const HWND window = Open(SampleCalls());
+    std::vector<std::pair<int64_t, std::wstring>> saved;
+    TCallJournalForm::Current()->SetSaveNote([&saved](int64_t id, const std::wstring& note) {
+        saved.emplace_back(id, note);
+        return true;
+    });
+    const HWND note = ::GetDlgItem(window, IDC_JOURNAL_NOTE);
+    Select(window, 2);  // Петров
+    PumpPending();
+    EXPECT_EQ(L"", WindowText(note));
+    ::SetFocus(note);
+    for (wchar_t c : std::wstring(L"Перезвонить; договор «Ёлка»")) ::SendMessageW(note, WM_CHAR, c, 0);
+    PressEnter(note);
+    ASSERT_EQ(1u, saved.size());
+    EXPECT_EQ(2, saved[0].first);
+    EXPECT_EQ(L"Перезвонить; договор «Ёлка»", saved[0].second);
+    EXPECT_EQ(L"Перезвонить; договор «Ёлка»", RowTexts(window, 2)[7]);
+
+    // Choosing another call keeps a changed note first, then shows the other's.
+    ::SendMessageW(note, WM_CHAR, L'!', 0);
+    Select(window, 3);
+    PumpPending();
+    ASSERT_EQ(2u, saved.size());
+    EXPECT_EQ(L"Перезвонить; договор «Ёлка»!", saved[1].second);
+    EXPECT_EQ(L"", WindowText(note));
+
+    Type(window, L"договор");
+    ASSERT_EQ(1, Rows(window));
+    EXPECT_EQ(L"Петров", RowTexts(window, 0)[3]);
+    EXPECT_EQ(L"Перезвонить; договор «Ёлка»!", WindowText(note));
+}
+
+TEST_F(CallJournalWindow, ExportWritesWhatTheListShowsAsCsvThatReadsBackWithCyrillicIntact) {
+    const HWND window = Open(SampleCalls());
+    Type(window, L"пет");  // only Петров
+    TempFolder folder;
+    const std::wstring path = folder.file(L"Журнал.csv");
+    std::wstring error;
+    ASSERT_TRUE(TCallJournalForm::Current()->ExportTo(path, error)) << WideToUtf8(error);
+    const std::string bytes = ReadFileBytes(path);
+    ASSERT_EQ("\xEF\xBB\xBF", bytes.substr(0, 3));
+    const std::wstring text = Utf8ToWide(bytes.substr(3));
+    const size_t headerEnd = text.find(L"\r\n");
+    EXPECT_EQ(L"Время;Канал;Номер;Имя;Регион;Результат;Длительность;Заметка", text.substr(0, headerEnd));
+    const std::wstring row = text.substr(headerEnd + 2);
+    EXPECT_EQ(L";K1;78122345678;Петров;Санкт-Петербург;Пропущен;;\r\n", row.substr(row.find(L';')))
+        << "one row, the search applied";
+    EXPECT_EQ(UserDateTimeText(SampleCalls()[2].StartTime), row.substr(0, row.find(L';')));
+    EXPECT_FALSE(TCallJournalForm::Current()->ExportTo(folder.file(L"нет такой папки\\x.csv"), error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST_F(CallJournalWindow, ACallThatEndsWhileItIsOpenGoesOnTopAndEscapeCloses) {

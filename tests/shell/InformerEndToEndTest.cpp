@@ -629,6 +629,9 @@ constexpr int kJournalSearch = 5102;
 constexpr int kJournalList = 5103;
 constexpr int kJournalCount = 5104;
 constexpr int kJournalColumns = 7;
+// The tray menu's "Не беспокоить" > "До отключения" and "Выключить".
+constexpr UINT kQuietEndlessItem = 9662;
+constexpr UINT kQuietOffItem = 9663;
 
 std::wstring ControlText(HWND control) {
     wchar_t text[512] = {};
@@ -706,6 +709,36 @@ TEST_F(InformerEndToEnd, CallsPlayedThroughTheSimulatorShowInTheJournalWindow) {
     ASSERT_TRUE(WaitForRows(list, 1));
     EXPECT_EQ(L"K1", InformerProcess::ListViewRow(list, 0, 2)[1]);
 
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+TEST_F(InformerEndToEnd, DoNotDisturbFromTheTrayStopsPopupsWhileTheCallsStillReachTheJournal) {
+    TempFolder folder;
+    InformerProcess informer({session_, true, folder.path(), {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено")) << informer.StatusText();
+    const HWND main = informer.MainWindow();
+    // The tray menu's "Не беспокоить" > "До отключения".
+    ::SendMessageTimeoutW(main, WM_COMMAND, MAKEWPARAM(kQuietEndlessItem, 0), 0, SMTO_BLOCK, 5000, nullptr);
+    for (const std::vector<std::wstring>& command : std::vector<std::vector<std::wstring>>{
+             {L"ring", L"K1"}, {L"ani", L"K1", L"84951234567"}, {L"missed", L"K1"}, {L"ring", L"K2"}})
+        ASSERT_EQ(0u, informer.Recsim(command));
+    EXPECT_FALSE(informer.WaitForPopups(1, 1500)) << "no popup while quiet";
+    EXPECT_TRUE(informer.Popups().empty());
+
+    // "Выключить": the call still ringing on K2 changes and gets its popup.
+    ::SendMessageTimeoutW(main, WM_COMMAND, MAKEWPARAM(kQuietOffItem, 0), 0, SMTO_BLOCK, 5000, nullptr);
+    ASSERT_EQ(0u, informer.Recsim({L"ani", L"K2", L"88127654321"}));
+    EXPECT_TRUE(informer.WaitForPopups(1)) << "popups again once quiet time is off";
+
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(kJournalMenuItem, 0), 0);
+    const HWND journal = informer.FindVisibleWindow(L"Журнал вызовов");
+    ASSERT_NE(nullptr, journal) << informer.DialogTexts();
+    const HWND list = ::GetDlgItem(journal, kJournalList);
+    ASSERT_TRUE(WaitForRows(list, 1));
+    const auto k1 = InformerProcess::ListViewRow(list, 0, kJournalColumns);
+    EXPECT_EQ((std::vector<std::wstring>{L"K1", L"74951234567"}), std::vector<std::wstring>(k1.begin() + 1, k1.begin() + 3));
+    EXPECT_EQ(L"Пропущен", k1[5]) << "the quiet call is in the journal, missed";
     EXPECT_EQ(0u, informer.Exit());
 }
 

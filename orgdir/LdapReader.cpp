@@ -12,20 +12,6 @@
 
 namespace {
 
-constexpr unsigned long kLdapPort = 389;
-constexpr unsigned long kLdapsPort = 636;
-constexpr unsigned long kConnectSeconds = 5;
-
-bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
-    return text.size() >= prefix.size() && ::_wcsnicmp(text.data(), prefix.data(), prefix.size()) == 0;
-}
-
-// Failures after which the next server of the list is worth a try.
-bool IsConnectionFailure(ULONG code) {
-    return code == LDAP_SERVER_DOWN || code == LDAP_TIMEOUT || code == LDAP_CONNECT_ERROR ||
-           code == LDAP_UNAVAILABLE || code == LDAP_BUSY;
-}
-
 TOrgDirectoryFailure SearchFailureKind(ULONG code) {
     switch (code) {
     case LDAP_NO_SUCH_OBJECT:
@@ -43,90 +29,19 @@ TOrgDirectoryFailure SearchFailureKind(ULONG code) {
     }
 }
 
-// The library's text for the code, and the server's own words when it sent any.
-std::wstring FailureDetail(LDAP* ld, ULONG code, const wchar_t* serverMessage = nullptr) {
-    std::wstring detail;
-    if (const PWCHAR text = ::ldap_err2stringW(code)) detail = text;
-    std::wstring fromServer = serverMessage ? serverMessage : L"";
-    if (fromServer.empty() && ld) {
-        PWCHAR option = nullptr;
-        if (::ldap_get_optionW(ld, LDAP_OPT_SERVER_ERROR, &option) == LDAP_SUCCESS && option) {
-            const LdapText owned(option);
-            fromServer = owned.get();
-        }
-    }
-    if (!fromServer.empty()) detail += (detail.empty() ? L"" : L": ") + fromServer;
-    return detail;
-}
-
 TOrgDirectoryError Failure(TOrgDirectoryFailure kind, const std::wstring& server, LDAP* ld, ULONG code,
                            const wchar_t* serverMessage = nullptr) {
-    return {kind, code, server, FailureDetail(ld, code, serverMessage)};
-}
-
-// A simple bind sent asynchronously, so that a server that never answers it
-// holds the read only as long as the stop token and the deadline allow.
-ULONG SimpleBind(LDAP* ld, PWCHAR dn, PWCHAR password, const std::stop_token& stop, TLdapClock::time_point deadline,
-                 bool& stopped) {
-    const ULONG id = ::ldap_simple_bindW(ld, dn, password);
-    // The request could not even be sent: the connection is not there (Wine
-    // has no code of its own for that here).
-    if (id == static_cast<ULONG>(-1)) return static_cast<ULONG>(LDAP_SERVER_DOWN);
-    LdapMessage answer;
-    ULONG type = 0, code = LDAP_SUCCESS;
-    switch (AwaitLdapAnswer(ld, id, LDAP_MSG_ALL, stop, deadline, answer, type, code)) {
-    case TLdapWait::Answered: return ::ldap_result2error(ld, answer.get(), 0);
-    case TLdapWait::Stopped: stopped = true; return LDAP_TIMEOUT;
-    case TLdapWait::TimedOut: return code;
-    // No answer to read: the connection failed (Wine tells it as a local error).
-    default: return static_cast<ULONG>(LDAP_SERVER_DOWN);
-    }
+    return {kind, code, server, LdapFailureDetail(ld, code, serverMessage)};
 }
 
 // Opens and binds a session to one server.
 TOrgDirectoryError Connect(const std::wstring& server, const TLdapServerAddress& address,
                            const TLdapCredentials& credentials, unsigned long timeoutSeconds,
                            const std::stop_token& stop, LdapSession& session) {
-    std::wstring host = address.Host;
-    session.reset(address.Secure ? ::ldap_sslinitW(host.data(), address.Port, 1)
-                                 : ::ldap_initW(host.data(), address.Port));
-    if (!session) return Failure(TOrgDirectoryFailure::ServerUnreachable, server, nullptr, ::LdapGetLastError());
-    LDAP* ld = session.get();
-    ULONG version = LDAP_VERSION3;
-    ::ldap_set_optionW(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
-    // Referrals would send the read on to servers nobody configured, and cost a
-    // timeout each where they cannot be reached.
-    ::ldap_set_optionW(ld, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
-    ULONG timeLimit = timeoutSeconds;
-    ::ldap_set_optionW(ld, LDAP_OPT_TIMELIMIT, &timeLimit);
-    // The connection itself cannot be cut short: a few seconds at most.
-    l_timeval timeout{static_cast<LONG>(std::min(timeoutSeconds, kConnectSeconds)), 0};
-    ULONG code = ::ldap_connect(ld, &timeout);
-    if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::ServerUnreachable, server, ld, code);
+    if (TOrgDirectoryError failure = OpenLdapConnection(server, address, credentials, timeoutSeconds, session, stop))
+        return failure;
     if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
-
-    const auto deadline = TLdapClock::now() + std::chrono::seconds(timeoutSeconds);
-    bool stopped = false;
-    if (credentials.Negotiate) {
-        // Windows has no asynchronous form of this bind.
-        code = ::ldap_bind_sW(ld, nullptr, nullptr, LDAP_AUTH_NEGOTIATE);
-    } else if (credentials.BindDn.empty()) {
-        code = SimpleBind(ld, nullptr, nullptr, stop, deadline, stopped);
-    } else if (credentials.Password.empty()) {
-        // A name without a password is an unauthenticated bind, which many
-        // servers accept as anonymous: it would hide a forgotten password.
-        return {TOrgDirectoryFailure::BindRefused, LDAP_INAPPROPRIATE_AUTH, server, {}};
-    } else {
-        std::wstring dn = credentials.BindDn;
-        std::wstring password = credentials.Password;
-        code = SimpleBind(ld, dn.data(), password.data(), stop, deadline, stopped);
-        ::SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
-    }
-    if (stopped || stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, server, {}};
-    if (code == LDAP_SUCCESS) return {};
-    const TOrgDirectoryFailure kind =
-        IsConnectionFailure(code) ? TOrgDirectoryFailure::ServerUnreachable : TOrgDirectoryFailure::BindRefused;
-    return Failure(kind, server, ld, code);
+    return BindLdapConnection(server, session.get(), credentials, stop, timeoutSeconds);
 }
 
 // One entry's values, each cut to what a popup can use; counts the text as received.
@@ -269,52 +184,6 @@ private:
 
 }  // namespace
 
-std::optional<TLdapServerAddress> ParseLdapServer(std::wstring_view url) {
-    TLdapServerAddress address;
-    if (StartsWithNoCase(url, L"ldaps://")) {
-        address.Secure = true;
-        address.Port = kLdapsPort;
-        url.remove_prefix(8);
-    } else if (StartsWithNoCase(url, L"ldap://")) {
-        address.Port = kLdapPort;
-        url.remove_prefix(7);
-    } else {
-        return std::nullopt;
-    }
-    if (!url.empty() && url.back() == L'/') url.remove_suffix(1);
-    std::wstring_view port;
-    if (!url.empty() && url.front() == L'[') {
-        const size_t close = url.find(L']');
-        if (close == std::wstring_view::npos) return std::nullopt;
-        address.Host = url.substr(1, close - 1);
-        const std::wstring_view rest = url.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != L':') return std::nullopt;
-            port = rest.substr(1);
-            if (port.empty()) return std::nullopt;
-        }
-    } else {
-        const size_t colon = url.find(L':');
-        address.Host = url.substr(0, colon);
-        if (colon != std::wstring_view::npos) {
-            port = url.substr(colon + 1);
-            if (port.empty()) return std::nullopt;
-        }
-    }
-    if (address.Host.empty() || address.Host.find_first_of(L"/?#@ ") != std::wstring::npos) return std::nullopt;
-    if (!port.empty()) {
-        unsigned long value = 0;
-        for (const wchar_t c : port) {
-            if (c < L'0' || c > L'9') return std::nullopt;
-            value = value * 10 + static_cast<unsigned long>(c - L'0');
-            if (value > 65535) return std::nullopt;
-        }
-        if (value == 0) return std::nullopt;
-        address.Port = value;
-    }
-    return address;
-}
-
 TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, const TLdapCredentials& credentials,
                                    const TLdapSearch& search, const TLdapEntrySink& sink, std::stop_token stop,
                                    TLdapReadSummary* summary) {
@@ -334,7 +203,17 @@ TOrgDirectoryError ReadLdapEntries(const std::vector<std::wstring>& servers, con
         if (failure.Kind == TOrgDirectoryFailure::ServerUnreachable) continue;
         if (failure) return failure;
         TLdapReadSummary ignored;
-        return TPagedRead(servers[i], session.get(), search, sink, stop, summary ? *summary : ignored).Run();
+        TLdapSearch enabledOnly;
+        const bool activeDirectory = search.LeaveOutDisabledAccounts &&
+                                     IsActiveDirectory(session.get(), stop, search.TimeoutSeconds);
+        if (stop.stop_requested()) return {TOrgDirectoryFailure::Cancelled, 0, servers[i], {}};
+        if (activeDirectory) {
+            enabledOnly = search;
+            enabledOnly.Filter = EnabledAccountsFilter(search.Filter);
+        }
+        return TPagedRead(servers[i], session.get(), activeDirectory ? enabledOnly : search, sink, stop,
+                          summary ? *summary : ignored)
+            .Run();
     }
     return failure;
 }

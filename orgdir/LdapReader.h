@@ -1,30 +1,12 @@
 #pragma once
+#include "LdapConnection.h"
 #include "OrgDirectoryError.h"
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <stop_token>
 #include <string>
-#include <string_view>
 #include <vector>
-
-struct TLdapServerAddress {
-    std::wstring Host;
-    unsigned long Port = 389;
-    bool Secure = false;  // ldaps://
-    bool operator==(const TLdapServerAddress&) const = default;
-};
-
-// "ldap://host[:port][/]" or "ldaps://host[:port][/]" (an IPv6 host in brackets);
-// nothing for anything else.
-std::optional<TLdapServerAddress> ParseLdapServer(std::wstring_view url);
-
-struct TLdapCredentials {
-    std::wstring BindDn;  // empty: anonymous
-    std::wstring Password;
-    bool Negotiate = false;  // as the signed-in Windows user; DN and password unused
-};
 
 // How far one read may go. A server that pages forever, or sends far more than
 // a directory holds, is stopped there and the read fails. The defaults hold a
@@ -56,13 +38,15 @@ struct TLdapSearch {
     std::wstring Base;
     std::wstring Filter;
     std::vector<std::wstring> Attributes;
-    // Active Directory sends at most 1,000 entries a page.
+    // At most kMaxLdapPageSize, which Active Directory sends.
     unsigned long PageSize = 500;
     // For the connection, the bind and each answer of the server.
     unsigned long TimeoutSeconds = 30;
     TLdapLimits Limits;
     // One page at most: a check that the server answers, not a whole read.
     bool FirstPageOnly = false;
+    // On Active Directory, disabled accounts are left out of the filter's results.
+    bool LeaveOutDisabledAccounts = false;
 };
 
 // One entry's values: one list per requested attribute, in the order requested.

@@ -22,6 +22,9 @@ enum class TOrgDirectoryFailure {
     TooManyEntries,  // more entries than the read's limit
     TooMuchData,     // more text than the read's limit
     TookTooLong,     // the whole read went on past its time limit
+    StartTlsRefused,     // ldap:// with a password: the server refused StartTLS, so no password was sent
+    TlsFailed,           // no encrypted connection: this computer did not trust the server's certificate, or the handshake broke
+    TlsRequired,         // the server takes no password without encryption (Active Directory requiring signing)
 };
 
 struct TOrgDirectoryError {

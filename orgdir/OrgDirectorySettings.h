@@ -22,6 +22,9 @@ struct TOrgDirectorySettings {
     std::wstring FLdapPassword;
     // Binds as the signed-in Windows user (negotiate); the DN and password are unused then.
     bool FLdapUseWindowsLogin = false;
+    // On ldap://, a password is only sent after StartTLS; this lets it go
+    // unencrypted to a server that refuses StartTLS.
+    bool FLdapAllowPlainBind = false;
     int FLdapSyncMinutes = 60;
 
     bool operator==(const TOrgDirectorySettings&) const = default;
@@ -41,6 +44,7 @@ int SyncPeriodMinutes(const TOrgDirectorySettings& settings);
 std::vector<std::wstring> SettingListEntries(const std::wstring& text);
 
 // The filter the search uses: the configured one, or "any phone attribute present".
+// With the latter, Active Directory's disabled accounts are left out too (by the read).
 std::wstring EffectiveLdapFilter(const TOrgDirectorySettings& settings);
 
 // The attributes one search asks for, in this order: the phone attributes, the

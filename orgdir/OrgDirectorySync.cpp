@@ -63,6 +63,7 @@ TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDi
     TOrgReadResult result;
     TLdapCredentials credentials;
     credentials.Negotiate = settings.FLdapUseWindowsLogin;
+    credentials.AllowPlainBind = settings.FLdapAllowPlainBind;
     if (!credentials.Negotiate) {
         credentials.BindDn = settings.FLdapBindDN;
         if (!UnprotectForUser(settings.FLdapPassword, credentials.Password)) {
@@ -74,6 +75,8 @@ TOrgReadResult ReadOrgDirectory(const TOrgDirectorySettings& settings, const TDi
     TLdapSearch search;
     search.Base = settings.FLdapBase;
     search.Filter = EffectiveLdapFilter(settings);
+    // A filter of one's own says itself which accounts it wants.
+    search.LeaveOutDisabledAccounts = settings.FLdapFilter.empty();
     search.Attributes = attributes.Requested;
     search.PageSize = options.PageSize;
     search.TimeoutSeconds = options.TimeoutSeconds;

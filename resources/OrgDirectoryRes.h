@@ -70,3 +70,8 @@
 #define IDS_ORGDIR_TOO_MANY_ENTRIES     9203
 #define IDS_ORGDIR_TOO_MUCH_DATA        9204
 #define IDS_ORGDIR_TOOK_TOO_LONG        9205
+
+// Strings: why no encrypted connection was made (9300-9349)
+#define IDS_ORGDIR_STARTTLS_REFUSED     9300
+#define IDS_ORGDIR_TLS_FAILED           9301
+#define IDS_ORGDIR_TLS_REQUIRED         9302

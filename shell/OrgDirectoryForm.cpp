@@ -115,6 +115,8 @@ bool TOrgDirectoryForm::ReadControls(TOrgDirectorySettings& settings) const {
     settings.FLdapCommentAttributes = TrimControlChars(WindowText(Item(IDC_ORGDIR_COMMENTS)));
     settings.FLdapBindDN = TrimControlChars(WindowText(Item(IDC_ORGDIR_BINDDN)));
     settings.FLdapUseWindowsLogin = ::IsDlgButtonChecked(FHandle, IDC_ORGDIR_WINDOWS_LOGIN) == BST_CHECKED;
+    // An administrator's choice with no control here: kept as it came.
+    settings.FLdapAllowPlainBind = FCurrent.FLdapAllowPlainBind;
     // Blanks may belong to a password: it is taken as typed.
     std::wstring password = WindowText(Item(IDC_ORGDIR_PASSWORD));
     settings.FLdapPassword = ProtectForUser(password);

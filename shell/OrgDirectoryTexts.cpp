@@ -37,6 +37,9 @@ constexpr TFailureText kLaterFailures[] = {
     {TOrgDirectoryFailure::TooManyEntries, IDS_ORGDIR_TOO_MANY_ENTRIES},
     {TOrgDirectoryFailure::TooMuchData, IDS_ORGDIR_TOO_MUCH_DATA},
     {TOrgDirectoryFailure::TookTooLong, IDS_ORGDIR_TOOK_TOO_LONG},
+    {TOrgDirectoryFailure::StartTlsRefused, IDS_ORGDIR_STARTTLS_REFUSED},
+    {TOrgDirectoryFailure::TlsFailed, IDS_ORGDIR_TLS_FAILED},
+    {TOrgDirectoryFailure::TlsRequired, IDS_ORGDIR_TLS_REQUIRED},
 };
 
 UINT FailureTextId(TOrgDirectoryFailure kind) {

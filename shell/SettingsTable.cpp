@@ -124,6 +124,7 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FLdapBindDN>(L"LdapBindDN", S::Text, ssParams, 0, C::None)),
     Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedBlob, ssParams, 0, C::None),
     Enforceable(Row<&M::FLdapUseWindowsLogin>(L"LdapUseWindowsLogin", S::Bool, ssParams, 0, C::None)),
+    Enforceable(Row<&M::FLdapAllowPlainBind>(L"LdapAllowPlainBind", S::Bool, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, 0, C::None)),
     // The CRM name lookup: edited in its own dialog, so no control here.
     Enforceable(Row<&M::LookupUrlTemplate>(HttpLookupKeys::UrlTemplate, S::Text, kLookup, 0, C::None)),

@@ -69,6 +69,14 @@ size_t HeaderSize(std::string_view data) {
     return 2 + ((first & 0x80) ? (first & 0x7F) : 0);
 }
 
+// A search of the root entry (an empty base), as a client asks what kind of
+// server this is: not one of the pages.
+bool RootEntrySearch(std::string_view search) {
+    if (search.size() < 2) return false;
+    const size_t at = HeaderSize(search);
+    return search.size() >= at + 2 && search[at] == 0x04 && search[at + 1] == 0x00;
+}
+
 struct TConnection {
     SOCKET Socket = INVALID_SOCKET;
     TBytes In, Out;
@@ -157,6 +165,10 @@ void TFakeLdapServer::Serve() noexcept {
                     if (mode_ == TMode::Silent) continue;
                     if (tag == 0x60) c.Out += Message(id, Success(0x61));
                     if (tag != 0x63 || mode_ == TMode::BindOnly) continue;
+                    if (RootEntrySearch(message.substr(op))) {
+                        c.Out += Message(id, Success(0x65));
+                        continue;
+                    }
                     ++page;
                     ++pages_;
                     for (int i = 0; i < shape_.EntriesPerPage; ++i)

@@ -1,5 +1,6 @@
 // The read, the sync and the background worker against a real OpenLDAP server.
 #include "DpapiText.h"
+#include "FakeLdapServer.h"
 #include "FreePort.h"
 #include "LdapReader.h"
 #include "OrgDirectory.h"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 namespace {
@@ -59,9 +61,9 @@ protected:
     void SetUp() override {
         if (!TSlapdServer::Available()) GTEST_SKIP() << "slapd runs on the Linux side of Wine only";
     }
-    void StartServer(const std::wstring& ldif, int sizeLimit = 0) {
+    void StartServer(const std::wstring& ldif, int sizeLimit = 0, TSlapdSecurity security = TSlapdSecurity::Plain) {
         std::string why;
-        ASSERT_TRUE(server_.Start(ldif, sizeLimit, why)) << why;
+        ASSERT_TRUE(server_.Start(ldif, sizeLimit, why, security)) << why;
     }
     void OpenCache() { ASSERT_NO_THROW(cache_.Open(folder_.file(L"OrgDirectory.db"))); }
     void ExpectName(const std::wstring& number, const std::wstring& name, const std::wstring& comment) {
@@ -180,7 +182,7 @@ TEST_F(OrgDirectoryLdapTest, StoppedServerKeepsTheCachedNamesAndTellsWhy) {
 }
 
 TEST_F(OrgDirectoryLdapTest, BindWithTheStoredPasswordAndAWrongOne) {
-    ASSERT_NO_FATAL_FAILURE(StartServer(Staff()));
+    ASSERT_NO_FATAL_FAILURE(StartServer(Staff(), 0, TSlapdSecurity::Tls));
     ASSERT_NO_FATAL_FAILURE(OpenCache());
     TOrgDirectorySettings settings = SettingsFor(server_);
     settings.FLdapBindDN = PersonDn(L"reader");
@@ -206,6 +208,88 @@ TEST_F(OrgDirectoryLdapTest, BindWithTheStoredPasswordAndAWrongOne) {
         EXPECT_EQ(status.Error.LdapCode, c.code);
         ExpectName(L"100", L"Приёмная", L"");
     }
+}
+
+// A password goes over ldap:// only after StartTLS, unless an administrator
+// allows it in plain text. The Tls and PlainRefusing servers refuse a password
+// that comes unencrypted, so a bind they accept went encrypted.
+TEST_F(OrgDirectoryLdapTest, APasswordTravelsEncryptedOrNotAtAll) {
+    using S = TSlapdSecurity;
+    const std::wstring ldif = Staff();
+    TSlapdServer servers[3];
+    const S securities[] = {S::Tls, S::Plain, S::PlainRefusing};
+    for (int i = 0; i < 3; ++i) {
+        std::string why;
+        ASSERT_TRUE(servers[i].Start(ldif, 0, why, securities[i])) << why;
+    }
+    TSlapdServer& tls = servers[0];
+    TSlapdServer& plain = servers[1];
+    TSlapdServer& refusing = servers[2];
+    struct Case {
+        std::wstring url;
+        bool password, allowPlain;
+        TOrgDirectoryFailure kind;
+    };
+    const Case cases[] = {
+        {tls.Url(), true, false, TOrgDirectoryFailure::None},
+        {tls.SecureUrl(), true, false, TOrgDirectoryFailure::None},
+        {tls.Url(), true, true, TOrgDirectoryFailure::None},
+        // No StartTLS: no password is sent, and the reason says so.
+        {plain.Url(), true, false, TOrgDirectoryFailure::StartTlsRefused},
+        {plain.Url(), true, true, TOrgDirectoryFailure::None},
+        {plain.Url(), false, false, TOrgDirectoryFailure::None},
+        {refusing.Url(), true, false, TOrgDirectoryFailure::StartTlsRefused},
+        // Allowed, but the server wants encryption first, as Active Directory does.
+        {refusing.Url(), true, true, TOrgDirectoryFailure::TlsRequired},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.url) + (c.password ? " with a password" : " anonymous") +
+                     (c.allowPlain ? ", plain allowed" : ""));
+        TOrgDirectorySettings settings = SettingsFor(tls);
+        settings.FLdapServers = c.url;
+        if (c.password) {
+            settings.FLdapBindDN = PersonDn(L"reader");
+            settings.FLdapPassword = ProtectForUser(L"reader-secret");
+        }
+        settings.FLdapAllowPlainBind = c.allowPlain;
+        const TOrgCheckResult check = CheckOrgDirectory(settings, kDialling, QuickOptions());
+        EXPECT_EQ(check.Error.Kind, c.kind) << testing::PrintToString(check.Error.Detail);
+        EXPECT_EQ(check.Entries, c.kind == TOrgDirectoryFailure::None ? 4 : 0);
+        if (c.kind != TOrgDirectoryFailure::None) {
+            EXPECT_EQ(check.Error.Server, c.url);
+            EXPECT_NE(check.Error.LdapCode, 0u);
+        }
+    }
+}
+
+// Windows' StartTLS call has no time-out of its own: a server that takes the
+// request and never answers ends it at the time-out, or at once when stopped.
+TEST(OrgDirectoryStartTls, AServerThatNeverAnswersItHoldsTheReadNoLongerThanTheTimeoutOrTheStop) {
+    using namespace std::chrono_literals;
+    TFakeLdapServer silent(TFakeLdapServer::TMode::BindOnly);
+    ASSERT_TRUE(silent.Listening());
+    const std::wstring server = silent.Url();
+    const TLdapCredentials credentials{L"cn=reader,dc=fake,dc=test", L"secret"};
+    const auto open = [&](const std::stop_token& stop) {
+        LdapSession session;
+        return OpenLdapConnection(server, *ParseLdapServer(server), credentials, 2, session, stop);
+    };
+    const auto started = std::chrono::steady_clock::now();
+    const TOrgDirectoryError timedOut = open({});
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(timedOut.Kind, TOrgDirectoryFailure::ServerUnreachable);
+    EXPECT_EQ(timedOut.LdapCode, static_cast<unsigned long>(LDAP_TIMEOUT));
+    EXPECT_GE(took, 1900ms);
+    EXPECT_LT(took, 10s);
+
+    std::stop_source stop;
+    auto stopped = std::async(std::launch::async, [&] { return open(stop.get_token()); });
+    const int connected = silent.Connections();
+    for (int i = 0; i < 500 && silent.Connections() == connected; ++i) std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(300ms);
+    stop.request_stop();
+    ASSERT_EQ(stopped.wait_for(1s), std::future_status::ready) << "StartTLS did not see the stop";
+    EXPECT_EQ(stopped.get().Kind, TOrgDirectoryFailure::Cancelled);
 }
 
 TEST_F(OrgDirectoryLdapTest, ServerListBaseAndFilterFailuresAreReasons) {

@@ -92,44 +92,61 @@ std::wstring TSlapdServer::WriteFile(const std::wstring& name, const std::wstrin
     return UnixPath(path);
 }
 
-bool TSlapdServer::Run(const std::wstring& arguments, std::string& why, unsigned timeoutMs) {
-    const std::wstring status = folder_.file(L"status");
+int RunLinuxScript(const std::wstring& scriptPath, const std::wstring& arguments, const std::wstring& folder,
+                   unsigned timeoutMs, std::string& log) {
+    const std::wstring status = folder + L"\\status";
     ::DeleteFileW(status.c_str());
-    std::wstring commandLine = L"/bin/sh " + QuoteArgument(UnixPath(ScriptPath())) + L" " + arguments;
+    std::wstring commandLine = L"/bin/sh " + QuoteArgument(UnixPath(scriptPath)) + L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process)) {
-        why = "cannot start /bin/sh: " + WideToUtf8(SystemErrorText(::GetLastError()));
-        return false;
+        log = "cannot start /bin/sh: " + WideToUtf8(SystemErrorText(::GetLastError()));
+        return -1;
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (::GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
         if (::GetTickCount64() > deadline) {
-            why = "slapd-control.sh did not finish; log: " + ReadText(folder_.file(L"control.log"));
-            return false;
+            log = "did not finish in time; log: " + ReadText(folder + L"\\control.log");
+            return -1;
         }
         ::Sleep(20);
     }
-    if (std::atoi(ReadText(status).c_str()) == 0) return true;
-    why = "slapd-control.sh failed: " + ReadText(folder_.file(L"control.log"));
+    log = ReadText(folder + L"\\control.log");
+    return std::atoi(ReadText(status).c_str());
+}
+
+bool TSlapdServer::Run(const std::wstring& arguments, std::string& why, unsigned timeoutMs) {
+    std::string log;
+    if (RunLinuxScript(ScriptPath(), arguments, folder_.path(), timeoutMs, log) == 0) return true;
+    why = "slapd-control.sh failed: " + log;
     return false;
 }
 
-bool TSlapdServer::Start(const std::wstring& entriesLdif, int sizeLimit, std::string& why) {
+bool TSlapdServer::Start(const std::wstring& entriesLdif, int sizeLimit, std::string& why, TSlapdSecurity security) {
     const std::wstring data = std::wstring(L"dn: ") + kSuffix +
                               L"\nobjectClass: dcObject\nobjectClass: organization\no: Kordavin\ndc: kordavin\n\n"
                               L"dn: ou=people," + kSuffix + L"\nobjectClass: organizationalUnit\nou: people\n\n" +
                               entriesLdif;
     const std::wstring ldif = WriteFile(L"data.ldif", data);
     port_ = FreePort();
+    std::wstring securityArguments;
+    switch (security) {
+    case TSlapdSecurity::Plain: break;
+    case TSlapdSecurity::Tls:
+        do securePort_ = FreePort();
+        while (securePort_ == port_);
+        securityArguments = L" tls " + std::to_wstring(securePort_);
+        break;
+    case TSlapdSecurity::PlainRefusing: securityArguments = L" plain-refusing"; break;
+    }
     // Stopped in the end even when the start fails half-way.
     started_ = true;
     const bool done = Run(L"start " + QuoteArgument(UnixPath(folder_.path())) + L" " + std::to_wstring(port_) + L" " +
-                              std::to_wstring(sizeLimit) + L" " + QuoteArgument(ldif),
+                              std::to_wstring(sizeLimit) + L" " + QuoteArgument(ldif) + securityArguments,
                           why, 300000);
     return done;
 }

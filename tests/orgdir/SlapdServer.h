@@ -10,6 +10,13 @@
 // for them: the script leaves its exit code in a file that is waited for).
 // Suffix dc=kordavin,dc=test; the manager cn=admin,dc=kordavin,dc=test with the
 // password kManagerPassword. Stopped when the object goes.
+// How the server treats encryption.
+enum class TSlapdSecurity {
+    Plain,           // no TLS at all; every bind taken as it comes
+    Tls,             // a self-signed certificate: StartTLS and ldaps:// (SecureUrl); passwords refused unencrypted
+    PlainRefusing,   // no TLS, and passwords refused unencrypted
+};
+
 class TSlapdServer {
 public:
     static constexpr const wchar_t* kSuffix = L"dc=kordavin,dc=test";
@@ -28,7 +35,8 @@ public:
     // and starts the server. sizeLimit 0: none; otherwise searches by anyone but
     // the manager stop after that many entries, unless paged. False with the
     // script's log in `why`.
-    bool Start(const std::wstring& entriesLdif, int sizeLimit, std::string& why);
+    bool Start(const std::wstring& entriesLdif, int sizeLimit, std::string& why,
+               TSlapdSecurity security = TSlapdSecurity::Plain);
     bool Stop(std::string& why);
     bool Restart(std::string& why);
     // ldapmodify as the manager.
@@ -36,6 +44,8 @@ public:
 
     int Port() const { return port_; }
     std::wstring Url() const { return L"ldap://127.0.0.1:" + std::to_wstring(port_); }
+    // ldaps://, for a server started with TSlapdSecurity::Tls.
+    std::wstring SecureUrl() const { return L"ldaps://127.0.0.1:" + std::to_wstring(securePort_); }
 
 private:
     bool Run(const std::wstring& arguments, std::string& why, unsigned timeoutMs = 60000);
@@ -43,11 +53,19 @@ private:
 
     TempFolder folder_;
     int port_ = 0;
+    int securePort_ = 0;
     bool started_ = false;
 };
 
 // The Unix path of a Windows path under Wine; empty elsewhere.
 std::wstring UnixPath(const std::wstring& windowsPath);
+
+// Runs a shell script of the Linux side under Wine, which starts Unix programs
+// but does not wait for them: the script leaves its exit code in `folder`\status,
+// waited for at most timeoutMs. The code, or -1 when none came in time; `log`
+// gets `folder`\control.log.
+int RunLinuxScript(const std::wstring& scriptPath, const std::wstring& arguments, const std::wstring& folder,
+                   unsigned timeoutMs, std::string& log);
 
 // One person below ou=people of the test suffix, as LDIF: inetOrgPerson with the
 // uid, a cn and sn (the uid, unless given) and the attributes, repeated names

@@ -2,7 +2,11 @@
 # A throw-away OpenLDAP server for the directory tests, driven from the Windows
 # side under Wine. Every command works in one folder that holds the server's
 # configuration, database, pid file and log.
-#   start   DIR PORT SIZELIMIT LDIF   configure, load the LDIF and start (SIZELIMIT 0: none)
+#   start   DIR PORT SIZELIMIT LDIF [SECURITY LDAPSPORT]
+#           configure, load the LDIF and start (SIZELIMIT 0: none). SECURITY:
+#           plain (the default), tls (a self-signed certificate for StartTLS and
+#           ldaps:// on LDAPSPORT; passwords refused without encryption), or
+#           plain-refusing (no TLS, passwords refused without encryption)
 #   stop    DIR                       stop the server and wait until it is gone
 #   restart DIR                       start again with the same configuration and data
 #   modify  DIR LDIF                  apply changes as the directory's manager
@@ -35,8 +39,7 @@ wait_until_answering() {
 }
 
 launch() {
-    port=$(cat "$dir/port")
-    slapd -f "$dir/slapd.conf" -h "ldap://127.0.0.1:$port/" >>"$log" 2>&1 || fail "slapd did not start"
+    slapd -f "$dir/slapd.conf" -h "$(cat "$dir/urls")" >>"$log" 2>&1 || fail "slapd did not start"
     wait_until_answering
 }
 
@@ -58,8 +61,25 @@ start)
     port=$3
     sizelimit=$4
     ldif=$5
+    security=${6:-plain}
     mkdir -p "$dir/db" || fail "cannot create $dir/db"
     echo "$port" >"$dir/port"
+    echo "ldap://127.0.0.1:$port/" >"$dir/urls"
+    tls=''
+    case $security in
+    plain) ;;
+    tls)
+        openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
+            -addext subjectAltName=IP:127.0.0.1 -keyout "$dir/key.pem" -out "$dir/cert.pem" >>"$log" 2>&1 ||
+            fail "no certificate made"
+        echo "ldap://127.0.0.1:$port/ ldaps://127.0.0.1:$7/" >"$dir/urls"
+        tls="TLSCertificateFile $dir/cert.pem
+TLSCertificateKeyFile $dir/key.pem
+security simple_bind=64"
+        ;;
+    plain-refusing) tls='security simple_bind=64' ;;
+    *) fail "unknown security $security" ;;
+    esac
     limits=''
     if [ "$sizelimit" != 0 ]; then
         limits="sizelimit size.soft=$sizelimit size.hard=$sizelimit size.pr=$sizelimit size.prtotal=unlimited"
@@ -69,6 +89,7 @@ include /etc/ldap/schema/core.schema
 include /etc/ldap/schema/cosine.schema
 include /etc/ldap/schema/inetorgperson.schema
 pidfile $dir/slapd.pid
+$tls
 modulepath /usr/lib/ldap
 moduleload back_mdb
 database mdb
@@ -90,7 +111,10 @@ stop)
     ;;
 modify)
     port=$(cat "$dir/port")
-    ldapmodify -x -H "ldap://127.0.0.1:$port/" -D "$rootdn" -w "$rootpw" -f "$3" >>"$log" 2>&1 ||
+    # A server that refuses passwords without encryption gets them over StartTLS.
+    starttls=''
+    [ -f "$dir/cert.pem" ] && starttls=-ZZ
+    LDAPTLS_REQCERT=never ldapmodify -x $starttls -H "ldap://127.0.0.1:$port/" -D "$rootdn" -w "$rootpw" -f "$3" >>"$log" 2>&1 ||
         fail "ldapmodify failed"
     ;;
 *)

@@ -26,6 +26,8 @@
 namespace {
 
 constexpr int kRounds = 3;
+// The settings window's "test the connection to the directory server" button.
+constexpr int kTestDirectoryServerButton = 1175;
 
 // The simulator registered, with a session of this process's own, outside a test.
 struct SimulatorSession : SimulatorTest {
@@ -132,7 +134,9 @@ private:
 // One program from start to its end, connected and with a call's lookups under
 // way when it is told to end. servedPort: this workstation serves the
 // directories there, to busy clients.
-bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& times, uint16_t servedPort = 0) {
+// testing: the connection test to the directory server is running when the program ends.
+bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& times, uint16_t servedPort,
+             bool testing) {
     InformerProcess::Options options;
     options.simSession = SimulatorSession::session_;
     options.iniLines = iniLines;
@@ -148,6 +152,12 @@ bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& ti
         ::Sleep(200);
     }
     const HWND window = informer.MainWindow();
+    if (testing) {
+        const HWND button = ::GetDlgItem(window, kTestDirectoryServerButton);
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kTestDirectoryServerButton, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button));
+        ::Sleep(300);
+    }
     const double start = NowMicroseconds();
     if (ending == Ending::Exit) {
         informer.RequestExit();
@@ -163,12 +173,13 @@ bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& ti
     return true;
 }
 
-void Report(const char* what, const std::vector<std::wstring>& iniLines, uint16_t servedPort = 0) {
+void Report(const char* what, const std::vector<std::wstring>& iniLines, uint16_t servedPort = 0,
+            bool testing = false) {
     for (const Ending ending : {Ending::Exit, Ending::SessionEnd}) {
         std::vector<Times> rounds;
         for (int round = 0; round < kRounds; ++round) {
             Times times;
-            if (!RunOnce(iniLines, ending, times, servedPort)) {
+            if (!RunOnce(iniLines, ending, times, servedPort, testing)) {
                 std::printf("  %-22s %s: the round failed (no connection, no popup, or no end within 30 s)\n", what,
                             ending == Ending::Exit ? "\"Выход\"" : "session end");
                 continue;
@@ -194,11 +205,13 @@ int Run() {
     std::printf("%d rounds each; a call's popup shown 1.5 s before the end\n", kRounds);
     Report("no peers", {});
     SilentServer ldap, crm, directory;
-    const std::wstring loopback = L"127.0.0.1";
-    Report("every peer silent", {L"LdapServers=ldap://127.0.0.1:" + std::to_wstring(ldap.port()), L"LdapBase=dc=example,dc=org",
-                                 L"LookupUrlTemplate=http://127.0.0.1:" + std::to_wstring(crm.port()) + L"/find?phone={number}",
-                                 L"UseRemoteDB=1", L"DBAsClient=1", L"DBServerAddress=" + loopback,
-                                 L"DBPort=" + std::to_wstring(directory.port())});
+    const std::vector<std::wstring> silent = {
+        L"LdapServers=ldap://127.0.0.1:" + std::to_wstring(ldap.port()), L"LdapBase=dc=example,dc=org",
+        L"LookupUrlTemplate=http://127.0.0.1:" + std::to_wstring(crm.port()) + L"/find?phone={number}",
+        L"UseRemoteDB=1", L"DBAsClient=1", L"DBServerAddress=127.0.0.1",
+        L"DBPort=" + std::to_wstring(directory.port())};
+    Report("every peer silent", silent);
+    Report("silent + server test", silent, 0, true);
     std::printf("  (connections the silent peers took: LDAP %zu, CRM %zu, directory server %zu)\n", ldap.held(),
                 crm.held(), directory.held());
     const uint16_t served = FreePort();

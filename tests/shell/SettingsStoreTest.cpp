@@ -88,6 +88,7 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"LdapBindDN", Text(s.FLdapBindDN)},
         {L"LdapPassword", Text(s.FLdapPassword)},
         {L"LdapUseWindowsLogin", Text(s.FLdapUseWindowsLogin)},
+        {L"LdapAllowPlainBind", Text(s.FLdapAllowPlainBind)},
         {L"LdapSyncMinutes", Text(s.FLdapSyncMinutes)},
         {L"LookupUrlTemplate", Text(s.LookupUrlTemplate)},
         {L"LookupNamePath", Text(s.LookupNamePath)},
@@ -220,7 +221,8 @@ const List kFileKeyOrder = {
     L"IsRegionBold", L"IsCommentBold", L"JournalDays", L"JournalMaxCalls", L"MissedCallBalloon", L"CrmUrlTemplate",
     L"CrmOpenMode", L"CallbackUrlTemplate", L"CallbackPrefix", L"QuietHours", L"QuietHoursFrom",
     L"QuietHoursTo", L"QuietWhenBusy", L"LdapServers", L"LdapBase", L"LdapFilter", L"LdapPhoneAttributes", L"LdapNameAttribute",
-    L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapSyncMinutes",
+    L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapAllowPlainBind",
+    L"LdapSyncMinutes",
     L"LookupUrlTemplate", L"LookupNamePath", L"LookupCommentPath", L"LookupTimeoutMs", L"LookupHeader"};
 }  // namespace
 
@@ -397,6 +399,7 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.FLdapBindDN = L"CN=Информатор,OU=Службы,DC=пример,DC=рф";
     settings_.FLdapPassword = ProtectForUser(L"пароль с пробелом ");
     settings_.FLdapUseWindowsLogin = true;
+    settings_.FLdapAllowPlainBind = true;
     settings_.FLdapSyncMinutes = 240;
     settings_.LookupUrlTemplate = L"https://crm.example/api/люди?tel={number}&line={channel}";
     settings_.LookupNamePath = L"/data/0/имя";

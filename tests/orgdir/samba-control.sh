@@ -1,0 +1,124 @@
+#!/bin/sh
+# A throw-away Active Directory domain controller (Samba) for the directory tests,
+# driven from the Windows side under Wine like slapd-control.sh. It answers LDAP
+# on 127.0.0.1 only (ports 389 and 636, which Samba does not let one change).
+#   start DIR   provision the domain CORP.TEST into DIR, add its people and start
+#   stop  DIR   stop every process of the server and wait until they are gone
+# The people: informer (the account the program binds as, no phone), ivanov
+# (telephone, mobile and ipPhone, job title, department, company) and petrova
+# (telephone, disabled). The exit code lands in DIR/status once everything is
+# done (77: Samba cannot run here), the reason of a failure and the timings in
+# DIR/control.log. The server lives at most 3 minutes whatever happens.
+set -u
+PATH=/usr/sbin:/usr/bin:/sbin:/bin
+export PATH
+command=$1
+# Wine's way to the folder passes "dosdevices/c:", and ldb takes "c:" for a URL scheme.
+dir=$(cd "$2" && pwd -P) || exit 1
+rm -f "$dir/status"
+trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
+log=$dir/control.log
+domain=$dir/domain
+adminpass='Adm1n-secret!'
+userpass='Us3r-secret!'
+
+fail() { echo "$*" >>"$log"; exit 1; }
+unavailable() { echo "$*" >>"$log"; exit 77; }
+now_ms() { date +%s%3N; }
+
+answers() {
+    ldapsearch -x -H ldap://127.0.0.1/ -b '' -s base -LLL defaultNamingContext >/dev/null 2>&1
+}
+
+launch() {
+    # Port 389 taken by someone else would make the tests talk to the wrong server.
+    answers && fail "something answers LDAP on 127.0.0.1:389 already"
+    started=$(now_ms)
+    # A session of its own, so that stop can end every process of the server;
+    # timeout ends it should nothing stop it.
+    setsid sh -c 'echo $$ >"$0/samba.pgid"; exec timeout 180 samba -s "$0/domain/etc/smb.conf" -F --no-process-group' \
+        "$dir" >>"$dir/samba.log" 2>&1 </dev/null &
+    i=0
+    while [ $i -lt 300 ]; do
+        if answers; then
+            echo "samba answers after $(($(now_ms) - started)) ms" >>"$log"
+            return 0
+        fi
+        sleep 0.1
+        i=$((i + 1))
+    done
+    fail "samba does not answer on 127.0.0.1:389 within 30 s: $(tail -n 20 "$dir/samba.log")"
+}
+
+stop_server() {
+    [ -f "$dir/samba.pgid" ] || return 0
+    pgid=$(cat "$dir/samba.pgid")
+    stopping=$(now_ms)
+    # procps' kill: the shell's own cannot signal a process group by name here.
+    /bin/kill -TERM -- "-$pgid" 2>/dev/null
+    i=0
+    while pgrep -g "$pgid" >/dev/null 2>&1 && [ $i -lt 100 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    if pgrep -g "$pgid" >/dev/null 2>&1; then
+        /bin/kill -KILL -- "-$pgid" 2>/dev/null
+        sleep 0.2
+    fi
+    pgrep -g "$pgid" >/dev/null 2>&1 && fail "samba ($pgid) does not end"
+    rm -f "$dir/samba.pgid"
+    echo "samba stopped in $(($(now_ms) - stopping)) ms" >>"$log"
+}
+
+user() {
+    samba-tool user create "$@" -H "$domain/private/sam.ldb" -s "$domain/etc/smb.conf" >>"$log" 2>&1 ||
+        fail "samba-tool user create $1 failed"
+}
+
+case $command in
+start)
+    [ "$(id -u)" = 0 ] || unavailable "Samba's domain controller runs as root only"
+    command -v samba >/dev/null 2>&1 && command -v samba-tool >/dev/null 2>&1 ||
+        unavailable "samba-ad-dc is not installed"
+    [ -d /usr/share/samba/setup ] || unavailable "samba-ad-provision is not installed"
+    begun=$(now_ms)
+    mkdir -p "$dir/run" || fail "cannot create $dir/run"
+    # Everything Samba keeps or writes stays in DIR; only the LDAP server runs.
+    samba-tool domain provision --targetdir="$domain" --realm=CORP.TEST --domain=CORP --server-role=dc \
+        --dns-backend=NONE --adminpass="$adminpass" \
+        --option="interfaces = 127.0.0.1" --option="bind interfaces only = yes" \
+        --option="server services = ldap" --option="pid directory = $dir/run" \
+        --option="log file = $dir/log.%m" --option="ncalrpc dir = $dir/run/ncalrpc" \
+        --option="winbindd socket directory = $dir/run/winbindd" \
+        --option="ntp signd socket directory = $dir/run/ntp_signd" >>"$log" 2>&1 || fail "provision failed"
+    echo "provisioned in $(($(now_ms) - begun)) ms" >>"$log"
+    begun=$(now_ms)
+    user informer "$userpass"
+    user ivanov "$userpass" --given-name='Иван' --surname='Иванов' --telephone-number='+7 (495) 111-22-33' \
+        --job-title='Инженер' --department='Отдел связи' --company='ООО Кордавин'
+    user petrova "$userpass" --given-name='Анна' --surname='Петрова' --telephone-number='+7 (495) 222-33-44'
+    samba-tool user disable petrova -H "$domain/private/sam.ldb" -s "$domain/etc/smb.conf" >>"$log" 2>&1 ||
+        fail "samba-tool user disable failed"
+    echo "people added in $(($(now_ms) - begun)) ms" >>"$log"
+    launch
+    # The numbers samba-tool has no option for, as an administrator sets them: over ldaps://.
+    LDAPTLS_REQCERT=never ldapmodify -x -H ldaps://127.0.0.1/ -D "Administrator@corp.test" -w "$adminpass" \
+        >>"$log" 2>&1 <<LDIF || fail "ldapmodify over ldaps:// failed"
+dn: CN=Иван Иванов,CN=Users,DC=corp,DC=test
+changetype: modify
+add: mobile
+mobile: 8 916 123 45 67
+-
+add: ipPhone
+ipPhone: 2233
+-
+LDIF
+    ;;
+stop)
+    stop_server
+    ;;
+*)
+    fail "unknown command $command"
+    ;;
+esac
+exit 0

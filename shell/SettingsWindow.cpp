@@ -319,8 +319,7 @@ void TMainForm::ShowParams() {
     // then get their folders from the edits as they open.
     const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
     if (shown == FSettings.FActive) {
-        FController->AreaList().SetCityCodesDir(ItemText(IDC_LEAREAPATH));
-        FController->AbonentList().SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
+        FController->ApplyConnection(ShownConnection());
     } else {
         ::CheckDlgButton(FHandle, IDC_CBACTIVE, FSettings.FActive ? BST_CHECKED : BST_UNCHECKED);
         cbActiveClick();
@@ -439,10 +438,7 @@ void TMainForm::ApplyParams() {
 void TMainForm::btnApplyClick() {
     ApplyParams();
     SaveDBParams(FSettingsLocation, FSettings, &FSources);
-    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
-               {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
-                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)},
-               &FSources);
+    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(), ShownConnection(), &FSources);
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
 }
 

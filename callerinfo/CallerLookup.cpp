@@ -86,12 +86,13 @@ bool TCallerLookup::LocalLookup(const std::wstring& phone, std::wstring& name, s
     region.clear();
     comment.clear();
     try {
+        // First, whatever the subscriber table's state (closed, or locked by
+        // another workstation): the city codes still give the caller's region.
+        region = FAreaList.CityByPhone(phone);
         if (!FAbonentList.Active() || !FAreaList.Active()) {
             if (failure) failure->Kind = TLookupFailureKind::DirectoriesClosed;
             return false;
         }
-        // First: a locked subscriber table still leaves the caller's region.
-        region = FAreaList.CityByPhone(phone);
         FAbonentList.AbonentAndCommentByPhone(phone, name, comment, deadline);
         return true;
     } catch (const TableStoreError& error) {

@@ -173,6 +173,8 @@ public:
     // What the diagnostics window reads.
     const TEventDiagnostics& Diagnostics() const { return FDiagnostics; }
     const TOrgDirectory& OrgDirectory() const { return *FOrgDirectory; }
+    // The organisation's directory reads its server now (its dialog's OK).
+    void SyncOrgDirectoryNow() { FOrgDirectory->SyncNow(); }
 
     // Where editors and the directory window hand their failed saves: the
     // view is told of each on the main thread.

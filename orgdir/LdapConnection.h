@@ -26,9 +26,6 @@ struct TLdapCredentials {
     bool AllowPlainBind = false;
 };
 
-// Active Directory hands out at most this many entries a page, whatever is asked.
-inline constexpr unsigned long kMaxLdapPageSize = 1000;
-
 // A session with one server, ready for a bind: LDAP v3, referrals never chased
 // (they lead to servers nobody configured, often unreachable from here), the
 // connection made within the timeout. ldaps:// is encrypted from the start; on

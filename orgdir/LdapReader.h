@@ -38,7 +38,7 @@ struct TLdapSearch {
     std::wstring Base;
     std::wstring Filter;
     std::vector<std::wstring> Attributes;
-    // At most kMaxLdapPageSize, which Active Directory sends.
+    // Active Directory sends at most 1,000 entries a page.
     unsigned long PageSize = 500;
     // For the connection, the bind and each answer of the server.
     unsigned long TimeoutSeconds = 30;

@@ -1,5 +1,6 @@
 #pragma once
 #include "HttpNameResult.h"
+#include "PlainNameText.h"
 
 #include <cstddef>
 #include <string>
@@ -9,9 +10,6 @@
 inline constexpr size_t kMaxAnswerBytes = 1024 * 1024;
 // Deeper nesting is refused before the body is parsed at all.
 inline constexpr int kMaxAnswerDepth = 64;
-// What a popup keeps of the texts.
-inline constexpr size_t kMaxNameLength = 256;
-inline constexpr size_t kMaxCommentLength = 1024;
 
 // 200 with a JSON object or array: the texts at the paths (a string, or a
 // number as written). 404, a missing or null name, or a name that is empty as

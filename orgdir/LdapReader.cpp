@@ -45,11 +45,9 @@ TOrgDirectoryError Connect(const std::wstring& server, const TLdapServerAddress&
 }
 
 // One entry's values, each cut to what a popup can use; counts the text as received.
-void ReadEntry(LDAP* ld, LDAPMessage* message, std::vector<std::wstring>& attributes, TLdapValues& values,
+void ReadEntry(LDAP* ld, LDAPMessage* entry, std::vector<std::wstring>& attributes, TLdapValues& values,
                uint64_t& bytes) {
     for (size_t i = 0; i < attributes.size(); ++i) values[i].clear();
-    LDAPMessage* entry = ::ldap_first_entry(ld, message);
-    if (!entry) return;
     for (size_t i = 0; i < attributes.size(); ++i) {
         const LdapValues found(::ldap_get_valuesW(ld, entry, attributes[i].data()));
         if (!found) continue;
@@ -118,13 +116,15 @@ private:
         code = ::ldap_search_extW(ld_, base_.data(), LDAP_SCOPE_SUBTREE, filter_.data(), attributeList_.data(), 0,
                                   serverControls, nullptr, search_.TimeoutSeconds, 0, &id);
         if (code != LDAP_SUCCESS) return Failure(SearchFailureKind(code), server_, ld_, code);
+        bool ended = false;
         for (;;) {
             // The server has the time-out for each answer, the read its own limit in all.
             const auto deadline =
                 std::min(deadline_, TLdapClock::now() + std::chrono::seconds(search_.TimeoutSeconds));
+            // What has come so far: the entries, and the page's end once it is there.
             LdapMessage answer;
             ULONG type = 0;
-            switch (AwaitLdapAnswer(ld_, id, LDAP_MSG_ONE, stop_, deadline, answer, type, code)) {
+            switch (AwaitLdapAnswer(ld_, id, LDAP_MSG_RECEIVED, stop_, deadline, answer, type, code)) {
             case TLdapWait::Answered: break;
             case TLdapWait::Stopped: return Fail(TOrgDirectoryFailure::Cancelled);
             case TLdapWait::TimedOut:
@@ -132,39 +132,42 @@ private:
                 return Failure(TOrgDirectoryFailure::Interrupted, server_, ld_, code);
             case TLdapWait::Failed: return Failure(TOrgDirectoryFailure::Interrupted, server_, ld_, code);
             }
-            if (type == LDAP_RES_SEARCH_ENTRY) {
-                if (TOrgDirectoryError failure = TakeEntry(answer.get())) {
+            for (LDAPMessage* entry = ::ldap_first_entry(ld_, answer.get()); entry;
+                 entry = ::ldap_next_entry(ld_, entry)) {
+                if (TOrgDirectoryError failure = TakeEntry(entry)) {
                     ::ldap_abandon(ld_, id);
                     return failure;
                 }
-                continue;
             }
-            if (type != LDAP_RES_SEARCH_RESULT) continue;  // a reference: not followed
-            return PageEnd(answer.get(), next, more);
+            // References are not followed; entries alone leave the page open.
+            if (TOrgDirectoryError failure = PageEnd(answer.get(), next, more, ended)) return failure;
+            if (ended) return {};
         }
     }
 
-    TOrgDirectoryError TakeEntry(LDAPMessage* message) {
+    TOrgDirectoryError TakeEntry(LDAPMessage* entry) {
         if (firstDn_.empty()) {
-            if (LDAPMessage* entry = ::ldap_first_entry(ld_, message)) {
-                const LdapText dn(::ldap_get_dnW(ld_, entry));
-                if (dn) firstDn_ = dn.get();
-            }
+            const LdapText dn(::ldap_get_dnW(ld_, entry));
+            if (dn) firstDn_ = dn.get();
         }
-        ReadEntry(ld_, message, attributes_, values_, summary_.Bytes);
+        ReadEntry(ld_, entry, attributes_, values_, summary_.Bytes);
         if (++summary_.Entries > search_.Limits.MaxEntries) return Fail(TOrgDirectoryFailure::TooManyEntries);
         if (summary_.Bytes > search_.Limits.MaxBytes) return Fail(TOrgDirectoryFailure::TooMuchData);
         sink_(values_);
         return {};
     }
 
-    TOrgDirectoryError PageEnd(LDAPMessage* done, LdapBerval& next, bool& more) {
+    // The page's end in the messages received, when it is among them.
+    TOrgDirectoryError PageEnd(LDAPMessage* received, LdapBerval& next, bool& more, bool& ended) {
         ULONG resultCode = LDAP_SUCCESS;
         PWCHAR message = nullptr;
         PLDAPControlW* returned = nullptr;
-        const ULONG code = ::ldap_parse_resultW(ld_, done, &resultCode, nullptr, &message, nullptr, &returned, FALSE);
+        const ULONG code =
+            ::ldap_parse_resultW(ld_, received, &resultCode, nullptr, &message, nullptr, &returned, FALSE);
         const LdapText serverMessage(message);
         const LdapControls returnedControls(returned);
+        ended = code != LDAP_NO_RESULTS_RETURNED;
+        if (!ended) return {};
         if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::Interrupted, server_, ld_, code);
         if (resultCode != LDAP_SUCCESS)
             return Failure(SearchFailureKind(resultCode), server_, ld_, resultCode, serverMessage.get());

@@ -30,8 +30,9 @@ struct TLdapReadSummary {
 };
 
 // A value is kept to this many characters and an attribute to this many
-// values: more is no name, comment or list of numbers a popup can use.
-inline constexpr size_t kMaxLdapValueLength = 4096;
+// values: more is no name, comment or list of numbers a popup can use (a
+// popup keeps 1,024 characters of a comment).
+inline constexpr size_t kMaxLdapValueLength = 1024;
 inline constexpr size_t kMaxLdapValues = 100;
 
 struct TLdapSearch {

@@ -112,6 +112,13 @@ void TOrgDirectory::SyncNow() {
     worker_->Wake.notify_all();
 }
 
+void TOrgDirectory::SyncIfDue() {
+    if (!worker_) return;
+    // Taking the lock first: a worker between reckoning its wait and waiting hears it.
+    { const std::lock_guard lock(worker_->Lock); }
+    worker_->Wake.notify_all();
+}
+
 bool TOrgDirectory::Lookup(const std::wstring& number, TOrgName& found) const {
     return enabled_.load() && !number.empty() && cache_->Lookup(number, found);
 }

@@ -36,6 +36,9 @@ public:
     void Stop();
     // A sync as soon as the worker is free.
     void SyncNow();
+    // The worker looks again whether a sync is due (the PC woke up: the time it
+    // waited for may have passed in the sleep) and syncs only then.
+    void SyncIfDue();
 
     bool Enabled() const { return enabled_.load(); }
     // The number in canonical form, as calls are looked up.

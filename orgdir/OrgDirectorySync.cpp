@@ -4,7 +4,7 @@
 #include "CallTracker.h"
 #include "DirectoryNumbers.h"
 #include "DpapiText.h"
-#include "TextTrim.h"
+#include "PlainNameText.h"
 
 #include <windows.h>
 
@@ -14,9 +14,10 @@
 
 namespace {
 
-// One line with single blanks: a value typed as "Name\r\nSurname" reads as two words.
+// Plain text on one line with single blanks: a value typed as "Name\r\nSurname"
+// reads as two words; control characters and direction tricks are dropped.
 std::wstring OneLine(const std::wstring& value) {
-    const std::wstring line = TrimControlChars(SingleLineText(value));
+    const std::wstring line = PlainNameText(value, kMaxLdapValueLength);
     std::wstring single;
     single.reserve(line.size());
     for (const wchar_t c : line)
@@ -40,12 +41,17 @@ TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TL
     entry.Name = FirstValue(values[attributes.NameColumn]);
     if (entry.Name.empty()) entry.Name = FirstValue(values[attributes.CnColumn]);
     if (entry.Name.empty()) return entry;
+    entry.Name = PlainNameText(std::move(entry.Name), kMaxNameLength);
     std::vector<std::wstring> parts;
     for (const size_t column : attributes.CommentColumns) {
         std::wstring part = FirstValue(values[column]);
         if (!part.empty() && std::find(parts.begin(), parts.end(), part) == parts.end()) parts.push_back(std::move(part));
     }
-    for (const std::wstring& part : parts) entry.Comment += (entry.Comment.empty() ? L"" : L", ") + part;
+    for (const std::wstring& part : parts) {
+        entry.Comment += (entry.Comment.empty() ? L"" : L", ") + part;
+        if (entry.Comment.size() >= kMaxCommentLength) break;
+    }
+    entry.Comment = PlainNameText(std::move(entry.Comment), kMaxCommentLength);
     for (const size_t column : attributes.PhoneColumns) {
         for (const std::wstring& written : values[column]) {
             for (std::wstring& number : DirectoryNumbers(written, dialling)) {
@@ -139,7 +145,9 @@ TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDi
     const int64_t duration =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     const int64_t now = clock ? clock() : CallTimeNow();
-    if (read.Error.Kind == TOrgDirectoryFailure::Cancelled) return cache.Status();
+    // A worker left by Stop may come back from a call that could not be cut
+    // short long after: by then nobody wants its outcome.
+    if (read.Error.Kind == TOrgDirectoryFailure::Cancelled || stop.stop_requested()) return cache.Status();
     if (read.Error) {
         cache.RecordFailure(read.Error, now, duration);
         return cache.Status();

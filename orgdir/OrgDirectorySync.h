@@ -20,8 +20,9 @@ struct TOrgReadOptions {
 // One directory entry's values as the popup shows them: the name (cn when the
 // name attribute is empty), the comment attributes' first values joined with
 // ", " (a value repeated by a later attribute once), every number of every
-// phone attribute. Texts come on one line; an entry without a name or a
-// number has no numbers.
+// phone attribute. Texts come as plain text on one line, cut as a CRM's are
+// (kMaxNameLength, kMaxCommentLength); an entry without a name or a number has
+// no numbers.
 TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TLdapValues& values,
                                       const TDiallingSettings& dialling);
 
@@ -55,8 +56,8 @@ std::wstring OrgDirectorySource(const TOrgDirectorySettings& settings, const TDi
 using TOrgClock = std::function<int64_t()>;
 
 // One whole sync: a complete read replaces the cache, anything else leaves it as
-// it was and is recorded as the last sync's error, except a read the program
-// stopped, which records nothing. Returns the status after it.
+// it was and is recorded as the last sync's error. A sync the program stopped
+// records nothing, whatever its read came to. Returns the status after it.
 TOrgSyncStatus SyncOrgDirectory(const TOrgDirectorySettings& settings, const TDiallingSettings& dialling,
                                 TOrgDirectoryCache& cache, const TOrgReadOptions& options = {},
                                 std::stop_token stop = {}, const TOrgClock& clock = {});

@@ -180,6 +180,13 @@ INT_PTR TTMWForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         LayoutChildren();
         return 0;
+    case WM_DPICHANGED:
+        // Placed on a monitor of another DPI: the manager has sized it for that
+        // monitor already, so only the fonts and the parts follow.
+        ApplyDpiFonts();
+        LayoutChildren();
+        ::InvalidateRect(FHandle, nullptr, TRUE);
+        return 0;
     case WM_TIMER:
         if (wParam != kSlideTimer) break;
         TimerTimer();
@@ -319,6 +326,17 @@ bool TTMWForm::FormCreate(HWND window) {
     FTimerRunning = ::SetTimer(window, kSlideTimer, kSlideIntervalMs, nullptr) != 0;
     LayoutChildren();
     return true;
+}
+
+void TTMWForm::ApplyDpiFonts() {
+    const int dpi = static_cast<int>(::GetDpiForWindow(FHandle));
+    UniqueGdiObject formFont = CreateTahoma(false, dpi);
+    UniqueGdiObject titleFont = CreateTahoma(true, dpi);
+    if (!formFont || !titleFont) return;
+    for (HWND button : {FEditDataButton, FCrmButton, FCallbackButton})
+        if (button) ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(formFont.get()), TRUE);
+    FFormFont = std::move(formFont);
+    FTitleFont = std::move(titleFont);
 }
 
 void TTMWForm::FormDestroy() {

@@ -127,6 +127,8 @@ private:
     void FormMouseUp(UINT message);
     void FormDestroy();
     void LayoutChildren();
+    // The buttons' and title's fonts at the DPI of the monitor the popup is on.
+    void ApplyDpiFonts();
     // Where the title strip, the text and the buttons go at the popup's size and DPI.
     TPopupParts Parts() const;
     int Scaled(int pixels) const;

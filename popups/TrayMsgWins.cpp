@@ -1,12 +1,53 @@
 #include "TrayMsgWins.h"
 
+#include <shellscalingapi.h>
+
 #include <algorithm>
+#include <string_view>
 
 RECT PrimaryWorkArea() {
     RECT area{};
     if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0))
         area = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
     return area;
+}
+
+namespace {
+
+// The N of a device name such as \\.\DISPLAY2; 0 without one.
+int DisplayNumber(const wchar_t* device) {
+    std::wstring_view name(device);
+    size_t digits = name.size();
+    while (digits > 0 && name[digits - 1] >= L'0' && name[digits - 1] <= L'9') --digits;
+    int number = 0;
+    for (size_t i = digits; i < name.size() && number < 1000; ++i) number = number * 10 + (name[i] - L'0');
+    return number;
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR handle, HDC, LPRECT, LPARAM data) {
+    auto& monitors = *reinterpret_cast<std::vector<TMonitor>*>(data);
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof(info);
+    if (!::GetMonitorInfoW(handle, &info)) return TRUE;
+    TMonitor monitor;
+    monitor.Bounds = info.rcMonitor;
+    monitor.WorkArea = info.rcWork;
+    monitor.Primary = (info.dwFlags & MONITORINFOF_PRIMARY) != 0;
+    monitor.Number = DisplayNumber(info.szDevice);
+    UINT dpiX = 0, dpiY = 0;
+    monitor.Dpi = SUCCEEDED(::GetDpiForMonitor(handle, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) && dpiX > 0
+                      ? static_cast<int>(dpiX)
+                      : static_cast<int>(::GetDpiForSystem());
+    monitors.push_back(monitor);
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<TMonitor> AttachedMonitors() {
+    std::vector<TMonitor> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
 }
 
 TTrayMsgWins::TTrayMsgWins()
@@ -46,7 +87,6 @@ void TTrayMsgWins::SetOnCallBack(TTMWForm::TOpenCrmEvent handler) {
 
 void TTrayMsgWins::SetWorkAreaSource(TWorkAreaSource source) { FWorkAreaSource = std::move(source); }
 
-RECT TTrayMsgWins::WorkArea() const { return FWorkAreaSource ? FWorkAreaSource() : PrimaryWorkArea(); }
 
 TTMWForm* TTrayMsgWins::FindFormTMW(const TTrayMsgWinItem* item) const {
     if (!item) return nullptr;
@@ -126,19 +166,26 @@ void TTrayMsgWins::CreateFormTMW(TTrayMsgWinItem* item) {
     if (!item || FindFormTMW(item) || (FHoldBack && FHoldBack())) return;
     TTMWForm* form = TTMWForm::Create(FTickSource);
     try {
-        // The settings are pixels at 96 DPI: a popup covers the same share of
-        // the screen at any DPI.
-        const int dpi = static_cast<int>(::GetDpiForSystem());
         TPopupLayoutSettings layout;
         layout.Pos = TrayMsgPos;
         layout.Animate = TrayMsgAnimate;
-        // Grown where the buttons it may show would no longer be readable.
-        const SIZE readable = ReadablePopupSize({::MulDiv(WinWidth, dpi, 96), ::MulDiv(WinHeight, dpi, 96)}, dpi,
-                                                1 + (FOnOpenCrm ? 1 : 0) + (FOnCallBack ? 1 : 0));
-        layout.WinWidth = static_cast<int>(readable.cx);
-        layout.WinHeight = static_cast<int>(readable.cy);
-        layout.Displacement = ::MulDiv(Displacement, dpi, 96);
-        const TPopupPlacement placement = PlacePopup(WorkArea(), layout, FRowIndex);
+        layout.WinWidth = WinWidth;
+        layout.WinHeight = WinHeight;
+        layout.Displacement = Displacement;
+        // The chosen monitor's work area at its DPI; a test's work area stands for all of them.
+        std::vector<TMonitor> monitors;
+        POINT pointer{};
+        if (!FWorkAreaSource) {
+            monitors = FMonitorSource ? FMonitorSource() : AttachedMonitors();
+            if (FPointerSource) pointer = FPointerSource();
+            else ::GetCursorPos(&pointer);
+        }
+        const TPopupPlacement placement =
+            PlacePopupOnMonitor(monitors, Monitor, pointer, layout, FRowIndex,
+                                1 + (FOnOpenCrm ? 1 : 0) + (FOnCallBack ? 1 : 0),
+                                FWorkAreaSource ? FWorkAreaSource() : PrimaryWorkArea(),
+                                static_cast<int>(::GetDpiForSystem()))
+                .Placement;
 
         form->SetTitle(item->Title());
         form->SetTextFont(FFont);

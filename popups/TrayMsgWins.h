@@ -1,5 +1,6 @@
 #pragma once
 #include "FormTMW.h"
+#include "MonitorPlacement.h"
 #include "PopupLayout.h"
 #include "TMWFont.h"
 #include "TrayMsgWinItems.h"
@@ -62,9 +63,16 @@ public:
     int RowIndex() const { return FRowIndex; }
 
     // Replaceable for tests: the primary display's work area (asked anew for
-    // every window) and the windows' millisecond tick counter.
+    // every window; set, it stands for all monitors) and the windows' millisecond tick counter.
     using TWorkAreaSource = std::function<RECT()>;
     void SetWorkAreaSource(TWorkAreaSource source);
+    // The monitors and the pointer, asked anew for every window; the system's by default.
+    using TMonitorSource = std::function<std::vector<TMonitor>()>;
+    using TPointerSource = std::function<POINT()>;
+    void SetMonitorSource(TMonitorSource monitors, TPointerSource pointer) {
+        FMonitorSource = std::move(monitors);
+        FPointerSource = std::move(pointer);
+    }
     void SetTickSource(TTMWForm::TTickSource source) { FTickSource = std::move(source); }
 
 private:
@@ -73,7 +81,6 @@ private:
     void FillText(TTMWForm& form, const TTrayMsgWinItem& item);
     void DoTMWDestroy(TTMWForm* sender);
     void FreeForm(TTMWForm* form);
-    RECT WorkArea() const;
 
     int FRowIndex = 0;
     std::vector<TTMWForm*> FList;  // each window frees itself, and leaves here through DoTMWDestroy
@@ -84,8 +91,12 @@ private:
     TTMWForm::TOpenCrmEvent FOnCallBack;
     std::function<bool()> FHoldBack;
     TWorkAreaSource FWorkAreaSource;
+    TMonitorSource FMonitorSource;
+    TPointerSource FPointerSource;
     TTMWForm::TTickSource FTickSource;
 };
 
 // The primary display's work area: the screen less the task bars.
 RECT PrimaryWorkArea();
+// The monitors attached now, each with its work area, DPI and number.
+std::vector<TMonitor> AttachedMonitors();

@@ -12,6 +12,8 @@ struct TTrayMsgWinsSettings {
     int WinHeight = kDefaultPopupHeight;
     int Displacement = kDefaultPopupDisplacement;
     int Rows = 4;
+    // Which monitor the popups go to (MonitorPlacement.h): the primary one by default.
+    int Monitor = 0;
     bool IsPhoneShowed = true;
     bool IsNameShowed = true;
     bool IsRegionShowed = true;

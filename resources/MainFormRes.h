@@ -139,3 +139,6 @@
 #define IDS_CRM_TEMPLATE_REFUSED    1366
 
 #define IDS_ENFORCED_NOTE           1380
+
+#define IDS_TRAY_RECONNECTING       9000
+#define IDS_TRAY_OFF                9001

@@ -52,6 +52,13 @@ void TDirectoryClient::SetServer(const std::wstring& address, int port) {
     FResolver.Prefetch(address);
 }
 
+void TDirectoryClient::RenewServerAddress() {
+    std::wstring address;
+    int port = 0;
+    AppliedServer(address, port);
+    FResolver.Renew(address);
+}
+
 void TDirectoryClient::AppliedServer(std::wstring& address, int& port) {
     std::lock_guard<std::mutex> guard(FSettingsLock);
     address = FDBServerAddress;

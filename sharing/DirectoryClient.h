@@ -42,6 +42,9 @@ public:
     // The applied settings DBServerAddress and DBPort; safe from any thread. A
     // new name starts being resolved here, in the background.
     void SetServer(const std::wstring& address, int port);
+    // The applied server's name is resolved again in the background (the PC
+    // woke up or changed networks); lookups use the kept address meanwhile.
+    void RenewServerAddress();
 
     // True when the server ran the lookup and all three texts arrived. On any
     // failure false; texts received in full before it keep their values.

@@ -28,10 +28,10 @@ bool TServerResolver::ResolveWithSystem(const std::wstring& host, in_addr& addre
     return true;
 }
 
-void TServerResolver::StartIfDue(TEntry& entry, const std::wstring& host, TTime now) {
+void TServerResolver::StartIfDue(TEntry& entry, const std::wstring& host, TTime now, bool force) {
     if (entry.Resolving) return;
     using std::chrono::milliseconds;
-    const bool due = entry.State == TState::Pending ||
+    const bool due = force || entry.State == TState::Pending ||
                      (entry.State == TState::Resolved && now - entry.Since >= milliseconds(FTimings.RenewAfterMs)) ||
                      (entry.State == TState::NotResolved &&
                       now - entry.Since >= milliseconds(FTimings.RetryFailedAfterMs));
@@ -73,6 +73,13 @@ void TServerResolver::Prefetch(const std::wstring& host) {
     if (host.empty() || ParseDottedIpv4(host, address)) return;
     std::lock_guard guard(FShared->Lock);
     StartIfDue(FShared->Entries[host], host, std::chrono::steady_clock::now());
+}
+
+void TServerResolver::Renew(const std::wstring& host) {
+    in_addr address{};
+    if (host.empty() || ParseDottedIpv4(host, address)) return;
+    std::lock_guard guard(FShared->Lock);
+    StartIfDue(FShared->Entries[host], host, std::chrono::steady_clock::now(), true);
 }
 
 TServerResolver::TResult TServerResolver::Resolve(const std::wstring& host, TTime deadline) {

@@ -42,6 +42,9 @@ public:
 
     // Starts resolving host in the background unless its address is known.
     void Prefetch(const std::wstring& host);
+    // Resolves host again in the background now, whatever the age of its
+    // address (the network changed); the kept address serves meanwhile.
+    void Renew(const std::wstring& host);
     // Host's address. A resolution in progress is waited for until the deadline
     // (Pending when it has not ended by then); an empty host does not resolve.
     TResult Resolve(const std::wstring& host, TTime deadline);
@@ -64,7 +67,7 @@ private:
 
     // With FShared->Lock held: starts a worker for host when none runs and the
     // entry is missing, stale or failed long enough ago.
-    void StartIfDue(TEntry& entry, const std::wstring& host, TTime now);
+    void StartIfDue(TEntry& entry, const std::wstring& host, TTime now, bool force = false);
 
     TResolveFunction FResolve;
     TServerResolverTimings FTimings;

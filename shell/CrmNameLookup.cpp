@@ -100,7 +100,11 @@ void TCrmNameLookup::Answered(const TNameLookupAnswer& answer) {
     GiveLateName(FDispatch, FJournal, {waiting.CallId, waiting.Channel, waiting.Ended}, result.Name, result.Comment);
 }
 
-void TCrmNameLookup::Shutdown() {
+void TCrmNameLookup::StopLookups() {
     if (FService) FService->Shutdown();
+}
+
+void TCrmNameLookup::Shutdown() {
+    StopLookups();
     FCalls.clear();
 }

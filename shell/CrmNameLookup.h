@@ -35,6 +35,9 @@ public:
     void TakeAnswers();
     // No request and no answer after this.
     void Shutdown();
+    // Ends the lookups (the workers and their requests) and nothing else: safe
+    // from another thread while the main thread goes on; Shutdown still follows.
+    void StopLookups();
 
     // Requests that reached the service for calls whose answer has not come yet.
     size_t WaitingCalls() const { return FCalls.size(); }

@@ -74,9 +74,18 @@ std::wstring DiagnosticsStateText(const TEventDiagnostics& diagnostics) {
 std::wstring DiagnosticsErrorText(const TEventDiagnostics& diagnostics) {
     const TConnectionError& error = diagnostics.LastConnectionError();
     if (error.What == TConnectionError::Kind::None) return LoadResourceString(IDS_DIAG_NO_ERROR);
-    const std::wstring text =
-        error.What == TConnectionError::Kind::ClosedByServer ? LoadResourceString(IDS_DIAG_CLOSED_BY_SERVER) : error.Text;
-    return FormatResourceString(IDS_DIAG_LAST_ERROR, DiagnosticsTimeText(error.Time, true) + L" " + text);
+    return FormatResourceString(IDS_DIAG_LAST_ERROR,
+                                DiagnosticsTimeText(error.Time, true) + L" " + ConnectionErrorText(error));
+}
+
+std::wstring ConnectionErrorText(const TConnectionError& error) {
+    switch (error.What) {
+    case TConnectionError::Kind::None: return {};
+    case TConnectionError::Kind::ClosedByServer: return LoadResourceString(IDS_DIAG_CLOSED_BY_SERVER);
+    case TConnectionError::Kind::ConnectFailed:
+    case TConnectionError::Kind::HandlingFailed: return error.Text;
+    }
+    return error.Text;
 }
 
 std::wstring DiagnosticsClipboardText(const TEventDiagnostics& diagnostics) {

@@ -17,5 +17,7 @@ std::wstring DiagnosticsOutcomeText(const TEventRecord& record);
 TDiagnosticsRow DiagnosticsColumnTitles();
 std::wstring DiagnosticsStateText(const TEventDiagnostics& diagnostics);
 std::wstring DiagnosticsErrorText(const TEventDiagnostics& diagnostics);
+// Why the connection failed, as the diagnostics and the tray's hint say it; empty for none.
+std::wstring ConnectionErrorText(const TConnectionError& error);
 // Everything the window shows, newest event first, columns separated by tabs.
 std::wstring DiagnosticsClipboardText(const TEventDiagnostics& diagnostics);

@@ -13,6 +13,7 @@
 #include "CrmLookupForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
+#include "DiagnosticsText.h"
 #include "EnforcedControls.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
@@ -23,6 +24,7 @@
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
 #include "TextConvert.h"
+#include "TrayState.h"
 #include "WindowPlacement.h"
 #include "WindowText.h"
 #include "SharingRes.h"
@@ -35,13 +37,9 @@
 
 namespace {
 
-constexpr UINT_PTR kTimerMsg = 1;
-constexpr UINT_PTR kTimerInit = 2;
 // Notices quiet time beginning or ending, for the tray's icon and hint.
 constexpr UINT_PTR kTimerQuiet = 31;
 constexpr UINT kTimerQuietInterval = 10000;
-constexpr UINT kTimerMsgInterval = 200;
-constexpr UINT kTimerInitInterval = 10000;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 // After a move to a monitor of another DPI, once the dialog font has been rescaled.
@@ -51,12 +49,6 @@ constexpr int kClientHeight = 511;
 // The dialog template's size in dialog units (MainForm.rc).
 constexpr int kTemplateWidth = 522;
 constexpr int kTemplateHeight = 314;
-// How long "Выход" waits for contact saves still running before the directories close.
-constexpr DWORD kSaveWaitAtExitMs = 15000;
-// The same at the end of the Windows session. Windows gives a program about 5 s
-// to answer WM_ENDSESSION before it offers to end it: 3 s leave the rest for
-// the journal and the directories to close and for the "not saved" boxes to open.
-constexpr DWORD kSaveWaitAtSessionEndMs = 3000;
 
 }  // namespace
 
@@ -90,14 +82,6 @@ bool TMainForm::OnInit() {
 
 INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
-    if (FSaveFailedMessage && message == FSaveFailedMessage) {
-        ShowSaveFailures();
-        return TRUE;
-    }
-    if (FJournalFailedMessage && message == FJournalFailedMessage) {
-        ShowJournalFailure();
-        return TRUE;
-    }
     // The program was started again from its folder: its settings come to the front.
     if (message == ShowSettingsMessage()) {
         pmnuOptionsClick();
@@ -116,9 +100,7 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         UpdateBoldFont();
         return TRUE;
     case WM_TIMER:
-        if (wParam == kTimerMsg) TimerMsgTimer();
-        else if (wParam == kTimerInit) TimerInitTimer();
-        else if (wParam == kTimerQuiet) QuietTimerTimer();
+        if (wParam == kTimerQuiet) QuietTimerTimer();
         return TRUE;
     case WM_TRAYNOTIFY:
         OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
@@ -276,9 +258,6 @@ void TMainForm::FormCreate() {
     SetStatusText(LoadResourceString(IDS_STATUS_OFF));
 
     // The parts that live as long as the window; the settings below are read into them.
-    FSaveFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.SaveFailed");
-    FSaveFailures = std::make_shared<TSaveFailureQueue>(FHandle, FSaveFailedMessage);
-    FJournalFailedMessage = ::RegisterWindowMessageW(L"KordavinInformer.JournalFailed");
     FController = std::make_unique<TInformerController>(static_cast<IInformerView&>(*this));
     FController->Popups().SetOnEditData(
         [this](const TCaller& caller, bool isPreview) { OpenContactEditor(caller, isPreview); });
@@ -298,8 +277,7 @@ void TMainForm::FormCreate() {
         ShowGeneralError(GetExceptionText(std::current_exception()));
     }
 
-    SetTimerEnabled(kTimerMsg, kTimerMsgInterval, true);
-    SetTimerEnabled(kTimerQuiet, kTimerQuietInterval, true);
+    ::SetTimer(FHandle, kTimerQuiet, kTimerQuietInterval, nullptr);
 
     // Other workstations may be waiting for this PC's directories. An entry of
     // the allow-list that cannot be read is ignored by the server: say which.
@@ -326,8 +304,7 @@ void TMainForm::LoadParams() {
 void TMainForm::AbandonStartup(const std::wstring& error) {
     FStartupFailed = true;
     // Nothing may reach the half-built window while the error box is open.
-    ::KillTimer(FHandle, kTimerMsg);
-    ::KillTimer(FHandle, kTimerInit);
+    if (FController) FController->Shutdown(0);
     TrayIcon.reset();
     ShowGeneralError(error);
 }
@@ -335,41 +312,38 @@ void TMainForm::AbandonStartup(const std::wstring& error) {
 void TMainForm::FormDestroy() {
     if (FFormDestroyed) return;
     FFormDestroyed = true;
-    EndParts(kSaveWaitAtExitMs);
+    EndParts(TInformerController::TEnding::Exit);
 }
 
 void TMainForm::SessionEnding() {
     // The process may be ended as soon as this returns: everything is finished
     // or told here, and the program then ends by itself.
     if (FPartsEnded) return;
-    EndParts(kSaveWaitAtSessionEndMs);
+    EndParts(TInformerController::TEnding::SessionEnd);
     ::PostQuitMessage(0);
 }
 
-void TMainForm::EndParts(DWORD saveWaitMs) {
+void TMainForm::EndParts(TInformerController::TEnding ending) {
     if (FPartsEnded) return;
     FPartsEnded = true;
+    ::KillTimer(FHandle, kTimerQuiet);
     // A connection test still running ends within its own time limit.
     if (FDBTest.joinable()) FDBTest.join();
-    ::KillTimer(FHandle, kTimerMsg);
-    ::KillTimer(FHandle, kTimerInit);
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseAll();
     TOrgDirectoryForm::CloseAll();
     TCrmLookupForm::CloseAll();
-    // From here failures wait in the queue for the report below.
-    if (FSaveFailures) FSaveFailures->Detach();
-    std::vector<std::wstring> unfinished;
-    if (FController) unfinished = FController->Shutdown(saveWaitMs);
     TCallJournalForm::CloseAll();
     TrayIcon.reset();
-    // Whoever typed the data may still have it at hand: tell them what was not saved.
-    for (const std::wstring& phone : unfinished) ShowSaveError(UnfinishedSaveText(phone));
-    if (FSaveFailures)
-        while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) ShowSaveError(SaveFailureText(*failure));
+    // The boxes of what was not saved open from in here.
+    if (FController) FController->End(ending);
 }
+
+void TMainForm::SaveFailed(const TSaveFailure& failure) { ShowSaveError(SaveFailureText(failure)); }
+
+void TMainForm::SaveNotFinished(const std::wstring& phone) { ShowSaveError(UnfinishedSaveText(phone)); }
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
@@ -380,41 +354,50 @@ void TMainForm::RestartDBServer() {
 
 void TMainForm::cbActiveClick() {
     TWMParamChange();
-    if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED) {
-        ConnectToServer();
-        SetTimerEnabled(kTimerInit, kTimerInitInterval, true);
-        ::EnableWindow(Item(IDC_LESERVER), FALSE);
-        ::EnableWindow(Item(IDC_BTNSELECTSERVER), FALSE);
-    } else {
-        ::EnableWindow(Item(IDC_BTNSELECTSERVER), TRUE);
-        ::EnableWindow(Item(IDC_LESERVER), TRUE);
-        SetTimerEnabled(kTimerInit, kTimerInitInterval, false);
-        SetStatusText(LoadResourceString(IDS_STATUS_OFF));
-        FController->Disconnect();
-    }
+    const bool active = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
+    ::EnableWindow(Item(IDC_LESERVER), !active);
+    ::EnableWindow(Item(IDC_BTNSELECTSERVER), !active);
     UpdatePathControls();
-    SyncDirectories();
+    // The box acts at once: the controller connects (or ends the connection) from what it is handed.
+    FController->ApplyConnection(ShownConnection());
 }
 
-void TMainForm::ConnectToServer() {
-    std::wstring error;
-    if (!FController->Connect(ItemText(IDC_LESERVER), error)) {
-        SetStatusText(error);
-        return;
+TShownConnection TMainForm::ShownConnection() const {
+    return {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
+            ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)};
+}
+
+void TMainForm::ShowConnection(TConnectionState state, const TConnectionError& reason) {
+    switch (state) {
+    case TConnectionState::Connected:
+        SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
+        // A shell that restarts from now on needs no "not connected" balloon.
+        if (TrayIcon) TrayIcon->ForgetBalloon();
+        break;
+    case TConnectionState::Reconnecting:
+        SetStatusText(reason.What == TConnectionError::Kind::ConnectFailed ? reason.Text
+                                                                           : LoadResourceString(IDS_STATUS_LOST));
+        break;
+    case TConnectionState::Off:
+        SetStatusText(LoadResourceString(IDS_STATUS_OFF));
+        break;
     }
-    SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
-    // A shell that restarts from now on needs no "not connected" balloon.
-    if (TrayIcon) TrayIcon->ForgetBalloon();
+    const bool iconChanges = state != FConnectionState;
+    FConnectionState = state;
+    FConnectionReason = ConnectionErrorText(reason);
+    if (iconChanges && TrayIcon) {
+        const TTrayMark mark = TrayLook(state, FCaption, FConnectionReason).Mark;
+        const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(FHandle));
+        FStateIcon.reset(mark == TTrayMark::None ? nullptr : DrawTrayIcon(FAppIcon, mark, size));
+        UpdateTrayMarks(true);
+    }
+    UpdateTrayHint();
 }
 
 void TMainForm::ShowServerChannels(const std::vector<std::wstring>& channels) {
     // New items are not the user's change.
     ScopedFlag loading(FChannelListLoading);
     clbChannels.SetItems(MergeChannelList(channels, FSettings.FChannels));
-}
-
-void TMainForm::SyncDirectories() {
-    FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH));
 }
 
 void TMainForm::OnCallEvent(const TCallEvent& event) {
@@ -427,7 +410,7 @@ void TMainForm::OnCallEvent(const TCallEvent& event) {
         break;
     }
     case TCallEventKind::ConnectionLost:
-        SetStatusText(LoadResourceString(IDS_STATUS_LOST));
+        // The controller tells the state (and the status text) right after.
         ShowNoConnectionBalloon();
         break;
     default:
@@ -435,33 +418,13 @@ void TMainForm::OnCallEvent(const TCallEvent& event) {
     }
 }
 
-void TMainForm::TimerInitTimer() {
-    if (::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED) return;
-    if (!FController->Connected()) ConnectToServer();
-    // A directory that cannot be opened is reported once, not on every tick.
-    try {
-        FController->SyncDirectories(ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH),
-                                     TInformerController::TDirectoryWait::Brief);
-        FLastDirectoryError.clear();
-    } catch (...) {
-        const std::wstring text = GetExceptionText(std::current_exception());
-        if (text != FLastDirectoryError) {
-            FLastDirectoryError = text;
-            ShowGeneralError(text);
-        }
-    }
-    if (FController->Connected()) SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
-}
-
-void TMainForm::TimerMsgTimer() { FController->PollRecorder(); }
-
 void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
     TCallerLookup* lookup = &FController->Lookup();
     TEditorForm::Open(Instance(), caller.Number, caller.Name, caller.Comment, isPreview,
                       [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
                           lookup->AddEditRow(phone, name, comment);
                       },
-                      TSaveFailureQueue::Receiver(FSaveFailures));
+                      FController->SaveFailureReceiver());
 }
 
 void TMainForm::pmnuDirectoryClick() {
@@ -471,21 +434,8 @@ void TMainForm::pmnuDirectoryClick() {
     source.Remote = FSettings.FUseRemoteDB && FSettings.FDBAsClient;
     source.ServerAddress = FSettings.FDBServerAddress + L":" + std::to_wstring(FSettings.FDBPort);
     source.Dialling = FSettings;
-    source.OnSaveFailed = TSaveFailureQueue::Receiver(FSaveFailures);
+    source.OnSaveFailed = FController->SaveFailureReceiver();
     TDirectoryBrowserForm::Open(Instance(), std::move(source));
-}
-
-void TMainForm::ShowSaveFailures() {
-    // One box at a time: failures that arrive while it is open are taken by this
-    // loop once it closes. After the window's end, FormDestroy reports them.
-    if (FShowingSaveFailures || FFormDestroyed) return;
-    FShowingSaveFailures = true;
-    while (!FFormDestroyed) {
-        std::optional<TSaveFailure> failure = FSaveFailures->Take();
-        if (!failure) break;
-        ShowSaveError(SaveFailureText(*failure));
-    }
-    FShowingSaveFailures = false;
 }
 
 void TMainForm::ShowSaveError(const std::wstring& text) {
@@ -577,23 +527,13 @@ void TMainForm::ShowGeneralError(const std::wstring& text) {
     FErrorBoxOpen = false;
 }
 
-void TMainForm::SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled) {
-    if (enabled) ::SetTimer(FHandle, id, interval, nullptr);
-    else ::KillTimer(FHandle, id);
-}
-
 void TMainForm::OpenCallJournal() {
     FController->OpenJournal(DefaultJournalPath());
     UpdateTrayHint();
 }
 
 void TMainForm::JournalFailed(const std::wstring& text) {
-    FJournalFailure = text;
-    ::PostMessageW(FHandle, FJournalFailedMessage, 0, 0);
-}
-
-void TMainForm::ShowJournalFailure() {
-    ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, FJournalFailure));
+    ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, text));
 }
 
 void TMainForm::pmnuJournalClick() {
@@ -639,7 +579,8 @@ void TMainForm::UpdateTrayHint() {
     if (!TrayIcon || !FController) return;
     FShownQuiet = FController->Quiet().State();
     const std::wstring quiet = QuietHintText(FShownQuiet, FController->Quiet().Now());
-    TrayIcon->SetHint(
-        TrayHintWithMissedCalls(quiet.empty() ? FCaption : FCaption + L"\n" + quiet, FController->Journal().MissedSinceViewed()));
+    const std::wstring state = TrayLook(FConnectionState, FCaption, FConnectionReason).Hint;
+    TrayIcon->SetHint(TrayHintWithMissedCalls(quiet.empty() ? state : state + L"\n" + quiet,
+                                              FController->Journal().MissedSinceViewed()));
     UpdateTrayMarks();
 }

@@ -5,7 +5,6 @@
 #include "InformerController.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"
-#include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
@@ -41,9 +40,6 @@ public:
     // Creates the window hidden; FormCreate runs inside. False if it could not be created.
     bool Create();
 
-    void ConnectToServer();
-    void SyncDirectories();
-
 private:
     bool OnInit() override;
     void OnCommand(int id, UINT code) override;
@@ -61,13 +57,13 @@ private:
     // WM_ENDSESSION: the Windows session ends; the parts end as at "Выход",
     // with the wait for saves bounded by what Windows allows.
     void SessionEnding();
-    // Ends the parts once: closes the forms, gives running saves saveWaitMs,
-    // shuts the controller down and tells every save that did not finish or failed.
-    void EndParts(DWORD saveWaitMs);
+    // Ends the parts once: closes the windows and the tray icon, and the
+    // controller ends the rest and tells what was not saved.
+    void EndParts(TInformerController::TEnding ending);
     void FormClose();
     void cbActiveClick();
-    void TimerInitTimer();
-    void TimerMsgTimer();
+    // The connect box, the server and the folders as the controls show them.
+    TShownConnection ShownConnection() const;
     void ApplicationEventsMinimize();
     void pmnuOptionsClick();
     void pmnuDirectoryClick();
@@ -123,11 +119,8 @@ private:
     void ApplyCrmNames(const THttpLookupSettings& settings);
     // The applied settings with a dialog's edits, except what a policy fixes.
     TMainFormSettings KeepingEnforced(TMainFormSettings edited) const;
-    // Failed saves, told by the save threads through FSaveFailures.
-    void ShowSaveFailures();
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
-    void SetTimerEnabled(UINT_PTR id, UINT interval, bool enabled);
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 
@@ -139,6 +132,10 @@ private:
     void ShowServerChannels(const std::vector<std::wstring>& channels) override;
     void CallRecorded(const TCallRecord& record) override { OnCallRecorded(record); }
     void JournalFailed(const std::wstring& text) override;
+    void SaveFailed(const TSaveFailure& failure) override;
+    void SaveNotFinished(const std::wstring& phone) override;
+    void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
+    void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
 
     // "Не беспокоить" (TrayQuiet.cpp): the tray menu's submenu, its choices, and
     // the timer that notices quiet time beginning or ending.
@@ -153,7 +150,6 @@ private:
     void pmnuJournalClick();
     void OnCallRecorded(const TCallRecord& record);
     void UpdateTrayHint();
-    void ShowJournalFailure();
 
     HWND FStatusBar = nullptr;
     std::wstring FCaption;
@@ -176,8 +172,11 @@ private:
     std::thread FDBTest;
     std::mutex FDBTestLock;
     std::optional<TDBTestOutcome> FDBTestResult;
-    // The last directory error reported by the reconnection timer.
-    std::wstring FLastDirectoryError;
+    // What the tray shows of the connection; FStateIcon is the program's icon
+    // with the connection's mark (null: the plain FAppIcon), under the operator's marks.
+    TConnectionState FConnectionState = TConnectionState::Off;
+    std::wstring FConnectionReason;
+    UniqueIcon FStateIcon;
     TSettingsLocation FSettingsLocation;
     // Which settings an administrator fixed, and the defaults a per-user file is saved against.
     TSettingsSources FSources;
@@ -185,14 +184,6 @@ private:
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;
     std::unique_ptr<TInformerController> FController;
-    // Save threads put their failures here and post FSaveFailedMessage.
-    std::shared_ptr<TSaveFailureQueue> FSaveFailures;
-    UINT FSaveFailedMessage = 0;
-    bool FShowingSaveFailures = false;
-    // The journal's failure text waits in FJournalFailure for
-    // FJournalFailedMessage, so that no box opens inside the event dispatch.
-    UINT FJournalFailedMessage = 0;
-    std::wstring FJournalFailure;
     // What the tray last said of quiet time, to update it only on a change.
     TQuietState FShownQuiet;
     // The program's icon, and the tray's icon with the quiet and missed-call
@@ -200,5 +191,6 @@ private:
     HICON FAppIcon = nullptr;
     UniqueIcon FMarkedIcon;
     TTrayMarks FShownMarks;
-    void UpdateTrayMarks();
+    // Draws the tray's icon again when the marks changed, or always after the connection's state changed.
+    void UpdateTrayMarks(bool stateChanged = false);
 };

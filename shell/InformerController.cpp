@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "ChannelList.h"
 #include "ConnectionTexts.h"
+#include "ParallelStops.h"
 #include "SaveDataThreadUnit.h"
 
 TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
@@ -22,7 +23,13 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
     FOrgNameSource = std::make_unique<TOrgNameSource>(*FOrgDirectory);
     AddNameSource(*FOrgNameSource);
-    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) { FView.JournalFailed(text); });
+    FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
+    FSaveFailures = std::make_shared<TSaveFailureQueue>(FWindow->Handle(), static_cast<UINT>(TPosted::SaveFailed));
+    // Told inside the event stream: the view hears of it once the stream is done.
+    FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) {
+        FJournalFailure = text;
+        if (FWindow) FWindow->Post(TPosted::JournalFailed);
+    });
     FCallJournal->SetOnRecorded([this](const TCallRecord& record) { FView.CallRecorded(record); });
     FCrmOnAnswer = std::make_unique<TCrmOnAnswer>(
         [this] { return TCrmSettings{FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; });
@@ -91,30 +98,146 @@ void TInformerController::OpenJournal(const std::wstring& path) {
     FCallJournal->Open(path, {FSettings.FJournalDays, FSettings.FJournalMaxCalls});
 }
 
+void TInformerController::ApplyConnection(const TShownConnection& connection) {
+    const bool sameWish = connection.Active == FConnection.Active;
+    FConnection = connection;
+    if (FShutDown) return;
+    if (sameWish) {
+        // The folders wait for the next opening.
+        FAreaList->SetCityCodesDir(connection.AreaCodesPath);
+        FAbonentList->SetAbonentPhoneDir(connection.AbonentPhonePath);
+        return;
+    }
+    if (connection.Active) {
+        std::wstring error;
+        Connect(connection.Server, error);
+        SetTimer(TTimer::Reconnect, kReconnectMs, true);
+    } else {
+        SetTimer(TTimer::Reconnect, kReconnectMs, false);
+        Disconnect();
+    }
+    SyncDirectories(connection.AreaCodesPath, connection.AbonentPhonePath);
+}
+
+void TInformerController::Reconnect() {
+    if (FShutDown || !FConnection.Active) return;
+    if (!Connected()) {
+        std::wstring error;
+        Connect(FConnection.Server, error);
+    }
+    // A directory that cannot be opened is told once, not on every tick.
+    try {
+        SyncDirectories(FConnection.AreaCodesPath, FConnection.AbonentPhonePath, TDirectoryWait::Brief);
+        FLastDirectoryError.clear();
+    } catch (...) {
+        const std::wstring text = GetExceptionText(std::current_exception());
+        if (text != FLastDirectoryError) {
+            FLastDirectoryError = text;
+            FView.DirectoryFailed(text);
+        }
+    }
+}
+
+void TInformerController::WakeUp(TWakeUp) {
+    if (FShutDown) return;
+    // A connection that died in the sleep is noticed now, not at the next poll.
+    PollRecorder();
+    if (FConnection.Active && !Connected()) {
+        Reconnect();
+        // The next try a whole period after this one.
+        SetTimer(TTimer::Reconnect, kReconnectMs, true);
+    }
+    // Another network may give the server's name another address.
+    FDBClient->RenewServerAddress();
+    FOrgDirectory->SyncIfDue();
+}
+
+void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabled) {
+    if (FWindow) FWindow->SetTimer(timer, intervalMs, enabled);
+}
+
+void TInformerController::OnPosted(TPosted what) {
+    switch (what) {
+    case TPosted::SaveFailed: TellSaveFailures(); break;
+    case TPosted::JournalFailed: FView.JournalFailed(FJournalFailure); break;
+    }
+}
+
+void TInformerController::TellSaveFailures() {
+    // One at a time: failures that come while the view shows one are taken by
+    // this loop once it returns.
+    if (FTellingSaveFailures) return;
+    FTellingSaveFailures = true;
+    try {
+        while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) FView.SaveFailed(*failure);
+    } catch (...) {
+        FTellingSaveFailures = false;
+        throw;
+    }
+    FTellingSaveFailures = false;
+}
+
+void TInformerController::End(TEnding ending) {
+    if (FShutDown) return;
+    // From here failures wait in the queue for the report below.
+    FSaveFailures->Detach();
+    const std::vector<std::wstring> unfinished =
+        Shutdown(ending == TEnding::Exit ? kSaveWaitAtExitMs : kSaveWaitAtSessionEndMs);
+    // Whoever typed the data may still have it at hand: tell them what was not saved.
+    for (const std::wstring& phone : unfinished) FView.SaveNotFinished(phone);
+    while (std::optional<TSaveFailure> failure = FSaveFailures->Take()) FView.SaveFailed(*failure);
+}
+
+void TInformerController::OnTimer(TTimer timer) {
+    switch (timer) {
+    case TTimer::Poll: PollRecorder(); break;
+    case TTimer::Reconnect: Reconnect(); break;
+    }
+}
+
+void TInformerController::PollRecorder() {
+    if (FShutDown) return;
+    const bool wasConnected = Connected();
+    FDispatch->DispatchRecorderEvents();
+    if (wasConnected && !Connected()) TellConnection();
+}
+
+void TInformerController::TellConnection() {
+    const TConnectionState state = Connected()          ? TConnectionState::Connected
+                                   : FConnection.Active ? TConnectionState::Reconnecting
+                                                        : TConnectionState::Off;
+    FView.ShowConnection(state, FDiagnostics.LastConnectionError());
+}
+
 bool TInformerController::Connect(const std::wstring& server, std::wstring& error) {
+    bool connected = false;
     try {
         FKordavin = KordavinClient::Create(server);
         const int32_t result = FKordavin->Connect();
         if (result != 0) throw AppError(FormatConnectError(result));
         RefreshChannelList();
         FDiagnostics.SetConnected(true, server);
-        return true;
+        SetTimer(TTimer::Poll, kPollMs, true);
+        connected = true;
     } catch (...) {
         FKordavin.reset();
         error = GetExceptionText(std::current_exception());
         FDiagnostics.SetConnectionError(TConnectionError::Kind::ConnectFailed, error);
         FDiagnostics.SetConnected(false);
-        return false;
     }
+    TellConnection();
+    return connected;
 }
 
 void TInformerController::Disconnect() {
     FPopups->Items().Clear();
     DisconnectFromServer();
+    TellConnection();
 }
 
 void TInformerController::DisconnectFromServer() {
     FKordavin.reset();
+    SetTimer(TTimer::Poll, kPollMs, false);
     FDiagnostics.SetConnected(false);
     // The calls in progress will never be told to end.
     FDispatch->InterruptCalls();
@@ -166,18 +289,41 @@ bool TInformerController::LookUpCaller(TCaller& caller, TLookupFailure& failure)
 std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs) {
     if (FShutDown) return {};
     FShutDown = true;
+    // No tick or wake-up reaches parts that are ending.
+    FWindow.reset();
     FPopups.reset();
-    // A read in progress is abandoned between pages; the cache keeps what it had.
-    FOrgDirectory->Stop();
-    FCrmNames->Shutdown();
     FLateNames->Shutdown();
+    // The parts that talk to other machines stop side by side while the saves
+    // are waited for: the end costs the longest of them, never their sum, and
+    // a part that does not stop within kPartStopMs is left to the process's end.
+    const ULONGLONG stopDeadline = ::GetTickCount64() + kPartStopMs;
+    TParallelStops stops;
+    // A read in progress is abandoned between pages; the cache keeps what it had.
+    stops.Start([org = FOrgDirectory.get()] {
+        org->Stop();
+        return true;
+    });
+    stops.Start([crm = FCrmNames.get()] {
+        crm->StopLookups();
+        return true;
+    });
     // No client is served from directories about to close.
-    const bool serverStopped = FDBServer->Stop();
+    stops.Start([server = FDBServer.get()] { return server->Stop(); });
     // A save still running finishes before the directories close. One that hangs
     // keeps the lookup and the directories: they are left to the process's end.
     std::vector<std::wstring> unfinished;
     const bool savesEnded = WaitForRunningSaves(saveWaitMs);
     if (!savesEnded) unfinished = RunningSavePhones();
+    const std::vector<bool> stopped = stops.WaitUntil(stopDeadline);
+    if (!stopped[0]) {
+        (void)FOrgNameSource.release();
+        (void)FOrgDirectory.release();
+        FNameSources.clear();
+    }
+    // The dispatch still tells it of the calls interrupted below: it is left
+    // alive, and no longer asks anything.
+    if (!stopped[1]) (void)FCrmNames.release();
+    const bool serverStopped = stopped[2];
     // So does a server operation still holding them: closing would wait for it without limit.
     if (!serverStopped) {
         (void)FDBServer.release();

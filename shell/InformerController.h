@@ -5,6 +5,7 @@
 #include "CallJournal.h"
 #include "CallerLookup.h"
 #include "CallerNameSource.h"
+#include "ControllerWindow.h"
 #include "CrmNameLookup.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryClient.h"
@@ -16,6 +17,8 @@
 #include "OrgDirectory.h"
 #include "OrgNameSource.h"
 #include "RecorderDispatch.h"
+#include "SaveFailureQueue.h"
+#include "SettingsStore.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -26,6 +29,10 @@
 #include <string>
 #include <vector>
 
+// The recording-server connection as the user sees it: connected, being
+// reconnected (the last connection error says why), or off at the user's wish.
+enum class TConnectionState { Off, Connected, Reconnecting };
+
 // What the controller asks of the window side. It hears the call-event stream
 // too (the lost connection, a renamed channel), after the parts that own calls.
 class IInformerView : public ICallEventListener {
@@ -34,9 +41,19 @@ public:
     virtual void ShowServerChannels(const std::vector<std::wstring>& channels) = 0;
     // A call has been stored in the journal (or would have been, with the file off).
     virtual void CallRecorded(const TCallRecord& record) = 0;
-    // The journal's file failed; it is off for the session. Called inside the
-    // event stream: the window tells the user once the stream is done.
+    // The journal's file failed; it is off for the session. Told from the
+    // controller's own message, never inside the event stream.
     virtual void JournalFailed(const std::wstring& text) = 0;
+    // A contact save failed; one at a time (a box may be open for the last one).
+    virtual void SaveFailed(const TSaveFailure& failure) = 0;
+    // At the program's end: a save still running when its wait ran out.
+    virtual void SaveNotFinished(const std::wstring& phone) = 0;
+    // The connection changed state; reason is the diagnostics' last connection
+    // error, which says why while reconnecting.
+    virtual void ShowConnection(TConnectionState state, const TConnectionError& reason) = 0;
+    // A directory could not be opened by the reconnection timer; told once per
+    // distinct failure, not on every tick.
+    virtual void DirectoryFailed(const std::wstring& text) = 0;
 
 protected:
     ~IInformerView() = default;
@@ -47,7 +64,7 @@ protected:
 // recording-server connection with its event dispatch, and the listeners of the
 // call-event stream (diagnostics, the CRM card on answering, the journal and the
 // view). Main thread only.
-class TInformerController final : private IRecorderHost {
+class TInformerController final : private IRecorderHost, private IControllerClock {
 public:
     // The directories' folders and the organisation's directory cache default to their built-in ones.
     explicit TInformerController(IInformerView& view, std::wstring cityCodesDir = DefaultCityCodesDir(),
@@ -73,6 +90,23 @@ public:
     void ApplyHttpLookupSettings(const THttpLookupSettings& settings);
     void OpenJournal(const std::wstring& path);
 
+    // The connect box and the folders as the user set them, applied at once:
+    // connects (and keeps reconnecting every kReconnectMs) while Active, and
+    // opens the directories from the folders while connected; otherwise ends the
+    // connection and closes them. The same Active as before only takes the
+    // folders. AppError when a directory cannot be opened.
+    void ApplyConnection(const TShownConnection& connection);
+    // The reconnection timer's tick: reconnects when the connection is wanted
+    // and gone, and opens the directories that are not open yet.
+    void Reconnect();
+    // The PC woke up (resume, a network change, the session unlocked): the
+    // connection is tried at once instead of at the next tick, the directory
+    // server's address is resolved again and the organisation's directory
+    // syncs if a sync is due.
+    void WakeUp(TWakeUp reason);
+    static constexpr unsigned kReconnectMs = 10000;
+    static constexpr unsigned kPollMs = 200;
+
     // The recording server: true when connected; otherwise error says why.
     bool Connect(const std::wstring& server, std::wstring& error);
     // Ends the connection at the user's wish: popups close, calls end as interrupted.
@@ -84,10 +118,9 @@ public:
     enum class TDirectoryWait { Full, Brief };
     void SyncDirectories(const std::wstring& cityCodesDir, const std::wstring& abonentPhoneDir,
                          TDirectoryWait wait = TDirectoryWait::Full);
-    // One tick of the event polling timer.
-    void PollRecorder() {
-        if (!FShutDown) FDispatch->DispatchRecorderEvents();
-    }
+    // One tick of the event polling timer. A connection lost in it is told
+    // once the tick's events are all handled (the diagnostics know why by then).
+    void PollRecorder();
 
     // The caller lookup for the caller's number: name, region and comment from
     // the directories, then the name from the added sources while none is found.
@@ -110,6 +143,24 @@ public:
     TCrmNameLookup& CrmNames() { return *FCrmNames; }
     TLateSubscriberNames& LateSubscriberNames() { return *FLateNames; }
 
+    // Where editors and the directory window hand their failed saves: the
+    // view is told of each on the main thread.
+    TSaveFailedProc SaveFailureReceiver() const { return TSaveFailureQueue::Receiver(FSaveFailures); }
+
+    // How the program ends: "Выход" waits for a running contact save as long as
+    // a save may take; the end of the Windows session only as long as Windows
+    // allows. Every other part's stop runs meanwhile, side by side, for at most
+    // kPartStopMs.
+    enum class TEnding { Exit, SessionEnd };
+    static constexpr unsigned long kSaveWaitAtExitMs = 15000;
+    // Windows gives a program about 5 s to answer WM_ENDSESSION: 3 s leave the
+    // rest for the journal and the directories to close and the boxes to open.
+    static constexpr unsigned long kSaveWaitAtSessionEndMs = 3000;
+    static constexpr unsigned long kPartStopMs = 1000;
+    // Ends every part once (Shutdown) and then tells the view each save that did
+    // not finish or failed. Later calls do nothing.
+    void End(TEnding ending);
+
     // The program or the Windows session ends: popups close, the directory
     // server stops, contact saves still running get saveWaitMs to finish, calls
     // in progress end as interrupted, the journal and the directories close and
@@ -122,9 +173,26 @@ private:
     IRecorderSdk* Kordavin() override { return FKordavin ? &*FKordavin : nullptr; }
     void DisconnectFromServer() override;
     void RefreshChannelList() override;
+    void OnTimer(TTimer timer) override;
+    void OnPosted(TPosted what) override;
+    void TellSaveFailures();
+    void OnWakeUp(TWakeUp reason) override { WakeUp(reason); }
+    void TellConnection();
+    // No timer runs once the parts have ended.
+    void SetTimer(TTimer timer, unsigned intervalMs, bool enabled);
 
     IInformerView& FView;
     TMainFormSettings FSettings;
+    // The connection the user asked for, as last applied.
+    TShownConnection FConnection;
+    // The last directory failure told by the reconnection timer.
+    std::wstring FLastDirectoryError;
+    std::unique_ptr<TControllerWindow> FWindow;
+    // Save threads put their failures here; FWindow hears of each.
+    std::shared_ptr<TSaveFailureQueue> FSaveFailures;
+    bool FTellingSaveFailures = false;
+    // The journal's failure waits here for FWindow's message, out of the event stream.
+    std::wstring FJournalFailure;
     std::optional<KordavinClient> FKordavin;
     TEventDiagnostics FDiagnostics;
     std::unique_ptr<TTrayMsgWins> FPopups;

@@ -14,6 +14,9 @@ void TMainForm::ApplyOrgDirectorySettings(const TOrgDirectorySettings& settings)
     static_cast<TOrgDirectorySettings&>(edited) = settings;
     FSettings = KeepingEnforced(edited);
     FController->ApplySettings(FSettings);
+    // What the dialog's OK applies is read at once: a corrected password or
+    // server need not wait for the next retry.
+    FController->OrgDirectory().SyncNow();
     // Only the applied settings are stored: edits still pending in the settings
     // window wait for its own "Применить".
     SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),

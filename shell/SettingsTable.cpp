@@ -1,6 +1,7 @@
 #include "SettingsTable.h"
 
 #include "MainFormRes.h"
+#include "PopupMonitorRes.h"
 
 #include <type_traits>
 
@@ -78,6 +79,7 @@ const TSettingRow kRows[] = {
     Row<&P::TrayMsgAnimate>(L"TrayMsgAnimate", S::Integer, ssParams, IDC_CBTMWSTYLE, C::ComboIndex),
     Row<&P::Rows>(L"Rows", S::Integer, ssParams, IDC_EDITTWMROWS, C::IntegerEdit),
     Row<&P::Displacement>(L"Displacement", S::Integer, ssParams, IDC_EDITTWMDISP, C::IntegerEdit),
+    Row<&P::Monitor>(L"PopupMonitor", S::Integer, ssParams, IDC_CBMONITOR, C::ComboIndex),
     Row<&M::FCloseTMWOnStart>(L"CloseTMWOnStart", S::Bool, ssParams, IDC_CBCLOSETMWONSTART, C::CheckBox),
     Row<&M::FCallerIDOnly>(L"CallerIDOnly", S::Bool, ssParams, IDC_CBCALLERIDONLY, C::CheckBox),
     Row<&M::FDefaultCountryCode>(L"DefaultCountryCode", S::Text, ssParams, IDC_LECOUNTRYCODE, C::Edit),

@@ -2,6 +2,9 @@
 // settings fields (driven by the settings table), and their handlers.
 #include "FormMain.h"
 
+#include "PopupMonitorRes.h"
+#include "TrayMsgWins.h"
+
 #include "AllowListText.h"
 #include "AppError.h"
 #include "ConnectionTexts.h"
@@ -104,6 +107,14 @@ int CALLBACK BrowseFolderCallback(HWND dialog, UINT message, LPARAM, LPARAM star
 void TMainForm::InitSettingsControls() {
     for (UINT id : {IDS_POS_LEFTTOP, IDS_POS_RIGHTTOP, IDS_POS_LEFTBOTTOM, IDS_POS_RIGHTBOTTOM})
         AddComboItem(Item(IDC_CBTMWPOS), LoadResourceString(id));
+    // The primary monitor, the one with the pointer, then each monitor by the number Windows gives it.
+    AddComboItem(Item(IDC_CBMONITOR), LoadResourceString(IDS_MONITOR_PRIMARY));
+    AddComboItem(Item(IDC_CBMONITOR), LoadResourceString(IDS_MONITOR_POINTER));
+    int monitors = 1;
+    for (const TMonitor& monitor : AttachedMonitors()) monitors = std::max(monitors, std::min(monitor.Number, 32));
+    for (int number = 1; number <= monitors; ++number)
+        AddComboItem(Item(IDC_CBMONITOR), FormatResourceString(IDS_MONITOR_NUMBER, std::to_wstring(number)));
+    ::SendMessageW(Item(IDC_CBMONITOR), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(Scaled(120)), 0);
     for (UINT id : {IDS_ANIMATE_NONE, IDS_ANIMATE_VERTICAL, IDS_ANIMATE_HORIZONTAL})
         AddComboItem(Item(IDC_CBTMWSTYLE), LoadResourceString(id));
     // In TCrmOpenMode's order.
@@ -308,8 +319,7 @@ void TMainForm::ShowParams() {
     // then get their folders from the edits as they open.
     const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
     if (shown == FSettings.FActive) {
-        FController->AreaList().SetCityCodesDir(ItemText(IDC_LEAREAPATH));
-        FController->AbonentList().SetAbonentPhoneDir(ItemText(IDC_LEABONENTPATH));
+        FController->ApplyConnection(ShownConnection());
     } else {
         ::CheckDlgButton(FHandle, IDC_CBACTIVE, FSettings.FActive ? BST_CHECKED : BST_UNCHECKED);
         cbActiveClick();
@@ -428,10 +438,7 @@ void TMainForm::ApplyParams() {
 void TMainForm::btnApplyClick() {
     ApplyParams();
     SaveDBParams(FSettingsLocation, FSettings, &FSources);
-    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(),
-               {::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED, ItemText(IDC_LESERVER),
-                ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)},
-               &FSources);
+    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(), ShownConnection(), &FSources);
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
 }
 

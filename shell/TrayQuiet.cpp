@@ -40,13 +40,16 @@ void TMainForm::QuietTimerTimer() {
 
 bool TMainForm::QuietNow() const { return FController && FController->Quiet().Quiet(); }
 
-void TMainForm::UpdateTrayMarks() {
+void TMainForm::UpdateTrayMarks(bool stateChanged) {
+    if (!TrayIcon || !FController) return;
     const TTrayMarks marks{FShownQuiet.Quiet(), FController->Journal().MissedSinceViewed()};
-    if (marks == FShownMarks || !TrayIcon) return;
+    if (marks == FShownMarks && !stateChanged) return;
     FShownMarks = marks;
     // Drawn at the notification area's DPI: the small-icon size the shell shows.
+    // The operator's marks go over the icon of the connection's state.
+    const HICON base = FStateIcon ? static_cast<HICON>(FStateIcon.get()) : FAppIcon;
     const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(FHandle));
-    UniqueIcon marked(DrawTrayMarks(FAppIcon, marks, size));
-    TrayIcon->SetIcon(marked ? marked.get() : FAppIcon);
+    UniqueIcon marked(DrawTrayMarks(base, marks, size));
+    TrayIcon->SetIcon(marked ? marked.get() : base);
     FMarkedIcon = std::move(marked);
 }

@@ -3,6 +3,7 @@
 #include "LdapReader.h"
 #include "OrgDirectorySettings.h"
 #include "OrgDirectorySync.h"
+#include "PlainNameText.h"
 
 #include <gtest/gtest.h>
 
@@ -152,6 +153,18 @@ TEST(OrgDirectoryEntry, NameCommentAndEveryNumberOfAnEntry) {
 
     entry = OrgEntryFromValues(attributes, values({{L"telephoneNumber", {L"2233"}}}), dialling);
     EXPECT_TRUE(entry.Numbers.empty()) << "an entry without a name has nothing to show";
+
+    // Texts as long as a hostile server likes are cut as a CRM's are, and
+    // direction tricks go.
+    entry = OrgEntryFromValues(attributes,
+                               values({{L"displayName", {L"\x202E" + std::wstring(5000, L'Я')}},
+                                       {L"ipPhone", {L"100"}},
+                                       {L"title", {std::wstring(3000, L't')}},
+                                       {L"department", {std::wstring(3000, L'd')}}}),
+                               dialling);
+    EXPECT_EQ(entry.Name, std::wstring(kMaxNameLength, L'Я'));
+    EXPECT_EQ(entry.Comment, std::wstring(kMaxCommentLength, L't'));
+    EXPECT_EQ(entry.Numbers, Numbers{L"100"});
 }
 
 TEST(DpapiText, SecretsRoundTripAndDamageIsRefused) {

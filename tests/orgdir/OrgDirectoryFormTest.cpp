@@ -31,6 +31,12 @@ TEST(OrgDirectoryTexts, EveryFailureHasItsOwnWords) {
         EXPECT_EQ(text.find(L'%'), std::wstring::npos) << kind;
     }
     EXPECT_EQ(OrgDirectoryErrorText({}), L"");
+    TOrgCheckResult onePage;
+    onePage.Entries = 500;
+    onePage.Numbers = 730;
+    onePage.More = true;
+    EXPECT_EQ(OrgCheckResultText(onePage),
+              L"Сервер отвечает. На первой странице записей с номерами: 500 (номеров: 730); всего их больше.");
     EXPECT_EQ(OrgDirectoryErrorText({TOrgDirectoryFailure::BindRefused, 49, L"ldap://dc1", L"Invalid\ncredentials"}),
               L"сервер не принял имя пользователя и пароль (ldap://dc1). Ответ сервера: Invalid credentials");
 }

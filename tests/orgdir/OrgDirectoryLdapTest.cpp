@@ -352,6 +352,43 @@ TEST_F(OrgDirectoryLdapTest, ReadCutHalfWayIsAFailureNotAShorterDirectory) {
               TOrgDirectoryFailure::Cancelled);
 }
 
+// A corrected password is tried at once, not at the next retry minutes later;
+// the same settings again start nothing.
+TEST_F(OrgDirectoryLdapTest, ACorrectedPasswordSyncsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(StartServer(Staff()));
+    std::mutex lock;
+    std::condition_variable synced;
+    std::vector<TOrgSyncStatus> syncs;
+    const TOrgDirectory::TSynced onSynced = [&](const TOrgSyncStatus& status) {
+        const std::lock_guard held(lock);
+        syncs.push_back(status);
+        synced.notify_all();
+    };
+    auto waitForSyncs = [&](size_t count) {
+        std::unique_lock held(lock);
+        return synced.wait_for(held, std::chrono::seconds(20), [&] { return syncs.size() >= count; });
+    };
+    TOrgDirectory directory(folder_.file(L"OrgDirectory.db"), QuickOptions());
+    TOrgDirectorySettings settings = SettingsFor(server_);
+    settings.FLdapBindDN = PersonDn(L"reader");
+    // The throw-away server has no certificate for StartTLS.
+    settings.FLdapAllowPlainBind = true;
+    settings.FLdapPassword = ProtectForUser(L"mistyped");
+    directory.Start(settings, kDialling, onSynced);
+    ASSERT_TRUE(waitForSyncs(1));
+    EXPECT_EQ(syncs[0].Error.Kind, TOrgDirectoryFailure::BindRefused);
+
+    directory.Start(settings, kDialling, onSynced);
+    Sleep(500);
+    EXPECT_EQ(syncs.size(), 1u) << "unchanged settings wait for the retry";
+
+    settings.FLdapPassword = ProtectForUser(L"reader-secret");
+    directory.Start(settings, kDialling, onSynced);
+    ASSERT_TRUE(waitForSyncs(2)) << "the corrected password waited for the retry";
+    EXPECT_FALSE(syncs[1].Error) << static_cast<int>(syncs[1].Error.Kind);
+    directory.Stop();
+}
+
 // The worker: names after the first sync, a change after SyncNow, off without a server.
 TEST_F(OrgDirectoryLdapTest, BackgroundSyncAtStartAndOnDemand) {
     ASSERT_NO_FATAL_FAILURE(StartServer(Staff()));

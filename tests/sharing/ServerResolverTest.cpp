@@ -102,3 +102,27 @@ TEST(ServerResolver, DottedAddressesAndAnEmptyNameNeedNoNameServer) {
     EXPECT_EQ(State::NotResolved, ResolveNow(resolver, L"").State);
     EXPECT_EQ(0, server->calls.load());
 }
+
+TEST(ServerResolver, ARenewalAfterANetworkChangeAsksAtOnceAndTheKeptAddressServesMeanwhile) {
+    auto server = std::make_shared<NameServer>();
+    server->answer = kFirst;
+    TServerResolver resolver(Using(server), {60000, 60000});
+    EXPECT_EQ(kFirst, AddressOf(ResolveWaiting(resolver, L"directory-server")));
+    resolver.Prefetch(L"directory-server");
+    EXPECT_EQ(1, server->calls.load()) << "fresh: a prefetch asks nobody";
+
+    server->answer = kSecond;
+    server->delayMs = 300;
+    resolver.Renew(L"directory-server");
+    resolver.Renew(L"directory-server");
+    const TServerResolver::TResult meanwhile = ResolveNow(resolver, L"directory-server");
+    EXPECT_EQ(State::Resolved, meanwhile.State);
+    EXPECT_EQ(kFirst, AddressOf(meanwhile));
+    ::Sleep(600);
+    EXPECT_EQ(kSecond, AddressOf(ResolveNow(resolver, L"directory-server")));
+    EXPECT_EQ(2, server->calls.load()) << "one renewal at a time";
+
+    resolver.Renew(L"10.0.0.9");
+    resolver.Renew(L"");
+    EXPECT_EQ(2, server->calls.load()) << "addresses and an empty name need no name server";
+}

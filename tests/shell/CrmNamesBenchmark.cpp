@@ -32,6 +32,10 @@ public:
     void ShowServerChannels(const std::vector<std::wstring>&) override {}
     void CallRecorded(const TCallRecord&) override {}
     void JournalFailed(const std::wstring&) override {}
+    void ShowConnection(TConnectionState, const TConnectionError&) override {}
+    void DirectoryFailed(const std::wstring&) override {}
+    void SaveFailed(const TSaveFailure&) override {}
+    void SaveNotFinished(const std::wstring&) override {}
 };
 
 struct TFigures {

@@ -28,6 +28,13 @@ public:
     void ShowServerChannels(const std::vector<std::wstring>& list) override { channels = list; }
     void CallRecorded(const TCallRecord& record) override { records.push_back(record); }
     void JournalFailed(const std::wstring& text) override { failures.push_back(text); }
+    void ShowConnection(TConnectionState state, const TConnectionError& reason) override {
+        states.push_back(state);
+        reasons.push_back(reason);
+    }
+    void DirectoryFailed(const std::wstring& text) override { directoryFailures.push_back(text); }
+    void SaveFailed(const TSaveFailure& failure) override { savesFailed.push_back(failure.Phone); }
+    void SaveNotFinished(const std::wstring& phone) override { savesNotFinished.push_back(phone); }
 
     bool Heard(TCallEventKind kind) const { return std::find(kinds.begin(), kinds.end(), kind) != kinds.end(); }
 
@@ -35,6 +42,11 @@ public:
     std::vector<std::wstring> channels;
     std::vector<TCallRecord> records;
     std::vector<std::wstring> failures;
+    std::vector<TConnectionState> states;
+    std::vector<TConnectionError> reasons;
+    std::vector<std::wstring> directoryFailures;
+    std::vector<std::wstring> savesFailed;
+    std::vector<std::wstring> savesNotFinished;
 };
 
 class InformerController : public SimulatorTest {
@@ -47,6 +59,12 @@ protected:
         });
     }
     void TearDown() override { SetCrmUrlOpener(nullptr); }
+    // The city codes' table in folder's TQR, as the directories open it.
+    void MakeCityCodes() {
+        RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
+                   QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
+                   QuoteArgument(folder.file(L"TQR")));
+    }
 
     TempFolder folder;
     FakeView view;
@@ -141,6 +159,69 @@ TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsThe
     EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
     EXPECT_EQ(TConnectionError::Kind::ClosedByServer, controller.Diagnostics().LastConnectionError().What);
     EXPECT_EQ(0, controller.Popups().Items().Count());
+}
+
+TEST_F(InformerController, TheWantedConnectionIsKeptAndTheReasonWhileReconnectingIsTold) {
+    MakeCityCodes();
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    KordavinClient opener = KordavinClient::Create(L"");
+    ASSERT_TRUE(Control(L"connect-result 10").starts_with(L"OK"));
+    controller.ApplyConnection({true, L"", folder.file(L"TQR"), folder.file(L"PQR")});
+    EXPECT_FALSE(controller.Connected());
+    ASSERT_FALSE(view.states.empty());
+    EXPECT_EQ(TConnectionState::Reconnecting, view.states.back());
+    EXPECT_EQ(TConnectionError::Kind::ConnectFailed, view.reasons.back().What);
+    EXPECT_EQ(L"Ошибка подключения библиотеки 0x0000000A.", view.reasons.back().Text)
+        << "the reason the diagnostics give";
+    EXPECT_EQ(view.reasons.back().Text, controller.Diagnostics().LastConnectionError().Text);
+
+    // The reconnection timer's tick connects from what was applied, not from any window.
+    controller.Reconnect();
+    EXPECT_TRUE(controller.Connected());
+    EXPECT_EQ(TConnectionState::Connected, view.states.back());
+
+    ASSERT_TRUE(Control(L"destroy").starts_with(L"OK"));
+    controller.PollRecorder();
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_TRUE(view.Heard(TCallEventKind::ConnectionLost));
+    EXPECT_EQ(TConnectionState::Reconnecting, view.states.back());
+    EXPECT_EQ(TConnectionError::Kind::ClosedByServer, view.reasons.back().What);
+
+    // Off at the user's wish: nothing reconnects it, not even a wake-up.
+    controller.Reconnect();
+    EXPECT_TRUE(controller.Connected());
+    controller.ApplyConnection({false, L"", folder.file(L"TQR"), folder.file(L"PQR")});
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_EQ(TConnectionState::Off, view.states.back());
+    EXPECT_FALSE(controller.Diagnostics().Connected());
+    controller.Reconnect();
+    controller.WakeUp(TWakeUp::Resume);
+    EXPECT_FALSE(controller.Connected());
+    EXPECT_TRUE(view.directoryFailures.empty());
+}
+
+TEST_F(InformerController, WakingUpReconnectsALostConnectionAtOnce) {
+    // Windows tells these to the controller's window; under Wine none arrives,
+    // so the reactions are called as the window would.
+    const TWakeUp reasons[] = {TWakeUp::Resume, TWakeUp::NetworkChanged, TWakeUp::SessionUnlocked};
+    MakeCityCodes();
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    KordavinClient opener = KordavinClient::Create(L"");
+    controller.ApplyConnection({true, L"", folder.file(L"TQR"), folder.file(L"PQR")});
+    ASSERT_TRUE(controller.Connected());
+    for (const TWakeUp reason : reasons) {
+        SCOPED_TRACE(static_cast<int>(reason));
+        // The connection died in the sleep: the wake-up itself notices it, and
+        // reconnects without waiting for the ten-second tick.
+        ASSERT_TRUE(Control(L"destroy").starts_with(L"OK"));
+        const ULONGLONG started = ::GetTickCount64();
+        controller.WakeUp(reason);
+        EXPECT_TRUE(controller.Connected());
+        EXPECT_LT(::GetTickCount64() - started, 3000u);
+        EXPECT_EQ(TConnectionState::Connected, view.states.back());
+        EXPECT_EQ(TConnectionError::Kind::ClosedByServer, controller.Diagnostics().LastConnectionError().What);
+    }
+    EXPECT_EQ(3, std::count(view.kinds.begin(), view.kinds.end(), TCallEventKind::ConnectionLost));
 }
 
 TEST_F(InformerController, TheEndOfTheSessionEndsCallsInProgressAsInterruptedInTheClosedJournal) {
@@ -278,9 +359,7 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
                                                          {L"title", L"Бухгалтер"}}),
                              0, why))
         << why;
-    RunProgram(QuoteArgument(ProgramFolder() + L"\\citycodes.exe") + L" " +
-               QuoteArgument(ProgramFolder() + L"\\numbers-data\\CityCodes.csv") + L" " +
-               QuoteArgument(folder.file(L"TQR")));
+    MakeCityCodes();
     {
         TPQRDataModule subscribers(folder.file(L"PQR"));
         subscribers.Open();
@@ -441,6 +520,31 @@ TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesT
     EXPECT_EQ(std::wstring(L"74950000500"), failure.Number.data());
     EXPECT_EQ(L"", PopupCaller(controller).Name);
     EXPECT_EQ(2, server.RequestCount());
+}
+
+TEST_F(CrmNames, TheEndOfTheSessionDoesNotWaitForACrmThatNeverAnswers) {
+    TLoopbackHttpServer server([](const TReceivedRequest&) {
+        // Silent until the test is over (the server cuts the delay short on its end).
+        THttpScript s;
+        s.DelayMs = 60000;
+        return s;
+    });
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    Start(controller, server);
+    Send(controller, {L"ring K1", L"ani K1 84951234567"});
+    ASSERT_TRUE(PumpUntil([&] { return server.RequestCount() == 1; }));
+
+    const ULONGLONG started = ::GetTickCount64();
+    controller.End(TInformerController::TEnding::SessionEnd);
+    const ULONGLONG took = ::GetTickCount64() - started;
+    EXPECT_LT(took, 5000u) << "the CRM's request is left behind, not waited for";
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
+    EXPECT_TRUE(view.savesNotFinished.empty());
+    EXPECT_TRUE(view.savesFailed.empty());
+    EXPECT_FALSE(controller.Journal().Enabled());
+    controller.End(TInformerController::TEnding::Exit);
+    EXPECT_EQ(1u, view.records.size()) << "once only";
 }
 
 TEST_F(CrmNames, ANumberADirectoryNamesAsksNoCrm) {

@@ -402,6 +402,32 @@ TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes
     EXPECT_EQ(0u, informer.Exit());
 }
 
+TEST_F(InformerEndToEnd, PopupsOnTheMonitorWithThePointerOrAChosenOneThatIsGoneStandOnTheOneMonitorWineHas) {
+    // Wine shows one monitor: the pointer's monitor and a chosen monitor 2 that
+    // is not there both come to the primary one, in its work area, without focus.
+    for (const wchar_t* setting : {L"PopupMonitor=1", L"PopupMonitor=3"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(setting)));
+        InformerProcess informer({session_, true, {}, {setting, L"TrayMsgAnimate=0"}});
+        ASSERT_TRUE(informer.WaitForSimulator());
+        ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
+        const HWND before = ::GetForegroundWindow();
+        EXPECT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+        ASSERT_TRUE(informer.WaitForPopups(1));
+        HWND popup = informer.Popups().front();
+        RECT work{};
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        RECT placed{};
+        ::GetWindowRect(popup, &placed);
+        EXPECT_GE(placed.left, work.left);
+        EXPECT_LE(placed.right, work.right);
+        EXPECT_EQ(work.bottom, placed.bottom) << "the bottom right corner of the primary work area";
+        EXPECT_GT(placed.left - work.left, (work.right - work.left) / 2);
+        EXPECT_NE(popup, ::GetForegroundWindow()) << "a popup never takes the focus";
+        EXPECT_EQ(before, ::GetForegroundWindow());
+        EXPECT_EQ(0u, informer.Exit());
+    }
+}
+
 TEST_F(InformerEndToEnd, SettingsFromTheTrayMenuShowTheWindowAndMinimisingHidesIt) {
     constexpr UINT kOptionsCommand = 1200;  // the tray menu's "&Настройки"
     InformerProcess informer({session_, false, {}, {}});

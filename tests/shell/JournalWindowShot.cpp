@@ -23,9 +23,11 @@ int wmain(int argc, wchar_t** argv) {
             const wchar_t *channel, *number, *name, *region;
             TCallOutcome outcome;
             int seconds;
+            const wchar_t* note = L"";
         } calls[] = {
-            {3, L"Приёмная", L"74951234567", L"Иванов Пётр", L"Москва", TCallOutcome::Missed, 0},
-            {11, L"K2", L"78122345678", L"ООО «Ромашка»", L"Санкт-Петербург", TCallOutcome::Answered, 312},
+            {3, L"Приёмная", L"74951234567", L"Иванов Пётр", L"Москва", TCallOutcome::Missed, 0, L"Перезвонить до 17:00"},
+            {11, L"K2", L"78122345678", L"ООО «Ромашка»", L"Санкт-Петербург", TCallOutcome::Answered, 312,
+             L"Счёт отправлен"},
             {26, L"Приёмная", L"", L"", L"", TCallOutcome::NoConversation, 0},
             {48, L"K1", L"73432101010", L"", L"Екатеринбург", TCallOutcome::Answered, 65},
             {95, L"K2", L"74957654321", L"Сидорова Анна", L"Москва", TCallOutcome::Missed, 0},
@@ -45,6 +47,7 @@ int wmain(int argc, wchar_t** argv) {
             record.Caller.Region = c.region;
             record.Outcome = c.outcome;
             record.DurationSeconds = c.seconds;
+            record.Note = c.note;
             records.insert(records.begin(), record);
         }
         TCallJournalStore store;

@@ -39,6 +39,7 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"TrayMsgAnimate", Text(static_cast<int>(p.TrayMsgAnimate))},
         {L"Rows", Text(p.Rows)},
         {L"Displacement", Text(p.Displacement)},
+        {L"PopupMonitor", Text(p.Monitor)},
         {L"CloseTMWOnStart", Text(s.FCloseTMWOnStart)},
         {L"CallerIDOnly", Text(s.FCallerIDOnly)},
         {L"DefaultCountryCode", Text(s.FDefaultCountryCode)},
@@ -213,6 +214,7 @@ const Snapshot kDefaults = Describe(TMainFormSettings(), TTrayMsgWinsSettings())
 const List kFileKeyOrder = {
     L"Active", L"Server", L"AreaCodesPath", L"AbonentPhonePath", L"UseRemoteDB", L"DBAsClient", L"DBServerAddress",
     L"DBPort", L"DBAllowedClients", L"Channels", L"WinWidth", L"WinHeight", L"TrayMsgPos", L"TrayMsgAnimate", L"Rows", L"Displacement",
+    L"PopupMonitor",
     L"CloseTMWOnStart", L"CallerIDOnly", L"DefaultCountryCode", L"DefaultCityCode", L"CityPrefixes",
     L"UseCityPrefixForIncoming", L"InternationalCarrierCode", L"LongDistanceCarrierCode", L"FontName", L"FontSize",
     L"IsNumberShowed", L"IsNameShowed", L"IsRegionShowed", L"IsCommentShowed", L"IsPhoneBold", L"IsNameBold",

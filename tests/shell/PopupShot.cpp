@@ -1,0 +1,44 @@
+// popup-shot.exe OUT.bmp: starts the real tray program against the simulated
+// server, rings a channel with a caller the subscriber directory knows and saves
+// the popup, with "Перезвонить" beside "Внести данные", as a 24-bit BMP. For
+// docs/ (scripts/screenshots).
+#include "InformerProcess.h"
+#include "ScreenBitmap.h"
+#include "TestFolders.h"
+#include "pqrUnit.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        std::fputs("usage: popup-shot OUT.bmp\n", stderr);
+        return 2;
+    }
+    // The simulated server, registered as the tests register it.
+    HMODULE sim = ::LoadLibraryW((ProgramFolder() + L"\\KordavinSim.dll").c_str());
+    using Register = HRESULT(STDAPICALLTYPE*)();
+    auto registerServer =
+        sim ? reinterpret_cast<Register>(reinterpret_cast<void*>(::GetProcAddress(sim, "DllRegisterServer"))) : nullptr;
+    if (!registerServer || FAILED(registerServer())) return 1;
+    TempFolder folder;
+    {
+        TPQRDataModule subscribers(folder.file(L"PQR"));
+        subscribers.Open();
+        subscribers.AddEditRow(L"74951234567", L"Иванов Пётр", L"Поставщик бумаги");
+        subscribers.Close();
+    }
+    InformerProcess informer({UniqueSimSession(), true, folder.path(), {L"TrayMsgAnimate=0"}});
+    if (!informer.WaitForSimulator()) return 1;
+    ::Sleep(1000);
+    informer.Recsim({L"ring", L"Приёмная"});
+    informer.Recsim({L"ani", L"Приёмная", L"84951234567"});
+    if (!informer.WaitForPopups(1)) return 1;
+    ::Sleep(1500);
+    RECT area{};
+    ::GetWindowRect(informer.Popups().front(), &area);
+    const bool saved = SaveBitmap(area, argv[1]);
+    informer.Exit();
+    return saved ? 0 : 1;
+}

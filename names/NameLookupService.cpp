@@ -222,6 +222,8 @@ void TNameLookupService::Shutdown() {
     bool ended = false;
     {
         std::unique_lock<std::mutex> lock(state.Lock);
+        // Once only: a worker let go the first time is not waited for again.
+        if (state.Stopping) return;
         state.Stopping = true;
         state.Waiting.clear();
         state.InFlight.clear();

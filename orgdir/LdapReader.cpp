@@ -75,8 +75,8 @@ public:
 
     TOrgDirectoryError Run() {
         LdapBerval cookie;
-        // Hashes: a hostile server's cookies may be long.
-        std::unordered_set<size_t> cookies;
+        // Hashes of a page's cookie with its first entry: a hostile server's cookies may be long.
+        std::unordered_set<size_t> pages;
         for (;;) {
             if (stop_.stop_requested()) return Fail(TOrgDirectoryFailure::Cancelled);
             if (summary_.Pages >= search_.Limits.MaxPages) return Fail(TOrgDirectoryFailure::TooManyPages);
@@ -89,10 +89,12 @@ public:
                 summary_.MorePages = true;
                 return {};
             }
-            // A cookie seen before sends the read round in a circle.
+            // A page seen before sends the read round in a circle. The cookie alone
+            // does not tell: Samba's domain controller hands out the same one for
+            // every page of a search, and its pages go on.
             const std::string_view bytes(next.get()->bv_val, next.get()->bv_len);
-            if (!cookies.insert(std::hash<std::string_view>{}(bytes)).second)
-                return Fail(TOrgDirectoryFailure::PagesRepeated);
+            const size_t page = std::hash<std::string_view>{}(bytes) * 31 + std::hash<std::wstring>{}(firstDn_);
+            if (!pages.insert(page).second) return Fail(TOrgDirectoryFailure::PagesRepeated);
             cookie = std::move(next);
         }
     }
@@ -108,6 +110,7 @@ private:
         ULONG code = ::ldap_create_page_controlW(ld_, search_.PageSize, cookie, FALSE, &created);
         const LdapControl pageControl(created);
         if (code != LDAP_SUCCESS) return Failure(TOrgDirectoryFailure::SearchRefused, server_, ld_, code);
+        firstDn_.clear();
         PLDAPControlW serverControls[] = {pageControl.get(), nullptr};
         ULONG id = 0;
         code = ::ldap_search_extW(ld_, base_.data(), LDAP_SCOPE_SUBTREE, filter_.data(), attributeList_.data(), 0,
@@ -143,6 +146,10 @@ private:
     }
 
     TOrgDirectoryError TakeEntry(LDAPMessage* entry) {
+        if (firstDn_.empty()) {
+            const LdapText dn(::ldap_get_dnW(ld_, entry));
+            if (dn) firstDn_ = dn.get();
+        }
         ReadEntry(ld_, entry, attributes_, values_, summary_.Bytes);
         if (++summary_.Entries > search_.Limits.MaxEntries) return Fail(TOrgDirectoryFailure::TooManyEntries);
         if (summary_.Bytes > search_.Limits.MaxBytes) return Fail(TOrgDirectoryFailure::TooMuchData);
@@ -184,6 +191,8 @@ private:
     std::vector<std::wstring> attributes_;
     std::vector<PWCHAR> attributeList_;
     TLdapValues values_;
+    // The distinguished name of the page's first entry.
+    std::wstring firstDn_;
     const TLdapClock::time_point deadline_;
 };
 

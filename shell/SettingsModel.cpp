@@ -18,6 +18,12 @@ TMainFormSettings TSettingsModel::WithPart(TSettingsPart part, const TMainFormSe
     case TSettingsPart::Main: taken = edited; break;
     case TSettingsPart::CrmNames: static_cast<THttpLookupSettings&>(taken) = edited; break;
     case TSettingsPart::OrgDirectory: static_cast<TOrgDirectorySettings&>(taken) = edited; break;
+    case TSettingsPart::QuietHours:
+        taken.FQuietHours = edited.FQuietHours;
+        taken.FQuietHoursFrom = edited.FQuietHoursFrom;
+        taken.FQuietHoursTo = edited.FQuietHoursTo;
+        taken.FQuietWhenBusy = edited.FQuietWhenBusy;
+        break;
     }
     // What an administrator fixed stays as the policy says, whatever the dialog held.
     TMainFormSettings kept = FSettings;
@@ -44,6 +50,11 @@ void TSettingsModel::Apply(TSettingsPart part, const TMainFormSettings& edited, 
         SaveParams(FWhere, FSettings, FPopups,
                    {FSettings.FActive, FSettings.FServerName, FSettings.FCityCodesDir, FSettings.FAbonentPhoneDir},
                    &FSources);
+        break;
+    case TSettingsPart::QuietHours:
+        FSettings = kept;
+        Tell(part);
+        SaveQuietHours(FWhere, FSettings, &FSources);
         break;
     case TSettingsPart::Main:
         FSettings = kept;

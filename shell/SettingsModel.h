@@ -8,8 +8,8 @@
 #include <vector>
 
 // The parts of the settings that are edited and applied on their own: the
-// settings window's, and each name source's own dialog's.
-enum class TSettingsPart { Main, CrmNames, OrgDirectory };
+// settings window's, each name source's own dialog's, and the quiet hours'.
+enum class TSettingsPart { Main, CrmNames, OrgDirectory, QuietHours };
 
 // The one owner of the applied settings, without a window: it loads them (the
 // INI files, the per-user file, the policies), applies a part edited in a

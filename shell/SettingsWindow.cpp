@@ -324,6 +324,11 @@ void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& set
         RestartDBServer();
         break;
     case TSettingsPart::CrmNames: FController->ApplyHttpLookupSettings(FSettings); break;
+    case TSettingsPart::QuietHours:
+        FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
+                                                           FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));
+        UpdateTrayHint();
+        break;
     case TSettingsPart::OrgDirectory:
         FController->ApplySettings(FSettings);
         // What the dialog's OK applies is read at once: a corrected password or

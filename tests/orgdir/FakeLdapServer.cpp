@@ -180,8 +180,10 @@ void TFakeLdapServer::Serve() noexcept {
                     }
                     ++page;
                     ++pages_;
+                    // The same cookie comes with the same page again: a read in circles.
+                    const int first = mode_ == TMode::SameCookie ? 0 : page * shape_.EntriesPerPage;
                     for (int i = 0; i < shape_.EntriesPerPage; ++i)
-                        c.Out += Entry(id, page * shape_.EntriesPerPage + i, shape_.TitleLength);
+                        c.Out += Entry(id, first + i, shape_.TitleLength);
                     const bool last = mode_ == TMode::FreshCookies && shape_.LastPage != 0 && page >= shape_.LastPage;
                     c.Out += PageDone(id, last ? "" : mode_ == TMode::SameCookie ? "same" : "page-" + std::to_string(page));
                 }

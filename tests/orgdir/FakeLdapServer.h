@@ -22,7 +22,7 @@ public:
     enum class TMode {
         Silent,        // accepts, reads, never answers
         BindOnly,      // answers binds, never a search
-        SameCookie,    // every page ends with the same cookie
+        SameCookie,    // every page is the same, with the same cookie
         FreshCookies,  // every page ends with a new cookie
     };
     explicit TFakeLdapServer(TMode mode, TFakeLdapPages pages = {});

@@ -109,7 +109,7 @@ TEST_F(OrgDirectoryPaging, ARepeatedCookieEndsTheReadAsAFailure) {
     TFakeLdapServer server(TFakeLdapServer::TMode::SameCookie, {50, 2000, 0});
     const TOrgSyncStatus status = SyncOrgDirectory(SettingsFor(server), TDiallingSettings{}, cache_, Quick());
     EXPECT_EQ(status.Error.Kind, TOrgDirectoryFailure::PagesRepeated);
-    EXPECT_EQ(server.PagesServed(), 2) << "the second page repeats the first's cookie";
+    EXPECT_EQ(server.PagesServed(), 2) << "the second page repeats the first with its cookie";
     ExpectCacheWhole();
 }
 

@@ -5,8 +5,8 @@
 #   start DIR   provision the domain CORP.TEST into DIR, add its people and start
 #   stop  DIR   stop every process of the server and wait until they are gone
 # The people: informer (the account the program binds as, no phone), ivanov
-# (telephone, mobile and ipPhone, job title, department, company) and petrova
-# (telephone, disabled). The exit code lands in DIR/status once everything is
+# (telephone, mobile and ipPhone, job title, department, company), sidorov
+# (telephone) and petrova (telephone, disabled). The exit code lands in DIR/status once everything is
 # done (77: Samba cannot run here), the reason of a failure and the timings in
 # DIR/control.log. The server lives at most 3 minutes whatever happens.
 set -u
@@ -97,6 +97,7 @@ start)
     user ivanov "$userpass" --given-name='Иван' --surname='Иванов' --telephone-number='+7 (495) 111-22-33' \
         --job-title='Инженер' --department='Отдел связи' --company='ООО Кордавин'
     user petrova "$userpass" --given-name='Анна' --surname='Петрова' --telephone-number='+7 (495) 222-33-44'
+    user sidorov "$userpass" --given-name='Пётр' --surname='Сидоров' --telephone-number='+7 (495) 333-44-55'
     samba-tool user disable petrova -H "$domain/private/sam.ldb" -s "$domain/etc/smb.conf" >>"$log" 2>&1 ||
         fail "samba-tool user disable failed"
     echo "people added in $(($(now_ms) - begun)) ms" >>"$log"

@@ -1,6 +1,7 @@
 // The real tray program under Wine, driven through the simulated recording server.
 #include "CallJournal.h"
 #include "DebugOutputCapture.h"
+#include "HeldLock.h"
 #include "InformerProcess.h"
 #include "LoopbackHttpServer.h"
 #include "TestFolders.h"
@@ -335,6 +336,30 @@ TEST_F(InformerEndToEnd, ASaveFailingWhileTheProgramEndsIsToldAndAnOpenEditorClo
     TPQRDataModule subscribers(informer.folder() + L"\\PQR");
     subscribers.Open();
     EXPECT_EQ(L"", subscribers.AbonentByPhone(L"74957654321"));
+}
+
+// Another workstation holds the subscriber table locked: the popup still shows
+// the caller's region at once, and the name follows once the lock is gone.
+TEST_F(InformerEndToEnd, UnderAnotherWorkstationsLockThePopupShowsTheRegionAndTheNameFollows) {
+    InformerProcess informer({session_, true, {}, {}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
+    {
+        TPQRDataModule subscribers(informer.folder() + L"\\PQR");
+        subscribers.Open();
+        subscribers.AddEditRow(L"74952223344", L"Петрова (бухгалтерия)", L"");
+    }
+    HeldLock lock(informer.folder() + L"\\PQR\\AbonentPhones.db", L"exclusive", 60000);
+    ASSERT_TRUE(lock.held());
+    ASSERT_EQ(0u, informer.Recsim({L"ani", L"K1", L"84952223344"}));
+    ASSERT_TRUE(informer.WaitForPopups(1));
+    HWND popup = informer.Popups().front();
+    EXPECT_TRUE(WaitForPopupText(popup, L"Москва", 3000)) << testing::PrintToString(InformerProcess::PopupText(popup));
+    EXPECT_EQ(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Петрова"));
+    lock.Release();
+    EXPECT_TRUE(WaitForPopupText(popup, L"Петрова (бухгалтерия)"))
+        << testing::PrintToString(InformerProcess::PopupText(popup));
+    EXPECT_EQ(0u, informer.Exit());
 }
 
 TEST_F(InformerEndToEnd, TheEndOfTheWindowsSessionTellsAnUnfinishedSaveAndJournalsTheCallAsInterrupted) {

@@ -6,6 +6,18 @@
 #define IDM_QUIET_MORNING               9661
 #define IDM_QUIET_ENDLESS               9662
 #define IDM_QUIET_OFF                   9663
+#define IDM_QUIET_HOURS                 9664
+
+// The dialog "Тихие часы"
+#define IDD_QUIETHOURS                  9685
+#define IDC_QUIET_HOURS                 9686
+#define IDC_QUIET_FROM_LABEL            9687
+#define IDC_QUIET_FROM                  9688
+#define IDC_QUIET_TO_LABEL              9689
+#define IDC_QUIET_TO                    9690
+#define IDC_QUIET_BUSY                  9691
+#define IDS_QUIET_HOURS_MENU            9692
+#define IDS_QUIET_HOURS_CAPTION         9693
 
 // Strings
 #define IDS_QUIET_MENU                  9670

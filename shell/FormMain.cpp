@@ -162,6 +162,7 @@ void TMainForm::OnCommand(int id, UINT code) {
     case IDM_QUIET_MORNING:
     case IDM_QUIET_ENDLESS:
     case IDM_QUIET_OFF:
+    case IDM_QUIET_HOURS:
         QuietMenuClick(id);
         break;
     case IDM_PMNUDIAGNOSTICS:
@@ -335,6 +336,7 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     TDiagnosticsForm::CloseAll();
     TOrgDirectoryForm::CloseAll();
     TCrmLookupForm::CloseAll();
+    TQuietHoursForm::CloseAll();
     TCallJournalForm::CloseAll();
     TrayIcon.reset();
     // The boxes of what was not saved open from in here.

@@ -8,6 +8,7 @@
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
+#include "QuietHoursForm.h"
 #include "TrayMarks.h"
 #include "DialogBase.h"
 #include "UniqueHandle.h"
@@ -141,6 +142,8 @@ private:
     // the timer that notices quiet time beginning or ending.
     void AddQuietMenu(HMENU trayMenu);
     void QuietMenuClick(int id);
+    // "Тихие часы…": the dialog's OK stores and applies the quiet-hours settings alone.
+    void ApplyQuietHours(const TQuietHoursText& settings);
     void QuietTimerTimer();
     // Whether popups and balloons are held back now.
     bool QuietNow() const;

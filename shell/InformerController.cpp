@@ -61,8 +61,8 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     font.Name = FSettings.FFontName;
     font.Size = FSettings.FFontSize;
     FPopups->SetFont(&font);
-    FQuiet->SetSettings({FSettings.FQuietHours, ParseClockTime(FSettings.FQuietHoursFrom),
-                         ParseClockTime(FSettings.FQuietHoursTo), FSettings.FQuietWhenBusy});
+    FQuiet->SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom, FSettings.FQuietHoursTo,
+                                          FSettings.FQuietWhenBusy));
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);

@@ -30,6 +30,11 @@ struct TQuietSettings {
     int ToMinutes = 8 * 60;    // their end, which is also "the morning"
     bool WhenBusy = false;     // quiet while Windows asks for it
 };
+// The settings from the texts the settings file keeps; an unreadable time
+// gives no quiet hours.
+inline TQuietSettings QuietSettingsFrom(bool hours, const std::wstring& from, const std::wstring& to, bool whenBusy) {
+    return {hours, ParseClockTime(from), ParseClockTime(to), whenBusy};
+}
 
 enum class TQuietFor { Hour, UntilMorning, UntilSwitchedOff };
 

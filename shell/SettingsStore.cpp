@@ -275,6 +275,13 @@ void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& set
     WriteIniRows(where, {stored, popups}, ssHttpLookup, sources);
 }
 
+void SaveQuietHours(const TSettingsLocation& where, const TMainFormSettings& settings,
+                    const TSettingsSources* sources) {
+    TMainFormSettings stored = settings;
+    TTrayMsgWinsSettings popups;
+    WriteIniRows(where, {stored, popups}, ssQuietHours, sources);
+}
+
 void WriteAutoRun(const TSettingsLocation& where, bool autoRun) {
     HKEY raw = nullptr;
     if (::RegCreateKeyExW(where.RegistryRoot, where.RunKeyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,

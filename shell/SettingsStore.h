@@ -95,6 +95,10 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
 void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings,
                     const TSettingsSources* sources = nullptr);
 
+// Only the quiet-hours keys, for the dialog "Тихие часы".
+void SaveQuietHours(const TSettingsLocation& where, const TMainFormSettings& settings,
+                    const TSettingsSources* sources = nullptr);
+
 // Writes or deletes the autostart value. Nothing happens when the autostart key
 // cannot be opened for writing; a value already missing is no error. A failing
 // write or delete throws AppError.

@@ -57,6 +57,7 @@ using M = TMainFormSettings;
 using P = TTrayMsgWinsSettings;
 constexpr unsigned kBoth = ssDBParams | ssParams;
 constexpr unsigned kLookup = ssParams | ssHttpLookup;
+constexpr unsigned kQuiet = ssParams | ssQuietHours;
 
 // A file written from scratch holds the keys in this order: SaveDBParams'
 // keys first, then those that only SaveParams writes.
@@ -110,10 +111,11 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FCrmOpenMode>(L"CrmOpenMode", S::Integer, ssParams, IDC_CBCRMOPENMODE, C::ComboIndex)),
     Enforceable(Row<&M::FCallbackUrlTemplate>(L"CallbackUrlTemplate", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FCallbackPrefix>(L"CallbackPrefix", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FQuietHours>(L"QuietHours", S::Bool, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FQuietHoursFrom>(L"QuietHoursFrom", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FQuietHoursTo>(L"QuietHoursTo", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FQuietWhenBusy>(L"QuietWhenBusy", S::Bool, ssParams, 0, C::None)),
+    // Quiet time: edited in the dialog "Тихие часы", which stores its own rows.
+    Enforceable(Row<&M::FQuietHours>(L"QuietHours", S::Bool, kQuiet, 0, C::None)),
+    Enforceable(Row<&M::FQuietHoursFrom>(L"QuietHoursFrom", S::Text, kQuiet, 0, C::None)),
+    Enforceable(Row<&M::FQuietHoursTo>(L"QuietHoursTo", S::Text, kQuiet, 0, C::None)),
+    Enforceable(Row<&M::FQuietWhenBusy>(L"QuietWhenBusy", S::Bool, kQuiet, 0, C::None)),
     // The organisation's directory is edited in a dialog of its own, not in the settings window.
     Enforceable(Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, 0, C::None)),

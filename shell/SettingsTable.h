@@ -44,6 +44,7 @@ enum TSettingSave : unsigned {
     ssDBParams = 1,  // SaveDBParams, from the fields
     ssParams = 2,    // SaveParams; the connection rows from what the window shows
     ssHttpLookup = 4, // SaveHttpLookup: the CRM name lookup's dialog stores its own rows
+    ssQuietHours = 8, // SaveQuietHours: the dialog "Тихие часы" stores its own rows
 };
 
 // How the settings window shows a row.

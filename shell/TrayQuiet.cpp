@@ -2,7 +2,9 @@
 // and icon following quiet time and the missed calls not yet seen.
 #include "FormMain.h"
 
+#include "ExceptionText.h"
 #include "QuietTimeRes.h"
+#include "SettingsStore.h"
 #include "ResourceText.h"
 #include "UniqueHandle.h"
 
@@ -17,6 +19,8 @@ void TMainForm::AddQuietMenu(HMENU trayMenu) {
     ::AppendMenuW(quiet, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(quiet, MF_STRING | (asked ? MF_ENABLED : MF_GRAYED), IDM_QUIET_OFF,
                   LoadResourceString(IDS_QUIET_OFF).c_str());
+    ::AppendMenuW(quiet, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(quiet, MF_STRING, IDM_QUIET_HOURS, LoadResourceString(IDS_QUIET_HOURS_MENU).c_str());
     // Just above the journal's item; the tray menu owns the submenu from here on.
     if (!::InsertMenuW(trayMenu, IDM_PMNUJOURNAL, MF_BYCOMMAND | MF_POPUP | (asked ? MF_CHECKED : MF_UNCHECKED),
                        reinterpret_cast<UINT_PTR>(quiet), LoadResourceString(IDS_QUIET_MENU).c_str()))
@@ -29,6 +33,12 @@ void TMainForm::QuietMenuClick(int id) {
     case IDM_QUIET_HOUR: quiet.Start(TQuietFor::Hour); break;
     case IDM_QUIET_MORNING: quiet.Start(TQuietFor::UntilMorning); break;
     case IDM_QUIET_ENDLESS: quiet.Start(TQuietFor::UntilSwitchedOff); break;
+    case IDM_QUIET_HOURS:
+        TQuietHoursForm::Show(Instance(),
+                              {FSettings.FQuietHours, FSettings.FQuietHoursFrom, FSettings.FQuietHoursTo,
+                               FSettings.FQuietWhenBusy},
+                              [this](const TQuietHoursText& settings) { ApplyQuietHours(settings); });
+        return;
     default: quiet.Stop(); break;
     }
     UpdateTrayHint();
@@ -36,6 +46,24 @@ void TMainForm::QuietMenuClick(int id) {
 
 void TMainForm::QuietTimerTimer() {
     if (FController && FController->Quiet().State() != FShownQuiet) UpdateTrayHint();
+}
+
+void TMainForm::ApplyQuietHours(const TQuietHoursText& settings) {
+    TMainFormSettings edited = FSettings;
+    edited.FQuietHours = settings.Hours;
+    edited.FQuietHoursFrom = settings.From;
+    edited.FQuietHoursTo = settings.To;
+    edited.FQuietWhenBusy = settings.WhenBusy;
+    const TMainFormSettings stored = KeepingEnforced(edited);
+    try {
+        SaveQuietHours(FSettingsLocation, stored, &FSources);
+    } catch (...) {
+        ShowGeneralError(GetExceptionText(std::current_exception()));
+    }
+    FSettings = stored;
+    FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
+                                                       FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));
+    UpdateTrayHint();
 }
 
 bool TMainForm::QuietNow() const { return FController && FController->Quiet().Quiet(); }

@@ -627,6 +627,18 @@ TEST_F(SettingsSandbox, TheCrmLookupsOwnSaveWritesOnlyItsKeysAndTheHeaderOnlyPro
     EXPECT_EQ(L"32456", Field(loaded, L"DBPort")) << "the other keys are not written";
 }
 
+TEST_F(SettingsSandbox, TheQuietHoursDialogsOwnSaveWritesOnlyItsKeys) {
+    settings_.FDBPort = 1;
+    settings_.FQuietHours = true;
+    settings_.FQuietHoursFrom = L"21:30";
+    SaveQuietHours(where_, settings_);
+    EXPECT_EQ((List{L"QuietHours", L"QuietHoursFrom", L"QuietHoursTo", L"QuietWhenBusy"}), KeysInFile(where_.IniPath));
+    const Snapshot loaded = Load();
+    EXPECT_EQ(L"true", Field(loaded, L"QuietHours"));
+    EXPECT_EQ(L"21:30", Field(loaded, L"QuietHoursFrom"));
+    EXPECT_EQ(L"32456", Field(loaded, L"DBPort")) << "the other keys are not written";
+}
+
 TEST(SettingsTable, EachSettingIsOneRowWithItsOwnKeyFieldAndControl) {
     TMainFormSettings main;
     TTrayMsgWinsSettings popups;

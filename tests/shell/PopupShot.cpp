@@ -1,8 +1,10 @@
-// popup-shot.exe OUT.bmp: starts the real tray program against the simulated
-// server, rings a channel with a caller the subscriber directory knows and saves
-// the popup, with "Перезвонить" beside "Внести данные", as a 24-bit BMP. For
-// docs/ (scripts/screenshots).
+// popup-shot.exe OUT.bmp [QUIET.bmp]: starts the real tray program against the
+// simulated server, rings a channel with a caller the subscriber directory knows
+// and saves the popup, with "Перезвонить" beside "Внести данные", as a 24-bit
+// BMP; with QUIET.bmp also the dialog "Тихие часы" of the tray menu. For docs/
+// (scripts/screenshots).
 #include "InformerProcess.h"
+#include "QuietTimeRes.h"
 #include "ScreenBitmap.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
@@ -38,7 +40,15 @@ int wmain(int argc, wchar_t** argv) {
     ::Sleep(1500);
     RECT area{};
     ::GetWindowRect(informer.Popups().front(), &area);
-    const bool saved = SaveBitmap(area, argv[1]);
+    bool saved = SaveBitmap(area, argv[1]);
+    if (argc > 2) {
+        // "Не беспокоить" > "Тихие часы…" of the tray menu.
+        ::PostMessageW(informer.MainWindow(), WM_COMMAND, MAKEWPARAM(IDM_QUIET_HOURS, 0), 0);
+        const HWND quiet = informer.FindVisibleWindow(L"Тихие часы");
+        ::Sleep(1000);
+        ::GetWindowRect(quiet, &area);
+        saved = quiet && SaveBitmap(area, argv[2]) && saved;
+    }
     informer.Exit();
     return saved ? 0 : 1;
 }

@@ -71,6 +71,9 @@ TOrgDirectorySettings DomainSettings(const std::wstring& servers) {
 TOrgReadOptions SmallPages() {
     TOrgReadOptions options;
     // One person a page: the read has to follow the domain controller's cookies.
+    // Small pages also keep Wine working: its TLS loses the connection ("Server
+    // Down") when Samba sends a page of ten entries or more in one go, which
+    // slapd over TLS and Samba's answers to Linux clients do not show.
     options.PageSize = 1;
     options.TimeoutSeconds = 10;
     return options;

@@ -42,7 +42,8 @@ protected:
         ASSERT_TRUE(server.Start(LdifPerson(L"ivanov", {{L"cn", L"Иван Иванов"},
                                                         {L"telephoneNumber", L"+7 (495) 111-22-33"},
                                                         {L"title", L"Инженер"},
-                                                        {L"o", L"ООО Кордавин"}}),
+                                                        {L"o", L"ООО Кордавин"}}) +
+                                     LdifPerson(L"reader", {{L"userPassword", L"reader-secret"}}),
                                  0, why))
             << why;
     }
@@ -110,6 +111,44 @@ TEST_F(OrgDirectoryEndToEnd, ACallerOnlyTheDirectoryKnowsIsNamedAlsoWithItsServe
     const std::wstring text = CallText(informer, L"84951112233");
     EXPECT_NE(text.find(L"Иван Иванов"), std::wstring::npos) << "from the cache: " << testing::PrintToString(text);
     EXPECT_NE(text.find(L"Инженер, ООО Кордавин"), std::wstring::npos) << testing::PrintToString(text);
+    EXPECT_EQ(0u, informer.Exit());
+}
+
+// A mistyped password is corrected in the dialog: its OK reads the directory at
+// once, instead of at the next retry five minutes after the failed sync.
+TEST_F(OrgDirectoryEndToEnd, OkWithACorrectedPasswordReadsTheDirectoryAtOnce) {
+    std::vector<std::wstring> lines = DirectoryLines();
+    lines.push_back(L"LdapBindDN=" + PersonDn(L"reader"));
+    lines.push_back(L"LdapPassword=" + ProtectForUser(L"mistyped"));
+    // The throw-away server has no certificate for StartTLS.
+    lines.push_back(L"LdapAllowPlainBind=1");
+    InformerProcess informer({session_, false, folder.path(), lines});
+    HWND main = informer.MainWindow();
+    ASSERT_NE(nullptr, main);
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(kDiagnosticsCommand, 0), 0);
+    HWND diagnostics = informer.FindVisibleWindow(L"Диагностика");
+    ASSERT_NE(nullptr, diagnostics);
+    const auto waitForLine = [&](const wchar_t* part) {
+        std::wstring line;
+        for (const ULONGLONG until = ::GetTickCount64() + 20000; ::GetTickCount64() < until; ::Sleep(100)) {
+            line = WindowTextOf(::GetDlgItem(diagnostics, kDiagnosticsOrgDirLine));
+            if (line.find(part) != std::wstring::npos) break;
+        }
+        return line;
+    };
+    std::wstring line = waitForLine(L"не принял имя пользователя и пароль");
+    ASSERT_NE(line.find(L"не принял имя пользователя и пароль"), std::wstring::npos) << testing::PrintToString(line);
+
+    ::PostMessageW(main, WM_COMMAND, MAKEWPARAM(kOrgDirectoryButton, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(main, kOrgDirectoryButton)));
+    HWND dialog = informer.FindVisibleWindow(L"Справочник организации (LDAP)");
+    ASSERT_NE(nullptr, dialog);
+    ::SetDlgItemTextW(dialog, kPasswordEdit, L"reader-secret");
+    ::SendMessageW(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    line = waitForLine(L"записей 1, номеров 1");
+    EXPECT_NE(line.find(L"записей 1, номеров 1"), std::wstring::npos) << testing::PrintToString(line);
+    EXPECT_EQ(line.find(L"ошибка"), std::wstring::npos) << testing::PrintToString(line);
+    ::PostMessageW(diagnostics, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(0u, informer.Exit());
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "WindowPlacement.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -22,6 +24,15 @@ public:
         for (TOpenWindows* object : Objects())
             if (static_cast<T*>(object)->Handle()) return static_cast<T*>(object);
         return nullptr;
+    }
+
+    // The open window of this kind brought forward (restored when minimised,
+    // a box open over it first), or null when none is open: "show it, or make
+    // it" in one place for every window that is one of a kind.
+    static T* BringForward() {
+        T* open = Current();
+        if (open) BringWindowForward(open->Handle());
+        return open;
     }
 
     // Destroys every open window of this kind (the program is ending); an

@@ -84,15 +84,14 @@ TDirectoryBrowserForm::TDirectoryBrowserForm(HINSTANCE instance, TDirectorySourc
     : TDialogBase(instance, IDS_DIRBROWSER_CAPTION), FSource(std::move(source)) {}
 
 HWND TDirectoryBrowserForm::Open(HINSTANCE instance, TDirectorySource source) {
-    TDirectoryBrowserForm* form = Current();
-    if (form) {
-        form->FSource = std::move(source);
-        form->ApplySource();
-    } else {
-        form = new TDirectoryBrowserForm(instance, std::move(source));
-        form->CreateSelfDeletingDialog(IDD_DIRECTORYBROWSER, nullptr);
-    }
     // An import preview open over the window comes forward instead.
+    if (TDirectoryBrowserForm* open = BringForward()) {
+        open->FSource = std::move(source);
+        open->ApplySource();
+        return open->FHandle;
+    }
+    auto* form = new TDirectoryBrowserForm(instance, std::move(source));
+    form->CreateSelfDeletingDialog(IDD_DIRECTORYBROWSER, nullptr);
     BringWindowForward(form->FHandle);
     return form->FHandle;
 }

@@ -59,13 +59,12 @@ TCallJournalForm::TCallJournalForm(HINSTANCE instance, std::vector<TCallRecord> 
 
 TCallJournalForm& TCallJournalForm::Open(HINSTANCE instance, std::vector<TCallRecord> records, int maxCalls,
                                          TOpenContact openContact) {
-    if (TCallJournalForm* open = Current()) {
+    if (TCallJournalForm* open = BringForward()) {
         const int64_t selectedId = open->SelectedId();
         open->FRecords = std::move(records);
         open->FMaxCalls = maxCalls;
         open->FOpenContact = std::move(openContact);
         open->ApplyFilter(selectedId);
-        BringWindowForward(open->FHandle);
         return *open;
     }
     auto* form = new TCallJournalForm(instance, std::move(records), maxCalls, std::move(openContact));

@@ -2,7 +2,9 @@
 
 #include "CrmLookupRes.h"
 #include "CrmLookupTexts.h"
+#include "HttpNameLookup.h"
 #include "TextTrim.h"
+#include "UniqueHandle.h"
 #include "WindowPlacement.h"
 #include "WindowText.h"
 
@@ -43,10 +45,7 @@ TCrmLookupForm::TCrmLookupForm(HINSTANCE instance, const THttpLookupSettings& cu
     : TDialogBase(instance, IDS_LOOKUP_CAPTION, 0, MB_ICONERROR), FCurrent(current), FOnApply(std::move(onApply)) {}
 
 HWND TCrmLookupForm::Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply) {
-    if (TCrmLookupForm* open = Current()) {
-        ::SetForegroundWindow(open->FHandle);
-        return open->FHandle;
-    }
+    if (TCrmLookupForm* open = BringForward()) return open->FHandle;
     auto* form = new TCrmLookupForm(instance, current, std::move(onApply));
     const HWND window = form->CreateSelfDeletingDialog(IDD_CRMLOOKUPFORM, owner);
     ::ShowWindow(window, SW_SHOW);
@@ -124,8 +123,14 @@ void TCrmLookupForm::btnCheckClick() {
         ShowResult(ResourceText(IDS_LOOKUP_NEED_NUMBER));
         return;
     }
-    const HWND window = FHandle;
-    if (!FCheck.Start(settings, number, [window] { ::PostMessageW(window, kCheckDone, 0, 0); })) return;
+    // The job owns what it uses: the dialog may close while it runs.
+    const auto job = [settings, number](std::stop_token stop) {
+        UniqueKernelHandle cancel(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        // Only sets the event: the request ends as cancelled on the worker.
+        const std::stop_callback onStop(stop, [event = cancel.get()] { ::SetEvent(event); });
+        return LookUpNameOverHttp(settings, number, {}, cancel.get());
+    };
+    if (!FCheck.Start(job, FHandle, kCheckDone, THttpNameResult::Fail(THttpNameError::Internal, {}))) return;
     ::EnableWindow(Item(IDC_LOOKUP_CHECK), FALSE);
     ShowResult(ResourceText(IDS_LOOKUP_CHECKING));
 }

@@ -1,7 +1,8 @@
 #pragma once
 #include "DialogBase.h"
 #include "HttpLookupSettings.h"
-#include "NameLookupCheck.h"
+#include "BackgroundCheck.h"
+#include "HttpNameResult.h"
 #include "OpenWindows.h"
 
 #include <windows.h>
@@ -38,5 +39,5 @@ private:
 
     THttpLookupSettings FCurrent;
     TApply FOnApply;
-    TNameLookupCheck FCheck;
+    TBackgroundCheck<THttpNameResult> FCheck;
 };

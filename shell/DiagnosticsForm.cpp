@@ -40,15 +40,14 @@ TDiagnosticsForm::TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& 
 
 HWND TDiagnosticsForm::Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
                             const TOrgDirectory* orgDirectory) {
-    TDiagnosticsForm* form = Current();
-    if (form) {
-        form->RefreshView(true);
-    } else {
-        EnsureCommonControls();
-        // No owner: the main window is usually hidden.
-        form = new TDiagnosticsForm(instance, diagnostics, orgDirectory);
-        form->CreateSelfDeletingDialog(IDD_DIAGNOSTICSFORM, nullptr);
+    if (TDiagnosticsForm* open = BringForward()) {
+        open->RefreshView(true);
+        return open->Handle();
     }
+    EnsureCommonControls();
+    // No owner: the main window is usually hidden.
+    auto* form = new TDiagnosticsForm(instance, diagnostics, orgDirectory);
+    form->CreateSelfDeletingDialog(IDD_DIAGNOSTICSFORM, nullptr);
     BringWindowForward(form->Handle());
     return form->Handle();
 }

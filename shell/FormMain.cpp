@@ -292,10 +292,12 @@ void TMainForm::FormCreate() {
 }
 
 void TMainForm::LoadParams() {
-    FSettingsLocation = CurrentSettingsLocation();
-    const std::vector<std::wstring> errors =
-        LoadSettings(FSettingsLocation, FSettings, FController->Popups().Settings(), &FSources);
-    if (!FSources.Enforced.Empty()) ShowEnforcedNote(FStatusBar, LoadResourceString(IDS_ENFORCED_NOTE));
+    FModel = std::make_unique<TSettingsModel>(CurrentSettingsLocation(), FController->PopupSettings());
+    FModel->AddListener(
+        [this](TSettingsPart part, const TMainFormSettings& settings) { SettingsApplied(part, settings); });
+    const std::vector<std::wstring> errors = FModel->Load(FSettings);
+    FSettings = FModel->Settings();
+    if (!FModel->Sources().Enforced.Empty()) ShowEnforcedNote(FStatusBar, LoadResourceString(IDS_ENFORCED_NOTE));
     if (errors.empty()) return;
     std::wstring text;
     for (const auto& error : errors) text += (text.empty() ? L"" : L"\r\n") + error;
@@ -328,8 +330,8 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     if (FPartsEnded) return;
     FPartsEnded = true;
     ::KillTimer(FHandle, kTimerQuiet);
-    // A connection test still running ends within its own time limit.
-    if (FDBTest.joinable()) FDBTest.join();
+    // A connection test still running is left to end by itself.
+    FDBTest.Cancel();
     // Editors hold the lookup: none may be left to start a save once it goes.
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
@@ -407,6 +409,7 @@ void TMainForm::OnCallEvent(const TCallEvent& event) {
     case TCallEventKind::Renamed: {
         // The dispatch has renamed the applied channel; the window's copy and list follow.
         RenameChannel(FSettings.FChannels, event.Channel, event.Text);
+        if (FModel) FModel->RenameChannel(event.Channel, event.Text);
         const int listed = FindChannel(clbChannels.Texts(), event.Channel);
         if (listed >= 0) clbChannels.SetText(listed, event.Text);
         break;
@@ -421,12 +424,8 @@ void TMainForm::OnCallEvent(const TCallEvent& event) {
 }
 
 void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
-    TCallerLookup* lookup = &FController->Lookup();
     TEditorForm::Open(Instance(), caller.Number, caller.Name, caller.Comment, isPreview,
-                      [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
-                          lookup->AddEditRow(phone, name, comment);
-                      },
-                      FController->SaveFailureReceiver());
+                      FController->ContactSaver(), FController->SaveFailureReceiver());
 }
 
 void TMainForm::pmnuDirectoryClick() {
@@ -490,11 +489,7 @@ void TMainForm::btnOpenCrmClick(const TCaller& caller, const std::wstring& chann
     ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND);
 }
 
-void TMainForm::pmnuOptionsClick() {
-    ::ShowWindow(FHandle, SW_SHOW);
-    ::SetForegroundWindow(FHandle);
-    if (::IsIconic(FHandle)) ::ShowWindow(FHandle, SW_RESTORE);
-}
+void TMainForm::pmnuOptionsClick() { BringWindowForward(FHandle); }
 
 // Only the message loop ends here: "Выход" may come from inside a modal loop (an
 // error box during start-up, the tray menu), whose caller still uses the window
@@ -539,9 +534,9 @@ void TMainForm::JournalFailed(const std::wstring& text) {
 }
 
 void TMainForm::pmnuJournalClick() {
-    TCallJournal& callJournal = FController->Journal();
+    ICallJournalAccess& callJournal = FController->Journal();
     TCallJournalForm& journal =
-        TCallJournalForm::Open(Instance(), callJournal.ReadAll(), callJournal.Limits().MaxCalls,
+        TCallJournalForm::Open(Instance(), callJournal.ReadAll(), callJournal.MaxCalls(),
                                [this](const std::wstring& number) {
                                    TCaller caller{number, {}, {}, {}};
                                    TLookupFailure failure;
@@ -571,7 +566,7 @@ void TMainForm::OnCallRecorded(const TCallRecord& record) {
         FController->Journal().MarkViewed();
     } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && TrayIcon) {
         // Only while no popup is up: a ringing call needs the user's eyes more.
-        const bool quiet = FController->Popups().Windows().empty() && !FErrorBoxOpen && !QuietNow();
+        const bool quiet = !FController->Popups().AnyShown() && !FErrorBoxOpen && !QuietNow();
         if (quiet) TrayIcon->ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
     }
     UpdateTrayHint();

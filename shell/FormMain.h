@@ -1,10 +1,12 @@
 #pragma once
+#include "BackgroundCheck.h"
 #include "CallJournal.h"
 #include "CheckListView.h"
 #include "DirectoryClient.h"
 #include "InformerController.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"
+#include "SettingsModel.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
@@ -23,8 +25,7 @@
 #include <thread>
 #include <vector>
 
-// Posted to the main window when the connection test's thread has put its
-// outcome in FDBTestResult.
+// Posted to the main window when the connection test's outcome is ready.
 constexpr UINT WM_DBTESTDONE = WM_APP + 2;
 
 
@@ -78,7 +79,10 @@ private:
     bool OnSettingsCommand(int id, UINT code);
     bool OnSettingsNotify(const NMHDR& header);
     void ShowParams();
-    void ApplyParams();
+    // The settings as the controls show them; AppError (nothing changed) for a value that cannot be taken.
+    TMainFormSettings ReadParams();
+    // What the settings window does once a part of the settings is applied.
+    void SettingsApplied(TSettingsPart part, const TMainFormSettings& settings);
     void UpdatePathControls();
     void TWMParamChange();
     void btnApplyClick();
@@ -96,7 +100,6 @@ private:
     void TestDBConnectionButtonClick();
     // The organisation's directory's dialog (SettingsOrgDirectory.cpp).
     void btnOrgDirectoryClick();
-    void ApplyOrgDirectorySettings(const TOrgDirectorySettings& settings);
     void OnDBTestDone();
     void BrowseFolderInto(int editId, int labelId);
     void SetBold(int buttonId, bool bold);
@@ -117,9 +120,6 @@ private:
     void btnCallBackClick(const TCaller& caller, const std::wstring& channel);
     // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
     void btnCrmNamesClick();
-    void ApplyCrmNames(const THttpLookupSettings& settings);
-    // The applied settings with a dialog's edits, except what a policy fixes.
-    TMainFormSettings KeepingEnforced(TMainFormSettings edited) const;
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     std::wstring ItemText(int id) const;
@@ -167,22 +167,18 @@ private:
     // channel list replaces the items.
     bool FParamLoading = false;
     bool FChannelListLoading = false;
-    TTrayMsgWinItem* PreviewItem = nullptr;
     // The "Ж" buttons: their caption font says whether the line is bold.
     UniqueGdiObject FBoldFont;
     std::array<bool, 4> FBold{};
-    // "Тест соединения" runs on its own thread; FDBTestLock guards FDBTestResult.
-    std::thread FDBTest;
-    std::mutex FDBTestLock;
-    std::optional<TDBTestOutcome> FDBTestResult;
+    // "Тест соединения", on the program's one background check.
+    TBackgroundCheck<TDBTestOutcome> FDBTest;
     // What the tray shows of the connection; FStateIcon is the program's icon
     // with the connection's mark (null: the plain FAppIcon), under the operator's marks.
     TConnectionState FConnectionState = TConnectionState::Off;
     std::wstring FConnectionReason;
     UniqueIcon FStateIcon;
-    TSettingsLocation FSettingsLocation;
-    // Which settings an administrator fixed, and the defaults a per-user file is saved against.
-    TSettingsSources FSources;
+    // The applied settings, where they are loaded, stored and which a policy fixes.
+    std::unique_ptr<TSettingsModel> FModel;
 
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;

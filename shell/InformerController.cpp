@@ -156,6 +156,32 @@ void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabl
     if (FWindow) FWindow->SetTimer(timer, intervalMs, enabled);
 }
 
+TAddEditRowProc TInformerController::ContactSaver() {
+    TCallerLookup* lookup = FCallerLookup.get();
+    return [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
+        lookup->AddEditRow(phone, name, comment);
+    };
+}
+
+void TInformerController::TogglePreview(const std::wstring& id, const std::wstring& title, const TCaller& caller) {
+    TTrayMsgWinCollection& items = FPopups->Items();
+    if (TTrayMsgWinItem* shown = items.FindItemWinID(id)) {
+        const bool visible = FPopups->IsFormTMWVisible(shown);
+        shown->Free();
+        if (visible) return;
+    }
+    TTrayMsgWinUpdateBracket bracket(items);
+    TTrayMsgWinItem* preview = items.Add();
+    preview->SetTitle(title);
+    preview->SetSimpleText(title);
+    preview->SetWinID(id);
+    preview->SetClipboardText(caller.Number);
+    preview->Caller = caller;
+    preview->IsPreview = true;
+    preview->UseRichText = true;
+    preview->SetVisible(true);
+}
+
 void TInformerController::OnPosted(TPosted what) {
     switch (what) {
     case TPosted::SaveFailed: TellSaveFailures(); break;

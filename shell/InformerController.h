@@ -59,12 +59,44 @@ protected:
     ~IInformerView() = default;
 };
 
+// What the journal's window and the tray's hint do with the call journal.
+class ICallJournalAccess {
+public:
+    virtual std::vector<TCallRecord> ReadAll() = 0;
+    virtual int MaxCalls() const = 0;
+    virtual bool SetNote(int64_t recordId, const std::wstring& note) = 0;
+    virtual int64_t MissedSinceViewed() const = 0;
+    // The user has seen the journal's calls.
+    virtual void MarkViewed() = 0;
+
+protected:
+    ~ICallJournalAccess() = default;
+};
+
+// What the windows do with the popups: say what their buttons do, show the
+// settings window's preview, and whether any popup is up.
+class IPopupsAccess {
+public:
+    virtual void SetOnEditData(TTMWForm::TEditDataEvent handler) = 0;
+    virtual void SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler) = 0;
+    virtual void SetOnCallBack(TTMWForm::TOpenCrmEvent handler) = 0;
+    virtual bool AnyShown() const = 0;
+    // Shows the preview popup with these lines, or hides it when it is shown.
+    virtual void TogglePreview(const std::wstring& id, const std::wstring& title, const TCaller& caller) = 0;
+
+protected:
+    ~IPopupsAccess() = default;
+};
+
 // The tray program's parts and their wiring, apart from any window: the two
 // directories and the caller lookup, directory sharing (client and server), the
 // recording-server connection with its event dispatch, and the listeners of the
 // call-event stream (diagnostics, the CRM card on answering, the journal and the
 // view). Main thread only.
-class TInformerController final : private IRecorderHost, private IControllerClock {
+class TInformerController final : private IRecorderHost,
+                                  private IControllerClock,
+                                  private ICallJournalAccess,
+                                  private IPopupsAccess {
 public:
     // The directories' folders and the organisation's directory cache default to their built-in ones.
     explicit TInformerController(IInformerView& view, std::wstring cityCodesDir = DefaultCityCodesDir(),
@@ -129,19 +161,20 @@ public:
     // One more name source after the directories (and the sources added before).
     void AddNameSource(ICallerNameSource& source) { FNameSources.push_back(&source); }
 
-    TTrayMsgWins& Popups() { return *FPopups; }
     // "Не беспокоить": the popups ask it before each new window.
     TQuietTime& Quiet() { return *FQuiet; }
-    TTQRDataModule& AreaList() { return *FAreaList; }
-    TPQRDataModule& AbonentList() { return *FAbonentList; }
-    TCallerLookup& Lookup() { return *FCallerLookup; }
-    TDirectoryClient& DirectoryClient() { return *FDBClient; }
-    TEventDiagnostics& Diagnostics() { return FDiagnostics; }
-    TCallJournal& Journal() { return *FCallJournal; }
-    TRecorderDispatch& Dispatch() { return *FDispatch; }
-    TOrgDirectory& OrgDirectory() { return *FOrgDirectory; }
-    TCrmNameLookup& CrmNames() { return *FCrmNames; }
-    TLateSubscriberNames& LateSubscriberNames() { return *FLateNames; }
+    // What a window may do with a part, never the part itself.
+    ICallJournalAccess& Journal() { return *this; }
+    IPopupsAccess& Popups() { return *this; }
+    // The popups' settings, which the settings window edits with the rest.
+    TTrayMsgWinsSettings& PopupSettings() { return FPopups->Settings(); }
+    // How an editor saves a contact: through the caller lookup, on the save's thread.
+    TAddEditRowProc ContactSaver();
+    // What the diagnostics window reads.
+    const TEventDiagnostics& Diagnostics() const { return FDiagnostics; }
+    const TOrgDirectory& OrgDirectory() const { return *FOrgDirectory; }
+    // The organisation's directory reads its server now (its dialog's OK).
+    void SyncOrgDirectoryNow() { FOrgDirectory->SyncNow(); }
 
     // Where editors and the directory window hand their failed saves: the
     // view is told of each on the main thread.
@@ -175,6 +208,18 @@ private:
     void RefreshChannelList() override;
     void OnTimer(TTimer timer) override;
     void OnPosted(TPosted what) override;
+    std::vector<TCallRecord> ReadAll() override { return FCallJournal->ReadAll(); }
+    int MaxCalls() const override { return FCallJournal->Limits().MaxCalls; }
+    bool SetNote(int64_t recordId, const std::wstring& note) override { return FCallJournal->SetNote(recordId, note); }
+    int64_t MissedSinceViewed() const override { return FCallJournal->MissedSinceViewed(); }
+    void MarkViewed() override { FCallJournal->MarkViewed(); }
+    void SetOnEditData(TTMWForm::TEditDataEvent handler) override { FPopups->SetOnEditData(std::move(handler)); }
+    void SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnOpenCrm(std::move(handler)); }
+    void SetOnCallBack(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnCallBack(std::move(handler)); }
+    bool AnyShown() const override { return !FPopups->Windows().empty(); }
+    void TogglePreview(const std::wstring& id, const std::wstring& title, const TCaller& caller) override;
+    // Tests look at the parts themselves.
+    friend struct TInformerControllerTestAccess;
     void TellSaveFailures();
     void OnWakeUp(TWakeUp reason) override { WakeUp(reason); }
     void TellConnection();

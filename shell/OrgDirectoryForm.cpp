@@ -40,10 +40,7 @@ TOrgDirectoryForm::TOrgDirectoryForm(HINSTANCE instance, const TOrgDirectorySett
 
 HWND TOrgDirectoryForm::Show(HINSTANCE instance, HWND owner, const TOrgDirectorySettings& current,
                              const TDiallingSettings& dialling, TApply onApply) {
-    if (TOrgDirectoryForm* open = Current()) {
-        ::SetForegroundWindow(open->FHandle);
-        return open->FHandle;
-    }
+    if (TOrgDirectoryForm* open = BringForward()) return open->FHandle;
     auto* form = new TOrgDirectoryForm(instance, current, dialling, std::move(onApply));
     const HWND window = form->CreateSelfDeletingDialog(IDD_ORGDIRECTORYFORM, owner);
     ::ShowWindow(window, SW_SHOW);

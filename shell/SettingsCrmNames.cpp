@@ -1,19 +1,12 @@
-// The settings window's way to the CRM name lookup's own dialog.
+// The settings window's way to the CRM names' own dialog: its OK applies and
+// stores the CRM names' settings alone.
 #include "CrmLookupForm.h"
 #include "FormMain.h"
-#include "SettingsStore.h"
 
 void TMainForm::btnCrmNamesClick() {
-    TCrmLookupForm::Show(Instance(), FHandle, FSettings,
-                         [this](const THttpLookupSettings& settings) { ApplyCrmNames(settings); });
-}
-
-void TMainForm::ApplyCrmNames(const THttpLookupSettings& settings) {
-    TMainFormSettings edited = FSettings;
-    static_cast<THttpLookupSettings&>(edited) = settings;
-    const TMainFormSettings stored = KeepingEnforced(edited);
-    // Stored first: a file that refuses them keeps the dialog open with the reason.
-    SaveHttpLookup(FSettingsLocation, stored, &FSources);
-    FSettings = stored;
-    FController->ApplyHttpLookupSettings(FSettings);
+    TCrmLookupForm::Show(Instance(), FHandle, FModel->Settings(), [this](const THttpLookupSettings& settings) {
+        TMainFormSettings edited = FModel->Settings();
+        static_cast<THttpLookupSettings&>(edited) = settings;
+        FModel->Apply(TSettingsPart::CrmNames, edited);
+    });
 }

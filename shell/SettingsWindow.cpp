@@ -15,6 +15,7 @@
 #include "NetworkComputer.h"
 #include "ResourceText.h"
 #include "ScopedFlag.h"
+#include "SettingControls.h"
 #include "SettingsTable.h"
 #include "TextCompare.h"
 #include "TextTrim.h"
@@ -71,15 +72,6 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
 
 std::wstring WithoutMnemonic(std::wstring text) {
     text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
-    return text;
-}
-
-std::wstring ComboText(HWND combo, int index) {
-    const auto length = ::SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == CB_ERR) return {};
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    ::SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(length));
     return text;
 }
 
@@ -269,48 +261,11 @@ bool TMainForm::IsBold(int buttonId) const {
 
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
-    const TSettingsRef fields{FSettings, FController->Popups().Settings()};
+    const TSettingsRef fields{FSettings, FController->PopupSettings()};
     for (const auto& row : SettingsTable()) {
         const TSettingValue value = row.Get(fields);
-        const HWND control = Item(row.ControlId);
-        switch (row.Control) {
-        case TSettingControl::CheckBox:
-            ::CheckDlgButton(FHandle, row.ControlId, std::get<bool>(value) ? BST_CHECKED : BST_UNCHECKED);
-            break;
-        case TSettingControl::Edit:
-        case TSettingControl::UrlTemplateEdit:
-        case TSettingControl::AllowListEdit:
-            SetItemText(row.ControlId, std::get<std::wstring>(value));
-            break;
-        case TSettingControl::IntegerEdit:
-        case TSettingControl::LenientIntEdit:
-            SetItemText(row.ControlId, std::to_wstring(std::get<int>(value)));
-            break;
-        case TSettingControl::ListEdit:
-            SetItemText(row.ControlId, WriteListText(std::get<TSettingList>(value)));
-            break;
-        case TSettingControl::ComboIndex:
-            // An index outside the list leaves it without a selection.
-            ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(std::get<int>(value)), 0);
-            break;
-        case TSettingControl::ComboText:
-        case TSettingControl::ComboInteger: {
-            const std::wstring text = row.Control == TSettingControl::ComboText ? std::get<std::wstring>(value)
-                                                                                : std::to_wstring(std::get<int>(value));
-            auto found = ::SendMessageW(control, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                        reinterpret_cast<LPARAM>(text.c_str()));
-            // CB_FINDSTRINGEXACT ignores case; the setting's text must match exactly.
-            if (found != CB_ERR && ComboText(control, static_cast<int>(found)) != text) found = CB_ERR;
-            ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
-            break;
-        }
-        case TSettingControl::BoldButton:
+        if (!ShowSettingControl(FHandle, row, value) && row.Control == TSettingControl::BoldButton)
             SetBold(row.ControlId, std::get<bool>(value));
-            break;
-        case TSettingControl::None:
-        case TSettingControl::Special:
-            break;
-        }
     }
     const int channelCount = clbChannels.Count();
     for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
@@ -333,112 +288,58 @@ void TMainForm::ShowParams() {
     UpdateCrmLink();
 }
 
-void TMainForm::ApplyParams() {
-    const TSettingsRef fields{FSettings, FController->Popups().Settings()};
+TMainFormSettings TMainForm::ReadParams() {
+    TMainFormSettings edited = FSettings;
+    const TSettingsRef fields{edited, FController->PopupSettings()};
     // Every control is read before any field changes: a popup size that is not
     // an integer stops the apply with nothing applied.
     std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
     for (const auto& row : SettingsTable()) {
-        const HWND control = Item(row.ControlId);
         TSettingValue value = row.Get(fields);
-        switch (row.Control) {
-        case TSettingControl::CheckBox:
-            value = ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
-            break;
-        case TSettingControl::Edit:
-            value = ItemText(row.ControlId);
-            break;
-        case TSettingControl::IntegerEdit: {
-            const std::wstring text = ItemText(row.ControlId);
-            const auto number = ParseIniInteger(text);
-            if (!number) {
-                ::SetFocus(control);
-                ::SendMessageW(control, EM_SETSEL, 0, -1);
-                throw AppError(FormatResourceString(IDS_NOT_AN_INTEGER, text));
-            }
-            value = *number;
-            break;
-        }
-        case TSettingControl::LenientIntEdit:
-            value = ParseIniInteger(ItemText(row.ControlId)).value_or(0);
-            break;
-        case TSettingControl::UrlTemplateEdit: {
-            const std::wstring text = ItemText(row.ControlId);
-            const TCrmTemplateVerdict verdict = CheckCrmTemplate(text);
-            if (verdict.Check == TCrmTemplateCheck::SchemeRefused ||
-                verdict.Check == TCrmTemplateCheck::UnknownPlaceholder) {
-                ::SetFocus(control);
-                ::SendMessageW(control, EM_SETSEL, 0, -1);
-                throw AppError(verdict.Check == TCrmTemplateCheck::SchemeRefused
-                                   ? LoadResourceString(IDS_CRM_SCHEME_REFUSED)
-                                   : FormatResourceString(IDS_CRM_UNKNOWN_PLACEHOLDER, verdict.Detail));
-            }
-            value = TrimControlChars(text);
-            break;
-        }
-        case TSettingControl::AllowListEdit: {
-            const std::wstring text = ItemText(row.ControlId);
-            if (const auto unreadable = TAllowedClients::Parse(text).FirstUnreadable()) {
-                ::SetFocus(control);
-                ::SendMessageW(control, EM_SETSEL, 0, -1);
-                throw AppError(UnreadableAllowListText(*unreadable, TAllowListContext::Apply));
-            }
-            value = text;
-            break;
-        }
-        case TSettingControl::ListEdit: {
-            TSettingList list = ReadListText(ItemText(row.ControlId));
-            if (row.Store == TSettingStore::PrefixList) TrimListEntries(list);
-            value = std::move(list);
-            break;
-        }
-        case TSettingControl::ComboIndex: {
-            // No selection keeps the stored value.
-            const auto index = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
-            if (index != CB_ERR) value = static_cast<int>(index);
-            break;
-        }
-        case TSettingControl::ComboText:
-        case TSettingControl::ComboInteger: {
-            const auto index = ::SendMessageW(control, CB_GETCURSEL, 0, 0);
-            if (index == CB_ERR) break;
-            const std::wstring text = ComboText(control, static_cast<int>(index));
-            if (row.Control == TSettingControl::ComboText) value = text;
-            else if (auto number = ParseIniInteger(text)) value = *number;
-            break;
-        }
-        case TSettingControl::BoldButton:
+        if (std::optional<TSettingValue> read = ReadSettingControl(FHandle, row, value)) {
+            value = std::move(*read);
+        } else if (row.Control == TSettingControl::BoldButton) {
             value = IsBold(row.ControlId);
-            break;
-        case TSettingControl::Special:
-            if (row.ControlId == IDC_CBACTIVE) {
-                value = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-            } else if (row.ControlId == IDC_DBTYPE_CLIENT) {
-                value = ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
-            } else if (row.ControlId == IDC_CLBCHANNELS) {
-                TSettingList checked;
-                const int count = clbChannels.Count();
-                for (int i = 0; i < count; ++i)
-                    if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
-                value = std::move(checked);
-            }
-            break;
-        case TSettingControl::None:
-            break;
+        } else if (row.ControlId == IDC_CBACTIVE || row.ControlId == IDC_DBTYPE_CLIENT) {
+            value = ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
+        } else if (row.ControlId == IDC_CLBCHANNELS) {
+            TSettingList checked;
+            const int count = clbChannels.Count();
+            for (int i = 0; i < count; ++i)
+                if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
+            value = std::move(checked);
         }
         values.emplace_back(&row, std::move(value));
     }
     for (const auto& [row, value] : values) row->Set(fields, value);
+    return edited;
+}
 
-    FController->ApplySettings(FSettings);
-    UpdateCrmLink();
-    RestartDBServer();
+void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& settings) {
+    FSettings = settings;
+    switch (part) {
+    case TSettingsPart::Main:
+        FController->ApplySettings(FSettings);
+        UpdateCrmLink();
+        RestartDBServer();
+        break;
+    case TSettingsPart::CrmNames: FController->ApplyHttpLookupSettings(FSettings); break;
+    case TSettingsPart::QuietHours:
+        FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
+                                                           FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));
+        UpdateTrayHint();
+        break;
+    case TSettingsPart::OrgDirectory:
+        FController->ApplySettings(FSettings);
+        // What the dialog's OK applies is read at once: a corrected password or
+        // server need not wait for the next retry.
+        FController->SyncOrgDirectoryNow();
+        break;
+    }
 }
 
 void TMainForm::btnApplyClick() {
-    ApplyParams();
-    SaveDBParams(FSettingsLocation, FSettings, &FSources);
-    SaveParams(FSettingsLocation, FSettings, FController->Popups().Settings(), ShownConnection(), &FSources);
+    FModel->Apply(TSettingsPart::Main, ReadParams(), ShownConnection());
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
 }
 
@@ -460,7 +361,7 @@ void TMainForm::UpdatePathControls() {
     for (int id : {IDC_LEAREAPATH, IDC_BTNBROWSEAREAPATH, IDC_LEABONENTPATH, IDC_BTNBROWSEABONENTPATH})
         ::EnableWindow(Item(id), enabled);
     // Every change of the window's own enabling ends here; what an administrator fixed stays disabled.
-    DisableEnforcedControls(FHandle, FSources.Enforced);
+    if (FModel) DisableEnforcedControls(FHandle, FModel->Sources().Enforced);
 }
 
 void TMainForm::UseRemoteDBCheckBoxClick() {
@@ -475,7 +376,7 @@ void TMainForm::DBTypeRadioGroupClick() {
     ::EnableWindow(Item(IDC_ADDRESSLABELEDEDIT), client);
     ::EnableWindow(Item(IDC_SELECTADDRESSBUTTON), client);
     // A test already running keeps its button disabled until it ends.
-    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), client && !FDBTest.joinable());
+    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), client && !FDBTest.Running());
     UpdatePathControls();
     TWMParamChange();
 }
@@ -525,70 +426,29 @@ void TMainForm::BrowseFolderInto(int editId, int labelId) {
 }
 
 void TMainForm::ShowHidePreviewWindowButtonClick() {
-    TTrayMsgWins& popups = FController->Popups();
-    TTrayMsgWinCollection& items = popups.Items();
-    PreviewItem = items.FindItemWinID(kPreviewWinID);
-    if (PreviewItem) {
-        const bool visible = popups.IsFormTMWVisible(PreviewItem);
-        PreviewItem->Free();
-        PreviewItem = nullptr;
-        if (visible) return;
-    }
-    TTrayMsgWinUpdateBracket bracket(items);
-    PreviewItem = items.Add();
-    const std::wstring text = LoadResourceString(IDS_PREVIEW_TEXT);
-    const std::wstring phone = LoadResourceString(IDS_PREVIEW_PHONE);
-    PreviewItem->SetTitle(text);
-    PreviewItem->SetSimpleText(text);
-    PreviewItem->SetWinID(kPreviewWinID);
-    PreviewItem->SetClipboardText(phone);
-    PreviewItem->Caller = {phone, LoadResourceString(IDS_PREVIEW_NAME), LoadResourceString(IDS_PREVIEW_REGION),
-                           LoadResourceString(IDS_PREVIEW_COMMENT)};
-    PreviewItem->IsPreview = true;
-    PreviewItem->UseRichText = true;
-    PreviewItem->SetVisible(true);
+    FController->Popups().TogglePreview(kPreviewWinID, LoadResourceString(IDS_PREVIEW_TEXT),
+                                        {LoadResourceString(IDS_PREVIEW_PHONE), LoadResourceString(IDS_PREVIEW_NAME),
+                                         LoadResourceString(IDS_PREVIEW_REGION), LoadResourceString(IDS_PREVIEW_COMMENT)});
 }
 
 void TMainForm::TestDBConnectionButtonClick() {
     // One test at a time: a second press while one runs is refused.
-    if (FDBTest.joinable()) return;
+    if (FDBTest.Running()) return;
     const std::wstring host = ItemText(IDC_ADDRESSLABELEDEDIT);
     const int port = ParseIniInteger(ItemText(IDC_PORTSPINEDIT)).value_or(0);
+    // The test may take seconds. Its client is its own: the job owns what it
+    // uses, and the program's end never waits for it. A failure of the test
+    // itself reads as a failed connection.
+    const auto job = [host, port](std::stop_token) { return TDirectoryClient().TestConnection(host, port); };
+    if (!FDBTest.Start(job, FHandle, WM_DBTESTDONE, TDBTestOutcome::CannotConnect)) return;
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), FALSE);
-    const HWND window = FHandle;
-    // The test may take seconds: it runs on a thread of its own, which hands its
-    // outcome over and posts; the window shows it. A failure of the test itself
-    // leaves no outcome, which reads as a failed connection.
-    TDirectoryClient* client = &FController->DirectoryClient();
-    FDBTest = std::thread([this, client, window, host, port] {
-        try {
-            const TDBTestOutcome outcome = client->TestConnection(host, port);
-            std::lock_guard<std::mutex> lock(FDBTestLock);
-            FDBTestResult = outcome;
-        } catch (...) {
-        }
-        ::PostMessageW(window, WM_DBTESTDONE, 0, 0);
-    });
 }
 
 void TMainForm::OnDBTestDone() {
-    if (FDBTest.joinable()) FDBTest.join();
-    std::optional<TDBTestOutcome> outcome;
-    {
-        std::lock_guard<std::mutex> lock(FDBTestLock);
-        outcome.swap(FDBTestResult);
-    }
+    const std::optional<TDBTestOutcome> outcome = FDBTest.Take();
+    if (!outcome) return;
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
                    ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
-    const TDBTestMessage message = DBTestMessage(outcome.value_or(TDBTestOutcome::CannotConnect));
+    const TDBTestMessage message = DBTestMessage(*outcome);
     ShowMessage(message.Text, message.Icon);
-}
-
-TMainFormSettings TMainForm::KeepingEnforced(TMainFormSettings edited) const {
-    // What an administrator fixed stays as the policy says, whatever a dialog held.
-    TMainFormSettings kept = FSettings;
-    TTrayMsgWinsSettings popups = FController->Popups().Settings();
-    for (const TSettingRow& row : SettingsTable())
-        if (!FSources.Enforced.Has(row)) row.Set({kept, popups}, row.Get({edited, popups}));
-    return kept;
 }

@@ -49,21 +49,17 @@ void TMainForm::QuietTimerTimer() {
 }
 
 void TMainForm::ApplyQuietHours(const TQuietHoursText& settings) {
-    TMainFormSettings edited = FSettings;
+    TMainFormSettings edited = FModel->Settings();
     edited.FQuietHours = settings.Hours;
     edited.FQuietHoursFrom = settings.From;
     edited.FQuietHoursTo = settings.To;
     edited.FQuietWhenBusy = settings.WhenBusy;
-    const TMainFormSettings stored = KeepingEnforced(edited);
+    // Applied even when the file refuses them; the refusal is told.
     try {
-        SaveQuietHours(FSettingsLocation, stored, &FSources);
+        FModel->Apply(TSettingsPart::QuietHours, edited);
     } catch (...) {
         ShowGeneralError(GetExceptionText(std::current_exception()));
     }
-    FSettings = stored;
-    FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
-                                                       FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));
-    UpdateTrayHint();
 }
 
 bool TMainForm::QuietNow() const { return FController && FController->Quiet().Quiet(); }

@@ -3,6 +3,7 @@
 // lookup off and with it on against a CRM that answers in 3 s, and the time
 // from the CRM's last byte to the popup showing the name. Run by hand; not a test.
 #include "BenchmarkClock.h"
+#include "ControllerParts.h"
 #include "InformerController.h"
 #include "LoopbackHttpServer.h"
 #include "MessagePump.h"
@@ -50,7 +51,7 @@ TFigures Summarise(std::vector<double> values) {
 }
 
 TCaller PopupCaller(TInformerController& controller) {
-    TTrayMsgWinCollection& items = controller.Popups().Items();
+    TTrayMsgWinCollection& items = Parts::Popups(controller).Items();
     return items.Count() == 1 ? items.Items(0)->Caller : TCaller{};
 }
 
@@ -88,7 +89,7 @@ public:
         const double start = NowMicroseconds();
         controller_.PollRecorder();
         const double took = (NowMicroseconds() - start) / 1000.0;
-        return controller_.Popups().Items().Count() == 1 ? took : -1;
+        return Parts::Popups(controller_).Items().Count() == 1 ? took : -1;
     }
     void EndCall() {
         sim_.Control(L"end K1");

@@ -3,6 +3,7 @@
 // card, the journal and the view.
 #include "CrmLink.h"
 #include "HeldLock.h"
+#include "ControllerParts.h"
 #include "InformerController.h"
 #include "LoopbackHttpServer.h"
 #include "MessagePump.h"
@@ -79,7 +80,7 @@ TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
     settings.FCrmOpenMode = comOnAnswer;
     controller.ApplySettings(settings);
     controller.OpenJournal(folder.file(L"Journal\\CallJournal.db"));
-    ASSERT_TRUE(controller.Journal().Enabled());
+    ASSERT_TRUE(Parts::Journal(controller).Enabled());
 
     // The simulator listens for control lines once an object of it exists.
     KordavinClient opener = KordavinClient::Create(L"");
@@ -101,15 +102,15 @@ TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
     EXPECT_EQ(7u, controller.Diagnostics().Count());
     EXPECT_EQ(TLookupFailureKind::DirectoriesClosed, controller.Diagnostics().At(1).LookupFailure)
         << "the directories open only with SyncDirectories";
-    EXPECT_EQ(1, controller.Popups().Items().Count()) << "the second call on K1 rings; K2 is not watched";
+    EXPECT_EQ(1, Parts::Popups(controller).Items().Count()) << "the second call on K1 rings; K2 is not watched";
 
     controller.Disconnect();
     EXPECT_FALSE(controller.Connected());
     EXPECT_FALSE(controller.Diagnostics().Connected());
-    EXPECT_EQ(0, controller.Popups().Items().Count());
+    EXPECT_EQ(0, Parts::Popups(controller).Items().Count());
     ASSERT_EQ(2u, view.records.size());
     EXPECT_EQ(TCallOutcome::Interrupted, view.records[1].Outcome);
-    EXPECT_EQ(2u, controller.Journal().ReadAll().size());
+    EXPECT_EQ(2u, Parts::Journal(controller).ReadAll().size());
     EXPECT_TRUE(view.failures.empty());
     EXPECT_FALSE(view.Heard(TCallEventKind::ConnectionLost)) << "the user's own disconnect is no lost connection";
 }
@@ -131,16 +132,16 @@ TEST_F(InformerController, WhileQuietNoPopupAppearsTheCallsStillReachTheJournalA
     for (const wchar_t* line : {L"ring K1", L"ani K1 84951234567", L"missed K1"})
         ASSERT_TRUE(Control(line).starts_with(L"OK")) << testing::PrintToString(line);
     controller.PollRecorder();
-    EXPECT_TRUE(controller.Popups().Windows().empty()) << "no popup while quiet";
+    EXPECT_TRUE(Parts::Popups(controller).Windows().empty()) << "no popup while quiet";
     ASSERT_EQ(1u, view.records.size());
     EXPECT_EQ(TCallOutcome::Missed, view.records[0].Outcome);
-    EXPECT_EQ(1u, controller.Journal().ReadAll().size()) << "the call is in the journal";
-    EXPECT_EQ(1, controller.Journal().MissedSinceViewed()) << "and counts as missed";
+    EXPECT_EQ(1u, Parts::Journal(controller).ReadAll().size()) << "the call is in the journal";
+    EXPECT_EQ(1, Parts::Journal(controller).MissedSinceViewed()) << "and counts as missed";
 
     now += 61 * kMinuteMs;
     ASSERT_TRUE(Control(L"ring K1").starts_with(L"OK"));
     controller.PollRecorder();
-    EXPECT_EQ(1u, controller.Popups().Windows().size()) << "popups again once the hour is over";
+    EXPECT_EQ(1u, Parts::Popups(controller).Windows().size()) << "popups again once the hour is over";
     controller.Disconnect();
     PumpPending();
 }
@@ -158,7 +159,7 @@ TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsThe
     ASSERT_EQ(1u, view.records.size());
     EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
     EXPECT_EQ(TConnectionError::Kind::ClosedByServer, controller.Diagnostics().LastConnectionError().What);
-    EXPECT_EQ(0, controller.Popups().Items().Count());
+    EXPECT_EQ(0, Parts::Popups(controller).Items().Count());
 }
 
 TEST_F(InformerController, TheWantedConnectionIsKeptAndTheReasonWhileReconnectingIsTold) {
@@ -238,7 +239,7 @@ TEST_F(InformerController, TheEndOfTheSessionEndsCallsInProgressAsInterruptedInT
     EXPECT_TRUE(controller.Shutdown(3000).empty()) << "no save was running";
     ASSERT_EQ(2u, view.records.size());
     for (const TCallRecord& record : view.records) EXPECT_EQ(TCallOutcome::Interrupted, record.Outcome);
-    EXPECT_FALSE(controller.Journal().Enabled()) << "the journal's file is closed";
+    EXPECT_FALSE(Parts::Journal(controller).Enabled()) << "the journal's file is closed";
     EXPECT_FALSE(controller.Connected());
 
     // Once only: the window's own end afterwards adds nothing.
@@ -421,7 +422,7 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
 
 // The caller whom the popup of the one call on a channel shows; empty without a popup.
 TCaller PopupCaller(TInformerController& controller) {
-    TTrayMsgWinCollection& items = controller.Popups().Items();
+    TTrayMsgWinCollection& items = Parts::Popups(controller).Items();
     return items.Count() == 1 ? items.Items(0)->Caller : TCaller{};
 }
 
@@ -474,10 +475,10 @@ TEST_F(CrmNames, ACallerNoDirectoryKnowsIsNamedInTheOpenPopupOnceAndTheJournalKe
     EXPECT_EQ("/find?phone=74951234567", server.Requests()[0].Target);
 
     Send(controller, {L"end K1"});
-    const auto stored = controller.Journal().ReadAll();
+    const auto stored = Parts::Journal(controller).ReadAll();
     ASSERT_EQ(1u, stored.size());
     EXPECT_EQ(L"ООО «Ромашка»", stored[0].Caller.Name);
-    EXPECT_EQ(0u, controller.CrmNames().WaitingCalls());
+    EXPECT_EQ(0u, Parts::CrmNames(controller).WaitingCalls());
 }
 
 TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesTheDiagnostics) {
@@ -498,19 +499,19 @@ TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesT
     Send(controller, {L"ring K1", L"ani K1 84951112233", L"end K1"});
     ASSERT_EQ(1u, view.records.size());
     EXPECT_EQ(L"", view.records[0].Caller.Name);
-    EXPECT_EQ(0, controller.Popups().Items().Count());
+    EXPECT_EQ(0, Parts::Popups(controller).Items().Count());
 
-    ASSERT_TRUE(PumpUntil([&] { return controller.CrmNames().WaitingCalls() == 0; }));
-    const auto stored = controller.Journal().ReadAll();
+    ASSERT_TRUE(PumpUntil([&] { return Parts::CrmNames(controller).WaitingCalls() == 0; }));
+    const auto stored = Parts::Journal(controller).ReadAll();
     ASSERT_EQ(1u, stored.size());
     EXPECT_EQ(L"Поздний", stored[0].Caller.Name);
     EXPECT_EQ(L"74951112233", stored[0].Caller.Number);
-    EXPECT_EQ(0, controller.Popups().Items().Count()) << "no popup comes back for a call that has ended";
+    EXPECT_EQ(0, Parts::Popups(controller).Items().Count()) << "no popup comes back for a call that has ended";
     EXPECT_FALSE(view.Heard(TCallEventKind::CallerChanged));
 
     const size_t before = controller.Diagnostics().Total();
     Send(controller, {L"ring K1", L"ani K1 84950000500"});
-    ASSERT_TRUE(PumpUntil([&] { return controller.CrmNames().WaitingCalls() == 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return Parts::CrmNames(controller).WaitingCalls() == 0; }));
     const TEventDiagnostics& diagnostics = controller.Diagnostics();
     ASSERT_EQ(before + 3, diagnostics.Total()) << "two records of the server and the lookup's failure";
     const TEventRecord& failure = diagnostics.At(diagnostics.Count() - 1);
@@ -542,7 +543,7 @@ TEST_F(CrmNames, TheEndOfTheSessionDoesNotWaitForACrmThatNeverAnswers) {
     EXPECT_EQ(TCallOutcome::Interrupted, view.records[0].Outcome);
     EXPECT_TRUE(view.savesNotFinished.empty());
     EXPECT_TRUE(view.savesFailed.empty());
-    EXPECT_FALSE(controller.Journal().Enabled());
+    EXPECT_FALSE(Parts::Journal(controller).Enabled());
     controller.End(TInformerController::TEnding::Exit);
     EXPECT_EQ(1u, view.records.size()) << "once only";
 }
@@ -596,7 +597,7 @@ TEST_F(CrmNames, UnderALockedSubscriberTableTheRegionShowsAtOnceAndTheNameFollow
         EXPECT_EQ(L"74952223344", shown.Number);
         EXPECT_EQ(L"Москва", shown.Region) << "the region whatever the subscriber table's state";
         EXPECT_EQ(L"", shown.Name);
-        EXPECT_EQ(1u, controller.LateSubscriberNames().WaitingCalls());
+        EXPECT_EQ(1u, Parts::LateSubscriberNames(controller).WaitingCalls());
         PumpFor(3 * TLateSubscriberNames::kRetryEveryMs);
         EXPECT_EQ(L"", PopupCaller(controller).Name) << "still locked";
     }
@@ -604,7 +605,7 @@ TEST_F(CrmNames, UnderALockedSubscriberTableTheRegionShowsAtOnceAndTheNameFollow
     EXPECT_EQ(L"Петрова (бухгалтерия)", PopupCaller(controller).Name);
     EXPECT_EQ(L"звонить после обеда", PopupCaller(controller).Comment);
     EXPECT_EQ(L"Москва", PopupCaller(controller).Region);
-    EXPECT_EQ(0u, controller.LateSubscriberNames().WaitingCalls());
+    EXPECT_EQ(0u, Parts::LateSubscriberNames(controller).WaitingCalls());
     Send(controller, {L"end K1"});
 
     // A call that ends while the table is still locked: the journal gets the name.
@@ -613,15 +614,15 @@ TEST_F(CrmNames, UnderALockedSubscriberTableTheRegionShowsAtOnceAndTheNameFollow
         ASSERT_TRUE(lock.held());
         Send(controller, {L"ring K1", L"ani K1 84955556677", L"end K1"});
     }
-    ASSERT_TRUE(PumpUntil([&] { return controller.LateSubscriberNames().WaitingCalls() == 0; }));
-    const auto stored = controller.Journal().ReadAll();
+    ASSERT_TRUE(PumpUntil([&] { return Parts::LateSubscriberNames(controller).WaitingCalls() == 0; }));
+    const auto stored = Parts::Journal(controller).ReadAll();
     ASSERT_EQ(2u, stored.size());
     const auto second = std::find_if(stored.begin(), stored.end(),
                                      [](const TCallRecord& r) { return r.Caller.Number == L"74955556677"; });
     ASSERT_NE(stored.end(), second);
     EXPECT_EQ(L"Сидоров", second->Caller.Name);
     EXPECT_EQ(L"Москва", second->Caller.Region);
-    EXPECT_EQ(0, controller.Popups().Items().Count());
+    EXPECT_EQ(0, Parts::Popups(controller).Items().Count());
 }
 
 }  // namespace

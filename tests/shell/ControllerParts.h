@@ -1,0 +1,14 @@
+#pragma once
+#include "InformerController.h"
+
+// The controller's parts themselves, which it hands to no window: the tests
+// look at them through here.
+struct TInformerControllerTestAccess {
+    static TTrayMsgWins& Popups(TInformerController& controller) { return *controller.FPopups; }
+    static TCallJournal& Journal(TInformerController& controller) { return *controller.FCallJournal; }
+    static TCrmNameLookup& CrmNames(TInformerController& controller) { return *controller.FCrmNames; }
+    static TLateSubscriberNames& LateSubscriberNames(TInformerController& controller) {
+        return *controller.FLateNames;
+    }
+};
+using Parts = TInformerControllerTestAccess;

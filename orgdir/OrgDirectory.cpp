@@ -18,6 +18,8 @@
 // end, so a worker left by Stop never reaches into a directory that is gone.
 struct TOrgDirectory::TWorker {
     std::shared_ptr<TOrgDirectoryCache> Cache;
+    // A worker started after Stop may meet one left before it opened the cache.
+    std::shared_ptr<std::mutex> OpenLock;
     std::wstring CachePath;
     TOrgReadOptions Options;
     std::stop_source Cancel;
@@ -45,7 +47,8 @@ struct TOrgDirectory::TWorker {
 };
 
 TOrgDirectory::TOrgDirectory(std::wstring cachePath, TOrgReadOptions options)
-    : cachePath_(std::move(cachePath)), options_(options), cache_(std::make_shared<TOrgDirectoryCache>()) {}
+    : cachePath_(std::move(cachePath)), options_(options), cache_(std::make_shared<TOrgDirectoryCache>()),
+      openLock_(std::make_shared<std::mutex>()) {}
 
 TOrgDirectory::~TOrgDirectory() { Stop(); }
 
@@ -72,6 +75,7 @@ void TOrgDirectory::Start(const TOrgDirectorySettings& settings, const TDialling
     }
     auto worker = std::make_shared<TWorker>();
     worker->Cache = cache_;
+    worker->OpenLock = openLock_;
     worker->CachePath = cachePath_;
     worker->Options = options_;
     worker->Settings = settings;
@@ -145,11 +149,14 @@ void TOrgDirectory::TWorker::Run() noexcept {
 }
 
 void TOrgDirectory::TWorker::RunSyncs() {
-    if (!Cache->IsOpen()) {
-        try {
-            Cache->Open(CachePath);
-        } catch (const AppError& error) {
-            Cache->RecordFailure({TOrgDirectoryFailure::CacheFailed, 0, {}, error.message()}, CallTimeNow(), 0);
+    {
+        const std::lock_guard opening(*OpenLock);
+        if (!Cache->IsOpen()) {
+            try {
+                Cache->Open(CachePath);
+            } catch (const AppError& error) {
+                Cache->RecordFailure({TOrgDirectoryFailure::CacheFailed, 0, {}, error.message()}, CallTimeNow(), 0);
+            }
         }
     }
     std::unique_lock lock(Lock);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // Names from the organisation's directory for the popups: a worker thread keeps
@@ -55,8 +56,10 @@ private:
 
     const std::wstring cachePath_;
     const TOrgReadOptions options_;
-    // Shared with the workers, a left one included.
+    // Shared with the workers, a left one included; the first worker to run
+    // opens the cache under the lock.
     const std::shared_ptr<TOrgDirectoryCache> cache_;
+    const std::shared_ptr<std::mutex> openLock_;
     std::atomic<bool> enabled_{false};
     // The running worker's state; none while stopped.
     std::shared_ptr<TWorker> worker_;

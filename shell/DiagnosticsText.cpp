@@ -1,6 +1,6 @@
 #include "DiagnosticsText.h"
 
-#include "CrmLookupTexts.h"
+#include "CrmNamesTexts.h"
 #include "DiagnosticsRes.h"
 #include "ResourceText.h"
 #include "TextTrim.h"

@@ -10,7 +10,7 @@
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
-#include "CrmLookupForm.h"
+#include "CrmNamesForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
 #include "DiagnosticsText.h"
@@ -337,7 +337,7 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseAll();
     TOrgDirectoryForm::CloseAll();
-    TCrmLookupForm::CloseAll();
+    TCrmNamesForm::CloseAll();
     TQuietHoursForm::CloseAll();
     TCallJournalForm::CloseAll();
     TrayIcon.reset();

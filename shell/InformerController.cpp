@@ -37,7 +37,7 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     // The parts that keep state first; the view last, when the state is told.
     FDispatch->AddListener(FDiagnostics);
     FDispatch->AddListener(*FCrmOnAnswer);
-    FCrmNames = std::make_unique<TCrmNameLookup>(*FDispatch, *FCallJournal, FDiagnostics);
+    FCrmNames = std::make_unique<TCrmNames>(*FDispatch, *FCallJournal, FDiagnostics);
     FDispatch->AddListener(*FCrmNames);
     FLateNames = std::make_unique<TLateSubscriberNames>(*FCallerLookup, *FDispatch, *FCallJournal);
     FDispatch->AddListener(*FLateNames);

@@ -6,7 +6,7 @@
 #include "CallerLookup.h"
 #include "CallerNameSource.h"
 #include "ControllerWindow.h"
-#include "CrmNameLookup.h"
+#include "CrmNames.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryClient.h"
 #include "DirectoryServer.h"
@@ -258,7 +258,7 @@ private:
     std::unique_ptr<TOrgDirectory> FOrgDirectory;
     std::unique_ptr<TOrgNameSource> FOrgNameSource;
     // Names from a CRM for callers whom no directory knows.
-    std::unique_ptr<TCrmNameLookup> FCrmNames;
+    std::unique_ptr<TCrmNames> FCrmNames;
     // Names another workstation's lock kept from a popup, found a little later.
     std::unique_ptr<TLateSubscriberNames> FLateNames;
     std::vector<ICallerNameSource*> FNameSources;

@@ -48,8 +48,9 @@ std::wstring MissedBadgeText(int64_t missed) {
 }
 
 RECT BadgeRect(int size) {
-    // Over half the icon, so that a digit stays readable at 16 pixels.
-    const int side = std::max(7, (size * 5 + 4) / 8);
+    // Over half the icon, and three quarters of the smallest ones, so that a
+    // digit stays readable at 16 pixels.
+    const int side = size < 20 ? (size * 3 + 3) / 4 : std::max(7, (size * 5 + 4) / 8);
     return {size - side, 0, size, side};
 }
 
@@ -106,7 +107,8 @@ std::vector<uint8_t> BadgeTextCoverage(HDC screen, int size, const std::wstring&
     // The digit fills most of the badge; two characters a little less.
     font.lfHeight = -std::max(6L, (badge.bottom - badge.top) * (text.size() > 1 ? 7 : 9) / 10);
     font.lfWeight = FW_BOLD;
-    font.lfQuality = ANTIALIASED_QUALITY;
+    // Small digits stay sharper without smoothing.
+    font.lfQuality = size < 20 ? NONANTIALIASED_QUALITY : ANTIALIASED_QUALITY;
     wcscpy_s(font.lfFaceName, L"Tahoma");
     UniqueGdiObject handle(::CreateFontIndirectW(&font));
     {

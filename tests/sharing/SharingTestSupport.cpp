@@ -97,26 +97,40 @@ TestDirectories::TestDirectories()
 
 std::wstring TestDirectories::Stored(const std::wstring& phone) { return subscribers_.AbonentByPhone(phone); }
 
-void HookedBackend::Enter() {
+HookedBackend::~HookedBackend() {
     std::unique_lock<std::mutex> lock(mutex_);
-    ++calls_;
+    gateClosed_ = false;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return !gateClosed_; });
+    changed_.wait_for(lock, std::chrono::seconds(10), [&] { return inside_ == 0; });
+}
+
+HookedBackend::Inside::Inside(HookedBackend& hooked) : hooked_(hooked) {
+    std::unique_lock<std::mutex> lock(hooked_.mutex_);
+    ++hooked_.calls_;
+    ++hooked_.inside_;
+    hooked_.changed_.notify_all();
+    hooked_.changed_.wait(lock, [&] { return !hooked_.gateClosed_; });
+}
+
+HookedBackend::Inside::~Inside() {
+    std::lock_guard<std::mutex> lock(hooked_.mutex_);
+    --hooked_.inside_;
+    hooked_.changed_.notify_all();
 }
 
 bool HookedBackend::CheckDB() {
-    Enter();
+    const Inside inside(*this);
     return inner_.CheckDB();
 }
 
 bool HookedBackend::GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name,
                                                      std::wstring& region, std::wstring& comment) {
-    Enter();
+    const Inside inside(*this);
     return inner_.GetNameRegionCommentByPhoneLocal(phone, name, region, comment);
 }
 
 void HookedBackend::AddEditRow(const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
-    Enter();
+    const Inside inside(*this);
     if (failSaves) throw std::runtime_error("the table refused the row");
     inner_.AddEditRow(phone, name, comment);
 }

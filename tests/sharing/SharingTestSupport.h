@@ -66,6 +66,9 @@ private:
 class HookedBackend final : public IDirectoryBackend {
 public:
     explicit HookedBackend(IDirectoryBackend& inner) : inner_(inner) {}
+    // A server's stop may leave a worker inside a call: the gate opens and the
+    // call is waited out, so that it never runs on a destroyed backend.
+    ~HookedBackend() override;
     bool CheckDB() override;
     bool GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                           std::wstring& comment) override;
@@ -79,12 +82,23 @@ public:
     std::atomic<bool> failSaves{false};
 
 private:
-    void Enter();
+    // Counts a call from its gate to its return.
+    class Inside {
+    public:
+        explicit Inside(HookedBackend& hooked);
+        ~Inside();
+        Inside(const Inside&) = delete;
+        Inside& operator=(const Inside&) = delete;
+
+    private:
+        HookedBackend& hooked_;
+    };
     IDirectoryBackend& inner_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool gateClosed_ = false;
     int calls_ = 0;
+    int inside_ = 0;
 };
 
 // A listener on 127.0.0.1 that runs a script for each connection it accepts, on

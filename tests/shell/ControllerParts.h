@@ -6,7 +6,7 @@
 struct TInformerControllerTestAccess {
     static TTrayMsgWins& Popups(TInformerController& controller) { return *controller.FPopups; }
     static TCallJournal& Journal(TInformerController& controller) { return *controller.FCallJournal; }
-    static TCrmNameLookup& CrmNames(TInformerController& controller) { return *controller.FCrmNames; }
+    static TCrmNames& CrmNames(TInformerController& controller) { return *controller.FCrmNames; }
     static TLateSubscriberNames& LateSubscriberNames(TInformerController& controller) {
         return *controller.FLateNames;
     }

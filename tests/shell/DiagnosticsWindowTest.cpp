@@ -2,7 +2,7 @@
 // what was done with it, the connection lines, "Копировать", refresh and Escape.
 #include "ClipboardText.h"
 #include "ControlLabels.h"
-#include "CrmLookupTexts.h"
+#include "CrmNamesTexts.h"
 #include "DiagnosticsForm.h"
 #include "DiagnosticsRes.h"
 #include "DiagnosticsScenario.h"
@@ -50,7 +50,7 @@ protected:
     HWND list = nullptr;
 };
 
-TEST(DiagnosticsText, ACrmNameLookupFailureIsARowOfItsOwnWithTheReason) {
+TEST(DiagnosticsText, ACrmNamesFailureIsARowOfItsOwnWithTheReason) {
     const struct {
         THttpNameError error;
         const wchar_t* detail;

@@ -2,7 +2,7 @@
 // clicks, typed characters, pastes and list choices sent to its controls.
 #include "ClipboardText.h"
 #include "InformerProcess.h"
-#include "CrmLookupRes.h"
+#include "CrmNamesRes.h"
 #include "MainFormRes.h"
 #include "SimulatorFixture.h"
 #include "TestFolders.h"

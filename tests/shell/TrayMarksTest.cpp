@@ -50,9 +50,9 @@ TEST(TrayMarks, TheMoonGoesLowerLeftTheBadgeUpperRightAndNothingElseChanges) {
             PaintTrayMarks(pixels, size, c.marks);
             EXPECT_EQ(c.moon, InQuarter(pixels, size, 2, IsNavy) > size / 2);
             EXPECT_EQ(c.badge, InQuarter(pixels, size, 1, IsRed) > size);
-            // The program's own picture shows in its upper left third whatever the marks.
+            // The program's own picture shows in its upper left corner whatever the marks.
             for (int y = 0; y < size / 3; ++y)
-                for (int x = 0; x < size / 3; ++x) EXPECT_EQ(kPlain, pixels[static_cast<size_t>(y * size + x)]);
+                for (int x = 0; x < size / 4; ++x) EXPECT_EQ(kPlain, pixels[static_cast<size_t>(y * size + x)]);
         }
     }
 }

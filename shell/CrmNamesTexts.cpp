@@ -1,6 +1,6 @@
-#include "CrmLookupTexts.h"
+#include "CrmNamesTexts.h"
 
-#include "CrmLookupRes.h"
+#include "CrmNamesRes.h"
 #include "ResourceText.h"
 #include "TextTrim.h"
 

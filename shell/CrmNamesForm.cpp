@@ -1,7 +1,7 @@
-#include "CrmLookupForm.h"
+#include "CrmNamesForm.h"
 
-#include "CrmLookupRes.h"
-#include "CrmLookupTexts.h"
+#include "CrmNamesRes.h"
+#include "CrmNamesTexts.h"
 #include "HttpNameLookup.h"
 #include "TextTrim.h"
 #include "UniqueHandle.h"
@@ -41,19 +41,19 @@ int ControlOf(THttpLookupCheck check) {
 
 }  // namespace
 
-TCrmLookupForm::TCrmLookupForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply)
+TCrmNamesForm::TCrmNamesForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply)
     : TDialogBase(instance, IDS_LOOKUP_CAPTION, 0, MB_ICONERROR), FCurrent(current), FOnApply(std::move(onApply)) {}
 
-HWND TCrmLookupForm::Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply) {
-    if (TCrmLookupForm* open = BringForward()) return open->FHandle;
-    auto* form = new TCrmLookupForm(instance, current, std::move(onApply));
+HWND TCrmNamesForm::Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply) {
+    if (TCrmNamesForm* open = BringForward()) return open->FHandle;
+    auto* form = new TCrmNamesForm(instance, current, std::move(onApply));
     const HWND window = form->CreateSelfDeletingDialog(IDD_CRMLOOKUPFORM, owner);
     ::ShowWindow(window, SW_SHOW);
     ::SetForegroundWindow(window);
     return window;
 }
 
-INT_PTR TCrmLookupForm::OnMessage(UINT message, WPARAM, LPARAM) {
+INT_PTR TCrmNamesForm::OnMessage(UINT message, WPARAM, LPARAM) {
     switch (message) {
     case kCheckDone:
         OnCheckDone();
@@ -67,7 +67,7 @@ INT_PTR TCrmLookupForm::OnMessage(UINT message, WPARAM, LPARAM) {
     }
 }
 
-bool TCrmLookupForm::OnInit() {
+bool TCrmNamesForm::OnInit() {
     SetItemTexts(kTexts);
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_URL, FCurrent.LookupUrlTemplate.c_str());
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_NAMEPATH, FCurrent.LookupNamePath.c_str());
@@ -79,7 +79,7 @@ bool TCrmLookupForm::OnInit() {
     return true;
 }
 
-void TCrmLookupForm::OnCommand(int id, UINT) {
+void TCrmNamesForm::OnCommand(int id, UINT) {
     switch (id) {
     case IDC_LOOKUP_CHECK: btnCheckClick(); break;
     case IDC_LOOKUP_OK: btnOKClick(); break;
@@ -88,7 +88,7 @@ void TCrmLookupForm::OnCommand(int id, UINT) {
     }
 }
 
-bool TCrmLookupForm::ReadControls(THttpLookupSettings& settings) {
+bool TCrmNamesForm::ReadControls(THttpLookupSettings& settings) {
     settings.LookupUrlTemplate = TrimControlChars(WindowText(Item(IDC_LOOKUP_URL)));
     settings.LookupNamePath = TrimControlChars(WindowText(Item(IDC_LOOKUP_NAMEPATH)));
     settings.LookupCommentPath = TrimControlChars(WindowText(Item(IDC_LOOKUP_COMMENTPATH)));
@@ -102,11 +102,11 @@ bool TCrmLookupForm::ReadControls(THttpLookupSettings& settings) {
     return true;
 }
 
-void TCrmLookupForm::ShowResult(const std::wstring& text) {
+void TCrmNamesForm::ShowResult(const std::wstring& text) {
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_RESULT, text.c_str());
 }
 
-void TCrmLookupForm::btnCheckClick() {
+void TCrmNamesForm::btnCheckClick() {
     if (FCheck.Running()) return;
     THttpLookupSettings settings;
     if (!ReadControls(settings)) {
@@ -135,14 +135,14 @@ void TCrmLookupForm::btnCheckClick() {
     ShowResult(ResourceText(IDS_LOOKUP_CHECKING));
 }
 
-void TCrmLookupForm::OnCheckDone() {
+void TCrmNamesForm::OnCheckDone() {
     const std::optional<THttpNameResult> result = FCheck.Take();
     if (!result) return;
     ::EnableWindow(Item(IDC_LOOKUP_CHECK), TRUE);
     ShowResult(HttpNameResultText(*result));
 }
 
-void TCrmLookupForm::btnOKClick() {
+void TCrmNamesForm::btnOKClick() {
     THttpLookupSettings settings;
     if (!ReadControls(settings)) {
         ShowError(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));

@@ -1,4 +1,4 @@
-#include "CrmNameLookup.h"
+#include "CrmNames.h"
 
 #include "LateCallerName.h"
 
@@ -9,9 +9,9 @@ constexpr UINT kAnswersReady = WM_APP + 1;
 
 // Hidden and message-only: the workers post kAnswersReady here, and the
 // answers are handled on the thread that owns it.
-class TCrmNameLookup::TWakeWindow final : public TWindowBase {
+class TCrmNames::TWakeWindow final : public TWindowBase {
 public:
-    explicit TWakeWindow(TCrmNameLookup& owner) : FOwner(owner) {
+    explicit TWakeWindow(TCrmNames& owner) : FOwner(owner) {
         const HINSTANCE instance = ::GetModuleHandleW(nullptr);
         RegisterWindowClass(instance, kWakeClass, 0, nullptr, nullptr);
         CreatePlainWindow(0, kWakeClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, instance);
@@ -30,25 +30,25 @@ private:
     // A failed answer costs that answer only; there is nobody to tell.
     void OnError(const std::wstring&) override {}
 
-    TCrmNameLookup& FOwner;
+    TCrmNames& FOwner;
 };
 
-TCrmNameLookup::TCrmNameLookup(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
+TCrmNames::TCrmNames(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
                                TNameLookupOptions options)
     : FDispatch(dispatch), FJournal(journal), FDiagnostics(diagnostics), FWake(std::make_unique<TWakeWindow>(*this)) {
     TWakeWindow* wake = FWake.get();
     FService = std::make_unique<TNameLookupService>([wake] { wake->Post(); }, std::move(options));
 }
 
-TCrmNameLookup::~TCrmNameLookup() { Shutdown(); }
+TCrmNames::~TCrmNames() { Shutdown(); }
 
-void TCrmNameLookup::SetSettings(const THttpLookupSettings& settings) {
+void TCrmNames::SetSettings(const THttpLookupSettings& settings) {
     if (settings == FSettings) return;
     FSettings = settings;
     FService->SetSettings(settings);
 }
 
-void TCrmNameLookup::OnCallEvent(const TCallEvent& event) {
+void TCrmNames::OnCallEvent(const TCallEvent& event) {
     const TCall* call = event.Call;
     if (!call) return;
     const std::wstring key = std::to_wstring(call->Id);
@@ -75,7 +75,7 @@ void TCrmNameLookup::OnCallEvent(const TCallEvent& event) {
     }
 }
 
-void TCrmNameLookup::TakeAnswers() {
+void TCrmNames::TakeAnswers() {
     for (const TNameLookupAnswer& answer : FService->TakeAnswers()) {
         try {
             Answered(answer);
@@ -85,7 +85,7 @@ void TCrmNameLookup::TakeAnswers() {
     }
 }
 
-void TCrmNameLookup::Answered(const TNameLookupAnswer& answer) {
+void TCrmNames::Answered(const TNameLookupAnswer& answer) {
     const auto found = FCalls.find(answer.CallKey);
     if (found == FCalls.end()) return;
     const TWaitingCall waiting = found->second;
@@ -100,11 +100,11 @@ void TCrmNameLookup::Answered(const TNameLookupAnswer& answer) {
     GiveLateName(FDispatch, FJournal, {waiting.CallId, waiting.Channel, waiting.Ended}, result.Name, result.Comment);
 }
 
-void TCrmNameLookup::StopLookups() {
+void TCrmNames::StopLookups() {
     if (FService) FService->Shutdown();
 }
 
-void TCrmNameLookup::Shutdown() {
+void TCrmNames::Shutdown() {
     StopLookups();
     FCalls.clear();
 }

@@ -1,6 +1,6 @@
-#include "CrmLookupForm.h"
-#include "CrmLookupRes.h"
-#include "CrmLookupTexts.h"
+#include "CrmNamesForm.h"
+#include "CrmNamesRes.h"
+#include "CrmNamesTexts.h"
 #include "LoopbackHttpServer.h"
 #include "MessagePump.h"
 #include "WindowText.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-TEST(CrmLookupTexts, EveryReasonHasItsOwnWords) {
+TEST(CrmNamesTexts, EveryReasonHasItsOwnWords) {
     std::set<std::wstring> seen;
     for (int error = static_cast<int>(THttpNameError::NotConfigured);
          error <= static_cast<int>(THttpNameError::Internal); ++error) {
@@ -83,7 +83,7 @@ private:
     std::thread thread_;
 };
 
-class CrmLookupFormTest : public ::testing::Test {
+class CrmNamesFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         THttpLookupSettings current;
@@ -91,12 +91,12 @@ protected:
         current.LookupNamePath = L"/client/title";
         current.LookupCommentPath = L"/client/note";
         current.LookupHeader = L"Authorization: Bearer abc";
-        dialog = TCrmLookupForm::Show(::GetModuleHandleW(nullptr), nullptr, current,
+        dialog = TCrmNamesForm::Show(::GetModuleHandleW(nullptr), nullptr, current,
                                       [this](const THttpLookupSettings& settings) { applied = settings; });
         ASSERT_NE(dialog, nullptr);
     }
     void TearDown() override {
-        TCrmLookupForm::CloseAll();
+        TCrmNamesForm::CloseAll();
         PumpPending();
     }
     std::wstring Text(int id) const { return WindowText(::GetDlgItem(dialog, id)); }
@@ -118,7 +118,7 @@ protected:
     std::optional<THttpLookupSettings> applied;
 };
 
-TEST_F(CrmLookupFormTest, ShowsTheSettingsInRussian) {
+TEST_F(CrmNamesFormTest, ShowsTheSettingsInRussian) {
     EXPECT_EQ(WindowText(dialog), L"Имена из CRM");
     EXPECT_EQ(Text(IDC_LOOKUP_CHECK), L"Проверить");
     EXPECT_EQ(Text(IDC_LOOKUP_NAMEPATH), L"/client/title");
@@ -128,7 +128,7 @@ TEST_F(CrmLookupFormTest, ShowsTheSettingsInRussian) {
     EXPECT_NE(::SendMessageW(::GetDlgItem(dialog, IDC_LOOKUP_HEADER), EM_GETPASSWORDCHAR, 0, 0), 0);
 }
 
-TEST_F(CrmLookupFormTest, TheCheckShowsWhatCameBack) {
+TEST_F(CrmNamesFormTest, TheCheckShowsWhatCameBack) {
     EXPECT_EQ(CheckResult(L"84951234567"), L"Найдено: ИП Петров\nКомментарий: опт");
     EXPECT_EQ(CheckResult(L"404"), L"Номер в CRM не найден.");
     EXPECT_EQ(CheckResult(L"500"), L"Ответ не принят: CRM ответила кодом HTTP 500");
@@ -140,7 +140,7 @@ TEST_F(CrmLookupFormTest, TheCheckShowsWhatCameBack) {
     EXPECT_FALSE(applied.has_value());
 }
 
-TEST_F(CrmLookupFormTest, TheCheckSaysWhatIsMissingWithoutAsking) {
+TEST_F(CrmNamesFormTest, TheCheckSaysWhatIsMissingWithoutAsking) {
     SetText(IDC_LOOKUP_TEST_NUMBER, L"");
     Click(IDC_LOOKUP_CHECK);
     EXPECT_EQ(Text(IDC_LOOKUP_RESULT), L"Введите номер для проверки.");
@@ -151,7 +151,7 @@ TEST_F(CrmLookupFormTest, TheCheckSaysWhatIsMissingWithoutAsking) {
     EXPECT_EQ(server.RequestCount(), 0);
 }
 
-TEST_F(CrmLookupFormTest, OkAppliesSettingsThatPassTheirChecks) {
+TEST_F(CrmNamesFormTest, OkAppliesSettingsThatPassTheirChecks) {
     SetText(IDC_LOOKUP_TIMEOUT, L"2500");
     SetText(IDC_LOOKUP_NAMEPATH, L"  /data/0/company ");
     ::SendMessageW(::GetDlgItem(dialog, IDC_LOOKUP_OK), BM_CLICK, 0, 0);
@@ -162,7 +162,7 @@ TEST_F(CrmLookupFormTest, OkAppliesSettingsThatPassTheirChecks) {
     EXPECT_FALSE(::IsWindow(dialog));
 }
 
-TEST_F(CrmLookupFormTest, OkKeepsTheDialogOpenWithTheReasonForRefusedSettings) {
+TEST_F(CrmNamesFormTest, OkKeepsTheDialogOpenWithTheReasonForRefusedSettings) {
     struct Case {
         int Control;
         const wchar_t* Text;

@@ -15,7 +15,7 @@
 // when closed. OK hands settings that pass their checks (or switch the lookup
 // off) to onApply and closes; settings that fail them keep the dialog open
 // with the reason. CloseAll closes it without applying.
-class TCrmLookupForm final : public TDialogBase, public TOpenWindows<TCrmLookupForm> {
+class TCrmNamesForm final : public TDialogBase, public TOpenWindows<TCrmNamesForm> {
 public:
     using TApply = std::function<void(const THttpLookupSettings& settings)>;
 
@@ -24,8 +24,8 @@ public:
     static HWND Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply);
 
 private:
-    TCrmLookupForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply);
-    ~TCrmLookupForm() override = default;
+    TCrmNamesForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply);
+    ~TCrmNamesForm() override = default;
 
     bool OnInit() override;
     void OnCommand(int id, UINT code) override;

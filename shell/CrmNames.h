@@ -19,13 +19,13 @@
 // listeners); one for a call that has ended goes to the journal only; a failure
 // goes to the diagnostics. Main thread only; the answers come back to it
 // through a message-only window.
-class TCrmNameLookup final : public ICallEventListener {
+class TCrmNames final : public ICallEventListener {
 public:
-    TCrmNameLookup(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
+    TCrmNames(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
                    TNameLookupOptions options = {});
-    ~TCrmNameLookup();
-    TCrmNameLookup(const TCrmNameLookup&) = delete;
-    TCrmNameLookup& operator=(const TCrmNameLookup&) = delete;
+    ~TCrmNames();
+    TCrmNames(const TCrmNames&) = delete;
+    TCrmNames& operator=(const TCrmNames&) = delete;
 
     // Unchanged settings keep the cache of answers.
     void SetSettings(const THttpLookupSettings& settings);

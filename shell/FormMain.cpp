@@ -8,7 +8,6 @@
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
-#include "CrmNamesForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
 #include "DiagnosticsText.h"
@@ -17,7 +16,7 @@
 #include "SaveDataThreadUnit.h"
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
-#include "OrgDirectoryForm.h"
+#include "NameSourceDialogs.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
@@ -317,8 +316,7 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseAll();
-    TOrgDirectoryForm::CloseAll();
-    TCrmNamesForm::CloseAll();
+    for (const TNameSourceDialog& dialog : NameSourceDialogs()) dialog.CloseAll();
     TQuietHoursForm::CloseAll();
     TCallJournalForm::CloseAll();
     TrayIcon.reset();

@@ -100,8 +100,6 @@ private:
     void BoldButtonClick(int buttonId);
     void ShowHidePreviewWindowButtonClick();
     void TestDBConnectionButtonClick();
-    // The organisation's directory's dialog (SettingsOrgDirectory.cpp).
-    void btnOrgDirectoryClick();
     void OnDBTestDone();
     void BrowseFolderInto(int editId, int labelId);
     void SetBold(int buttonId, bool bold);
@@ -113,8 +111,6 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TCaller& caller, bool isPreview);
-    // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
-    void btnCrmNamesClick();
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     std::wstring ItemText(int id) const;

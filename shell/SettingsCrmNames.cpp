@@ -4,9 +4,9 @@
 #include "FormMain.h"
 
 void TMainForm::btnCrmNamesClick() {
-    TCrmNamesForm::Show(Instance(), FHandle, FModel->Settings(), [this](const THttpLookupSettings& settings) {
+    TCrmNamesForm::Show(Instance(), FHandle, FModel->Settings(), [this](const TCrmNamesSettings& settings) {
         TMainFormSettings edited = FModel->Settings();
-        static_cast<THttpLookupSettings&>(edited) = settings;
+        static_cast<TCrmNamesSettings&>(edited) = settings;
         FModel->Apply(TSettingsPart::CrmNames, edited);
     });
 }

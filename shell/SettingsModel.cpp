@@ -16,7 +16,7 @@ TMainFormSettings TSettingsModel::WithPart(TSettingsPart part, const TMainFormSe
     TMainFormSettings taken = FSettings;
     switch (part) {
     case TSettingsPart::Main: taken = edited; break;
-    case TSettingsPart::CrmNames: static_cast<THttpLookupSettings&>(taken) = edited; break;
+    case TSettingsPart::CrmNames: static_cast<TCrmNamesSettings&>(taken) = edited; break;
     case TSettingsPart::OrgDirectory: static_cast<TOrgDirectorySettings&>(taken) = edited; break;
     case TSettingsPart::QuietHours:
         taken.FQuietHours = edited.FQuietHours;
@@ -38,7 +38,7 @@ void TSettingsModel::Apply(TSettingsPart part, const TMainFormSettings& edited, 
     switch (part) {
     case TSettingsPart::CrmNames:
         // Stored first: a file that refuses them keeps the dialog open with the reason.
-        SaveHttpLookup(FWhere, kept, &FSources);
+        SaveCrmNames(FWhere, kept, &FSources);
         FSettings = kept;
         Tell(part);
         break;

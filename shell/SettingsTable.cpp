@@ -56,7 +56,7 @@ using C = TSettingControl;
 using M = TMainFormSettings;
 using P = TTrayMsgWinsSettings;
 constexpr unsigned kBoth = ssDBParams | ssParams;
-constexpr unsigned kLookup = ssParams | ssHttpLookup;
+constexpr unsigned kLookup = ssParams | ssCrmNames;
 constexpr unsigned kQuiet = ssParams | ssQuietHours;
 
 // A file written from scratch holds the keys in this order: SaveDBParams'
@@ -129,11 +129,11 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FLdapAllowPlainBind>(L"LdapAllowPlainBind", S::Bool, ssParams, 0, C::None)),
     Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, 0, C::None)),
     // The CRM name lookup: edited in its own dialog, so no control here.
-    Enforceable(Row<&M::LookupUrlTemplate>(HttpLookupKeys::UrlTemplate, S::Text, kLookup, 0, C::None)),
-    Enforceable(Row<&M::LookupNamePath>(HttpLookupKeys::NamePath, S::Text, kLookup, 0, C::None)),
-    Enforceable(Row<&M::LookupCommentPath>(HttpLookupKeys::CommentPath, S::Text, kLookup, 0, C::None)),
-    Enforceable(Row<&M::LookupTimeoutMs>(HttpLookupKeys::TimeoutMs, S::Integer, kLookup, 0, C::None)),
-    Row<&M::LookupHeader>(HttpLookupKeys::ProtectedHeader, S::ProtectedText, kLookup, 0, C::None),
+    Enforceable(Row<&M::LookupUrlTemplate>(CrmNamesKeys::UrlTemplate, S::Text, kLookup, 0, C::None)),
+    Enforceable(Row<&M::LookupNamePath>(CrmNamesKeys::NamePath, S::Text, kLookup, 0, C::None)),
+    Enforceable(Row<&M::LookupCommentPath>(CrmNamesKeys::CommentPath, S::Text, kLookup, 0, C::None)),
+    Enforceable(Row<&M::LookupTimeoutMs>(CrmNamesKeys::TimeoutMs, S::Integer, kLookup, 0, C::None)),
+    Row<&M::LookupHeader>(CrmNamesKeys::ProtectedHeader, S::ProtectedText, kLookup, 0, C::None),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Enforceable(Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox), L"AutoRun"),
 };

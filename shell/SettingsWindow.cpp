@@ -323,7 +323,7 @@ void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& set
         UpdateCrmLink();
         RestartDBServer();
         break;
-    case TSettingsPart::CrmNames: FController->ApplyHttpLookupSettings(FSettings); break;
+    case TSettingsPart::CrmNames: FController->ApplyCrmNamesSettings(FSettings); break;
     case TSettingsPart::QuietHours:
         FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
                                                            FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));

@@ -4,8 +4,6 @@
 #include "AppError.h"
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
-#include "CallbackRes.h"
-#include "QuietTimeRes.h"
 #include "QuietTimeText.h"
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
@@ -52,7 +50,9 @@ constexpr int kTemplateHeight = 314;
 
 }  // namespace
 
-TMainForm::TMainForm(HINSTANCE instance) : TDialogBase(instance, IDS_APP_TITLE, 0, MB_ICONERROR) {}
+TMainForm::TMainForm(HINSTANCE instance)
+    : TDialogBase(instance, IDS_APP_TITLE, 0, MB_ICONERROR),
+      FCallActions([this](const std::wstring& text) { ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND); }) {}
 
 std::wstring TMainForm::ItemText(int id) const { return WindowText(Item(id)); }
 
@@ -132,6 +132,11 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void TMainForm::OnCommand(int id, UINT code) {
     // After the end of the session the parts are gone; only the boxes telling of saves remain.
     if (FPartsEnded) return;
+    const TTrayChoice choice = DecodeTrayMenuCommand(id);
+    if (choice != TTrayChoice::None) {
+        OnTrayChoice(choice);
+        return;
+    }
     switch (id) {
     case IDC_CBACTIVE:
         if (code == BN_CLICKED) cbActiveClick();
@@ -145,32 +150,21 @@ void TMainForm::OnCommand(int id, UINT code) {
     case IDC_BTNABOUT:
         if (code == BN_CLICKED) btnAboutClick();
         break;
-    case IDC_BTNEXIT:
-    case IDM_PMNUEXIT:
-        pmnuExitClick();
-        break;
-    case IDM_PMNUOPTIONS:
-        pmnuOptionsClick();
-        break;
-    case IDM_PMNUDIRECTORY:
-        pmnuDirectoryClick();
-        break;
-    case IDM_PMNUJOURNAL:
-        pmnuJournalClick();
-        break;
-    case IDM_QUIET_HOUR:
-    case IDM_QUIET_MORNING:
-    case IDM_QUIET_ENDLESS:
-    case IDM_QUIET_OFF:
-    case IDM_QUIET_HOURS:
-        QuietMenuClick(id);
-        break;
-    case IDM_PMNUDIAGNOSTICS:
-        pmnuDiagnosticsClick();
-        break;
     default:
         OnSettingsCommand(id, code);
         break;
+    }
+}
+
+void TMainForm::OnTrayChoice(TTrayChoice choice) {
+    switch (choice) {
+    case TTrayChoice::Options: pmnuOptionsClick(); break;
+    case TTrayChoice::Directory: pmnuDirectoryClick(); break;
+    case TTrayChoice::Journal: pmnuJournalClick(); break;
+    case TTrayChoice::Diagnostics: pmnuDiagnosticsClick(); break;
+    case TTrayChoice::Exit: pmnuExitClick(); break;
+    case TTrayChoice::None: break;
+    default: QuietMenuClick(choice); break;
     }
 }
 
@@ -182,24 +176,11 @@ void TMainForm::OnTrayNotify(const TTrayRequest& request) {
         pmnuOptionsClick();
         break;
     case TTrayRequest::Kind::ShowMenu:
-        ShowTrayMenu(request.anchor);
+        ShowTrayMenu(Instance(), FHandle, request.anchor, FController && FController->Quiet().Asked());
         break;
     default:
         break;
     }
-}
-
-void TMainForm::ShowTrayMenu(POINT at) {
-    HMENU menu = ::LoadMenuW(Instance(), MAKEINTRESOURCEW(IDM_TRAYMENU));
-    if (!menu) return;
-    HMENU popup = ::GetSubMenu(menu, 0);
-    ::SetMenuDefaultItem(popup, IDM_PMNUOPTIONS, FALSE);
-    AddQuietMenu(popup);
-    // Without this the menu does not close when the user clicks elsewhere.
-    ::SetForegroundWindow(FHandle);
-    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, FHandle, nullptr);
-    ::PostMessageW(FHandle, WM_NULL, 0, 0);
-    ::DestroyMenu(menu);
 }
 
 void TMainForm::LayoutWindow() {
@@ -452,43 +433,6 @@ void TMainForm::pmnuDiagnosticsClick() {
     TDiagnosticsForm::Show(Instance(), FController->Diagnostics(), &FController->OrgDirectory());
 }
 
-void TMainForm::UpdateCrmLink() {
-    FController->Popups().SetOnOpenCrm(
-        CrmLinkUsable(CrmSettings())
-            ? TTMWForm::TOpenCrmEvent([this](const TCaller& caller, const std::wstring& channel) {
-                  btnOpenCrmClick(caller, channel);
-              })
-            : TTMWForm::TOpenCrmEvent());
-    FController->Popups().SetOnCallBack(
-        CallbackUsable(CallbackSettings())
-            ? TTMWForm::TOpenCrmEvent([this](const TCaller& caller, const std::wstring& channel) {
-                  btnCallBackClick(caller, channel);
-              })
-            : TTMWForm::TOpenCrmEvent());
-}
-
-void TMainForm::btnCallBackClick(const TCaller& caller, const std::wstring& channel) {
-    std::wstring error;
-    std::wstring text;
-    switch (CallBack(CallbackSettings(), FSettings, caller, channel, &error)) {
-    case TCallbackResult::TemplateRefused: text = LoadResourceString(IDS_CALLBACK_TEMPLATE_REFUSED); break;
-    case TCallbackResult::OpenFailed: text = FormatResourceString(IDS_CALLBACK_OPEN_FAILED, error); break;
-    default: return;
-    }
-    ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND);
-}
-
-void TMainForm::btnOpenCrmClick(const TCaller& caller, const std::wstring& channel) {
-    std::wstring error;
-    std::wstring text;
-    switch (OpenCrmCard(FSettings.FCrmUrlTemplate, caller, channel, &error)) {
-    case TCrmOpenResult::TemplateRefused: text = LoadResourceString(IDS_CRM_TEMPLATE_REFUSED); break;
-    case TCrmOpenResult::OpenFailed: text = FormatResourceString(IDS_CRM_OPEN_FAILED, error); break;
-    default: return;
-    }
-    ShowMessage(text, MB_ICONWARNING | MB_SETFOREGROUND);
-}
-
 void TMainForm::pmnuOptionsClick() { BringWindowForward(FHandle); }
 
 // Only the message loop ends here: "Выход" may come from inside a modal loop (an
@@ -543,14 +487,7 @@ void TMainForm::pmnuJournalClick() {
                                    FController->LookUpCaller(caller, failure);
                                    OpenContactEditor(caller, false);
                                });
-    journal.SetOpenCrm(CrmLinkUsable(CrmSettings()) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
-        btnOpenCrmClick(call.Caller, call.Channel);
-    })
-                                                     : TCallJournalForm::TOpenCrm());
-    journal.SetCallBack(CallbackUsable(CallbackSettings()) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
-        btnCallBackClick(call.Caller, call.Channel);
-    })
-                                                           : TCallJournalForm::TOpenCrm());
+    FCallActions.OfferTo(journal);
     journal.SetSaveNote([this](int64_t recordId, const std::wstring& note) {
         return FController->Journal().SetNote(recordId, note);
     });

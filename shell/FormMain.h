@@ -1,5 +1,6 @@
 #pragma once
 #include "BackgroundCheck.h"
+#include "CallActions.h"
 #include "CallJournal.h"
 #include "CheckListView.h"
 #include "DirectoryClient.h"
@@ -10,6 +11,7 @@
 #include "SettingsStore.h"
 #include "SingleInstance.h"
 #include "TrayIcon.h"
+#include "TrayMenu.h"
 #include "QuietHoursForm.h"
 #include "TrayMarks.h"
 #include "DialogBase.h"
@@ -50,7 +52,7 @@ private:
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnError(const std::wstring& text) override { ShowGeneralError(text); }
     void OnTrayNotify(const TTrayRequest& request);
-    void ShowTrayMenu(POINT at);
+    void OnTrayChoice(TTrayChoice choice);
     // A part of start-up failed: report it and leave the window to Create to destroy.
     void AbandonStartup(const std::wstring& error);
 
@@ -111,13 +113,6 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TCaller& caller, bool isPreview);
-    // Gives the popups "Открыть в CRM" exactly while the applied CRM settings are usable.
-    void UpdateCrmLink();
-    TCrmSettings CrmSettings() const { return {FSettings.FCrmUrlTemplate, FSettings.FCrmOpenMode}; }
-    void btnOpenCrmClick(const TCaller& caller, const std::wstring& channel);
-    // "Перезвонить" of a popup or a journal row: the dialler with the number as this office dials it.
-    TCallbackSettings CallbackSettings() const { return {FSettings.FCallbackUrlTemplate, FSettings.FCallbackPrefix}; }
-    void btnCallBackClick(const TCaller& caller, const std::wstring& channel);
     // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
     void btnCrmNamesClick();
     void ShowSaveError(const std::wstring& text);
@@ -138,10 +133,9 @@ private:
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
 
-    // "Не беспокоить" (TrayQuiet.cpp): the tray menu's submenu, its choices, and
-    // the timer that notices quiet time beginning or ending.
-    void AddQuietMenu(HMENU trayMenu);
-    void QuietMenuClick(int id);
+    // "Не беспокоить" (TrayQuiet.cpp): the tray menu's choices, and the timer
+    // that notices quiet time beginning or ending.
+    void QuietMenuClick(TTrayChoice choice);
     // "Тихие часы…": the dialog's OK stores and applies the quiet-hours settings alone.
     void ApplyQuietHours(const TQuietHoursText& settings);
     void QuietTimerTimer();
@@ -183,6 +177,8 @@ private:
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;
     std::unique_ptr<TInformerController> FController;
+    // "Открыть в CRM" and "Перезвонить" of the popups and the journal, with the applied settings.
+    TCallActions FCallActions;
     // What the tray last said of quiet time, to update it only on a change.
     TQuietState FShownQuiet;
     // The program's icon, and the tray's icon with the quiet and missed-call

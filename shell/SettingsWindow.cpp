@@ -285,7 +285,7 @@ void TMainForm::ShowParams() {
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
                        FSettings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
     DBTypeRadioGroupClick();
-    UpdateCrmLink();
+    FCallActions.Apply(FSettings, FController->Popups());
 }
 
 TMainFormSettings TMainForm::ReadParams() {
@@ -320,7 +320,7 @@ void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& set
     switch (part) {
     case TSettingsPart::Main:
         FController->ApplySettings(FSettings);
-        UpdateCrmLink();
+        FCallActions.Apply(FSettings, FController->Popups());
         RestartDBServer();
         break;
     case TSettingsPart::CrmNames: FController->ApplyCrmNamesSettings(FSettings); break;

@@ -1,4 +1,4 @@
-// "Не беспокоить" in the tray: the submenu, its choices, and the tray's hint
+// "Не беспокоить" in the tray: its choices, and the tray's hint
 // and icon following quiet time and the missed calls not yet seen.
 #include "FormMain.h"
 
@@ -8,32 +8,13 @@
 #include "ResourceText.h"
 #include "UniqueHandle.h"
 
-void TMainForm::AddQuietMenu(HMENU trayMenu) {
-    if (!FController) return;
-    HMENU quiet = ::CreatePopupMenu();
-    if (!quiet) return;
-    const bool asked = FController->Quiet().Asked();
-    ::AppendMenuW(quiet, MF_STRING, IDM_QUIET_HOUR, LoadResourceString(IDS_QUIET_HOUR).c_str());
-    ::AppendMenuW(quiet, MF_STRING, IDM_QUIET_MORNING, LoadResourceString(IDS_QUIET_MORNING).c_str());
-    ::AppendMenuW(quiet, MF_STRING, IDM_QUIET_ENDLESS, LoadResourceString(IDS_QUIET_ENDLESS).c_str());
-    ::AppendMenuW(quiet, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(quiet, MF_STRING | (asked ? MF_ENABLED : MF_GRAYED), IDM_QUIET_OFF,
-                  LoadResourceString(IDS_QUIET_OFF).c_str());
-    ::AppendMenuW(quiet, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(quiet, MF_STRING, IDM_QUIET_HOURS, LoadResourceString(IDS_QUIET_HOURS_MENU).c_str());
-    // Just above the journal's item; the tray menu owns the submenu from here on.
-    if (!::InsertMenuW(trayMenu, IDM_PMNUJOURNAL, MF_BYCOMMAND | MF_POPUP | (asked ? MF_CHECKED : MF_UNCHECKED),
-                       reinterpret_cast<UINT_PTR>(quiet), LoadResourceString(IDS_QUIET_MENU).c_str()))
-        ::DestroyMenu(quiet);
-}
-
-void TMainForm::QuietMenuClick(int id) {
+void TMainForm::QuietMenuClick(TTrayChoice choice) {
     TQuietTime& quiet = FController->Quiet();
-    switch (id) {
-    case IDM_QUIET_HOUR: quiet.Start(TQuietFor::Hour); break;
-    case IDM_QUIET_MORNING: quiet.Start(TQuietFor::UntilMorning); break;
-    case IDM_QUIET_ENDLESS: quiet.Start(TQuietFor::UntilSwitchedOff); break;
-    case IDM_QUIET_HOURS:
+    switch (choice) {
+    case TTrayChoice::QuietHour: quiet.Start(TQuietFor::Hour); break;
+    case TTrayChoice::QuietMorning: quiet.Start(TQuietFor::UntilMorning); break;
+    case TTrayChoice::QuietEndless: quiet.Start(TQuietFor::UntilSwitchedOff); break;
+    case TTrayChoice::QuietHours:
         TQuietHoursForm::Show(Instance(),
                               {FSettings.FQuietHours, FSettings.FQuietHoursFrom, FSettings.FQuietHoursTo,
                                FSettings.FQuietWhenBusy},

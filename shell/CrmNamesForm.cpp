@@ -3,6 +3,7 @@
 #include "CrmNamesRes.h"
 #include "CrmNamesTexts.h"
 #include "CrmNamesLookup.h"
+#include "SettingControls.h"
 #include "TextTrim.h"
 #include "UniqueHandle.h"
 #include "WindowPlacement.h"
@@ -69,11 +70,12 @@ INT_PTR TCrmNamesForm::OnMessage(UINT message, WPARAM, LPARAM) {
 
 bool TCrmNamesForm::OnInit() {
     SetItemTexts(kTexts);
-    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_URL, FCurrent.LookupUrlTemplate.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_NAMEPATH, FCurrent.LookupNamePath.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_COMMENTPATH, FCurrent.LookupCommentPath.c_str());
+    TMainFormSettings shown;
+    static_cast<TCrmNamesSettings&>(shown) = FCurrent;
+    TTrayMsgWinsSettings popups;
+    ShowPartControls(FHandle, TSettingsPart::CrmNames, {shown, popups});
+    // The time-out is the dialog's own: a number in a range.
     ::SetDlgItemTextW(FHandle, IDC_LOOKUP_TIMEOUT, std::to_wstring(FCurrent.LookupTimeoutMs).c_str());
-    ::SetDlgItemTextW(FHandle, IDC_LOOKUP_HEADER, FCurrent.LookupHeader.c_str());
 
     CentreOnOwner(FHandle);
     return true;
@@ -89,10 +91,11 @@ void TCrmNamesForm::OnCommand(int id, UINT) {
 }
 
 bool TCrmNamesForm::ReadControls(TCrmNamesSettings& settings) {
-    settings.LookupUrlTemplate = TrimControlChars(WindowText(Item(IDC_LOOKUP_URL)));
-    settings.LookupNamePath = TrimControlChars(WindowText(Item(IDC_LOOKUP_NAMEPATH)));
-    settings.LookupCommentPath = TrimControlChars(WindowText(Item(IDC_LOOKUP_COMMENTPATH)));
-    settings.LookupHeader = TrimControlChars(WindowText(Item(IDC_LOOKUP_HEADER)));
+    TMainFormSettings read;
+    static_cast<TCrmNamesSettings&>(read) = FCurrent;
+    TTrayMsgWinsSettings popups;
+    ReadPartControls(FHandle, TSettingsPart::CrmNames, {read, popups});
+    settings = read;
     BOOL isNumber = FALSE;
     const UINT timeout = ::GetDlgItemInt(FHandle, IDC_LOOKUP_TIMEOUT, &isNumber, FALSE);
     if (!isNumber || timeout < static_cast<UINT>(kLookupTimeoutMinMs) ||

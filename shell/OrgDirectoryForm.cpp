@@ -3,7 +3,7 @@
 #include "DpapiText.h"
 #include "OrgDirectoryRes.h"
 #include "OrgDirectoryTexts.h"
-#include "TextTrim.h"
+#include "SettingControls.h"
 #include "WindowPlacement.h"
 #include "WindowText.h"
 
@@ -64,15 +64,12 @@ INT_PTR TOrgDirectoryForm::OnMessage(UINT message, WPARAM, LPARAM) {
 
 bool TOrgDirectoryForm::OnInit() {
     SetItemTexts(kTexts);
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_SERVERS, FCurrent.FLdapServers.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_BASE, FCurrent.FLdapBase.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_FILTER, FCurrent.FLdapFilter.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_PHONES, FCurrent.FLdapPhoneAttributes.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_NAME, FCurrent.FLdapNameAttribute.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_COMMENTS, FCurrent.FLdapCommentAttributes.c_str());
-    ::SetDlgItemTextW(FHandle, IDC_ORGDIR_BINDDN, FCurrent.FLdapBindDN.c_str());
+    TMainFormSettings shown;
+    static_cast<TOrgDirectorySettings&>(shown) = FCurrent;
+    TTrayMsgWinsSettings popups;
+    ShowPartControls(FHandle, TSettingsPart::OrgDirectory, {shown, popups});
+    // The period is the dialog's own: shown as the sync uses it.
     ::SetDlgItemTextW(FHandle, IDC_ORGDIR_MINUTES, std::to_wstring(SyncPeriodMinutes(FCurrent)).c_str());
-    ::CheckDlgButton(FHandle, IDC_ORGDIR_WINDOWS_LOGIN, FCurrent.FLdapUseWindowsLogin ? BST_CHECKED : BST_UNCHECKED);
     // The stored password is this user's: shown masked, so that OK keeps it.
     // One encrypted for someone else reads as empty and must be typed again.
     std::wstring password;
@@ -104,16 +101,12 @@ void TOrgDirectoryForm::UpdateLoginControls() {
 }
 
 bool TOrgDirectoryForm::ReadControls(TOrgDirectorySettings& settings) const {
-    settings.FLdapServers = TrimControlChars(WindowText(Item(IDC_ORGDIR_SERVERS)));
-    settings.FLdapBase = TrimControlChars(WindowText(Item(IDC_ORGDIR_BASE)));
-    settings.FLdapFilter = TrimControlChars(WindowText(Item(IDC_ORGDIR_FILTER)));
-    settings.FLdapPhoneAttributes = TrimControlChars(WindowText(Item(IDC_ORGDIR_PHONES)));
-    settings.FLdapNameAttribute = TrimControlChars(WindowText(Item(IDC_ORGDIR_NAME)));
-    settings.FLdapCommentAttributes = TrimControlChars(WindowText(Item(IDC_ORGDIR_COMMENTS)));
-    settings.FLdapBindDN = TrimControlChars(WindowText(Item(IDC_ORGDIR_BINDDN)));
-    settings.FLdapUseWindowsLogin = ::IsDlgButtonChecked(FHandle, IDC_ORGDIR_WINDOWS_LOGIN) == BST_CHECKED;
-    // An administrator's choice with no control here: kept as it came.
-    settings.FLdapAllowPlainBind = FCurrent.FLdapAllowPlainBind;
+    // A row without a control here (an administrator's choice) keeps what came.
+    TMainFormSettings read;
+    static_cast<TOrgDirectorySettings&>(read) = FCurrent;
+    TTrayMsgWinsSettings popups;
+    ReadPartControls(FHandle, TSettingsPart::OrgDirectory, {read, popups});
+    settings = read;
     // Blanks may belong to a password: it is taken as typed.
     std::wstring password = WindowText(Item(IDC_ORGDIR_PASSWORD));
     settings.FLdapPassword = ProtectForUser(password);

@@ -11,6 +11,9 @@
 #include "TextTrim.h"
 #include "WindowText.h"
 
+#include <utility>
+#include <vector>
+
 namespace {
 
 std::wstring ComboText(HWND combo, int index) {
@@ -31,6 +34,7 @@ bool ShowSettingControl(HWND dialog, const TSettingRow& row, const TSettingValue
         ::CheckDlgButton(dialog, row.ControlId, std::get<bool>(value) ? BST_CHECKED : BST_UNCHECKED);
         break;
     case TSettingControl::Edit:
+    case TSettingControl::TrimmedEdit:
     case TSettingControl::UrlTemplateEdit:
     case TSettingControl::AllowListEdit:
         ::SetDlgItemTextW(dialog, row.ControlId, std::get<std::wstring>(value).c_str());
@@ -74,6 +78,9 @@ std::optional<TSettingValue> ReadSettingControl(HWND dialog, const TSettingRow& 
         break;
     case TSettingControl::Edit:
         value = WindowText(control);
+        break;
+    case TSettingControl::TrimmedEdit:
+        value = TrimControlChars(WindowText(control));
         break;
     case TSettingControl::IntegerEdit: {
         const std::wstring text = WindowText(control);
@@ -141,4 +148,19 @@ std::optional<TSettingValue> ReadSettingControl(HWND dialog, const TSettingRow& 
         return std::nullopt;
     }
     return value;
+}
+
+void ShowPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings) {
+    for (const auto& row : SettingsTable())
+        if (row.Part == part && row.ControlId != 0) ShowSettingControl(dialog, row, row.Get(settings));
+}
+
+void ReadPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings) {
+    std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
+    for (const auto& row : SettingsTable()) {
+        if (row.Part != part || row.ControlId == 0) continue;
+        if (std::optional<TSettingValue> read = ReadSettingControl(dialog, row, row.Get(settings)))
+            values.emplace_back(&row, std::move(*read));
+    }
+    for (const auto& [row, value] : values) row->Set(settings, value);
 }

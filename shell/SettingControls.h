@@ -16,3 +16,11 @@ bool ShowSettingControl(HWND dialog, const TSettingRow& row, const TSettingValue
 // without a selection keeps); nothing for a row of the dialog's own. A value
 // that cannot be taken throws AppError with the control focused and selected.
 std::optional<TSettingValue> ReadSettingControl(HWND dialog, const TSettingRow& row, TSettingValue value);
+
+// Every row of the part shown in its control of dialog; the rows of a kind of
+// the dialog's own are left to it.
+void ShowPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings);
+// Every row of the part read from its control of dialog into settings, all
+// controls read before any field changes (AppError: nothing changed); the rows
+// of a kind of the dialog's own keep their value.
+void ReadPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings);

@@ -13,21 +13,13 @@ std::vector<std::wstring> TSettingsModel::Load(const TMainFormSettings& defaults
 }
 
 TMainFormSettings TSettingsModel::WithPart(TSettingsPart part, const TMainFormSettings& edited) const {
-    TMainFormSettings taken = FSettings;
-    switch (part) {
-    case TSettingsPart::Main: taken = edited; break;
-    case TSettingsPart::CrmNames: static_cast<TCrmNamesSettings&>(taken) = edited; break;
-    case TSettingsPart::OrgDirectory: static_cast<TOrgDirectorySettings&>(taken) = edited; break;
-    case TSettingsPart::QuietHours:
-        taken.FQuietHours = edited.FQuietHours;
-        taken.FQuietHoursFrom = edited.FQuietHoursFrom;
-        taken.FQuietHoursTo = edited.FQuietHoursTo;
-        taken.FQuietWhenBusy = edited.FQuietWhenBusy;
-        break;
-    }
+    TMainFormSettings taken = part == TSettingsPart::Main ? edited : FSettings;
+    TMainFormSettings from = edited;
+    TTrayMsgWinsSettings popups = FPopups;
+    for (const TSettingRow& row : SettingsTable())
+        if (row.Part == part) row.Set({taken, popups}, row.Get({from, popups}));
     // What an administrator fixed stays as the policy says, whatever the dialog held.
     TMainFormSettings kept = FSettings;
-    TTrayMsgWinsSettings popups = FPopups;
     for (const TSettingRow& row : SettingsTable())
         if (!FSources.Enforced.Has(row)) row.Set({kept, popups}, row.Get({taken, popups}));
     return kept;

@@ -1,15 +1,12 @@
 #pragma once
 #include "MainFormSettings.h"
 #include "SettingsStore.h"
+#include "SettingsTable.h"
 #include "TrayMsgWinsSettings.h"
 
 #include <functional>
 #include <string>
 #include <vector>
-
-// The parts of the settings that are edited and applied on their own: the
-// settings window's, each name source's own dialog's, and the quiet hours'.
-enum class TSettingsPart { Main, CrmNames, OrgDirectory, QuietHours };
 
 // The one owner of the applied settings, without a window: it loads them (the
 // INI files, the per-user file, the policies), applies a part edited in a
@@ -30,8 +27,9 @@ public:
     const TSettingsSources& Sources() const { return FSources; }
     const TSettingsLocation& Location() const { return FWhere; }
 
-    // The applied settings with the part's fields taken from edited, except
-    // what a policy fixes.
+    // The applied settings with the part's rows taken from edited, except what
+    // a policy fixes. The settings window's part takes the whole edited copy:
+    // the window edits a copy of everything it applies.
     TMainFormSettings WithPart(TSettingsPart part, const TMainFormSettings& edited) const;
     // Applies the part and saves its rows (shown: the connect box and folders
     // as the window shows them, stored with the main part). The CRM names'

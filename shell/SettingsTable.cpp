@@ -1,6 +1,8 @@
 #include "SettingsTable.h"
 
+#include "CrmNamesRes.h"
 #include "MainFormRes.h"
+#include "OrgDirectoryRes.h"
 #include "PopupMonitorRes.h"
 
 #include <type_traits>
@@ -51,6 +53,12 @@ constexpr TSettingRow Enforceable(TSettingRow row, const wchar_t* policyValue) {
 // Most policy values are named after the INI key they fix.
 constexpr TSettingRow Enforceable(TSettingRow row) { return Enforceable(row, row.Key); }
 
+// A row edited and applied apart from the settings window.
+constexpr TSettingRow Of(TSettingsPart part, TSettingRow row) {
+    row.Part = part;
+    return row;
+}
+
 using S = TSettingStore;
 using C = TSettingControl;
 using M = TMainFormSettings;
@@ -58,6 +66,9 @@ using P = TTrayMsgWinsSettings;
 constexpr unsigned kBoth = ssDBParams | ssParams;
 constexpr unsigned kLookup = ssParams | ssCrmNames;
 constexpr unsigned kQuiet = ssParams | ssQuietHours;
+constexpr TSettingsPart Q = TSettingsPart::QuietHours;
+constexpr TSettingsPart O = TSettingsPart::OrgDirectory;
+constexpr TSettingsPart L = TSettingsPart::CrmNames;
 
 // A file written from scratch holds the keys in this order: SaveDBParams'
 // keys first, then those that only SaveParams writes.
@@ -112,28 +123,41 @@ const TSettingRow kRows[] = {
     Enforceable(Row<&M::FCallbackUrlTemplate>(L"CallbackUrlTemplate", S::Text, ssParams, 0, C::None)),
     Enforceable(Row<&M::FCallbackPrefix>(L"CallbackPrefix", S::Text, ssParams, 0, C::None)),
     // Quiet time: edited in the dialog "Тихие часы", which stores its own rows.
-    Enforceable(Row<&M::FQuietHours>(L"QuietHours", S::Bool, kQuiet, 0, C::None)),
-    Enforceable(Row<&M::FQuietHoursFrom>(L"QuietHoursFrom", S::Text, kQuiet, 0, C::None)),
-    Enforceable(Row<&M::FQuietHoursTo>(L"QuietHoursTo", S::Text, kQuiet, 0, C::None)),
-    Enforceable(Row<&M::FQuietWhenBusy>(L"QuietWhenBusy", S::Bool, kQuiet, 0, C::None)),
-    // The organisation's directory is edited in a dialog of its own, not in the settings window.
-    Enforceable(Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapFilter>(L"LdapFilter", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapPhoneAttributes>(L"LdapPhoneAttributes", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapNameAttribute>(L"LdapNameAttribute", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapCommentAttributes>(L"LdapCommentAttributes", S::Text, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapBindDN>(L"LdapBindDN", S::Text, ssParams, 0, C::None)),
-    Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedBlob, ssParams, 0, C::None),
-    Enforceable(Row<&M::FLdapUseWindowsLogin>(L"LdapUseWindowsLogin", S::Bool, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapAllowPlainBind>(L"LdapAllowPlainBind", S::Bool, ssParams, 0, C::None)),
-    Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, 0, C::None)),
-    // The CRM name lookup: edited in its own dialog, so no control here.
-    Enforceable(Row<&M::LookupUrlTemplate>(CrmNamesKeys::UrlTemplate, S::Text, kLookup, 0, C::None)),
-    Enforceable(Row<&M::LookupNamePath>(CrmNamesKeys::NamePath, S::Text, kLookup, 0, C::None)),
-    Enforceable(Row<&M::LookupCommentPath>(CrmNamesKeys::CommentPath, S::Text, kLookup, 0, C::None)),
-    Enforceable(Row<&M::LookupTimeoutMs>(CrmNamesKeys::TimeoutMs, S::Integer, kLookup, 0, C::None)),
-    Row<&M::LookupHeader>(CrmNamesKeys::ProtectedHeader, S::ProtectedText, kLookup, 0, C::None),
+    Of(Q, Enforceable(Row<&M::FQuietHours>(L"QuietHours", S::Bool, kQuiet, 0, C::None))),
+    Of(Q, Enforceable(Row<&M::FQuietHoursFrom>(L"QuietHoursFrom", S::Text, kQuiet, 0, C::None))),
+    Of(Q, Enforceable(Row<&M::FQuietHoursTo>(L"QuietHoursTo", S::Text, kQuiet, 0, C::None))),
+    Of(Q, Enforceable(Row<&M::FQuietWhenBusy>(L"QuietWhenBusy", S::Bool, kQuiet, 0, C::None))),
+    // The organisation's directory: edited in its own dialog.
+    Of(O, Enforceable(Row<&M::FLdapServers>(L"LdapServers", S::Text, ssParams, IDC_ORGDIR_SERVERS, C::TrimmedEdit))),
+    Of(O, Enforceable(Row<&M::FLdapBase>(L"LdapBase", S::Text, ssParams, IDC_ORGDIR_BASE, C::TrimmedEdit))),
+    Of(O, Enforceable(Row<&M::FLdapFilter>(L"LdapFilter", S::Text, ssParams, IDC_ORGDIR_FILTER, C::TrimmedEdit))),
+    Of(O, Enforceable(Row<&M::FLdapPhoneAttributes>(L"LdapPhoneAttributes", S::Text, ssParams, IDC_ORGDIR_PHONES,
+                                                    C::TrimmedEdit))),
+    Of(O, Enforceable(Row<&M::FLdapNameAttribute>(L"LdapNameAttribute", S::Text, ssParams, IDC_ORGDIR_NAME,
+                                                  C::TrimmedEdit))),
+    Of(O, Enforceable(Row<&M::FLdapCommentAttributes>(L"LdapCommentAttributes", S::Text, ssParams,
+                                                      IDC_ORGDIR_COMMENTS, C::TrimmedEdit))),
+    Of(O, Enforceable(Row<&M::FLdapBindDN>(L"LdapBindDN", S::Text, ssParams, IDC_ORGDIR_BINDDN, C::TrimmedEdit))),
+    // Shown unprotected and protected again for this user: the dialog's own.
+    Of(O, Row<&M::FLdapPassword>(L"LdapPassword", S::ProtectedBlob, ssParams, IDC_ORGDIR_PASSWORD, C::Special)),
+    Of(O, Enforceable(Row<&M::FLdapUseWindowsLogin>(L"LdapUseWindowsLogin", S::Bool, ssParams,
+                                                    IDC_ORGDIR_WINDOWS_LOGIN, C::CheckBox))),
+    Of(O, Enforceable(Row<&M::FLdapAllowPlainBind>(L"LdapAllowPlainBind", S::Bool, ssParams, 0, C::None))),
+    // A period in a range, shown as the sync uses it: the dialog's own.
+    Of(O, Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, IDC_ORGDIR_MINUTES,
+                                                C::Special))),
+    // The CRM name lookup: edited in its own dialog, which stores its own rows.
+    Of(L, Enforceable(Row<&M::LookupUrlTemplate>(CrmNamesKeys::UrlTemplate, S::Text, kLookup, IDC_LOOKUP_URL,
+                                                 C::TrimmedEdit))),
+    Of(L, Enforceable(Row<&M::LookupNamePath>(CrmNamesKeys::NamePath, S::Text, kLookup, IDC_LOOKUP_NAMEPATH,
+                                              C::TrimmedEdit))),
+    Of(L, Enforceable(Row<&M::LookupCommentPath>(CrmNamesKeys::CommentPath, S::Text, kLookup,
+                                                 IDC_LOOKUP_COMMENTPATH, C::TrimmedEdit))),
+    // A time-out in a range: the dialog's own.
+    Of(L, Enforceable(Row<&M::LookupTimeoutMs>(CrmNamesKeys::TimeoutMs, S::Integer, kLookup, IDC_LOOKUP_TIMEOUT,
+                                               C::Special))),
+    Of(L, Row<&M::LookupHeader>(CrmNamesKeys::ProtectedHeader, S::ProtectedText, kLookup, IDC_LOOKUP_HEADER,
+                                C::TrimmedEdit)),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Enforceable(Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox), L"AutoRun"),
 };
@@ -154,9 +178,9 @@ const TSettingRow* FindSettingRowByPolicy(const std::wstring& valueName) {
     return nullptr;
 }
 
-const TSettingRow* FindSettingRowByControl(int controlId) {
+const TSettingRow* FindSettingRowByControl(int controlId, TSettingsPart part) {
     if (controlId == 0) return nullptr;
     for (const auto& row : kRows)
-        if (row.ControlId == controlId) return &row;
+        if (row.ControlId == controlId && row.Part == part) return &row;
     return nullptr;
 }

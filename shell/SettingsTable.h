@@ -14,6 +14,11 @@
 // its field has in a default-constructed settings object (plus the run-time
 // defaults that start-up puts there before loading).
 
+// The parts of the settings that are edited and applied on their own: the
+// settings window's (the popups' layout included), each name source's own
+// dialog's, and the quiet hours'. Every row belongs to one.
+enum class TSettingsPart { Main, CrmNames, OrgDirectory, QuietHours };
+
 // The two objects the settings live in.
 struct TSettingsRef {
     TMainFormSettings& Main;
@@ -52,6 +57,7 @@ enum class TSettingControl {
     None,
     CheckBox,
     Edit,           // text as it stands
+    TrimmedEdit,    // text without the control characters and blanks at its ends
     IntegerEdit,    // strict: a text that is not an integer stops the apply
     LenientIntEdit, // a text that is not an integer applies as 0
     ListEdit,       // list text
@@ -61,14 +67,14 @@ enum class TSettingControl {
     ComboText,      // drop-down list; no item of that text leaves the field as it was
     ComboInteger,   // as ComboText, the item's text read as an integer
     BoldButton,     // a button whose caption is bold exactly when the value is true
-    Special,        // copied by the window's own code (connect box, channel list, radio group)
+    Special,        // copied by the dialog's own code (connect box, channel list, radio group, password, ranges)
 };
 
 struct TSettingRow {
     const wchar_t* Key;  // INI key; for ssNone rows a name for messages only
     TSettingStore Store;
     unsigned Save;       // TSettingSave flags
-    int ControlId;       // 0: no control
+    int ControlId;       // 0: no control; else a control of the part's dialog
     TSettingControl Control;
     TSettingValue (*Get)(const TSettingsRef& settings);
     void (*Set)(const TSettingsRef& settings, const TSettingValue& value);
@@ -78,13 +84,15 @@ struct TSettingRow {
     // the setting (REG_DWORD for Bool and Integer rows and the autostart, REG_SZ
     // for Text rows); null: the user's own.
     const wchar_t* PolicyValue = nullptr;
+    // Which dialog edits the row and which apply takes it.
+    TSettingsPart Part = TSettingsPart::Main;
 };
 
 // In the order in which a file written from scratch holds the keys.
 std::span<const TSettingRow> SettingsTable();
 // The row of a key (compared exactly), or null.
 const TSettingRow* FindSettingRow(const std::wstring& key);
-// The row edited by a control of the settings window, or null.
-const TSettingRow* FindSettingRowByControl(int controlId);
+// The row edited by a control of the part's dialog, or null.
+const TSettingRow* FindSettingRowByControl(int controlId, TSettingsPart part = TSettingsPart::Main);
 // The row an administrator fixes with this policy value (compared exactly), or null.
 const TSettingRow* FindSettingRowByPolicy(const std::wstring& valueName);

@@ -157,6 +157,7 @@ namespace {
 bool IsSettingChange(TSettingControl control, UINT code) {
     switch (control) {
     case TSettingControl::Edit:
+    case TSettingControl::TrimmedEdit:
     case TSettingControl::IntegerEdit:
     case TSettingControl::LenientIntEdit:
     case TSettingControl::ListEdit:
@@ -263,6 +264,7 @@ void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
     const TSettingsRef fields{FSettings, FController->PopupSettings()};
     for (const auto& row : SettingsTable()) {
+        if (row.Part != TSettingsPart::Main) continue;
         const TSettingValue value = row.Get(fields);
         if (!ShowSettingControl(FHandle, row, value) && row.Control == TSettingControl::BoldButton)
             SetBold(row.ControlId, std::get<bool>(value));
@@ -295,6 +297,7 @@ TMainFormSettings TMainForm::ReadParams() {
     // an integer stops the apply with nothing applied.
     std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
     for (const auto& row : SettingsTable()) {
+        if (row.Part != TSettingsPart::Main) continue;
         TSettingValue value = row.Get(fields);
         if (std::optional<TSettingValue> read = ReadSettingControl(FHandle, row, value)) {
             value = std::move(*read);

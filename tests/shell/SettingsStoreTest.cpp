@@ -674,6 +674,33 @@ TEST(SettingsTable, EachSettingIsOneRowWithItsOwnKeyFieldAndControl) {
     }
 }
 
+// Each dialog copies its own part's rows and finds a control's row only
+// among them: a control id of one dialog never reaches another's setting.
+TEST(SettingsTable, EachRowBelongsToThePartThatEditsItAndIsFoundOnlyThere) {
+    const struct {
+        const wchar_t* key;
+        TSettingsPart part;
+    } cases[] = {
+        {L"Server", TSettingsPart::Main},           {L"WinWidth", TSettingsPart::Main},
+        {L"LookupUrlTemplate", TSettingsPart::CrmNames}, {L"LookupTimeoutMs", TSettingsPart::CrmNames},
+        {L"LdapServers", TSettingsPart::OrgDirectory}, {L"LdapAllowPlainBind", TSettingsPart::OrgDirectory},
+        {L"LdapPassword", TSettingsPart::OrgDirectory}, {L"QuietHoursFrom", TSettingsPart::QuietHours},
+    };
+    for (const auto& c : cases) {
+        const TSettingRow* row = FindSettingRow(c.key);
+        ASSERT_NE(nullptr, row) << testing::PrintToString(std::wstring(c.key));
+        EXPECT_EQ(c.part, row->Part) << testing::PrintToString(std::wstring(c.key));
+    }
+    const TSettingsPart parts[] = {TSettingsPart::Main, TSettingsPart::CrmNames, TSettingsPart::OrgDirectory,
+                                   TSettingsPart::QuietHours};
+    for (const TSettingRow& row : SettingsTable()) {
+        if (row.ControlId == 0) continue;
+        for (const TSettingsPart part : parts)
+            EXPECT_EQ(part == row.Part ? &row : nullptr, FindSettingRowByControl(row.ControlId, part))
+                << testing::PrintToString(std::wstring(row.Key));
+    }
+}
+
 TEST_F(SettingsSandbox, EachSaveWritesItsOwnKeysInTheTablesOrder) {
     SaveDBParams(where_, settings_);
     const List dbKeys(kFileKeyOrder.begin(), kFileKeyOrder.begin() + 9);

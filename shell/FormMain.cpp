@@ -8,7 +8,6 @@
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
 #include "ContactEditorForm.h"
-#include "CrmNamesForm.h"
 #include "DirectoryBrowserForm.h"
 #include "DiagnosticsForm.h"
 #include "DiagnosticsText.h"
@@ -17,7 +16,7 @@
 #include "SaveDataThreadUnit.h"
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
-#include "OrgDirectoryForm.h"
+#include "NameSourceDialogs.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
@@ -81,7 +80,7 @@ bool TMainForm::OnInit() {
 }
 
 INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (TrayIcon && TrayIcon->HandleTaskbarCreated(message)) return TRUE;
+    if (FTray && FTray->Icon().HandleTaskbarCreated(message)) return TRUE;
     // The program was started again from its folder: its settings come to the front.
     if (message == ShowSettingsMessage()) {
         pmnuOptionsClick();
@@ -227,10 +226,7 @@ void TMainForm::FormCreate() {
     ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
-    FAppIcon = icon;
-    TrayIcon = std::make_unique<TTrayIcon>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon);
-    TrayIcon->SetHint(FCaption);
-    TrayIcon->Show();
+    FTray = std::make_unique<TTrayPresence>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon, FCaption);
 
     LayoutWindow();
     clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
@@ -289,7 +285,7 @@ void TMainForm::AbandonStartup(const std::wstring& error) {
     FStartupFailed = true;
     // Nothing may reach the half-built window while the error box is open.
     if (FController) FController->Shutdown(0);
-    TrayIcon.reset();
+    FTray.reset();
     ShowGeneralError(error);
 }
 
@@ -317,11 +313,10 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseAll();
-    TOrgDirectoryForm::CloseAll();
-    TCrmNamesForm::CloseAll();
+    for (const TNameSourceDialog& dialog : NameSourceDialogs()) dialog.CloseAll();
     TQuietHoursForm::CloseAll();
     TCallJournalForm::CloseAll();
-    TrayIcon.reset();
+    FTray.reset();
     // The boxes of what was not saved open from in here.
     if (FController) FController->End(ending);
 }
@@ -357,7 +352,7 @@ void TMainForm::ShowConnection(TConnectionState state, const TConnectionError& r
     case TConnectionState::Connected:
         SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
         // A shell that restarts from now on needs no "not connected" balloon.
-        if (TrayIcon) TrayIcon->ForgetBalloon();
+        if (FTray) FTray->Icon().ForgetBalloon();
         break;
     case TConnectionState::Reconnecting:
         SetStatusText(reason.What == TConnectionError::Kind::ConnectFailed ? reason.Text
@@ -367,15 +362,7 @@ void TMainForm::ShowConnection(TConnectionState state, const TConnectionError& r
         SetStatusText(LoadResourceString(IDS_STATUS_OFF));
         break;
     }
-    const bool iconChanges = state != FConnectionState;
-    FConnectionState = state;
-    FConnectionReason = ConnectionErrorText(reason);
-    if (iconChanges && TrayIcon) {
-        const TTrayMark mark = TrayLook(state, FCaption, FConnectionReason).Mark;
-        const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(FHandle));
-        FStateIcon.reset(mark == TTrayMark::None ? nullptr : DrawTrayIcon(FAppIcon, mark, size));
-        UpdateTrayMarks(true);
-    }
+    if (FTray) FTray->SetConnection(state, ConnectionErrorText(reason));
     UpdateTrayHint();
 }
 
@@ -456,7 +443,7 @@ void TMainForm::SetStatusText(const std::wstring& Text) {
 }
 
 void TMainForm::ShowNoConnectionBalloon() {
-    if (TrayIcon && !QuietNow()) TrayIcon->ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
+    if (FTray && !QuietNow()) FTray->Icon().ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
 }
 
 void TMainForm::ShowGeneralError(const std::wstring& text) {
@@ -501,20 +488,17 @@ void TMainForm::OnCallRecorded(const TCallRecord& record) {
         // The user is looking at the journal: the call is seen as it comes.
         journal->AddRecord(record);
         FController->Journal().MarkViewed();
-    } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && TrayIcon) {
+    } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && FTray) {
         // Only while no popup is up: a ringing call needs the user's eyes more.
         const bool quiet = !FController->Popups().AnyShown() && !FErrorBoxOpen && !QuietNow();
-        if (quiet) TrayIcon->ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
+        if (quiet) FTray->Icon().ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
     }
     UpdateTrayHint();
 }
 
 void TMainForm::UpdateTrayHint() {
-    if (!TrayIcon || !FController) return;
-    FShownQuiet = FController->Quiet().State();
-    const std::wstring quiet = QuietHintText(FShownQuiet, FController->Quiet().Now());
-    const std::wstring state = TrayLook(FConnectionState, FCaption, FConnectionReason).Hint;
-    TrayIcon->SetHint(TrayHintWithMissedCalls(quiet.empty() ? state : state + L"\n" + quiet,
-                                              FController->Journal().MissedSinceViewed()));
-    UpdateTrayMarks();
+    if (!FTray || !FController) return;
+    const TQuietState quiet = FController->Quiet().State();
+    FTray->SetOperator(quiet, QuietHintText(quiet, FController->Quiet().Now()),
+                       FController->Journal().MissedSinceViewed());
 }

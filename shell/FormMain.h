@@ -10,10 +10,9 @@
 #include "SettingsModel.h"
 #include "SettingsStore.h"
 #include "SingleInstance.h"
-#include "TrayIcon.h"
+#include "TrayPresence.h"
 #include "TrayMenu.h"
 #include "QuietHoursForm.h"
-#include "TrayMarks.h"
 #include "DialogBase.h"
 #include "UniqueHandle.h"
 
@@ -100,8 +99,6 @@ private:
     void BoldButtonClick(int buttonId);
     void ShowHidePreviewWindowButtonClick();
     void TestDBConnectionButtonClick();
-    // The organisation's directory's dialog (SettingsOrgDirectory.cpp).
-    void btnOrgDirectoryClick();
     void OnDBTestDone();
     void BrowseFolderInto(int editId, int labelId);
     void SetBold(int buttonId, bool bold);
@@ -113,8 +110,6 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void OpenContactEditor(const TCaller& caller, bool isPreview);
-    // "Имена из CRM" (SettingsCrmNames.cpp): its OK stores and applies the lookup's settings alone.
-    void btnCrmNamesClick();
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     std::wstring ItemText(int id) const;
@@ -150,7 +145,8 @@ private:
 
     HWND FStatusBar = nullptr;
     std::wstring FCaption;
-    std::unique_ptr<TTrayIcon> TrayIcon;
+    // The tray icon with what it tells of the connection and to the operator.
+    std::unique_ptr<TTrayPresence> FTray;
     CheckListView clbChannels;
     bool FFormDestroyed = false;
     bool FPartsEnded = false;
@@ -166,11 +162,6 @@ private:
     std::array<bool, 4> FBold{};
     // "Тест соединения", on the program's one background check.
     TBackgroundCheck<TDBTestOutcome> FDBTest;
-    // What the tray shows of the connection; FStateIcon is the program's icon
-    // with the connection's mark (null: the plain FAppIcon), under the operator's marks.
-    TConnectionState FConnectionState = TConnectionState::Off;
-    std::wstring FConnectionReason;
-    UniqueIcon FStateIcon;
     // The applied settings, where they are loaded, stored and which a policy fixes.
     std::unique_ptr<TSettingsModel> FModel;
 
@@ -179,13 +170,4 @@ private:
     std::unique_ptr<TInformerController> FController;
     // "Открыть в CRM" and "Перезвонить" of the popups and the journal, with the applied settings.
     TCallActions FCallActions;
-    // What the tray last said of quiet time, to update it only on a change.
-    TQuietState FShownQuiet;
-    // The program's icon, and the tray's icon with the quiet and missed-call
-    // marks (null: the plain one) with the marks it carries.
-    HICON FAppIcon = nullptr;
-    UniqueIcon FMarkedIcon;
-    TTrayMarks FShownMarks;
-    // Draws the tray's icon again when the marks changed, or always after the connection's state changed.
-    void UpdateTrayMarks(bool stateChanged = false);
 };

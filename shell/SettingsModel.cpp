@@ -34,15 +34,6 @@ void TSettingsModel::Apply(TSettingsPart part, const TMainFormSettings& edited, 
         FSettings = kept;
         Tell(part);
         break;
-    case TSettingsPart::OrgDirectory:
-        FSettings = kept;
-        Tell(part);
-        // Only the applied settings are stored: edits still pending in the
-        // settings window wait for its own "Применить".
-        SaveParams(FWhere, FSettings, FPopups,
-                   {FSettings.FActive, FSettings.FServerName, FSettings.FCityCodesDir, FSettings.FAbonentPhoneDir},
-                   &FSources);
-        break;
     case TSettingsPart::QuietHours:
         FSettings = kept;
         Tell(part);
@@ -53,6 +44,16 @@ void TSettingsModel::Apply(TSettingsPart part, const TMainFormSettings& edited, 
         Tell(part);
         SaveDBParams(FWhere, FSettings, &FSources);
         SaveParams(FWhere, FSettings, FPopups, shown, &FSources);
+        break;
+    default:
+        // A name source's dialog (the organisation's directory's among them).
+        FSettings = kept;
+        Tell(part);
+        // Only the applied settings are stored: edits still pending in the
+        // settings window wait for its own "Применить".
+        SaveParams(FWhere, FSettings, FPopups,
+                   {FSettings.FActive, FSettings.FServerName, FSettings.FCityCodesDir, FSettings.FAbonentPhoneDir},
+                   &FSources);
         break;
     }
 }

@@ -12,6 +12,7 @@
 #include "EnforcedControls.h"
 #include "IniValues.h"
 #include "ListText.h"
+#include "NameSourceDialogs.h"
 #include "NetworkComputer.h"
 #include "ResourceText.h"
 #include "ScopedFlag.h"
@@ -188,6 +189,13 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
         return true;
     }
     if (code != BN_CLICKED) return false;
+    // A name source's own dialog: its OK applies and stores its part alone.
+    if (const TNameSourceDialog* dialog = FindNameSourceDialog(id)) {
+        const TSettingsPart part = dialog->Part;
+        dialog->Show(Instance(), FHandle, FModel->Settings(),
+                     [this, part](const TMainFormSettings& edited) { FModel->Apply(part, edited); });
+        return true;
+    }
     switch (id) {
     case IDC_DBTYPE_SERVER:
     case IDC_DBTYPE_CLIENT:
@@ -208,14 +216,8 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     case IDC_TESTDBCONNECTIONBUTTON:
         TestDBConnectionButtonClick();
         return true;
-    case IDC_BTNORGDIRECTORY:
-        btnOrgDirectoryClick();
-        return true;
     case IDC_SHOWHIDEPREVIEWWINDOWBUTTON:
         ShowHidePreviewWindowButtonClick();
-        return true;
-    case IDC_BTNCRMNAMES:
-        btnCrmNamesClick();
         return true;
     case IDC_BTNAPPLY:
         btnApplyClick();

@@ -1,12 +1,10 @@
-// "Не беспокоить" in the tray: its choices, and the tray's hint
-// and icon following quiet time and the missed calls not yet seen.
+// "Не беспокоить" in the tray: its choices, the quiet-hours dialog, and the
+// timer that notices quiet time beginning or ending.
 #include "FormMain.h"
 
 #include "ExceptionText.h"
-#include "QuietTimeRes.h"
 #include "SettingsStore.h"
 #include "ResourceText.h"
-#include "UniqueHandle.h"
 
 void TMainForm::QuietMenuClick(TTrayChoice choice) {
     TQuietTime& quiet = FController->Quiet();
@@ -26,7 +24,7 @@ void TMainForm::QuietMenuClick(TTrayChoice choice) {
 }
 
 void TMainForm::QuietTimerTimer() {
-    if (FController && FController->Quiet().State() != FShownQuiet) UpdateTrayHint();
+    if (FController && FTray && FController->Quiet().State() != FTray->ShownQuiet()) UpdateTrayHint();
 }
 
 void TMainForm::ApplyQuietHours(const TQuietHoursText& settings) {
@@ -44,17 +42,3 @@ void TMainForm::ApplyQuietHours(const TQuietHoursText& settings) {
 }
 
 bool TMainForm::QuietNow() const { return FController && FController->Quiet().Quiet(); }
-
-void TMainForm::UpdateTrayMarks(bool stateChanged) {
-    if (!TrayIcon || !FController) return;
-    const TTrayMarks marks{FShownQuiet.Quiet(), FController->Journal().MissedSinceViewed()};
-    if (marks == FShownMarks && !stateChanged) return;
-    FShownMarks = marks;
-    // Drawn at the notification area's DPI: the small-icon size the shell shows.
-    // The operator's marks go over the icon of the connection's state.
-    const HICON base = FStateIcon ? static_cast<HICON>(FStateIcon.get()) : FAppIcon;
-    const int size = ::GetSystemMetricsForDpi(SM_CXSMICON, ::GetDpiForWindow(FHandle));
-    UniqueIcon marked(DrawTrayMarks(base, marks, size));
-    TrayIcon->SetIcon(marked ? marked.get() : base);
-    FMarkedIcon = std::move(marked);
-}

@@ -31,7 +31,7 @@ void TEventDiagnostics::Record(int32_t code, const std::wstring& channel, const 
     record.Outcome = handling.Outcome;
     record.NumberWithheld = handling.NumberWithheld;
     record.LookupFailure = handling.Lookup.Kind;
-    record.NameLookupError = THttpNameError::None;
+    record.CrmNamesError = TCrmNamesError::None;
     CopyText(record.Channel, channel);
     CopyText(record.Number, text);
     // Assigning an empty text keeps the slot's buffer: no allocation on the usual path.
@@ -45,13 +45,13 @@ void TEventDiagnostics::Record(int32_t code, const std::wstring& channel, const 
         SetConnectionError(TConnectionError::Kind::HandlingFailed, handling.Error);
 }
 
-void TEventDiagnostics::RecordNameLookupFailure(const std::wstring& channel, const std::wstring& number,
-                                                THttpNameError error, const std::wstring& detail) {
+void TEventDiagnostics::RecordCrmNamesFailure(const std::wstring& channel, const std::wstring& number,
+                                                TCrmNamesError error, const std::wstring& detail) {
     // The texts of such a record come from its error alone; the outcome only fills the slot.
     TEventHandling handling(TEventOutcome::PopupUpdated);
     handling.Lookup.Detail = detail;
     Record(0, channel, number, handling);
-    FRing[(FNext + kCapacity - 1) % kCapacity].NameLookupError = error;
+    FRing[(FNext + kCapacity - 1) % kCapacity].CrmNamesError = error;
 }
 
 void TEventDiagnostics::OnCallEvent(const TCallEvent& event) {

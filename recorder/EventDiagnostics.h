@@ -1,6 +1,6 @@
 #pragma once
 #include "CallEvent.h"
-#include "HttpNameResult.h"
+#include "CrmNamesResult.h"
 #include "RecorderEvent.h"
 
 #include <windows.h>
@@ -22,7 +22,7 @@ struct TEventRecord {
     bool NumberWithheld = false;
     TLookupFailureKind LookupFailure = TLookupFailureKind::None;
     // Set for the program's own record of a CRM name lookup that failed.
-    THttpNameError NameLookupError = THttpNameError::None;
+    TCrmNamesError CrmNamesError = TCrmNamesError::None;
     std::array<wchar_t, kTextUnits + 1> Channel{};
     std::array<wchar_t, kTextUnits + 1> Number{};
     // Rare texts: the lookup failure's detail or the error of HandlingFailed.
@@ -51,7 +51,7 @@ public:
     }
     void Record(int32_t code, const std::wstring& channel, const std::wstring& text, const TEventHandling& handling);
     // A CRM name lookup for the call on a channel gave no answer, and why.
-    void RecordNameLookupFailure(const std::wstring& channel, const std::wstring& number, THttpNameError error,
+    void RecordCrmNamesFailure(const std::wstring& channel, const std::wstring& number, TCrmNamesError error,
                                  const std::wstring& detail);
     // Records the server's records; the program's own events are no records.
     void OnCallEvent(const TCallEvent& event) override;

@@ -47,7 +47,7 @@
 #define IDS_LOOKUP_TIMEOUT_INVALID      5648
 #define IDS_LOOKUP_SCHEME_REFUSED       5649
 #define IDS_LOOKUP_PLACEHOLDER_REFUSED  5650
-// Strings: why settings are refused, in the order of THttpLookupCheck (from Accepted)
+// Strings: why settings are refused, in the order of TCrmNamesCheck (from Accepted)
 #define IDS_LOOKUP_CHECK_FIRST          5655
-// Strings: why a lookup failed, in the order of THttpNameError (from None)
+// Strings: why a lookup failed, in the order of TCrmNamesError (from None)
 #define IDS_LOOKUP_ERROR_FIRST          5670

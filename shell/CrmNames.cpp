@@ -34,15 +34,15 @@ private:
 };
 
 TCrmNames::TCrmNames(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
-                               TNameLookupOptions options)
+                               TCrmNamesOptions options)
     : FDispatch(dispatch), FJournal(journal), FDiagnostics(diagnostics), FWake(std::make_unique<TWakeWindow>(*this)) {
     TWakeWindow* wake = FWake.get();
-    FService = std::make_unique<TNameLookupService>([wake] { wake->Post(); }, std::move(options));
+    FService = std::make_unique<TCrmNamesService>([wake] { wake->Post(); }, std::move(options));
 }
 
 TCrmNames::~TCrmNames() { Shutdown(); }
 
-void TCrmNames::SetSettings(const THttpLookupSettings& settings) {
+void TCrmNames::SetSettings(const TCrmNamesSettings& settings) {
     if (settings == FSettings) return;
     FSettings = settings;
     FService->SetSettings(settings);
@@ -76,7 +76,7 @@ void TCrmNames::OnCallEvent(const TCallEvent& event) {
 }
 
 void TCrmNames::TakeAnswers() {
-    for (const TNameLookupAnswer& answer : FService->TakeAnswers()) {
+    for (const TCrmNamesAnswer& answer : FService->TakeAnswers()) {
         try {
             Answered(answer);
         } catch (...) {
@@ -85,18 +85,18 @@ void TCrmNames::TakeAnswers() {
     }
 }
 
-void TCrmNames::Answered(const TNameLookupAnswer& answer) {
+void TCrmNames::Answered(const TCrmNamesAnswer& answer) {
     const auto found = FCalls.find(answer.CallKey);
     if (found == FCalls.end()) return;
     const TWaitingCall waiting = found->second;
     FCalls.erase(found);
-    const THttpNameResult& result = answer.Result;
-    if (result.Outcome == THttpNameOutcome::Failed) {
-        if (result.Error != THttpNameError::Canceled)
-            FDiagnostics.RecordNameLookupFailure(waiting.Channel, answer.Number, result.Error, result.Detail);
+    const TCrmNamesResult& result = answer.Result;
+    if (result.Outcome == TCrmNamesOutcome::Failed) {
+        if (result.Error != TCrmNamesError::Canceled)
+            FDiagnostics.RecordCrmNamesFailure(waiting.Channel, answer.Number, result.Error, result.Detail);
         return;
     }
-    if (result.Outcome != THttpNameOutcome::Found) return;
+    if (result.Outcome != TCrmNamesOutcome::Found) return;
     GiveLateName(FDispatch, FJournal, {waiting.CallId, waiting.Channel, waiting.Ended}, result.Name, result.Comment);
 }
 

@@ -2,8 +2,8 @@
 #include "CallEvent.h"
 #include "CallJournal.h"
 #include "EventDiagnostics.h"
-#include "HttpLookupSettings.h"
-#include "NameLookupService.h"
+#include "CrmNamesSettings.h"
+#include "CrmNamesService.h"
 #include "RecorderDispatch.h"
 #include "WindowBase.h"
 
@@ -22,14 +22,14 @@
 class TCrmNames final : public ICallEventListener {
 public:
     TCrmNames(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
-                   TNameLookupOptions options = {});
+                   TCrmNamesOptions options = {});
     ~TCrmNames();
     TCrmNames(const TCrmNames&) = delete;
     TCrmNames& operator=(const TCrmNames&) = delete;
 
     // Unchanged settings keep the cache of answers.
-    void SetSettings(const THttpLookupSettings& settings);
-    const THttpLookupSettings& Settings() const { return FSettings; }
+    void SetSettings(const TCrmNamesSettings& settings);
+    const TCrmNamesSettings& Settings() const { return FSettings; }
     void OnCallEvent(const TCallEvent& event) override;
     // The answers waiting now, handled at once (also what the wake message does).
     void TakeAnswers();
@@ -51,15 +51,15 @@ private:
         bool Ended = false;
     };
 
-    void Answered(const TNameLookupAnswer& answer);
+    void Answered(const TCrmNamesAnswer& answer);
 
     TRecorderDispatch& FDispatch;
     TCallJournal& FJournal;
     TEventDiagnostics& FDiagnostics;
-    THttpLookupSettings FSettings;
+    TCrmNamesSettings FSettings;
     // By call key (the call's id as text).
     std::unordered_map<std::wstring, TWaitingCall> FCalls;
     std::unique_ptr<TWakeWindow> FWake;
     // Declared last: its workers stop before the window they post to goes.
-    std::unique_ptr<TNameLookupService> FService;
+    std::unique_ptr<TCrmNamesService> FService;
 };

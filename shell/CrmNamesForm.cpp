@@ -2,7 +2,7 @@
 
 #include "CrmNamesRes.h"
 #include "CrmNamesTexts.h"
-#include "HttpNameLookup.h"
+#include "CrmNamesLookup.h"
 #include "SettingControls.h"
 #include "TextTrim.h"
 #include "UniqueHandle.h"
@@ -31,21 +31,21 @@ constexpr TItemText kTexts[] = {
 };
 
 // The control whose text a refused verdict is about.
-int ControlOf(THttpLookupCheck check) {
+int ControlOf(TCrmNamesCheck check) {
     switch (check) {
-    case THttpLookupCheck::NamePathRefused: return IDC_LOOKUP_NAMEPATH;
-    case THttpLookupCheck::CommentPathRefused: return IDC_LOOKUP_COMMENTPATH;
-    case THttpLookupCheck::HeaderRefused: return IDC_LOOKUP_HEADER;
+    case TCrmNamesCheck::NamePathRefused: return IDC_LOOKUP_NAMEPATH;
+    case TCrmNamesCheck::CommentPathRefused: return IDC_LOOKUP_COMMENTPATH;
+    case TCrmNamesCheck::HeaderRefused: return IDC_LOOKUP_HEADER;
     default: return IDC_LOOKUP_URL;
     }
 }
 
 }  // namespace
 
-TCrmNamesForm::TCrmNamesForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply)
+TCrmNamesForm::TCrmNamesForm(HINSTANCE instance, const TCrmNamesSettings& current, TApply onApply)
     : TDialogBase(instance, IDS_LOOKUP_CAPTION, 0, MB_ICONERROR), FCurrent(current), FOnApply(std::move(onApply)) {}
 
-HWND TCrmNamesForm::Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply) {
+HWND TCrmNamesForm::Show(HINSTANCE instance, HWND owner, const TCrmNamesSettings& current, TApply onApply) {
     if (TCrmNamesForm* open = BringForward()) return open->FHandle;
     auto* form = new TCrmNamesForm(instance, current, std::move(onApply));
     const HWND window = form->CreateSelfDeletingDialog(IDD_CRMLOOKUPFORM, owner);
@@ -71,7 +71,7 @@ INT_PTR TCrmNamesForm::OnMessage(UINT message, WPARAM, LPARAM) {
 bool TCrmNamesForm::OnInit() {
     SetItemTexts(kTexts);
     TMainFormSettings shown;
-    static_cast<THttpLookupSettings&>(shown) = FCurrent;
+    static_cast<TCrmNamesSettings&>(shown) = FCurrent;
     TTrayMsgWinsSettings popups;
     ShowPartControls(FHandle, TSettingsPart::CrmNames, {shown, popups});
     // The time-out is the dialog's own: a number in a range.
@@ -90,9 +90,9 @@ void TCrmNamesForm::OnCommand(int id, UINT) {
     }
 }
 
-bool TCrmNamesForm::ReadControls(THttpLookupSettings& settings) {
+bool TCrmNamesForm::ReadControls(TCrmNamesSettings& settings) {
     TMainFormSettings read;
-    static_cast<THttpLookupSettings&>(read) = FCurrent;
+    static_cast<TCrmNamesSettings&>(read) = FCurrent;
     TTrayMsgWinsSettings popups;
     ReadPartControls(FHandle, TSettingsPart::CrmNames, {read, popups});
     settings = read;
@@ -111,14 +111,14 @@ void TCrmNamesForm::ShowResult(const std::wstring& text) {
 
 void TCrmNamesForm::btnCheckClick() {
     if (FCheck.Running()) return;
-    THttpLookupSettings settings;
+    TCrmNamesSettings settings;
     if (!ReadControls(settings)) {
         ShowResult(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));
         return;
     }
-    const THttpLookupVerdict verdict = CheckHttpLookupSettings(settings);
-    if (verdict.Check != THttpLookupCheck::Accepted) {
-        ShowResult(HttpLookupVerdictText(verdict));
+    const TCrmNamesVerdict verdict = CheckCrmNamesSettings(settings);
+    if (verdict.Check != TCrmNamesCheck::Accepted) {
+        ShowResult(CrmNamesVerdictText(verdict));
         return;
     }
     const std::wstring number = TrimControlChars(WindowText(Item(IDC_LOOKUP_TEST_NUMBER)));
@@ -133,28 +133,28 @@ void TCrmNamesForm::btnCheckClick() {
         const std::stop_callback onStop(stop, [event = cancel.get()] { ::SetEvent(event); });
         return LookUpNameOverHttp(settings, number, {}, cancel.get());
     };
-    if (!FCheck.Start(job, FHandle, kCheckDone, THttpNameResult::Fail(THttpNameError::Internal, {}))) return;
+    if (!FCheck.Start(job, FHandle, kCheckDone, TCrmNamesResult::Fail(TCrmNamesError::Internal, {}))) return;
     ::EnableWindow(Item(IDC_LOOKUP_CHECK), FALSE);
     ShowResult(ResourceText(IDS_LOOKUP_CHECKING));
 }
 
 void TCrmNamesForm::OnCheckDone() {
-    const std::optional<THttpNameResult> result = FCheck.Take();
+    const std::optional<TCrmNamesResult> result = FCheck.Take();
     if (!result) return;
     ::EnableWindow(Item(IDC_LOOKUP_CHECK), TRUE);
-    ShowResult(HttpNameResultText(*result));
+    ShowResult(CrmNamesResultText(*result));
 }
 
 void TCrmNamesForm::btnOKClick() {
-    THttpLookupSettings settings;
+    TCrmNamesSettings settings;
     if (!ReadControls(settings)) {
         ShowError(ResourceText(IDS_LOOKUP_TIMEOUT_INVALID));
         ::SetFocus(Item(IDC_LOOKUP_TIMEOUT));
         return;
     }
-    const THttpLookupVerdict verdict = CheckHttpLookupSettings(settings);
-    if (verdict.Check != THttpLookupCheck::Accepted && verdict.Check != THttpLookupCheck::Off) {
-        ShowError(HttpLookupVerdictText(verdict));
+    const TCrmNamesVerdict verdict = CheckCrmNamesSettings(settings);
+    if (verdict.Check != TCrmNamesCheck::Accepted && verdict.Check != TCrmNamesCheck::Off) {
+        ShowError(CrmNamesVerdictText(verdict));
         ::SetFocus(Item(ControlOf(verdict.Check)));
         return;
     }

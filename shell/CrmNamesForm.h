@@ -1,8 +1,8 @@
 #pragma once
 #include "DialogBase.h"
-#include "HttpLookupSettings.h"
+#include "CrmNamesSettings.h"
 #include "BackgroundCheck.h"
-#include "HttpNameResult.h"
+#include "CrmNamesResult.h"
 #include "OpenWindows.h"
 
 #include <windows.h>
@@ -17,27 +17,27 @@
 // with the reason. CloseAll closes it without applying.
 class TCrmNamesForm final : public TDialogBase, public TOpenWindows<TCrmNamesForm> {
 public:
-    using TApply = std::function<void(const THttpLookupSettings& settings)>;
+    using TApply = std::function<void(const TCrmNamesSettings& settings)>;
 
     // Shows the dialog filled with current, or brings the open one forward.
     // Returns its handle; throws AppError when it cannot be created.
-    static HWND Show(HINSTANCE instance, HWND owner, const THttpLookupSettings& current, TApply onApply);
+    static HWND Show(HINSTANCE instance, HWND owner, const TCrmNamesSettings& current, TApply onApply);
 
 private:
-    TCrmNamesForm(HINSTANCE instance, const THttpLookupSettings& current, TApply onApply);
+    TCrmNamesForm(HINSTANCE instance, const TCrmNamesSettings& current, TApply onApply);
     ~TCrmNamesForm() override = default;
 
     bool OnInit() override;
     void OnCommand(int id, UINT code) override;
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // The settings as the controls show them; false when the time-out is no number in range.
-    bool ReadControls(THttpLookupSettings& settings);
+    bool ReadControls(TCrmNamesSettings& settings);
     void btnCheckClick();
     void btnOKClick();
     void OnCheckDone();
     void ShowResult(const std::wstring& text);
 
-    THttpLookupSettings FCurrent;
+    TCrmNamesSettings FCurrent;
     TApply FOnApply;
-    TBackgroundCheck<THttpNameResult> FCheck;
+    TBackgroundCheck<TCrmNamesResult> FCheck;
 };

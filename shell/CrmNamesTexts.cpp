@@ -17,29 +17,29 @@ std::wstring ShortDetail(const std::wstring& detail) {
 
 }  // namespace
 
-std::wstring HttpNameErrorText(THttpNameError error, const std::wstring& detail) {
-    if (error == THttpNameError::None) return {};
+std::wstring CrmNamesErrorText(TCrmNamesError error, const std::wstring& detail) {
+    if (error == TCrmNamesError::None) return {};
     return FormatResourceString(IDS_LOOKUP_ERROR_FIRST + static_cast<UINT>(error), ShortDetail(detail));
 }
 
-std::wstring HttpNameResultText(const THttpNameResult& result) {
+std::wstring CrmNamesResultText(const TCrmNamesResult& result) {
     switch (result.Outcome) {
-    case THttpNameOutcome::Found:
+    case TCrmNamesOutcome::Found:
         return result.Comment.empty() ? FormatResourceText(IDS_LOOKUP_FOUND, {result.Name})
                                       : FormatResourceText(IDS_LOOKUP_FOUND_COMMENT, {result.Name, result.Comment});
-    case THttpNameOutcome::NotFound:
+    case TCrmNamesOutcome::NotFound:
         return LoadResourceString(IDS_LOOKUP_NOT_FOUND);
-    case THttpNameOutcome::Failed:
+    case TCrmNamesOutcome::Failed:
         break;
     }
-    return FormatResourceString(IDS_LOOKUP_FAILED, HttpNameErrorText(result.Error, result.Detail));
+    return FormatResourceString(IDS_LOOKUP_FAILED, CrmNamesErrorText(result.Error, result.Detail));
 }
 
-std::wstring HttpLookupVerdictText(const THttpLookupVerdict& verdict) {
+std::wstring CrmNamesVerdictText(const TCrmNamesVerdict& verdict) {
     switch (verdict.Check) {
-    case THttpLookupCheck::Accepted:
+    case TCrmNamesCheck::Accepted:
         return {};
-    case THttpLookupCheck::TemplateRefused:
+    case TCrmNamesCheck::TemplateRefused:
         return verdict.Detail.empty() ? LoadResourceString(IDS_LOOKUP_SCHEME_REFUSED)
                                       : FormatResourceString(IDS_LOOKUP_PLACEHOLDER_REFUSED, verdict.Detail);
     default:

@@ -1,6 +1,6 @@
 #pragma once
-#include "HttpLookupSettings.h"
-#include "HttpNameResult.h"
+#include "CrmNamesSettings.h"
+#include "CrmNamesResult.h"
 
 #include <string>
 
@@ -8,10 +8,10 @@
 // the settings dialog's check and for the diagnostics.
 
 // Why a lookup gave nothing, e.g. "CRM ответила кодом HTTP 500"; empty for None.
-std::wstring HttpNameErrorText(THttpNameError error, const std::wstring& detail);
+std::wstring CrmNamesErrorText(TCrmNamesError error, const std::wstring& detail);
 
 // A check's whole result: the name and comment, "not found", or the reason.
-std::wstring HttpNameResultText(const THttpNameResult& result);
+std::wstring CrmNamesResultText(const TCrmNamesResult& result);
 
 // Why settings cannot be applied; empty when they are Accepted.
-std::wstring HttpLookupVerdictText(const THttpLookupVerdict& verdict);
+std::wstring CrmNamesVerdictText(const TCrmNamesVerdict& verdict);

@@ -17,7 +17,7 @@ std::wstring LookupFailureText(TLookupFailureKind kind, const std::wstring& deta
 }
 
 std::wstring EventNameText(const TEventRecord& record) {
-    if (record.NameLookupError != THttpNameError::None) return LoadResourceString(IDS_DIAG_NAME_LOOKUP_EVENT);
+    if (record.CrmNamesError != TCrmNamesError::None) return LoadResourceString(IDS_DIAG_NAME_LOOKUP_EVENT);
     const std::wstring_view name = RecorderEventName(record.Code);
     if (!name.empty()) return std::wstring(name);
     if (record.Outcome == TEventOutcome::HandlingFailed && record.Code == 0)
@@ -42,8 +42,8 @@ std::wstring DiagnosticsTimeText(const FILETIME& time, bool withDate) {
 }
 
 std::wstring DiagnosticsOutcomeText(const TEventRecord& record) {
-    if (record.NameLookupError != THttpNameError::None)
-        return HttpNameErrorText(record.NameLookupError, record.Detail);
+    if (record.CrmNamesError != TCrmNamesError::None)
+        return CrmNamesErrorText(record.CrmNamesError, record.Detail);
     std::wstring text =
         FormatResourceString(IDS_DIAG_OUTCOME_FIRST + static_cast<UINT>(record.Outcome), record.Detail);
     const bool dropped = record.Outcome == TEventOutcome::Withheld || record.Outcome == TEventOutcome::CallerIdOnly ||

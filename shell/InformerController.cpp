@@ -73,8 +73,8 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     FCrmNames->SetSettings(FSettings);
 }
 
-void TInformerController::ApplyHttpLookupSettings(const THttpLookupSettings& settings) {
-    static_cast<THttpLookupSettings&>(FSettings) = settings;
+void TInformerController::ApplyCrmNamesSettings(const TCrmNamesSettings& settings) {
+    static_cast<TCrmNamesSettings&>(FSettings) = settings;
     FCrmNames->SetSettings(settings);
 }
 

@@ -119,7 +119,7 @@ public:
     // a range, when this PC serves the directories (the server ignores it).
     std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
     // Takes over the CRM name lookup's settings alone (its own dialog's OK).
-    void ApplyHttpLookupSettings(const THttpLookupSettings& settings);
+    void ApplyCrmNamesSettings(const TCrmNamesSettings& settings);
     void OpenJournal(const std::wstring& path);
 
     // The connect box and the folders as the user set them, applied at once:

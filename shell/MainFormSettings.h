@@ -3,7 +3,7 @@
 #include "CrmLink.h"
 #include "DirectoryProtocol.h"
 #include "OrgDirectorySettings.h"
-#include "HttpLookupSettings.h"
+#include "CrmNamesSettings.h"
 #include "RecorderSettings.h"
 
 #include <string>
@@ -12,8 +12,8 @@
 // exist only at run time and are filled in before the settings are loaded: the
 // two directory modules' own folders and the popup font's name. The
 // organisation's directory and the CRM name lookup keep their own fields
-// (OrgDirectorySettings.h, HttpLookupSettings.h), so that each goes to its part whole.
-struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, THttpLookupSettings {
+// (OrgDirectorySettings.h, CrmNamesSettings.h), so that each goes to its part whole.
+struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, TCrmNamesSettings {
     std::wstring FServerName;  // empty: the recording server runs on this computer
     std::wstring FCityCodesDir;
     std::wstring FAbonentPhoneDir;

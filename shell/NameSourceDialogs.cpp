@@ -19,7 +19,7 @@ auto PutBack(const TMainFormSettings& current, TNameSourceDialog::TApply onApply
 const TNameSourceDialog kDialogs[] = {
     {IDC_BTNCRMNAMES, TSettingsPart::CrmNames,
      [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, TNameSourceDialog::TApply onApply) {
-         TCrmNamesForm::Show(instance, owner, current, PutBack<THttpLookupSettings>(current, std::move(onApply)));
+         TCrmNamesForm::Show(instance, owner, current, PutBack<TCrmNamesSettings>(current, std::move(onApply)));
      },
      [] { TCrmNamesForm::CloseAll(); }},
     {IDC_BTNORGDIRECTORY, TSettingsPart::OrgDirectory,

@@ -30,7 +30,7 @@ void TSettingsModel::Apply(TSettingsPart part, const TMainFormSettings& edited, 
     switch (part) {
     case TSettingsPart::CrmNames:
         // Stored first: a file that refuses them keeps the dialog open with the reason.
-        SaveHttpLookup(FWhere, kept, &FSources);
+        SaveCrmNames(FWhere, kept, &FSources);
         FSettings = kept;
         Tell(part);
         break;

@@ -268,11 +268,11 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
     WriteAutoRun(where, settings.FAutoRun);
 }
 
-void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings,
+void SaveCrmNames(const TSettingsLocation& where, const TMainFormSettings& settings,
                     const TSettingsSources* sources) {
     TMainFormSettings stored = settings;
     TTrayMsgWinsSettings popups;
-    WriteIniRows(where, {stored, popups}, ssHttpLookup, sources);
+    WriteIniRows(where, {stored, popups}, ssCrmNames, sources);
 }
 
 void SaveQuietHours(const TSettingsLocation& where, const TMainFormSettings& settings,

@@ -92,7 +92,7 @@ void SaveParams(const TSettingsLocation& where, const TMainFormSettings& setting
 
 // Only the CRM name lookup's keys, for its own dialog's OK; the header is
 // stored protected for the Windows user (AppError when that is refused).
-void SaveHttpLookup(const TSettingsLocation& where, const TMainFormSettings& settings,
+void SaveCrmNames(const TSettingsLocation& where, const TMainFormSettings& settings,
                     const TSettingsSources* sources = nullptr);
 
 // Only the quiet-hours keys, for the dialog "Тихие часы".

@@ -64,7 +64,7 @@ using C = TSettingControl;
 using M = TMainFormSettings;
 using P = TTrayMsgWinsSettings;
 constexpr unsigned kBoth = ssDBParams | ssParams;
-constexpr unsigned kLookup = ssParams | ssHttpLookup;
+constexpr unsigned kLookup = ssParams | ssCrmNames;
 constexpr unsigned kQuiet = ssParams | ssQuietHours;
 constexpr TSettingsPart Q = TSettingsPart::QuietHours;
 constexpr TSettingsPart O = TSettingsPart::OrgDirectory;
@@ -147,16 +147,16 @@ const TSettingRow kRows[] = {
     Of(O, Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, IDC_ORGDIR_MINUTES,
                                                 C::Special))),
     // The CRM name lookup: edited in its own dialog, which stores its own rows.
-    Of(L, Enforceable(Row<&M::LookupUrlTemplate>(HttpLookupKeys::UrlTemplate, S::Text, kLookup, IDC_LOOKUP_URL,
+    Of(L, Enforceable(Row<&M::LookupUrlTemplate>(CrmNamesKeys::UrlTemplate, S::Text, kLookup, IDC_LOOKUP_URL,
                                                  C::TrimmedEdit))),
-    Of(L, Enforceable(Row<&M::LookupNamePath>(HttpLookupKeys::NamePath, S::Text, kLookup, IDC_LOOKUP_NAMEPATH,
+    Of(L, Enforceable(Row<&M::LookupNamePath>(CrmNamesKeys::NamePath, S::Text, kLookup, IDC_LOOKUP_NAMEPATH,
                                               C::TrimmedEdit))),
-    Of(L, Enforceable(Row<&M::LookupCommentPath>(HttpLookupKeys::CommentPath, S::Text, kLookup,
+    Of(L, Enforceable(Row<&M::LookupCommentPath>(CrmNamesKeys::CommentPath, S::Text, kLookup,
                                                  IDC_LOOKUP_COMMENTPATH, C::TrimmedEdit))),
     // A time-out in a range: the dialog's own.
-    Of(L, Enforceable(Row<&M::LookupTimeoutMs>(HttpLookupKeys::TimeoutMs, S::Integer, kLookup, IDC_LOOKUP_TIMEOUT,
+    Of(L, Enforceable(Row<&M::LookupTimeoutMs>(CrmNamesKeys::TimeoutMs, S::Integer, kLookup, IDC_LOOKUP_TIMEOUT,
                                                C::Special))),
-    Of(L, Row<&M::LookupHeader>(HttpLookupKeys::ProtectedHeader, S::ProtectedText, kLookup, IDC_LOOKUP_HEADER,
+    Of(L, Row<&M::LookupHeader>(CrmNamesKeys::ProtectedHeader, S::ProtectedText, kLookup, IDC_LOOKUP_HEADER,
                                 C::TrimmedEdit)),
     // Mirrors the autostart value, which SaveParams writes after the file.
     Enforceable(Row<&M::FAutoRun>(L"(autorun)", S::None, ssNone, IDC_CBAUTORUN, C::CheckBox), L"AutoRun"),

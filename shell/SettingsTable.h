@@ -48,7 +48,7 @@ enum TSettingSave : unsigned {
     ssNone = 0,
     ssDBParams = 1,  // SaveDBParams, from the fields
     ssParams = 2,    // SaveParams; the connection rows from what the window shows
-    ssHttpLookup = 4, // SaveHttpLookup: the CRM name lookup's dialog stores its own rows
+    ssCrmNames = 4, // SaveCrmNames: the CRM name lookup's dialog stores its own rows
     ssQuietHours = 8, // SaveQuietHours: the dialog "Тихие часы" stores its own rows
 };
 

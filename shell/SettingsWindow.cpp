@@ -328,7 +328,7 @@ void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& set
         FCallActions.Apply(FSettings, FController->Popups());
         RestartDBServer();
         break;
-    case TSettingsPart::CrmNames: FController->ApplyHttpLookupSettings(FSettings); break;
+    case TSettingsPart::CrmNames: FController->ApplyCrmNamesSettings(FSettings); break;
     case TSettingsPart::QuietHours:
         FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
                                                            FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));

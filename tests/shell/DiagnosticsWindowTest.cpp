@@ -52,31 +52,31 @@ protected:
 
 TEST(DiagnosticsText, ACrmNamesFailureIsARowOfItsOwnWithTheReason) {
     const struct {
-        THttpNameError error;
+        TCrmNamesError error;
         const wchar_t* detail;
         const wchar_t* part;  // of the reason as the user reads it
     } cases[] = {
-        {THttpNameError::HttpStatus, L"500", L"500"},
-        {THttpNameError::TimedOut, L"", L""},
-        {THttpNameError::NotJson, L"", L""},
-        {THttpNameError::RedirectRefused, L"file:///C:/windows/win.ini", L"file:///C:/windows/win.ini"},
+        {TCrmNamesError::HttpStatus, L"500", L"500"},
+        {TCrmNamesError::TimedOut, L"", L""},
+        {TCrmNamesError::NotJson, L"", L""},
+        {TCrmNamesError::RedirectRefused, L"file:///C:/windows/win.ini", L"file:///C:/windows/win.ini"},
     };
     TEventDiagnostics diagnostics;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.detail));
-        diagnostics.RecordNameLookupFailure(L"Приёмная", L"74951234567", c.error, c.detail);
+        diagnostics.RecordCrmNamesFailure(L"Приёмная", L"74951234567", c.error, c.detail);
         const TDiagnosticsRow row = DiagnosticsRow(diagnostics.At(diagnostics.Count() - 1), false);
         EXPECT_EQ(L"Имя из CRM", row[dcEvent]);
         EXPECT_EQ(L"Приёмная", row[dcChannel]);
         EXPECT_EQ(L"74951234567", row[dcNumber]);
-        EXPECT_EQ(HttpNameErrorText(c.error, c.detail), row[dcOutcome]);
+        EXPECT_EQ(CrmNamesErrorText(c.error, c.detail), row[dcOutcome]);
         EXPECT_FALSE(row[dcOutcome].empty());
         EXPECT_NE(std::wstring::npos, row[dcOutcome].find(c.part));
     }
     // A recorder event recorded in the same slot later is no lookup failure.
     for (size_t i = 0; i < TEventDiagnostics::kCapacity; ++i)
         diagnostics.Record(1, L"K1", L"", TEventHandling(TEventOutcome::PopupShown));
-    EXPECT_EQ(THttpNameError::None, diagnostics.At(0).NameLookupError);
+    EXPECT_EQ(TCrmNamesError::None, diagnostics.At(0).CrmNamesError);
     EXPECT_NE(L"Имя из CRM", DiagnosticsRow(diagnostics.At(0), false)[dcEvent]);
 }
 

@@ -515,7 +515,7 @@ TEST_F(CrmNames, AnAnswerAfterTheCallEndedNamesTheJournalOnlyAndAFailureReachesT
     const TEventDiagnostics& diagnostics = controller.Diagnostics();
     ASSERT_EQ(before + 3, diagnostics.Total()) << "two records of the server and the lookup's failure";
     const TEventRecord& failure = diagnostics.At(diagnostics.Count() - 1);
-    EXPECT_EQ(THttpNameError::HttpStatus, failure.NameLookupError);
+    EXPECT_EQ(TCrmNamesError::HttpStatus, failure.CrmNamesError);
     EXPECT_EQ(L"500", failure.Detail);
     EXPECT_EQ(std::wstring(L"K1"), failure.Channel.data());
     EXPECT_EQ(std::wstring(L"74950000500"), failure.Number.data());

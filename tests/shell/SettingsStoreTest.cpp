@@ -615,7 +615,7 @@ TEST_F(SettingsSandbox, TheCrmLookupsOwnSaveWritesOnlyItsKeysAndTheHeaderOnlyPro
     settings_.FDBPort = 1;
     settings_.LookupUrlTemplate = L"http://127.0.0.1:8080/?n={number}";
     settings_.LookupHeader = L"X-Api-Key: секрет";
-    SaveHttpLookup(where_, settings_);
+    SaveCrmNames(where_, settings_);
     const List lookupKeys(kFileKeyOrder.end() - 5, kFileKeyOrder.end());
     EXPECT_EQ(lookupKeys, KeysInFile(where_.IniPath));
     const std::wstring file = DecodeIniBytes(ReadBytes(where_.IniPath));

@@ -1,6 +1,6 @@
 #pragma once
-#include "HttpLookupSettings.h"
-#include "HttpNameResult.h"
+#include "CrmNamesSettings.h"
+#include "CrmNamesResult.h"
 #include "UniqueHandle.h"
 
 #include <chrono>
@@ -34,10 +34,10 @@
 //   URL as sent: with {channel} in the template, one number on two channels is
 //   two requests with answers of their own.
 
-struct TNameLookupAnswer {
+struct TCrmNamesAnswer {
     std::wstring CallKey;
     std::wstring Number;
-    THttpNameResult Result;
+    TCrmNamesResult Result;
     bool FromCache = false;
 };
 
@@ -52,7 +52,7 @@ enum class TNameRequestStart : uint8_t {
     Stopped,        // after Shutdown
 };
 
-struct TNameLookupOptions {
+struct TCrmNamesOptions {
     unsigned Workers = 2;
     size_t MaxWaiting = 16;
     std::chrono::milliseconds CacheTime = std::chrono::minutes(5);
@@ -61,26 +61,26 @@ struct TNameLookupOptions {
     // The clock of the cache; tests move it on.
     std::function<std::chrono::steady_clock::time_point()> Now;
     // Stands in for the request over HTTP (tests); empty: LookUpNameOverHttp.
-    std::function<THttpNameResult(const THttpLookupSettings&, const std::wstring& number, const std::wstring& channel,
+    std::function<TCrmNamesResult(const TCrmNamesSettings&, const std::wstring& number, const std::wstring& channel,
                                   HANDLE cancel)>
         Lookup;
 };
 
-class TNameLookupService {
+class TCrmNamesService {
 public:
-    explicit TNameLookupService(std::function<void()> wake, TNameLookupOptions options = {});
-    ~TNameLookupService();
-    TNameLookupService(const TNameLookupService&) = delete;
-    TNameLookupService& operator=(const TNameLookupService&) = delete;
+    explicit TCrmNamesService(std::function<void()> wake, TCrmNamesOptions options = {});
+    ~TCrmNamesService();
+    TCrmNamesService(const TCrmNamesService&) = delete;
+    TCrmNamesService& operator=(const TCrmNamesService&) = delete;
 
     // New settings apply to requests made from now on and empty the cache.
-    void SetSettings(const THttpLookupSettings& settings);
+    void SetSettings(const TCrmNamesSettings& settings);
 
     TNameRequestStart Request(const std::wstring& callKey, const std::wstring& number, const std::wstring& channel);
     // The call has ended: its key may be asked for again.
     void ForgetCall(const std::wstring& callKey);
     // The answers ready since the last call, oldest first.
-    std::vector<TNameLookupAnswer> TakeAnswers();
+    std::vector<TCrmNamesAnswer> TakeAnswers();
 
     // Drops the waiting requests and cancels the running ones; no answer and
     // no wake follow once it returns. Waits for the workers at most

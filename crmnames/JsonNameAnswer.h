@@ -1,5 +1,5 @@
 #pragma once
-#include "HttpNameResult.h"
+#include "CrmNamesResult.h"
 #include "PlainNameText.h"
 
 #include <cstddef>
@@ -15,7 +15,7 @@ inline constexpr int kMaxAnswerDepth = 64;
 // number as written). 404, a missing or null name, or a name that is empty as
 // plain text: NotFound. Anything else: Failed with the reason. A comment path
 // that is missing or leads to no text gives an empty comment.
-THttpNameResult ReadNameAnswer(int status, std::string_view body, const std::wstring& namePath,
+TCrmNamesResult ReadNameAnswer(int status, std::string_view body, const std::wstring& namePath,
                                const std::wstring& commentPath);
 
 // The deepest nesting of arrays and objects in the text, counted without

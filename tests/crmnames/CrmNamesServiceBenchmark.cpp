@@ -4,7 +4,7 @@
 // a user-interface thread (woken through a posted message).
 #include "BenchmarkClock.h"
 #include "LoopbackHttpServer.h"
-#include "NameLookupService.h"
+#include "CrmNamesService.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,13 +12,13 @@
 
 namespace {
 
-const UINT kAnswersReady = ::RegisterWindowMessageW(L"KordavinNameLookupBenchmarkAnswers");
-TNameLookupService* gService = nullptr;
+const UINT kAnswersReady = ::RegisterWindowMessageW(L"KordavinCrmNamesServiceBenchmarkAnswers");
+TCrmNamesService* gService = nullptr;
 std::vector<double> gDeliveredUs;
 
 LRESULT CALLBACK BenchmarkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kAnswersReady && gService) {
-        for (const TNameLookupAnswer& answer : gService->TakeAnswers()) {
+        for (const TCrmNamesAnswer& answer : gService->TakeAnswers()) {
             (void)answer;
             gDeliveredUs.push_back(NowMicroseconds());
         }
@@ -38,15 +38,15 @@ TFigures Summarise(std::vector<double> values) {
     return {values[values.size() / 2], values.back()};
 }
 
-THttpLookupSettings SettingsFor(const TLoopbackHttpServer& server) {
-    THttpLookupSettings settings;
+TCrmNamesSettings SettingsFor(const TLoopbackHttpServer& server) {
+    TCrmNamesSettings settings;
     settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
     settings.LookupTimeoutMs = 10000;
     return settings;
 }
 
 // The time each Request takes, for rounds of distinct calls and numbers.
-std::vector<double> TimeRequests(TNameLookupService& service, int count, int firstNumber) {
+std::vector<double> TimeRequests(TCrmNamesService& service, int count, int firstNumber) {
     std::vector<double> took;
     for (int i = 0; i < count; ++i) {
         const std::wstring number = std::to_wstring(firstNumber + i);
@@ -72,7 +72,7 @@ int main() {
     WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = BenchmarkWindowProc;
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"KordavinNameLookupBenchmark";
+    windowClass.lpszClassName = L"KordavinCrmNamesServiceBenchmark";
     ::RegisterClassW(&windowClass);
     HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                     windowClass.hInstance, nullptr);
@@ -85,10 +85,10 @@ int main() {
         s.Body = R"({"name":"Медленный"})";
         return s;
     });
-    TNameLookupService off([] {});
+    TCrmNamesService off([] {});
     const TFigures none = Summarise(TimeRequests(off, kRequests, 1000));
 
-    TNameLookupService slow([window] { ::PostMessageW(window, kAnswersReady, 0, 0); });
+    TCrmNamesService slow([window] { ::PostMessageW(window, kAnswersReady, 0, 0); });
     slow.SetSettings(SettingsFor(slowServer));
     const std::vector<double> slowTimes = TimeRequests(slow, kRequests, 2000);
     const TFigures first = Summarise({slowTimes.front()});
@@ -109,7 +109,7 @@ int main() {
         s.Body = R"({"name":"Быстрый"})";
         return s;
     });
-    TNameLookupService quick([window] { ::PostMessageW(window, kAnswersReady, 0, 0); });
+    TCrmNamesService quick([window] { ::PostMessageW(window, kAnswersReady, 0, 0); });
     quick.SetSettings(SettingsFor(quickServer));
     gService = &quick;
     std::vector<double> delivery;

@@ -9,15 +9,15 @@ struct Case {
     const char* Label;
     int Status;
     std::string Body;
-    THttpNameOutcome Outcome;
-    THttpNameError Error;
+    TCrmNamesOutcome Outcome;
+    TCrmNamesError Error;
     const wchar_t* Name;
     const wchar_t* Comment;
 };
 
 TEST(JsonNameAnswer, StatusesAndBodiesGiveNamesNotFoundOrReasons) {
-    using O = THttpNameOutcome;
-    using E = THttpNameError;
+    using O = TCrmNamesOutcome;
+    using E = TCrmNamesError;
     const Case cases[] = {
         {"name and comment", 200, R"({"name":"ООО Ромашка","comment":"VIP"})", O::Found, E::None, L"ООО Ромашка", L"VIP"},
         {"name only", 200, R"({"name":"Иванов"})", O::Found, E::None, L"Иванов", L""},
@@ -44,7 +44,7 @@ TEST(JsonNameAnswer, StatusesAndBodiesGiveNamesNotFoundOrReasons) {
          L"", L""},
     };
     for (const Case& c : cases) {
-        const THttpNameResult result = ReadNameAnswer(c.Status, c.Body, L"/name", L"/comment");
+        const TCrmNamesResult result = ReadNameAnswer(c.Status, c.Body, L"/name", L"/comment");
         EXPECT_EQ(result.Outcome, c.Outcome) << c.Label;
         EXPECT_EQ(result.Error, c.Error) << c.Label;
         EXPECT_EQ(result.Name, c.Name) << c.Label;
@@ -57,27 +57,27 @@ TEST(JsonNameAnswer, PathsReachIntoArraysAndEscapedKeys) {
     struct PathCase {
         const wchar_t* NamePath;
         const wchar_t* CommentPath;
-        THttpNameOutcome Outcome;
+        TCrmNamesOutcome Outcome;
         const wchar_t* Name;
         const wchar_t* Comment;
     };
     const PathCase cases[] = {
-        {L"/data/0/company", L"/data/0/note", THttpNameOutcome::Found, L"Альфа", L"долг"},
-        {L"/a~1b/c~0d", L"", THttpNameOutcome::Found, L"ключ", L""},
-        {L"/data/0/company", L"/data/0", THttpNameOutcome::Found, L"Альфа", L""},  // a comment that is no text
-        {L"/data/1/company", L"", THttpNameOutcome::NotFound, L"", L""},
-        {L"/data/x/company", L"", THttpNameOutcome::NotFound, L"", L""},
-        {L"/data/-/company", L"", THttpNameOutcome::NotFound, L"", L""},
+        {L"/data/0/company", L"/data/0/note", TCrmNamesOutcome::Found, L"Альфа", L"долг"},
+        {L"/a~1b/c~0d", L"", TCrmNamesOutcome::Found, L"ключ", L""},
+        {L"/data/0/company", L"/data/0", TCrmNamesOutcome::Found, L"Альфа", L""},  // a comment that is no text
+        {L"/data/1/company", L"", TCrmNamesOutcome::NotFound, L"", L""},
+        {L"/data/x/company", L"", TCrmNamesOutcome::NotFound, L"", L""},
+        {L"/data/-/company", L"", TCrmNamesOutcome::NotFound, L"", L""},
     };
     for (const PathCase& c : cases) {
-        const THttpNameResult result = ReadNameAnswer(200, body, c.NamePath, c.CommentPath);
+        const TCrmNamesResult result = ReadNameAnswer(200, body, c.NamePath, c.CommentPath);
         EXPECT_EQ(result.Outcome, c.Outcome) << c.NamePath;
         EXPECT_EQ(result.Name, c.Name) << c.NamePath;
         EXPECT_EQ(result.Comment, c.Comment) << c.NamePath;
     }
     // A search that answers with a list is read the same way.
     EXPECT_EQ(ReadNameAnswer(200, R"([{"name":"Б"}])", L"/0/name", L"").Name, L"Б");
-    EXPECT_EQ(ReadNameAnswer(200, "[]", L"/0/name", L"").Outcome, THttpNameOutcome::NotFound);
+    EXPECT_EQ(ReadNameAnswer(200, "[]", L"/0/name", L"").Outcome, TCrmNamesOutcome::NotFound);
 }
 
 TEST(JsonNameAnswer, NestingIsCountedOutsideStringsOnly) {
@@ -86,9 +86,9 @@ TEST(JsonNameAnswer, NestingIsCountedOutsideStringsOnly) {
     EXPECT_EQ(JsonNestingDepth(std::string(1000000, '['), 64), 65);
     const std::string atLimit = std::string(kMaxAnswerDepth - 1, '[') + R"({"name":"x"})" +
                                 std::string(kMaxAnswerDepth - 1, ']');
-    EXPECT_EQ(ReadNameAnswer(200, atLimit, L"/0", L"").Error, THttpNameError::ValueNotText);
+    EXPECT_EQ(ReadNameAnswer(200, atLimit, L"/0", L"").Error, TCrmNamesError::ValueNotText);
     const std::string overLimit = "[" + atLimit + "]";
-    EXPECT_EQ(ReadNameAnswer(200, overLimit, L"/0", L"").Error, THttpNameError::TooDeep);
+    EXPECT_EQ(ReadNameAnswer(200, overLimit, L"/0", L"").Error, TCrmNamesError::TooDeep);
 }
 
 TEST(PlainNameText, ControlsAndDirectionTricksGoLinesBecomeOne) {

@@ -1,5 +1,5 @@
 #include "LoopbackHttpServer.h"
-#include "NameLookupService.h"
+#include "CrmNamesService.h"
 
 #include <gtest/gtest.h>
 
@@ -27,18 +27,18 @@ THttpScript Answer(const TReceivedRequest& request) {
     return s;
 }
 
-class NameLookupServiceTest : public ::testing::Test {
+class CrmNamesServiceTest : public ::testing::Test {
 protected:
-    NameLookupServiceTest() {
-        THttpLookupSettings settings;
+    CrmNamesServiceTest() {
+        TCrmNamesSettings settings;
         settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
         settings.LookupTimeoutMs = 10000;
         service.SetSettings(settings);
     }
 
     // Waits for the wakes and takes what they announce, as the owner's window would.
-    std::vector<TNameLookupAnswer> TakeUntil(size_t count, std::chrono::milliseconds within = 8000ms) {
-        std::vector<TNameLookupAnswer> taken;
+    std::vector<TCrmNamesAnswer> TakeUntil(size_t count, std::chrono::milliseconds within = 8000ms) {
+        std::vector<TCrmNamesAnswer> taken;
         const auto until = Clock::now() + within;
         while (taken.size() < count && Clock::now() < until) {
             if (wakes.load() == 0) {
@@ -46,7 +46,7 @@ protected:
                 continue;
             }
             --wakes;
-            for (TNameLookupAnswer& answer : service.TakeAnswers()) taken.push_back(std::move(answer));
+            for (TCrmNamesAnswer& answer : service.TakeAnswers()) taken.push_back(std::move(answer));
         }
         return taken;
     }
@@ -54,20 +54,20 @@ protected:
     TLoopbackHttpServer server{Answer};
     std::atomic<int> wakes{0};
     Clock::time_point now = Clock::now();
-    TNameLookupOptions Options() {
-        TNameLookupOptions options;
+    TCrmNamesOptions Options() {
+        TCrmNamesOptions options;
         options.Now = [this] { return now; };
         return options;
     }
-    TNameLookupService service{[this] { ++wakes; }, Options()};
+    TCrmNamesService service{[this] { ++wakes; }, Options()};
 };
 
-TEST_F(NameLookupServiceTest, RequestReturnsAtOnceAndTheSlowAnswerFollows) {
+TEST_F(CrmNamesServiceTest, RequestReturnsAtOnceAndTheSlowAnswerFollows) {
     const auto start = Clock::now();
     EXPECT_EQ(service.Request(L"call-1", L"9001", L"K1"), TNameRequestStart::Started);
     EXPECT_LT(Clock::now() - start, 1000ms);  // far from the server's 3 s
     EXPECT_TRUE(service.TakeAnswers().empty());
-    const std::vector<TNameLookupAnswer> answers = TakeUntil(1);
+    const std::vector<TCrmNamesAnswer> answers = TakeUntil(1);
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_GE(Clock::now() - start, 2900ms);
     EXPECT_EQ(answers[0].CallKey, L"call-1");
@@ -76,11 +76,11 @@ TEST_F(NameLookupServiceTest, RequestReturnsAtOnceAndTheSlowAnswerFollows) {
     EXPECT_FALSE(answers[0].FromCache);
 }
 
-TEST_F(NameLookupServiceTest, OneRequestPerCallHoweverManyEvents) {
+TEST_F(CrmNamesServiceTest, OneRequestPerCallHoweverManyEvents) {
     EXPECT_EQ(service.Request(L"call-1", L"100", L"K1"), TNameRequestStart::Started);
     for (int event = 0; event < 5; ++event)
         EXPECT_EQ(service.Request(L"call-1", L"100", L"K1"), TNameRequestStart::AlreadyAsked);
-    const std::vector<TNameLookupAnswer> answers = TakeUntil(1);
+    const std::vector<TCrmNamesAnswer> answers = TakeUntil(1);
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(service.Request(L"call-1", L"100", L"K1"), TNameRequestStart::AlreadyAsked);
     ::Sleep(200);
@@ -88,10 +88,10 @@ TEST_F(NameLookupServiceTest, OneRequestPerCallHoweverManyEvents) {
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
-TEST_F(NameLookupServiceTest, TwoCallsFromOneNumberShareTheRequest) {
+TEST_F(CrmNamesServiceTest, TwoCallsFromOneNumberShareTheRequest) {
     EXPECT_EQ(service.Request(L"call-1", L"9002", L"K1"), TNameRequestStart::Started);
     EXPECT_EQ(service.Request(L"call-2", L"9002", L"K2"), TNameRequestStart::Joined);
-    std::vector<TNameLookupAnswer> answers = TakeUntil(2);
+    std::vector<TCrmNamesAnswer> answers = TakeUntil(2);
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0].CallKey, L"call-1");
     EXPECT_EQ(answers[1].CallKey, L"call-2");
@@ -99,7 +99,7 @@ TEST_F(NameLookupServiceTest, TwoCallsFromOneNumberShareTheRequest) {
     EXPECT_EQ(server.RequestCount(), 1);
 }
 
-TEST_F(NameLookupServiceTest, FoundAndNotFoundAreKeptForAWhileFailuresAreNot) {
+TEST_F(CrmNamesServiceTest, FoundAndNotFoundAreKeptForAWhileFailuresAreNot) {
     for (const wchar_t* number : {L"100", L"404", L"500"})
         EXPECT_EQ(service.Request(std::wstring(L"first-") + number, number, L"K1"), TNameRequestStart::Started);
     ASSERT_EQ(TakeUntil(3).size(), 3u);
@@ -110,12 +110,12 @@ TEST_F(NameLookupServiceTest, FoundAndNotFoundAreKeptForAWhileFailuresAreNot) {
     EXPECT_EQ(service.Request(L"again-100", L"100", L"K1"), TNameRequestStart::FromCache);
     EXPECT_EQ(service.Request(L"again-404", L"404", L"K1"), TNameRequestStart::FromCache);
     EXPECT_EQ(service.Request(L"again-500", L"500", L"K1"), TNameRequestStart::Started);
-    std::vector<TNameLookupAnswer> answers = TakeUntil(3);
+    std::vector<TCrmNamesAnswer> answers = TakeUntil(3);
     ASSERT_EQ(answers.size(), 3u);
     EXPECT_TRUE(answers[0].FromCache);
     EXPECT_EQ(answers[0].Result.Name, L"Абонент 100");
-    EXPECT_EQ(answers[1].Result.Outcome, THttpNameOutcome::NotFound);
-    EXPECT_EQ(answers[2].Result.Error, THttpNameError::HttpStatus);
+    EXPECT_EQ(answers[1].Result.Outcome, TCrmNamesOutcome::NotFound);
+    EXPECT_EQ(answers[2].Result.Error, TCrmNamesError::HttpStatus);
     EXPECT_EQ(server.RequestCount(), 4);
 
     // Some minutes on, the CRM is asked again.
@@ -125,19 +125,19 @@ TEST_F(NameLookupServiceTest, FoundAndNotFoundAreKeptForAWhileFailuresAreNot) {
     EXPECT_EQ(server.RequestCount(), 5);
 }
 
-TEST_F(NameLookupServiceTest, WithTheChannelInTheTemplateEachChannelHasItsOwnAnswer) {
+TEST_F(CrmNamesServiceTest, WithTheChannelInTheTemplateEachChannelHasItsOwnAnswer) {
     // A CRM per line: the same number is another customer on another channel.
     TLoopbackHttpServer perLine([](const TReceivedRequest& request) {
         THttpScript s;
         s.Body = R"({"name":")" + request.Target.substr(request.Target.find("line=") + 5) + "\"}";
         return s;
     });
-    THttpLookupSettings settings;
+    TCrmNamesSettings settings;
     settings.LookupUrlTemplate = perLine.BaseUrlW() + L"/find?phone={number}&line={channel}";
     service.SetSettings(settings);
     EXPECT_EQ(service.Request(L"call-1", L"100", L"K1"), TNameRequestStart::Started);
     EXPECT_EQ(service.Request(L"call-2", L"100", L"K2"), TNameRequestStart::Started);
-    std::vector<TNameLookupAnswer> answers = TakeUntil(2);
+    std::vector<TCrmNamesAnswer> answers = TakeUntil(2);
     ASSERT_EQ(answers.size(), 2u);
     std::sort(answers.begin(), answers.end(), [](const auto& a, const auto& b) { return a.CallKey < b.CallKey; });
     EXPECT_EQ(answers[0].Result.Name, L"K1");
@@ -154,10 +154,10 @@ TEST_F(NameLookupServiceTest, WithTheChannelInTheTemplateEachChannelHasItsOwnAns
     EXPECT_EQ(perLine.RequestCount(), 2);
 }
 
-TEST_F(NameLookupServiceTest, NewSettingsEmptyTheCache) {
+TEST_F(CrmNamesServiceTest, NewSettingsEmptyTheCache) {
     service.Request(L"call-1", L"100", L"K1");
     ASSERT_EQ(TakeUntil(1).size(), 1u);
-    THttpLookupSettings settings;
+    TCrmNamesSettings settings;
     settings.LookupUrlTemplate = server.BaseUrlW() + L"/other?phone={number}";
     service.SetSettings(settings);
     EXPECT_EQ(service.Request(L"call-2", L"100", L"K1"), TNameRequestStart::Started);
@@ -165,19 +165,19 @@ TEST_F(NameLookupServiceTest, NewSettingsEmptyTheCache) {
     EXPECT_EQ(server.RequestCount(), 2);
 }
 
-TEST_F(NameLookupServiceTest, WhatIsNotAskedSaysWhy) {
+TEST_F(CrmNamesServiceTest, WhatIsNotAskedSaysWhy) {
     EXPECT_EQ(service.Request(L"call-1", L"", L"K1"), TNameRequestStart::NoNumber);
-    service.SetSettings(THttpLookupSettings{});
+    service.SetSettings(TCrmNamesSettings{});
     EXPECT_EQ(service.Request(L"call-2", L"100", L"K1"), TNameRequestStart::NotConfigured);
     EXPECT_EQ(server.RequestCount(), 0);
 }
 
-TEST_F(NameLookupServiceTest, TheQueueIsBoundedAndAForgottenCallMayAskAgain) {
-    TNameLookupOptions options;
+TEST_F(CrmNamesServiceTest, TheQueueIsBoundedAndAForgottenCallMayAskAgain) {
+    TCrmNamesOptions options;
     options.Workers = 1;
     options.MaxWaiting = 2;
-    TNameLookupService small([] {}, options);
-    THttpLookupSettings settings;
+    TCrmNamesService small([] {}, options);
+    TCrmNamesSettings settings;
     settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
     small.SetSettings(settings);
     EXPECT_EQ(small.Request(L"a", L"9101", L"K1"), TNameRequestStart::Started);
@@ -191,7 +191,7 @@ TEST_F(NameLookupServiceTest, TheQueueIsBoundedAndAForgottenCallMayAskAgain) {
     EXPECT_EQ(small.Request(L"a", L"9101", L"K1"), TNameRequestStart::Joined);
 }
 
-TEST_F(NameLookupServiceTest, ShutdownCancelsRunningRequestsQuicklyAndDeliversNothing) {
+TEST_F(CrmNamesServiceTest, ShutdownCancelsRunningRequestsQuicklyAndDeliversNothing) {
     for (int i = 0; i < 6; ++i)
         service.Request(L"call-" + std::to_wstring(i), L"92" + std::to_wstring(i), L"K1");
     ::Sleep(300);
@@ -205,18 +205,18 @@ TEST_F(NameLookupServiceTest, ShutdownCancelsRunningRequestsQuicklyAndDeliversNo
 // A request that does not see its cancel (a call into the system that cannot
 // be cut short) does not hold up the program's end: it is left to end alone,
 // and nothing it finds is told.
-TEST_F(NameLookupServiceTest, ShutdownDoesNotWaitForARequestThatIgnoresItsCancel) {
+TEST_F(CrmNamesServiceTest, ShutdownDoesNotWaitForARequestThatIgnoresItsCancel) {
     std::atomic<bool> finished{false};
     std::atomic<int> lateWakes{0};
-    TNameLookupOptions options;
+    TCrmNamesOptions options;
     options.Workers = 1;
-    options.Lookup = [&](const THttpLookupSettings&, const std::wstring&, const std::wstring&, HANDLE) {
+    options.Lookup = [&](const TCrmNamesSettings&, const std::wstring&, const std::wstring&, HANDLE) {
         ::Sleep(1500);
         finished = true;
-        return THttpNameResult{};
+        return TCrmNamesResult{};
     };
-    auto stuck = std::make_unique<TNameLookupService>([&] { ++lateWakes; }, options);
-    THttpLookupSettings settings;
+    auto stuck = std::make_unique<TCrmNamesService>([&] { ++lateWakes; }, options);
+    TCrmNamesSettings settings;
     settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
     stuck->SetSettings(settings);
     ASSERT_EQ(stuck->Request(L"call-1", L"100", L"K1"), TNameRequestStart::Started);

@@ -1,4 +1,4 @@
-#include "HttpNameLookup.h"
+#include "CrmNamesLookup.h"
 #include "LoopbackHttpServer.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 
 namespace {
 
-using O = THttpNameOutcome;
-using E = THttpNameError;
+using O = TCrmNamesOutcome;
+using E = TCrmNamesError;
 
 // The server's answers by path; the number asked for picks the path.
 THttpScript Answer(const TReceivedRequest& request) {
@@ -40,10 +40,10 @@ THttpScript Answer(const TReceivedRequest& request) {
     return s;
 }
 
-class HttpNameLookupTest : public ::testing::Test {
+class CrmNamesLookupTest : public ::testing::Test {
 protected:
-    THttpLookupSettings Settings(int timeoutMs = 1500) const {
-        THttpLookupSettings settings;
+    TCrmNamesSettings Settings(int timeoutMs = 1500) const {
+        TCrmNamesSettings settings;
         settings.LookupUrlTemplate = server.BaseUrlW() + L"/find?line={channel}&phone={number}";
         settings.LookupNamePath = L"/name";
         settings.LookupCommentPath = L"/comment";
@@ -53,7 +53,7 @@ protected:
     TLoopbackHttpServer server{Answer};
 };
 
-TEST_F(HttpNameLookupTest, AnswersGiveNamesNotFoundOrTheReason) {
+TEST_F(CrmNamesLookupTest, AnswersGiveNamesNotFoundOrTheReason) {
     struct Case {
         const wchar_t* Number;
         O Outcome;
@@ -75,17 +75,17 @@ TEST_F(HttpNameLookupTest, AnswersGiveNamesNotFoundOrTheReason) {
         {L"3023", O::Found, E::None, L"ООО «Ромашка»"},
     };
     for (const Case& c : cases) {
-        const THttpNameResult result = LookUpNameOverHttp(Settings(), c.Number, L"K1");
+        const TCrmNamesResult result = LookUpNameOverHttp(Settings(), c.Number, L"K1");
         EXPECT_EQ(result.Outcome, c.Outcome) << c.Number << L" " << result.Detail;
         EXPECT_EQ(result.Error, c.Error) << c.Number << L" " << result.Detail;
         EXPECT_EQ(result.Name, c.Name) << c.Number;
     }
-    const THttpNameResult found = LookUpNameOverHttp(Settings(), L"100", L"K1");
+    const TCrmNamesResult found = LookUpNameOverHttp(Settings(), L"100", L"K1");
     EXPECT_EQ(found.Comment, L"Звонить после 10:00");
     EXPECT_EQ(LookUpNameOverHttp(Settings(), L"3021", L"K1").Detail, L"file:///C:/windows/win.ini");
 }
 
-TEST_F(HttpNameLookupTest, TheRequestCarriesTheEncodedNumberAndChannel) {
+TEST_F(CrmNamesLookupTest, TheRequestCarriesTheEncodedNumberAndChannel) {
     LookUpNameOverHttp(Settings(), L"100", L"Приёмная 1");
     const std::vector<TReceivedRequest> requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -93,8 +93,8 @@ TEST_F(HttpNameLookupTest, TheRequestCarriesTheEncodedNumberAndChannel) {
     EXPECT_NE(requests[0].Headers.find("Accept: application/json"), std::string::npos);
 }
 
-TEST_F(HttpNameLookupTest, TheTokenHeaderGoesOnlyToTheConfiguredServer) {
-    THttpLookupSettings settings = Settings();
+TEST_F(CrmNamesLookupTest, TheTokenHeaderGoesOnlyToTheConfiguredServer) {
+    TCrmNamesSettings settings = Settings();
     settings.LookupHeader = L"Authorization: Bearer t0ken";
     EXPECT_EQ(LookUpNameOverHttp(settings, L"7001", L"K1").Name, L"with token");
 
@@ -106,16 +106,16 @@ TEST_F(HttpNameLookupTest, TheTokenHeaderGoesOnlyToTheConfiguredServer) {
         return s;
     });
     settings.LookupUrlTemplate = redirecting.BaseUrlW() + L"/?phone={number}";
-    const THttpNameResult result = LookUpNameOverHttp(settings, L"7001", L"K1");
+    const TCrmNamesResult result = LookUpNameOverHttp(settings, L"7001", L"K1");
     EXPECT_EQ(result.Name, L"without token") << result.Detail;
     ASSERT_EQ(redirecting.Requests().size(), 1u);
     EXPECT_NE(redirecting.Requests()[0].Headers.find("Authorization: Bearer t0ken"), std::string::npos);
 }
 
-TEST_F(HttpNameLookupTest, SlowAndTricklingServersAreCutAtTheTimeOut) {
+TEST_F(CrmNamesLookupTest, SlowAndTricklingServersAreCutAtTheTimeOut) {
     for (const wchar_t* number : {L"9001", L"9002"}) {
         const auto start = std::chrono::steady_clock::now();
-        const THttpNameResult result = LookUpNameOverHttp(Settings(800), number, L"K1");
+        const TCrmNamesResult result = LookUpNameOverHttp(Settings(800), number, L"K1");
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(result.Error, E::TimedOut) << number << L" " << result.Detail;
         // Well before the 3 s answer or the trickle's 4 s end.
@@ -126,15 +126,15 @@ TEST_F(HttpNameLookupTest, SlowAndTricklingServersAreCutAtTheTimeOut) {
     EXPECT_EQ(LookUpNameOverHttp(Settings(6000), L"9001", L"K1").Name, L"Медленный");
 }
 
-TEST_F(HttpNameLookupTest, NoServerListeningIsNotReached) {
-    THttpLookupSettings settings = Settings();
+TEST_F(CrmNamesLookupTest, NoServerListeningIsNotReached) {
+    TCrmNamesSettings settings = Settings();
     settings.LookupUrlTemplate = L"http://127.0.0.1:" + std::to_wstring(UnusedLoopbackPort()) + L"/?p={number}";
-    const THttpNameResult result = LookUpNameOverHttp(settings, L"100", L"K1");
+    const TCrmNamesResult result = LookUpNameOverHttp(settings, L"100", L"K1");
     EXPECT_EQ(result.Error, E::ServerNotReached) << result.Detail;
 }
 
-TEST_F(HttpNameLookupTest, NothingIsSentWithoutUsableSettingsOrANumber) {
-    THttpLookupSettings settings = Settings();
+TEST_F(CrmNamesLookupTest, NothingIsSentWithoutUsableSettingsOrANumber) {
+    TCrmNamesSettings settings = Settings();
     EXPECT_EQ(LookUpNameOverHttp(settings, L"", L"K1").Error, E::NoNumber);
     EXPECT_EQ(LookUpNameOverHttp(settings, L"Скрыт", L"K1").Error, E::NoNumber);
     settings.LookupNamePath = L"name";
@@ -142,18 +142,18 @@ TEST_F(HttpNameLookupTest, NothingIsSentWithoutUsableSettingsOrANumber) {
     settings = Settings();
     settings.LookupHeader = L"X: a\r\nY: b";
     EXPECT_EQ(LookUpNameOverHttp(settings, L"100", L"K1").Error, E::SettingsRefused);
-    EXPECT_EQ(LookUpNameOverHttp(THttpLookupSettings{}, L"100", L"K1").Error, E::NotConfigured);
+    EXPECT_EQ(LookUpNameOverHttp(TCrmNamesSettings{}, L"100", L"K1").Error, E::NotConfigured);
     EXPECT_EQ(server.RequestCount(), 0);
 }
 
-TEST_F(HttpNameLookupTest, ACancelEndsARunningRequestAtOnce) {
+TEST_F(CrmNamesLookupTest, ACancelEndsARunningRequestAtOnce) {
     UniqueKernelHandle cancel(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::thread canceller([&] {
         ::Sleep(300);
         ::SetEvent(cancel.get());
     });
     const auto start = std::chrono::steady_clock::now();
-    const THttpNameResult result = LookUpNameOverHttp(Settings(20000), L"9001", L"K1", cancel.get());
+    const TCrmNamesResult result = LookUpNameOverHttp(Settings(20000), L"9001", L"K1", cancel.get());
     const auto took = std::chrono::steady_clock::now() - start;
     canceller.join();
     EXPECT_EQ(result.Error, E::Canceled) << result.Detail;

@@ -5,9 +5,9 @@
 // What asking a CRM over HTTP for a caller's name gave. Windows turn the error
 // into text; the logic only says which one it was.
 
-enum class THttpNameOutcome : uint8_t { Found, NotFound, Failed };
+enum class TCrmNamesOutcome : uint8_t { Found, NotFound, Failed };
 
-enum class THttpNameError : uint8_t {
+enum class TCrmNamesError : uint8_t {
     None,
     NotConfigured,     // no URL template: the lookup is off
     SettingsRefused,   // the template, a path or the header fails its check (detail: which)
@@ -26,24 +26,24 @@ enum class THttpNameError : uint8_t {
     Internal,          // out of memory and the like (detail: the error's text)
 };
 
-struct THttpNameResult {
-    THttpNameOutcome Outcome = THttpNameOutcome::Failed;
-    THttpNameError Error = THttpNameError::None;
+struct TCrmNamesResult {
+    TCrmNamesOutcome Outcome = TCrmNamesOutcome::Failed;
+    TCrmNamesError Error = TCrmNamesError::None;
     // For the diagnostics: a status code, an error code, a refused target.
     std::wstring Detail;
     // Plain one-line text, set when Found (the comment may be empty).
     std::wstring Name;
     std::wstring Comment;
 
-    static THttpNameResult Fail(THttpNameError error, std::wstring detail = {}) {
-        THttpNameResult result;
+    static TCrmNamesResult Fail(TCrmNamesError error, std::wstring detail = {}) {
+        TCrmNamesResult result;
         result.Error = error;
         result.Detail = std::move(detail);
         return result;
     }
-    static THttpNameResult NotFound() {
-        THttpNameResult result;
-        result.Outcome = THttpNameOutcome::NotFound;
+    static TCrmNamesResult NotFound() {
+        TCrmNamesResult result;
+        result.Outcome = TCrmNamesOutcome::NotFound;
         return result;
     }
 };

@@ -16,19 +16,19 @@ namespace {
 
 TEST(CrmNamesTexts, EveryReasonHasItsOwnWords) {
     std::set<std::wstring> seen;
-    for (int error = static_cast<int>(THttpNameError::NotConfigured);
-         error <= static_cast<int>(THttpNameError::Internal); ++error) {
-        const std::wstring text = HttpNameErrorText(static_cast<THttpNameError>(error), L"X");
+    for (int error = static_cast<int>(TCrmNamesError::NotConfigured);
+         error <= static_cast<int>(TCrmNamesError::Internal); ++error) {
+        const std::wstring text = CrmNamesErrorText(static_cast<TCrmNamesError>(error), L"X");
         EXPECT_FALSE(text.empty()) << error;
         EXPECT_TRUE(seen.insert(text).second) << error;
         EXPECT_EQ(text.find(L'%'), std::wstring::npos) << error;
     }
-    EXPECT_EQ(HttpNameErrorText(THttpNameError::HttpStatus, L"503"), L"CRM ответила кодом HTTP 503");
-    EXPECT_EQ(HttpNameErrorText(THttpNameError::None, L""), L"");
-    for (int check = static_cast<int>(THttpLookupCheck::Off);
-         check <= static_cast<int>(THttpLookupCheck::HeaderRefused); ++check)
-        EXPECT_FALSE(HttpLookupVerdictText({static_cast<THttpLookupCheck>(check), {}}).empty()) << check;
-    EXPECT_EQ(HttpLookupVerdictText({THttpLookupCheck::TemplateRefused, L"{name}"}),
+    EXPECT_EQ(CrmNamesErrorText(TCrmNamesError::HttpStatus, L"503"), L"CRM ответила кодом HTTP 503");
+    EXPECT_EQ(CrmNamesErrorText(TCrmNamesError::None, L""), L"");
+    for (int check = static_cast<int>(TCrmNamesCheck::Off);
+         check <= static_cast<int>(TCrmNamesCheck::HeaderRefused); ++check)
+        EXPECT_FALSE(CrmNamesVerdictText({static_cast<TCrmNamesCheck>(check), {}}).empty()) << check;
+    EXPECT_EQ(CrmNamesVerdictText({TCrmNamesCheck::TemplateRefused, L"{name}"}),
               L"Подстановка {name} здесь не поддерживается: можно {number} и {channel}.");
 }
 
@@ -86,13 +86,13 @@ private:
 class CrmNamesFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        THttpLookupSettings current;
+        TCrmNamesSettings current;
         current.LookupUrlTemplate = server.BaseUrlW() + L"/find?phone={number}";
         current.LookupNamePath = L"/client/title";
         current.LookupCommentPath = L"/client/note";
         current.LookupHeader = L"Authorization: Bearer abc";
         dialog = TCrmNamesForm::Show(::GetModuleHandleW(nullptr), nullptr, current,
-                                      [this](const THttpLookupSettings& settings) { applied = settings; });
+                                      [this](const TCrmNamesSettings& settings) { applied = settings; });
         ASSERT_NE(dialog, nullptr);
     }
     void TearDown() override {
@@ -115,7 +115,7 @@ protected:
 
     TLoopbackHttpServer server{Answer};
     HWND dialog = nullptr;
-    std::optional<THttpLookupSettings> applied;
+    std::optional<TCrmNamesSettings> applied;
 };
 
 TEST_F(CrmNamesFormTest, ShowsTheSettingsInRussian) {

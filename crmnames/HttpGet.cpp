@@ -61,7 +61,7 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
     ::SetEvent(exchange->Done.get());
 }
 
-THttpGetResponse Failure(THttpNameError error, std::wstring detail = {}) {
+THttpGetResponse Failure(TCrmNamesError error, std::wstring detail = {}) {
     THttpGetResponse response;
     response.Error = error;
     response.Detail = std::move(detail);
@@ -73,11 +73,11 @@ THttpGetResponse FromWinHttpError(DWORD error) {
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CANNOT_CONNECT:
     case ERROR_WINHTTP_CONNECTION_ERROR:
-        return Failure(THttpNameError::ServerNotReached, std::to_wstring(error));
+        return Failure(TCrmNamesError::ServerNotReached, std::to_wstring(error));
     case ERROR_WINHTTP_TIMEOUT:
-        return Failure(THttpNameError::TimedOut);
+        return Failure(TCrmNamesError::TimedOut);
     default:
-        return Failure(THttpNameError::RequestFailed, std::to_wstring(error));
+        return Failure(TCrmNamesError::RequestFailed, std::to_wstring(error));
     }
 }
 
@@ -169,8 +169,8 @@ TGetExchange::TWait TGetExchange::WaitForCompletion() {
 
 THttpGetResponse TGetExchange::StepFailure(TWait wait, DWORD error) const {
     if (wait == TWait::Canceled || (FCancel && ::WaitForSingleObject(FCancel, 0) == WAIT_OBJECT_0))
-        return Failure(THttpNameError::Canceled);
-    if (wait == TWait::TimedOut || RemainingMs() == 0) return Failure(THttpNameError::TimedOut);
+        return Failure(TCrmNamesError::Canceled);
+    if (wait == TWait::TimedOut || RemainingMs() == 0) return Failure(TCrmNamesError::TimedOut);
     return FromWinHttpError(error);
 }
 
@@ -206,7 +206,7 @@ THttpGetResponse TGetExchange::OneHop(const TUrlParts& target, bool sendExtraHea
                                         target.Scheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
     if (!FRequest) return FromWinHttpError(::GetLastError());
     FExchange = std::make_unique<TExchange>();
-    if (!FExchange->Done) return Failure(THttpNameError::Internal);
+    if (!FExchange->Done) return Failure(TCrmNamesError::Internal);
     auto context = reinterpret_cast<DWORD_PTR>(FExchange.get());
     // Redirects are ours to check; cookies are never kept.
     DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
@@ -270,7 +270,7 @@ THttpGetResponse TGetExchange::OneHop(const TUrlParts& target, bool sendExtraHea
                               &size, WINHTTP_NO_HEADER_INDEX)) {
         const unsigned long long declared = std::wcstoull(lengthText, nullptr, 10);
         if (declared > FAsked.MaxBodyBytes)
-            return Failure(THttpNameError::BodyTooLarge, std::to_wstring(declared));
+            return Failure(TCrmNamesError::BodyTooLarge, std::to_wstring(declared));
     }
     for (;;) {
         if (!::WinHttpReadData(FRequest.get(), FExchange->Buffer.data(), kReadChunk, nullptr))
@@ -281,14 +281,14 @@ THttpGetResponse TGetExchange::OneHop(const TUrlParts& target, bool sendExtraHea
         if (FExchange->Bytes == 0) break;
         response.Body.append(FExchange->Buffer.data(), std::min<DWORD>(FExchange->Bytes, kReadChunk));
         if (response.Body.size() > FAsked.MaxBodyBytes)
-            return Failure(THttpNameError::BodyTooLarge, L">" + std::to_wstring(FAsked.MaxBodyBytes));
+            return Failure(TCrmNamesError::BodyTooLarge, L">" + std::to_wstring(FAsked.MaxBodyBytes));
     }
     return response;
 }
 
 THttpGetResponse TGetExchange::Run() {
     TUrlParts target;
-    if (!CrackUrl(FAsked.Url, target)) return Failure(THttpNameError::SettingsRefused, FAsked.Url);
+    if (!CrackUrl(FAsked.Url, target)) return Failure(TCrmNamesError::SettingsRefused, FAsked.Url);
     if (!OpenSession()) return FromWinHttpError(::GetLastError());
     const TUrlParts first = target;
     for (int hop = 0;; ++hop) {
@@ -298,11 +298,11 @@ THttpGetResponse TGetExchange::Run() {
         THttpGetResponse response = OneHop(target, sameOrigin, location);
         CloseRequest();
         FConnection.reset();
-        if (response.Error != THttpNameError::None || location.empty()) return response;
+        if (response.Error != TCrmNamesError::None || location.empty()) return response;
         const std::wstring next = ResolveLocation(target, location);
         TUrlParts nextParts;
         if (hop >= FAsked.MaxRedirects || !CrackUrl(next, nextParts) || nextParts.Scheme != target.Scheme)
-            return Failure(THttpNameError::RedirectRefused, location);
+            return Failure(TCrmNamesError::RedirectRefused, location);
         target = nextParts;
     }
 }

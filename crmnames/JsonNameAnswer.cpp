@@ -56,32 +56,32 @@ int JsonNestingDepth(std::string_view text, int limit) {
     return deepest;
 }
 
-THttpNameResult ReadNameAnswer(int status, std::string_view body, const std::wstring& namePath,
+TCrmNamesResult ReadNameAnswer(int status, std::string_view body, const std::wstring& namePath,
                                const std::wstring& commentPath) {
-    if (status == 404) return THttpNameResult::NotFound();
-    if (status != 200) return THttpNameResult::Fail(THttpNameError::HttpStatus, std::to_wstring(status));
+    if (status == 404) return TCrmNamesResult::NotFound();
+    if (status != 200) return TCrmNamesResult::Fail(TCrmNamesError::HttpStatus, std::to_wstring(status));
     if (body.size() > kMaxAnswerBytes)
-        return THttpNameResult::Fail(THttpNameError::BodyTooLarge, std::to_wstring(body.size()));
+        return TCrmNamesResult::Fail(TCrmNamesError::BodyTooLarge, std::to_wstring(body.size()));
     if (JsonNestingDepth(body, kMaxAnswerDepth) > kMaxAnswerDepth)
-        return THttpNameResult::Fail(THttpNameError::TooDeep);
+        return TCrmNamesResult::Fail(TCrmNamesError::TooDeep);
     // Without exceptions: invalid JSON, HTML and text that is not UTF-8 come
     // back discarded.
     const json document = json::parse(body, nullptr, false);
-    if (document.is_discarded()) return THttpNameResult::Fail(THttpNameError::NotJson);
-    if (!document.is_object() && !document.is_array()) return THttpNameResult::Fail(THttpNameError::NotObject);
+    if (document.is_discarded()) return TCrmNamesResult::Fail(TCrmNamesError::NotJson);
+    if (!document.is_object() && !document.is_array()) return TCrmNamesResult::Fail(TCrmNamesError::NotObject);
 
     std::wstring name;
     switch (ReadText(document, namePath, name)) {
-    case TValueRead::Absent: return THttpNameResult::NotFound();
-    case TValueRead::NotText: return THttpNameResult::Fail(THttpNameError::ValueNotText, namePath);
+    case TValueRead::Absent: return TCrmNamesResult::NotFound();
+    case TValueRead::NotText: return TCrmNamesResult::Fail(TCrmNamesError::ValueNotText, namePath);
     case TValueRead::Text: break;
     }
-    THttpNameResult result;
+    TCrmNamesResult result;
     result.Name = PlainNameText(std::move(name), kMaxNameLength);
-    if (result.Name.empty()) return THttpNameResult::NotFound();
+    if (result.Name.empty()) return TCrmNamesResult::NotFound();
     std::wstring comment;
     if (!commentPath.empty() && ReadText(document, commentPath, comment) == TValueRead::Text)
         result.Comment = PlainNameText(std::move(comment), kMaxCommentLength);
-    result.Outcome = THttpNameOutcome::Found;
+    result.Outcome = TCrmNamesOutcome::Found;
     return result;
 }

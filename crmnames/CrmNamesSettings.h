@@ -3,7 +3,7 @@
 
 // Where and how to ask a CRM for a caller's name. The values here are the
 // built-in defaults; the keys are the settings file's names.
-struct THttpLookupSettings {
+struct TCrmNamesSettings {
     // http:// or https:// with {number} and {channel}, as a CRM card's template.
     std::wstring LookupUrlTemplate;
     // JSON Pointer paths into the answer; an empty comment path reads no comment.
@@ -16,16 +16,16 @@ struct THttpLookupSettings {
     // the Windows user (ProtectForUser).
     std::wstring LookupHeader;
 
-    bool operator==(const THttpLookupSettings&) const = default;
+    bool operator==(const TCrmNamesSettings&) const = default;
 };
 
-namespace HttpLookupKeys {
+namespace CrmNamesKeys {
 inline constexpr wchar_t UrlTemplate[] = L"LookupUrlTemplate";
 inline constexpr wchar_t NamePath[] = L"LookupNamePath";
 inline constexpr wchar_t CommentPath[] = L"LookupCommentPath";
 inline constexpr wchar_t TimeoutMs[] = L"LookupTimeoutMs";
 inline constexpr wchar_t ProtectedHeader[] = L"LookupHeader";
-}  // namespace HttpLookupKeys
+}  // namespace CrmNamesKeys
 
 // The time-out actually used: a value below the minimum or above the maximum
 // (a hand-edited file) is moved to the nearest end.
@@ -33,7 +33,7 @@ inline constexpr int kLookupTimeoutMinMs = 100;
 inline constexpr int kLookupTimeoutMaxMs = 30000;
 int EffectiveLookupTimeoutMs(int timeoutMs);
 
-enum class THttpLookupCheck {
+enum class TCrmNamesCheck {
     Accepted,
     Off,                 // no template: the lookup is off
     TemplateRefused,     // see Detail: the CRM template's own check, or a {name} placeholder
@@ -42,13 +42,13 @@ enum class THttpLookupCheck {
     HeaderRefused,       // not "Name: value" on one line
 };
 
-struct THttpLookupVerdict {
-    THttpLookupCheck Check = THttpLookupCheck::Off;
+struct TCrmNamesVerdict {
+    TCrmNamesCheck Check = TCrmNamesCheck::Off;
     // What was refused: a placeholder as typed, or a path.
     std::wstring Detail;
 };
 
-THttpLookupVerdict CheckHttpLookupSettings(const THttpLookupSettings& settings);
+TCrmNamesVerdict CheckCrmNamesSettings(const TCrmNamesSettings& settings);
 
 // "" or "/a/b~1c/0": every reference token after a '/', '~' only as ~0 or ~1.
 bool IsJsonPointer(const std::wstring& path);
@@ -58,5 +58,5 @@ bool IsJsonPointer(const std::wstring& path);
 bool IsSingleHeaderLine(const std::wstring& header);
 
 // The URL that asks for one number, or empty when the settings are not Accepted.
-std::wstring BuildLookupUrl(const THttpLookupSettings& settings, const std::wstring& number,
+std::wstring BuildLookupUrl(const TCrmNamesSettings& settings, const std::wstring& number,
                             const std::wstring& channel);

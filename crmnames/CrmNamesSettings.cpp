@@ -1,4 +1,4 @@
-#include "HttpLookupSettings.h"
+#include "CrmNamesSettings.h"
 
 #include "CrmLink.h"
 #include "TextTrim.h"
@@ -51,23 +51,23 @@ bool IsSingleHeaderLine(const std::wstring& header) {
     return true;
 }
 
-THttpLookupVerdict CheckHttpLookupSettings(const THttpLookupSettings& settings) {
+TCrmNamesVerdict CheckCrmNamesSettings(const TCrmNamesSettings& settings) {
     const TCrmTemplateVerdict crm = CheckCrmTemplate(settings.LookupUrlTemplate);
-    if (crm.Check == TCrmTemplateCheck::Empty) return {THttpLookupCheck::Off, {}};
-    if (crm.Check != TCrmTemplateCheck::Accepted) return {THttpLookupCheck::TemplateRefused, crm.Detail};
+    if (crm.Check == TCrmTemplateCheck::Empty) return {TCrmNamesCheck::Off, {}};
+    if (crm.Check != TCrmTemplateCheck::Accepted) return {TCrmNamesCheck::TemplateRefused, crm.Detail};
     if (ContainsIgnoringAsciiCase(settings.LookupUrlTemplate, kNamePlaceholder))
-        return {THttpLookupCheck::TemplateRefused, std::wstring(kNamePlaceholder)};
+        return {TCrmNamesCheck::TemplateRefused, std::wstring(kNamePlaceholder)};
     if (settings.LookupNamePath.empty() || !IsJsonPointer(settings.LookupNamePath))
-        return {THttpLookupCheck::NamePathRefused, settings.LookupNamePath};
+        return {TCrmNamesCheck::NamePathRefused, settings.LookupNamePath};
     if (!IsJsonPointer(settings.LookupCommentPath))
-        return {THttpLookupCheck::CommentPathRefused, settings.LookupCommentPath};
+        return {TCrmNamesCheck::CommentPathRefused, settings.LookupCommentPath};
     const std::wstring header = TrimControlChars(settings.LookupHeader);
-    if (!header.empty() && !IsSingleHeaderLine(header)) return {THttpLookupCheck::HeaderRefused, {}};
-    return {THttpLookupCheck::Accepted, {}};
+    if (!header.empty() && !IsSingleHeaderLine(header)) return {TCrmNamesCheck::HeaderRefused, {}};
+    return {TCrmNamesCheck::Accepted, {}};
 }
 
-std::wstring BuildLookupUrl(const THttpLookupSettings& settings, const std::wstring& number,
+std::wstring BuildLookupUrl(const TCrmNamesSettings& settings, const std::wstring& number,
                             const std::wstring& channel) {
-    if (CheckHttpLookupSettings(settings).Check != THttpLookupCheck::Accepted) return {};
+    if (CheckCrmNamesSettings(settings).Check != TCrmNamesCheck::Accepted) return {};
     return BuildCrmUrl(settings.LookupUrlTemplate, TCaller{number, {}, {}, {}}, channel);
 }

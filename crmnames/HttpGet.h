@@ -1,5 +1,5 @@
 #pragma once
-#include "HttpNameResult.h"
+#include "CrmNamesResult.h"
 
 #include <windows.h>
 
@@ -20,7 +20,7 @@ struct THttpGetRequest {
 
 struct THttpGetResponse {
     // None: Status holds the answer's status and, for 200, Body its bytes.
-    THttpNameError Error = THttpNameError::None;
+    TCrmNamesError Error = TCrmNamesError::None;
     std::wstring Detail;
     int Status = 0;
     std::string Body;

@@ -1,30 +1,30 @@
-#include "NameLookupService.h"
+#include "CrmNamesService.h"
 
 #include "CrmLink.h"
 #include "ExceptionText.h"
-#include "HttpNameLookup.h"
+#include "CrmNamesLookup.h"
 
 #include <algorithm>
 #include <system_error>
 
-struct TNameLookupService::TState {
+struct TCrmNamesService::TState {
     struct TJob {
         std::wstring Url;  // the key of the request: in flight and in the cache
         std::wstring Number;
         std::wstring Channel;
-        THttpLookupSettings Settings;
+        TCrmNamesSettings Settings;
         uint64_t Generation = 0;
         std::vector<std::wstring> CallKeys;  // guarded by Lock
     };
     struct TCached {
-        THttpNameResult Result;
+        TCrmNamesResult Result;
         std::chrono::steady_clock::time_point Stored;
     };
 
-    TState(std::function<void()> wake, TNameLookupOptions options)
+    TState(std::function<void()> wake, TCrmNamesOptions options)
         : Options(std::move(options)), Stop(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), Wake(std::move(wake)) {}
 
-    const TNameLookupOptions Options;
+    const TCrmNamesOptions Options;
     // Set once by Shutdown: every running request's cancel.
     UniqueKernelHandle Stop;
 
@@ -36,14 +36,14 @@ struct TNameLookupService::TState {
     std::condition_variable Work;
     std::condition_variable WorkerEnded;
     bool Stopping = false;
-    THttpLookupSettings Settings;
+    TCrmNamesSettings Settings;
     uint64_t Generation = 0;
     std::deque<std::shared_ptr<TJob>> Waiting;
     std::unordered_map<std::wstring, std::shared_ptr<TJob>> InFlight;  // by the request's URL
     std::unordered_map<std::wstring, TCached> Cache;                   // by the request's URL
     std::unordered_map<std::wstring, uint64_t> AskedCalls;             // key -> order asked
     uint64_t CallOrder = 0;
-    std::vector<TNameLookupAnswer> Answers;
+    std::vector<TCrmNamesAnswer> Answers;
     std::vector<std::thread> Workers;
     size_t RunningWorkers = 0;
 
@@ -79,7 +79,7 @@ struct TNameLookupService::TState {
     }
 
     // Under Lock.
-    void StoreInCache(const std::wstring& url, const THttpNameResult& result) {
+    void StoreInCache(const std::wstring& url, const TCrmNamesResult& result) {
         const auto now = Now();
         Cache[url] = {result, now};
         if (Cache.size() <= Options.MaxCachedRequests) return;
@@ -92,13 +92,13 @@ struct TNameLookupService::TState {
         }
     }
 
-    void Complete(const std::shared_ptr<TJob>& job, THttpNameResult result) {
+    void Complete(const std::shared_ptr<TJob>& job, TCrmNamesResult result) {
         {
             std::lock_guard<std::mutex> lock(Lock);
             if (Stopping) return;
             const auto running = InFlight.find(job->Url);
             if (running != InFlight.end() && running->second == job) InFlight.erase(running);
-            if (job->Generation == Generation && result.Outcome != THttpNameOutcome::Failed)
+            if (job->Generation == Generation && result.Outcome != TCrmNamesOutcome::Failed)
                 StoreInCache(job->Url, result);
             for (const std::wstring& callKey : job->CallKeys) Answers.push_back({callKey, job->Number, result, false});
         }
@@ -115,12 +115,12 @@ struct TNameLookupService::TState {
                 job = std::move(Waiting.front());
                 Waiting.pop_front();
             }
-            THttpNameResult result;
+            TCrmNamesResult result;
             try {
                 result = Options.Lookup ? Options.Lookup(job->Settings, job->Number, job->Channel, Stop.get())
                                         : LookUpNameOverHttp(job->Settings, job->Number, job->Channel, Stop.get());
             } catch (...) {
-                result = THttpNameResult::Fail(THttpNameError::Internal, GetExceptionText(std::current_exception()));
+                result = TCrmNamesResult::Fail(TCrmNamesError::Internal, GetExceptionText(std::current_exception()));
             }
             try {
                 Complete(job, std::move(result));
@@ -136,12 +136,12 @@ struct TNameLookupService::TState {
     }
 };
 
-TNameLookupService::TNameLookupService(std::function<void()> wake, TNameLookupOptions options)
+TCrmNamesService::TCrmNamesService(std::function<void()> wake, TCrmNamesOptions options)
     : FState(std::make_shared<TState>(std::move(wake), std::move(options))) {}
 
-TNameLookupService::~TNameLookupService() { Shutdown(); }
+TCrmNamesService::~TCrmNamesService() { Shutdown(); }
 
-void TNameLookupService::SetSettings(const THttpLookupSettings& settings) {
+void TCrmNamesService::SetSettings(const TCrmNamesSettings& settings) {
     TState& state = *FState;
     std::lock_guard<std::mutex> lock(state.Lock);
     if (settings == state.Settings) return;
@@ -152,17 +152,17 @@ void TNameLookupService::SetSettings(const THttpLookupSettings& settings) {
     state.InFlight.clear();
     // Threads are started here rather than on a call's first event, which
     // should cost its caller nothing.
-    if (!state.Stopping && CheckHttpLookupSettings(state.Settings).Check == THttpLookupCheck::Accepted)
+    if (!state.Stopping && CheckCrmNamesSettings(state.Settings).Check == TCrmNamesCheck::Accepted)
         state.StartWorkers(FState);
 }
 
-TNameRequestStart TNameLookupService::Request(const std::wstring& callKey, const std::wstring& number,
+TNameRequestStart TCrmNamesService::Request(const std::wstring& callKey, const std::wstring& number,
                                               const std::wstring& channel) {
     TState& state = *FState;
     {
         std::lock_guard<std::mutex> lock(state.Lock);
         if (state.Stopping) return TNameRequestStart::Stopped;
-        if (CheckHttpLookupSettings(state.Settings).Check != THttpLookupCheck::Accepted)
+        if (CheckCrmNamesSettings(state.Settings).Check != TCrmNamesCheck::Accepted)
             return TNameRequestStart::NotConfigured;
         if (!HasCallNumber(number)) return TNameRequestStart::NoNumber;
         if (state.AskedCalls.contains(callKey)) return TNameRequestStart::AlreadyAsked;
@@ -201,17 +201,17 @@ TNameRequestStart TNameLookupService::Request(const std::wstring& callKey, const
     return TNameRequestStart::FromCache;
 }
 
-void TNameLookupService::ForgetCall(const std::wstring& callKey) {
+void TCrmNamesService::ForgetCall(const std::wstring& callKey) {
     std::lock_guard<std::mutex> lock(FState->Lock);
     FState->AskedCalls.erase(callKey);
 }
 
-std::vector<TNameLookupAnswer> TNameLookupService::TakeAnswers() {
+std::vector<TCrmNamesAnswer> TCrmNamesService::TakeAnswers() {
     std::lock_guard<std::mutex> lock(FState->Lock);
     return std::exchange(FState->Answers, {});
 }
 
-void TNameLookupService::Shutdown() {
+void TCrmNamesService::Shutdown() {
     TState& state = *FState;
     {
         // A wake in progress ends before this; none starts after it.

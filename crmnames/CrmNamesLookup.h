@@ -1,6 +1,6 @@
 #pragma once
-#include "HttpLookupSettings.h"
-#include "HttpNameResult.h"
+#include "CrmNamesSettings.h"
+#include "CrmNamesResult.h"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 // One lookup from start to end on the calling thread: the settings' checks,
 // the request and the reading of its answer. It blocks for at most the
 // settings' time-out, so a window calls it from a thread of its own (the
-// settings' "check" button) and the popups only through TNameLookupService.
+// settings' "check" button) and the popups only through TCrmNamesService.
 // cancelEvent: an optional manual-reset event that ends it early as Canceled.
-THttpNameResult LookUpNameOverHttp(const THttpLookupSettings& settings, const std::wstring& number,
+TCrmNamesResult LookUpNameOverHttp(const TCrmNamesSettings& settings, const std::wstring& number,
                                    const std::wstring& channel, HANDLE cancelEvent = nullptr);

@@ -20,7 +20,7 @@ void TCallActions::Apply(const TMainFormSettings& settings, IPopupsAccess& popup
                                                    : TTMWForm::TOpenCrmEvent());
 }
 
-void TCallActions::OfferTo(TCallJournalForm& journal) {
+void TCallActions::OfferTo(TCallJournalForm& journal) const {
     journal.SetOpenCrm(CrmLinkUsable(FCrm) ? TCallJournalForm::TOpenCrm([this](const TCallRecord& call) {
         OpenCrm(call.Caller, call.Channel);
     })

@@ -21,7 +21,7 @@ public:
     // The applied settings; the popups' buttons follow them at once.
     void Apply(const TMainFormSettings& settings, IPopupsAccess& popups);
     // A journal window's row buttons, as the applied settings allow.
-    void OfferTo(TCallJournalForm& journal);
+    void OfferTo(TCallJournalForm& journal) const;
 
     void OpenCrm(const TCaller& caller, const std::wstring& channel) const;
     void CallBack(const TCaller& caller, const std::wstring& channel) const;

@@ -7,16 +7,13 @@
 #include "QuietTimeText.h"
 #include "JournalTray.h"
 #include "ConnectionTexts.h"
-#include "ContactEditorForm.h"
-#include "DirectoryBrowserForm.h"
-#include "DiagnosticsForm.h"
 #include "DiagnosticsText.h"
 #include "EnforcedControls.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
-#include "NameSourceDialogs.h"
+#include "ProgramWindows.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
 #include "ScopedFlag.h"
@@ -158,9 +155,9 @@ void TMainForm::OnCommand(int id, UINT code) {
 void TMainForm::OnTrayChoice(TTrayChoice choice) {
     switch (choice) {
     case TTrayChoice::Options: pmnuOptionsClick(); break;
-    case TTrayChoice::Directory: pmnuDirectoryClick(); break;
-    case TTrayChoice::Journal: pmnuJournalClick(); break;
-    case TTrayChoice::Diagnostics: pmnuDiagnosticsClick(); break;
+    case TTrayChoice::Directory: FWindows->OpenDirectory(FSettings); break;
+    case TTrayChoice::Journal: FWindows->OpenJournal(); break;
+    case TTrayChoice::Diagnostics: FWindows->OpenDiagnostics(); break;
     case TTrayChoice::Exit: pmnuExitClick(); break;
     case TTrayChoice::None: break;
     default: QuietMenuClick(choice); break;
@@ -237,8 +234,9 @@ void TMainForm::FormCreate() {
 
     // The parts that live as long as the window; the settings below are read into them.
     FController = std::make_unique<TInformerController>(static_cast<IInformerView&>(*this));
+    FWindows = std::make_unique<TProgramWindows>(Instance(), *FController, FCallActions, [this] { UpdateTrayHint(); });
     FController->Popups().SetOnEditData(
-        [this](const TCaller& caller, bool isPreview) { OpenContactEditor(caller, isPreview); });
+        [this](const TCaller& caller, bool isPreview) { FWindows->OpenContactEditor(caller, isPreview); });
 
     // The built-in defaults first, so that the recording product's key, the INI
     // file and the autostart state each override only what they hold.
@@ -310,12 +308,7 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     // A connection test still running is left to end by itself.
     FDBTest.Cancel();
     // Editors hold the lookup: none may be left to start a save once it goes.
-    TEditorForm::CloseAll();
-    TDirectoryBrowserForm::CloseAll();
-    TDiagnosticsForm::CloseAll();
-    for (const TNameSourceDialog& dialog : NameSourceDialogs()) dialog.CloseAll();
-    TQuietHoursForm::CloseAll();
-    TCallJournalForm::CloseAll();
+    TProgramWindows::CloseAll();
     FTray.reset();
     // The boxes of what was not saved open from in here.
     if (FController) FController->End(ending);
@@ -391,22 +384,6 @@ void TMainForm::OnCallEvent(const TCallEvent& event) {
     }
 }
 
-void TMainForm::OpenContactEditor(const TCaller& caller, bool isPreview) {
-    TEditorForm::Open(Instance(), caller.Number, caller.Name, caller.Comment, isPreview,
-                      FController->ContactSaver(), FController->SaveFailureReceiver());
-}
-
-void TMainForm::pmnuDirectoryClick() {
-    TDirectorySource source;
-    source.AbonentPhoneDir = FSettings.FAbonentPhoneDir;
-    source.CityCodesDir = FSettings.FCityCodesDir;
-    source.Remote = FSettings.FUseRemoteDB && FSettings.FDBAsClient;
-    source.ServerAddress = FSettings.FDBServerAddress + L":" + std::to_wstring(FSettings.FDBPort);
-    source.Dialling = FSettings;
-    source.OnSaveFailed = FController->SaveFailureReceiver();
-    TDirectoryBrowserForm::Open(Instance(), std::move(source));
-}
-
 void TMainForm::ShowSaveError(const std::wstring& text) {
     // Not subject to ShowGeneralError's one-box rule: every failed save is told.
     // The editor is gone and the window is usually hidden, so the box comes forward.
@@ -415,10 +392,6 @@ void TMainForm::ShowSaveError(const std::wstring& text) {
 }
 
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
-
-void TMainForm::pmnuDiagnosticsClick() {
-    TDiagnosticsForm::Show(Instance(), FController->Diagnostics(), &FController->OrgDirectory());
-}
 
 void TMainForm::pmnuOptionsClick() { BringWindowForward(FHandle); }
 
@@ -462,25 +435,6 @@ void TMainForm::OpenCallJournal() {
 
 void TMainForm::JournalFailed(const std::wstring& text) {
     ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, text));
-}
-
-void TMainForm::pmnuJournalClick() {
-    ICallJournalAccess& callJournal = FController->Journal();
-    TCallJournalForm& journal =
-        TCallJournalForm::Open(Instance(), callJournal.ReadAll(), callJournal.MaxCalls(),
-                               [this](const std::wstring& number) {
-                                   TCaller caller{number, {}, {}, {}};
-                                   TLookupFailure failure;
-                                   FController->LookUpCaller(caller, failure);
-                                   OpenContactEditor(caller, false);
-                               });
-    FCallActions.OfferTo(journal);
-    journal.SetSaveNote([this](int64_t recordId, const std::wstring& note) {
-        return FController->Journal().SetNote(recordId, note);
-    });
-    journal.SetDialling(FController->Settings());
-    callJournal.MarkViewed();
-    UpdateTrayHint();
 }
 
 void TMainForm::OnCallRecorded(const TCallRecord& record) {

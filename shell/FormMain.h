@@ -1,6 +1,7 @@
 #pragma once
 #include "BackgroundCheck.h"
 #include "CallActions.h"
+#include "ProgramWindows.h"
 #include "CallJournal.h"
 #include "CheckListView.h"
 #include "DirectoryClient.h"
@@ -69,9 +70,7 @@ private:
     TShownConnection ShownConnection() const;
     void ApplicationEventsMinimize();
     void pmnuOptionsClick();
-    void pmnuDirectoryClick();
     void pmnuExitClick();
-    void pmnuDiagnosticsClick();
     void btnAboutClick();
     void btnSelectServerClick();
 
@@ -109,7 +108,6 @@ private:
     void RestartDBServer();
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
-    void OpenContactEditor(const TCaller& caller, bool isPreview);
     void ShowSaveError(const std::wstring& text);
     void LayoutWindow();
     std::wstring ItemText(int id) const;
@@ -139,7 +137,6 @@ private:
 
     // The call journal and what the tray says of missed calls.
     void OpenCallJournal();
-    void pmnuJournalClick();
     void OnCallRecorded(const TCallRecord& record);
     void UpdateTrayHint();
 
@@ -170,4 +167,6 @@ private:
     std::unique_ptr<TInformerController> FController;
     // "Открыть в CRM" and "Перезвонить" of the popups and the journal, with the applied settings.
     TCallActions FCallActions;
+    // The other windows the tray, the popups and the journal open.
+    std::unique_ptr<TProgramWindows> FWindows;
 };

@@ -78,6 +78,19 @@ void TInformerController::ApplyCrmNamesSettings(const TCrmNamesSettings& setting
     FCrmNames->SetSettings(settings);
 }
 
+void TInformerController::ApplyNameSource(TSettingsPart part, const TMainFormSettings& settings) {
+    switch (part) {
+    case TSettingsPart::CrmNames: ApplyCrmNamesSettings(settings); break;
+    case TSettingsPart::OrgDirectory:
+        ApplySettings(settings);
+        // What the dialog's OK applies is read at once: a corrected password or
+        // server need not wait for the next retry.
+        SyncOrgDirectoryNow();
+        break;
+    default: break;
+    }
+}
+
 bool TInformerController::RestartDirectoryServer() {
     FDBServer->Stop();
     if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return true;

@@ -19,6 +19,7 @@
 #include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
+#include "SettingsTable.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -120,6 +121,8 @@ public:
     std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
     // Takes over the CRM name lookup's settings alone (its own dialog's OK).
     void ApplyCrmNamesSettings(const TCrmNamesSettings& settings);
+    // Takes over a name source's part applied by its own dialog's OK.
+    void ApplyNameSource(TSettingsPart part, const TMainFormSettings& settings);
     void OpenJournal(const std::wstring& path);
 
     // The connect box and the folders as the user set them, applied at once:

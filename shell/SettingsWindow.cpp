@@ -328,17 +328,14 @@ void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& set
         FCallActions.Apply(FSettings, FController->Popups());
         RestartDBServer();
         break;
-    case TSettingsPart::CrmNames: FController->ApplyCrmNamesSettings(FSettings); break;
     case TSettingsPart::QuietHours:
         FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
                                                            FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));
         UpdateTrayHint();
         break;
-    case TSettingsPart::OrgDirectory:
-        FController->ApplySettings(FSettings);
-        // What the dialog's OK applies is read at once: a corrected password or
-        // server need not wait for the next retry.
-        FController->SyncOrgDirectoryNow();
+    default:
+        // A name source's own dialog.
+        FController->ApplyNameSource(part, FSettings);
         break;
     }
 }

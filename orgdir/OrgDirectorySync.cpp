@@ -2,7 +2,7 @@
 
 #include "AppError.h"
 #include "CallTracker.h"
-#include "DirectoryNumbers.h"
+#include "OrgDirectoryNumbers.h"
 #include "DpapiText.h"
 #include "PlainNameText.h"
 
@@ -54,7 +54,7 @@ TOrgDirectoryEntry OrgEntryFromValues(const TOrgAttributes& attributes, const TL
     entry.Comment = PlainNameText(std::move(entry.Comment), kMaxCommentLength);
     for (const size_t column : attributes.PhoneColumns) {
         for (const std::wstring& written : values[column]) {
-            for (std::wstring& number : DirectoryNumbers(written, dialling)) {
+            for (std::wstring& number : OrgDirectoryNumbers(written, dialling)) {
                 if (std::find(entry.Numbers.begin(), entry.Numbers.end(), number) == entry.Numbers.end())
                     entry.Numbers.push_back(std::move(number));
             }

@@ -21,8 +21,8 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     FDBServer = std::make_unique<TDirectoryServer>(*FDBServerBackend);
     FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
-    FOrgNameSource = std::make_unique<TOrgNameSource>(*FOrgDirectory);
-    AddNameSource(*FOrgNameSource);
+    FOrgDirectoryNameSource = std::make_unique<TOrgDirectoryNameSource>(*FOrgDirectory);
+    AddNameSource(*FOrgDirectoryNameSource);
     FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
     FSaveFailures = std::make_shared<TSaveFailureQueue>(FWindow->Handle(), static_cast<UINT>(TPosted::SaveFailed));
     // Told inside the event stream: the view hears of it once the stream is done.
@@ -355,7 +355,7 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     if (!savesEnded) unfinished = RunningSavePhones();
     const std::vector<bool> stopped = stops.WaitUntil(stopDeadline);
     if (!stopped[0]) {
-        (void)FOrgNameSource.release();
+        (void)FOrgDirectoryNameSource.release();
         (void)FOrgDirectory.release();
         FNameSources.clear();
     }

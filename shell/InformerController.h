@@ -15,7 +15,7 @@
 #include "LateSubscriberNames.h"
 #include "MainFormSettings.h"
 #include "OrgDirectory.h"
-#include "OrgNameSource.h"
+#include "OrgDirectoryNameSource.h"
 #include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
@@ -259,7 +259,7 @@ private:
     std::unique_ptr<TRecorderDispatch> FDispatch;
     // The organisation's directory: the first name source after the directories.
     std::unique_ptr<TOrgDirectory> FOrgDirectory;
-    std::unique_ptr<TOrgNameSource> FOrgNameSource;
+    std::unique_ptr<TOrgDirectoryNameSource> FOrgDirectoryNameSource;
     // Names from a CRM for callers whom no directory knows.
     std::unique_ptr<TCrmNames> FCrmNames;
     // Names another workstation's lock kept from a popup, found a little later.

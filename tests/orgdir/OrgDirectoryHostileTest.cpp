@@ -1,7 +1,7 @@
 // The read against servers that never answer, or never stop paging: the worker
 // stops without waiting for them, and a read past any real directory's size
 // fails and leaves the cached names whole.
-#include "DirectoryNumbers.h"
+#include "OrgDirectoryNumbers.h"
 #include "FakeLdapServer.h"
 #include "LdapReader.h"
 #include "OrgDirectory.h"
@@ -95,7 +95,7 @@ protected:
         const TOrgSyncStatus status = cache_.Status();
         EXPECT_EQ(status.Entries, 30);
         TOrgName found;
-        const std::vector<std::wstring> numbers = DirectoryNumbers(L"1000010", TDiallingSettings{});
+        const std::vector<std::wstring> numbers = OrgDirectoryNumbers(L"1000010", TDiallingSettings{});
         ASSERT_EQ(numbers.size(), 1u);
         EXPECT_TRUE(cache_.Lookup(numbers[0], found));
         EXPECT_EQ(found.Name, L"Person 10");

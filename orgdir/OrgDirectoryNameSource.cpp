@@ -1,6 +1,6 @@
-#include "OrgNameSource.h"
+#include "OrgDirectoryNameSource.h"
 
-bool TOrgNameSource::FindCaller(TCaller& caller, TLookupFailure&) {
+bool TOrgDirectoryNameSource::FindCaller(TCaller& caller, TLookupFailure&) {
     TOrgName found;
     if (!FDirectory.Lookup(caller.Number, found) || found.Name.empty()) return false;
     caller.Name = std::move(found.Name);

@@ -4,9 +4,9 @@
 
 // The organisation's directory as a source of callers' names: the name and, as
 // the comment, the configured attributes, from the local cache only.
-class TOrgNameSource final : public ICallerNameSource {
+class TOrgDirectoryNameSource final : public ICallerNameSource {
 public:
-    explicit TOrgNameSource(const TOrgDirectory& directory) : FDirectory(directory) {}
+    explicit TOrgDirectoryNameSource(const TOrgDirectory& directory) : FDirectory(directory) {}
     bool FindCaller(TCaller& caller, TLookupFailure& failure) override;
 
 private:

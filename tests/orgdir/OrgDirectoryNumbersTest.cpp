@@ -1,4 +1,4 @@
-#include "DirectoryNumbers.h"
+#include "OrgDirectoryNumbers.h"
 #include "DpapiText.h"
 #include "LdapReader.h"
 #include "OrgDirectorySettings.h"
@@ -16,7 +16,7 @@ struct NumberCase {
     Numbers expected;
 };
 
-TEST(DirectoryNumbers, NumbersAsPeopleWriteThem) {
+TEST(OrgDirectoryNumbers, NumbersAsPeopleWriteThem) {
     const NumberCase cases[] = {
         {L"+7 (495) 111-22-33", {L"74951112233"}},
         {L"8 495 111 22 33 доб. 123", {L"74951112233"}},
@@ -46,15 +46,16 @@ TEST(DirectoryNumbers, NumbersAsPeopleWriteThem) {
     };
     const TDiallingSettings dialling;
     for (const NumberCase& c : cases)
-        EXPECT_EQ(DirectoryNumbers(c.written, dialling), c.expected) << "written: " << testing::PrintToString(c.written);
+        EXPECT_EQ(OrgDirectoryNumbers(c.written, dialling), c.expected)
+            << "written: " << testing::PrintToString(c.written);
 }
 
-TEST(DirectoryNumbers, FollowTheDiallingSettings) {
+TEST(OrgDirectoryNumbers, FollowTheDiallingSettings) {
     TDiallingSettings dialling;
     dialling.FDefaultCityCode = L"812";
-    EXPECT_EQ(DirectoryNumbers(L"111-22-33", dialling), Numbers{L"78121112233"});
+    EXPECT_EQ(OrgDirectoryNumbers(L"111-22-33", dialling), Numbers{L"78121112233"});
     dialling.FCityPrefixes = {L"9"};
-    EXPECT_EQ(DirectoryNumbers(L"9 111-22-33", dialling), Numbers{L"78121112233"});
+    EXPECT_EQ(OrgDirectoryNumbers(L"9 111-22-33", dialling), Numbers{L"78121112233"});
 }
 
 struct ServerCase {

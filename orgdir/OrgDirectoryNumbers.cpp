@@ -1,4 +1,4 @@
-#include "DirectoryNumbers.h"
+#include "OrgDirectoryNumbers.h"
 
 #include "ContactImport.h"
 
@@ -35,7 +35,7 @@ void AddNumber(std::wstring_view part, const TDiallingSettings& dialling, std::v
     const auto digits = static_cast<size_t>(std::count_if(part.begin(), part.end(), [](wchar_t c) {
         return c >= L'0' && c <= L'9';
     }));
-    if (digits < kMinDirectoryNumberDigits) return;
+    if (digits < kMinOrgDirectoryNumberDigits) return;
     std::wstring number, reason;
     if (!NormalizeImportedNumber(part, dialling, number, reason)) return;
     if (std::find(numbers.begin(), numbers.end(), number) == numbers.end()) numbers.push_back(std::move(number));
@@ -43,7 +43,7 @@ void AddNumber(std::wstring_view part, const TDiallingSettings& dialling, std::v
 
 }  // namespace
 
-std::vector<std::wstring> DirectoryNumbers(std::wstring_view written, const TDiallingSettings& dialling) {
+std::vector<std::wstring> OrgDirectoryNumbers(std::wstring_view written, const TDiallingSettings& dialling) {
     std::vector<std::wstring> numbers;
     size_t start = 0;
     for (size_t i = 0; i <= written.size(); ++i) {

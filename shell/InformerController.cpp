@@ -55,14 +55,22 @@ TInformerController::~TInformerController() {
     if (!FShutDown) Shutdown(0);
 }
 
+void TInformerController::ApplyQuietHours(const TMainFormSettings& settings) {
+    FSettings.FQuietHours = settings.FQuietHours;
+    FSettings.FQuietHoursFrom = settings.FQuietHoursFrom;
+    FSettings.FQuietHoursTo = settings.FQuietHoursTo;
+    FSettings.FQuietWhenBusy = settings.FQuietWhenBusy;
+    FQuiet->SetSettings(QuietSettingsFrom(settings.FQuietHours, settings.FQuietHoursFrom, settings.FQuietHoursTo,
+                                          settings.FQuietWhenBusy));
+}
+
 void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     FSettings = settings;
     TTMWFont font = FPopups->Font();
     font.Name = FSettings.FFontName;
     font.Size = FSettings.FFontSize;
     FPopups->SetFont(&font);
-    FQuiet->SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom, FSettings.FQuietHoursTo,
-                                          FSettings.FQuietWhenBusy));
+    ApplyQuietHours(FSettings);
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);

@@ -165,7 +165,9 @@ public:
     void AddNameSource(ICallerNameSource& source) { FNameSources.push_back(&source); }
 
     // "Не беспокоить": the popups ask it before each new window.
-    TQuietTime& Quiet() { return *FQuiet; }
+    IQuietAccess& Quiet() { return *FQuiet; }
+    // The quiet hours of the applied settings.
+    void ApplyQuietHours(const TMainFormSettings& settings);
     // What a window may do with a part, never the part itself.
     ICallJournalAccess& Journal() { return *this; }
     IPopupsAccess& Popups() { return *this; }

@@ -48,7 +48,23 @@ struct TQuietState {
     bool operator==(const TQuietState&) const = default;
 };
 
-class TQuietTime {
+// What the tray asks of quiet time: the state it shows and the user's choices.
+class IQuietAccess {
+public:
+    virtual int64_t Now() const = 0;
+    virtual TQuietState State() const = 0;
+    // Whether a quiet asked for from the tray is running now.
+    virtual bool Asked() const = 0;
+    // "Не беспокоить" from the tray; a new choice replaces the one before.
+    virtual void Start(TQuietFor length) = 0;
+    // Ends the quiet the user asked for; the quiet hours still come.
+    virtual void Stop() = 0;
+
+protected:
+    ~IQuietAccess() = default;
+};
+
+class TQuietTime final : public IQuietAccess {
 public:
     using TClock = std::function<int64_t()>;
     using TBusyProbe = std::function<bool()>;
@@ -61,19 +77,19 @@ public:
         clock_ = std::move(clock);
         busy_ = std::move(busy);
     }
-    int64_t Now() const { return clock_(); }
+    int64_t Now() const override { return clock_(); }
     const TQuietSettings& Settings() const { return settings_; }
 
-    // "Не беспокоить" from the tray; a new choice replaces the one before.
-    void Start(TQuietFor length);
-    // Ends the quiet the user asked for; the quiet hours still come.
-    void Stop() { askedUntil_ = 0; askedEndless_ = false; }
-    // Whether a quiet asked for from the tray is running now.
-    bool Asked() const;
+    void Start(TQuietFor length) override;
+    void Stop() override {
+        askedUntil_ = 0;
+        askedEndless_ = false;
+    }
+    bool Asked() const override;
 
     // Now: whether it is quiet, why and until when. Where quiet hours follow a
     // quiet asked for (or the other way round), the later end is told.
-    TQuietState State() const;
+    TQuietState State() const override;
     bool Quiet() const { return State().Quiet(); }
 
 private:

@@ -297,8 +297,7 @@ void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& set
         RestartDBServer();
         break;
     case TSettingsPart::QuietHours:
-        FController->Quiet().SetSettings(QuietSettingsFrom(FSettings.FQuietHours, FSettings.FQuietHoursFrom,
-                                                           FSettings.FQuietHoursTo, FSettings.FQuietWhenBusy));
+        FController->ApplyQuietHours(FSettings);
         UpdateTrayHint();
         break;
     default:

@@ -7,7 +7,7 @@
 #include "ResourceText.h"
 
 void TMainForm::QuietMenuClick(TTrayChoice choice) {
-    TQuietTime& quiet = FController->Quiet();
+    IQuietAccess& quiet = FController->Quiet();
     switch (choice) {
     case TTrayChoice::QuietHour: quiet.Start(TQuietFor::Hour); break;
     case TTrayChoice::QuietMorning: quiet.Start(TQuietFor::UntilMorning); break;
@@ -41,4 +41,4 @@ void TMainForm::ApplyQuietHours(const TQuietHoursText& settings) {
     }
 }
 
-bool TMainForm::QuietNow() const { return FController && FController->Quiet().Quiet(); }
+bool TMainForm::QuietNow() const { return FController && FController->Quiet().State().Quiet(); }

@@ -118,7 +118,7 @@ TEST_F(InformerController, TheServersCallsReachEveryPartAndTheView) {
 TEST_F(InformerController, WhileQuietNoPopupAppearsTheCallsStillReachTheJournalAndPopupsComeBackAfter) {
     TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
     int64_t now = 12 * 60 * kMinuteMs;
-    controller.Quiet().SetClock([&now] { return now; }, [] { return false; });
+    Parts::Quiet(controller).SetClock([&now] { return now; }, [] { return false; });
     TMainFormSettings settings = controller.Settings();
     settings.FChannels = {L"K1"};
     controller.ApplySettings(settings);

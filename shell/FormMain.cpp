@@ -93,7 +93,7 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ::PostMessageW(FHandle, WM_DPIFONTCHANGED, 0, 0);
         return FALSE;
     case WM_DPIFONTCHANGED:
-        UpdateBoldFont();
+        FBoldButtons.FontChanged();
         return TRUE;
     case WM_TIMER:
         if (wParam == kTimerQuiet) QuietTimerTimer();

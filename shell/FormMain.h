@@ -1,5 +1,6 @@
 #pragma once
 #include "BackgroundCheck.h"
+#include "BoldButtons.h"
 #include "CallActions.h"
 #include "ProgramWindows.h"
 #include "CallJournal.h"
@@ -100,9 +101,6 @@ private:
     void TestDBConnectionButtonClick();
     void OnDBTestDone();
     void BrowseFolderInto(int editId, int labelId);
-    void SetBold(int buttonId, bool bold);
-    void UpdateBoldFont();
-    bool IsBold(int buttonId) const;
     void FillFontNames();
     // The directory server follows the applied settings; a failed start is told.
     void RestartDBServer();
@@ -155,8 +153,7 @@ private:
     bool FParamLoading = false;
     bool FChannelListLoading = false;
     // The "Ж" buttons: their caption font says whether the line is bold.
-    UniqueGdiObject FBoldFont;
-    std::array<bool, 4> FBold{};
+    TBoldButtons FBoldButtons;
     // "Тест соединения", on the program's one background check.
     TBackgroundCheck<TDBTestOutcome> FDBTest;
     // The applied settings, where they are loaded, stored and which a policy fixes.

@@ -37,7 +37,7 @@ struct TShowLine {
     int CheckBox;
     int BoldButton;
 };
-// Number, name, region, comment: the lines a popup shows, in FBold's order.
+// Number, name, region, comment: the lines a popup shows.
 constexpr TShowLine kShowLines[] = {
     {IDC_PHONESHOWCHECKBOX, IDC_PHONEBOLDBUTTON},
     {IDC_NAMESHOWCHECKBOX, IDC_NAMEBOLDBUTTON},
@@ -52,12 +52,6 @@ constexpr int kSharedDirectoryControls[] = {
     IDC_PORTSPINEDIT,    IDC_PORTSPIN,               IDC_SETDEFAULTPORTBUTTON, IDC_TESTDBCONNECTIONBUTTON,
     IDC_DBALLOWEDCLIENTS_LABEL, IDC_DBALLOWEDCLIENTS,
 };
-
-int BoldIndex(int buttonId) {
-    for (size_t i = 0; i < std::size(kShowLines); ++i)
-        if (kShowLines[i].BoldButton == buttonId) return static_cast<int>(i);
-    return -1;
-}
 
 bool IsShowCheckBox(int id) {
     return std::any_of(std::begin(kShowLines), std::end(kShowLines), [id](const TShowLine& line) {
@@ -127,22 +121,10 @@ void TMainForm::InitSettingsControls() {
     KeepEnterKey(clbChannels.Handle());
     ::SendMessageW(Item(IDC_PORTSPIN), UDM_SETRANGE32, 1, 65535);
 
-    UpdateBoldFont();
+    std::vector<int> boldButtons;
+    for (const auto& line : kShowLines) boldButtons.push_back(line.BoldButton);
+    FBoldButtons.Attach(FHandle, std::move(boldButtons));
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
-}
-
-void TMainForm::UpdateBoldFont() {
-    LOGFONTW bold{};
-    ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(FHandle, WM_GETFONT, 0, 0)), sizeof bold, &bold);
-    bold.lfWeight = FW_BOLD;
-    UniqueGdiObject font(::CreateFontIndirectW(&bold));
-    // The buttons let go of the old font before it is deleted.
-    for (const auto& line : kShowLines) {
-        const int index = BoldIndex(line.BoldButton);
-        const bool isBold = FBold[static_cast<size_t>(index)];
-        if (isBold) ::SendMessageW(Item(line.BoldButton), WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
-    }
-    FBoldFont = std::move(font);
 }
 
 void TMainForm::FillFontNames() {
@@ -248,20 +230,6 @@ void TMainForm::TWMParamChange() {
     if (!FParamLoading) ::EnableWindow(Item(IDC_BTNAPPLY), TRUE);
 }
 
-void TMainForm::SetBold(int buttonId, bool bold) {
-    const int index = BoldIndex(buttonId);
-    if (index < 0) return;
-    FBold[static_cast<size_t>(index)] = bold;
-    const auto font = bold && FBoldFont ? reinterpret_cast<HFONT>(FBoldFont.get())
-                                        : reinterpret_cast<HFONT>(::SendMessageW(FHandle, WM_GETFONT, 0, 0));
-    ::SendMessageW(Item(buttonId), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-}
-
-bool TMainForm::IsBold(int buttonId) const {
-    const int index = BoldIndex(buttonId);
-    return index >= 0 && FBold[static_cast<size_t>(index)];
-}
-
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
     const TSettingsRef fields{FSettings, FController->PopupSettings()};
@@ -269,7 +237,7 @@ void TMainForm::ShowParams() {
         if (row.Part != TSettingsPart::Main) continue;
         const TSettingValue value = row.Get(fields);
         if (!ShowSettingControl(FHandle, row, value) && row.Control == TSettingControl::BoldButton)
-            SetBold(row.ControlId, std::get<bool>(value));
+            FBoldButtons.Set(row.ControlId, std::get<bool>(value));
     }
     const int channelCount = clbChannels.Count();
     for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
@@ -304,7 +272,7 @@ TMainFormSettings TMainForm::ReadParams() {
         if (std::optional<TSettingValue> read = ReadSettingControl(FHandle, row, value)) {
             value = std::move(*read);
         } else if (row.Control == TSettingControl::BoldButton) {
-            value = IsBold(row.ControlId);
+            value = FBoldButtons.IsBold(row.ControlId);
         } else if (row.ControlId == IDC_CBACTIVE || row.ControlId == IDC_DBTYPE_CLIENT) {
             value = ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
         } else if (row.ControlId == IDC_CLBCHANNELS) {
@@ -391,7 +359,7 @@ void TMainForm::ShowCheckBoxClick(int checkBoxId) {
 }
 
 void TMainForm::BoldButtonClick(int buttonId) {
-    SetBold(buttonId, !IsBold(buttonId));
+    FBoldButtons.Set(buttonId, !FBoldButtons.IsBold(buttonId));
     TWMParamChange();
 }
 

@@ -11,6 +11,7 @@
 #include "EnforcedControls.h"
 #include "KordavinUtils.h"
 #include "SaveDataThreadUnit.h"
+#include "MainFormLayout.h"
 #include "MainFormRes.h"
 #include "NetworkComputer.h"
 #include "ProgramWindows.h"
@@ -38,11 +39,6 @@ constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 // After a move to a monitor of another DPI, once the dialog font has been rescaled.
 constexpr UINT WM_DPIFONTCHANGED = WM_APP + 3;
-constexpr int kClientWidth = 784;
-constexpr int kClientHeight = 511;
-// The dialog template's size in dialog units (MainForm.rc).
-constexpr int kTemplateWidth = 522;
-constexpr int kTemplateHeight = 314;
 
 }  // namespace
 
@@ -179,34 +175,6 @@ void TMainForm::OnTrayNotify(const TTrayRequest& request) {
     }
 }
 
-void TMainForm::LayoutWindow() {
-    FStatusBar = ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, FHandle,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), Instance(), nullptr);
-    int parts[] = {-1};
-    ::SendMessageW(FStatusBar, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
-
-    // The dialog font does not grow exactly with the DPI (at 120 DPI it grows
-    // faster): the area is never smaller than the template, so that no control is cut off.
-    SizeClientAndCentre(FHandle, kClientWidth, kClientHeight, {kTemplateWidth, kTemplateHeight});
-    ::SendMessageW(FStatusBar, WM_SIZE, 0, 0);
-
-    // The bottom row of buttons sits just above the status line, whatever the
-    // dialog units come to on this machine.
-    RECT status{};
-    ::GetWindowRect(FStatusBar, &status);
-    RECT client{};
-    ::GetClientRect(FHandle, &client);
-    const int rowBottom = client.bottom - (status.bottom - status.top) - Scaled(8);
-    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNORGDIRECTORY, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
-        HWND button = Item(id);
-        RECT bounds{};
-        ::GetWindowRect(button, &bounds);
-        ::MapWindowPoints(nullptr, FHandle, reinterpret_cast<POINT*>(&bounds), 2);
-        ::SetWindowPos(button, nullptr, bounds.left, rowBottom - (bounds.bottom - bounds.top), 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-}
-
 void TMainForm::FormCreate() {
     // The recording server's SDK may call back into this process: it must get in
     // without authentication, and may only identify us, never act as us.
@@ -225,7 +193,7 @@ void TMainForm::FormCreate() {
                    reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
     FTray = std::make_unique<TTrayPresence>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon, FCaption);
 
-    LayoutWindow();
+    FStatusBar = LayOutMainForm(FHandle, Instance(), Scaled(8));
     clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
     InitSettingsControls();
 

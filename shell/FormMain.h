@@ -107,7 +107,6 @@ private:
     void ShowGeneralError(const std::wstring& text);
     void LoadParams();
     void ShowSaveError(const std::wstring& text);
-    void LayoutWindow();
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 

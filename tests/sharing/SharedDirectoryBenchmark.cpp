@@ -3,7 +3,7 @@
 // rows and, in the same run, against a minimal reference server that speaks the
 // same protocol with a fixed reply (one blocking thread per connection). Not a
 // test: it only prints figures.
-//   DirectoryBenchmark [--seconds S]
+//   SharedDirectoryBenchmark [--seconds S]
 #include "CityCodesImport.h"
 #include "SharedDirectoryClient.h"
 #include "SharedDirectoryProtocol.h"

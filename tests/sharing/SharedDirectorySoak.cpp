@@ -4,7 +4,7 @@
 // valid ones and with floods of idle connections. Prints how many were sent, how
 // many valid ones were answered correctly, the peak thread count and whether the
 // server survived; exits non-zero when a valid request went wrong.
-//   DirectorySoak [--requests N] [--threads T] [--seconds S]
+//   SharedDirectorySoak [--requests N] [--threads T] [--seconds S]
 // With --seconds the soak also ends once S seconds have passed.
 #include "SharedDirectoryProtocol.h"
 #include "SharedDirectoryServer.h"

@@ -454,8 +454,8 @@ std::vector<ImportedContact> ContactsFromCsv(const std::vector<CsvRecord>& recor
         for (const int column : numberColumns) AddNumbers(WithoutSpreadsheetGuard(Field(record, column)), numbers);
         std::wstring error = record.brokenQuote ? L"кавычка не закрыта" : L"";
         // Not copied once per number: a huge text would be multiplied by them.
-        if (error.empty() && !FitsDirectoryProtocol(name.str())) error = TooLongReason(L"имя");
-        if (error.empty() && !FitsDirectoryProtocol(comment)) error = TooLongReason(L"комментарий");
+        if (error.empty() && !FitsSharedDirectoryProtocol(name.str())) error = TooLongReason(L"имя");
+        if (error.empty() && !FitsSharedDirectoryProtocol(comment)) error = TooLongReason(L"комментарий");
         const TSharedText sharedComment(error.empty() ? std::move(comment) : std::wstring());
         if (numbers.empty() || !error.empty()) {
             contacts.push_back({record.line, numbers.empty() ? L"" : numbers.front(), error.empty() ? name : TSharedText(),
@@ -676,9 +676,10 @@ std::vector<ImportedContact> ParseVCards(std::wstring_view text, ImportProgress*
                 continue;
             }
             // Not copied once per number: a huge note would be multiplied by them.
-            const std::wstring tooLong = !FitsDirectoryProtocol(name) ? TooLongReason(L"имя")
-                                         : !FitsDirectoryProtocol(sharedComment.str()) ? TooLongReason(L"комментарий")
-                                                                                       : std::wstring();
+            const std::wstring tooLong =
+                !FitsSharedDirectoryProtocol(name)                  ? TooLongReason(L"имя")
+                : !FitsSharedDirectoryProtocol(sharedComment.str()) ? TooLongReason(L"комментарий")
+                                                                    : std::wstring();
             for (const auto& [line, number] : phones)
                 contacts.push_back(tooLong.empty() ? ImportedContact{line, number, sharedName, sharedComment, L"", cardLine}
                                                    : ImportedContact{line, number, {}, {}, tooLong, cardLine});
@@ -792,7 +793,7 @@ ImportPreview BuildImportPreview(const std::vector<ImportedContact>& contacts, c
             continue;
         }
         // The name is cut to the stored width anyway; the comment is stored whole.
-        if (!FitsDirectoryProtocol(contact.comment.str())) {
+        if (!FitsSharedDirectoryProtocol(contact.comment.str())) {
             reject(contact.line, TooLongReason(L"комментарий"));
             continue;
         }

@@ -11,7 +11,7 @@
 inline constexpr int32_t kMaxDirectoryTextBytes = 1 << 20;
 
 // True when the text travels in the exchange (UTF-16LE, two bytes a unit).
-constexpr bool FitsDirectoryProtocol(std::wstring_view text) noexcept {
+constexpr bool FitsSharedDirectoryProtocol(std::wstring_view text) noexcept {
     return text.size() <= static_cast<size_t>(kMaxDirectoryTextBytes) / 2;
 }
 
@@ -32,7 +32,7 @@ private:
 
 // Throws TDirectoryTextTooLong for the first text of the row that does not fit.
 inline void RequireDirectoryTextsFit(std::wstring_view phone, std::wstring_view name, std::wstring_view comment) {
-    if (!FitsDirectoryProtocol(phone)) throw TDirectoryTextTooLong(TDirectoryTextField::Phone);
-    if (!FitsDirectoryProtocol(name)) throw TDirectoryTextTooLong(TDirectoryTextField::Name);
-    if (!FitsDirectoryProtocol(comment)) throw TDirectoryTextTooLong(TDirectoryTextField::Comment);
+    if (!FitsSharedDirectoryProtocol(phone)) throw TDirectoryTextTooLong(TDirectoryTextField::Phone);
+    if (!FitsSharedDirectoryProtocol(name)) throw TDirectoryTextTooLong(TDirectoryTextField::Name);
+    if (!FitsSharedDirectoryProtocol(comment)) throw TDirectoryTextTooLong(TDirectoryTextField::Comment);
 }

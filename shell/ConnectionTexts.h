@@ -1,5 +1,5 @@
 #pragma once
-#include "DirectoryClient.h"
+#include "SharedDirectoryClient.h"
 #include "ExceptionText.h"
 
 #include <cstdint>

@@ -289,7 +289,7 @@ void TMainForm::SaveNotFinished(const std::wstring& phone) { ShowSaveError(Unfin
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
 void TMainForm::RestartDBServer() {
-    if (FController->RestartDirectoryServer()) return;
+    if (FController->RestartSharedDirectoryServer()) return;
     ShowMessage(LoadResourceString(IDS_DBSERVER_START_FAILED), MB_ICONWARNING);
 }
 

@@ -5,7 +5,7 @@
 #include "ProgramWindows.h"
 #include "CallJournal.h"
 #include "CheckListView.h"
-#include "DirectoryClient.h"
+#include "SharedDirectoryClient.h"
 #include "InformerController.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"

@@ -16,10 +16,10 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FAreaList = std::make_unique<TTQRDataModule>(std::move(cityCodesDir));
     FAbonentList = std::make_unique<TPQRDataModule>(std::move(abonentPhoneDir));
     FCallerLookup = std::make_unique<TCallerLookup>(*FAreaList, *FAbonentList);
-    FDBClient = std::make_unique<TDirectoryClient>();
+    FDBClient = std::make_unique<TSharedDirectoryClient>();
     FCallerLookup->SetRemote(FDBClient.get());
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
-    FDBServer = std::make_unique<TDirectoryServer>(*FDBServerBackend);
+    FDBServer = std::make_unique<TSharedDirectoryServer>(*FDBServerBackend);
     FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
     FOrgDirectoryNameSource = std::make_unique<TOrgDirectoryNameSource>(*FOrgDirectory);
     AddNameSource(*FOrgDirectoryNameSource);
@@ -99,7 +99,7 @@ void TInformerController::ApplyNameSource(TSettingsPart part, const TMainFormSet
     }
 }
 
-bool TInformerController::RestartDirectoryServer() {
+bool TInformerController::RestartSharedDirectoryServer() {
     FDBServer->Stop();
     if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return true;
     try {

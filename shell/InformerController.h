@@ -8,8 +8,8 @@
 #include "ControllerWindow.h"
 #include "CrmNames.h"
 #include "CrmOnAnswer.h"
-#include "DirectoryClient.h"
-#include "DirectoryServer.h"
+#include "SharedDirectoryClient.h"
+#include "SharedDirectoryServer.h"
 #include "EventDiagnostics.h"
 #include "KordavinClient.h"
 #include "LateSubscriberNames.h"
@@ -111,11 +111,11 @@ public:
     const TMainFormSettings& Settings() const { return FSettings; }
     // Takes over applied settings: the lookup's mode, the CRM link, the
     // directory client's server, the organisation's directory (its sync starts,
-    // restarts or stops). The directory server follows RestartDirectoryServer.
+    // restarts or stops). The directory server follows RestartSharedDirectoryServer.
     void ApplySettings(const TMainFormSettings& settings);
     // Stops the directory server and starts it again when this PC serves the
     // directories. False when it should serve but could not start.
-    bool RestartDirectoryServer();
+    bool RestartSharedDirectoryServer();
     // The first entry of the applied DBAllowedClients that is not an address or
     // a range, when this PC serves the directories (the server ignores it).
     std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
@@ -252,10 +252,10 @@ private:
     // Lookups and saves from every thread go through here.
     std::unique_ptr<TCallerLookup> FCallerLookup;
     // The directory client; the remote branch of the lookup.
-    std::unique_ptr<TDirectoryClient> FDBClient;
+    std::unique_ptr<TSharedDirectoryClient> FDBClient;
     // The directory server, answering from this workstation's directories.
     std::unique_ptr<TCallerLookupBackend> FDBServerBackend;
-    std::unique_ptr<TDirectoryServer> FDBServer;
+    std::unique_ptr<TSharedDirectoryServer> FDBServer;
     std::unique_ptr<TCallJournal> FCallJournal;
     std::unique_ptr<TCrmOnAnswer> FCrmOnAnswer;
     std::unique_ptr<TRecorderDispatch> FDispatch;

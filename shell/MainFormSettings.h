@@ -1,7 +1,7 @@
 #pragma once
 #include "CallbackLink.h"
 #include "CrmLink.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 #include "OrgDirectorySettings.h"
 #include "CrmNamesSettings.h"
 #include "RecorderSettings.h"
@@ -23,7 +23,7 @@ struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, TCrmNamesSe
     bool FUseRemoteDB = false;
     bool FDBAsClient = false;
     std::wstring FDBServerAddress;
-    int FDBPort = DirectoryProtocol::kDefaultPort;
+    int FDBPort = SharedDirectoryProtocol::kDefaultPort;
     // Client addresses the directory server answers (IPv4 and CIDR ranges,
     // comma-separated); empty: every client.
     std::wstring FDBAllowedClients;

@@ -364,7 +364,7 @@ void TMainForm::BoldButtonClick(int buttonId) {
 
 void TMainForm::SetDefaultPortButtonClick() {
     TWMParamChange();
-    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(DirectoryProtocol::kDefaultPort));
+    SetItemText(IDC_PORTSPINEDIT, std::to_wstring(SharedDirectoryProtocol::kDefaultPort));
 }
 
 void TMainForm::SelectAddressButtonClick() {
@@ -408,7 +408,7 @@ void TMainForm::TestDBConnectionButtonClick() {
     // The test may take seconds. Its client is its own: the job owns what it
     // uses, and the program's end never waits for it. A failure of the test
     // itself reads as a failed connection.
-    const auto job = [host, port](std::stop_token) { return TDirectoryClient().TestConnection(host, port); };
+    const auto job = [host, port](std::stop_token) { return TSharedDirectoryClient().TestConnection(host, port); };
     if (!FDBTest.Start(job, FHandle, WM_DBTESTDONE, TDBTestOutcome::CannotConnect)) return;
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), FALSE);
 }

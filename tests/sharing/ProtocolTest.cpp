@@ -2,16 +2,16 @@
 // read however they are split, and what a receiver refuses.
 #include <gtest/gtest.h>
 
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 #include "SharingTestSupport.h"
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
 const std::string kPhoneText = "37 00 34 00 39 00 35 00 31 00 32 00 33 00 34 00 35 00 36 00 37 00";
 
-TEST(DirectoryProtocol, EncodesEveryExampleLayoutExactly) {
+TEST(SharedDirectoryProtocol, EncodesEveryExampleLayoutExactly) {
     const struct {
         const char* what;
         std::string bytes;
@@ -38,10 +38,10 @@ TEST(DirectoryProtocol, EncodesEveryExampleLayoutExactly) {
     EXPECT_EQ(16u, EncodeLookupReply(kLookupDone).size());
 }
 
-TEST(DirectoryProtocol, ReadsEveryRequestHoweverItsBytesAreSplit) {
+TEST(SharedDirectoryProtocol, ReadsEveryRequestHoweverItsBytesAreSplit) {
     const struct {
         std::string bytes;
-        TDirectoryRequest expected;
+        TSharedDirectoryRequest expected;
     } cases[] = {
         {EncodeCheckRequest(), {kCheckRequest, L"", L"", L""}},
         {EncodeLookupRequest(L"74951234567"), {kLookupRequest, L"74951234567", L"", L""}},
@@ -76,7 +76,7 @@ TEST(DirectoryProtocol, ReadsEveryRequestHoweverItsBytesAreSplit) {
     }
 }
 
-TEST(DirectoryProtocol, RefusesUnknownCodesAndCountsThatAreNegativeOddOrTooLarge) {
+TEST(SharedDirectoryProtocol, RefusesUnknownCodesAndCountsThatAreNegativeOddOrTooLarge) {
     const struct {
         const char* what;
         std::string bytes;
@@ -103,7 +103,7 @@ TEST(DirectoryProtocol, RefusesUnknownCodesAndCountsThatAreNegativeOddOrTooLarge
     }
 }
 
-TEST(DirectoryProtocol, TextsTheDirectoriesKeepAreExactlyTheTextsARequestCarries) {
+TEST(SharedDirectoryProtocol, TextsTheDirectoriesKeepAreExactlyTheTextsARequestCarries) {
     const size_t most = static_cast<size_t>(kMaxTextBytes) / 2;
     for (const size_t units : {size_t(0), size_t(1), most - 1, most, most + 1, 2 * most}) {
         const std::wstring text(units, L'ж');
@@ -111,8 +111,8 @@ TEST(DirectoryProtocol, TextsTheDirectoriesKeepAreExactlyTheTextsARequestCarries
         TRequestReader reader;
         size_t consumed = 0;
         const bool read = reader.Feed(request.data(), request.size(), consumed) == TRequestReader::State::Complete;
-        EXPECT_EQ(FitsDirectoryProtocol(text), read) << units << " units";
-        EXPECT_EQ(units <= most, FitsDirectoryProtocol(text)) << units << " units";
+        EXPECT_EQ(FitsSharedDirectoryProtocol(text), read) << units << " units";
+        EXPECT_EQ(units <= most, FitsSharedDirectoryProtocol(text)) << units << " units";
         if (read) {
             EXPECT_EQ(text, reader.Request().Comment) << units << " units";
         }
@@ -128,7 +128,7 @@ TReadExact ReaderOver(const std::string& bytes, size_t& offset) {
     };
 }
 
-TEST(DirectoryProtocol, ClientRepliesTakeNonPositiveCountsAsEmptyAndRefuseOddOrHugeOnes) {
+TEST(SharedDirectoryProtocol, ClientRepliesTakeNonPositiveCountsAsEmptyAndRefuseOddOrHugeOnes) {
     const struct {
         const char* what;
         std::string bytes;

@@ -1,6 +1,6 @@
 #pragma once
 #include "CallerLookup.h"
-#include "DirectoryServer.h"
+#include "SharedDirectoryServer.h"
 #include "FreePort.h"
 #include "SocketHandle.h"
 #include "TestFolders.h"
@@ -63,9 +63,9 @@ private:
 };
 
 // The real backend with a gate in front of every call and a way to make saves fail.
-class HookedBackend final : public IDirectoryBackend {
+class HookedBackend final : public ISharedDirectoryBackend {
 public:
-    explicit HookedBackend(IDirectoryBackend& inner) : inner_(inner) {}
+    explicit HookedBackend(ISharedDirectoryBackend& inner) : inner_(inner) {}
     // A server's stop may leave a worker inside a call: the gate opens and the
     // call is waited out, so that it never runs on a destroyed backend.
     ~HookedBackend() override;
@@ -93,7 +93,7 @@ private:
     private:
         HookedBackend& hooked_;
     };
-    IDirectoryBackend& inner_;
+    ISharedDirectoryBackend& inner_;
     std::mutex mutex_;
     std::condition_variable changed_;
     bool gateClosed_ = false;

@@ -7,7 +7,7 @@
 // and to one whose save waits for another workstation's lock. Run by hand;
 // not a test.
 #include "BenchmarkClock.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 #include "FreePort.h"
 #include "HeldLock.h"
 #include "InformerProcess.h"
@@ -27,7 +27,7 @@ namespace {
 
 constexpr int kRounds = 3;
 // The settings window's "test the connection to the directory server" button.
-constexpr int kTestDirectoryServerButton = 1175;
+constexpr int kTestSharedDirectoryServerButton = 1175;
 
 // The simulator registered, with a session of this process's own, outside a test.
 struct SimulatorSession : SimulatorTest {
@@ -117,7 +117,7 @@ struct BusyClients {
     // A save that the server's worker is still waiting in when the program ends.
     bool SendSave() {
         if (!Connect()) return false;
-        const std::string save = DirectoryProtocol::EncodeSaveRequest(L"74950000001", L"Ожидающий", L"");
+        const std::string save = SharedDirectoryProtocol::EncodeSaveRequest(L"74950000001", L"Ожидающий", L"");
         return ::send(connections.back().get(), save.data(), static_cast<int>(save.size()), 0) > 0;
     }
 
@@ -153,8 +153,8 @@ bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& ti
     }
     const HWND window = informer.MainWindow();
     if (testing) {
-        const HWND button = ::GetDlgItem(window, kTestDirectoryServerButton);
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kTestDirectoryServerButton, BN_CLICKED),
+        const HWND button = ::GetDlgItem(window, kTestSharedDirectoryServerButton);
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kTestSharedDirectoryServerButton, BN_CLICKED),
                        reinterpret_cast<LPARAM>(button));
         ::Sleep(300);
     }

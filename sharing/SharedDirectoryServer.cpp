@@ -1,8 +1,8 @@
-#include "DirectoryServer.h"
+#include "SharedDirectoryServer.h"
 
 #include "AppError.h"
 #include "CallerLookup.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 #include "TextConvert.h"
 #include "pqrUnit.h"
 
@@ -14,7 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 bool TCallerLookupBackend::CheckDB() { return FLookup.CheckDB(); }
 
@@ -32,7 +32,7 @@ namespace {
 
 // The reply to one request; nothing for an unknown code or a failed operation,
 // which close the connection without a reply.
-std::optional<std::string> Serve(IDirectoryBackend& backend, const TDirectoryRequest& request) noexcept {
+std::optional<std::string> Serve(ISharedDirectoryBackend& backend, const TSharedDirectoryRequest& request) noexcept {
     try {
         switch (request.Code) {
         case kCheckRequest:
@@ -58,10 +58,10 @@ void RaiseThreadPriority() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PR
 
 }  // namespace
 
-struct TDirectoryServer::Shared {
+struct TSharedDirectoryServer::Shared {
     struct Job {
         uint64_t id;
-        TDirectoryRequest request;
+        TSharedDirectoryRequest request;
     };
     struct Done {
         uint64_t id;
@@ -81,13 +81,13 @@ struct TDirectoryServer::Shared {
         ULONGLONG deadline = 0;
     };
 
-    Shared(IDirectoryBackend& backend, TDirectoryServerLimits limits, TAllowedClients allowed)
+    Shared(ISharedDirectoryBackend& backend, TSharedDirectoryServerLimits limits, TAllowedClients allowed)
         : backend(backend), limits(limits), allowed(std::move(allowed)) {}
 
     // Winsock stays up while a worker left running after a stop still holds this.
     WinsockSession winsock;
-    IDirectoryBackend& backend;
-    const TDirectoryServerLimits limits;
+    ISharedDirectoryBackend& backend;
+    const TSharedDirectoryServerLimits limits;
     const TAllowedClients allowed;
     UniqueSocket listener;
     // A datagram to this socket wakes the I/O thread out of its poll.
@@ -430,17 +430,17 @@ struct TDirectoryServer::Shared {
     }
 };
 
-TDirectoryServer::TDirectoryServer(IDirectoryBackend& backend, TDirectoryServerLimits limits)
+TSharedDirectoryServer::TSharedDirectoryServer(ISharedDirectoryBackend& backend, TSharedDirectoryServerLimits limits)
     : FBackend(backend), FLimits(limits) {}
 
-TDirectoryServer::~TDirectoryServer() { Stop(); }
+TSharedDirectoryServer::~TSharedDirectoryServer() { Stop(); }
 
-void TDirectoryServer::Start(int port, TAllowedClients allowed) {
+void TSharedDirectoryServer::Start(int port, TAllowedClients allowed) {
     if (port < 1 || port > 65535) throw AppError(L"Port " + std::to_wstring(port) + L" is outside 1..65535.");
     Listen(port, std::move(allowed));
 }
 
-void TDirectoryServer::StartOnAnyPort(TAllowedClients allowed) { Listen(0, std::move(allowed)); }
+void TSharedDirectoryServer::StartOnAnyPort(TAllowedClients allowed) { Listen(0, std::move(allowed)); }
 
 namespace {
 
@@ -462,7 +462,7 @@ bool PortStillHeld(int error) { return error == WSAEADDRINUSE || error == WSAEAC
 
 }  // namespace
 
-void TDirectoryServer::Listen(int port, TAllowedClients allowed) {
+void TSharedDirectoryServer::Listen(int port, TAllowedClients allowed) {
     Stop();
     if (!FWinsock.ok()) throw AppError(L"Winsock is not available.");
     auto shared = std::make_shared<Shared>(FBackend, FLimits, std::move(allowed));
@@ -514,7 +514,7 @@ void TDirectoryServer::Listen(int port, TAllowedClients allowed) {
     FPort = boundPort;
 }
 
-bool TDirectoryServer::Stop() {
+bool TSharedDirectoryServer::Stop() {
     if (!FIoThread.joinable()) return true;
     FShared->stopDeadline = ::GetTickCount64() + static_cast<ULONGLONG>(std::max(0, FLimits.StopWaitMs));
     FShared->stopping = true;
@@ -525,7 +525,7 @@ bool TDirectoryServer::Stop() {
     return FShared->EndWorkers();
 }
 
-TDirectoryServer::TStats TDirectoryServer::Stats() const {
+TSharedDirectoryServer::TStats TSharedDirectoryServer::Stats() const {
     TStats stats;
     if (!FShared) return stats;
     stats.Accepted = FShared->accepted;

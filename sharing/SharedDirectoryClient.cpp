@@ -1,10 +1,10 @@
-#include "DirectoryClient.h"
+#include "SharedDirectoryClient.h"
 
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 
 #include <algorithm>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
@@ -40,10 +40,11 @@ std::wstring ServerText(const std::wstring& address, int port) { return address 
 
 }  // namespace
 
-TDirectoryClient::TDirectoryClient(TDirectoryClientTimings timings, TServerResolver::TResolveFunction resolve)
+TSharedDirectoryClient::TSharedDirectoryClient(TSharedDirectoryClientTimings timings,
+                                               TServerResolver::TResolveFunction resolve)
     : FTimings(timings), FResolver(std::move(resolve)) {}
 
-void TDirectoryClient::SetServer(const std::wstring& address, int port) {
+void TSharedDirectoryClient::SetServer(const std::wstring& address, int port) {
     {
         std::lock_guard<std::mutex> guard(FSettingsLock);
         FDBServerAddress = address;
@@ -52,24 +53,24 @@ void TDirectoryClient::SetServer(const std::wstring& address, int port) {
     FResolver.Prefetch(address);
 }
 
-void TDirectoryClient::RenewServerAddress() {
+void TSharedDirectoryClient::RenewServerAddress() {
     std::wstring address;
     int port = 0;
     AppliedServer(address, port);
     FResolver.Renew(address);
 }
 
-void TDirectoryClient::AppliedServer(std::wstring& address, int& port) {
+void TSharedDirectoryClient::AppliedServer(std::wstring& address, int& port) {
     std::lock_guard<std::mutex> guard(FSettingsLock);
     address = FDBServerAddress;
     port = FDBPort;
 }
 
-IRemoteDirectory::TDeadline TDirectoryClient::ExchangeDeadline() const {
+IRemoteDirectory::TDeadline TSharedDirectoryClient::ExchangeDeadline() const {
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(FTimings.ExchangeTimeoutMs);
 }
 
-TSocketStream TDirectoryClient::Open(const std::wstring& host, int port, TDeadline deadline) {
+TSocketStream TSharedDirectoryClient::Open(const std::wstring& host, int port, TDeadline deadline) {
     if (host.empty()) throw TExchangeFailure(Stage::Open, "no server address");
     if (port < 1 || port > 65535) throw TExchangeFailure(Stage::Open, "port outside 1..65535");
     const TServerResolver::TResult resolved = FResolver.Resolve(host, deadline);
@@ -84,7 +85,7 @@ TSocketStream TDirectoryClient::Open(const std::wstring& host, int port, TDeadli
     return TSocketStream(address, deadline, FTimings.ConnectTimeoutMs, FTimings.IoTimeoutMs);
 }
 
-bool TDirectoryClient::TakeClientLock(TDeadline deadline) {
+bool TSharedDirectoryClient::TakeClientLock(TDeadline deadline) {
     using namespace std::chrono;
     for (int attempt = 0; attempt < FTimings.LockAttempts; ++attempt) {
         if (FClientLock.try_lock()) return true;
@@ -95,13 +96,13 @@ bool TDirectoryClient::TakeClientLock(TDeadline deadline) {
     return false;
 }
 
-bool TDirectoryClient::GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name,
+bool TSharedDirectoryClient::GetNameRegionCommentByPhoneRemote(const std::wstring& phone, std::wstring& name,
                                                          std::wstring& region, std::wstring& comment) {
     TLookupFailure failure;
     return LookupRemoteWithReason(phone, name, region, comment, failure);
 }
 
-bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+bool TSharedDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                               std::wstring& comment, TLookupFailure& failure) {
     return LookupRemoteWithReason(phone, name, region, comment, failure,
                                   std::chrono::steady_clock::now() +
@@ -109,7 +110,7 @@ bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::ws
                                       std::chrono::milliseconds(FTimings.ExchangeTimeoutMs));
 }
 
-bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
+bool TSharedDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::wstring& name, std::wstring& region,
                                               std::wstring& comment, TLookupFailure& failure, TDeadline deadline) {
     name.clear();
     region.clear();
@@ -136,7 +137,7 @@ bool TDirectoryClient::LookupRemoteWithReason(const std::wstring& phone, std::ws
     return false;
 }
 
-void TDirectoryClient::AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
+void TSharedDirectoryClient::AddEditRowRemote(const std::wstring& PhoneNumber, const std::wstring& AbonentName,
                                         const std::wstring& AbonentComment) {
     std::wstring address;
     int port = 0;
@@ -156,7 +157,7 @@ void TDirectoryClient::AddEditRowRemote(const std::wstring& PhoneNumber, const s
     }
 }
 
-TDBTestOutcome TDirectoryClient::TestConnection(const std::wstring& host, int port) {
+TDBTestOutcome TSharedDirectoryClient::TestConnection(const std::wstring& host, int port) {
     if (!TakeClientLock(TDeadline::max())) return TDBTestOutcome::CannotConnect;
     TClientLockHold hold(FClientLock);
     try {

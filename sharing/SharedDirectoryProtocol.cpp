@@ -1,9 +1,9 @@
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-namespace DirectoryProtocol {
+namespace SharedDirectoryProtocol {
 
 void PutInteger(std::string& out, int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
@@ -168,4 +168,4 @@ int32_t ReadLookupReply(const TReadExact& read, std::wstring& name, std::wstring
 
 int32_t ReadSaveReply(const TReadExact& read) { return ReadInteger(read); }
 
-}  // namespace DirectoryProtocol
+}  // namespace SharedDirectoryProtocol

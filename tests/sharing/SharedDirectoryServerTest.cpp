@@ -3,22 +3,22 @@
 #include <gtest/gtest.h>
 
 #include "AppError.h"
-#include "DirectoryClient.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryClient.h"
+#include "SharedDirectoryProtocol.h"
 #include "SharingTestSupport.h"
 
 #include <chrono>
 #include <future>
 #include <memory>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
-class DirectoryServerTest : public testing::Test {
+class SharedDirectoryServerTest : public testing::Test {
 protected:
-    void StartServer(TDirectoryServerLimits limits = {}, TAllowedClients allowed = {}) {
-        server = std::make_unique<TDirectoryServer>(hooked, limits);
+    void StartServer(TSharedDirectoryServerLimits limits = {}, TAllowedClients allowed = {}) {
+        server = std::make_unique<TSharedDirectoryServer>(hooked, limits);
         server->StartOnAnyPort(std::move(allowed));
         port = server->Port();
         ASSERT_NE(0, port);
@@ -29,11 +29,11 @@ protected:
     TestDirectories directories;
     TCallerLookupBackend backend{directories.lookup(), directories.subscribers()};
     HookedBackend hooked{backend};
-    std::unique_ptr<TDirectoryServer> server;
+    std::unique_ptr<TSharedDirectoryServer> server;
     uint16_t port = 0;
 };
 
-TEST_F(DirectoryServerTest, AnswersEachRequestWithExactlyItsReplyAndCloses) {
+TEST_F(SharedDirectoryServerTest, AnswersEachRequestWithExactlyItsReplyAndCloses) {
     StartServer();
     const struct {
         const char* what;
@@ -59,7 +59,7 @@ TEST_F(DirectoryServerTest, AnswersEachRequestWithExactlyItsReplyAndCloses) {
               HexOf(Exchange(port, EncodeLookupRequest(L"78122345678")).bytes));
 }
 
-TEST_F(DirectoryServerTest, ReadsRequestsThatArriveByteByByteOrSplitAnywhere) {
+TEST_F(SharedDirectoryServerTest, ReadsRequestsThatArriveByteByByteOrSplitAnywhere) {
     StartServer();
     const std::string request = EncodeSaveRequest(L"74951112233", L"Пётр", L"Склад");
     // Byte by byte, with the server reading in between.
@@ -81,7 +81,7 @@ TEST_F(DirectoryServerTest, ReadsRequestsThatArriveByteByByteOrSplitAnywhere) {
     EXPECT_EQ(L"Пётр", directories.Stored(L"74951112233"));
 }
 
-TEST_F(DirectoryServerTest, ClosesAtOnceWithoutReplyOnUnknownCodesAndBadCounts) {
+TEST_F(SharedDirectoryServerTest, ClosesAtOnceWithoutReplyOnUnknownCodesAndBadCounts) {
     StartServer();
     const char* requests[] = {
         "03 00 00 00", "07 00 00 00", "FF FF FF FF", "FF FF FF 7F",
@@ -100,7 +100,7 @@ TEST_F(DirectoryServerTest, ClosesAtOnceWithoutReplyOnUnknownCodesAndBadCounts) 
     EXPECT_FALSE(hooked.WaitForCalls(1, 0)) << "no directory operation ran";
 }
 
-TEST_F(DirectoryServerTest, WithClosedDirectoriesChecksSayNoLookupsSayStatus1AndSavesGetNoReply) {
+TEST_F(SharedDirectoryServerTest, WithClosedDirectoriesChecksSayNoLookupsSayStatus1AndSavesGetNoReply) {
     StartServer();
     directories.areas().Close();
     EXPECT_EQ("00", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
@@ -113,7 +113,7 @@ TEST_F(DirectoryServerTest, WithClosedDirectoriesChecksSayNoLookupsSayStatus1And
     EXPECT_EQ(L"", directories.Stored(L"74950000001"));
 }
 
-TEST_F(DirectoryServerTest, SavesStayInItsOwnDirectoryWhileTheSettingsTurnToClientMode) {
+TEST_F(SharedDirectoryServerTest, SavesStayInItsOwnDirectoryWhileTheSettingsTurnToClientMode) {
     StartServer();
     // An apply sets the client mode before it restarts the server.
     directories.lookup().SetUseRemoteDB(true);
@@ -122,7 +122,7 @@ TEST_F(DirectoryServerTest, SavesStayInItsOwnDirectoryWhileTheSettingsTurnToClie
     EXPECT_EQ(L"Локально", directories.Stored(L"74950000006"));
 }
 
-TEST_F(DirectoryServerTest, ASaveTheStoreRefusesEndsWithoutReplyAndTheServerGoesOn) {
+TEST_F(SharedDirectoryServerTest, ASaveTheStoreRefusesEndsWithoutReplyAndTheServerGoesOn) {
     StartServer();
     hooked.failSaves = true;
     const auto refused = Exchange(port, EncodeSaveRequest(L"74950000002", L"Отказ", L""));
@@ -131,7 +131,7 @@ TEST_F(DirectoryServerTest, ASaveTheStoreRefusesEndsWithoutReplyAndTheServerGoes
     EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
 }
 
-TEST_F(DirectoryServerTest, ClientsThatCloseMidRequestOrResetAreDroppedQuietly) {
+TEST_F(SharedDirectoryServerTest, ClientsThatCloseMidRequestOrResetAreDroppedQuietly) {
     StartServer();
     const std::string request = EncodeSaveRequest(L"74950000003", L"Обрыв", L"");
     {
@@ -156,8 +156,8 @@ TEST_F(DirectoryServerTest, ClientsThatCloseMidRequestOrResetAreDroppedQuietly) 
     EXPECT_EQ(0u, server->Stats().Open);
 }
 
-TEST_F(DirectoryServerTest, ClientsHoldingLongTextsCannotTakeMoreThanTheByteBudget) {
-    TDirectoryServerLimits small;
+TEST_F(SharedDirectoryServerTest, ClientsHoldingLongTextsCannotTakeMoreThanTheByteBudget) {
+    TSharedDirectoryServerLimits small;
     small.MaxBufferedBytes = 4096;
     StartServer(small);
     // Each announces a text of 1 MiB and sends 3000 bytes of it.
@@ -176,8 +176,8 @@ TEST_F(DirectoryServerTest, ClientsHoldingLongTextsCannotTakeMoreThanTheByteBudg
     EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
 }
 
-TEST_F(DirectoryServerTest, AnAddressHoldingTheWholeByteBudgetGivesWaySoAnotherIsServed) {
-    TDirectoryServerLimits small;
+TEST_F(SharedDirectoryServerTest, AnAddressHoldingTheWholeByteBudgetGivesWaySoAnotherIsServed) {
+    TSharedDirectoryServerLimits small;
     small.MaxBufferedBytes = 16 * 4096;
     small.IoTimeoutMs = 60000;
     StartServer(small);
@@ -207,7 +207,7 @@ TEST_F(DirectoryServerTest, AnAddressHoldingTheWholeByteBudgetGivesWaySoAnotherI
     EXPECT_TRUE(more.ReadUntilClosed(3000).closed);
 }
 
-TEST_F(DirectoryServerTest, ASilentClientIsDroppedAfterTenSeconds) {
+TEST_F(SharedDirectoryServerTest, ASilentClientIsDroppedAfterTenSeconds) {
     StartServer();
     RawConnection silent(port);
     ASSERT_TRUE(silent.connected());
@@ -222,11 +222,11 @@ TEST_F(DirectoryServerTest, ASilentClientIsDroppedAfterTenSeconds) {
     EXPECT_LE(waited, 13000u);
 }
 
-TEST_F(DirectoryServerTest, AThousandSilentConnectionsNeitherBlockOthersNorAddThreads) {
+TEST_F(SharedDirectoryServerTest, AThousandSilentConnectionsNeitherBlockOthersNorAddThreads) {
     const int threadsBefore = ProcessThreadCount();
     // Opening a thousand connections can take longer than one receive time-out
     // on a busy machine; the idle ones must all be open at once here.
-    TDirectoryServerLimits patient;
+    TSharedDirectoryServerLimits patient;
     patient.IoTimeoutMs = 120000;
     StartServer(patient);
     const int threadsServing = ProcessThreadCount();
@@ -251,7 +251,7 @@ TEST_F(DirectoryServerTest, AThousandSilentConnectionsNeitherBlockOthersNorAddTh
     }
 
     // Beyond the limit, new connections are closed at once.
-    const size_t limit = TDirectoryServerLimits{}.MaxConnections;
+    const size_t limit = TSharedDirectoryServerLimits{}.MaxConnections;
     std::vector<std::unique_ptr<RawConnection>> extra;
     for (size_t i = 0; i < limit - 1000 + 20; ++i)
         extra.push_back(std::make_unique<RawConnection>(port, from(1000 + i).c_str()));
@@ -263,8 +263,8 @@ TEST_F(DirectoryServerTest, AThousandSilentConnectionsNeitherBlockOthersNorAddTh
     EXPECT_EQ(20u, server->Stats().RefusedOverLimit);
 }
 
-TEST_F(DirectoryServerTest, AClientTricklingItsRequestIsClosedAtADeadlineCountedFromTheAccept) {
-    TDirectoryServerLimits quick;
+TEST_F(SharedDirectoryServerTest, AClientTricklingItsRequestIsClosedAtADeadlineCountedFromTheAccept) {
+    TSharedDirectoryServerLimits quick;
     quick.IoTimeoutMs = 1500;
     StartServer(quick);
     const std::string request = EncodeSaveRequest(L"74950000007", L"Капля", std::wstring(40, L'к'));
@@ -285,8 +285,8 @@ TEST_F(DirectoryServerTest, AClientTricklingItsRequestIsClosedAtADeadlineCounted
     EXPECT_FALSE(hooked.WaitForCalls(1, 0)) << "no directory operation ran";
 }
 
-TEST_F(DirectoryServerTest, OneAddressCannotTakeThePlacesOfTheOthers) {
-    TDirectoryServerLimits small;
+TEST_F(SharedDirectoryServerTest, OneAddressCannotTakeThePlacesOfTheOthers) {
+    TSharedDirectoryServerLimits small;
     small.MaxConnections = 40;
     small.MaxConnectionsPerAddress = 8;
     small.IoTimeoutMs = 60000;
@@ -318,8 +318,8 @@ TEST_F(DirectoryServerTest, OneAddressCannotTakeThePlacesOfTheOthers) {
     EXPECT_EQ(8u, server->Stats().Open) << "the attacker keeps only its own places";
 }
 
-TEST_F(DirectoryServerTest, StopReturnsWithinItsBoundWhileADirectoryOperationHangs) {
-    TDirectoryServerLimits limits;
+TEST_F(SharedDirectoryServerTest, StopReturnsWithinItsBoundWhileADirectoryOperationHangs) {
+    TSharedDirectoryServerLimits limits;
     limits.StopWaitMs = 1000;
     StartServer(limits);
     hooked.CloseGate();
@@ -351,7 +351,7 @@ TEST_F(DirectoryServerTest, StopReturnsWithinItsBoundWhileADirectoryOperationHan
 
 // At the program's end nothing waits for a client's operation that hangs: the
 // stop gives it a moment only.
-TEST_F(DirectoryServerTest, StopGivesAHangingOperationAMomentOnly) {
+TEST_F(SharedDirectoryServerTest, StopGivesAHangingOperationAMomentOnly) {
     StartServer();
     hooked.CloseGate();
     RawConnection connection(port);
@@ -370,8 +370,8 @@ TEST_F(DirectoryServerTest, StopGivesAHangingOperationAMomentOnly) {
     EXPECT_EQ(L"Зависший", directories.Stored(L"74950000009"));
 }
 
-TEST_F(DirectoryServerTest, ARestartRetriesABindRefusedWhileThePortsConnectionsLinger) {
-    TDirectoryServerLimits limits;
+TEST_F(SharedDirectoryServerTest, ARestartRetriesABindRefusedWhileThePortsConnectionsLinger) {
+    TSharedDirectoryServerLimits limits;
     limits.BindAttempts = 5;
     limits.BindRetryDelayMs = 50;
     StartServer(limits);
@@ -411,8 +411,8 @@ TEST_F(DirectoryServerTest, ARestartRetriesABindRefusedWhileThePortsConnectionsL
     }
 }
 
-TEST_F(DirectoryServerTest, StopClosesLiveConnectionsPromptlyAndLetsARunningSaveAnswer) {
-    TDirectoryServerLimits patient;
+TEST_F(SharedDirectoryServerTest, StopClosesLiveConnectionsPromptlyAndLetsARunningSaveAnswer) {
+    TSharedDirectoryServerLimits patient;
     patient.StopWaitMs = 1000;
     StartServer(patient);
     std::vector<std::unique_ptr<RawConnection>> silent;
@@ -420,7 +420,7 @@ TEST_F(DirectoryServerTest, StopClosesLiveConnectionsPromptlyAndLetsARunningSave
     silent.front()->Send(HexBytes("02 00 00 00 16 00"));
 
     hooked.CloseGate();
-    TDirectoryClient client;
+    TSharedDirectoryClient client;
     client.SetServer(L"127.0.0.1", port);
     auto save = std::async(std::launch::async, [&] {
         try {
@@ -446,7 +446,7 @@ TEST_F(DirectoryServerTest, StopClosesLiveConnectionsPromptlyAndLetsARunningSave
     EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes));
 }
 
-TEST_F(DirectoryServerTest, StopWithNothingRunningReturnsAtOnceAndNobodyIsAnsweredAfterIt) {
+TEST_F(SharedDirectoryServerTest, StopWithNothingRunningReturnsAtOnceAndNobodyIsAnsweredAfterIt) {
     StartServer();
     std::vector<std::unique_ptr<RawConnection>> silent;
     for (int i = 0; i < 50; ++i) silent.push_back(std::make_unique<RawConnection>(port));
@@ -458,9 +458,9 @@ TEST_F(DirectoryServerTest, StopWithNothingRunningReturnsAtOnceAndNobodyIsAnswer
     EXPECT_FALSE(RawConnection(port).connected()) << "nothing listens after a stop";
 }
 
-TEST_F(DirectoryServerTest, PortsOutsideTheRangeOrInUseDoNotStartTheServer) {
+TEST_F(SharedDirectoryServerTest, PortsOutsideTheRangeOrInUseDoNotStartTheServer) {
     StartServer();
-    TDirectoryServer second(hooked);
+    TSharedDirectoryServer second(hooked);
     for (int bad : {0, -1, 65536, 100000}) {
         EXPECT_THROW(second.Start(bad), AppError) << bad;
         EXPECT_FALSE(second.Active());
@@ -470,7 +470,7 @@ TEST_F(DirectoryServerTest, PortsOutsideTheRangeOrInUseDoNotStartTheServer) {
     EXPECT_EQ("01", HexOf(Exchange(port, EncodeCheckRequest()).bytes)) << "the first server goes on";
 }
 
-TEST_F(DirectoryServerTest, TheAllowListClosesOtherClientsBeforeReadingAByte) {
+TEST_F(SharedDirectoryServerTest, TheAllowListClosesOtherClientsBeforeReadingAByte) {
     StartServer({}, TAllowedClients::Parse(L"10.0.0.7, 192.168.1.0/24"));
     const auto refused = Exchange(port, EncodeCheckRequest());
     EXPECT_TRUE(refused.closed);
@@ -482,13 +482,13 @@ TEST_F(DirectoryServerTest, TheAllowListClosesOtherClientsBeforeReadingAByte) {
     EXPECT_EQ("01", HexOf(Exchange(server->Port(), EncodeCheckRequest()).bytes));
 }
 
-TEST_F(DirectoryServerTest, SeveralClientsLookingUpAtOnceAreAllAnswered) {
+TEST_F(SharedDirectoryServerTest, SeveralClientsLookingUpAtOnceAreAllAnswered) {
     StartServer();
     constexpr int kClients = 8, kLookups = 40;
     std::vector<std::future<int>> clients;
     for (int c = 0; c < kClients; ++c)
         clients.push_back(std::async(std::launch::async, [&] {
-            TDirectoryClient client;
+            TSharedDirectoryClient client;
             client.SetServer(L"127.0.0.1", port);
             int right = 0;
             for (int i = 0; i < kLookups; ++i) {

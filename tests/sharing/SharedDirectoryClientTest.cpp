@@ -2,18 +2,18 @@
 // misbehave: every row of its failure table, the lock and the connection test.
 #include <gtest/gtest.h>
 
-#include "DirectoryClient.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryClient.h"
+#include "SharedDirectoryProtocol.h"
 #include "SharingTestSupport.h"
 
 #include <future>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
 // Short time-outs keep the failure cases quick; the real ones have tests of their own.
-constexpr TDirectoryClientTimings kQuick{10, 20, 3000, 300};
+constexpr TSharedDirectoryClientTimings kQuick{10, 20, 3000, 300};
 
 struct Outcome {
     bool found = false;
@@ -24,7 +24,7 @@ struct Outcome {
 
 // All three operations against host and port; the save goes last so that
 // a real server's directories are unchanged for the others.
-Outcome RunAll(TDirectoryClient& client, const std::wstring& host, int port) {
+Outcome RunAll(TSharedDirectoryClient& client, const std::wstring& host, int port) {
     Outcome outcome;
     client.SetServer(host, port);
     outcome.name = outcome.region = outcome.comment = L"old";
@@ -46,17 +46,17 @@ void ExpectFailed(const Outcome& outcome, TDBTestOutcome test, const char* what)
     EXPECT_EQ(test, outcome.test) << what;
 }
 
-class DirectoryClientTest : public testing::Test {
+class SharedDirectoryClientTest : public testing::Test {
 protected:
     TestDirectories directories;
     TCallerLookupBackend backend{directories.lookup(), directories.subscribers()};
     HookedBackend hooked{backend};
-    TDirectoryServer server{hooked};
+    TSharedDirectoryServer server{hooked};
 };
 
-TEST_F(DirectoryClientTest, AgainstAnOpenServerLooksUpSavesAndTestsSuccessfully) {
+TEST_F(SharedDirectoryClientTest, AgainstAnOpenServerLooksUpSavesAndTestsSuccessfully) {
     server.StartOnAnyPort();
-    TDirectoryClient client(kQuick);
+    TSharedDirectoryClient client(kQuick);
     const Outcome outcome = RunAll(client, L"127.0.0.1", server.Port());
     EXPECT_TRUE(outcome.found);
     EXPECT_EQ(L"Иван Петров", outcome.name);
@@ -76,15 +76,15 @@ TEST_F(DirectoryClientTest, AgainstAnOpenServerLooksUpSavesAndTestsSuccessfully)
     EXPECT_TRUE(client.GetNameRegionCommentByPhoneRemote(L"74951234567", name, region, comment));
 }
 
-TEST_F(DirectoryClientTest, WithTheServersDirectoriesClosedEveryOperationFailsAsNotActive) {
+TEST_F(SharedDirectoryClientTest, WithTheServersDirectoriesClosedEveryOperationFailsAsNotActive) {
     server.StartOnAnyPort();
     directories.areas().Close();
     directories.subscribers().Close();
-    TDirectoryClient client(kQuick);
+    TSharedDirectoryClient client(kQuick);
     ExpectFailed(RunAll(client, L"127.0.0.1", server.Port()), TDBTestOutcome::NotActive, "closed directories");
 }
 
-TEST_F(DirectoryClientTest, AConnectionThatCannotBeOpenedFailsEveryOperationAtOnce) {
+TEST_F(SharedDirectoryClientTest, AConnectionThatCannotBeOpenedFailsEveryOperationAtOnce) {
     const uint16_t nobody = FreePort();
     const struct {
         const wchar_t* host;
@@ -98,14 +98,14 @@ TEST_F(DirectoryClientTest, AConnectionThatCannotBeOpenedFailsEveryOperationAtOn
         {L"127.0.0.1", 65536, "port above 65535"},
     };
     for (const auto& c : cases) {
-        TDirectoryClient client(kQuick);
+        TSharedDirectoryClient client(kQuick);
         const ULONGLONG start = ::GetTickCount64();
         ExpectFailed(RunAll(client, c.host, c.port), TDBTestOutcome::CannotConnect, c.what);
         EXPECT_LT(::GetTickCount64() - start, 3000u) << c.what;
     }
 }
 
-TEST_F(DirectoryClientTest, AServerThatClosesEarlyOrStaysSilentFailsAsATimeOut) {
+TEST_F(SharedDirectoryClientTest, AServerThatClosesEarlyOrStaysSilentFailsAsATimeOut) {
     const struct {
         const char* what;
         std::function<void(SOCKET)> script;
@@ -119,12 +119,12 @@ TEST_F(DirectoryClientTest, AServerThatClosesEarlyOrStaysSilentFailsAsATimeOut) 
     };
     for (const auto& c : cases) {
         ScriptedServer scripted(c.script);
-        TDirectoryClient client(kQuick);
+        TSharedDirectoryClient client(kQuick);
         ExpectFailed(RunAll(client, L"127.0.0.1", scripted.port()), TDBTestOutcome::TimedOut, c.what);
     }
 }
 
-TEST_F(DirectoryClientTest, ALookupReplyCutShortKeepsTheTextsReceivedInFull) {
+TEST_F(SharedDirectoryClientTest, ALookupReplyCutShortKeepsTheTextsReceivedInFull) {
     const std::string partial = EncodeLookupReply(kLookupDone, L"Имя", L"", L"").substr(0, 4 + 4 + 6 + 4 + 2);
     const struct {
         const char* what;
@@ -143,7 +143,7 @@ TEST_F(DirectoryClientTest, ALookupReplyCutShortKeepsTheTextsReceivedInFull) {
             ::shutdown(s, SD_SEND);
             ::Sleep(100);
         });
-        TDirectoryClient client(kQuick);
+        TSharedDirectoryClient client(kQuick);
         client.SetServer(L"127.0.0.1", scripted.port());
         std::wstring name, region, comment;
         EXPECT_FALSE(client.GetNameRegionCommentByPhoneRemote(L"74951234567", name, region, comment)) << c.what;
@@ -152,7 +152,7 @@ TEST_F(DirectoryClientTest, ALookupReplyCutShortKeepsTheTextsReceivedInFull) {
     }
 }
 
-TEST_F(DirectoryClientTest, AnyNonZeroCheckByteIsSuccess) {
+TEST_F(SharedDirectoryClientTest, AnyNonZeroCheckByteIsSuccess) {
     for (char byte : {'\x01', '\x7F', '\xFF'}) {
         ScriptedServer scripted([byte](SOCKET s) {
             char buffer[16];
@@ -160,14 +160,14 @@ TEST_F(DirectoryClientTest, AnyNonZeroCheckByteIsSuccess) {
             ::send(s, &byte, 1, 0);
             ::Sleep(50);
         });
-        TDirectoryClient client(kQuick);
+        TSharedDirectoryClient client(kQuick);
         EXPECT_EQ(TDBTestOutcome::Success, client.TestConnection(L"127.0.0.1", scripted.port()));
     }
 }
 
-TEST_F(DirectoryClientTest, TheTestUsesTheHostAndPortItIsGivenNotTheAppliedOnes) {
+TEST_F(SharedDirectoryClientTest, TheTestUsesTheHostAndPortItIsGivenNotTheAppliedOnes) {
     server.StartOnAnyPort();
-    TDirectoryClient client(kQuick);
+    TSharedDirectoryClient client(kQuick);
     client.SetServer(L"", 1);
     EXPECT_EQ(TDBTestOutcome::Success, client.TestConnection(L"127.0.0.1", server.Port()));
     std::wstring name, region, comment;
@@ -175,9 +175,9 @@ TEST_F(DirectoryClientTest, TheTestUsesTheHostAndPortItIsGivenNotTheAppliedOnes)
         << "lookups keep the applied settings";
 }
 
-TEST_F(DirectoryClientTest, ASaveWhileATestHoldsTheLockGivesUpAfterTenTriesOfTwoHundredMilliseconds) {
+TEST_F(SharedDirectoryClientTest, ASaveWhileATestHoldsTheLockGivesUpAfterTenTriesOfTwoHundredMilliseconds) {
     server.StartOnAnyPort();
-    TDirectoryClient client;  // the real lock timings
+    TSharedDirectoryClient client;  // the real lock timings
     client.SetServer(L"127.0.0.1", server.Port());
     hooked.CloseGate();
     auto test = std::async(std::launch::async, [&] { return client.TestConnection(L"127.0.0.1", server.Port()); });
@@ -216,9 +216,9 @@ TEST_F(DirectoryClientTest, ASaveWhileATestHoldsTheLockGivesUpAfterTenTriesOfTwo
     EXPECT_EQ(TDBTestOutcome::CannotConnect, other.get());
 }
 
-TEST_F(DirectoryClientTest, ASilentServerMakesTheTestReportATimeOutAfterTenSeconds) {
+TEST_F(SharedDirectoryClientTest, ASilentServerMakesTheTestReportATimeOutAfterTenSeconds) {
     ScriptedServer silent([](SOCKET) { ::Sleep(12000); });
-    TDirectoryClient client;
+    TSharedDirectoryClient client;
     const ULONGLONG start = ::GetTickCount64();
     const TDBTestOutcome result = client.TestConnection(L"127.0.0.1", silent.port());
     const ULONGLONG waited = ::GetTickCount64() - start;
@@ -227,7 +227,7 @@ TEST_F(DirectoryClientTest, ASilentServerMakesTheTestReportATimeOutAfterTenSecon
     EXPECT_LT(waited, 12000u);
 }
 
-TEST_F(DirectoryClientTest, AConnectThatIsNotAnsweredGivesUpAfterThreeSeconds) {
+TEST_F(SharedDirectoryClientTest, AConnectThatIsNotAnsweredGivesUpAfterThreeSeconds) {
     // A listener that never accepts, with its backlog filled: further connects get no answer.
     ScriptedServer full([](SOCKET) {}, 1, false);
     WinsockSession winsock;
@@ -244,7 +244,7 @@ TEST_F(DirectoryClientTest, AConnectThatIsNotAnsweredGivesUpAfterThreeSeconds) {
         fillers.push_back(std::move(filler));
         if (answered) continue;
         // The backlog is full: the client's connect must give up on its own.
-        TDirectoryClient client;
+        TSharedDirectoryClient client;
         const ULONGLONG start = ::GetTickCount64();
         const TDBTestOutcome result = client.TestConnection(L"127.0.0.1", full.port());
         const ULONGLONG waited = ::GetTickCount64() - start;
@@ -258,18 +258,18 @@ TEST_F(DirectoryClientTest, AConnectThatIsNotAnsweredGivesUpAfterThreeSeconds) {
 
 }  // namespace
 
-TEST_F(DirectoryClientTest, AFailedLookupSaysWhy) {
+TEST_F(SharedDirectoryClientTest, AFailedLookupSaysWhy) {
     server.StartOnAnyPort();
     const uint16_t nobody = FreePort();
     ScriptedServer closesAtOnce([](SOCKET) {});
-    const auto lookUp = [](TDirectoryClient& client, const std::wstring& host, int port) {
+    const auto lookUp = [](TSharedDirectoryClient& client, const std::wstring& host, int port) {
         client.SetServer(host, port);
         std::wstring name, region, comment;
         TLookupFailure failure;
         EXPECT_FALSE(client.LookupRemoteWithReason(L"74951234567", name, region, comment, failure));
         return failure;
     };
-    TDirectoryClient client(kQuick);
+    TSharedDirectoryClient client(kQuick);
 
     TLookupFailure failure = lookUp(client, L"127.0.0.1", nobody);
     EXPECT_EQ(TLookupFailureKind::ServerNotReached, failure.Kind);

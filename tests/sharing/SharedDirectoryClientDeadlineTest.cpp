@@ -3,14 +3,14 @@
 // other exchanges end within their own, however slowly a server trickles.
 #include <gtest/gtest.h>
 
-#include "DirectoryClient.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryClient.h"
+#include "SharedDirectoryProtocol.h"
 #include "SharingTestSupport.h"
 
 #include <atomic>
 #include <future>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
@@ -42,7 +42,7 @@ struct Lookup {
     ULONGLONG ms = 0;
 };
 
-Lookup PopupLookup(TDirectoryClient& client) {
+Lookup PopupLookup(TSharedDirectoryClient& client) {
     Lookup result;
     std::wstring name, region, comment;
     result.ms = MillisecondsOf([&] {
@@ -58,9 +58,9 @@ const std::string kFullReply = EncodeLookupReply(kLookupDone, L"Иван Пет�
 
 // Before, each byte restarted a 10 s receive limit: the popup waited for the
 // whole reply, seconds on the main thread.
-TEST(DirectoryClientDeadline, ATricklingServerCostsAPopupLookupNoMoreThanItsBound) {
+TEST(SharedDirectoryClientDeadline, ATricklingServerCostsAPopupLookupNoMoreThanItsBound) {
     ScriptedServer trickling(Trickle(kFullReply, 300));
-    TDirectoryClient client;
+    TSharedDirectoryClient client;
     client.SetServer(L"127.0.0.1", trickling.port());
     const Lookup lookup = PopupLookup(client);
     EXPECT_FALSE(lookup.found);
@@ -71,9 +71,9 @@ TEST(DirectoryClientDeadline, ATricklingServerCostsAPopupLookupNoMoreThanItsBoun
     EXPECT_LT(lookup.ms, 1000u);  // the bound is 250 ms; the margin is for a busy machine
 }
 
-TEST(DirectoryClientDeadline, ThePopupsOfOneBurstShareTheirWaitForASlowServer) {
+TEST(SharedDirectoryClientDeadline, ThePopupsOfOneBurstShareTheirWaitForASlowServer) {
     ScriptedServer trickling(Trickle(kFullReply, 300));
-    TDirectoryClient client;
+    TSharedDirectoryClient client;
     client.SetServer(L"127.0.0.1", trickling.port());
     TestDirectories directories;
     TCallerLookup lookup(directories.areas(), directories.subscribers());
@@ -91,13 +91,13 @@ TEST(DirectoryClientDeadline, ThePopupsOfOneBurstShareTheirWaitForASlowServer) {
     EXPECT_LT(ms, 750u) << "four lookups in a row waited once between them, not four times";
 }
 
-TEST(DirectoryClientDeadline, SavesAndTheConnectionTestEndWithinTheirExchangeTime) {
-    TDirectoryClientTimings timings;
+TEST(SharedDirectoryClientDeadline, SavesAndTheConnectionTestEndWithinTheirExchangeTime) {
+    TSharedDirectoryClientTimings timings;
     timings.ExchangeTimeoutMs = 1000;
     {
         // Every byte of the save's confirmation comes well within the receive limit, all of them too late.
         ScriptedServer trickling(Trickle(EncodeSaveReply(), 600));
-        TDirectoryClient client(timings);
+        TSharedDirectoryClient client(timings);
         client.SetServer(L"127.0.0.1", trickling.port());
         TLookupFailureKind kind = TLookupFailureKind::None;
         const ULONGLONG ms = MillisecondsOf([&] {
@@ -113,7 +113,7 @@ TEST(DirectoryClientDeadline, SavesAndTheConnectionTestEndWithinTheirExchangeTim
     }
     {
         ScriptedServer silent([](SOCKET) { ::Sleep(3000); });
-        TDirectoryClient client(timings);
+        TSharedDirectoryClient client(timings);
         TDBTestOutcome outcome = TDBTestOutcome::Success;
         const ULONGLONG ms = MillisecondsOf([&] { outcome = client.TestConnection(L"127.0.0.1", silent.port()); });
         EXPECT_EQ(TDBTestOutcome::TimedOut, outcome);
@@ -123,8 +123,8 @@ TEST(DirectoryClientDeadline, SavesAndTheConnectionTestEndWithinTheirExchangeTim
 }
 
 // Before, a popup waited for the client lock 10 times 200 ms.
-TEST(DirectoryClientDeadline, APopupLookupWaitsForTheClientLockNoLongerThanItsBound) {
-    TDirectoryClient client;  // the real lock timings
+TEST(SharedDirectoryClientDeadline, APopupLookupWaitsForTheClientLockNoLongerThanItsBound) {
+    TSharedDirectoryClient client;  // the real lock timings
     client.SetServer(L"127.0.0.1", FreePort());
     std::promise<void> held, release;
     auto holder = std::async(std::launch::async, [&] {
@@ -144,13 +144,13 @@ TEST(DirectoryClientDeadline, APopupLookupWaitsForTheClientLockNoLongerThanItsBo
 // The name is resolved on a worker thread once per address: a popup waits for a
 // slow name server no longer than its bound, and a name that did not resolve
 // is told at once afterwards.
-TEST(DirectoryClientDeadline, ASlowOrUnresolvableNameCostsAPopupNoMoreThanItsBound) {
+TEST(SharedDirectoryClientDeadline, ASlowOrUnresolvableNameCostsAPopupNoMoreThanItsBound) {
     TestDirectories directories;
     TCallerLookupBackend backend(directories.lookup(), directories.subscribers());
-    TDirectoryServer server(backend);
+    TSharedDirectoryServer server(backend);
     server.StartOnAnyPort();
     std::atomic<int> resolutions{0};
-    TDirectoryClient client({}, [&resolutions](const std::wstring& host, in_addr& address) {
+    TSharedDirectoryClient client({}, [&resolutions](const std::wstring& host, in_addr& address) {
         ++resolutions;
         ::Sleep(1500);
         if (host != L"directory-server") return false;
@@ -181,8 +181,8 @@ TEST(DirectoryClientDeadline, ASlowOrUnresolvableNameCostsAPopupNoMoreThanItsBou
     EXPECT_EQ(2, resolutions.load()) << "resolved once for all the lookups";
 }
 
-TEST(DirectoryClientDeadline, AnUnresolvableNameOfTheSystemsResolverFailsWithinTheBound) {
-    TDirectoryClient client;
+TEST(SharedDirectoryClientDeadline, AnUnresolvableNameOfTheSystemsResolverFailsWithinTheBound) {
+    TSharedDirectoryClient client;
     client.SetServer(L"no-such-host.invalid", 32456);
     for (int i = 0; i < 2; ++i) {
         const Lookup lookup = PopupLookup(client);

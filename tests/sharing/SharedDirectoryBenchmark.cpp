@@ -3,11 +3,11 @@
 // rows and, in the same run, against a minimal reference server that speaks the
 // same protocol with a fixed reply (one blocking thread per connection). Not a
 // test: it only prints figures.
-//   DirectoryBenchmark [--seconds S]
+//   SharedDirectoryBenchmark [--seconds S]
 #include "CityCodesImport.h"
-#include "DirectoryClient.h"
-#include "DirectoryProtocol.h"
-#include "DirectoryServer.h"
+#include "SharedDirectoryClient.h"
+#include "SharedDirectoryProtocol.h"
+#include "SharedDirectoryServer.h"
 #include "SharingTestSupport.h"
 
 #include <algorithm>
@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
@@ -110,7 +110,7 @@ Figures Measure(uint16_t port, int clients, double seconds) {
     const auto start = std::chrono::steady_clock::now();
     for (int c = 0; c < clients; ++c)
         threads.emplace_back([&, c] {
-            TDirectoryClient client;
+            TSharedDirectoryClient client;
             client.SetServer(L"127.0.0.1", port);
             std::mt19937 random(static_cast<unsigned>(c) + 7u);
             std::uniform_int_distribution<int> pick(0, kRows - 1);
@@ -158,7 +158,7 @@ int Run(double seconds) {
     subscribers.Open();
     TCallerLookup lookup(areas, subscribers);
     TCallerLookupBackend backend(lookup, subscribers);
-    TDirectoryServer ours(backend);
+    TSharedDirectoryServer ours(backend);
     ours.StartOnAnyPort();
     ReferenceServer reference(EncodeLookupReply(kLookupDone, L"Абонент 12345", L"Москва", L"Комментарий 12345"));
 

@@ -10,7 +10,7 @@
 // The bytes of the directory exchange: one request and one reply per TCP
 // connection. Integers are 32-bit little-endian, a flag is one byte, a text is
 // its byte count followed by UTF-16LE code units. Byte strings are std::string.
-namespace DirectoryProtocol {
+namespace SharedDirectoryProtocol {
 
 constexpr int32_t kCheckRequest = 0;
 constexpr int32_t kLookupRequest = 1;
@@ -23,7 +23,7 @@ constexpr uint16_t kDefaultPort = 32456;
 // Each single receive and each single send waits at most this long.
 constexpr int kIoTimeoutMs = 10000;
 // The peer chooses a text's byte count; no more than this is ever accepted.
-// The directories refuse to store a longer text (FitsDirectoryProtocol).
+// The directories refuse to store a longer text (FitsSharedDirectoryProtocol).
 constexpr int32_t kMaxTextBytes = kMaxDirectoryTextBytes;
 
 void PutInteger(std::string& out, int32_t value);
@@ -45,7 +45,7 @@ std::string EncodeLookupReply(int32_t status, std::wstring_view name = {}, std::
                               std::wstring_view comment = {});
 std::string EncodeSaveReply();
 
-struct TDirectoryRequest {
+struct TSharedDirectoryRequest {
     int32_t Code = -1;
     std::wstring Phone;
     std::wstring Name;
@@ -61,7 +61,7 @@ public:
     // Invalid: an unknown code or a count that is negative, odd or too large.
     State Feed(const char* data, size_t size, size_t& consumed);
     State state() const { return FState; }
-    const TDirectoryRequest& Request() const { return FRequest; }
+    const TSharedDirectoryRequest& Request() const { return FRequest; }
 
 private:
     enum class Item { Code, Count, Text };
@@ -74,7 +74,7 @@ private:
     std::string FPending;
     int FTextIndex = 0;  // 0 phone, 1 name, 2 comment
     int FTextCount = 0;  // texts this request carries
-    TDirectoryRequest FRequest;
+    TSharedDirectoryRequest FRequest;
 };
 
 // Receives exactly size bytes or throws; the client's and the tools' replies
@@ -88,4 +88,4 @@ bool ReadCheckReply(const TReadExact& read);
 int32_t ReadLookupReply(const TReadExact& read, std::wstring& name, std::wstring& region, std::wstring& comment);
 int32_t ReadSaveReply(const TReadExact& read);
 
-}  // namespace DirectoryProtocol
+}  // namespace SharedDirectoryProtocol

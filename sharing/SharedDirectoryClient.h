@@ -1,6 +1,6 @@
 #pragma once
 #include "CallerLookup.h"
-#include "DirectoryProtocol.h"
+#include "SharedDirectoryProtocol.h"
 #include "RemoteSaveFailure.h"
 #include "ServerResolver.h"
 #include "SocketHandle.h"
@@ -15,7 +15,7 @@
 // What the connection test found; the settings window tells it in its own words.
 enum class TDBTestOutcome { Success, NotActive, CannotConnect, TimedOut };
 
-struct TDirectoryClientTimings {
+struct TSharedDirectoryClientTimings {
     int LockAttempts = 10;
     DWORD LockRetrySleepMs = 200;
     // A remote lookup blocks the main thread while a call rings: an unreachable
@@ -31,13 +31,13 @@ struct TDirectoryClientTimings {
 
 // The directory client: lookups, saves and the connection test against the
 // directory server, one fresh connection per exchange, one exchange at a time.
-class TDirectoryClient final : public IRemoteDirectory {
+class TSharedDirectoryClient final : public IRemoteDirectory {
 public:
     // resolve: how a server name becomes an address (the system's resolver unless given).
-    explicit TDirectoryClient(TDirectoryClientTimings timings = {},
+    explicit TSharedDirectoryClient(TSharedDirectoryClientTimings timings = {},
                               TServerResolver::TResolveFunction resolve = {});
-    TDirectoryClient(const TDirectoryClient&) = delete;
-    TDirectoryClient& operator=(const TDirectoryClient&) = delete;
+    TSharedDirectoryClient(const TSharedDirectoryClient&) = delete;
+    TSharedDirectoryClient& operator=(const TSharedDirectoryClient&) = delete;
 
     // The applied settings DBServerAddress and DBPort; safe from any thread. A
     // new name starts being resolved here, in the background.
@@ -78,11 +78,11 @@ private:
     // The applied DBServerAddress and DBPort.
     void AppliedServer(std::wstring& address, int& port);
 
-    const TDirectoryClientTimings FTimings;
+    const TSharedDirectoryClientTimings FTimings;
     WinsockSession FWinsock;
     TServerResolver FResolver;
     std::recursive_mutex FClientLock;
     std::mutex FSettingsLock;  // guards the two fields below
     std::wstring FDBServerAddress;
-    int FDBPort = DirectoryProtocol::kDefaultPort;
+    int FDBPort = SharedDirectoryProtocol::kDefaultPort;
 };

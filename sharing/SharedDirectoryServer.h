@@ -15,9 +15,9 @@ class TPQRDataModule;
 
 // What the directory server answers from: this workstation's own directories.
 // Called on the server's worker threads, several at a time.
-class IDirectoryBackend {
+class ISharedDirectoryBackend {
 public:
-    virtual ~IDirectoryBackend() = default;
+    virtual ~ISharedDirectoryBackend() = default;
     virtual bool CheckDB() = 0;
     virtual bool GetNameRegionCommentByPhoneLocal(const std::wstring& phone, std::wstring& name,
                                                   std::wstring& region, std::wstring& comment) = 0;
@@ -28,7 +28,7 @@ public:
 // This workstation's own directories as the server's backend. Saves go straight
 // to the subscriber directory: a server never forwards a client's save, even
 // while the settings are being switched to client mode.
-class TCallerLookupBackend final : public IDirectoryBackend {
+class TCallerLookupBackend final : public ISharedDirectoryBackend {
 public:
     TCallerLookupBackend(TCallerLookup& lookup, TPQRDataModule& abonentList)
         : FLookup(lookup), FAbonentList(abonentList) {}
@@ -42,7 +42,7 @@ private:
     TPQRDataModule& FAbonentList;
 };
 
-struct TDirectoryServerLimits {
+struct TSharedDirectoryServerLimits {
     // A request must have arrived in full this long after the accept, and a reply
     // must have been taken this long after it was ready. Real requests are tiny
     // and come at once; a client that trickles a byte now and then loses its
@@ -85,12 +85,12 @@ using TBindProc = std::function<int(SOCKET socket, const sockaddr* address, int 
 // blocking; a small fixed pool runs the directory operations. So the thread
 // count stays fixed however many clients connect, and silent connections cost
 // a table entry, not a thread.
-class TDirectoryServer {
+class TSharedDirectoryServer {
 public:
-    explicit TDirectoryServer(IDirectoryBackend& backend, TDirectoryServerLimits limits = {});
-    ~TDirectoryServer();
-    TDirectoryServer(const TDirectoryServer&) = delete;
-    TDirectoryServer& operator=(const TDirectoryServer&) = delete;
+    explicit TSharedDirectoryServer(ISharedDirectoryBackend& backend, TSharedDirectoryServerLimits limits = {});
+    ~TSharedDirectoryServer();
+    TSharedDirectoryServer(const TSharedDirectoryServer&) = delete;
+    TSharedDirectoryServer& operator=(const TSharedDirectoryServer&) = delete;
 
     // Listens on all local IPv4 addresses. Throws AppError when the port is
     // outside 1..65535 or cannot be listened on; the server then stays stopped.
@@ -128,8 +128,8 @@ private:
     struct Shared;
     void Listen(int port, TAllowedClients allowed);
 
-    IDirectoryBackend& FBackend;
-    TDirectoryServerLimits FLimits;
+    ISharedDirectoryBackend& FBackend;
+    TSharedDirectoryServerLimits FLimits;
     WinsockSession FWinsock;
     TBindProc FBind;
     // Shared with the workers, so that one left running after Stop never

@@ -4,10 +4,10 @@
 // valid ones and with floods of idle connections. Prints how many were sent, how
 // many valid ones were answered correctly, the peak thread count and whether the
 // server survived; exits non-zero when a valid request went wrong.
-//   DirectorySoak [--requests N] [--threads T] [--seconds S]
+//   SharedDirectorySoak [--requests N] [--threads T] [--seconds S]
 // With --seconds the soak also ends once S seconds have passed.
-#include "DirectoryProtocol.h"
-#include "DirectoryServer.h"
+#include "SharedDirectoryProtocol.h"
+#include "SharedDirectoryServer.h"
 #include "SharingTestSupport.h"
 
 #include <atomic>
@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-using namespace DirectoryProtocol;
+using namespace SharedDirectoryProtocol;
 
 namespace {
 
@@ -178,7 +178,7 @@ private:
 int Run(uint64_t requests, int threads, double timeLimit) {
     TestDirectories directories;
     TCallerLookupBackend backend(directories.lookup(), directories.subscribers());
-    TDirectoryServer server(backend);
+    TSharedDirectoryServer server(backend);
     const int threadsBefore = ProcessThreadCount();
     server.StartOnAnyPort();
     const int threadsServing = ProcessThreadCount();

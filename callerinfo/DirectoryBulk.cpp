@@ -9,21 +9,6 @@
 #include <type_traits>
 #include <utility>
 
-namespace {
-
-// Creates the table from the directory's own definitions when the folder has none;
-// another workstation creating it at the same moment is as good.
-void EnsureTable(TableDatabase& database) {
-    if (database.TableExists(TPQRDataModule::kTableName)) return;
-    try {
-        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes());
-    } catch (const TableStoreError& error) {
-        if (error.kind() != TableStoreError::Kind::TableExists) throw;
-    }
-}
-
-}  // namespace
-
 std::vector<DirectoryRow> ReadDirectoryRows(const std::wstring& folder) {
     TableDatabase database;
     database.Connect(folder);
@@ -49,7 +34,7 @@ DirectorySnapshot SnapshotOf(const std::vector<DirectoryRow>& rows) {
 std::size_t ApplyImport(const std::wstring& folder, const ImportPreview& preview, ImportProgress* progress) {
     TableDatabase database;
     database.Connect(folder);
-    EnsureTable(database);
+    TPQRDataModule::EnsureTable(database);
     Table table(database, TPQRDataModule::kTableName);
     table.Open(Table::Mode::ReadWrite);
     const size_t width = table.Fields().size();
@@ -96,7 +81,7 @@ void PutDirectoryRow(const std::wstring& folder, const DirectoryRow& row) {
     RequireDirectoryTextsFit(row.phone, row.name, row.comment);
     TableDatabase database;
     database.Connect(folder);
-    EnsureTable(database);
+    TPQRDataModule::EnsureTable(database);
     Table table(database, TPQRDataModule::kTableName);
     table.Open(Table::Mode::ReadWrite);
     Table::Row stored(table.Fields().size());

@@ -111,7 +111,16 @@ void TPQRDataModule::PrepareTable() {
         if (phone.kind == FieldKind::String && phone.width < kPhoneWidth)
             FDatabase.WidenStringField(kTableName, {kPhoneField, FieldKind::String, kPhoneWidth, true});
     } else {
-        FDatabase.CreateTable(kTableName, TableFields(), TableIndexes());
+        EnsureTable(FDatabase);
+    }
+}
+
+void TPQRDataModule::EnsureTable(TableDatabase& database) {
+    if (database.TableExists(kTableName)) return;
+    try {
+        database.CreateTable(kTableName, TableFields(), TableIndexes());
+    } catch (const TableStoreError& error) {
+        if (error.kind() != TableStoreError::Kind::TableExists) throw;
     }
 }
 

@@ -65,6 +65,9 @@ public:
     // The table's definitions, from which it is created.
     static std::vector<FieldDef> TableFields();
     static std::vector<IndexDef> TableIndexes();
+    // Creates the table from these definitions when the folder has none; another
+    // workstation creating it at the same moment is as good.
+    static void EnsureTable(TableDatabase& database);
 
 private:
     void OpenLocked();

@@ -167,3 +167,29 @@ TEST_F(ConcurrencyTest, OpeningAndClosingUnderRunningLookupsAndSaves) {
         }
     }
 }
+
+// Two workstations starting at the same moment on a folder without the table:
+// whichever creates it, both open it.
+TEST(SubscriberTableCreation, TwoWorkstationsOpeningANewFolderAtOnceBothOpenIt) {
+    for (int round = 0; round < 20; ++round) {
+        TempFolder shared;
+        std::atomic<int> ready{0};
+        std::string errors[2];
+        std::thread workstations[2];
+        for (int w = 0; w < 2; ++w) {
+            workstations[w] = std::thread([&, w] {
+                TPQRDataModule subscribers(shared.path(), shared.file(L"none"));
+                ++ready;
+                while (ready < 2) std::this_thread::yield();
+                try {
+                    subscribers.Open();
+                } catch (const std::exception& error) {
+                    errors[w] = std::string("failed: ") + error.what();
+                }
+            });
+        }
+        for (std::thread& workstation : workstations) workstation.join();
+        EXPECT_EQ("", errors[0]) << "round " << round;
+        EXPECT_EQ("", errors[1]) << "round " << round;
+    }
+}

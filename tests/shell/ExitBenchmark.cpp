@@ -11,6 +11,7 @@
 #include "FreePort.h"
 #include "HeldLock.h"
 #include "InformerProcess.h"
+#include "LoopbackListener.h"
 #include "SimulatorFixture.h"
 #include "SocketHandle.h"
 
@@ -41,15 +42,7 @@ struct SimulatorSession : SimulatorTest {
 class SilentServer {
 public:
     SilentServer() {
-        listener_.reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-        ::bind(listener_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-        ::listen(listener_.get(), SOMAXCONN);
-        int length = sizeof(address);
-        ::getsockname(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ::ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(port_);
         acceptor_ = std::thread([this] {
             while (!stop_) {
                 if (!WaitForSocket(listener_.get(), POLLRDNORM, 100)) continue;

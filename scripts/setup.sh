@@ -7,7 +7,7 @@ KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 
 KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64
                    xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip wixl msitools
-                   slapd ldap-utils samba-ad-dc samba-ad-provision procps
+                   slapd ldap-utils samba-ad-dc samba-ad-provision procps openssl
                    nlohmann-json3-dev)
 
 log() { printf '== %s\n' "$*" >&2; }

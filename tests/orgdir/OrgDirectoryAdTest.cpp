@@ -46,7 +46,7 @@ public:
     // 0 when it runs, kUnavailable when Samba cannot run here; `log` tells why and how long it took.
     int Start(std::string& log) {
         started_ = true;  // stopped in the end even when the start fails half-way
-        return Run(L"start", log, 90000);
+        return Run(L"start", log, 150000);
     }
 
 private:

@@ -4,6 +4,7 @@
 #include "CallTracker.h"
 #include "DirectoryTextLimit.h"
 #include "PathText.h"
+#include "SqlChangeAuthor.h"
 #include "SqlReadMarks.h"
 #include "SqlReplica.h"
 #include "SqlSyncStore.h"
@@ -21,20 +22,6 @@ namespace {
 
 // What the replica holds: another connection or table needs a full read.
 std::wstring SourceOf(const TSqlDirectorySettings& settings) { return settings.Connection + L'\x1f' + settings.Table; }
-
-// DOMAIN\user on COMPUTER, as a save says who made it.
-std::wstring SaveAuthor() {
-    wchar_t user[257] = {};
-    DWORD userSize = 257;
-    if (!::GetUserNameW(user, &userSize)) user[0] = 0;
-    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD computerSize = MAX_COMPUTERNAME_LENGTH + 1;
-    if (!::GetComputerNameW(computer, &computerSize)) computer[0] = 0;
-    wchar_t domain[256] = {};
-    const DWORD domainSize = ::GetEnvironmentVariableW(L"USERDOMAIN", domain, 256);
-    std::wstring author = domainSize > 0 && domainSize < 256 ? std::wstring(domain) + L"\\" : std::wstring();
-    return author + user + L" on " + computer;
-}
 
 TSqlChange Completed(TSqlChange change, const std::wstring& author, int64_t now) {
     if (change.ChangedBy.empty()) change.ChangedBy = author;
@@ -57,7 +44,7 @@ struct TSqlDirectory::TShared {
     std::unique_ptr<TSqlSyncStore> Store;
     std::wstring StoreError;
     TSqlReplica Replica;
-    std::wstring Author = SaveAuthor();
+    std::wstring Author = SqlChangeAuthor();
     // Set by the thread as it leaves.
     UniqueKernelHandle Ended{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 

@@ -3,6 +3,7 @@
 #include "DirectoryTextLimit.h"
 #include "FakeSqlServer.h"
 #include "PathText.h"
+#include "SqlChangeAuthor.h"
 #include "SqlReadMarks.h"
 #include "SqlSyncStore.h"
 #include "TestFolders.h"
@@ -275,7 +276,7 @@ TEST(SqlDirectory, SavesWaitWhileTheServerIsDownAndArriveInOrderOnceAcrossAResta
     EXPECT_EQ(written[2].Phone, L"222");
     EXPECT_EQ(written[3].Phone, L"444");
     for (const TSqlChange& change : written) {
-        EXPECT_FALSE(change.ChangedBy.empty());
+        EXPECT_EQ(change.ChangedBy, SqlChangeAuthor());
         EXPECT_GT(change.ChangedAtUnixMs, 0);
     }
     std::wstring name, comment;

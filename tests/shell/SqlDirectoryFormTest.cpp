@@ -20,6 +20,13 @@ namespace {
 
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
+// The name and comment the table holds for the number; none when it holds no row.
+std::optional<std::pair<std::wstring, std::wstring>> Stored(const TFakeSqlTable& table, const std::wstring& phone) {
+    std::wstring name, comment;
+    if (!table.Lookup(phone, name, comment)) return std::nullopt;
+    return std::make_pair(name, comment);
+}
+
 TEST(SqlDirectoryTexts, EveryFailureHasItsOwnWords) {
     std::set<std::wstring> seen;
     for (int kind = static_cast<int>(TSqlErrorKind::Driver); kind <= static_cast<int>(TSqlErrorKind::Other); ++kind) {
@@ -81,7 +88,8 @@ TEST(SqlMoveOver, CountsNewChangedAndUnchangedRowsAndWritesOnlyWhatDiffers) {
     auto table = std::make_shared<TFakeSqlTable>();
     table->Put(L"100", L"Старое имя", L"");
     table->Put(L"200", L"Как было", L"к");
-    table->Put(L"300", L"Удалённый", L"", true);
+    table->Put(L"300", L"Удалённый", L"");
+    table->Remove(L"300");
     TFakeSqlServer server(table);
     std::atomic<int> permille{-1};
     const TSqlMoveOverResult result =
@@ -96,14 +104,15 @@ TEST(SqlMoveOver, CountsNewChangedAndUnchangedRowsAndWritesOnlyWhatDiffers) {
     EXPECT_EQ(1u, result.Unchanged);
     EXPECT_EQ(3u, result.Written);
     EXPECT_EQ(1000, permille.load());
-    ASSERT_EQ(3u, table->Written.size());
-    for (const TSqlChange& change : table->Written) {
+    const std::vector<TSqlChange> written = table->Written();
+    ASSERT_EQ(3u, written.size());
+    for (const TSqlChange& change : written) {
         EXPECT_EQ(L"CORP\\ivanov on PC1", change.ChangedBy);
         EXPECT_EQ(42, change.ChangedAtUnixMs);
     }
-    EXPECT_EQ(L"последний", table->Find(L"400")->Comment);
-    EXPECT_EQ(L"Как было", table->Find(L"200")->Name);
-    EXPECT_EQ(2, table->Find(L"200")->Stamp) << "an unchanged row is not written again";
+    EXPECT_EQ(L"последний", Stored(*table, L"400")->second);
+    EXPECT_EQ(L"Как было", Stored(*table, L"200")->first);
+    for (const TSqlChange& change : written) EXPECT_NE(L"200", change.Phone) << "an unchanged row is not written again";
 }
 
 TEST(SqlMoveOver, StopsBetweenBatchesAndSaysWhyItStopped) {
@@ -131,16 +140,16 @@ TEST(SqlMoveOver, StopsBetweenBatchesAndSaysWhyItStopped) {
     const TSqlMoveOverResult stopped = MoveOverToSql(stopping, many, L"u", 1, stop.get_token());
     EXPECT_TRUE(stopped.Cancelled);
     EXPECT_EQ(kSqlMoveOverBatch, stopped.Written);
-    EXPECT_EQ(kSqlMoveOverBatch, table->Rows.size());
+    EXPECT_EQ(kSqlMoveOverBatch, table->Written().size());
 
     // A server that refuses: nothing written, and the reason.
     auto refusing = std::make_shared<TFakeSqlTable>();
-    refusing->OpenError = {TSqlErrorKind::Permission, L"42501", L"permission denied"};
+    refusing->SetOpenError({TSqlErrorKind::Permission, L"42501", L"permission denied"});
     TFakeSqlServer server(refusing);
     const TSqlMoveOverResult failed = MoveOverToSql(server, many, L"u", 1, {});
     EXPECT_EQ(TSqlErrorKind::Permission, failed.Error.Kind);
     EXPECT_EQ(0u, failed.Written);
-    EXPECT_TRUE(refusing->Rows.empty());
+    EXPECT_TRUE(refusing->Written().empty());
 }
 
 class SqlDirectoryFormTest : public ::testing::Test {
@@ -239,11 +248,11 @@ TEST_F(SqlDirectoryFormTest, TheCheckSaysInWordsWhatIsWrong) {
          L"драйвер ODBC не найден или не понял строку подключения. Ответ сервера: Data source name not found"},
     };
     for (const auto& c : cases) {
-        table->OpenError = c.error;
+        table->SetOpenError(c.error);
         const std::wstring result = CheckResult();
         EXPECT_TRUE(Contains(result, c.part)) << testing::PrintToString(result);
     }
-    EXPECT_EQ(static_cast<int>(std::size(cases)), table->Opens);
+    EXPECT_EQ(static_cast<int>(std::size(cases)), table->Opens());
 
     SetText(IDC_SQLDIR_SECONDS, L"0");
     Click(IDC_SQLDIR_CHECK);
@@ -252,7 +261,7 @@ TEST_F(SqlDirectoryFormTest, TheCheckSaysInWordsWhatIsWrong) {
     SetText(IDC_SQLDIR_CONNECTION, L"   ");
     Click(IDC_SQLDIR_CHECK);
     EXPECT_EQ(L"Строка подключения не задана.", Text(IDC_SQLDIR_RESULT));
-    EXPECT_EQ(static_cast<int>(std::size(cases)), table->Opens) << "no connection tried";
+    EXPECT_EQ(static_cast<int>(std::size(cases)), table->Opens()) << "no connection tried";
 }
 
 TEST_F(SqlDirectoryFormTest, MovesThisPcsDirectoryOverWithCounts) {
@@ -264,13 +273,13 @@ TEST_F(SqlDirectoryFormTest, MovesThisPcsDirectoryOverWithCounts) {
     table->Put(L"84953334455", L"Сидоров", L"");
     Open(Configured(), {folder.path(), false});
     EXPECT_EQ(L"Перенесено: новых 1, изменённых 1, без изменений 1.", MoveResult());
-    EXPECT_EQ(L"Иванов Иван", table->Find(L"84951112233")->Name);
-    EXPECT_EQ(L"склад", table->Find(L"84953334455")->Comment);
+    EXPECT_EQ(L"Иванов Иван", Stored(*table, L"84951112233")->first);
+    EXPECT_EQ(L"склад", Stored(*table, L"84953334455")->second);
     EXPECT_EQ(1000, ::SendMessageW(::GetDlgItem(dialog, IDC_SQLDIR_MOVE_PROGRESS), PBM_GETPOS, 0, 0));
     // Again: everything is there now.
     EXPECT_EQ(L"Перенесено: новых 0, изменённых 0, без изменений 3.", MoveResult());
 
-    table->OpenError = {TSqlErrorKind::Login, L"28P01", L""};
+    table->SetOpenError({TSqlErrorKind::Login, L"28P01", L""});
     EXPECT_TRUE(Contains(MoveResult(), L"Перенос прерван: сервер не принял пользователя или пароль"));
 }
 

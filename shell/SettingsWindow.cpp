@@ -163,7 +163,7 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     // A name source's own dialog: its OK applies and stores its part alone.
     if (const TNameSourceDialog* dialog = FindNameSourceDialog(id)) {
         const TSettingsPart part = dialog->Part;
-        dialog->Show(Instance(), FHandle, FModel->Settings(),
+        dialog->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
                      [this, part](const TMainFormSettings& edited) { FModel->Apply(part, edited); });
         return true;
     }

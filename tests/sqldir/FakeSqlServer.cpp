@@ -11,6 +11,16 @@ void TFakeSqlTable::SetDown(bool down) {
     FDown = down;
 }
 
+void TFakeSqlTable::SetOpenError(TSqlError error) {
+    const std::lock_guard lock(FLock);
+    FOpenError = std::move(error);
+}
+
+int TFakeSqlTable::Opens() const {
+    const std::lock_guard lock(FLock);
+    return FOpens;
+}
+
 void TFakeSqlTable::SetWriteError(TSqlErrorKind kind) {
     const std::lock_guard lock(FLock);
     FWriteError = kind;
@@ -108,6 +118,8 @@ int64_t TFakeSqlTable::LastSince() const {
 TSqlError TFakeSqlTable::Open() {
     std::unique_lock lock(FLock);
     WaitIfHung(lock, "Open");
+    ++FOpens;
+    if (FOpenError) return FOpenError;
     return FDown ? Unreachable() : TSqlError{};
 }
 

@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -16,6 +17,11 @@ class TFakeSqlTable {
 public:
     // Every call answers this (None: works).
     void SetDown(bool down);
+    // Open answers this when it is an error (a wrong password, a missing
+    // table...); None: as SetDown says.
+    void SetOpenError(TSqlError error);
+    // How many times a connection was opened.
+    int Opens() const;
     // WriteChanges answers this without storing anything.
     void SetWriteError(TSqlErrorKind kind);
     // The next `count` WriteChanges break off as Lost with nothing stored.
@@ -60,6 +66,8 @@ private:
     std::map<std::wstring, TSqlRow> FRows;
     int64_t FNextStamp = 1;
     bool FDown = false;
+    TSqlError FOpenError;
+    int FOpens = 0;
     TSqlErrorKind FWriteError = TSqlErrorKind::None;
     int FDrops = 0;
     std::string FHang;
@@ -83,3 +91,11 @@ public:
 private:
     std::shared_ptr<TFakeSqlTable> FTable;
 };
+
+// Connections to the shared table, as the parts that make their own ask for them.
+inline std::function<std::unique_ptr<ISqlDirectoryServer>(const TSqlDirectorySettings&)> FakeSqlServers(
+    std::shared_ptr<TFakeSqlTable> table) {
+    return [table](const TSqlDirectorySettings&) -> std::unique_ptr<ISqlDirectoryServer> {
+        return std::make_unique<TFakeSqlServer>(table);
+    };
+}

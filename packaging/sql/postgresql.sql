@@ -14,7 +14,7 @@
 --   CREATE ROLE informer LOGIN PASSWORD '...';
 -- GRANT SELECT, INSERT, UPDATE ON "KordavinAbonentPhones" TO informer;
 -- The change stamps are the triggers' business; they run with their owner's
--- rights, so the account needs no grant on the stamp table.
+-- rights, so the account needs no grant on the sequence.
 
 CREATE TABLE "KordavinAbonentPhones" (
     Phone          varchar(64)  NOT NULL PRIMARY KEY,
@@ -27,30 +27,26 @@ CREATE TABLE "KordavinAbonentPhones" (
 );
 CREATE INDEX "KordavinAbonentPhones_ChangeStamp" ON "KordavinAbonentPhones" (ChangeStamp);
 
--- The last change stamp given, in one row. A sequence would hand out stamps in
--- the order the writers ask, but their transactions may commit in another: a
+-- Change stamps from a sequence, taken only under a lock that the writing
+-- transaction holds until it ends. A sequence alone hands out stamps in the
+-- order the writers ask, but their transactions may commit in another: a
 -- workstation that has read up to stamp 20 would never see a 19 committed
--- after. Every writing statement locks this row first and keeps it until its
--- transaction ends, so stamps become visible in the order they were given.
-CREATE TABLE "KordavinAbonentPhonesStamp" (Stamp bigint NOT NULL);
-INSERT INTO "KordavinAbonentPhonesStamp" VALUES (0);
+-- after. Under the lock, stamps become visible in the order they were given.
+CREATE SEQUENCE "KordavinAbonentPhonesStamp";
 
 -- Before the statement touches any row: taking the lock after a row's lock
--- would let two writers wait for each other.
+-- would let two writers wait for each other. The key is the table's own oid.
 CREATE FUNCTION "KordavinAbonentPhonesLock"() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
 BEGIN
-    UPDATE "KordavinAbonentPhonesStamp" SET Stamp = Stamp;
+    PERFORM pg_advisory_xact_lock(TG_RELID::bigint);
     RETURN NULL;
 END $$;
 
 CREATE FUNCTION "KordavinAbonentPhonesStampRow"() RETURNS trigger
 LANGUAGE plpgsql SECURITY DEFINER SET search_path FROM CURRENT AS $$
-DECLARE
-    newStamp bigint;
 BEGIN
-    UPDATE "KordavinAbonentPhonesStamp" SET Stamp = Stamp + 1 RETURNING Stamp INTO newStamp;
-    NEW.ChangeStamp := newStamp;
+    NEW.ChangeStamp := nextval('"KordavinAbonentPhonesStamp"');
     RETURN NEW;
 END $$;
 
@@ -59,6 +55,6 @@ CREATE TRIGGER "KordavinAbonentPhonesLock" BEFORE INSERT OR UPDATE ON "KordavinA
 CREATE TRIGGER "KordavinAbonentPhonesStamp" BEFORE INSERT OR UPDATE ON "KordavinAbonentPhones"
     FOR EACH ROW EXECUTE FUNCTION "KordavinAbonentPhonesStampRow"();
 
-REVOKE ALL ON "KordavinAbonentPhonesStamp" FROM PUBLIC;
+REVOKE ALL ON SEQUENCE "KordavinAbonentPhonesStamp" FROM PUBLIC;
 REVOKE ALL ON FUNCTION "KordavinAbonentPhonesLock"() FROM PUBLIC;
 REVOKE ALL ON FUNCTION "KordavinAbonentPhonesStampRow"() FROM PUBLIC;

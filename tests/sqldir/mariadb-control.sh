@@ -125,7 +125,7 @@ stop)
     ;;
 sql)
     data=$(cat "$dir/data")
-    root_sql -N -B phones <"$3" >"$dir/output" 2>>"$log" || fail "the statements failed"
+    root_sql -N -B -r phones <"$3" >"$dir/output" 2>>"$log" || fail "the statements failed"
     ;;
 drop)
     stop_server

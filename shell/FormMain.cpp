@@ -13,7 +13,7 @@
 #include "SaveDataThreadUnit.h"
 #include "MainFormLayout.h"
 #include "MainFormRes.h"
-#include "NetworkComputer.h"
+#include "BrowseDialogs.h"
 #include "ProgramWindows.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
@@ -134,7 +134,7 @@ void TMainForm::OnCommand(int id, UINT code) {
         if (code == BN_CLICKED) cbActiveClick();
         break;
     case IDC_BTNSELECTSERVER:
-        if (code == BN_CLICKED) btnSelectServerClick();
+        if (code == BN_CLICKED) PickComputerInto(FHandle, IDC_LESERVER, LoadResourceString(IDS_SELECT_COMPUTER));
         break;
     case IDC_LESERVER:
         if (code == EN_CHANGE) TWMParamChange();
@@ -156,7 +156,9 @@ void TMainForm::OnTrayChoice(TTrayChoice choice) {
     case TTrayChoice::Diagnostics: FWindows->OpenDiagnostics(); break;
     case TTrayChoice::Exit: pmnuExitClick(); break;
     case TTrayChoice::None: break;
-    default: QuietMenuClick(choice); break;
+    default:
+        if (FQuietMenu->Choose(choice)) UpdateTrayHint();
+        break;
     }
 }
 
@@ -221,6 +223,8 @@ void TMainForm::FormCreate() {
         ShowGeneralError(GetExceptionText(std::current_exception()));
     }
 
+    FQuietMenu = std::make_unique<TQuietMenu>(Instance(), FController->Quiet(), *FModel,
+                                              [this](const std::wstring& text) { ShowGeneralError(text); });
     ::SetTimer(FHandle, kTimerQuiet, kTimerQuietInterval, nullptr);
 
     // Other workstations may be waiting for this PC's directories. An entry of
@@ -373,12 +377,6 @@ void TMainForm::btnAboutClick() {
     ShowMessage(LoadResourceString(IDS_ABOUT_TEXT), MB_ICONINFORMATION);
 }
 
-void TMainForm::btnSelectServerClick() {
-    std::wstring name;
-    if (SelectNetworkComputer(FHandle, LoadResourceString(IDS_SELECT_COMPUTER), name))
-        SetItemText(IDC_LESERVER, name);
-}
-
 void TMainForm::SetStatusText(const std::wstring& Text) {
     ::SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Text.c_str()));
 }
@@ -424,3 +422,9 @@ void TMainForm::UpdateTrayHint() {
     FTray->SetOperator(quiet, QuietHintText(quiet, FController->Quiet().Now()),
                        FController->Journal().MissedSinceViewed());
 }
+
+void TMainForm::QuietTimerTimer() {
+    if (FController && FTray && FController->Quiet().State() != FTray->ShownQuiet()) UpdateTrayHint();
+}
+
+bool TMainForm::QuietNow() const { return FController && FController->Quiet().State().Quiet(); }

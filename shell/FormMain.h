@@ -14,7 +14,7 @@
 #include "SingleInstance.h"
 #include "TrayPresence.h"
 #include "TrayMenu.h"
-#include "QuietHoursForm.h"
+#include "QuietMenu.h"
 #include "DialogBase.h"
 #include "UniqueHandle.h"
 
@@ -73,7 +73,6 @@ private:
     void pmnuOptionsClick();
     void pmnuExitClick();
     void btnAboutClick();
-    void btnSelectServerClick();
 
     // The settings window (SettingsWindow.cpp).
     void InitSettingsControls();
@@ -89,9 +88,6 @@ private:
     void btnApplyClick();
     void btnOkClick();
     void btnCancelClick();
-    void btnBrowseAreaPathClick() { BrowseFolderInto(IDC_LEAREAPATH, IDC_LEAREAPATH_LABEL); }
-    void btnBrowseAbonentPathClick() { BrowseFolderInto(IDC_LEABONENTPATH, IDC_LEABONENTPATH_LABEL); }
-    void SelectAddressButtonClick();
     void SetDefaultPortButtonClick();
     void UseRemoteDBCheckBoxClick();
     void DBTypeRadioGroupClick();
@@ -100,7 +96,6 @@ private:
     void ShowHidePreviewWindowButtonClick();
     void TestDBConnectionButtonClick();
     void OnDBTestDone();
-    void BrowseFolderInto(int editId, int labelId);
     void FillFontNames();
     // The directory server follows the applied settings; a failed start is told.
     void RestartDBServer();
@@ -123,11 +118,7 @@ private:
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
 
-    // "Не беспокоить" (TrayQuiet.cpp): the tray menu's choices, and the timer
-    // that notices quiet time beginning or ending.
-    void QuietMenuClick(TTrayChoice choice);
-    // "Тихие часы…": the dialog's OK stores and applies the quiet-hours settings alone.
-    void ApplyQuietHours(const TQuietHoursText& settings);
+    // Notices quiet time beginning or ending, for the tray's icon and hint.
     void QuietTimerTimer();
     // Whether popups and balloons are held back now.
     bool QuietNow() const;
@@ -157,6 +148,8 @@ private:
     TBackgroundCheck<TDBTestOutcome> FDBTest;
     // The applied settings, where they are loaded, stored and which a policy fixes.
     std::unique_ptr<TSettingsModel> FModel;
+    // "Не беспокоить" in the tray menu.
+    std::unique_ptr<TQuietMenu> FQuietMenu;
 
     // The applied settings, as the controls show them after "Применить".
     TMainFormSettings FSettings;

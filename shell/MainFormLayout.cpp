@@ -1,6 +1,7 @@
 #include "MainFormLayout.h"
 
 #include "MainFormRes.h"
+#include "SqlDirectoryRes.h"
 #include "WindowPlacement.h"
 
 #include <commctrl.h>
@@ -36,7 +37,7 @@ HWND LayOutMainForm(HWND dialog, HINSTANCE instance, int gap) {
     RECT client{};
     ::GetClientRect(dialog, &client);
     const int rowBottom = client.bottom - (status.bottom - status.top) - gap;
-    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNORGDIRECTORY, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
+    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNORGDIRECTORY, IDC_BTNSQLDIRECTORY, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
         HWND button = ::GetDlgItem(dialog, id);
         RECT bounds{};
         ::GetWindowRect(button, &bounds);

@@ -3,6 +3,9 @@
 #include "CrmNamesForm.h"
 #include "MainFormRes.h"
 #include "OrgDirectoryForm.h"
+#include "SqlDirectoryForm.h"
+#include "SqlDirectoryRes.h"
+#include "SqlServers.h"
 
 namespace {
 
@@ -18,17 +21,28 @@ auto PutBack(const TMainFormSettings& current, TNameSourceDialog::TApply onApply
 
 const TNameSourceDialog kDialogs[] = {
     {IDC_BTNCRMNAMES, TSettingsPart::CrmNames,
-     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, TNameSourceDialog::TApply onApply) {
+     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings&,
+        TNameSourceDialog::TApply onApply) {
          TCrmNamesForm::Show(instance, owner, current, PutBack<TCrmNamesSettings>(current, std::move(onApply)));
      },
      [] { TCrmNamesForm::CloseAll(); }},
     {IDC_BTNORGDIRECTORY, TSettingsPart::OrgDirectory,
-     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, TNameSourceDialog::TApply onApply) {
+     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings&,
+        TNameSourceDialog::TApply onApply) {
          // The check normalises the numbers it finds as this office dials.
          TOrgDirectoryForm::Show(instance, owner, current, current,
                                  PutBack<TOrgDirectorySettings>(current, std::move(onApply)));
      },
      [] { TOrgDirectoryForm::CloseAll(); }},
+    {IDC_BTNSQLDIRECTORY, TSettingsPart::SqlDirectory,
+     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings& enforced,
+        TNameSourceDialog::TApply onApply) {
+         // The move-over reads this PC's directory, unless it is a directory server's client.
+         TSqlDirectoryForm::TMoveSource source{current.FAbonentPhoneDir, current.FUseRemoteDB && current.FDBAsClient};
+         TSqlDirectoryForm::Show(instance, owner, current, std::move(source), enforced, ProgramSqlServers(),
+                                 PutBack<TSqlSettings>(current, std::move(onApply)));
+     },
+     [] { TSqlDirectoryForm::CloseAll(); }},
 };
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "IniValues.h"
 #include "ListText.h"
 #include "NameSourceDialogs.h"
-#include "NetworkComputer.h"
+#include "BrowseDialogs.h"
 #include "ResourceText.h"
 #include "ScopedFlag.h"
 #include "SettingControls.h"
@@ -22,7 +22,6 @@
 #include "TextTrim.h"
 
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <algorithm>
 
@@ -65,11 +64,6 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
     });
 }
 
-std::wstring WithoutMnemonic(std::wstring text) {
-    text.erase(std::remove(text.begin(), text.end(), L'&'), text.end());
-    return text;
-}
-
 void AddComboItem(HWND combo, const std::wstring& text) {
     ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -82,11 +76,6 @@ int CALLBACK AddFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPAR
                        reinterpret_cast<LPARAM>(font->lfFaceName)) == CB_ERR)
         ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font->lfFaceName));
     return TRUE;
-}
-
-int CALLBACK BrowseFolderCallback(HWND dialog, UINT message, LPARAM, LPARAM start) {
-    if (message == BFFM_INITIALIZED && start) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, start);
-    return 0;
 }
 
 }  // namespace
@@ -174,7 +163,7 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     // A name source's own dialog: its OK applies and stores its part alone.
     if (const TNameSourceDialog* dialog = FindNameSourceDialog(id)) {
         const TSettingsPart part = dialog->Part;
-        dialog->Show(Instance(), FHandle, FModel->Settings(),
+        dialog->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
                      [this, part](const TMainFormSettings& edited) { FModel->Apply(part, edited); });
         return true;
     }
@@ -184,13 +173,13 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
         DBTypeRadioGroupClick();
         return true;
     case IDC_BTNBROWSEAREAPATH:
-        btnBrowseAreaPathClick();
+        PickFolderInto(FHandle, IDC_LEAREAPATH, IDC_LEAREAPATH_LABEL);
         return true;
     case IDC_BTNBROWSEABONENTPATH:
-        btnBrowseAbonentPathClick();
+        PickFolderInto(FHandle, IDC_LEABONENTPATH, IDC_LEABONENTPATH_LABEL);
         return true;
     case IDC_SELECTADDRESSBUTTON:
-        SelectAddressButtonClick();
+        PickComputerInto(FHandle, IDC_ADDRESSLABELEDEDIT, LoadResourceString(IDS_SELECT_COMPUTER));
         return true;
     case IDC_SETDEFAULTPORTBUTTON:
         SetDefaultPortButtonClick();
@@ -365,33 +354,6 @@ void TMainForm::BoldButtonClick(int buttonId) {
 void TMainForm::SetDefaultPortButtonClick() {
     TWMParamChange();
     SetItemText(IDC_PORTSPINEDIT, std::to_wstring(SharedDirectoryProtocol::kDefaultPort));
-}
-
-void TMainForm::SelectAddressButtonClick() {
-    std::wstring name;
-    if (SelectNetworkComputer(FHandle, LoadResourceString(IDS_SELECT_COMPUTER), name))
-        SetItemText(IDC_ADDRESSLABELEDEDIT, name);
-}
-
-void TMainForm::BrowseFolderInto(int editId, int labelId) {
-    const std::wstring title = WithoutMnemonic(ItemText(labelId));
-    const std::wstring start = ItemText(editId);
-    wchar_t displayName[MAX_PATH] = {};
-    BROWSEINFOW browse{};
-    browse.hwndOwner = FHandle;
-    browse.pszDisplayName = displayName;
-    browse.lpszTitle = title.c_str();
-    browse.ulFlags = BIF_NEWDIALOGSTYLE | BIF_RETURNONLYFSDIRS;
-    browse.lpfn = BrowseFolderCallback;
-    browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
-    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&browse);
-    if (!chosen) return;
-    std::wstring path(32768, L'\0');
-    const bool ok = ::SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
-    ::CoTaskMemFree(chosen);
-    if (!ok) return;
-    path.resize(path.find(L'\0'));
-    SetItemText(editId, path);
 }
 
 void TMainForm::ShowHidePreviewWindowButtonClick() {

@@ -23,7 +23,7 @@ struct TSqlDirectoryOptions {
     // rows read are read again from a mark that lags this far behind.
     int64_t CommitLagMs = 2 * 60 * 1000;
     // ...and from no further back than this many stamps below the highest one read.
-    int64_t OverlapStamps = 10000;
+    int64_t OverlapStamps = 2000;
     // A failed sync is tried again after 1 s, doubling up to this.
     unsigned MaxRetrySeconds = 60;
     // How long Stop waits for the worker to end.

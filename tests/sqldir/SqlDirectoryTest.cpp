@@ -391,7 +391,7 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
     }
 }
 
-TEST(SqlDirectory, SavesKeepTheDirectoryTextLimitsAndNeedAConnection) {
+TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
     TempFolder root;
     auto table = std::make_shared<TFakeSqlTable>();
     TWorkstation station(root.path(), table);
@@ -399,7 +399,15 @@ TEST(SqlDirectory, SavesKeepTheDirectoryTextLimitsAndNeedAConnection) {
     EXPECT_THROW(station.Directory.Save(Change(L"1", tooLong)), TDirectoryTextTooLong);
     EXPECT_THROW(station.Directory.Save(Change(L"1", L"Имя", tooLong)), TDirectoryTextTooLong);
     EXPECT_THROW(station.Directory.SaveBatch({Change(L"1", L"Имя"), Change(tooLong, L"Имя")}), TDirectoryTextTooLong);
+    for (const TSqlChange& unnamed : {Change(L"1", L""), Change(L"", L"Имя"), Deletion(L"")})
+        EXPECT_THROW(station.Directory.Save(unnamed), TableStoreError);
     EXPECT_EQ(station.Directory.Status().Waiting, 0u);
+    // What the subscriber table would keep of a long number and name is what the server gets.
+    station.Directory.Save(Change(L"12345678901234567890", std::wstring(100, L'ж')));
+    ASSERT_TRUE(WaitFor([&] { return station.Directory.Status().Waiting == 0; }));
+    ASSERT_EQ(table->Written().size(), 1u);
+    EXPECT_EQ(table->Written()[0].Phone, L"1234567890123456");
+    EXPECT_EQ(table->Written()[0].Name, std::wstring(TPQRDataModule::kNameWidth, L'ж'));
     station.Directory.Apply({});
     EXPECT_TRUE(station.Directory.ReplicaFolder().empty());
     EXPECT_FALSE(station.Directory.Status().Enabled);

@@ -401,6 +401,7 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
             station->Directory.SetOnStatusChanged([&statusCalls] { ++statusCalls; });
             table->Hang(call);
             station->Directory.Save(Change(L"2", L"Два"));
+            station->Directory.SyncNow();
             ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
             const auto started = std::chrono::steady_clock::now();
             station->Directory.Stop();

@@ -1,9 +1,8 @@
 // The subscriber directory's table through ODBC against real PostgreSQL and
 // MariaDB servers, each made by the package's own script.
-#include "OdbcConnectionString.h"
-#include "OdbcDiagnostics.h"
 #include "OdbcDirectoryServer.h"
 #include "OdbcStatement.h"
+#include "SqlRawConnection.h"
 #include "SqlTestServer.h"
 
 #include "BenchmarkClock.h"
@@ -50,42 +49,6 @@ std::vector<TSqlRow> ReadAll(ISqlDirectoryServer& server, int64_t since = 0) {
     EXPECT_FALSE(error) << Describe(error);
     return rows;
 }
-
-// A connection of the test's own as the program's account, for holding a lock
-// while the server object under test writes.
-class TRawConnection {
-public:
-    explicit TRawConnection(const TSqlTestServer& server) {
-        SQLHENV environment = SQL_NULL_HENV;
-        ::SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment);
-        environment_.reset(environment);
-        ::SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLHDBC connection = SQL_NULL_HDBC;
-        ::SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection);
-        connection_.reset(connection);
-        std::wstring text = ConnectionStringWithPassword(server.ConnectionString(), server.Password());
-        SQLSMALLINT length = 0;
-        CheckOdbc(::SQLDriverConnectW(connection, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS, nullptr,
-                                      0, &length, SQL_DRIVER_NOPROMPT),
-                  SQL_HANDLE_DBC, connection);
-    }
-    void Run(const std::wstring& sql) {
-        TOdbcStatement statement(connection_.get(), sql, 30);
-        statement.Execute();
-        while (statement.Fetch()) {
-        }
-    }
-    void BeginTransaction() {
-        ::SQLSetConnectAttrW(connection_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
-                             0);
-    }
-    SQLHDBC Handle() const { return connection_.get(); }
-    void Rollback() { ::SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK); }
-
-private:
-    UniqueOdbcEnvironment environment_;
-    UniqueOdbcConnection connection_;
-};
 
 class SqlServerTest : public testing::TestWithParam<TSqlServerKind> {
 protected:
@@ -256,7 +219,7 @@ TEST_P(SqlServerTest, EightWorkstationsSavingAtOnceStoreEveryNumberOnce) {
     EXPECT_EQ(stamps.size(), rows.size());
 
     // 1,000 point reads of single numbers, for the figures.
-    TRawConnection raw(server_);
+    TSqlRawConnection raw(server_);
     TOdbcStatement select(raw.Handle(), L"SELECT AbonentName FROM " + Table() + L" WHERE Phone = ?", 30);
     const double reading = NowMicroseconds();
     int found = 0;
@@ -349,7 +312,7 @@ TEST_P(SqlServerTest, MissingColumnsAreNamedAndAWriteWithoutRightsIsRefused) {
 TEST_P(SqlServerTest, AConnectionEndedInsideATransactionIsLostWithNothingHalfStored) {
     TOdbcDirectoryServer server(server_.Settings());
     ASSERT_FALSE(server.WriteChanges({Change(L"300", L"Старое")}));
-    TRawConnection blocker(server_);
+    TSqlRawConnection blocker(server_);
     blocker.BeginTransaction();
     blocker.Run(L"SELECT Phone FROM " + Table() + L" WHERE Phone = '300' FOR UPDATE");
 

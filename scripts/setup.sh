@@ -5,10 +5,17 @@ KORDAVIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KORDAVIN_BUILD=${KORDAVIN_BUILD:-$KORDAVIN_ROOT/build}
 KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 
-KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64
+# wine64-preloader: Debian only suggests it, but without it wine64 does not
+# reserve the addresses Windows needs before its own heap is placed, and
+# current x86-64 kernels place that heap anywhere in a 1 GB range. About one
+# start in 8,000 the heap covers the shared user data page (0x7ffe0000) and
+# Wine exits with code 1 before the program runs, silently under
+# WINEDEBUG=-all ("failed to map the shared user data: c0000018" with err+all).
+KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64 wine64-preloader
                    xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip wixl msitools
                    slapd ldap-utils samba-ad-dc samba-ad-provision procps openssl
-                   nlohmann-json3-dev)
+                   nlohmann-json3-dev
+                   postgresql odbc-postgresql mariadb-server odbc-mariadb unixodbc)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -24,7 +31,8 @@ install_packages() {
     log "installing packages: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     # The directory tests start throw-away servers of their own: slapd is
-    # installed without a configuration or a database of its own.
+    # installed without a configuration or a database of its own. PostgreSQL and
+    # MariaDB are not started by their install here; the tests start their own.
     echo "slapd slapd/no_configuration boolean true" | debconf-set-selections
     apt-get -o DPkg::Lock::Timeout=600 update -q
     apt-get -o DPkg::Lock::Timeout=600 install -y -q "${missing[@]}"

@@ -43,6 +43,12 @@ void DisableEnforcedControls(HWND dialog, const TEnforcedSettings& enforced) {
             for (int id : SettingControls(row)) ::EnableWindow(::GetDlgItem(dialog, id), FALSE);
 }
 
+void DisableEnforcedPartControls(HWND dialog, TSettingsPart part, const TEnforcedSettings& enforced) {
+    for (const auto& row : SettingsTable())
+        if (row.Part == part && enforced.Has(row))
+            for (int id : SettingControls(row)) ::EnableWindow(::GetDlgItem(dialog, id), FALSE);
+}
+
 void ShowEnforcedNote(HWND statusBar, const std::wstring& note) {
     SIZE extent{};
     {

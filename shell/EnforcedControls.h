@@ -15,6 +15,8 @@ std::vector<int> SettingControls(const TSettingRow& row);
 // Disables every control of the enforced settings; called after anything that
 // enables controls by the window's own rules.
 void DisableEnforcedControls(HWND dialog, const TEnforcedSettings& enforced);
+// The same for a dialog of its own that edits one part.
+void DisableEnforcedPartControls(HWND dialog, TSettingsPart part, const TEnforcedSettings& enforced);
 
 // Splits the status line in two and puts the note in its right part, sized to
 // the note; the left part keeps the connection state.

@@ -41,7 +41,8 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
                                      std::move(nameSourceFolder),
                                      [this](ICallerNameSource& source) { AddNameSource(source); },
                                      [this](ICallEventListener& listener) { FDispatch->AddListener(listener); }};
-    for (const TNameSource& source : NameSources()) FNameSourceParts.emplace_back(source.Part, source.Make(context));
+    for (const TNameSource& source : NameSources())
+        if (source.Make) FNameSourceParts.emplace_back(source.Part, source.Make(context));
     FLateNames = std::make_unique<TLateSubscriberNames>(*FCallerLookup, *FDispatch, *FCallJournal);
     FDispatch->AddListener(*FLateNames);
     FDispatch->AddListener(*FCallJournal);

@@ -3,6 +3,7 @@
 #include "CrmLink.h"
 #include "SharedDirectoryProtocol.h"
 #include "OrgDirectorySettings.h"
+#include "SqlSettings.h"
 #include "CrmNamesSettings.h"
 #include "RecorderSettings.h"
 
@@ -12,8 +13,9 @@
 // exist only at run time and are filled in before the settings are loaded: the
 // two directory modules' own folders and the popup font's name. The
 // organisation's directory and the CRM name lookup keep their own fields
-// (OrgDirectorySettings.h, CrmNamesSettings.h), so that each goes to its part whole.
-struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, TCrmNamesSettings {
+// (OrgDirectorySettings.h, CrmNamesSettings.h), and so does the SQL
+// directory (SqlSettings.h), so that each goes to its part whole.
+struct TMainFormSettings : TRecorderSettings, TOrgDirectorySettings, TCrmNamesSettings, TSqlSettings {
     std::wstring FServerName;  // empty: the recording server runs on this computer
     std::wstring FCityCodesDir;
     std::wstring FAbonentPhoneDir;

@@ -9,6 +9,9 @@
 #include "OrgDirectoryRes.h"
 #include "OrgDirectoryTexts.h"
 #include "ResourceText.h"
+#include "SqlDirectoryForm.h"
+#include "SqlDirectoryRes.h"
+#include "SqlServers.h"
 
 namespace {
 
@@ -26,7 +29,8 @@ const TNameSource kSources[] = {
     {TSettingsPart::CrmNames,
      {IDC_BTNCRMNAMES, IDS_BTNCRMNAMES, 467, 246, 43, 12, IDC_EDITCRMURLTEMPLATE, false},
      &TCrmNames::Make,
-     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, TNameSource::TApply onApply) {
+     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings&,
+        TNameSource::TApply onApply) {
          TCrmNamesForm::Show(instance, owner, current, PutBack<TCrmNamesSettings>(current, std::move(onApply)));
      },
      [] { TCrmNamesForm::CloseAll(); },
@@ -34,7 +38,8 @@ const TNameSource kSources[] = {
     {TSettingsPart::OrgDirectory,
      {IDC_BTNORGDIRECTORY, IDS_BTNORGDIRECTORY, 127, 282, 124, 14, IDC_BTNEXIT, true},
      &TOrgDirectoryPart::Make,
-     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, TNameSource::TApply onApply) {
+     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings&,
+        TNameSource::TApply onApply) {
          // The check normalises the numbers it finds as this office dials.
          TOrgDirectoryForm::Show(instance, owner, current, current,
                                  PutBack<TOrgDirectorySettings>(current, std::move(onApply)));
@@ -46,6 +51,18 @@ const TNameSource kSources[] = {
          return org ? OrgSyncStatusText(org->Directory().LastSync(), org->Directory().Enabled())
                     : OrgSyncStatusText({}, false);
      }},
+    {TSettingsPart::SqlDirectory,
+     {IDC_BTNSQLDIRECTORY, IDS_BTNSQLDIRECTORY, 256, 282, 89, 14, IDC_BTNORGDIRECTORY, true},
+     nullptr,
+     [](HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings& enforced,
+        TNameSource::TApply onApply) {
+         // The move-over reads this PC's directory, unless it is a directory server's client.
+         TSqlDirectoryForm::TMoveSource source{current.FAbonentPhoneDir, current.FUseRemoteDB && current.FDBAsClient};
+         TSqlDirectoryForm::Show(instance, owner, current, std::move(source), enforced, ProgramSqlServers(),
+                                 PutBack<TSqlSettings>(current, std::move(onApply)));
+     },
+     [] { TSqlDirectoryForm::CloseAll(); },
+     nullptr},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 #include "MainFormSettings.h"
 #include "NameSourcePart.h"
+#include "SettingsPolicy.h"
 #include "SettingsTable.h"
 
 #include <windows.h>
@@ -14,7 +15,7 @@
 // controller holds, the dialog that edits its settings and the settings
 // window's button that opens it, and its line in the diagnostics. Nothing else
 // knows a name source by name; its settings are the rows of its part
-// (SettingsTable.cpp).
+// (SettingsTable.cpp). The SQL directory's dialog is opened the same way.
 struct TNameSource {
     using TApply = std::function<void(const TMainFormSettings& edited)>;
 
@@ -32,12 +33,15 @@ struct TNameSource {
 
     TSettingsPart Part;  // the part its dialog's OK applies and stores
     TButton Button;
-    // Makes the controller's part; it joins the lookup or the call-event stream through context.
+    // Makes the controller's part; it joins the lookup or the call-event
+    // stream through context. Null: the controller holds none.
     std::unique_ptr<INameSourcePart> (*Make)(const TNameSourceContext& context);
     // Shows the dialog over owner filled from current, or brings the open one
-    // forward; its OK hands current with the part's rows as edited. Throws
-    // AppError when it cannot be created.
-    void (*Show)(HINSTANCE instance, HWND owner, const TMainFormSettings& current, TApply onApply);
+    // forward; its OK hands current with the part's rows as edited. The
+    // settings an administrator fixed are greyed. Throws AppError when it
+    // cannot be created.
+    void (*Show)(HINSTANCE instance, HWND owner, const TMainFormSettings& current, const TEnforcedSettings& enforced,
+                 TApply onApply);
     // Closes it without applying, at the program's end.
     void (*CloseAll)();
     // Its line of the diagnostics window from its part (null when there is

@@ -4,6 +4,7 @@
 #include "MainFormRes.h"
 #include "OrgDirectoryRes.h"
 #include "PopupMonitorRes.h"
+#include "SqlDirectoryRes.h"
 
 #include <type_traits>
 
@@ -69,6 +70,7 @@ constexpr unsigned kQuiet = ssParams | ssQuietHours;
 constexpr TSettingsPart Q = TSettingsPart::QuietHours;
 constexpr TSettingsPart O = TSettingsPart::OrgDirectory;
 constexpr TSettingsPart L = TSettingsPart::CrmNames;
+constexpr TSettingsPart D = TSettingsPart::SqlDirectory;
 
 // A file written from scratch holds the keys in this order: SaveDBParams'
 // keys first, then those that only SaveParams writes.
@@ -146,6 +148,15 @@ const TSettingRow kRows[] = {
     // A period in a range, shown as the sync uses it: the dialog's own.
     Of(O, Enforceable(Row<&M::FLdapSyncMinutes>(L"LdapSyncMinutes", S::Integer, ssParams, IDC_ORGDIR_MINUTES,
                                                 C::Special))),
+    // The subscriber directory in the organisation's SQL server: edited in its own dialog.
+    Of(D, Enforceable(Row<&M::FSqlConnection>(L"SqlConnection", S::Text, ssParams, IDC_SQLDIR_CONNECTION,
+                                              C::TrimmedEdit))),
+    // Shown unprotected and protected again for this user: the dialog's own.
+    Of(D, Row<&M::FSqlPassword>(L"SqlPassword", S::ProtectedBlob, ssParams, IDC_SQLDIR_PASSWORD, C::Special)),
+    Of(D, Enforceable(Row<&M::FSqlTable>(L"SqlTable", S::Text, ssParams, IDC_SQLDIR_TABLE, C::TrimmedEdit))),
+    // A period in a range, shown as the sync uses it: the dialog's own.
+    Of(D, Enforceable(Row<&M::FSqlSyncSeconds>(L"SqlSyncSeconds", S::Integer, ssParams, IDC_SQLDIR_SECONDS,
+                                               C::Special))),
     // The CRM name lookup: edited in its own dialog, which stores its own rows.
     Of(L, Enforceable(Row<&M::LookupUrlTemplate>(CrmNamesKeys::UrlTemplate, S::Text, kLookup, IDC_LOOKUP_URL,
                                                  C::TrimmedEdit))),

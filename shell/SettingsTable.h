@@ -16,8 +16,8 @@
 
 // The parts of the settings that are edited and applied on their own: the
 // settings window's (the popups' layout included), each name source's own
-// dialog's, and the quiet hours'. Every row belongs to one.
-enum class TSettingsPart { Main, CrmNames, OrgDirectory, QuietHours };
+// dialog's, the SQL directory's and the quiet hours'. Every row belongs to one.
+enum class TSettingsPart { Main, CrmNames, OrgDirectory, QuietHours, SqlDirectory };
 
 // The two objects the settings live in.
 struct TSettingsRef {

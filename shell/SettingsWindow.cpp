@@ -112,7 +112,7 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     // A name source's own dialog: its OK applies and stores its part alone.
     if (const TNameSource* source = FindNameSourceByButton(id)) {
         const TSettingsPart part = source->Part;
-        source->Show(Instance(), FHandle, FModel->Settings(),
+        source->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
                      [this, part](const TMainFormSettings& edited) { FModel->Apply(part, edited); });
         return true;
     }

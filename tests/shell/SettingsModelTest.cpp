@@ -54,15 +54,17 @@ protected:
 TEST_F(SettingsModel, APartIsAppliedAloneKeepingWhatAPolicyFixesAndItsRowsAreStored) {
     SetPolicy(L"LookupUrlTemplate", L"https://crm.example/find?p={number}");
     SetPolicy(L"LdapBase", L"dc=corp,dc=example");
+    SetPolicy(L"SqlTable", L"OfficePhones");
 
     const struct {
         TSettingsPart part;
-        bool lookupTaken, ldapTaken, mainTaken;
+        bool lookupTaken, ldapTaken, mainTaken, sqlTaken;
         const wchar_t* storedTimeout;  // every row of the file is written but for the CRM names' own save
     } cases[] = {
-        {TSettingsPart::CrmNames, true, false, false, L"2500"},
-        {TSettingsPart::OrgDirectory, false, true, false, L"1500"},
-        {TSettingsPart::Main, true, true, true, L"2500"},
+        {TSettingsPart::CrmNames, true, false, false, false, L"2500"},
+        {TSettingsPart::OrgDirectory, false, true, false, false, L"1500"},
+        {TSettingsPart::SqlDirectory, false, false, false, true, L"1500"},
+        {TSettingsPart::Main, true, true, true, true, L"2500"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.part));
@@ -83,6 +85,8 @@ TEST_F(SettingsModel, APartIsAppliedAloneKeepingWhatAPolicyFixesAndItsRowsAreSto
         edited.FLdapBase = L"dc=mine";
         edited.FLdapServers = L"ldap://dc1.corp.example";
         edited.FDefaultCityCode = L"343";
+        edited.FSqlConnection = L"Driver={PostgreSQL Unicode};Server=db1;";
+        edited.FSqlTable = L"MyPhones";
         model.Apply(c.part, edited, {false, L"", L"", L""});
 
         const TMainFormSettings& applied = model.Settings();
@@ -92,11 +96,14 @@ TEST_F(SettingsModel, APartIsAppliedAloneKeepingWhatAPolicyFixesAndItsRowsAreSto
         EXPECT_EQ(c.lookupTaken ? 2500 : 1500, applied.LookupTimeoutMs);
         EXPECT_EQ(c.ldapTaken ? L"ldap://dc1.corp.example" : L"", applied.FLdapServers);
         EXPECT_EQ(c.mainTaken ? L"343" : L"495", applied.FDefaultCityCode);
+        EXPECT_EQ(c.sqlTaken ? L"Driver={PostgreSQL Unicode};Server=db1;" : L"", applied.FSqlConnection);
+        EXPECT_EQ(L"OfficePhones", applied.FSqlTable) << "fixed by the policy";
 
         const std::wstring ini = where_.IniPath;
         EXPECT_EQ(c.storedTimeout, IniValue(ini, L"LookupTimeoutMs"));
         EXPECT_EQ(L"<missing>", IniValue(ini, L"LookupUrlTemplate")) << "a fixed setting is never written";
         EXPECT_EQ(L"<missing>", IniValue(ini, L"LdapBase"));
+        EXPECT_EQ(L"<missing>", IniValue(ini, L"SqlTable"));
         if (c.part != TSettingsPart::CrmNames)
             EXPECT_EQ(c.ldapTaken ? L"ldap://dc1.corp.example" : L"", IniValue(ini, L"LdapServers"));
         else

@@ -95,6 +95,10 @@ Snapshot Describe(const TMainFormSettings& s, const TTrayMsgWinsSettings& p) {
         {L"LookupCommentPath", Text(s.LookupCommentPath)},
         {L"LookupTimeoutMs", Text(s.LookupTimeoutMs)},
         {L"LookupHeader", Text(s.LookupHeader)},
+        {L"SqlConnection", Text(s.FSqlConnection)},
+        {L"SqlPassword", Text(s.FSqlPassword)},
+        {L"SqlTable", Text(s.FSqlTable)},
+        {L"SqlSyncSeconds", Text(s.FSqlSyncSeconds)},
         {L"(autorun)", Text(s.FAutoRun)},
     };
 }
@@ -223,6 +227,7 @@ const List kFileKeyOrder = {
     L"QuietHoursTo", L"QuietWhenBusy", L"LdapServers", L"LdapBase", L"LdapFilter", L"LdapPhoneAttributes", L"LdapNameAttribute",
     L"LdapCommentAttributes", L"LdapBindDN", L"LdapPassword", L"LdapUseWindowsLogin", L"LdapAllowPlainBind",
     L"LdapSyncMinutes",
+    L"SqlConnection", L"SqlPassword", L"SqlTable", L"SqlSyncSeconds",
     L"LookupUrlTemplate", L"LookupNamePath", L"LookupCommentPath", L"LookupTimeoutMs", L"LookupHeader"};
 }  // namespace
 
@@ -406,6 +411,10 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     settings_.LookupCommentPath = L"/data/0/company";
     settings_.LookupTimeoutMs = 2500;
     settings_.LookupHeader = L"Authorization: Bearer токен=";
+    settings_.FSqlConnection = L"Driver={PostgreSQL Unicode};Server=бд1;Port=5432;Database=phones;Uid=informer;";
+    settings_.FSqlPassword = ProtectForUser(L"пароль; с точкой с запятой");
+    settings_.FSqlTable = L"Телефоны";
+    settings_.FSqlSyncSeconds = 5;
     settings_.FAutoRun = true;
     popups_ = {tmpLeftTop, tmaHorizontal, 300, 200, 0, 9, false, false, false, false, true, true, true, true};
     const Snapshot saved = Describe(settings_, popups_);
@@ -413,14 +422,23 @@ TEST_F(SettingsSandbox, EverySettingRoundTripsWithCyrillicAndAwkwardText) {
     EXPECT_EQ(saved, Load());
 }
 
-TEST_F(SettingsSandbox, TheDirectoryPasswordIsInTheFileOnlyEncryptedForThisUser) {
-    settings_.FLdapPassword = ProtectForUser(L"тайный пароль");
-    Save();
-    EXPECT_EQ(std::wstring::npos, DecodeIniBytes(ReadBytes(where_.IniPath)).find(L"тайный"));
-    EXPECT_EQ(settings_.FLdapPassword, Field(Load(), L"LdapPassword")) << "kept as it was made";
-    std::wstring password;
-    EXPECT_TRUE(UnprotectForUser(Field(Load(), L"LdapPassword"), password));
-    EXPECT_EQ(L"тайный пароль", password);
+TEST_F(SettingsSandbox, TheDirectoryPasswordsAreInTheFileOnlyEncryptedForThisUser) {
+    const struct {
+        std::wstring TMainFormSettings::*field;
+        const wchar_t* key;
+    } cases[] = {{&TMainFormSettings::FLdapPassword, L"LdapPassword"},
+                 {&TMainFormSettings::FSqlPassword, L"SqlPassword"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.key)));
+        settings_ = TMainFormSettings();
+        settings_.*c.field = ProtectForUser(L"тайный пароль");
+        Save();
+        EXPECT_EQ(std::wstring::npos, DecodeIniBytes(ReadBytes(where_.IniPath)).find(L"тайный"));
+        EXPECT_EQ(settings_.*c.field, Field(Load(), c.key)) << "kept as it was made";
+        std::wstring password;
+        EXPECT_TRUE(UnprotectForUser(Field(Load(), c.key), password));
+        EXPECT_EQ(L"тайный пароль", password);
+    }
 }
 
 TEST_F(SettingsSandbox, SaveParamsStoresTheConnectionAsTheWindowShowsIt) {
@@ -685,6 +703,8 @@ TEST(SettingsTable, EachRowBelongsToThePartThatEditsItAndIsFoundOnlyThere) {
         {L"LookupUrlTemplate", TSettingsPart::CrmNames}, {L"LookupTimeoutMs", TSettingsPart::CrmNames},
         {L"LdapServers", TSettingsPart::OrgDirectory}, {L"LdapAllowPlainBind", TSettingsPart::OrgDirectory},
         {L"LdapPassword", TSettingsPart::OrgDirectory}, {L"QuietHoursFrom", TSettingsPart::QuietHours},
+        {L"SqlConnection", TSettingsPart::SqlDirectory}, {L"SqlPassword", TSettingsPart::SqlDirectory},
+        {L"SqlTable", TSettingsPart::SqlDirectory},      {L"SqlSyncSeconds", TSettingsPart::SqlDirectory},
     };
     for (const auto& c : cases) {
         const TSettingRow* row = FindSettingRow(c.key);
@@ -692,7 +712,7 @@ TEST(SettingsTable, EachRowBelongsToThePartThatEditsItAndIsFoundOnlyThere) {
         EXPECT_EQ(c.part, row->Part) << testing::PrintToString(std::wstring(c.key));
     }
     const TSettingsPart parts[] = {TSettingsPart::Main, TSettingsPart::CrmNames, TSettingsPart::OrgDirectory,
-                                   TSettingsPart::QuietHours};
+                                   TSettingsPart::QuietHours, TSettingsPart::SqlDirectory};
     for (const TSettingRow& row : SettingsTable()) {
         if (row.ControlId == 0) continue;
         for (const TSettingsPart part : parts)

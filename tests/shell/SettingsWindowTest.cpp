@@ -5,6 +5,7 @@
 #include "CrmNamesRes.h"
 #include "MainFormRes.h"
 #include "SimulatorFixture.h"
+#include "SqlDirectoryRes.h"
 #include "TestFolders.h"
 #include "UniqueHandle.h"
 
@@ -712,6 +713,44 @@ std::wstring StatusPartText(HWND statusBar, int part) {
 }
 
 }  // namespace
+
+TEST_F(SettingsWindowTest, TheSqlButtonOpensItsDialogGreyedAsThePolicySaysWhoseOkStoresOnlyItsSettings) {
+    PolicyValues policies;
+    ASSERT_TRUE(PolicyValues::SetDword(HKEY_CURRENT_USER, L"SqlSyncSeconds", 5));
+    InformerProcess informer({session_, false, {}, {}});
+    SettingsWindow window(informer);
+    const std::wstring ini = IniPath(informer);
+    window.setText(IDC_LECITYPREFIX, L"5");
+
+    ::PostMessageW(window.item(IDC_BTNSQLDIRECTORY), BM_CLICK, 0, 0);
+    HWND dialog = informer.FindVisibleWindow(L"Справочник абонентов в SQL");
+    ASSERT_NE(nullptr, dialog) << informer.DialogTexts();
+    EXPECT_EQ(window.handle(), ::GetWindow(dialog, GW_OWNER));
+    const auto text = [&](int id) {
+        wchar_t buffer[1024] = {};
+        window.send(::GetDlgItem(dialog, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer));
+        return std::wstring(buffer);
+    };
+    EXPECT_EQ(L"KordavinAbonentPhones", text(IDC_SQLDIR_TABLE)) << "the built-in default";
+    EXPECT_EQ(L"5", text(IDC_SQLDIR_SECONDS)) << "as the policy says";
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SQLDIR_SECONDS)));
+    EXPECT_TRUE(::IsWindowEnabled(::GetDlgItem(dialog, IDC_SQLDIR_CONNECTION)));
+    const std::wstring connection = L"Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=1;Database=phones;Uid=kb;";
+    window.send(::GetDlgItem(dialog, IDC_SQLDIR_CONNECTION), WM_SETTEXT, 0,
+                reinterpret_cast<LPARAM>(connection.c_str()));
+    window.send(::GetDlgItem(dialog, IDC_SQLDIR_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"тайна"));
+    window.send(::GetDlgItem(dialog, IDC_SQLDIR_OK), BM_CLICK);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog); }));
+
+    EXPECT_EQ(connection, IniValue(ini, L"SqlConnection"));
+    EXPECT_EQ(L"<missing>", IniValue(ini, L"SqlSyncSeconds")) << "a fixed setting is never written";
+    const std::wstring password = IniValue(ini, L"SqlPassword");
+    EXPECT_FALSE(password.empty());
+    EXPECT_EQ(std::wstring::npos, password.find(L"тайна")) << "stored only protected";
+    EXPECT_NE(L"5", IniValue(ini, L"CityPrefixes")) << "the settings window's edits wait for its own apply";
+    EXPECT_EQ(L"", informer.DialogTexts()) << "no error box";
+    EXPECT_EQ(0u, informer.Exit());
+}
 
 TEST_F(SettingsWindowTest, PoliciesOverrideTheIniFileShowTheirControlsDisabledAndOkKeepsTheUsersValues) {
     PolicyValues policies;

@@ -14,6 +14,7 @@
 #include "DirectoryBulk.h"
 #include "DirectoryImportForm.h"
 #include "MessagePump.h"
+#include "SqlDirectoryForm.h"
 #include "TestFolders.h"
 #include "TextConvert.h"
 #include "WindowLayoutCheck.h"
@@ -41,6 +42,7 @@ protected:
         TCallJournalForm::CloseAll();
         TDiagnosticsForm::CloseAll();
         TEditorForm::CloseAll();
+        TSqlDirectoryForm::CloseAll();
         for (HWND window : extra_)
             if (::IsWindow(window)) ::DestroyWindow(window);
         PumpPending();
@@ -108,6 +110,21 @@ TEST_F(WindowLayout, TheContactEditor) {
     PumpPending();
     ASSERT_TRUE(editor);
     EXPECT_EQ(std::vector<std::wstring>{}, LayoutFaults(editor));
+}
+
+TEST_F(WindowLayout, TheSqlDirectoryDialog) {
+    TSqlSettings settings;
+    settings.FSqlConnection = L"Driver={PostgreSQL Unicode};Server=db1;Port=5432;Database=phones;Uid=informer;";
+    for (const bool client : {false, true}) {
+        const HWND dialog =
+            TSqlDirectoryForm::Show(::GetModuleHandleW(nullptr), nullptr, settings, {L"C:\\ProgramData\\PQR", client},
+                                    {}, {}, {});
+        PumpPending();
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(std::vector<std::wstring>{}, LayoutFaults(dialog)) << client;
+        TSqlDirectoryForm::CloseAll();
+        PumpPending();
+    }
 }
 
 TEST_F(WindowLayout, TheCallJournal) {

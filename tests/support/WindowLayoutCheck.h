@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,7 +19,12 @@ inline std::vector<std::wstring> LayoutFaults(HWND window) {
     RECT client{};
     ::GetClientRect(window, &client);
     ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    std::vector<std::pair<int, RECT>> controls;
+    struct TControl {
+        int Id;
+        RECT Bounds;
+        bool GroupBox;
+    };
+    std::vector<TControl> controls;
     std::vector<std::wstring> faults;
     for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         if (!::IsWindowVisible(child)) continue;
@@ -28,14 +34,25 @@ inline std::vector<std::wstring> LayoutFaults(HWND window) {
         RECT inside{};
         if (::IsRectEmpty(&bounds) || !::IntersectRect(&inside, &bounds, &client) || !::EqualRect(&inside, &bounds))
             faults.push_back(L"control " + std::to_wstring(id) + L" leaves the window or has no size");
-        controls.emplace_back(id, bounds);
+        wchar_t className[16] = {};
+        ::GetClassNameW(child, className, 16);
+        const bool groupBox = _wcsicmp(className, L"Button") == 0 &&
+                              (::GetWindowLongW(child, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+        controls.push_back({id, bounds, groupBox});
     }
+    // A group box frames the controls that lie wholly inside it.
+    const auto frames = [](const TControl& box, const TControl& other) {
+        RECT inside{};
+        return box.GroupBox && ::IntersectRect(&inside, &box.Bounds, &other.Bounds) &&
+               ::EqualRect(&inside, &other.Bounds);
+    };
     for (size_t i = 0; i < controls.size(); ++i)
         for (size_t j = i + 1; j < controls.size(); ++j) {
+            if (frames(controls[i], controls[j]) || frames(controls[j], controls[i])) continue;
             RECT overlap{};
-            if (::IntersectRect(&overlap, &controls[i].second, &controls[j].second))
-                faults.push_back(L"controls " + std::to_wstring(controls[i].first) + L" and " +
-                                 std::to_wstring(controls[j].first) + L" overlap");
+            if (::IntersectRect(&overlap, &controls[i].Bounds, &controls[j].Bounds))
+                faults.push_back(L"controls " + std::to_wstring(controls[i].Id) + L" and " +
+                                 std::to_wstring(controls[j].Id) + L" overlap");
         }
     return faults;
 }

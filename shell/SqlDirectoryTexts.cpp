@@ -1,0 +1,72 @@
+#include "SqlDirectoryTexts.h"
+
+#include "CallTracker.h"
+#include "DiagnosticsText.h"
+#include "ResourceText.h"
+#include "SqlDirectoryRes.h"
+#include "TextTrim.h"
+
+namespace {
+
+// A driver's message shown on one short line.
+constexpr size_t kMaxDetail = 200;
+
+std::wstring ShortDetail(const std::wstring& detail) {
+    std::wstring text = SingleLineText(detail);
+    text = TrimControlChars(text);
+    if (text.size() > kMaxDetail) text = text.substr(0, kMaxDetail) + L"…";
+    return text;
+}
+
+std::wstring TimeText(int64_t unixMs) {
+    const int64_t ticks = unixMs * 10000 + kUnixEpochAsFileTime;
+    FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFF), static_cast<DWORD>(ticks >> 32)};
+    return DiagnosticsTimeText(time, true);
+}
+
+}  // namespace
+
+std::wstring SqlErrorText(const TSqlError& error) {
+    if (!error) return {};
+    const UINT id = IDS_SQLDIR_FAILURE_FIRST + static_cast<UINT>(error.Kind);
+    const std::wstring detail = ShortDetail(error.Detail);
+    switch (error.Kind) {
+    // Their detail is a name, which the text itself shows.
+    case TSqlErrorKind::NoTable:
+    case TSqlErrorKind::MissingColumns: return FormatResourceText(id, {detail});
+    default: break;
+    }
+    std::wstring text = LoadResourceString(id);
+    if (!detail.empty()) text = FormatResourceText(IDS_SQLDIR_ERROR_DETAIL, {text, detail});
+    return text;
+}
+
+std::wstring SqlCheckResultText(const TSqlError& error, const std::wstring& table) {
+    if (error) return FormatResourceText(IDS_SQLDIR_CHECK_FAILED, {SqlErrorText(error)});
+    return FormatResourceText(IDS_SQLDIR_CHECK_DONE, {table});
+}
+
+std::wstring SqlMoveOverResultText(const TSqlMoveOverResult& result) {
+    const std::wstring written = std::to_wstring(result.Written);
+    const std::wstring toWrite = std::to_wstring(result.New + result.Changed);
+    if (result.Error) return FormatResourceText(IDS_SQLDIR_MOVE_FAILED, {SqlErrorText(result.Error), written, toWrite});
+    if (result.Cancelled) return FormatResourceText(IDS_SQLDIR_MOVE_CANCELLED, {written, toWrite});
+    return FormatResourceText(IDS_SQLDIR_MOVE_DONE, {std::to_wstring(result.New), std::to_wstring(result.Changed),
+                                                     std::to_wstring(result.Unchanged)});
+}
+
+std::wstring SqlStatusText(const TSqlDirectoryStatus& status) {
+    if (!status.Enabled) return LoadResourceString(IDS_SQLDIR_STATE_OFF);
+    std::wstring text = status.LastSyncUnixMs == 0 ? LoadResourceString(IDS_SQLDIR_STATE_NEVER)
+                                                   : FormatResourceText(IDS_SQLDIR_STATE_OK, {TimeText(status.LastSyncUnixMs)});
+    if (status.Waiting > 0)
+        text += L"; " + FormatResourceText(IDS_SQLDIR_STATE_WAITING, {std::to_wstring(status.Waiting)});
+    const std::wstring error = status.LastError ? SqlErrorText(status.LastError) : ShortDetail(status.ReplicaError);
+    if (!error.empty()) text += L"; " + FormatResourceText(IDS_SQLDIR_STATE_ERROR, {error});
+    return text;
+}
+
+std::wstring SqlTrayText(const TSqlDirectoryStatus& status) {
+    if (!status.Enabled || status.Waiting == 0) return {};
+    return FormatResourceText(IDS_SQLDIR_TRAY_WAITING, {std::to_wstring(status.Waiting)});
+}

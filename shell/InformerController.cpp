@@ -4,11 +4,12 @@
 #include "AppError.h"
 #include "ChannelList.h"
 #include "ConnectionTexts.h"
+#include "NameSources.h"
 #include "ParallelStops.h"
 #include "SaveDataThreadUnit.h"
 
 TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
-                                         std::wstring abonentPhoneDir, std::wstring orgDirectoryCache)
+                                         std::wstring abonentPhoneDir, std::wstring nameSourceFolder)
     : FView(view) {
     FPopups = std::make_unique<TTrayMsgWins>();
     FQuiet = std::make_unique<TQuietTime>();
@@ -20,9 +21,6 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FCallerLookup->SetRemote(FDBClient.get());
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     FDBServer = std::make_unique<TSharedDirectoryServer>(*FDBServerBackend);
-    FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
-    FOrgDirectoryNameSource = std::make_unique<TOrgDirectoryNameSource>(*FOrgDirectory);
-    AddNameSource(*FOrgDirectoryNameSource);
     FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
     FSaveFailures = std::make_shared<TSaveFailureQueue>(FWindow->Handle(), static_cast<UINT>(TPosted::SaveFailed));
     // Told inside the event stream: the view hears of it once the stream is done.
@@ -37,8 +35,14 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     // The parts that keep state first; the view last, when the state is told.
     FDispatch->AddListener(FDiagnostics);
     FDispatch->AddListener(*FCrmOnAnswer);
-    FCrmNames = std::make_unique<TCrmNames>(*FDispatch, *FCallJournal, FDiagnostics);
-    FDispatch->AddListener(*FCrmNames);
+    const TNameSourceContext context{*FDispatch,
+                                     *FCallJournal,
+                                     FDiagnostics,
+                                     std::move(nameSourceFolder),
+                                     [this](ICallerNameSource& source) { AddNameSource(source); },
+                                     [this](ICallEventListener& listener) { FDispatch->AddListener(listener); }};
+    for (const TNameSource& source : NameSources())
+        if (source.Make) FNameSourceParts.emplace_back(source.Part, source.Make(context));
     FLateNames = std::make_unique<TLateSubscriberNames>(*FCallerLookup, *FDispatch, *FCallJournal);
     FDispatch->AddListener(*FLateNames);
     FDispatch->AddListener(*FCallJournal);
@@ -74,29 +78,28 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);
-    // The worker compares the settings and dialling codes with those of the
-    // cached names and reads again only when they differ. A failed sync is
-    // only shown in the diagnostics: nothing here waits for or reports it.
-    FOrgDirectory->Start(FSettings, FSettings);
-    FCrmNames->SetSettings(FSettings);
-}
-
-void TInformerController::ApplyCrmNamesSettings(const TCrmNamesSettings& settings) {
-    static_cast<TCrmNamesSettings&>(FSettings) = settings;
-    FCrmNames->SetSettings(settings);
+    for (auto& [part, source] : FNameSourceParts)
+        if (source) source->Apply(FSettings);
 }
 
 void TInformerController::ApplyNameSource(TSettingsPart part, const TMainFormSettings& settings) {
+    FSettings = settings;
+    for (auto& [sourcePart, source] : FNameSourceParts)
+        if (source && sourcePart == part) source->ApplyOwnPart(FSettings);
+}
+
+void TInformerController::ApplyPart(TSettingsPart part, const TMainFormSettings& settings) {
     switch (part) {
-    case TSettingsPart::CrmNames: ApplyCrmNamesSettings(settings); break;
-    case TSettingsPart::OrgDirectory:
-        ApplySettings(settings);
-        // What the dialog's OK applies is read at once: a corrected password or
-        // server need not wait for the next retry.
-        SyncOrgDirectoryNow();
-        break;
-    default: break;
+    case TSettingsPart::Main: ApplySettings(settings); break;
+    case TSettingsPart::QuietHours: ApplyQuietHours(settings); break;
+    default: ApplyNameSource(part, settings); break;
     }
+}
+
+const INameSourcePart* TInformerController::NameSourcePart(TSettingsPart part) const {
+    for (const auto& [sourcePart, source] : FNameSourceParts)
+        if (sourcePart == part) return source.get();
+    return nullptr;
 }
 
 bool TInformerController::RestartSharedDirectoryServer() {
@@ -170,7 +173,8 @@ void TInformerController::WakeUp(TWakeUp) {
     }
     // Another network may give the server's name another address.
     FDBClient->RenewServerAddress();
-    FOrgDirectory->SyncIfDue();
+    for (auto& [part, source] : FNameSourceParts)
+        if (source) source->WakeUp();
 }
 
 void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabled) {
@@ -345,15 +349,11 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     // a part that does not stop within kPartStopMs is left to the process's end.
     const ULONGLONG stopDeadline = ::GetTickCount64() + kPartStopMs;
     TParallelStops stops;
-    // A read in progress is abandoned between pages; the cache keeps what it had.
-    stops.Start([org = FOrgDirectory.get()] {
-        org->Stop();
-        return true;
-    });
-    stops.Start([crm = FCrmNames.get()] {
-        crm->StopLookups();
-        return true;
-    });
+    for (auto& [part, source] : FNameSourceParts)
+        stops.Start([source = source.get()] {
+            source->Stop();
+            return true;
+        });
     // No client is served from directories about to close.
     stops.Start([server = FDBServer.get()] { return server->Stop(); });
     // A save still running finishes before the directories close. One that hangs
@@ -362,15 +362,15 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     const bool savesEnded = WaitForRunningSaves(saveWaitMs);
     if (!savesEnded) unfinished = RunningSavePhones();
     const std::vector<bool> stopped = stops.WaitUntil(stopDeadline);
-    if (!stopped[0]) {
-        (void)FOrgDirectoryNameSource.release();
-        (void)FOrgDirectory.release();
+    // A source still stopping is left to the process's end; one that listens
+    // to the stream is still told of the calls interrupted below, and no
+    // longer asks anything.
+    for (size_t i = 0; i < FNameSourceParts.size(); ++i) {
+        if (stopped[i]) continue;
         FNameSources.clear();
+        (void)FNameSourceParts[i].second.release();
     }
-    // The dispatch still tells it of the calls interrupted below: it is left
-    // alive, and no longer asks anything.
-    if (!stopped[1]) (void)FCrmNames.release();
-    const bool serverStopped = stopped[2];
+    const bool serverStopped = stopped[FNameSourceParts.size()];
     // So does a server operation still holding them: closing would wait for it without limit.
     if (!serverStopped) {
         (void)FDBServer.release();

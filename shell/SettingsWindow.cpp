@@ -12,11 +12,12 @@
 #include "EnforcedControls.h"
 #include "IniValues.h"
 #include "ListText.h"
-#include "NameSourceDialogs.h"
+#include "NameSources.h"
 #include "BrowseDialogs.h"
 #include "ResourceText.h"
 #include "ScopedFlag.h"
 #include "SettingControls.h"
+#include "SettingsChoices.h"
 #include "SettingsTable.h"
 #include "TextCompare.h"
 #include "TextTrim.h"
@@ -27,9 +28,6 @@
 
 namespace {
 
-constexpr int kFirstFontSize = 7;
-constexpr int kLastFontSize = 18;
-constexpr int kFontListRows = 16;
 const wchar_t kPreviewWinID[] = L"TEST_CHANNEL";
 
 struct TShowLine {
@@ -64,63 +62,14 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
     });
 }
 
-void AddComboItem(HWND combo, const std::wstring& text) {
-    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-int CALLBACK AddFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM param) {
-    const auto combo = reinterpret_cast<HWND>(param);
-    // Vertical variants ("@Name") are not faces a user picks.
-    if (font->lfFaceName[0] == L'@') return TRUE;
-    if (::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(font->lfFaceName)) == CB_ERR)
-        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font->lfFaceName));
-    return TRUE;
-}
-
 }  // namespace
 
 void TMainForm::InitSettingsControls() {
-    for (UINT id : {IDS_POS_LEFTTOP, IDS_POS_RIGHTTOP, IDS_POS_LEFTBOTTOM, IDS_POS_RIGHTBOTTOM})
-        AddComboItem(Item(IDC_CBTMWPOS), LoadResourceString(id));
-    // The primary monitor, the one with the pointer, then each monitor by the number Windows gives it.
-    AddComboItem(Item(IDC_CBMONITOR), LoadResourceString(IDS_MONITOR_PRIMARY));
-    AddComboItem(Item(IDC_CBMONITOR), LoadResourceString(IDS_MONITOR_POINTER));
-    int monitors = 1;
-    for (const TMonitor& monitor : AttachedMonitors()) monitors = std::max(monitors, std::min(monitor.Number, 32));
-    for (int number = 1; number <= monitors; ++number)
-        AddComboItem(Item(IDC_CBMONITOR), FormatResourceString(IDS_MONITOR_NUMBER, std::to_wstring(number)));
-    ::SendMessageW(Item(IDC_CBMONITOR), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(Scaled(120)), 0);
-    for (UINT id : {IDS_ANIMATE_NONE, IDS_ANIMATE_VERTICAL, IDS_ANIMATE_HORIZONTAL})
-        AddComboItem(Item(IDC_CBTMWSTYLE), LoadResourceString(id));
-    // In TCrmOpenMode's order.
-    for (UINT id : {IDS_CRM_NEVER, IDS_CRM_BUTTON, IDS_CRM_ONANSWER})
-        AddComboItem(Item(IDC_CBCRMOPENMODE), LoadResourceString(id));
-    for (int size = kFirstFontSize; size <= kLastFontSize; ++size)
-        AddComboItem(Item(IDC_CBFONTSIZES), std::to_wstring(size));
-    for (int id : {IDC_CBFONTNAMES, IDC_CBFONTSIZES})
-        ::SendMessageW(Item(id), CB_SETMINVISIBLE, kFontListRows, 0);
-    FillFontNames();
-
-    for (int id : {IDC_LECOUNTRYCODE, IDC_LECITYCODE, IDC_EDITTWMWIDTH, IDC_EDITTWMHEIGHT, IDC_EDITTWMROWS,
-                   IDC_EDITTWMDISP})
-        InstallEditFilter(Item(id), TEditFilter::Digits);
-    for (int id : {IDC_LECITYPREFIX, IDC_LELONGDISTANCECARRIERCODE, IDC_LEINTERNATIONALCARRIERCODE})
-        InstallEditFilter(Item(id), TEditFilter::Prefix);
-    KeepEnterKey(clbChannels.Handle());
-    ::SendMessageW(Item(IDC_PORTSPIN), UDM_SETRANGE32, 1, 65535);
-
+    PrepareSettingsControls(FHandle, Scaled(120));
     std::vector<int> boldButtons;
     for (const auto& line : kShowLines) boldButtons.push_back(line.BoldButton);
     FBoldButtons.Attach(FHandle, std::move(boldButtons));
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
-}
-
-void TMainForm::FillFontNames() {
-    WindowDC screen(nullptr);
-    LOGFONTW all{};
-    all.lfCharSet = DEFAULT_CHARSET;
-    ::EnumFontFamiliesExW(screen.get(), &all, AddFontFamily, reinterpret_cast<LPARAM>(Item(IDC_CBFONTNAMES)), 0);
 }
 
 namespace {
@@ -161,9 +110,9 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     }
     if (code != BN_CLICKED) return false;
     // A name source's own dialog: its OK applies and stores its part alone.
-    if (const TNameSourceDialog* dialog = FindNameSourceDialog(id)) {
-        const TSettingsPart part = dialog->Part;
-        dialog->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
+    if (const TNameSource* source = FindNameSourceByButton(id)) {
+        const TSettingsPart part = source->Part;
+        source->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
                      [this, part](const TMainFormSettings& edited) { FModel->Apply(part, edited); });
         return true;
     }
@@ -221,13 +170,10 @@ void TMainForm::TWMParamChange() {
 
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
-    const TSettingsRef fields{FSettings, FController->PopupSettings()};
-    for (const auto& row : SettingsTable()) {
-        if (row.Part != TSettingsPart::Main) continue;
-        const TSettingValue value = row.Get(fields);
-        if (!ShowSettingControl(FHandle, row, value) && row.Control == TSettingControl::BoldButton)
-            FBoldButtons.Set(row.ControlId, std::get<bool>(value));
-    }
+    ShowPartControls(FHandle, TSettingsPart::Main, {FSettings, FController->PopupSettings()},
+                     [this](const TSettingRow& row, const TSettingValue& value) {
+                         if (row.Control == TSettingControl::BoldButton) FBoldButtons.Set(row.ControlId, std::get<bool>(value));
+                     });
     const int channelCount = clbChannels.Count();
     for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
 
@@ -251,48 +197,31 @@ void TMainForm::ShowParams() {
 
 TMainFormSettings TMainForm::ReadParams() {
     TMainFormSettings edited = FSettings;
-    const TSettingsRef fields{edited, FController->PopupSettings()};
     // Every control is read before any field changes: a popup size that is not
     // an integer stops the apply with nothing applied.
-    std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
-    for (const auto& row : SettingsTable()) {
-        if (row.Part != TSettingsPart::Main) continue;
-        TSettingValue value = row.Get(fields);
-        if (std::optional<TSettingValue> read = ReadSettingControl(FHandle, row, value)) {
-            value = std::move(*read);
-        } else if (row.Control == TSettingControl::BoldButton) {
-            value = FBoldButtons.IsBold(row.ControlId);
-        } else if (row.ControlId == IDC_CBACTIVE || row.ControlId == IDC_DBTYPE_CLIENT) {
-            value = ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
-        } else if (row.ControlId == IDC_CLBCHANNELS) {
-            TSettingList checked;
-            const int count = clbChannels.Count();
-            for (int i = 0; i < count; ++i)
-                if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
-            value = std::move(checked);
-        }
-        values.emplace_back(&row, std::move(value));
-    }
-    for (const auto& [row, value] : values) row->Set(fields, value);
+    ReadPartControls(FHandle, TSettingsPart::Main, {edited, FController->PopupSettings()},
+                     [this](const TSettingRow& row) -> std::optional<TSettingValue> {
+                         if (row.Control == TSettingControl::BoldButton) return FBoldButtons.IsBold(row.ControlId);
+                         if (row.ControlId == IDC_CBACTIVE || row.ControlId == IDC_DBTYPE_CLIENT)
+                             return ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
+                         if (row.ControlId != IDC_CLBCHANNELS) return std::nullopt;
+                         TSettingList checked;
+                         const int count = clbChannels.Count();
+                         for (int i = 0; i < count; ++i)
+                             if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
+                         return checked;
+                     });
     return edited;
 }
 
 void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& settings) {
     FSettings = settings;
-    switch (part) {
-    case TSettingsPart::Main:
-        FController->ApplySettings(FSettings);
+    FController->ApplyPart(part, FSettings);
+    if (part == TSettingsPart::Main) {
         FCallActions.Apply(FSettings, FController->Popups());
         RestartDBServer();
-        break;
-    case TSettingsPart::QuietHours:
-        FController->ApplyQuietHours(FSettings);
-        UpdateTrayHint();
-        break;
-    default:
-        // A name source's own dialog.
-        FController->ApplyNameSource(part, FSettings);
-        break;
+    } else if (part == TSettingsPart::QuietHours) {
+        FNotices->UpdateTrayHint();
     }
 }
 

@@ -368,7 +368,7 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
         subscribers.Close();
     }
 
-    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.file(L"OrgDirectory.db"));
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.path());
     controller.OpenJournal(folder.file(L"CallJournal.db"));
     TMainFormSettings settings = controller.Settings();
     settings.FLdapServers = server.Url();
@@ -376,9 +376,9 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
     settings.FLdapCommentAttributes = L"title,o";
     controller.ApplySettings(settings);
     const ULONGLONG until = ::GetTickCount64() + 30000;
-    while (controller.OrgDirectory().LastSync().Entries < 2 && ::GetTickCount64() < until) ::Sleep(50);
-    ASSERT_EQ(2, controller.OrgDirectory().LastSync().Entries)
-        << testing::PrintToString(controller.OrgDirectory().LastSync().Error.Detail);
+    while (Parts::OrgDirectory(controller).LastSync().Entries < 2 && ::GetTickCount64() < until) ::Sleep(50);
+    ASSERT_EQ(2, Parts::OrgDirectory(controller).LastSync().Entries)
+        << testing::PrintToString(Parts::OrgDirectory(controller).LastSync().Error.Detail);
 
     KordavinClient opener = KordavinClient::Create(L"");
     std::wstring error;

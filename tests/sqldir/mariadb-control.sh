@@ -60,13 +60,16 @@ launch() {
         --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci --skip-name-resolve \
         --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \
         --max-allowed-packet=64M >>"$log" 2>&1 </dev/null &
+    server_pid=$!
     i=0
-    while [ $i -lt 300 ]; do
+    while [ $i -lt 300 ] && kill -0 "$server_pid" 2>/dev/null; do
         mariadb-admin --no-defaults -S "$data/sock" -u root --connect-timeout=1 ping >/dev/null 2>&1 && return 0
         sleep 0.1
         i=$((i + 1))
     done
-    fail "MariaDB does not answer on port $port: $(tail -n 20 "$data/server.log")"
+    echo "MariaDB does not answer on port $port: $(tail -n 20 "$data/server.log")" >>"$log"
+    stop_server
+    return 1
 }
 
 stop_server() {
@@ -102,13 +105,16 @@ start)
     echo "$data" >"$dir/data"
     echo "${3:-600}" >"$dir/lifetime"
     [ "$(id -u)" = 0 ] && chown "$user" "$data"
-    port=$(free_port) || exit 1
-    echo "$port" >"$dir/port"
     service_user=''
     [ "$(id -u)" = 0 ] && service_user="--user=$user"
     mariadb-install-db --no-defaults $service_user --datadir="$data/db" --auth-root-authentication-method=normal \
         --skip-test-db >>"$log" 2>&1 || fail "mariadb-install-db failed"
-    launch
+    # Another server may take the port between the look and the start: try another.
+    tries=0
+    until free_port >"$dir/port" && launch; do
+        tries=$((tries + 1))
+        [ $tries -lt 3 ] || fail "MariaDB did not start"
+    done
     root_sql -e "CREATE DATABASE phones CHARACTER SET utf8mb4; CREATE USER 'kb'@'%' IDENTIFIED BY '$password';" \
         >>"$log" 2>&1 || fail "no database made"
     root_sql phones <"$here/mariadb.sql" >>"$log" 2>&1 || fail "mariadb.sql failed"
@@ -118,7 +124,7 @@ start)
     echo "Driver={MariaDB Unicode};Server=127.0.0.1;Port=$port;Database=phones;Uid=kb;" >"$dir/connection"
     ;;
 restart)
-    launch
+    launch || fail "the server did not start again"
     ;;
 stop)
     stop_server

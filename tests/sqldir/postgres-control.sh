@@ -61,13 +61,16 @@ launch() {
     as_service setsid timeout -s INT -k 15 "$lifetime" "$bin/postgres" -D "$data/db" -p "$port" \
         -k "$data" -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off \
         >>"$log" 2>&1 </dev/null &
+    server_pid=$!
     i=0
-    while [ $i -lt 300 ]; do
+    while [ $i -lt 300 ] && kill -0 "$server_pid" 2>/dev/null; do
         "$bin/pg_isready" -q -h 127.0.0.1 -p "$port" && return 0
         sleep 0.1
         i=$((i + 1))
     done
-    fail "PostgreSQL does not answer on port $port"
+    echo "PostgreSQL does not answer on port $port" >>"$log"
+    stop_server
+    return 1
 }
 
 stop_server() {
@@ -103,11 +106,14 @@ start)
     echo "$data" >"$dir/data"
     echo "${3:-600}" >"$dir/lifetime"
     [ "$(id -u)" = 0 ] && chown "$user" "$data"
-    port=$(free_port) || exit 1
-    echo "$port" >"$dir/port"
     as_service "$bin/initdb" -D "$data/db" -U postgres -E UTF8 --no-locale --auth-local=trust \
         --auth-host=scram-sha-256 >>"$log" 2>&1 || fail "initdb failed"
-    launch
+    # Another server may take the port between the look and the start: try another.
+    tries=0
+    until free_port >"$dir/port" && launch; do
+        tries=$((tries + 1))
+        [ $tries -lt 3 ] || fail "PostgreSQL did not start"
+    done
     superuser_sql -d postgres -c "CREATE ROLE kb LOGIN PASSWORD '$password'" \
         -c "CREATE DATABASE phones ENCODING 'UTF8' TEMPLATE template0" >>"$log" 2>&1 ||
         fail "no database made"
@@ -118,7 +124,7 @@ start)
     echo "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=phones;Uid=kb;" >"$dir/connection"
     ;;
 restart)
-    launch
+    launch || fail "the server did not start again"
     ;;
 stop)
     stop_server

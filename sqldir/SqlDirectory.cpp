@@ -344,7 +344,15 @@ void TSqlDirectory::TShared::RunSyncs() {
             }
             if (Saved) {
                 Saved = false;
-                if (!failures) break;
+                if (!failures) {
+                    // Saves made in a burst (an operator's quick edits, an import)
+                    // go to the server together, and the burst's saves do not
+                    // queue behind the worker's use of the outbox.
+                    Wake.wait_for(lock, std::chrono::milliseconds(Options.GatherSavesMs),
+                                  [this] { return Stopping || SyncRequested; });
+                    read = SyncRequested;
+                    break;
+                }
                 lock.unlock();
                 Tell();
                 lock.lock();

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -46,6 +48,26 @@ void RequireSavable(const TSqlChange& change) {
                                                                         L"\" должно иметь значение.");
 }
 
+// One push at a time per replica folder, across a worker left by Stop and the
+// one that follows it, so that a late commit of the old one never lands after
+// the new one has sent later saves of the same numbers. A push waits for the
+// old one only this long: the server calls' own timeouts end it well before.
+constexpr auto kPushWait = std::chrono::minutes(2);
+
+std::shared_ptr<std::timed_mutex> PushLockFor(const std::wstring& folder) {
+    static std::mutex registryLock;
+    // Never destroyed: a worker left to the process's end may still ask.
+    static auto* registry = new std::map<std::wstring, std::weak_ptr<std::timed_mutex>>;
+    const std::lock_guard lock(registryLock);
+    std::weak_ptr<std::timed_mutex>& slot = (*registry)[folder];
+    std::shared_ptr<std::timed_mutex> pushLock = slot.lock();
+    if (!pushLock) {
+        pushLock = std::make_shared<std::timed_mutex>();
+        slot = pushLock;
+    }
+    return pushLock;
+}
+
 bool ServerGone(TSqlErrorKind kind) { return kind == TSqlErrorKind::Unreachable || kind == TSqlErrorKind::Lost; }
 
 }  // namespace
@@ -60,6 +82,7 @@ struct TSqlDirectory::TShared {
     // Null when the file could not be opened; StoreError says why.
     std::unique_ptr<TSqlSyncStore> Store;
     std::wstring StoreError;
+    std::shared_ptr<std::timed_mutex> PushLock;
     TSqlReplica Replica;
     std::wstring Author = SqlChangeAuthor();
     // Set by the thread as it leaves.
@@ -125,6 +148,7 @@ void TSqlDirectory::Apply(const TSqlDirectorySettings& settings) {
     shared->Options = FOptions;
     shared->Factory = FFactory;
     shared->Source = SourceOf(settings);
+    shared->PushLock = PushLockFor(folder);
     shared->Status.Enabled = true;
     CreateFolderWithParents(folder);
     try {
@@ -388,6 +412,8 @@ TSqlError TSqlDirectory::TShared::Sync(ISqlDirectoryServer& server, bool read) {
 }
 
 TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
+    // Past the wait the old push is taken for gone: sending beats waiting for ever.
+    const std::unique_lock pushing(*PushLock, kPushWait);
     try {
         for (;;) {
             if (Stopped()) return {};

@@ -428,6 +428,32 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
     }
 }
 
+TEST(SqlDirectory, ALateCommitOfAWorkerLeftByStopNeverLandsAfterNewerSaves) {
+    TempFolder root;
+    auto table = std::make_shared<TFakeSqlTable>();
+    {
+        TWorkstation before(root.path(), table);
+        ASSERT_TRUE(WaitForSync(before.Directory));
+        table->Hang("Write");
+        before.Directory.Save(Change(L"5", L"Старое"));
+        ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
+    }
+    // The program starts again while the old worker still waits for the server.
+    TWorkstation after(root.path(), table);
+    after.Directory.Save(Change(L"5", L"Новое"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(table->Written().empty());
+    table->Release();
+    ASSERT_TRUE(WaitFor([&] { return after.Directory.Status().Waiting == 0; }));
+    std::wstring name, comment;
+    ASSERT_TRUE(table->Lookup(L"5", name, comment));
+    EXPECT_EQ(name, L"Новое");
+    const std::vector<TSqlChange> written = table->Written();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].Name, L"Старое");
+    EXPECT_EQ(written[1].Name, L"Новое");
+}
+
 TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
     TempFolder root;
     auto table = std::make_shared<TFakeSqlTable>();

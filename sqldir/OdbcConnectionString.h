@@ -6,3 +6,10 @@
 // it), after a ';' when the settings' string lacks one at its end. No
 // password: the string as it is.
 std::wstring ConnectionStringWithPassword(const std::wstring& connection, const std::wstring& password);
+
+// MariaDB's driver keeps the login timeout attribute to nothing and then waits
+// for a silent server's greeting, or a hung server's answer, for ever; its own
+// keywords bound every wait (MySQL's driver has the read and write ones too).
+// Other drivers' strings, and one that sets any of them already, stay as they are.
+std::wstring ConnectionStringWithTimeouts(const std::wstring& connection, unsigned loginSeconds,
+                                          unsigned querySeconds);

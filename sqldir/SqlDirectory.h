@@ -24,6 +24,8 @@ struct TSqlDirectoryOptions {
     int64_t CommitLagMs = 2 * 60 * 1000;
     // ...and from no further back than this many stamps below the highest one read.
     int64_t OverlapStamps = 2000;
+    // A save is sent this long after it was made, with those made meanwhile.
+    unsigned GatherSavesMs = 100;
     // A failed sync is tried again after 1 s, doubling up to this.
     unsigned MaxRetrySeconds = 60;
     // How long Stop waits for the worker to end.
@@ -39,7 +41,8 @@ struct TSqlDirectoryStatus {
     TSqlError LastError;
     // The local replica or outbox could not be used (the store's own words); empty when fine.
     std::wstring ReplicaError;
-    // When the last good sync ended (ms since 1970, UTC); 0: none yet.
+    // When the last good read of the server's changes ended (ms since 1970,
+    // UTC); 0: none yet.
     int64_t LastSyncUnixMs = 0;
     // Rows in the replica after the last sync.
     std::size_t Rows = 0;

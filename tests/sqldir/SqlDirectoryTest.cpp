@@ -401,8 +401,14 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
             station->Directory.SetOnStatusChanged([&statusCalls] { ++statusCalls; });
             table->Hang(call);
             station->Directory.Save(Change(L"2", L"Два"));
+            station->Directory.SyncNow();
             ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
-            const auto started = std::chrono::steady_clock::now();
+            // Saves and lookups never wait for the network.
+            auto started = std::chrono::steady_clock::now();
+            station->Directory.Save(Change(L"3", L"Три"));
+            EXPECT_EQ(TLookup(station->Directory.ReplicaFolder(), root.file(L"old"))(L"3"), Found(L"Три"));
+            EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+            started = std::chrono::steady_clock::now();
             station->Directory.Stop();
             EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
             station.reset();
@@ -417,6 +423,7 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
         ASSERT_TRUE(WaitFor([&] { return again.Directory.Status().Waiting == 0; }));
         std::wstring name, comment;
         EXPECT_TRUE(table->Lookup(L"2", name, comment));
+        EXPECT_TRUE(table->Lookup(L"3", name, comment));
     }
 }
 
@@ -462,6 +469,16 @@ TEST(SqlDirectory, AnImportIsStoredInBatchesAndSent) {
     EXPECT_EQ(station.Directory.Status().Rows, changes.size());
     TLookup lookup(station.Directory.ReplicaFolder(), root.file(L"old"));
     EXPECT_EQ(lookup(L"74951001233"), Found(L"Абонент 1233"));
+    // An import cancelled before its first batch stores nothing.
+    ImportProgress cancelled;
+    cancelled.Cancel();
+    EXPECT_THROW(station.Directory.SaveBatch({Change(L"999", L"Не дошёл")}, &cancelled), ImportCancelled);
+    EXPECT_EQ(lookup(L"999"), Found(L""));
+    EXPECT_EQ(station.Directory.Status().Waiting, 0u);
+    // Within one batch a number's last change stands, whatever came before it.
+    station.Directory.SaveBatch({Deletion(L"111"), Change(L"111", L"Вернулся"), Change(L"222", L"Ушёл"), Deletion(L"222")});
+    EXPECT_EQ(lookup(L"111"), Found(L"Вернулся"));
+    EXPECT_EQ(lookup(L"222"), Found(L""));
 }
 
 TEST(SqlReadMarks, TheReadStartsFromAMarkThatLags) {

@@ -41,8 +41,8 @@ void RequireSavable(const TSqlChange& change) {
                              : !change.Deleted && change.Name.empty() ? TPQRDataModule::kNameField
                                                                       : nullptr;
     if (missing)
-        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) + L"\" таблицы \"" +
-                                                                        TPQRDataModule::kTableName +
+        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) +
+                                                                        L"\" таблицы \"" + TPQRDataModule::kTableName +
                                                                         L"\" должно иметь значение.");
 }
 
@@ -391,7 +391,8 @@ TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
     try {
         for (;;) {
             if (Stopped()) return {};
-            const std::vector<TSqlOutboxEntry> entries = Store->Oldest(std::max<std::size_t>(1, Options.PushBatchChanges));
+            const std::vector<TSqlOutboxEntry> entries =
+                Store->Oldest(std::max<std::size_t>(1, Options.PushBatchChanges));
             if (entries.empty()) return {};
             std::vector<TSqlChange> changes;
             changes.reserve(entries.size());

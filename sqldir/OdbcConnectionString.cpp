@@ -46,11 +46,14 @@ std::wstring ConnectionStringWithTimeouts(const std::wstring& connection, unsign
     const std::wstring driver = DriverOf(lower);
     const bool maria = driver.find(L"mariadb") != std::wstring::npos;
     const bool mysql = !maria && driver.find(L"mysql") != std::wstring::npos;
-    if (!maria && !mysql) return connection;
-    if (lower.find(L"timeout") != std::wstring::npos) return connection;
+    const bool postgres = driver.find(L"postgresql") != std::wstring::npos;
+    if (!maria && !mysql && !postgres) return connection;
+    if (lower.find(L"timeout") != std::wstring::npos || lower.find(L"keepalive") != std::wstring::npos)
+        return connection;
     std::wstring text = connection;
     while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.pop_back();
     if (!text.empty() && text.back() != L';') text += L';';
+    if (postgres) return text + L"KeepaliveTime=30;KeepaliveInterval=10;";
     const std::wstring query = std::to_wstring(querySeconds);
     if (maria)
         return text + L"CONN_TIMEOUT=" + std::to_wstring(loginSeconds) + L";READ_TIMEOUT=" + query +

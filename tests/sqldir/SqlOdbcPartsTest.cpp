@@ -61,7 +61,7 @@ TEST(OdbcConnectionString, PasswordIsAppendedInBracesWithBracesDoubled) {
     for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithPassword(c.connection, c.password), c.expected);
 }
 
-TEST(OdbcConnectionString, MariaDbAndMySqlDriversGetTheirOwnTimeouts) {
+TEST(OdbcConnectionString, DriversGetTheirOwnTimeoutsAndKeepalives) {
     struct Case {
         const wchar_t* connection;
         const wchar_t* expected;
@@ -74,7 +74,9 @@ TEST(OdbcConnectionString, MariaDbAndMySqlDriversGetTheirOwnTimeouts) {
         {L"Driver={MySQL ODBC 8.0 Unicode Driver};Server=db1;",
          L"Driver={MySQL ODBC 8.0 Unicode Driver};Server=db1;READTIMEOUT=30;WRITETIMEOUT=30;"},
         {L"Driver={MariaDB Unicode};Server=db1;Read_Timeout=5;", L"Driver={MariaDB Unicode};Server=db1;Read_Timeout=5;"},
-        {L"Driver={PostgreSQL Unicode};Server=mariadb-host;", L"Driver={PostgreSQL Unicode};Server=mariadb-host;"},
+        {L"Driver={PostgreSQL Unicode};Server=mariadb-host;",
+         L"Driver={PostgreSQL Unicode};Server=mariadb-host;KeepaliveTime=30;KeepaliveInterval=10;"},
+        {L"Driver={PostgreSQL Unicode};Server=db1;KeepaliveTime=60;", L"Driver={PostgreSQL Unicode};Server=db1;KeepaliveTime=60;"},
         {L"Driver={ODBC Driver 18 for SQL Server};Server=mysql1;Database=phones;",
          L"Driver={ODBC Driver 18 for SQL Server};Server=mysql1;Database=phones;"},
         {L"DSN=phones;", L"DSN=phones;"},

@@ -26,12 +26,17 @@ namespace {
 // What the replica holds: another connection or table needs a full read.
 std::wstring SourceOf(const TSqlDirectorySettings& settings) { return settings.Connection + L'\x1f' + settings.Table; }
 
+// The longest "who changed it" the server's tables keep.
+constexpr int kChangedByWidth = 256;
+
 // A save as the subscriber directory stores it: the number and the name cut to
-// the table's widths, so that the server holds what every replica shows.
+// the table's widths, so that the server holds what every replica shows; and
+// nothing longer than the server's columns take, so that no save is refused
+// for ever at the head of the outbox.
 TSqlChange Completed(TSqlChange change, const std::wstring& author, int64_t now) {
     change.Phone = CutToWidth(change.Phone, TPQRDataModule::kPhoneWidth);
     change.Name = CutToWidth(change.Name, TPQRDataModule::kNameWidth);
-    if (change.ChangedBy.empty()) change.ChangedBy = author;
+    change.ChangedBy = CutToWidth(change.ChangedBy.empty() ? author : change.ChangedBy, kChangedByWidth);
     if (change.ChangedAtUnixMs == 0) change.ChangedAtUnixMs = now;
     return change;
 }

@@ -29,6 +29,8 @@
 
 // The settings window's button
 #define IDC_BTNSQLDIRECTORY             9430
+// The diagnostics window's line of the SQL directory
+#define IDC_DIAG_SQLDIR                 9431
 
 // Strings: window and labels
 #define IDS_SQLDIR_CAPTION              9450

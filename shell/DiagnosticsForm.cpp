@@ -5,6 +5,10 @@
 #include "DiagnosticsRes.h"
 #include "ListColumns.h"
 #include "OrgDirectoryTexts.h"
+#include "SqlDirectoryRes.h"
+#include "SqlDirectoryTexts.h"
+
+#include <utility>
 #include "WindowPlacement.h"
 
 #include <commctrl.h>
@@ -34,19 +38,19 @@ constexpr TItemText kTexts[] = {
 }  // namespace
 
 TDiagnosticsForm::TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics,
-                                   const TOrgDirectory* orgDirectory)
+                                   const TOrgDirectory* orgDirectory, TSqlStatus sqlStatus)
     : TDialogBase(instance, IDS_DIAG_CAPTION, 0, MB_ICONERROR), FDiagnostics(diagnostics),
-      FOrgDirectory(orgDirectory) {}
+      FOrgDirectory(orgDirectory), FSqlStatus(std::move(sqlStatus)) {}
 
 HWND TDiagnosticsForm::Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
-                            const TOrgDirectory* orgDirectory) {
+                            const TOrgDirectory* orgDirectory, TSqlStatus sqlStatus) {
     if (TDiagnosticsForm* open = BringForward()) {
         open->RefreshView(true);
         return open->Handle();
     }
     EnsureCommonControls();
     // No owner: the main window is usually hidden.
-    auto* form = new TDiagnosticsForm(instance, diagnostics, orgDirectory);
+    auto* form = new TDiagnosticsForm(instance, diagnostics, orgDirectory, std::move(sqlStatus));
     form->CreateSelfDeletingDialog(IDD_DIAGNOSTICSFORM, nullptr);
     BringWindowForward(form->Handle());
     return form->Handle();
@@ -88,11 +92,12 @@ void TDiagnosticsForm::LayoutControls() {
     const int width = client.right - 2 * margin;
     const int buttonTop = client.bottom - margin - buttonHeight;
     // The list's own label, for screen readers and Alt+С.
-    const int listLabelTop = margin + 3 * line + margin / 2;
+    const int listLabelTop = margin + 4 * line + margin / 2;
     const int listTop = listLabelTop + line;
     MoveControl(Item(IDC_DIAG_STATE), margin, margin, width, line);
     MoveControl(Item(IDC_DIAG_ERROR), margin, margin + line, width, line);
     MoveControl(Item(IDC_DIAG_ORGDIR), margin, margin + 2 * line, width, line);
+    MoveControl(Item(IDC_DIAG_SQLDIR), margin, margin + 3 * line, width, line);
     MoveControl(Item(IDC_DIAG_LIST_LABEL), margin, listLabelTop, width, line);
     MoveControl(Item(IDC_DIAG_LIST), margin, listTop, width, buttonTop - margin - listTop);
     MoveControl(Item(IDC_DIAG_COPY), margin, buttonTop, buttonWidth, buttonHeight);
@@ -116,6 +121,11 @@ void TDiagnosticsForm::RefreshView(bool force) {
     if (force || orgSync != FShownOrgSync) {
         ::SetDlgItemTextW(FHandle, IDC_DIAG_ORGDIR, orgSync.c_str());
         FShownOrgSync = std::move(orgSync);
+    }
+    std::wstring sqlStatus = SqlStatusText(FSqlStatus ? FSqlStatus() : TSqlDirectoryStatus{});
+    if (force || sqlStatus != FShownSqlStatus) {
+        ::SetDlgItemTextW(FHandle, IDC_DIAG_SQLDIR, sqlStatus.c_str());
+        FShownSqlStatus = std::move(sqlStatus);
     }
     if (force || FShownConnectionChanges != FDiagnostics.ConnectionChanges()) {
         FShownConnectionChanges = FDiagnostics.ConnectionChanges();

@@ -4,12 +4,14 @@
 #include "EventDiagnostics.h"
 #include "OpenWindows.h"
 #include "OrgDirectory.h"
+#include "SqlDirectory.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdint>
+#include <functional>
 
 // "Диагностика": the last recorder events with what was done with each, the
 // connection state, the last connection error and the organisation's
@@ -20,11 +22,14 @@ public:
     // Shows the window, or brings the open one forward. Returns its handle;
     // throws AppError when it cannot be created.
     // Without an organisation's directory its line says it is not used.
+    // Without the SQL directory's state its line says it is not used.
+    using TSqlStatus = std::function<TSqlDirectoryStatus()>;
     static HWND Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
-                     const TOrgDirectory* orgDirectory = nullptr);
+                     const TOrgDirectory* orgDirectory = nullptr, TSqlStatus sqlStatus = {});
 
 private:
-    TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics, const TOrgDirectory* orgDirectory);
+    TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics, const TOrgDirectory* orgDirectory,
+                     TSqlStatus sqlStatus);
     ~TDiagnosticsForm() override = default;
 
     bool OnInit() override;
@@ -41,6 +46,8 @@ private:
     const TEventDiagnostics& FDiagnostics;
     const TOrgDirectory* FOrgDirectory;
     std::wstring FShownOrgSync;
+    TSqlStatus FSqlStatus;
+    std::wstring FShownSqlStatus;
     uint64_t FShownTotal = UINT64_MAX;
     uint64_t FShownConnectionChanges = UINT64_MAX;
     // The list asks for one column at a time: the row is made once per event.

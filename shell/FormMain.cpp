@@ -17,6 +17,7 @@
 #include "ProgramWindows.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
+#include "SqlDirectoryTexts.h"
 #include "ScopedFlag.h"
 #include "TextConvert.h"
 #include "TrayState.h"
@@ -421,6 +422,7 @@ void TMainForm::UpdateTrayHint() {
     const TQuietState quiet = FController->Quiet().State();
     FTray->SetOperator(quiet, QuietHintText(quiet, FController->Quiet().Now()),
                        FController->Journal().MissedSinceViewed());
+    FTray->SetSqlDirectory(SqlTrayText(FController->SqlDirectoryStatus()));
 }
 
 void TMainForm::QuietTimerTimer() {

@@ -117,6 +117,7 @@ private:
     void SaveNotFinished(const std::wstring& phone) override;
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
+    void SqlDirectoryChanged(const TSqlDirectoryStatus&) override { UpdateTrayHint(); }
 
     // Notices quiet time beginning or ending, for the tray's icon and hint.
     void QuietTimerTimer();

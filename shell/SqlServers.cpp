@@ -1,5 +1,7 @@
 #include "SqlServers.h"
 
+#include "CallJournal.h"
+
 namespace {
 
 // Until the ODBC connection is built in, every connection says there is no driver.
@@ -17,4 +19,10 @@ TSqlDirectory::TServerFactory ProgramSqlServers() {
     return [](const TSqlDirectorySettings&) -> std::unique_ptr<ISqlDirectoryServer> {
         return std::make_unique<TNoDriverServer>();
     };
+}
+
+std::wstring DefaultSqlReplicaRoot() {
+    const std::wstring journal = DefaultJournalPath();
+    const size_t separator = journal.find_last_of(L"\\/");
+    return separator == std::wstring::npos ? std::wstring() : journal.substr(0, separator);
 }

@@ -221,6 +221,13 @@ Section "-${PRODUCT}" SecProgram
   File "${BINDIR}\${EXE}"
   File "${BINDIR}\citycodes.exe"
   File "${SRCDIR}\data\CityCodes.csv"
+  ; For the administrator of a shared directory in an SQL server: the scripts
+  ; that create its table.
+  SetOutPath "$INSTDIR\sql"
+  File "${SRCDIR}\packaging\sql\postgresql.sql"
+  File "${SRCDIR}\packaging\sql\mssql.sql"
+  File "${SRCDIR}\packaging\sql\mariadb.sql"
+  SetOutPath "$INSTDIR"
 
   ; The shipped city-code table goes only where there is none yet: the one
   ; supplied with the recording product, or edited by the administrator, stays.
@@ -318,6 +325,10 @@ Section "Uninstall"
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\citycodes.exe"
   Delete "$INSTDIR\CityCodes.csv"
+  Delete "$INSTDIR\sql\postgresql.sql"
+  Delete "$INSTDIR\sql\mssql.sql"
+  Delete "$INSTDIR\sql\mariadb.sql"
+  RMDir "$INSTDIR\sql"
   Delete "$INSTDIR\uninstall.exe"
   Delete "${SHORTCUT}"
   ; Only an autostart value that starts this copy.

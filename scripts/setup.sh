@@ -14,7 +14,8 @@ KORDAVIN_BIN=$KORDAVIN_BUILD/bin
 KORDAVIN_PACKAGES=(cmake make gcc libc6-dev g++-mingw-w64-x86-64-posix wine wine64 wine64-preloader
                    xvfb libgtest-dev tcl dpkg-dev x11-apps imagemagick nsis zip unzip wixl msitools
                    slapd ldap-utils samba-ad-dc samba-ad-provision procps openssl
-                   nlohmann-json3-dev)
+                   nlohmann-json3-dev
+                   postgresql odbc-postgresql mariadb-server odbc-mariadb unixodbc)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -30,7 +31,8 @@ install_packages() {
     log "installing packages: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     # The directory tests start throw-away servers of their own: slapd is
-    # installed without a configuration or a database of its own.
+    # installed without a configuration or a database of its own. PostgreSQL and
+    # MariaDB are not started by their install here; the tests start their own.
     echo "slapd slapd/no_configuration boolean true" | debconf-set-selections
     apt-get -o DPkg::Lock::Timeout=600 update -q
     apt-get -o DPkg::Lock::Timeout=600 install -y -q "${missing[@]}"

@@ -9,6 +9,7 @@
 #include "SqlReplica.h"
 #include "SqlSyncStore.h"
 #include "UniqueHandle.h"
+#include "pqrUnit.h"
 
 #include <windows.h>
 
@@ -23,10 +24,26 @@ namespace {
 // What the replica holds: another connection or table needs a full read.
 std::wstring SourceOf(const TSqlDirectorySettings& settings) { return settings.Connection + L'\x1f' + settings.Table; }
 
+// A save as the subscriber directory stores it: the number and the name cut to
+// the table's widths, so that the server holds what every replica shows.
 TSqlChange Completed(TSqlChange change, const std::wstring& author, int64_t now) {
+    change.Phone = CutToWidth(change.Phone, TPQRDataModule::kPhoneWidth);
+    change.Name = CutToWidth(change.Name, TPQRDataModule::kNameWidth);
     if (change.ChangedBy.empty()) change.ChangedBy = author;
     if (change.ChangedAtUnixMs == 0) change.ChangedAtUnixMs = now;
     return change;
+}
+
+// As the subscriber table refuses a row without a number or a name: nothing is stored.
+void RequireSavable(const TSqlChange& change) {
+    RequireDirectoryTextsFit(change.Phone, change.Name, change.Comment);
+    const wchar_t* missing = change.Phone.empty()                     ? TPQRDataModule::kPhoneField
+                             : !change.Deleted && change.Name.empty() ? TPQRDataModule::kNameField
+                                                                      : nullptr;
+    if (missing)
+        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) + L"\" таблицы \"" +
+                                                                        TPQRDataModule::kTableName +
+                                                                        L"\" должно иметь значение.");
 }
 
 bool ServerGone(TSqlErrorKind kind) { return kind == TSqlErrorKind::Unreachable || kind == TSqlErrorKind::Lost; }
@@ -145,7 +162,7 @@ std::wstring TSqlDirectory::ReplicaFolder() const {
 void TSqlDirectory::Save(const TSqlChange& change) { SaveBatch({change}); }
 
 std::size_t TSqlDirectory::SaveBatch(const std::vector<TSqlChange>& changes, ImportProgress* progress) {
-    for (const TSqlChange& change : changes) RequireDirectoryTextsFit(change.Phone, change.Name, change.Comment);
+    for (const TSqlChange& change : changes) RequireSavable(change);
     std::shared_ptr<TShared> shared;
     {
         const std::lock_guard lock(FLock);

@@ -72,10 +72,12 @@ public:
     std::wstring ReplicaFolder() const;
 
     // Stores the change durably in the outbox and in the replica, then wakes
-    // the sync to send it. ChangedBy and ChangedAtUnixMs are filled in when
-    // empty. Raises TDirectoryTextTooLong for a text no directory client could
-    // read, TableStoreError when the outbox cannot store it (then nothing is
-    // stored) or no connection is set.
+    // the sync to send it. The number and the name are cut to the subscriber
+    // table's widths; ChangedBy and ChangedAtUnixMs are filled in when empty.
+    // Raises TDirectoryTextTooLong for a text no directory client could read,
+    // TableStoreError (RequiredField) for a save without a number or a name,
+    // TableStoreError when the outbox cannot store it or no connection is set;
+    // then nothing is stored.
     void Save(const TSqlChange& change);
     // An import: every text checked first (TDirectoryTextTooLong, nothing
     // stored), then the changes stored in batches, each in a transaction. A

@@ -51,7 +51,7 @@ as_user() { wine "$bin/unelevated.exe" "$(winepath -w "$1")" "${@:2}" </dev/null
 wait "$makensis_pid" || fail "makensis failed for the older version"
 log "silent install"
 as_user "$older" /S || fail "the installer failed (exit code $?)"
-for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe; do
+for f in KordavinInformer.exe citycodes.exe CityCodes.csv uninstall.exe sql/postgresql.sql sql/mssql.sql sql/mariadb.sql; do
     [ -f "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
 done
 # Shipped without symbol tables: with them the program is about 4 MB.
@@ -130,6 +130,7 @@ exit_code_of "$informer_pid" 30 || code=$?
 informer_pid=
 [ "$code" = 0 ] || fail "the running copy did not end normally when the uninstaller asked (exit code $code)"
 [ ! -e "$install_dir/citycodes.exe" ] || fail "citycodes.exe left behind"
+[ ! -e "$install_dir/sql" ] || fail "the SQL scripts' folder left behind"
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut was left"
 [ -z "$(reg_value "$run_key" KordavinInformer.exe)" ] || fail "the autostart value was left"
 [ "$(fingerprint)" = "$before" ] || fail "the uninstaller changed the settings or directories"
@@ -169,7 +170,7 @@ portable_runs || fail "the uninstaller ended the portable copy in another folder
 
 log "portable zip"
 listing=$(unzip -Z1 "$portable")
-for f in KordavinInformer.exe citycodes.exe CityCodes.csv Readme.txt; do
+for f in KordavinInformer.exe citycodes.exe CityCodes.csv Readme.txt sql/postgresql.sql sql/mssql.sql sql/mariadb.sql; do
     grep -qx "KordavinInformer-$version-portable/$f" <<<"$listing" || fail "$f missing from $portable"
 done
 

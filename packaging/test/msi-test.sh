@@ -77,7 +77,7 @@ log "silent per-machine install over a data folder open to everyone"
 mkdir -p "$data_dir"
 chmod 777 "$data_dir"
 msiexec /i "$(winepath -w "$older")" /qn || fail "msiexec /i failed (exit code $?)"
-for f in KordavinInformer.exe citycodes.exe CityCodes.csv; do
+for f in KordavinInformer.exe citycodes.exe CityCodes.csv sql/postgresql.sql sql/mssql.sql sql/mariadb.sql; do
     [ -f "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
 done
 has_shortcut || fail "no Start-menu shortcut ${shortcuts[0]}"
@@ -140,7 +140,7 @@ status=0
 exit_code_of "$informer_pid" 30 || status=$?
 informer_pid=
 [ "$status" = 0 ] || fail "the running copy did not end normally when the uninstall asked (exit code $status)"
-for f in KordavinInformer.exe citycodes.exe CityCodes.csv; do
+for f in KordavinInformer.exe citycodes.exe CityCodes.csv sql; do
     [ ! -e "$install_dir/$f" ] || fail "left behind: $install_dir/$f"
 done
 ! has_shortcut || fail "the Start-menu shortcut was left"

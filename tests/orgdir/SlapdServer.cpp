@@ -41,24 +41,7 @@ std::wstring LdifLine(const std::wstring& name, const std::wstring& value) {
     return name + L":: " + Utf8ToWide(Base64(WideToUtf8(value))) + L"\n";
 }
 
-std::string ReadText(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
-
-std::wstring UnixPath(const std::wstring& windowsPath) {
-    using TConvert = char*(CDECL*)(LPCWSTR);
-    const auto convert = reinterpret_cast<TConvert>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!convert) return {};
-    char* unixPath = convert(windowsPath.c_str());
-    if (!unixPath) return {};
-    std::wstring path = Utf8ToWide(unixPath);
-    ::HeapFree(::GetProcessHeap(), 0, unixPath);
-    return path;
-}
 
 std::wstring PersonDn(const std::wstring& uid) { return L"uid=" + uid + L",ou=people," + TSlapdServer::kSuffix; }
 
@@ -90,33 +73,6 @@ std::wstring TSlapdServer::WriteFile(const std::wstring& name, const std::wstrin
     std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
     file << WideToUtf8(text);
     return UnixPath(path);
-}
-
-int RunLinuxScript(const std::wstring& scriptPath, const std::wstring& arguments, const std::wstring& folder,
-                   unsigned timeoutMs, std::string& log) {
-    const std::wstring status = folder + L"\\status";
-    ::DeleteFileW(status.c_str());
-    std::wstring commandLine = L"/bin/sh " + QuoteArgument(UnixPath(scriptPath)) + L" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process)) {
-        log = "cannot start /bin/sh: " + WideToUtf8(SystemErrorText(::GetLastError()));
-        return -1;
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    while (::GetFileAttributesW(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (::GetTickCount64() > deadline) {
-            log = "did not finish in time; log: " + ReadText(folder + L"\\control.log");
-            return -1;
-        }
-        ::Sleep(20);
-    }
-    log = ReadText(folder + L"\\control.log");
-    return std::atoi(ReadText(status).c_str());
 }
 
 bool TSlapdServer::Run(const std::wstring& arguments, std::string& why, unsigned timeoutMs) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "LinuxScript.h"
 #include "TestFolders.h"
 
 #include <string>
@@ -56,16 +57,6 @@ private:
     int securePort_ = 0;
     bool started_ = false;
 };
-
-// The Unix path of a Windows path under Wine; empty elsewhere.
-std::wstring UnixPath(const std::wstring& windowsPath);
-
-// Runs a shell script of the Linux side under Wine, which starts Unix programs
-// but does not wait for them: the script leaves its exit code in `folder`\status,
-// waited for at most timeoutMs. The code, or -1 when none came in time; `log`
-// gets `folder`\control.log.
-int RunLinuxScript(const std::wstring& scriptPath, const std::wstring& arguments, const std::wstring& folder,
-                   unsigned timeoutMs, std::string& log);
 
 // One person below ou=people of the test suffix, as LDIF: inetOrgPerson with the
 // uid, a cn and sn (the uid, unless given) and the attributes, repeated names

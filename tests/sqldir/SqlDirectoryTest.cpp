@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -164,6 +165,34 @@ TEST(SqlDirectory, NamesFromTheServerReachLookupsAndLaterStartsReadOnlyChanges) 
     TLookup lookup(again.Directory.ReplicaFolder(), root.file(L"old"));
     EXPECT_EQ(lookup(L"200"), Found(L"Новый"));
     EXPECT_EQ(lookup(L"79161234567"), Found(L"Петрова Анна Сергеевна"));
+}
+
+TEST(SqlDirectory, EachTableHasAReplicaOfItsOwnAndTheStatusIsTold) {
+    TempFolder root;
+    auto first = std::make_shared<TFakeSqlTable>();
+    auto second = std::make_shared<TFakeSqlTable>();
+    first->Put(L"1", L"Из первой");
+    second->Put(L"1", L"Из второй");
+    TSqlDirectory directory(root.path(), [&](const TSqlDirectorySettings& settings) {
+        return std::make_unique<TFakeSqlServer>(settings.Table == L"First" ? first : second);
+    });
+    std::atomic<int> told{0};
+    directory.SetOnStatusChanged([&told] { ++told; });
+    directory.Apply(Settings(L"First"));
+    ASSERT_TRUE(WaitForSync(directory));
+    EXPECT_GT(told.load(), 0);
+    const std::wstring firstFolder = directory.ReplicaFolder();
+    directory.Apply(Settings(L"Second"));
+    ASSERT_TRUE(WaitForSync(directory));
+    EXPECT_NE(directory.ReplicaFolder(), firstFolder);
+    EXPECT_EQ(directory.Status().FullReads, 1u);
+    EXPECT_EQ(TLookup(directory.ReplicaFolder(), root.file(L"old"))(L"1"), Found(L"Из второй"));
+    // Back to the first table: its replica is still good, so only changes are read.
+    directory.Apply(Settings(L"First"));
+    ASSERT_TRUE(WaitForSync(directory));
+    EXPECT_EQ(directory.ReplicaFolder(), firstFolder);
+    EXPECT_EQ(directory.Status().FullReads, 0u);
+    EXPECT_EQ(TLookup(directory.ReplicaFolder(), root.file(L"old"))(L"1"), Found(L"Из первой"));
 }
 
 TEST(SqlDirectory, AReplicaThatCannotBeTrustedIsReadInFull) {
@@ -391,7 +420,7 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
     }
 }
 
-TEST(SqlDirectory, SavesKeepTheDirectoryTextLimitsAndNeedAConnection) {
+TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
     TempFolder root;
     auto table = std::make_shared<TFakeSqlTable>();
     TWorkstation station(root.path(), table);
@@ -399,7 +428,15 @@ TEST(SqlDirectory, SavesKeepTheDirectoryTextLimitsAndNeedAConnection) {
     EXPECT_THROW(station.Directory.Save(Change(L"1", tooLong)), TDirectoryTextTooLong);
     EXPECT_THROW(station.Directory.Save(Change(L"1", L"Имя", tooLong)), TDirectoryTextTooLong);
     EXPECT_THROW(station.Directory.SaveBatch({Change(L"1", L"Имя"), Change(tooLong, L"Имя")}), TDirectoryTextTooLong);
+    for (const TSqlChange& unnamed : {Change(L"1", L""), Change(L"", L"Имя"), Deletion(L"")})
+        EXPECT_THROW(station.Directory.Save(unnamed), TableStoreError);
     EXPECT_EQ(station.Directory.Status().Waiting, 0u);
+    // What the subscriber table would keep of a long number and name is what the server gets.
+    station.Directory.Save(Change(L"12345678901234567890", std::wstring(100, L'ж')));
+    ASSERT_TRUE(WaitFor([&] { return station.Directory.Status().Waiting == 0; }));
+    ASSERT_EQ(table->Written().size(), 1u);
+    EXPECT_EQ(table->Written()[0].Phone, L"1234567890123456");
+    EXPECT_EQ(table->Written()[0].Name, std::wstring(TPQRDataModule::kNameWidth, L'ж'));
     station.Directory.Apply({});
     EXPECT_TRUE(station.Directory.ReplicaFolder().empty());
     EXPECT_FALSE(station.Directory.Status().Enabled);

@@ -1,0 +1,130 @@
+// The window-free parts of the ODBC side: the table name, the password in the
+// connection string, and the drivers' diagnostics as reasons.
+#include "OdbcConnectionString.h"
+#include "SqlErrorMapping.h"
+#include "SqlTableName.h"
+
+#include <gtest/gtest.h>
+
+TEST(SqlTableName, OnlyPlainNamesAreQuotedAndUsed) {
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* quote;
+        const wchar_t* quoted;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {L"KordavinAbonentPhones", L"\"", L"\"KordavinAbonentPhones\""},
+        {L"KordavinAbonentPhones", L"`", L"`KordavinAbonentPhones`"},
+        {L"dbo.Phones_2", L"\"", L"\"dbo\".\"Phones_2\""},
+        {L"_t1", L" ", L"_t1"},
+        {L"", L"\"", nullptr},
+        {L"1table", L"\"", nullptr},
+        {L"a.b.c", L"\"", nullptr},
+        {L".a", L"\"", nullptr},
+        {L"a.", L"\"", nullptr},
+        {L"t; DROP TABLE x", L"\"", nullptr},
+        {L"t\" OR \"1", L"\"", nullptr},
+        {L"t`x", L"`", nullptr},
+        {L"t--", L"\"", nullptr},
+        {L"t/*x*/", L"\"", nullptr},
+        {L"Телефоны", L"\"", nullptr},
+        {L"a b", L"\"", nullptr},
+        {L"t\n", L"\"", nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto quoted = QuotedTableName(c.name, c.quote);
+        if (c.quoted) {
+            ASSERT_TRUE(quoted.has_value()) << testing::PrintToString(std::wstring(c.name));
+            EXPECT_EQ(*quoted, c.quoted);
+        } else {
+            EXPECT_FALSE(quoted.has_value()) << testing::PrintToString(std::wstring(c.name));
+        }
+    }
+    EXPECT_FALSE(IsPlainTableName(std::wstring(129, L'a')));
+    EXPECT_TRUE(IsPlainTableName(std::wstring(128, L'a')));
+}
+
+TEST(OdbcConnectionString, PasswordIsAppendedInBracesWithBracesDoubled) {
+    struct Case {
+        const wchar_t* connection;
+        const wchar_t* password;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"Driver={PostgreSQL Unicode};Server=db1;Uid=informer;", L"secret",
+         L"Driver={PostgreSQL Unicode};Server=db1;Uid=informer;Pwd={secret};"},
+        {L"Driver={MariaDB Unicode};Uid=informer", L"a;b=c", L"Driver={MariaDB Unicode};Uid=informer;Pwd={a;b=c};"},
+        {L"Uid=x;  ", L"p}w{d}", L"Uid=x;Pwd={p}}w{d}}};"},
+        {L"Uid=x;", L"Пароль ё", L"Uid=x;Pwd={Пароль ё};"},
+        {L"Uid=x;", L"", L"Uid=x;"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithPassword(c.connection, c.password), c.expected);
+}
+
+// What the drivers said under Wine (PostgreSQL Unicode, MariaDB Unicode) and
+// what SQL Server's driver is documented to say.
+TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {
+    struct Case {
+        const wchar_t* state;
+        long native;
+        const wchar_t* message;
+        TOdbcPhase phase;
+        TSqlErrorKind kind;
+    };
+    using K = TSqlErrorKind;
+    const auto C = TOdbcPhase::Connect;
+    const auto O = TOdbcPhase::Operation;
+    const Case cases[] = {
+        {L"IM002", 0, L"[unixODBC][Driver Manager]Data source name not found and no default driver specified", C,
+         K::Driver},
+        {L"IM003", 0, L"Specified driver could not be loaded", C, K::Driver},
+        {L"01000", 0, L"[unixODBC][Driver Manager]Can't open lib 'PostgreSQL Nowhere' : file not found", C, K::Driver},
+        {L"08001", 101,
+         L"connection to server at \"127.0.0.1\", port 5432 failed: FATAL:  password authentication failed for user "
+         L"\"kb\"",
+         C, K::Login},
+        {L"28000", 1045, L"[ma-3.1.17]Access denied for user 'kb'@'127.0.0.1' (using password: YES)", C, K::Login},
+        {L"28000", 18456, L"[Microsoft][ODBC Driver 18 for SQL Server][SQL Server]Login failed for user 'x'.", C,
+         K::Login},
+        {L"08001", 101, L"connection to server at \"127.0.0.1\", port 1 failed: Connection refused", C,
+         K::Unreachable},
+        {L"HY000", 2002, L"[ma-3.1.17]Can't connect to MySQL server on '127.0.0.1' (111)", C, K::Unreachable},
+        {L"HYT00", 0, L"Login timeout expired", C, K::Unreachable},
+        {L"HYT00", 0, L"Query timeout expired", O, K::Unreachable},
+        {L"08S01", 0, L"Communication link failure", C, K::Unreachable},
+        {L"08S01", 0, L"Communication link failure", O, K::Lost},
+        {L"57P01", 7, L"FATAL: terminating connection due to administrator command", O, K::Lost},
+        {L"HY000", 2013, L"[ma-3.1.17]Lost connection to server during query", O, K::Lost},
+        {L"HY000", 2006, L"[ma-3.1.17]Server has gone away", O, K::Lost},
+        {L"08S01", 35, L"Could not send Query(connection dead)", O, K::Lost},
+        {L"42P01", 7, L"ERROR: relation \"NoSuchTable\" does not exist", O, K::NoTable},
+        {L"42S02", 1146, L"[ma-3.1.17]Table 'phones.NoSuchTable' doesn't exist", O, K::NoTable},
+        {L"42501", 7, L"ERROR: permission denied for table KordavinAbonentPhones", O, K::Permission},
+        {L"42000", 1142, L"[ma-3.1.17]INSERT command denied to user 'kb'@'127.0.0.1' for table", O, K::Permission},
+        {L"42000", 229, L"The INSERT permission was denied on the object", O, K::Permission},
+        {L"42000", 1064, L"You have an error in your SQL syntax", O, K::Other},
+        {L"42703", 7, L"ERROR: column \"abonentcomment\" does not exist", O, K::MissingColumns},
+        {L"23505", 7, L"ERROR: duplicate key value violates unique constraint", O, K::Other},
+    };
+    for (const Case& c : cases) {
+        const TSqlError error = SqlErrorFromDiagnostics({{c.state, c.native, c.message}}, c.phase);
+        EXPECT_EQ(error.Kind, c.kind) << testing::PrintToString(std::wstring(c.message));
+        EXPECT_EQ(error.State, c.state);
+        EXPECT_EQ(error.Detail, c.message);
+    }
+    // The first record that says something decides; none at all is still an error.
+    const TSqlError second =
+        SqlErrorFromDiagnostics({{L"01000", 0, L"a warning"}, {L"28000", 1045, L"Access denied"}}, C);
+    EXPECT_EQ(second.Kind, K::Login);
+    EXPECT_EQ(SqlErrorFromDiagnostics({}, O).Kind, K::Other);
+}
+
+TEST(SqlErrorMapping, ConflictsRunAgainAndUniqueViolationsAreKnown) {
+    EXPECT_TRUE(IsTransactionConflict({{L"40P01", 7, L"deadlock detected"}}));
+    EXPECT_TRUE(IsTransactionConflict({{L"40001", 1213, L"Deadlock found when trying to get lock"}}));
+    EXPECT_TRUE(IsTransactionConflict({{L"40001", 1205, L"Transaction was deadlocked"}}));
+    EXPECT_FALSE(IsTransactionConflict({{L"23505", 7, L"duplicate key"}}));
+    EXPECT_TRUE(IsUniqueViolation({{L"23505", 7, L"duplicate key"}}));
+    EXPECT_TRUE(IsUniqueViolation({{L"23000", 1062, L"Duplicate entry"}}));
+    EXPECT_FALSE(IsUniqueViolation({{L"42S02", 1146, L"no table"}}));
+}

@@ -1,0 +1,146 @@
+#!/bin/sh
+# A throw-away PostgreSQL for the SQL directory tests, driven from the Windows
+# side under Wine like the LDAP servers' scripts.
+#   start   DIR [SECONDS]  make a cluster in a folder of its own under /tmp, start
+#                          it on a free port of 127.0.0.1, create the database
+#                          "phones", the account kb (password in DIR/password) and
+#                          the table with the shipped postgresql.sql and its grants
+#   stop    DIR            stop the server (its data stays)
+#   restart DIR            start it again on the same data and port
+#   sql     DIR FILE       run FILE as the superuser in "phones"; output in DIR/output
+#   drop    DIR            stop the server and remove its data
+# DIR gets port, connection (the ODBC connection string without the password),
+# password and data (the data folder). The server ends by itself after SECONDS
+# (default 600) whatever happens. The exit code lands in DIR/status once
+# everything is done (77: PostgreSQL or its ODBC driver is not installed), the
+# reason of a failure in DIR/control.log.
+set -u
+PATH=/usr/sbin:/usr/bin:/sbin:/bin
+export PATH
+command=$1
+dir=$(cd "$2" && pwd -P) || exit 1
+rm -f "$dir/status"
+trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
+log=$dir/control.log
+here=$(cd "$(dirname "$0")" && pwd -P)
+password=kb-secret
+user=postgres
+
+fail() { echo "$*" >>"$log"; exit 1; }
+unavailable() { echo "$*" >>"$log"; exit 77; }
+
+bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
+[ -n "$bin" ] && [ -x "$bin/postgres" ] || unavailable "PostgreSQL is not installed"
+grep -q '^\[PostgreSQL Unicode\]' /etc/odbcinst.ini 2>/dev/null || unavailable "the ODBC driver PostgreSQL Unicode is not installed"
+
+# PostgreSQL refuses to run as root: the server runs as its service's user.
+as_service() {
+    if [ "$(id -u)" = 0 ]; then runuser -u "$user" -- "$@"; else "$@"; fi
+}
+
+free_port() {
+    i=0
+    while [ $i -lt 100 ]; do
+        candidate=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
+        ss -ltnH "sport = :$candidate" 2>/dev/null | grep -q . || { echo "$candidate"; return 0; }
+        i=$((i + 1))
+    done
+    fail "no free port found"
+}
+
+superuser_sql() {
+    as_service "$bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$data" -p "$port" -U postgres "$@"
+}
+
+launch() {
+    data=$(cat "$dir/data")
+    port=$(cat "$dir/port")
+    lifetime=$(cat "$dir/lifetime")
+    # fsync off: the data is thrown away, and the tests are not about the disk.
+    # SIGINT is PostgreSQL's fast shutdown; SIGTERM would wait for every client.
+    as_service setsid timeout -s INT -k 15 "$lifetime" "$bin/postgres" -D "$data/db" -p "$port" \
+        -k "$data" -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off \
+        >>"$log" 2>&1 </dev/null &
+    server_pid=$!
+    i=0
+    while [ $i -lt 300 ] && kill -0 "$server_pid" 2>/dev/null; do
+        "$bin/pg_isready" -q -h 127.0.0.1 -p "$port" && return 0
+        sleep 0.1
+        i=$((i + 1))
+    done
+    echo "PostgreSQL does not answer on port $port" >>"$log"
+    stop_server
+    return 1
+}
+
+stop_server() {
+    [ -f "$dir/data" ] || return 0
+    data=$(cat "$dir/data")
+    [ -f "$data/db/postmaster.pid" ] || return 0
+    pid=$(head -n 1 "$data/db/postmaster.pid")
+    kill -INT "$pid" 2>/dev/null
+    i=0
+    while kill -0 "$pid" 2>/dev/null && [ $i -lt 150 ]; do
+        sleep 0.1
+        i=$((i + 1))
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        kill -KILL "$pid" 2>/dev/null
+        sleep 0.5
+        rm -f "$data/db/postmaster.pid"
+    fi
+    kill -0 "$pid" 2>/dev/null && fail "PostgreSQL ($pid) does not end"
+    return 0
+}
+
+# The shipped script's GRANT lines, for the tests' account instead of "informer".
+grants() {
+    sed -n 's/^-- \(GRANT .*\)informer;$/\1kb;/p' "$here/postgresql.sql"
+}
+
+case $command in
+start)
+    # Folders left by runs that could not drop them.
+    find /tmp -maxdepth 1 -name 'kordavin-pg.*' -mmin +180 -exec rm -rf {} + 2>/dev/null
+    data=$(mktemp -d /tmp/kordavin-pg.XXXXXX) || fail "no folder under /tmp"
+    echo "$data" >"$dir/data"
+    echo "${3:-600}" >"$dir/lifetime"
+    [ "$(id -u)" = 0 ] && chown "$user" "$data"
+    as_service "$bin/initdb" -D "$data/db" -U postgres -E UTF8 --no-locale --auth-local=trust \
+        --auth-host=scram-sha-256 >>"$log" 2>&1 || fail "initdb failed"
+    # Another server may take the port between the look and the start: try another.
+    tries=0
+    until free_port >"$dir/port" && launch; do
+        tries=$((tries + 1))
+        [ $tries -lt 3 ] || fail "PostgreSQL did not start"
+    done
+    superuser_sql -d postgres -c "CREATE ROLE kb LOGIN PASSWORD '$password'" \
+        -c "CREATE DATABASE phones ENCODING 'UTF8' TEMPLATE template0" >>"$log" 2>&1 ||
+        fail "no database made"
+    superuser_sql -d phones <"$here/postgresql.sql" >>"$log" 2>&1 || fail "postgresql.sql failed"
+    [ -n "$(grants)" ] || fail "postgresql.sql has no GRANT lines"
+    grants | superuser_sql -d phones >>"$log" 2>&1 || fail "the grants failed"
+    echo "$password" >"$dir/password"
+    echo "Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=phones;Uid=kb;" >"$dir/connection"
+    ;;
+restart)
+    launch || fail "the server did not start again"
+    ;;
+stop)
+    stop_server
+    ;;
+sql)
+    data=$(cat "$dir/data")
+    port=$(cat "$dir/port")
+    superuser_sql -d phones -A -t <"$3" >"$dir/output" 2>>"$log" || fail "the statements failed"
+    ;;
+drop)
+    stop_server
+    data=$(cat "$dir/data" 2>/dev/null)
+    case $data in /tmp/kordavin-pg.*) rm -rf "$data" ;; esac
+    ;;
+*)
+    fail "unknown command $command"
+    ;;
+esac
+exit 0

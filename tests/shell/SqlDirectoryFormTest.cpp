@@ -46,8 +46,8 @@ TEST(SqlDirectoryTexts, EveryFailureHasItsOwnWords) {
         {{TSqlErrorKind::Login, L"28P01", L"FATAL:  password\nauthentication failed"},
          L"сервер не принял пользователя или пароль. Ответ сервера: FATAL:  password authentication failed"},
         {{TSqlErrorKind::NoTable, L"42P01", L"KordavinAbonentPhones"},
-         L"таблицы «KordavinAbonentPhones» на сервере нет: администратор создаёт её скриптом postgresql.sql, "
-         L"mssql.sql или mariadb.sql"},
+         L"таблицы «KordavinAbonentPhones» на сервере нет или этой учётной записи она не видна: администратор "
+         L"создаёт её скриптом postgresql.sql, mssql.sql или mariadb.sql и даёт права"},
         {{TSqlErrorKind::MissingColumns, L"", L"Stamp, Deleted"}, L"в таблице нет столбцов: Stamp, Deleted"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.text, SqlErrorText(c.error));
@@ -284,7 +284,7 @@ TEST_F(SqlDirectoryFormTest, TheCheckSaysInWordsWhatIsWrong) {
     } cases[] = {
         {{}, L"Подключение установлено; в таблице «Телефоны» есть все нужные столбцы."},
         {{TSqlErrorKind::Login, L"28P01", L""}, L"Не получилось: сервер не принял пользователя или пароль"},
-        {{TSqlErrorKind::NoTable, L"42P01", L"Телефоны"}, L"таблицы «Телефоны» на сервере нет"},
+        {{TSqlErrorKind::NoTable, L"42P01", L"Телефоны"}, L"таблицы «Телефоны» на сервере нет или"},
         {{TSqlErrorKind::MissingColumns, L"", L"Stamp, ChangedBy"}, L"в таблице нет столбцов: Stamp, ChangedBy"},
         {{TSqlErrorKind::Unreachable, L"08001", L""}, L"сервер недоступен"},
         {{TSqlErrorKind::Driver, L"IM002", L"Data source name not found"},

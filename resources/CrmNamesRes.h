@@ -4,6 +4,10 @@
 // Dialog
 #define IDD_CRMLOOKUPFORM               5600
 
+// The settings window's button that opens the dialog (made from the name sources' table)
+#define IDC_BTNCRMNAMES                 1195
+#define IDS_BTNCRMNAMES                 9010
+
 // Child controls
 #define IDC_LOOKUP_URL_LABEL            5610
 #define IDC_LOOKUP_URL                  5611

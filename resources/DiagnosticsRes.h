@@ -11,7 +11,8 @@
 #define IDC_DIAG_COPY                   5213
 #define IDC_DIAG_REFRESH                5214
 #define IDC_DIAG_LIST_LABEL             5215
-#define IDC_DIAG_ORGDIR                 5216
+// The name sources' lines, made at start-up from their table: 5216 on, at most four.
+#define IDC_DIAG_SOURCE_FIRST           5216
 #define IDC_DIAG_CLOSE                  2    // IDCANCEL: Escape closes
 
 // Strings: window and columns

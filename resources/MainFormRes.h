@@ -86,11 +86,7 @@
 #define IDC_EDITCRMURLTEMPLATE          1192
 #define IDC_CBCRMOPENMODE_LABEL         1193
 #define IDC_CBCRMOPENMODE               1194
-// Opens "Имена из CRM", the CRM name lookup's own dialog.
-#define IDC_BTNCRMNAMES                 1195
-
-// Opens the organisation's directory's own dialog.
-#define IDC_BTNORGDIRECTORY             1196
+// 1195 and 1196: the buttons of the name sources' dialogs (CrmNamesRes.h, OrgDirectoryRes.h).
 
 // "OK" and "Отмена" are the dialog's own IDOK and IDCANCEL, so that Enter and
 // Escape reach them.

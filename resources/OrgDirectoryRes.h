@@ -5,6 +5,10 @@
 // Dialog
 #define IDD_ORGDIRECTORYFORM            5800
 
+// The settings window's button that opens the dialog (made from the name sources' table)
+#define IDC_BTNORGDIRECTORY             1196
+#define IDS_BTNORGDIRECTORY             9011
+
 // Child controls
 #define IDC_ORGDIR_SERVERS_LABEL        5810
 #define IDC_ORGDIR_SERVERS              5811

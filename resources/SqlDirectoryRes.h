@@ -27,10 +27,9 @@
 #define IDC_SQLDIR_OK                   1    // IDOK: Enter applies
 #define IDC_SQLDIR_CANCEL               2    // IDCANCEL: Escape closes
 
-// The settings window's button
+// The settings window's button (made from the name sources' table) and its caption
 #define IDC_BTNSQLDIRECTORY             9430
-// The diagnostics window's line of the SQL directory
-#define IDC_DIAG_SQLDIR                 9431
+#define IDS_BTNSQLDIRECTORY             9012
 
 // Strings: window and labels
 #define IDS_SQLDIR_CAPTION              9450

@@ -40,6 +40,12 @@ TCrmNames::TCrmNames(TRecorderDispatch& dispatch, TCallJournal& journal, TEventD
     FService = std::make_unique<TCrmNamesService>([wake] { wake->Post(); }, std::move(options));
 }
 
+std::unique_ptr<INameSourcePart> TCrmNames::Make(const TNameSourceContext& context) {
+    auto part = std::make_unique<TCrmNames>(context.Dispatch, context.Journal, context.Diagnostics);
+    context.AddListener(*part);
+    return part;
+}
+
 TCrmNames::~TCrmNames() { Shutdown(); }
 
 void TCrmNames::SetSettings(const TCrmNamesSettings& settings) {

@@ -2,6 +2,7 @@
 #include "CallEvent.h"
 #include "CallJournal.h"
 #include "EventDiagnostics.h"
+#include "NameSourcePart.h"
 #include "CrmNamesSettings.h"
 #include "CrmNamesService.h"
 #include "RecorderDispatch.h"
@@ -19,7 +20,7 @@
 // listeners); one for a call that has ended goes to the journal only; a failure
 // goes to the diagnostics. Main thread only; the answers come back to it
 // through a message-only window.
-class TCrmNames final : public ICallEventListener {
+class TCrmNames final : public ICallEventListener, public INameSourcePart {
 public:
     TCrmNames(TRecorderDispatch& dispatch, TCallJournal& journal, TEventDiagnostics& diagnostics,
                    TCrmNamesOptions options = {});
@@ -27,8 +28,13 @@ public:
     TCrmNames(const TCrmNames&) = delete;
     TCrmNames& operator=(const TCrmNames&) = delete;
 
+    // Made as the controller's part: a listener of the call-event stream.
+    static std::unique_ptr<INameSourcePart> Make(const TNameSourceContext& context);
+
     // Unchanged settings keep the cache of answers.
     void SetSettings(const TCrmNamesSettings& settings);
+    void Apply(const TMainFormSettings& settings) override { SetSettings(settings); }
+    void Stop() override { StopLookups(); }
     const TCrmNamesSettings& Settings() const { return FSettings; }
     void OnCallEvent(const TCallEvent& event) override;
     // The answers waiting now, handled at once (also what the wake message does).

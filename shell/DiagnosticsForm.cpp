@@ -4,11 +4,7 @@
 #include "ControlsStartup.h"
 #include "DiagnosticsRes.h"
 #include "ListColumns.h"
-#include "OrgDirectoryTexts.h"
-#include "SqlDirectoryRes.h"
-#include "SqlDirectoryTexts.h"
-
-#include <utility>
+#include "NameSources.h"
 #include "WindowPlacement.h"
 
 #include <commctrl.h>
@@ -38,19 +34,19 @@ constexpr TItemText kTexts[] = {
 }  // namespace
 
 TDiagnosticsForm::TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics,
-                                   const TOrgDirectory* orgDirectory, TSqlStatus sqlStatus)
+                                   const INameSourceParts* nameSources)
     : TDialogBase(instance, IDS_DIAG_CAPTION, 0, MB_ICONERROR), FDiagnostics(diagnostics),
-      FOrgDirectory(orgDirectory), FSqlStatus(std::move(sqlStatus)) {}
+      FNameSources(nameSources) {}
 
 HWND TDiagnosticsForm::Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
-                            const TOrgDirectory* orgDirectory, TSqlStatus sqlStatus) {
+                            const INameSourceParts* nameSources) {
     if (TDiagnosticsForm* open = BringForward()) {
         open->RefreshView(true);
         return open->Handle();
     }
     EnsureCommonControls();
     // No owner: the main window is usually hidden.
-    auto* form = new TDiagnosticsForm(instance, diagnostics, orgDirectory, std::move(sqlStatus));
+    auto* form = new TDiagnosticsForm(instance, diagnostics, nameSources);
     form->CreateSelfDeletingDialog(IDD_DIAGNOSTICSFORM, nullptr);
     BringWindowForward(form->Handle());
     return form->Handle();
@@ -70,6 +66,22 @@ bool TDiagnosticsForm::OnNotify(NMHDR& header, LRESULT&) {
 
 bool TDiagnosticsForm::OnInit() {
     SetItemTexts(kTexts);
+    // A line under the connection's two for each name source that has one.
+    const auto font = static_cast<WPARAM>(::SendMessageW(FHandle, WM_GETFONT, 0, 0));
+    int lineId = IDC_DIAG_SOURCE_FIRST;
+    // Where the template's lines stand in the tab order, before the list's label.
+    HWND after = Item(IDC_DIAG_ERROR);
+    for (const TNameSource& source : NameSources()) {
+        if (!source.DiagnosticsLine) continue;
+        const HWND line = ::CreateWindowExW(WS_EX_NOPARENTNOTIFY, L"STATIC", L"",
+                                            WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, 0, 0, 0,
+                                            0, FHandle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(lineId++)),
+                                            Instance(), nullptr);
+        ::SendMessageW(line, WM_SETFONT, font, FALSE);
+        ::SetWindowPos(line, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = line;
+        FShownSourceLines.emplace_back();
+    }
     HWND list = Item(IDC_DIAG_LIST);
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     const TDiagnosticsRow titles = DiagnosticsColumnTitles();
@@ -91,13 +103,14 @@ void TDiagnosticsForm::LayoutControls() {
     const int buttonHeight = Scaled(kButtonHeight);
     const int width = client.right - 2 * margin;
     const int buttonTop = client.bottom - margin - buttonHeight;
+    const int lines = 2 + static_cast<int>(FShownSourceLines.size());
     // The list's own label, for screen readers and Alt+С.
-    const int listLabelTop = margin + 4 * line + margin / 2;
+    const int listLabelTop = margin + lines * line + margin / 2;
     const int listTop = listLabelTop + line;
     MoveControl(Item(IDC_DIAG_STATE), margin, margin, width, line);
     MoveControl(Item(IDC_DIAG_ERROR), margin, margin + line, width, line);
-    MoveControl(Item(IDC_DIAG_ORGDIR), margin, margin + 2 * line, width, line);
-    MoveControl(Item(IDC_DIAG_SQLDIR), margin, margin + 3 * line, width, line);
+    for (int i = 2; i < lines; ++i)
+        MoveControl(Item(IDC_DIAG_SOURCE_FIRST + i - 2), margin, margin + i * line, width, line);
     MoveControl(Item(IDC_DIAG_LIST_LABEL), margin, listLabelTop, width, line);
     MoveControl(Item(IDC_DIAG_LIST), margin, listTop, width, buttonTop - margin - listTop);
     MoveControl(Item(IDC_DIAG_COPY), margin, buttonTop, buttonWidth, buttonHeight);
@@ -115,17 +128,15 @@ void TDiagnosticsForm::OnCommand(int id, UINT) {
 }
 
 void TDiagnosticsForm::RefreshView(bool force) {
-    // The sync runs on its own thread: its status is read as it stands now.
-    std::wstring orgSync = FOrgDirectory ? OrgSyncStatusText(FOrgDirectory->LastSync(), FOrgDirectory->Enabled())
-                                         : OrgSyncStatusText({}, false);
-    if (force || orgSync != FShownOrgSync) {
-        ::SetDlgItemTextW(FHandle, IDC_DIAG_ORGDIR, orgSync.c_str());
-        FShownOrgSync = std::move(orgSync);
-    }
-    std::wstring sqlStatus = SqlStatusText(FSqlStatus ? FSqlStatus() : TSqlDirectoryStatus{});
-    if (force || sqlStatus != FShownSqlStatus) {
-        ::SetDlgItemTextW(FHandle, IDC_DIAG_SQLDIR, sqlStatus.c_str());
-        FShownSqlStatus = std::move(sqlStatus);
+    size_t shown = 0;
+    for (const TNameSource& source : NameSources()) {
+        if (!source.DiagnosticsLine) continue;
+        std::wstring text = source.DiagnosticsLine(FNameSources ? FNameSources->NameSourcePart(source.Part) : nullptr);
+        if (shown < FShownSourceLines.size() && (force || text != FShownSourceLines[shown])) {
+            ::SetDlgItemTextW(FHandle, IDC_DIAG_SOURCE_FIRST + static_cast<int>(shown), text.c_str());
+            FShownSourceLines[shown] = std::move(text);
+        }
+        ++shown;
     }
     if (force || FShownConnectionChanges != FDiagnostics.ConnectionChanges()) {
         FShownConnectionChanges = FDiagnostics.ConnectionChanges();

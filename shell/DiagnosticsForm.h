@@ -3,33 +3,30 @@
 #include "DialogBase.h"
 #include "EventDiagnostics.h"
 #include "OpenWindows.h"
-#include "OrgDirectory.h"
-#include "SqlDirectory.h"
+#include "NameSourcePart.h"
 
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <cstdint>
-#include <functional>
+#include <string>
+#include <vector>
 
 // "Диагностика": the last recorder events with what was done with each, the
-// connection state, the last connection error and the organisation's
-// directory's last sync, for support. A modeless
+// connection state, the last connection error and a line of each name source
+// that has one (the organisation's directory's last sync), for support. A modeless
 // dialog without owner; at most one is open, and it frees itself when closed.
 class TDiagnosticsForm final : public TDialogBase, public TOpenWindows<TDiagnosticsForm> {
 public:
     // Shows the window, or brings the open one forward. Returns its handle;
     // throws AppError when it cannot be created.
-    // Without an organisation's directory its line says it is not used.
-    // Without the SQL directory's state its line says it is not used.
-    using TSqlStatus = std::function<TSqlDirectoryStatus()>;
+    // Without the name sources' parts their lines say they are not used.
     static HWND Show(HINSTANCE instance, const TEventDiagnostics& diagnostics,
-                     const TOrgDirectory* orgDirectory = nullptr, TSqlStatus sqlStatus = {});
+                     const INameSourceParts* nameSources = nullptr);
 
 private:
-    TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics, const TOrgDirectory* orgDirectory,
-                     TSqlStatus sqlStatus);
+    TDiagnosticsForm(HINSTANCE instance, const TEventDiagnostics& diagnostics, const INameSourceParts* nameSources);
     ~TDiagnosticsForm() override = default;
 
     bool OnInit() override;
@@ -44,10 +41,9 @@ private:
     void btnCopyClick();
 
     const TEventDiagnostics& FDiagnostics;
-    const TOrgDirectory* FOrgDirectory;
-    std::wstring FShownOrgSync;
-    TSqlStatus FSqlStatus;
-    std::wstring FShownSqlStatus;
+    const INameSourceParts* FNameSources;
+    // The name sources' lines as shown, in the order of NameSources().
+    std::vector<std::wstring> FShownSourceLines;
     uint64_t FShownTotal = UINT64_MAX;
     uint64_t FShownConnectionChanges = UINT64_MAX;
     // The list asks for one column at a time: the row is made once per event.

@@ -2,25 +2,16 @@
 
 #include "AllowListText.h"
 #include "AppError.h"
-#include "CallJournalForm.h"
-#include "CallJournalRes.h"
-#include "QuietTimeText.h"
-#include "JournalTray.h"
-#include "ConnectionTexts.h"
-#include "DiagnosticsText.h"
 #include "EnforcedControls.h"
+#include "ExceptionText.h"
 #include "KordavinUtils.h"
-#include "SaveDataThreadUnit.h"
 #include "MainFormLayout.h"
 #include "MainFormRes.h"
 #include "BrowseDialogs.h"
 #include "ProgramWindows.h"
 #include "ResourceText.h"
-#include "SaveFailureText.h"
-#include "SqlDirectoryTexts.h"
 #include "ScopedFlag.h"
 #include "TextConvert.h"
-#include "TrayState.h"
 #include "WindowPlacement.h"
 #include "WindowText.h"
 #include "SharingRes.h"
@@ -74,7 +65,7 @@ bool TMainForm::OnInit() {
 }
 
 INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (FTray && FTray->Icon().HandleTaskbarCreated(message)) return TRUE;
+    if (FNotices && FNotices->Tray() && FNotices->Tray()->Icon().HandleTaskbarCreated(message)) return TRUE;
     // The program was started again from its folder: its settings come to the front.
     if (message == ShowSettingsMessage()) {
         pmnuOptionsClick();
@@ -93,7 +84,7 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FBoldButtons.FontChanged();
         return TRUE;
     case WM_TIMER:
-        if (wParam == kTimerQuiet) QuietTimerTimer();
+        if (wParam == kTimerQuiet) FNotices->CheckQuietTime();
         return TRUE;
     case WM_TRAYNOTIFY:
         OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
@@ -158,7 +149,7 @@ void TMainForm::OnTrayChoice(TTrayChoice choice) {
     case TTrayChoice::Exit: pmnuExitClick(); break;
     case TTrayChoice::None: break;
     default:
-        if (FQuietMenu->Choose(choice)) UpdateTrayHint();
+        if (FQuietMenu->Choose(choice)) FNotices->UpdateTrayHint();
         break;
     }
 }
@@ -179,33 +170,37 @@ void TMainForm::OnTrayNotify(const TTrayRequest& request) {
 }
 
 void TMainForm::FormCreate() {
+    FNotices = std::make_unique<TInformerNotices>(FHandle, ResourceText(IDS_APP_TITLE),
+                                                  static_cast<ISettingsChannels&>(*this), FSettings);
     // The recording server's SDK may call back into this process: it must get in
     // without authentication, and may only identify us, never act as us.
     const HRESULT security = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE,
                                                     RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr);
     if (FAILED(security) && security != RPC_E_TOO_LATE)
-        ShowGeneralError(SystemErrorText(static_cast<unsigned long>(security)));
+        FNotices->ShowError(SystemErrorText(static_cast<unsigned long>(security)));
 
     // The tray icon comes first: it is the program's only presence on screen, and
     // the error boxes of the steps below may need it (its menu's "Выход").
-    FCaption = ResourceText(IDS_APP_TITLE);
     auto icon = static_cast<HICON>(::LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_APPICON), IMAGE_ICON,
                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
     ::SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(FHandle, WM_SETICON, ICON_BIG,
                    reinterpret_cast<LPARAM>(::LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_APPICON))));
-    FTray = std::make_unique<TTrayPresence>(FHandle, kTrayIconId, WM_TRAYNOTIFY, icon, FCaption);
+    FNotices->ShowTray(kTrayIconId, WM_TRAYNOTIFY, icon);
 
     FStatusBar = LayOutMainForm(FHandle, Instance(), Scaled(8));
+    FNotices->SetStatusBar(FStatusBar);
     clbChannels = CheckListView(Item(IDC_CLBCHANNELS));
     InitSettingsControls();
 
     // Nothing is connected yet; the connect box below may change that.
-    SetStatusText(LoadResourceString(IDS_STATUS_OFF));
+    FNotices->SetStatusText(LoadResourceString(IDS_STATUS_OFF));
 
     // The parts that live as long as the window; the settings below are read into them.
-    FController = std::make_unique<TInformerController>(static_cast<IInformerView&>(*this));
-    FWindows = std::make_unique<TProgramWindows>(Instance(), *FController, FCallActions, [this] { UpdateTrayHint(); });
+    FController = std::make_unique<TInformerController>(*FNotices);
+    FNotices->Attach(*FController);
+    FWindows = std::make_unique<TProgramWindows>(Instance(), *FController, FCallActions,
+                                                 [this] { FNotices->UpdateTrayHint(); });
     FController->Popups().SetOnEditData(
         [this](const TCaller& caller, bool isPreview) { FWindows->OpenContactEditor(caller, isPreview); });
 
@@ -214,18 +209,19 @@ void TMainForm::FormCreate() {
     FSettings = FController->Settings();
     LoadParams();
     FController->ApplySettings(FSettings);
-    OpenCallJournal();
+    FController->OpenJournal(DefaultJournalPath());
+    FNotices->UpdateTrayHint();
 
     // Controls from the settings; a checked connect box connects right here.
     // A directory that fails to open is reported, and start-up goes on.
     try {
         ShowParams();
     } catch (...) {
-        ShowGeneralError(GetExceptionText(std::current_exception()));
+        FNotices->ShowError(GetExceptionText(std::current_exception()));
     }
 
     FQuietMenu = std::make_unique<TQuietMenu>(Instance(), FController->Quiet(), *FModel,
-                                              [this](const std::wstring& text) { ShowGeneralError(text); });
+                                              [this](const std::wstring& text) { FNotices->ShowError(text); });
     ::SetTimer(FHandle, kTimerQuiet, kTimerQuietInterval, nullptr);
 
     // Other workstations may be waiting for this PC's directories. An entry of
@@ -236,7 +232,7 @@ void TMainForm::FormCreate() {
 
     // A tray program shows nothing at start: without a connection the user must
     // be told, or would wait for popups that never come.
-    if (!FController->Connected()) ShowNoConnectionBalloon();
+    if (!FController->Connected()) FNotices->ShowNoConnectionBalloon();
 }
 
 void TMainForm::LoadParams() {
@@ -249,20 +245,25 @@ void TMainForm::LoadParams() {
     if (errors.empty()) return;
     std::wstring text;
     for (const auto& error : errors) text += (text.empty() ? L"" : L"\r\n") + error;
-    ShowGeneralError(text);
+    FNotices->ShowError(text);
 }
 
 void TMainForm::AbandonStartup(const std::wstring& error) {
     FStartupFailed = true;
     // Nothing may reach the half-built window while the error box is open.
     if (FController) FController->Shutdown(0);
-    FTray.reset();
-    ShowGeneralError(error);
+    if (!FNotices) {
+        ShowError(error);
+        return;
+    }
+    FNotices->EndTray();
+    FNotices->ShowError(error);
 }
 
 void TMainForm::FormDestroy() {
     if (FFormDestroyed) return;
     FFormDestroyed = true;
+    if (FNotices) FNotices->WindowGone();
     EndParts(TInformerController::TEnding::Exit);
 }
 
@@ -282,14 +283,10 @@ void TMainForm::EndParts(TInformerController::TEnding ending) {
     FDBTest.Cancel();
     // Editors hold the lookup: none may be left to start a save once it goes.
     TProgramWindows::CloseAll();
-    FTray.reset();
+    if (FNotices) FNotices->EndTray();
     // The boxes of what was not saved open from in here.
     if (FController) FController->End(ending);
 }
-
-void TMainForm::SaveFailed(const TSaveFailure& failure) { ShowSaveError(SaveFailureText(failure)); }
-
-void TMainForm::SaveNotFinished(const std::wstring& phone) { ShowSaveError(UnfinishedSaveText(phone)); }
 
 void TMainForm::FormClose() { ApplicationEventsMinimize(); }
 
@@ -300,10 +297,7 @@ void TMainForm::RestartDBServer() {
 
 void TMainForm::cbActiveClick() {
     TWMParamChange();
-    const bool active = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    ::EnableWindow(Item(IDC_LESERVER), !active);
-    ::EnableWindow(Item(IDC_BTNSELECTSERVER), !active);
-    UpdatePathControls();
+    UpdateConnectionControls();
     // The box acts at once: the controller connects (or ends the connection) from what it is handed.
     FController->ApplyConnection(ShownConnection());
 }
@@ -313,55 +307,18 @@ TShownConnection TMainForm::ShownConnection() const {
             ItemText(IDC_LEAREAPATH), ItemText(IDC_LEABONENTPATH)};
 }
 
-void TMainForm::ShowConnection(TConnectionState state, const TConnectionError& reason) {
-    switch (state) {
-    case TConnectionState::Connected:
-        SetStatusText(LoadResourceString(IDS_STATUS_CONNECTED));
-        // A shell that restarts from now on needs no "not connected" balloon.
-        if (FTray) FTray->Icon().ForgetBalloon();
-        break;
-    case TConnectionState::Reconnecting:
-        SetStatusText(reason.What == TConnectionError::Kind::ConnectFailed ? reason.Text
-                                                                           : LoadResourceString(IDS_STATUS_LOST));
-        break;
-    case TConnectionState::Off:
-        SetStatusText(LoadResourceString(IDS_STATUS_OFF));
-        break;
-    }
-    if (FTray) FTray->SetConnection(state, ConnectionErrorText(reason));
-    UpdateTrayHint();
-}
-
 void TMainForm::ShowServerChannels(const std::vector<std::wstring>& channels) {
     // New items are not the user's change.
     ScopedFlag loading(FChannelListLoading);
     clbChannels.SetItems(MergeChannelList(channels, FSettings.FChannels));
 }
 
-void TMainForm::OnCallEvent(const TCallEvent& event) {
-    switch (event.Kind) {
-    case TCallEventKind::Renamed: {
-        // The dispatch has renamed the applied channel; the window's copy and list follow.
-        RenameChannel(FSettings.FChannels, event.Channel, event.Text);
-        if (FModel) FModel->RenameChannel(event.Channel, event.Text);
-        const int listed = FindChannel(clbChannels.Texts(), event.Channel);
-        if (listed >= 0) clbChannels.SetText(listed, event.Text);
-        break;
-    }
-    case TCallEventKind::ConnectionLost:
-        // The controller tells the state (and the status text) right after.
-        ShowNoConnectionBalloon();
-        break;
-    default:
-        break;
-    }
-}
-
-void TMainForm::ShowSaveError(const std::wstring& text) {
-    // Not subject to ShowGeneralError's one-box rule: every failed save is told.
-    // The editor is gone and the window is usually hidden, so the box comes forward.
-    ::MessageBoxW(FFormDestroyed ? nullptr : FHandle, text.c_str(), FCaption.c_str(),
-                  MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+void TMainForm::ChannelRenamed(const std::wstring& from, const std::wstring& to) {
+    // The dispatch has renamed the applied channel; the window's copy and list follow.
+    RenameChannel(FSettings.FChannels, from, to);
+    if (FModel) FModel->RenameChannel(from, to);
+    const int listed = FindChannel(clbChannels.Texts(), from);
+    if (listed >= 0) clbChannels.SetText(listed, to);
 }
 
 void TMainForm::ApplicationEventsMinimize() { ::ShowWindow(FHandle, SW_HIDE); }
@@ -377,56 +334,3 @@ void TMainForm::pmnuExitClick() { ::PostQuitMessage(0); }
 void TMainForm::btnAboutClick() {
     ShowMessage(LoadResourceString(IDS_ABOUT_TEXT), MB_ICONINFORMATION);
 }
-
-void TMainForm::SetStatusText(const std::wstring& Text) {
-    ::SendMessageW(FStatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Text.c_str()));
-}
-
-void TMainForm::ShowNoConnectionBalloon() {
-    if (FTray && !QuietNow()) FTray->Icon().ShowBalloon(FCaption, LoadResourceString(IDS_NO_CONNECTION));
-}
-
-void TMainForm::ShowGeneralError(const std::wstring& text) {
-    // The reconnection timer keeps running under the box: while one error box is
-    // open, further errors are not stacked on top of it.
-    if (FErrorBoxOpen) return;
-    FErrorBoxOpen = true;
-    ShowError(text);
-    FErrorBoxOpen = false;
-}
-
-void TMainForm::OpenCallJournal() {
-    FController->OpenJournal(DefaultJournalPath());
-    UpdateTrayHint();
-}
-
-void TMainForm::JournalFailed(const std::wstring& text) {
-    ShowGeneralError(FormatResourceString(IDS_JOURNAL_FAILED, text));
-}
-
-void TMainForm::OnCallRecorded(const TCallRecord& record) {
-    if (TCallJournalForm* journal = TCallJournalForm::Current()) {
-        // The user is looking at the journal: the call is seen as it comes.
-        journal->AddRecord(record);
-        FController->Journal().MarkViewed();
-    } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && FTray) {
-        // Only while no popup is up: a ringing call needs the user's eyes more.
-        const bool quiet = !FController->Popups().AnyShown() && !FErrorBoxOpen && !QuietNow();
-        if (quiet) FTray->Icon().ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
-    }
-    UpdateTrayHint();
-}
-
-void TMainForm::UpdateTrayHint() {
-    if (!FTray || !FController) return;
-    const TQuietState quiet = FController->Quiet().State();
-    FTray->SetOperator(quiet, QuietHintText(quiet, FController->Quiet().Now()),
-                       FController->Journal().MissedSinceViewed());
-    FTray->SetSqlDirectory(SqlTrayText(FController->SqlDirectoryStatus()));
-}
-
-void TMainForm::QuietTimerTimer() {
-    if (FController && FTray && FController->Quiet().State() != FTray->ShownQuiet()) UpdateTrayHint();
-}
-
-bool TMainForm::QuietNow() const { return FController && FController->Quiet().State().Quiet(); }

@@ -1,5 +1,4 @@
 #pragma once
-#include "BackgroundCheck.h"
 #include "BoldButtons.h"
 #include "CallActions.h"
 #include "ProgramWindows.h"
@@ -7,10 +6,12 @@
 #include "CheckListView.h"
 #include "SharedDirectoryClient.h"
 #include "InformerController.h"
+#include "InformerNotices.h"
 #include "MainFormRes.h"
 #include "MainFormSettings.h"
 #include "SettingsModel.h"
 #include "SettingsStore.h"
+#include "SharedDirectoryCheck.h"
 #include "SingleInstance.h"
 #include "TrayPresence.h"
 #include "TrayMenu.h"
@@ -32,10 +33,10 @@
 constexpr UINT WM_DBTESTDONE = WM_APP + 2;
 
 
-// The (hidden) settings window and the tray icon, with the timers that drive
-// the controller. Lives as long as the process; the parts live in the
-// controller. The settings window's own methods are in SettingsWindow.cpp.
-class TMainForm final : public TDialogBase, private IInformerView {
+// The (hidden) settings window and the tray icon's menu. Lives as long as the
+// process; the parts live in the controller, and what it reports is told by
+// TInformerNotices. The settings window's own methods are in SettingsWindow.cpp.
+class TMainForm final : public TDialogBase, private ISettingsChannels {
 public:
     explicit TMainForm(HINSTANCE instance);
     ~TMainForm();
@@ -51,7 +52,7 @@ private:
     bool OnNotify(NMHDR& header, LRESULT& result) override;
     void OnClose() override { FormClose(); }
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void OnError(const std::wstring& text) override { ShowGeneralError(text); }
+    void OnError(const std::wstring& text) override { FNotices->ShowError(text); }
     void OnTrayNotify(const TTrayRequest& request);
     void OnTrayChoice(TTrayChoice choice);
     // A part of start-up failed: report it and leave the window to Create to destroy.
@@ -83,61 +84,33 @@ private:
     TMainFormSettings ReadParams();
     // What the settings window does once a part of the settings is applied.
     void SettingsApplied(TSettingsPart part, const TMainFormSettings& settings);
-    void UpdatePathControls();
+    // Which connection controls are shown and enabled, from the window's boxes.
+    void UpdateConnectionControls();
     void TWMParamChange();
     void btnApplyClick();
     void btnOkClick();
     void btnCancelClick();
     void SetDefaultPortButtonClick();
-    void UseRemoteDBCheckBoxClick();
-    void DBTypeRadioGroupClick();
-    void ShowCheckBoxClick(int checkBoxId);
-    void BoldButtonClick(int buttonId);
     void ShowHidePreviewWindowButtonClick();
     void TestDBConnectionButtonClick();
     void OnDBTestDone();
-    void FillFontNames();
     // The directory server follows the applied settings; a failed start is told.
     void RestartDBServer();
-    void ShowGeneralError(const std::wstring& text);
     void LoadParams();
-    void ShowSaveError(const std::wstring& text);
     std::wstring ItemText(int id) const;
     void SetItemText(int id, const std::wstring& text) { ::SetDlgItemTextW(FHandle, id, text.c_str()); }
 
-    void SetStatusText(const std::wstring& Text);
-    void ShowNoConnectionBalloon();
-
-    // What the controller tells the window.
-    void OnCallEvent(const TCallEvent& event) override;
+    // The settings window's channel list follows the server's.
     void ShowServerChannels(const std::vector<std::wstring>& channels) override;
-    void CallRecorded(const TCallRecord& record) override { OnCallRecorded(record); }
-    void JournalFailed(const std::wstring& text) override;
-    void SaveFailed(const TSaveFailure& failure) override;
-    void SaveNotFinished(const std::wstring& phone) override;
-    void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
-    void DirectoryFailed(const std::wstring& text) override { ShowGeneralError(text); }
-    void SqlDirectoryChanged(const TSqlDirectoryStatus&) override { UpdateTrayHint(); }
-
-    // Notices quiet time beginning or ending, for the tray's icon and hint.
-    void QuietTimerTimer();
-    // Whether popups and balloons are held back now.
-    bool QuietNow() const;
-
-    // The call journal and what the tray says of missed calls.
-    void OpenCallJournal();
-    void OnCallRecorded(const TCallRecord& record);
-    void UpdateTrayHint();
+    void ChannelRenamed(const std::wstring& from, const std::wstring& to) override;
 
     HWND FStatusBar = nullptr;
-    std::wstring FCaption;
-    // The tray icon with what it tells of the connection and to the operator.
-    std::unique_ptr<TTrayPresence> FTray;
+    // The status line, the tray icon and the boxes: what the controller reports.
+    std::unique_ptr<TInformerNotices> FNotices;
     CheckListView clbChannels;
     bool FFormDestroyed = false;
     bool FPartsEnded = false;
     bool FStartupFailed = false;
-    bool FErrorBoxOpen = false;
     // True while ShowParams fills the controls: their change handlers leave
     // "Применить" alone. FChannelListLoading does the same while the server's
     // channel list replaces the items.
@@ -145,8 +118,8 @@ private:
     bool FChannelListLoading = false;
     // The "Ж" buttons: their caption font says whether the line is bold.
     TBoldButtons FBoldButtons;
-    // "Тест соединения", on the program's one background check.
-    TBackgroundCheck<TDBTestOutcome> FDBTest;
+    // "Тест соединения".
+    TSharedDirectoryCheck FDBTest;
     // The applied settings, where they are loaded, stored and which a policy fixes.
     std::unique_ptr<TSettingsModel> FModel;
     // "Не беспокоить" in the tray menu.

@@ -4,6 +4,7 @@
 #include "AppError.h"
 #include "ChannelList.h"
 #include "ConnectionTexts.h"
+#include "NameSources.h"
 #include "ParallelStops.h"
 #include "SaveDataThreadUnit.h"
 #include "SqlDirectoryWrites.h"
@@ -11,8 +12,8 @@
 #include <algorithm>
 
 TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
-                                         std::wstring abonentPhoneDir, std::wstring orgDirectoryCache,
-                                         TSqlDirectory::TServerFactory sqlServers, std::wstring sqlReplicaRoot)
+                                         std::wstring abonentPhoneDir, std::wstring nameSourceFolder,
+                                         TSqlDirectory::TServerFactory sqlServers)
     : FView(view) {
     FPopups = std::make_unique<TTrayMsgWins>();
     FQuiet = std::make_unique<TQuietTime>();
@@ -24,11 +25,10 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FCallerLookup->SetRemote(FDBClient.get());
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     FDBServer = std::make_unique<TSharedDirectoryServer>(*FDBServerBackend);
-    FOrgDirectory = std::make_unique<TOrgDirectory>(std::move(orgDirectoryCache));
-    FOrgDirectoryNameSource = std::make_unique<TOrgDirectoryNameSource>(*FOrgDirectory);
-    AddNameSource(*FOrgDirectoryNameSource);
     FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
-    FSqlDirectory = std::make_shared<TSqlDirectory>(std::move(sqlReplicaRoot), std::move(sqlServers));
+    FSqlDirectory = std::make_shared<TSqlDirectory>(nameSourceFolder.empty() ? DefaultSqlReplicaRoot() : nameSourceFolder,
+                                                    std::move(sqlServers));
+    FSqlDirectoryPart = std::make_unique<TSqlDirectoryPart>(FSqlDirectory);
     // Told on the sync's thread: posted on, by the window's handle, which a
     // message after the window has gone simply misses.
     FSqlDirectory->SetOnStatusChanged([window = FWindow->Handle()] {
@@ -47,8 +47,14 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     // The parts that keep state first; the view last, when the state is told.
     FDispatch->AddListener(FDiagnostics);
     FDispatch->AddListener(*FCrmOnAnswer);
-    FCrmNames = std::make_unique<TCrmNames>(*FDispatch, *FCallJournal, FDiagnostics);
-    FDispatch->AddListener(*FCrmNames);
+    const TNameSourceContext context{*FDispatch,
+                                     *FCallJournal,
+                                     FDiagnostics,
+                                     std::move(nameSourceFolder),
+                                     [this](ICallerNameSource& source) { AddNameSource(source); },
+                                     [this](ICallEventListener& listener) { FDispatch->AddListener(listener); }};
+    for (const TNameSource& source : NameSources())
+        if (source.Make) FNameSourceParts.emplace_back(source.Part, source.Make(context));
     FLateNames = std::make_unique<TLateSubscriberNames>(*FCallerLookup, *FDispatch, *FCallJournal);
     FDispatch->AddListener(*FLateNames);
     FDispatch->AddListener(*FCallJournal);
@@ -86,34 +92,34 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB && !FSqlInUse);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);
-    // The worker compares the settings and dialling codes with those of the
-    // cached names and reads again only when they differ. A failed sync is
-    // only shown in the diagnostics: nothing here waits for or reports it.
-    FOrgDirectory->Start(FSettings, FSettings);
-    FCrmNames->SetSettings(FSettings);
-}
-
-void TInformerController::ApplyCrmNamesSettings(const TCrmNamesSettings& settings) {
-    static_cast<TCrmNamesSettings&>(FSettings) = settings;
-    FCrmNames->SetSettings(settings);
+    for (auto& [part, source] : FNameSourceParts)
+        if (source) source->Apply(FSettings);
 }
 
 void TInformerController::ApplyNameSource(TSettingsPart part, const TMainFormSettings& settings) {
+    FSettings = settings;
+    for (auto& [sourcePart, source] : FNameSourceParts)
+        if (source && sourcePart == part) source->ApplyOwnPart(FSettings);
+}
+
+void TInformerController::ApplyPart(TSettingsPart part, const TMainFormSettings& settings) {
     switch (part) {
-    case TSettingsPart::CrmNames: ApplyCrmNamesSettings(settings); break;
+    case TSettingsPart::Main: ApplySettings(settings); break;
+    case TSettingsPart::QuietHours: ApplyQuietHours(settings); break;
     case TSettingsPart::SqlDirectory:
         ApplySettings(settings);
         // This PC no longer serves (or serves again) the directories it keeps.
         RestartSharedDirectoryServer();
         break;
-    case TSettingsPart::OrgDirectory:
-        ApplySettings(settings);
-        // What the dialog's OK applies is read at once: a corrected password or
-        // server need not wait for the next retry.
-        SyncOrgDirectoryNow();
-        break;
-    default: break;
+    default: ApplyNameSource(part, settings); break;
     }
+}
+
+const INameSourcePart* TInformerController::NameSourcePart(TSettingsPart part) const {
+    if (part == TSettingsPart::SqlDirectory) return FSqlDirectoryPart.get();
+    for (const auto& [sourcePart, source] : FNameSourceParts)
+        if (sourcePart == part) return source.get();
+    return nullptr;
 }
 
 bool TInformerController::RestartSharedDirectoryServer() {
@@ -132,7 +138,7 @@ void TInformerController::ApplySqlDirectory() {
     const bool wasInUse = FSqlInUse;
     try {
         // The same settings again leave a running sync alone.
-        FSqlDirectory->Apply(wanted ? SqlDirectorySettingsOf(FSettings) : TSqlDirectorySettings{});
+        FSqlDirectoryPart->Apply(FSettings);
         FSqlInUse = wanted && !FSqlDirectory->ReplicaFolder().empty();
     } catch (...) {
         // No replica here: the configured folder keeps the names until the
@@ -226,7 +232,8 @@ void TInformerController::WakeUp(TWakeUp) {
     }
     // Another network may give the server's name another address.
     FDBClient->RenewServerAddress();
-    FOrgDirectory->SyncIfDue();
+    for (auto& [part, source] : FNameSourceParts)
+        if (source) source->WakeUp();
 }
 
 void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabled) {
@@ -410,15 +417,11 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     // a part that does not stop within kPartStopMs is left to the process's end.
     const ULONGLONG stopDeadline = ::GetTickCount64() + kPartStopMs;
     TParallelStops stops;
-    // A read in progress is abandoned between pages; the cache keeps what it had.
-    stops.Start([org = FOrgDirectory.get()] {
-        org->Stop();
-        return true;
-    });
-    stops.Start([crm = FCrmNames.get()] {
-        crm->StopLookups();
-        return true;
-    });
+    for (auto& [part, source] : FNameSourceParts)
+        stops.Start([source = source.get()] {
+            source->Stop();
+            return true;
+        });
     // No client is served from directories about to close.
     stops.Start([server = FDBServer.get()] { return server->Stop(); });
     // A save still running finishes before the directories close. One that hangs
@@ -433,15 +436,15 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
         return true;
     });
     const std::vector<bool> stopped = stops.WaitUntil(std::max(stopDeadline, ::GetTickCount64() + kSqlStopMs));
-    if (!stopped[0]) {
-        (void)FOrgDirectoryNameSource.release();
-        (void)FOrgDirectory.release();
+    // A source still stopping is left to the process's end; one that listens
+    // to the stream is still told of the calls interrupted below, and no
+    // longer asks anything.
+    for (size_t i = 0; i < FNameSourceParts.size(); ++i) {
+        if (stopped[i]) continue;
         FNameSources.clear();
+        (void)FNameSourceParts[i].second.release();
     }
-    // The dispatch still tells it of the calls interrupted below: it is left
-    // alive, and no longer asks anything.
-    if (!stopped[1]) (void)FCrmNames.release();
-    const bool serverStopped = stopped[2];
+    const bool serverStopped = stopped[FNameSourceParts.size()];
     // So does a server operation still holding them: closing would wait for it without limit.
     if (!serverStopped) {
         (void)FDBServer.release();

@@ -6,7 +6,6 @@
 #include "CallerLookup.h"
 #include "CallerNameSource.h"
 #include "ControllerWindow.h"
-#include "CrmNames.h"
 #include "CrmOnAnswer.h"
 #include "DirectoryWrites.h"
 #include "SharedDirectoryClient.h"
@@ -15,13 +14,13 @@
 #include "KordavinClient.h"
 #include "LateSubscriberNames.h"
 #include "MainFormSettings.h"
-#include "OrgDirectory.h"
-#include "OrgDirectoryNameSource.h"
+#include "NameSourcePart.h"
 #include "RecorderDispatch.h"
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "SettingsTable.h"
 #include "SqlDirectory.h"
+#include "SqlDirectoryPart.h"
 #include "SqlServers.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
@@ -31,6 +30,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The recording-server connection as the user sees it: connected, being
@@ -103,15 +103,17 @@ protected:
 class TInformerController final : private IRecorderHost,
                                   private IControllerClock,
                                   private ICallJournalAccess,
-                                  private IPopupsAccess {
+                                  private IPopupsAccess,
+                                  private INameSourceParts {
 public:
-    // The directories' folders and the organisation's directory cache default to their built-in ones.
-    // The SQL directory's connections come from sqlServers, its replicas live under sqlReplicaRoot.
+    // The directories' folders and the name sources' files (nameSourceFolder)
+    // default to their built-in places; so does the folder of the SQL
+    // directory's replicas (nameSourceFolder too, when given). Its connections
+    // come from sqlServers.
     explicit TInformerController(IInformerView& view, std::wstring cityCodesDir = DefaultCityCodesDir(),
                                  std::wstring abonentPhoneDir = DefaultAbonentPhoneDir(),
-                                 std::wstring orgDirectoryCache = DefaultOrgDirectoryCachePath(),
-                                 TSqlDirectory::TServerFactory sqlServers = ProgramSqlServers(),
-                                 std::wstring sqlReplicaRoot = DefaultSqlReplicaRoot());
+                                 std::wstring nameSourceFolder = {},
+                                 TSqlDirectory::TServerFactory sqlServers = ProgramSqlServers());
     ~TInformerController();
     TInformerController(const TInformerController&) = delete;
     TInformerController& operator=(const TInformerController&) = delete;
@@ -119,10 +121,11 @@ public:
     // The applied settings; a renamed channel changes their channel list.
     const TMainFormSettings& Settings() const { return FSettings; }
     // Takes over applied settings: the lookup's mode, the CRM link, the
-    // directory client's server, the organisation's directory (its sync starts,
-    // restarts or stops), the SQL directory (with SqlConnection set, its
-    // replica is the subscriber directory and the directory sharing is not used
-    // for names). The directory server follows RestartSharedDirectoryServer.
+    // directory client's server, the name sources (the organisation's
+    // directory's sync starts, restarts or stops), the SQL directory (with
+    // SqlConnection set, its replica is the subscriber directory and the
+    // directory sharing is not used for names). The directory server follows
+    // RestartSharedDirectoryServer.
     void ApplySettings(const TMainFormSettings& settings);
     // Stops the directory server and starts it again when this PC serves the
     // directories (never while the SQL directory is in use: its replica takes
@@ -131,10 +134,11 @@ public:
     // The first entry of the applied DBAllowedClients that is not an address or
     // a range, when this PC serves the directories (the server ignores it).
     std::optional<TUnreadableEntry> UnreadableAllowedClient() const;
-    // Takes over the CRM name lookup's settings alone (its own dialog's OK).
-    void ApplyCrmNamesSettings(const TCrmNamesSettings& settings);
     // Takes over a name source's part applied by its own dialog's OK.
     void ApplyNameSource(TSettingsPart part, const TMainFormSettings& settings);
+    // Takes over a part the settings model applied: the settings window's
+    // (everything), the quiet hours' or a name source's.
+    void ApplyPart(TSettingsPart part, const TMainFormSettings& settings);
     void OpenJournal(const std::wstring& path);
 
     // The connect box and the folders as the user set them, applied at once:
@@ -202,9 +206,7 @@ public:
     TSqlDirectoryStatus SqlDirectoryStatus() const { return FSqlDirectory->Status(); }
     // What the diagnostics window reads.
     const TEventDiagnostics& Diagnostics() const { return FDiagnostics; }
-    const TOrgDirectory& OrgDirectory() const { return *FOrgDirectory; }
-    // The organisation's directory reads its server now (its dialog's OK).
-    void SyncOrgDirectoryNow() { FOrgDirectory->SyncNow(); }
+    const INameSourceParts& NameSourceParts() const { return *this; }
 
     // Where editors and the directory window hand their failed saves: the
     // view is told of each on the main thread.
@@ -250,6 +252,7 @@ private:
     void SetOnCallBack(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnCallBack(std::move(handler)); }
     bool AnyShown() const override { return !FPopups->Windows().empty(); }
     void TogglePreview(const std::wstring& id, const std::wstring& title, const TCaller& caller) override;
+    const INameSourcePart* NameSourcePart(TSettingsPart part) const override;
     // Tests look at the parts themselves.
     friend struct TInformerControllerTestAccess;
     void TellSaveFailures();
@@ -291,14 +294,14 @@ private:
     std::unique_ptr<TCallJournal> FCallJournal;
     std::unique_ptr<TCrmOnAnswer> FCrmOnAnswer;
     std::unique_ptr<TRecorderDispatch> FDispatch;
-    // The organisation's directory: the first name source after the directories.
-    std::unique_ptr<TOrgDirectory> FOrgDirectory;
-    std::unique_ptr<TOrgDirectoryNameSource> FOrgDirectoryNameSource;
-    // Names from a CRM for callers whom no directory knows.
-    std::unique_ptr<TCrmNames> FCrmNames;
+    // The name sources' parts (NameSources.cpp), by the settings part each
+    // source's dialog edits: the organisation's directory, names from a CRM.
+    std::vector<std::pair<TSettingsPart, std::unique_ptr<INameSourcePart>>> FNameSourceParts;
     // The subscriber directory in the organisation's SQL server; shared with
     // the directory window's writes, which may outlive a settings change.
     std::shared_ptr<TSqlDirectory> FSqlDirectory;
+    // Its line of the diagnostics, read by the diagnostics window as the name sources' are.
+    std::unique_ptr<TSqlDirectoryPart> FSqlDirectoryPart;
     // The SQL directory is the subscriber directory (applied and its replica usable).
     bool FSqlInUse = false;
     // Names another workstation's lock kept from a popup, found a little later.

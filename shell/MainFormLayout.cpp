@@ -1,12 +1,12 @@
 #include "MainFormLayout.h"
 
 #include "MainFormRes.h"
-#include "SqlDirectoryRes.h"
+#include "NameSources.h"
 #include "WindowPlacement.h"
 
 #include <commctrl.h>
 
-#include <initializer_list>
+#include <vector>
 
 namespace {
 
@@ -19,6 +19,7 @@ constexpr int kTemplateHeight = 314;
 }  // namespace
 
 HWND LayOutMainForm(HWND dialog, HINSTANCE instance, int gap) {
+    AddNameSourceButtons(dialog, instance);
     const HWND statusBar =
         ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, dialog,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)), instance, nullptr);
@@ -37,7 +38,10 @@ HWND LayOutMainForm(HWND dialog, HINSTANCE instance, int gap) {
     RECT client{};
     ::GetClientRect(dialog, &client);
     const int rowBottom = client.bottom - (status.bottom - status.top) - gap;
-    for (int id : {IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNORGDIRECTORY, IDC_BTNSQLDIRECTORY, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY}) {
+    std::vector<int> row{IDC_BTNABOUT, IDC_BTNEXIT, IDC_BTNOK, IDC_BTNCANCEL, IDC_BTNAPPLY};
+    for (const TNameSource& source : NameSources())
+        if (source.Button.BottomRow) row.push_back(source.Button.Id);
+    for (int id : row) {
         HWND button = ::GetDlgItem(dialog, id);
         RECT bounds{};
         ::GetWindowRect(button, &bounds);

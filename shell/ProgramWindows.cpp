@@ -4,7 +4,7 @@
 #include "ContactEditorForm.h"
 #include "DiagnosticsForm.h"
 #include "DirectoryBrowserForm.h"
-#include "NameSourceDialogs.h"
+#include "NameSources.h"
 #include "QuietHoursForm.h"
 
 #include <utility>
@@ -32,8 +32,7 @@ void TProgramWindows::OpenDirectory(const TMainFormSettings& settings) {
 }
 
 void TProgramWindows::OpenDiagnostics() {
-    TDiagnosticsForm::Show(FInstance, FController.Diagnostics(), &FController.OrgDirectory(),
-                           [&controller = FController] { return controller.SqlDirectoryStatus(); });
+    TDiagnosticsForm::Show(FInstance, FController.Diagnostics(), &FController.NameSourceParts());
 }
 
 void TProgramWindows::OpenJournal() {
@@ -59,7 +58,7 @@ void TProgramWindows::CloseAll() {
     TEditorForm::CloseAll();
     TDirectoryBrowserForm::CloseAll();
     TDiagnosticsForm::CloseAll();
-    for (const TNameSourceDialog& dialog : NameSourceDialogs()) dialog.CloseAll();
+    for (const TNameSource& source : NameSources()) source.CloseAll();
     TQuietHoursForm::CloseAll();
     TCallJournalForm::CloseAll();
 }

@@ -150,17 +150,21 @@ std::optional<TSettingValue> ReadSettingControl(HWND dialog, const TSettingRow& 
     return value;
 }
 
-void ShowPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings) {
-    for (const auto& row : SettingsTable())
-        if (row.Part == part && row.ControlId != 0) ShowSettingControl(dialog, row, row.Get(settings));
+void ShowPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings, const TShowOwnRow& showOwn) {
+    for (const auto& row : SettingsTable()) {
+        if (row.Part != part || row.ControlId == 0) continue;
+        const TSettingValue value = row.Get(settings);
+        if (!ShowSettingControl(dialog, row, value) && showOwn) showOwn(row, value);
+    }
 }
 
-void ReadPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings) {
+void ReadPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings, const TReadOwnRow& readOwn) {
     std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
     for (const auto& row : SettingsTable()) {
         if (row.Part != part || row.ControlId == 0) continue;
-        if (std::optional<TSettingValue> read = ReadSettingControl(dialog, row, row.Get(settings)))
-            values.emplace_back(&row, std::move(*read));
+        std::optional<TSettingValue> read = ReadSettingControl(dialog, row, row.Get(settings));
+        if (!read && readOwn) read = readOwn(row);
+        if (read) values.emplace_back(&row, std::move(*read));
     }
     for (const auto& [row, value] : values) row->Set(settings, value);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 
 // The copying between a dialog's controls and the settings through the
@@ -17,10 +18,17 @@ bool ShowSettingControl(HWND dialog, const TSettingRow& row, const TSettingValue
 // that cannot be taken throws AppError with the control focused and selected.
 std::optional<TSettingValue> ReadSettingControl(HWND dialog, const TSettingRow& row, TSettingValue value);
 
+// Shows a row of the dialog's own with its value.
+using TShowOwnRow = std::function<void(const TSettingRow& row, const TSettingValue& value)>;
+// The value of a row of the dialog's own as the dialog holds it; nothing keeps the value.
+using TReadOwnRow = std::function<std::optional<TSettingValue>(const TSettingRow& row)>;
+
 // Every row of the part shown in its control of dialog; the rows of a kind of
-// the dialog's own are left to it.
-void ShowPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings);
+// the dialog's own are left to showOwn (when given).
+void ShowPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings,
+                      const TShowOwnRow& showOwn = {});
 // Every row of the part read from its control of dialog into settings, all
 // controls read before any field changes (AppError: nothing changed); the rows
-// of a kind of the dialog's own keep their value.
-void ReadPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings);
+// of a kind of the dialog's own are read by readOwn (when given), or keep their value.
+void ReadPartControls(HWND dialog, TSettingsPart part, const TSettingsRef& settings,
+                      const TReadOwnRow& readOwn = {});

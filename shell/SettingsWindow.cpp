@@ -10,13 +10,14 @@
 #include "ConnectionTexts.h"
 #include "EditFilters.h"
 #include "EnforcedControls.h"
-#include "IniValues.h"
 #include "ListText.h"
-#include "NameSourceDialogs.h"
+#include "NameSources.h"
 #include "BrowseDialogs.h"
 #include "ResourceText.h"
 #include "ScopedFlag.h"
+#include "ConnectionControls.h"
 #include "SettingControls.h"
+#include "SettingsChoices.h"
 #include "SettingsTable.h"
 #include "TextCompare.h"
 #include "TextTrim.h"
@@ -27,36 +28,7 @@
 
 namespace {
 
-constexpr int kFirstFontSize = 7;
-constexpr int kLastFontSize = 18;
-constexpr int kFontListRows = 16;
 const wchar_t kPreviewWinID[] = L"TEST_CHANNEL";
-
-struct TShowLine {
-    int CheckBox;
-    int BoldButton;
-};
-// Number, name, region, comment: the lines a popup shows.
-constexpr TShowLine kShowLines[] = {
-    {IDC_PHONESHOWCHECKBOX, IDC_PHONEBOLDBUTTON},
-    {IDC_NAMESHOWCHECKBOX, IDC_NAMEBOLDBUTTON},
-    {IDC_REGIONSHOWCHECKBOX, IDC_REGIONBOLDBUTTON},
-    {IDC_COMMENTSHOWCHECKBOX, IDC_COMMENTBOLDBUTTON},
-};
-
-// Everything inside the shared-directory group, shown and hidden with it.
-constexpr int kSharedDirectoryControls[] = {
-    IDC_GROUPBOX1,       IDC_DBTYPERADIOGROUP,       IDC_DBTYPE_SERVER,       IDC_DBTYPE_CLIENT,
-    IDC_ADDRESS_LABEL,   IDC_ADDRESSLABELEDEDIT,     IDC_SELECTADDRESSBUTTON, IDC_PORT_LABEL,
-    IDC_PORTSPINEDIT,    IDC_PORTSPIN,               IDC_SETDEFAULTPORTBUTTON, IDC_TESTDBCONNECTIONBUTTON,
-    IDC_DBALLOWEDCLIENTS_LABEL, IDC_DBALLOWEDCLIENTS,
-};
-
-bool IsShowCheckBox(int id) {
-    return std::any_of(std::begin(kShowLines), std::end(kShowLines), [id](const TShowLine& line) {
-        return line.CheckBox == id;
-    });
-}
 
 bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
     return std::any_of(list.begin(), list.end(), [&](const std::wstring& entry) {
@@ -64,63 +36,16 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
     });
 }
 
-void AddComboItem(HWND combo, const std::wstring& text) {
-    ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-int CALLBACK AddFontFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM param) {
-    const auto combo = reinterpret_cast<HWND>(param);
-    // Vertical variants ("@Name") are not faces a user picks.
-    if (font->lfFaceName[0] == L'@') return TRUE;
-    if (::SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                       reinterpret_cast<LPARAM>(font->lfFaceName)) == CB_ERR)
-        ::SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(font->lfFaceName));
-    return TRUE;
-}
-
 }  // namespace
 
 void TMainForm::InitSettingsControls() {
-    for (UINT id : {IDS_POS_LEFTTOP, IDS_POS_RIGHTTOP, IDS_POS_LEFTBOTTOM, IDS_POS_RIGHTBOTTOM})
-        AddComboItem(Item(IDC_CBTMWPOS), LoadResourceString(id));
-    // The primary monitor, the one with the pointer, then each monitor by the number Windows gives it.
-    AddComboItem(Item(IDC_CBMONITOR), LoadResourceString(IDS_MONITOR_PRIMARY));
-    AddComboItem(Item(IDC_CBMONITOR), LoadResourceString(IDS_MONITOR_POINTER));
-    int monitors = 1;
-    for (const TMonitor& monitor : AttachedMonitors()) monitors = std::max(monitors, std::min(monitor.Number, 32));
-    for (int number = 1; number <= monitors; ++number)
-        AddComboItem(Item(IDC_CBMONITOR), FormatResourceString(IDS_MONITOR_NUMBER, std::to_wstring(number)));
-    ::SendMessageW(Item(IDC_CBMONITOR), CB_SETDROPPEDWIDTH, static_cast<WPARAM>(Scaled(120)), 0);
-    for (UINT id : {IDS_ANIMATE_NONE, IDS_ANIMATE_VERTICAL, IDS_ANIMATE_HORIZONTAL})
-        AddComboItem(Item(IDC_CBTMWSTYLE), LoadResourceString(id));
-    // In TCrmOpenMode's order.
-    for (UINT id : {IDS_CRM_NEVER, IDS_CRM_BUTTON, IDS_CRM_ONANSWER})
-        AddComboItem(Item(IDC_CBCRMOPENMODE), LoadResourceString(id));
-    for (int size = kFirstFontSize; size <= kLastFontSize; ++size)
-        AddComboItem(Item(IDC_CBFONTSIZES), std::to_wstring(size));
-    for (int id : {IDC_CBFONTNAMES, IDC_CBFONTSIZES})
-        ::SendMessageW(Item(id), CB_SETMINVISIBLE, kFontListRows, 0);
-    FillFontNames();
-
-    for (int id : {IDC_LECOUNTRYCODE, IDC_LECITYCODE, IDC_EDITTWMWIDTH, IDC_EDITTWMHEIGHT, IDC_EDITTWMROWS,
-                   IDC_EDITTWMDISP})
-        InstallEditFilter(Item(id), TEditFilter::Digits);
-    for (int id : {IDC_LECITYPREFIX, IDC_LELONGDISTANCECARRIERCODE, IDC_LEINTERNATIONALCARRIERCODE})
-        InstallEditFilter(Item(id), TEditFilter::Prefix);
-    KeepEnterKey(clbChannels.Handle());
-    ::SendMessageW(Item(IDC_PORTSPIN), UDM_SETRANGE32, 1, 65535);
-
-    std::vector<int> boldButtons;
-    for (const auto& line : kShowLines) boldButtons.push_back(line.BoldButton);
-    FBoldButtons.Attach(FHandle, std::move(boldButtons));
+    PrepareSettingsControls(FHandle, Scaled(120));
+    // Number, name, region, comment: the lines a popup shows.
+    FBoldButtons.Attach(FHandle, {{IDC_PHONESHOWCHECKBOX, IDC_PHONEBOLDBUTTON},
+                                  {IDC_NAMESHOWCHECKBOX, IDC_NAMEBOLDBUTTON},
+                                  {IDC_REGIONSHOWCHECKBOX, IDC_REGIONBOLDBUTTON},
+                                  {IDC_COMMENTSHOWCHECKBOX, IDC_COMMENTBOLDBUTTON}});
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
-}
-
-void TMainForm::FillFontNames() {
-    WindowDC screen(nullptr);
-    LOGFONTW all{};
-    all.lfCharSet = DEFAULT_CHARSET;
-    ::EnumFontFamiliesExW(screen.get(), &all, AddFontFamily, reinterpret_cast<LPARAM>(Item(IDC_CBFONTNAMES)), 0);
 }
 
 namespace {
@@ -153,24 +78,24 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     const int control = id;
     const TSettingRow* row = FindSettingRowByControl(control);
     if (row && IsSettingChange(row->Control, code)) {
-        if (IsShowCheckBox(control)) ShowCheckBoxClick(control);
-        else if (row->Control == TSettingControl::BoldButton) BoldButtonClick(control);
-        else if (control == IDC_USEREMOTEDBCHECKBOX) UseRemoteDBCheckBoxClick();
-        else TWMParamChange();
+        FBoldButtons.Click(control);
+        if (control == IDC_USEREMOTEDBCHECKBOX) UpdateConnectionControls();
+        TWMParamChange();
         return true;
     }
     if (code != BN_CLICKED) return false;
     // A name source's own dialog: its OK applies and stores its part alone.
-    if (const TNameSourceDialog* dialog = FindNameSourceDialog(id)) {
-        const TSettingsPart part = dialog->Part;
-        dialog->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
+    if (const TNameSource* source = FindNameSourceByButton(id)) {
+        const TSettingsPart part = source->Part;
+        source->Show(Instance(), FHandle, FModel->Settings(), FModel->Sources().Enforced,
                      [this, part](const TMainFormSettings& edited) { FModel->Apply(part, edited); });
         return true;
     }
     switch (id) {
     case IDC_DBTYPE_SERVER:
     case IDC_DBTYPE_CLIENT:
-        DBTypeRadioGroupClick();
+        UpdateConnectionControls();
+        TWMParamChange();
         return true;
     case IDC_BTNBROWSEAREAPATH:
         PickFolderInto(FHandle, IDC_LEAREAPATH, IDC_LEAREAPATH_LABEL);
@@ -221,13 +146,10 @@ void TMainForm::TWMParamChange() {
 
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
-    const TSettingsRef fields{FSettings, FController->PopupSettings()};
-    for (const auto& row : SettingsTable()) {
-        if (row.Part != TSettingsPart::Main) continue;
-        const TSettingValue value = row.Get(fields);
-        if (!ShowSettingControl(FHandle, row, value) && row.Control == TSettingControl::BoldButton)
-            FBoldButtons.Set(row.ControlId, std::get<bool>(value));
-    }
+    ShowPartControls(FHandle, TSettingsPart::Main, {FSettings, FController->PopupSettings()},
+                     [this](const TSettingRow& row, const TSettingValue& value) {
+                         if (row.Control == TSettingControl::BoldButton) FBoldButtons.Set(row.ControlId, std::get<bool>(value));
+                     });
     const int channelCount = clbChannels.Count();
     for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
 
@@ -241,58 +163,40 @@ void TMainForm::ShowParams() {
         cbActiveClick();
     }
 
-    for (const auto& line : kShowLines) ShowCheckBoxClick(line.CheckBox);
-    UseRemoteDBCheckBoxClick();
+    FBoldButtons.FollowCheckBoxes();
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
                        FSettings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
-    DBTypeRadioGroupClick();
+    UpdateConnectionControls();
     FCallActions.Apply(FSettings, FController->Popups());
 }
 
 TMainFormSettings TMainForm::ReadParams() {
     TMainFormSettings edited = FSettings;
-    const TSettingsRef fields{edited, FController->PopupSettings()};
     // Every control is read before any field changes: a popup size that is not
     // an integer stops the apply with nothing applied.
-    std::vector<std::pair<const TSettingRow*, TSettingValue>> values;
-    for (const auto& row : SettingsTable()) {
-        if (row.Part != TSettingsPart::Main) continue;
-        TSettingValue value = row.Get(fields);
-        if (std::optional<TSettingValue> read = ReadSettingControl(FHandle, row, value)) {
-            value = std::move(*read);
-        } else if (row.Control == TSettingControl::BoldButton) {
-            value = FBoldButtons.IsBold(row.ControlId);
-        } else if (row.ControlId == IDC_CBACTIVE || row.ControlId == IDC_DBTYPE_CLIENT) {
-            value = ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
-        } else if (row.ControlId == IDC_CLBCHANNELS) {
-            TSettingList checked;
-            const int count = clbChannels.Count();
-            for (int i = 0; i < count; ++i)
-                if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
-            value = std::move(checked);
-        }
-        values.emplace_back(&row, std::move(value));
-    }
-    for (const auto& [row, value] : values) row->Set(fields, value);
+    ReadPartControls(FHandle, TSettingsPart::Main, {edited, FController->PopupSettings()},
+                     [this](const TSettingRow& row) -> std::optional<TSettingValue> {
+                         if (row.Control == TSettingControl::BoldButton) return FBoldButtons.IsBold(row.ControlId);
+                         if (row.ControlId == IDC_CBACTIVE || row.ControlId == IDC_DBTYPE_CLIENT)
+                             return ::IsDlgButtonChecked(FHandle, row.ControlId) == BST_CHECKED;
+                         if (row.ControlId != IDC_CLBCHANNELS) return std::nullopt;
+                         TSettingList checked;
+                         const int count = clbChannels.Count();
+                         for (int i = 0; i < count; ++i)
+                             if (clbChannels.Checked(i)) checked.push_back(clbChannels.Text(i));
+                         return checked;
+                     });
     return edited;
 }
 
 void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& settings) {
     FSettings = settings;
-    switch (part) {
-    case TSettingsPart::Main:
-        FController->ApplySettings(FSettings);
+    FController->ApplyPart(part, FSettings);
+    if (part == TSettingsPart::Main) {
         FCallActions.Apply(FSettings, FController->Popups());
         RestartDBServer();
-        break;
-    case TSettingsPart::QuietHours:
-        FController->ApplyQuietHours(FSettings);
-        UpdateTrayHint();
-        break;
-    default:
-        // A name source's own dialog.
-        FController->ApplyNameSource(part, FSettings);
-        break;
+    } else if (part == TSettingsPart::QuietHours) {
+        FNotices->UpdateTrayHint();
     }
 }
 
@@ -312,43 +216,14 @@ void TMainForm::btnCancelClick() {
     ApplicationEventsMinimize();
 }
 
-void TMainForm::UpdatePathControls() {
-    const bool remoteClient = ::IsDlgButtonChecked(FHandle, IDC_USEREMOTEDBCHECKBOX) == BST_CHECKED &&
-                              ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
-    const bool enabled = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED && !remoteClient;
-    for (int id : {IDC_LEAREAPATH, IDC_BTNBROWSEAREAPATH, IDC_LEABONENTPATH, IDC_BTNBROWSEABONENTPATH})
-        ::EnableWindow(Item(id), enabled);
+void TMainForm::UpdateConnectionControls() {
+    const auto checked = [this](int id) { return ::IsDlgButtonChecked(FHandle, id) == BST_CHECKED; };
+    const TConnectionChoice choice{checked(IDC_CBACTIVE), checked(IDC_USEREMOTEDBCHECKBOX),
+                                   checked(IDC_DBTYPE_CLIENT), FDBTest.Running()};
+    for (const auto [id, shown] : ShownConnectionControls(choice)) ::ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
+    for (const auto [id, enabled] : EnabledConnectionControls(choice)) ::EnableWindow(Item(id), enabled);
     // Every change of the window's own enabling ends here; what an administrator fixed stays disabled.
     if (FModel) DisableEnforcedControls(FHandle, FModel->Sources().Enforced);
-}
-
-void TMainForm::UseRemoteDBCheckBoxClick() {
-    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_USEREMOTEDBCHECKBOX) == BST_CHECKED;
-    for (int id : kSharedDirectoryControls) ::ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
-    UpdatePathControls();
-    TWMParamChange();
-}
-
-void TMainForm::DBTypeRadioGroupClick() {
-    const bool client = ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
-    ::EnableWindow(Item(IDC_ADDRESSLABELEDEDIT), client);
-    ::EnableWindow(Item(IDC_SELECTADDRESSBUTTON), client);
-    // A test already running keeps its button disabled until it ends.
-    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), client && !FDBTest.Running());
-    UpdatePathControls();
-    TWMParamChange();
-}
-
-void TMainForm::ShowCheckBoxClick(int checkBoxId) {
-    for (const auto& line : kShowLines)
-        if (line.CheckBox == checkBoxId)
-            ::EnableWindow(Item(line.BoldButton), ::IsDlgButtonChecked(FHandle, checkBoxId) == BST_CHECKED);
-    TWMParamChange();
-}
-
-void TMainForm::BoldButtonClick(int buttonId) {
-    FBoldButtons.Set(buttonId, !FBoldButtons.IsBold(buttonId));
-    TWMParamChange();
 }
 
 void TMainForm::SetDefaultPortButtonClick() {
@@ -364,22 +239,14 @@ void TMainForm::ShowHidePreviewWindowButtonClick() {
 
 void TMainForm::TestDBConnectionButtonClick() {
     // One test at a time: a second press while one runs is refused.
-    if (FDBTest.Running()) return;
-    const std::wstring host = ItemText(IDC_ADDRESSLABELEDEDIT);
-    const int port = ParseIniInteger(ItemText(IDC_PORTSPINEDIT)).value_or(0);
-    // The test may take seconds. Its client is its own: the job owns what it
-    // uses, and the program's end never waits for it. A failure of the test
-    // itself reads as a failed connection.
-    const auto job = [host, port](std::stop_token) { return TSharedDirectoryClient().TestConnection(host, port); };
-    if (!FDBTest.Start(job, FHandle, WM_DBTESTDONE, TDBTestOutcome::CannotConnect)) return;
+    if (!FDBTest.Start(ItemText(IDC_ADDRESSLABELEDEDIT), ItemText(IDC_PORTSPINEDIT), FHandle, WM_DBTESTDONE)) return;
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), FALSE);
 }
 
 void TMainForm::OnDBTestDone() {
     const std::optional<TDBTestOutcome> outcome = FDBTest.Take();
     if (!outcome) return;
-    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
-                   ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
+    UpdateConnectionControls();
     const TDBTestMessage message = DBTestMessage(*outcome);
     ShowMessage(message.Text, message.Icon);
 }

@@ -186,15 +186,24 @@ TSqlError TOdbcDirectoryServer::ReadChanges(int64_t since, const std::function<b
     if (!ready_)
         if (TSqlError error = Open()) return error;
     try {
+        // The page's size goes to the server: a driver that reads whole results
+        // into memory (PostgreSQL's does) would otherwise fetch the rest of the
+        // table for every page. SQL Server says TOP where the others say LIMIT.
+        const bool paged = options_.PageRows != 0;
+        const bool top = dbmsName_.find(L"SQL Server") != std::wstring::npos;
+        const std::wstring columns = L"Phone, AbonentName, AbonentComment, Deleted, ChangeStamp FROM " + quotedTable_ +
+                                     L" WHERE ChangeStamp > ? ORDER BY ChangeStamp";
         TOdbcStatement select(connection_.get(),
-                              L"SELECT Phone, AbonentName, AbonentComment, Deleted, ChangeStamp FROM " +
-                                  quotedTable_ + L" WHERE ChangeStamp > ? ORDER BY ChangeStamp",
+                              !paged ? L"SELECT " + columns
+                              : top  ? L"SELECT TOP (?) " + columns
+                                     : L"SELECT " + columns + L" LIMIT ?",
                               options_.QuerySeconds);
-        select.SetMaxRows(options_.PageRows);
+        const unsigned sincePosition = paged && top ? 2 : 1;
+        if (paged) select.BindBigint(top ? 1 : 2, options_.PageRows);
         // A page at a time, each after the last stamp seen: the stamps become
         // visible in their order, so nothing slips between two pages.
         for (;;) {
-            select.BindBigint(1, since);
+            select.BindBigint(sincePosition, since);
             select.Execute();
             unsigned long long rows = 0;
             TSqlRow row;

@@ -110,10 +110,6 @@ long long TOdbcStatement::RowCount() {
     return rows;
 }
 
-void TOdbcStatement::SetMaxRows(unsigned long long rows) {
-    ::SQLSetStmtAttrW(statement_.get(), SQL_ATTR_MAX_ROWS, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
-}
-
 bool TOdbcStatement::Fetch() {
     const SQLRETURN result = ::SQLFetch(statement_.get());
     if (result == SQL_NO_DATA) {

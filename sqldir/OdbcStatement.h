@@ -28,9 +28,6 @@ public:
     void Execute();
     // Rows the last UPDATE or INSERT touched.
     long long RowCount();
-    // At most this many rows from the next Execute (0: all); a driver that
-    // cannot may give more.
-    void SetMaxRows(unsigned long long rows);
 
     // The next row of the result; false after the last (the cursor is closed then).
     bool Fetch();

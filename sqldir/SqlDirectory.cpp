@@ -83,8 +83,8 @@ struct TSqlDirectory::TShared {
     }
     void Run() noexcept;
     void RunSyncs();
-    // One sync: the outbox sent, then the server's changes read.
-    TSqlError Sync(ISqlDirectoryServer& server);
+    // One sync: the outbox sent, then (with read) the server's changes read.
+    TSqlError Sync(ISqlDirectoryServer& server, bool read);
     TSqlError Push(ISqlDirectoryServer& server);
     TSqlError Pull(ISqlDirectoryServer& server);
     void Tell();
@@ -303,32 +303,45 @@ void TSqlDirectory::TShared::RunSyncs() {
         return;
     }
     unsigned failures = 0;
+    // The server's changes are read at start, every period, on demand and at
+    // each retry; a save only has the outbox sent, so that a busy office's
+    // saves do not each read the changes again.
+    bool read = true;
+    auto nextRead = std::chrono::steady_clock::now();
     std::unique_lock lock(Lock);
     for (;;) {
         if (Stopping) return;
         lock.unlock();
-        const TSqlError error = Sync(*server);
+        const TSqlError error = Sync(*server, read);
         lock.lock();
         if (Stopping) return;
+        const auto now = std::chrono::steady_clock::now();
         if (error) {
             ++failures;
             Status.LastError = error;
         } else {
             failures = 0;
             Status.LastError = {};
-            Status.LastSyncUnixMs = CallTimeNow();
+            if (read) {
+                Status.LastSyncUnixMs = CallTimeNow();
+                nextRead = now + std::chrono::seconds(std::max(1u, Settings.SyncSeconds));
+            }
         }
         lock.unlock();
         Tell();
         lock.lock();
-        const auto period = std::chrono::seconds(std::max(1u, Settings.SyncSeconds));
         const auto retry = std::chrono::seconds(
             std::min<unsigned>(std::max(1u, Options.MaxRetrySeconds), 1u << std::min(failures - 1, 16u)));
-        const auto due = std::chrono::steady_clock::now() + (failures ? retry : period);
+        const auto due = failures ? now + retry : nextRead;
         // A save is sent at once, unless the server has just failed: then at the
         // retry, and meanwhile only the count of waiting saves is told.
+        read = false;
         for (;;) {
-            if (Stopping || SyncRequested) break;
+            if (Stopping) break;
+            if (SyncRequested || std::chrono::steady_clock::now() >= due) {
+                read = true;
+                break;
+            }
             if (Saved) {
                 Saved = false;
                 if (!failures) break;
@@ -337,14 +350,14 @@ void TSqlDirectory::TShared::RunSyncs() {
                 lock.lock();
                 continue;
             }
-            if (Wake.wait_until(lock, due) == std::cv_status::timeout) break;
+            Wake.wait_until(lock, due);
         }
         SyncRequested = false;
         Saved = false;
     }
 }
 
-TSqlError TSqlDirectory::TShared::Sync(ISqlDirectoryServer& server) {
+TSqlError TSqlDirectory::TShared::Sync(ISqlDirectoryServer& server, bool read) {
     if (!Store) {
         // Without its file the replica cannot say how far it has read.
         return {TSqlErrorKind::Other, {}, StoreError};
@@ -359,10 +372,11 @@ TSqlError TSqlDirectory::TShared::Sync(ISqlDirectoryServer& server) {
         server.Close();
         return error;
     }
+    if (!read) return error;
     // An account that may not write may still read.
-    const TSqlError read = Pull(server);
-    if (read && ServerGone(read.Kind)) server.Close();
-    return error ? error : read;
+    const TSqlError pulled = Pull(server);
+    if (pulled && ServerGone(pulled.Kind)) server.Close();
+    return error ? error : pulled;
 }
 
 TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {

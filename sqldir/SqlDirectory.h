@@ -39,7 +39,8 @@ struct TSqlDirectoryStatus {
     TSqlError LastError;
     // The local replica or outbox could not be used (the store's own words); empty when fine.
     std::wstring ReplicaError;
-    // When the last good sync ended (ms since 1970, UTC); 0: none yet.
+    // When the last good read of the server's changes ended (ms since 1970,
+    // UTC); 0: none yet.
     int64_t LastSyncUnixMs = 0;
     // Rows in the replica after the last sync.
     std::size_t Rows = 0;

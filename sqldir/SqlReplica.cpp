@@ -72,9 +72,13 @@ void TSqlReplica::Put(const std::vector<TSqlChange>& changes) {
     const int phone = FWriter.FieldIndex(TPQRDataModule::kPhoneField);
     const int name = FWriter.FieldIndex(TPQRDataModule::kNameField);
     const int comment = FWriter.FieldIndex(TPQRDataModule::kCommentField);
+    // A number's last change in the batch is the one that stands.
+    std::unordered_map<std::wstring, const TSqlChange*> last;
+    for (const TSqlChange& change : changes) last.insert_or_assign(change.Phone, &change);
     std::vector<Table::Row> rows;
     std::vector<const std::wstring*> removed;
     for (const TSqlChange& change : changes) {
+        if (last[change.Phone] != &change) continue;
         if (change.Deleted) {
             removed.push_back(&change.Phone);
             continue;
@@ -84,8 +88,6 @@ void TSqlReplica::Put(const std::vector<TSqlChange>& changes) {
         row[static_cast<size_t>(name)] = change.Name;
         row[static_cast<size_t>(comment)] = change.Comment;
     }
-    // A delete after a later save of the same number in one batch is rare;
-    // the sync brings the server's final word either way.
     if (!rows.empty()) FWriter.PutRows(rows);
     for (const std::wstring* each : removed) FWriter.DeleteKey(*each);
 }

@@ -8,6 +8,7 @@
 #include "FreePort.h"
 #include "MessagePump.h"
 #include "OrgDirectoryForm.h"
+#include "OrgDirectoryPart.h"
 #include "OrgDirectoryRes.h"
 #include "OrgDirectoryTexts.h"
 #include "SlapdServer.h"
@@ -222,21 +223,36 @@ TEST_F(OrgDirectoryFormTest, APeriodOutOfRangeIsRefusedWithTheReason) {
     EXPECT_EQ(CheckResult(), L"Период обновления — целое число минут от 1 до 10080.");
 }
 
+// The controller's parts as the diagnostics window reads them: the
+// organisation's directory alone.
+class OrgDirectoryOnly final : public INameSourceParts {
+public:
+    explicit OrgDirectoryOnly(const INameSourcePart& part) : part_(part) {}
+    const INameSourcePart* NameSourcePart(TSettingsPart part) const override {
+        return part == TSettingsPart::OrgDirectory ? &part_ : nullptr;
+    }
+
+private:
+    const INameSourcePart& part_;
+};
+
 // A failed sync is only told by the diagnostics window, in words, while it is open.
 TEST(OrgDirectoryDiagnostics, TheWindowShowsWhyTheLastSyncFailed) {
     TempFolder folder;
     TEventDiagnostics diagnostics;
-    TOrgDirectory directory(folder.file(L"OrgDirectory.db"));
-    HWND window = TDiagnosticsForm::Show(::GetModuleHandleW(nullptr), diagnostics, &directory);
+    TOrgDirectoryPart directory(folder.file(L"OrgDirectory.db"));
+    const OrgDirectoryOnly parts(directory);
+    HWND window = TDiagnosticsForm::Show(::GetModuleHandleW(nullptr), diagnostics, &parts);
     ASSERT_NE(nullptr, window);
-    const auto line = [&] { return WindowText(::GetDlgItem(window, IDC_DIAG_ORGDIR)); };
+    // The organisation's directory is the only name source with a line: the first.
+    const auto line = [&] { return WindowText(::GetDlgItem(window, IDC_DIAG_SOURCE_FIRST)); };
     PumpPending();
     EXPECT_EQ(L"Справочник организации: не используется", line());
 
-    TOrgDirectorySettings settings;
+    TMainFormSettings settings;
     settings.FLdapServers = L"ldap://127.0.0.1:" + std::to_wstring(FreePort());
     settings.FLdapBase = L"dc=kordavin,dc=test";
-    directory.Start(settings, TDiallingSettings{});
+    directory.Apply(settings);
     EXPECT_TRUE(PumpUntil([&] { return line().find(L"ни один сервер не ответил") != std::wstring::npos; }, 30000))
         << testing::PrintToString(line());
     EXPECT_NE(line().find(L"имён из справочника нет"), std::wstring::npos) << testing::PrintToString(line());

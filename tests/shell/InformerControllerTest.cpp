@@ -372,7 +372,7 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
         subscribers.Close();
     }
 
-    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.file(L"OrgDirectory.db"));
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.path());
     controller.OpenJournal(folder.file(L"CallJournal.db"));
     TMainFormSettings settings = controller.Settings();
     settings.FLdapServers = server.Url();
@@ -380,9 +380,9 @@ TEST_F(InformerController, TheOrganisationsDirectoryNamesCallersTheSubscriberDir
     settings.FLdapCommentAttributes = L"title,o";
     controller.ApplySettings(settings);
     const ULONGLONG until = ::GetTickCount64() + 30000;
-    while (controller.OrgDirectory().LastSync().Entries < 2 && ::GetTickCount64() < until) ::Sleep(50);
-    ASSERT_EQ(2, controller.OrgDirectory().LastSync().Entries)
-        << testing::PrintToString(controller.OrgDirectory().LastSync().Error.Detail);
+    while (Parts::OrgDirectory(controller).LastSync().Entries < 2 && ::GetTickCount64() < until) ::Sleep(50);
+    ASSERT_EQ(2, Parts::OrgDirectory(controller).LastSync().Entries)
+        << testing::PrintToString(Parts::OrgDirectory(controller).LastSync().Error.Detail);
 
     KordavinClient opener = KordavinClient::Create(L"");
     std::wstring error;
@@ -651,8 +651,8 @@ TEST_F(InformerController, WithSqlConnectionSetTheSubscriberDirectoryIsTheSqlOne
     auto table = std::make_shared<TFakeSqlTable>();
     table->Put(L"74951234567", L"Из SQL", L"с сервера");
     PutDirectoryRow(folder.file(L"PQR"), {L"74951234567", L"Из папки", L""});
-    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.file(L"OrgDirectory.db"),
-                                   FakeSqlServers(table), folder.file(L"Replicas"));
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.file(L"Parts"),
+                                   FakeSqlServers(table));
     TMainFormSettings settings = controller.Settings();
     settings.FSqlConnection = L"Driver={PostgreSQL Unicode};Server=db1;Database=phones;";
     settings.FSqlSyncSeconds = 1;

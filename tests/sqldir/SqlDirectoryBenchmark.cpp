@@ -292,6 +292,18 @@ void Run(TBenchServer& server, const TParameters& p) {
                     p.Changes, seconds, static_cast<unsigned long long>(status.RowsRead - readBefore), status.Rows,
                     round == 0 ? " (target <= 1 s)" : ", again");
     }
+    {
+        // A save as the editor makes it: into the outbox and the replica, the server's part left to the sync.
+        const int saves = 200;
+        start = Clock::now();
+        for (int i = 0; i < saves; ++i) {
+            TSqlChange change;
+            change.Phone = L"7499" + std::to_wstring(1000000 + i);
+            change.Name = L"Своё " + std::to_wstring(i);
+            directory.Save(change);
+        }
+        std::printf("  a workstation's save (outbox and replica): %.2f ms\n", SecondsSince(start) * 1000 / saves);
+    }
     directory.Stop();
 
     const double sql = SqlSavesPerSecond(server, p.SavesPerStation);

@@ -401,6 +401,7 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
             station->Directory.SetOnStatusChanged([&statusCalls] { ++statusCalls; });
             table->Hang(call);
             station->Directory.Save(Change(L"2", L"Два"));
+            station->Directory.SyncNow();
             ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
             const auto started = std::chrono::steady_clock::now();
             station->Directory.Stop();
@@ -462,6 +463,10 @@ TEST(SqlDirectory, AnImportIsStoredInBatchesAndSent) {
     EXPECT_EQ(station.Directory.Status().Rows, changes.size());
     TLookup lookup(station.Directory.ReplicaFolder(), root.file(L"old"));
     EXPECT_EQ(lookup(L"74951001233"), Found(L"Абонент 1233"));
+    // Within one batch a number's last change stands, whatever came before it.
+    station.Directory.SaveBatch({Deletion(L"111"), Change(L"111", L"Вернулся"), Change(L"222", L"Ушёл"), Deletion(L"222")});
+    EXPECT_EQ(lookup(L"111"), Found(L"Вернулся"));
+    EXPECT_EQ(lookup(L"222"), Found(L""));
 }
 
 TEST(SqlReadMarks, TheReadStartsFromAMarkThatLags) {

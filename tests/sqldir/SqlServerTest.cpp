@@ -1,9 +1,8 @@
 // The subscriber directory's table through ODBC against real PostgreSQL and
 // MariaDB servers, each made by the package's own script.
-#include "OdbcConnectionString.h"
-#include "OdbcDiagnostics.h"
 #include "OdbcDirectoryServer.h"
 #include "OdbcStatement.h"
+#include "SqlRawConnection.h"
 #include "SqlTestServer.h"
 
 #include "BenchmarkClock.h"
@@ -51,42 +50,6 @@ std::vector<TSqlRow> ReadAll(ISqlDirectoryServer& server, int64_t since = 0) {
     return rows;
 }
 
-// A connection of the test's own as the program's account, for holding a lock
-// while the server object under test writes.
-class TRawConnection {
-public:
-    explicit TRawConnection(const TSqlTestServer& server) {
-        SQLHENV environment = SQL_NULL_HENV;
-        ::SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &environment);
-        environment_.reset(environment);
-        ::SQLSetEnvAttr(environment, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLHDBC connection = SQL_NULL_HDBC;
-        ::SQLAllocHandle(SQL_HANDLE_DBC, environment, &connection);
-        connection_.reset(connection);
-        std::wstring text = ConnectionStringWithPassword(server.ConnectionString(), server.Password());
-        SQLSMALLINT length = 0;
-        CheckOdbc(::SQLDriverConnectW(connection, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS, nullptr,
-                                      0, &length, SQL_DRIVER_NOPROMPT),
-                  SQL_HANDLE_DBC, connection);
-    }
-    void Run(const std::wstring& sql) {
-        TOdbcStatement statement(connection_.get(), sql, 30);
-        statement.Execute();
-        while (statement.Fetch()) {
-        }
-    }
-    void BeginTransaction() {
-        ::SQLSetConnectAttrW(connection_.get(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF),
-                             0);
-    }
-    SQLHDBC Handle() const { return connection_.get(); }
-    void Rollback() { ::SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK); }
-
-private:
-    UniqueOdbcEnvironment environment_;
-    UniqueOdbcConnection connection_;
-};
-
 class SqlServerTest : public testing::TestWithParam<TSqlServerKind> {
 protected:
     void SetUp() override { KORDAVIN_START_SQL_SERVER(server_); }
@@ -125,8 +88,12 @@ TEST_P(SqlServerTest, TextsRoundTripToTheDirectorysLimit) {
 
     std::wstring longest(static_cast<size_t>(kMaxDirectoryTextBytes) / 2, L'ж');
     for (size_t i = 0; i < longest.size(); i += 97) longest[i] = static_cast<wchar_t>(L'A' + i % 26);
-    longest[1000] = 0xD83D;  // a character outside the BMP: a surrogate pair
-    longest[1001] = 0xDE00;
+    // Characters outside the BMP (surrogate pairs), also across the places
+    // where a read in chunks of a few thousand characters may cut.
+    for (size_t at : {size_t{1000}, size_t{4095}, size_t{8190}, size_t{16381}, size_t{65535}}) {
+        longest[at] = 0xD83D;
+        longest[at + 1] = 0xDE00;
+    }
     const std::vector<TSqlChange> changes = {
         Change(L"+74951234567", L"Пётр Ёлкин «ООО Ёж»", L"перезвонить\r\nпосле 15:00; 'кавычки' \"и\" \\ %_"),
         Change(L"84012223344", L"", L""),
@@ -256,7 +223,7 @@ TEST_P(SqlServerTest, EightWorkstationsSavingAtOnceStoreEveryNumberOnce) {
     EXPECT_EQ(stamps.size(), rows.size());
 
     // 1,000 point reads of single numbers, for the figures.
-    TRawConnection raw(server_);
+    TSqlRawConnection raw(server_);
     TOdbcStatement select(raw.Handle(), L"SELECT AbonentName FROM " + Table() + L" WHERE Phone = ?", 30);
     const double reading = NowMicroseconds();
     int found = 0;
@@ -349,7 +316,7 @@ TEST_P(SqlServerTest, MissingColumnsAreNamedAndAWriteWithoutRightsIsRefused) {
 TEST_P(SqlServerTest, AConnectionEndedInsideATransactionIsLostWithNothingHalfStored) {
     TOdbcDirectoryServer server(server_.Settings());
     ASSERT_FALSE(server.WriteChanges({Change(L"300", L"Старое")}));
-    TRawConnection blocker(server_);
+    TSqlRawConnection blocker(server_);
     blocker.BeginTransaction();
     blocker.Run(L"SELECT Phone FROM " + Table() + L" WHERE Phone = '300' FOR UPDATE");
 

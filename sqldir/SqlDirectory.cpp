@@ -41,8 +41,8 @@ void RequireSavable(const TSqlChange& change) {
                              : !change.Deleted && change.Name.empty() ? TPQRDataModule::kNameField
                                                                       : nullptr;
     if (missing)
-        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) + L"\" таблицы \"" +
-                                                                        TPQRDataModule::kTableName +
+        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) +
+                                                                        L"\" таблицы \"" + TPQRDataModule::kTableName +
                                                                         L"\" должно иметь значение.");
 }
 
@@ -344,7 +344,15 @@ void TSqlDirectory::TShared::RunSyncs() {
             }
             if (Saved) {
                 Saved = false;
-                if (!failures) break;
+                if (!failures) {
+                    // Saves made in a burst (an operator's quick edits, an import)
+                    // go to the server together, and the burst's saves do not
+                    // queue behind the worker's use of the outbox.
+                    Wake.wait_for(lock, std::chrono::milliseconds(Options.GatherSavesMs),
+                                  [this] { return Stopping || SyncRequested; });
+                    read = SyncRequested;
+                    break;
+                }
                 lock.unlock();
                 Tell();
                 lock.lock();
@@ -383,7 +391,8 @@ TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
     try {
         for (;;) {
             if (Stopped()) return {};
-            const std::vector<TSqlOutboxEntry> entries = Store->Oldest(std::max<std::size_t>(1, Options.PushBatchChanges));
+            const std::vector<TSqlOutboxEntry> entries =
+                Store->Oldest(std::max<std::size_t>(1, Options.PushBatchChanges));
             if (entries.empty()) return {};
             std::vector<TSqlChange> changes;
             changes.reserve(entries.size());

@@ -61,6 +61,29 @@ TEST(OdbcConnectionString, PasswordIsAppendedInBracesWithBracesDoubled) {
     for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithPassword(c.connection, c.password), c.expected);
 }
 
+TEST(OdbcConnectionString, DriversGetTheirOwnTimeoutsAndKeepalives) {
+    struct Case {
+        const wchar_t* connection;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"Driver={MariaDB ODBC 3.1 Driver};Server=db1;Uid=informer;",
+         L"Driver={MariaDB ODBC 3.1 Driver};Server=db1;Uid=informer;CONN_TIMEOUT=10;READ_TIMEOUT=30;WRITE_TIMEOUT=30;"},
+        {L"DRIVER={MariaDB Unicode};Server=db1",
+         L"DRIVER={MariaDB Unicode};Server=db1;CONN_TIMEOUT=10;READ_TIMEOUT=30;WRITE_TIMEOUT=30;"},
+        {L"Driver={MySQL ODBC 8.0 Unicode Driver};Server=db1;",
+         L"Driver={MySQL ODBC 8.0 Unicode Driver};Server=db1;READTIMEOUT=30;WRITETIMEOUT=30;"},
+        {L"Driver={MariaDB Unicode};Server=db1;Read_Timeout=5;", L"Driver={MariaDB Unicode};Server=db1;Read_Timeout=5;"},
+        {L"Driver={PostgreSQL Unicode};Server=mariadb-host;",
+         L"Driver={PostgreSQL Unicode};Server=mariadb-host;KeepaliveTime=30;KeepaliveInterval=10;"},
+        {L"Driver={PostgreSQL Unicode};Server=db1;KeepaliveTime=60;", L"Driver={PostgreSQL Unicode};Server=db1;KeepaliveTime=60;"},
+        {L"Driver={ODBC Driver 18 for SQL Server};Server=mysql1;Database=phones;",
+         L"Driver={ODBC Driver 18 for SQL Server};Server=mysql1;Database=phones;"},
+        {L"DSN=phones;", L"DSN=phones;"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithTimeouts(c.connection, 10, 30), c.expected);
+}
+
 // What the drivers said under Wine (PostgreSQL Unicode, MariaDB Unicode) and
 // what SQL Server's driver is documented to say.
 TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {

@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -24,12 +26,17 @@ namespace {
 // What the replica holds: another connection or table needs a full read.
 std::wstring SourceOf(const TSqlDirectorySettings& settings) { return settings.Connection + L'\x1f' + settings.Table; }
 
+// The longest "who changed it" the server's tables keep.
+constexpr int kChangedByWidth = 256;
+
 // A save as the subscriber directory stores it: the number and the name cut to
-// the table's widths, so that the server holds what every replica shows.
+// the table's widths, so that the server holds what every replica shows; and
+// nothing longer than the server's columns take, so that no save is refused
+// for ever at the head of the outbox.
 TSqlChange Completed(TSqlChange change, const std::wstring& author, int64_t now) {
     change.Phone = CutToWidth(change.Phone, TPQRDataModule::kPhoneWidth);
     change.Name = CutToWidth(change.Name, TPQRDataModule::kNameWidth);
-    if (change.ChangedBy.empty()) change.ChangedBy = author;
+    change.ChangedBy = CutToWidth(change.ChangedBy.empty() ? author : change.ChangedBy, kChangedByWidth);
     if (change.ChangedAtUnixMs == 0) change.ChangedAtUnixMs = now;
     return change;
 }
@@ -46,6 +53,26 @@ void RequireSavable(const TSqlChange& change) {
                                                                         L"\" должно иметь значение.");
 }
 
+// One push at a time per replica folder, across a worker left by Stop and the
+// one that follows it, so that a late commit of the old one never lands after
+// the new one has sent later saves of the same numbers. A push waits for the
+// old one only this long: the server calls' own timeouts end it well before.
+constexpr auto kPushWait = std::chrono::minutes(2);
+
+std::shared_ptr<std::timed_mutex> PushLockFor(const std::wstring& folder) {
+    static std::mutex registryLock;
+    // Never destroyed: a worker left to the process's end may still ask.
+    static auto* registry = new std::map<std::wstring, std::weak_ptr<std::timed_mutex>>;
+    const std::lock_guard lock(registryLock);
+    std::weak_ptr<std::timed_mutex>& slot = (*registry)[folder];
+    std::shared_ptr<std::timed_mutex> pushLock = slot.lock();
+    if (!pushLock) {
+        pushLock = std::make_shared<std::timed_mutex>();
+        slot = pushLock;
+    }
+    return pushLock;
+}
+
 bool ServerGone(TSqlErrorKind kind) { return kind == TSqlErrorKind::Unreachable || kind == TSqlErrorKind::Lost; }
 
 }  // namespace
@@ -60,6 +87,7 @@ struct TSqlDirectory::TShared {
     // Null when the file could not be opened; StoreError says why.
     std::unique_ptr<TSqlSyncStore> Store;
     std::wstring StoreError;
+    std::shared_ptr<std::timed_mutex> PushLock;
     TSqlReplica Replica;
     std::wstring Author = SqlChangeAuthor();
     // Set by the thread as it leaves.
@@ -125,6 +153,7 @@ void TSqlDirectory::Apply(const TSqlDirectorySettings& settings) {
     shared->Options = FOptions;
     shared->Factory = FFactory;
     shared->Source = SourceOf(settings);
+    shared->PushLock = PushLockFor(folder);
     shared->Status.Enabled = true;
     CreateFolderWithParents(folder);
     try {
@@ -388,6 +417,8 @@ TSqlError TSqlDirectory::TShared::Sync(ISqlDirectoryServer& server, bool read) {
 }
 
 TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
+    // Past the wait the old push is taken for gone: sending beats waiting for ever.
+    const std::unique_lock pushing(*PushLock, kPushWait);
     try {
         for (;;) {
             if (Stopped()) return {};

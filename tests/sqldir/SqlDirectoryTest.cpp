@@ -428,6 +428,32 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
     }
 }
 
+TEST(SqlDirectory, ALateCommitOfAWorkerLeftByStopNeverLandsAfterNewerSaves) {
+    TempFolder root;
+    auto table = std::make_shared<TFakeSqlTable>();
+    {
+        TWorkstation before(root.path(), table);
+        ASSERT_TRUE(WaitForSync(before.Directory));
+        table->Hang("Write");
+        before.Directory.Save(Change(L"5", L"Старое"));
+        ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
+    }
+    // The program starts again while the old worker still waits for the server.
+    TWorkstation after(root.path(), table);
+    after.Directory.Save(Change(L"5", L"Новое"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(table->Written().empty());
+    table->Release();
+    ASSERT_TRUE(WaitFor([&] { return after.Directory.Status().Waiting == 0; }));
+    std::wstring name, comment;
+    ASSERT_TRUE(table->Lookup(L"5", name, comment));
+    EXPECT_EQ(name, L"Новое");
+    const std::vector<TSqlChange> written = table->Written();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].Name, L"Старое");
+    EXPECT_EQ(written[1].Name, L"Новое");
+}
+
 TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
     TempFolder root;
     auto table = std::make_shared<TFakeSqlTable>();
@@ -440,11 +466,14 @@ TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
         EXPECT_THROW(station.Directory.Save(unnamed), TableStoreError);
     EXPECT_EQ(station.Directory.Status().Waiting, 0u);
     // What the subscriber table would keep of a long number and name is what the server gets.
-    station.Directory.Save(Change(L"12345678901234567890", std::wstring(100, L'ж')));
+    TSqlChange wide = Change(L"12345678901234567890", std::wstring(100, L'ж'));
+    wide.ChangedBy = std::wstring(300, L'к');
+    station.Directory.Save(wide);
     ASSERT_TRUE(WaitFor([&] { return station.Directory.Status().Waiting == 0; }));
     ASSERT_EQ(table->Written().size(), 1u);
     EXPECT_EQ(table->Written()[0].Phone, L"1234567890123456");
     EXPECT_EQ(table->Written()[0].Name, std::wstring(TPQRDataModule::kNameWidth, L'ж'));
+    EXPECT_EQ(table->Written()[0].ChangedBy, std::wstring(256, L'к'));
     station.Directory.Apply({});
     EXPECT_TRUE(station.Directory.ReplicaFolder().empty());
     EXPECT_FALSE(station.Directory.Status().Enabled);

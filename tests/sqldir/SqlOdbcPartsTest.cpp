@@ -120,6 +120,10 @@ TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {
         {L"HY000", 2013, L"[ma-3.1.17]Lost connection to server during query", O, K::Lost},
         {L"HY000", 2006, L"[ma-3.1.17]Server has gone away", O, K::Lost},
         {L"08S01", 35, L"Could not send Query(connection dead)", O, K::Lost},
+        {L"HY000", 1,
+         L"FATAL:  terminating connection due to administrator command\nserver closed the connection unexpectedly\n;"
+         L"\nError while preparing parameters",
+         O, K::Lost},
         {L"42P01", 7, L"ERROR: relation \"NoSuchTable\" does not exist", O, K::NoTable},
         {L"42S02", 1146, L"[ma-3.1.17]Table 'phones.NoSuchTable' doesn't exist", O, K::NoTable},
         {L"42501", 7, L"ERROR: permission denied for table KordavinAbonentPhones", O, K::Permission},

@@ -338,6 +338,7 @@ TEST_P(SqlServerTest, AConnectionEndedInsideATransactionIsLostWithNothingHalfSto
                            : L"KILL CONNECTION " + Utf8ToWide(session[0]) + L";");
     writer.join();
     blocker.Rollback();
+    std::printf("%s: the session ended: %s\n", TSqlTestServer::Name(GetParam()), Describe(lost).c_str());
     EXPECT_EQ(lost.Kind, TSqlErrorKind::Lost) << Describe(lost);
 
     const auto stored = Superuser(L"SELECT Phone, AbonentName FROM " + Table() + L" ORDER BY Phone;");
@@ -368,6 +369,8 @@ TEST_P(SqlServerTest, AStoppedServerIsUnreachableWithinTheTimeoutsAndAgainThereW
     EXPECT_TRUE(broken.Kind == TSqlErrorKind::Lost || broken.Kind == TSqlErrorKind::Unreachable) << Describe(broken);
     started = NowMicroseconds();
     const TSqlError down = server.Open();
+    std::printf("%s: stopped: %s, then %s\n", TSqlTestServer::Name(GetParam()), Describe(broken).c_str(),
+                Describe(down).c_str());
     EXPECT_EQ(down.Kind, TSqlErrorKind::Unreachable) << Describe(down);
     EXPECT_EQ(server.WriteChanges({Change(L"501", L"Во время")}).Kind, TSqlErrorKind::Unreachable);
     EXPECT_LT((NowMicroseconds() - started) / 1e6, 15.0);

@@ -2,11 +2,34 @@
 
 #include <utility>
 
-void TBoldButtons::Attach(HWND dialog, std::vector<int> buttonIds) {
+void TBoldButtons::Attach(HWND dialog, std::vector<TLine> lines) {
     FDialog = dialog;
-    FIds = std::move(buttonIds);
+    FIds.clear();
+    FCheckBoxes.clear();
+    for (const TLine& line : lines) {
+        FIds.push_back(line.BoldButton);
+        FCheckBoxes.push_back(line.CheckBox);
+    }
     FBold.assign(FIds.size(), false);
     FontChanged();
+}
+
+bool TBoldButtons::Click(int controlId) {
+    for (size_t i = 0; i < FIds.size(); ++i) {
+        if (FCheckBoxes[i] == controlId) {
+            ::EnableWindow(::GetDlgItem(FDialog, FIds[i]), ::IsDlgButtonChecked(FDialog, controlId) == BST_CHECKED);
+            return true;
+        }
+        if (FIds[i] == controlId) {
+            Set(controlId, !FBold[i]);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TBoldButtons::FollowCheckBoxes() {
+    for (int checkBox : FCheckBoxes) Click(checkBox);
 }
 
 int TBoldButtons::IndexOf(int buttonId) const {

@@ -297,10 +297,7 @@ void TMainForm::RestartDBServer() {
 
 void TMainForm::cbActiveClick() {
     TWMParamChange();
-    const bool active = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    ::EnableWindow(Item(IDC_LESERVER), !active);
-    ::EnableWindow(Item(IDC_BTNSELECTSERVER), !active);
-    UpdatePathControls();
+    UpdateConnectionControls();
     // The box acts at once: the controller connects (or ends the connection) from what it is handed.
     FController->ApplyConnection(ShownConnection());
 }

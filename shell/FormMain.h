@@ -1,5 +1,4 @@
 #pragma once
-#include "BackgroundCheck.h"
 #include "BoldButtons.h"
 #include "CallActions.h"
 #include "ProgramWindows.h"
@@ -12,6 +11,7 @@
 #include "MainFormSettings.h"
 #include "SettingsModel.h"
 #include "SettingsStore.h"
+#include "SharedDirectoryCheck.h"
 #include "SingleInstance.h"
 #include "TrayPresence.h"
 #include "TrayMenu.h"
@@ -84,16 +84,13 @@ private:
     TMainFormSettings ReadParams();
     // What the settings window does once a part of the settings is applied.
     void SettingsApplied(TSettingsPart part, const TMainFormSettings& settings);
-    void UpdatePathControls();
+    // Which connection controls are shown and enabled, from the window's boxes.
+    void UpdateConnectionControls();
     void TWMParamChange();
     void btnApplyClick();
     void btnOkClick();
     void btnCancelClick();
     void SetDefaultPortButtonClick();
-    void UseRemoteDBCheckBoxClick();
-    void DBTypeRadioGroupClick();
-    void ShowCheckBoxClick(int checkBoxId);
-    void BoldButtonClick(int buttonId);
     void ShowHidePreviewWindowButtonClick();
     void TestDBConnectionButtonClick();
     void OnDBTestDone();
@@ -121,8 +118,8 @@ private:
     bool FChannelListLoading = false;
     // The "Ж" buttons: their caption font says whether the line is bold.
     TBoldButtons FBoldButtons;
-    // "Тест соединения", on the program's one background check.
-    TBackgroundCheck<TDBTestOutcome> FDBTest;
+    // "Тест соединения".
+    TSharedDirectoryCheck FDBTest;
     // The applied settings, where they are loaded, stored and which a policy fixes.
     std::unique_ptr<TSettingsModel> FModel;
     // "Не беспокоить" in the tray menu.

@@ -10,6 +10,8 @@
 #include "OrgDirectoryTexts.h"
 #include "ResourceText.h"
 #include "SqlDirectoryForm.h"
+#include "SqlDirectoryPart.h"
+#include "SqlDirectoryTexts.h"
 #include "SqlDirectoryRes.h"
 #include "SqlServers.h"
 
@@ -62,7 +64,11 @@ const TNameSource kSources[] = {
                                  PutBack<TSqlSettings>(current, std::move(onApply)));
      },
      [] { TSqlDirectoryForm::CloseAll(); },
-     nullptr},
+     [](const INameSourcePart* part) {
+         // The sync runs on its own thread: its state is read as it stands now.
+         const auto* sql = static_cast<const TSqlDirectoryPart*>(part);
+         return SqlStatusText(sql ? sql->Directory().Status() : TSqlDirectoryStatus{});
+     }},
 };
 
 }  // namespace
@@ -79,13 +85,13 @@ void AddNameSourceButtons(HWND dialog, HINSTANCE instance) {
     const auto font = reinterpret_cast<WPARAM>(reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0)));
     for (const auto& source : kSources) {
         const TNameSource::TButton& button = source.Button;
-        RECT bounds{button.Left, button.Top, button.Left + button.Width, button.Top + button.Height};
+        // Origin and size converted each by itself, as the dialog manager places a template's controls.
+        RECT bounds{button.Left, button.Top, button.Width, button.Height};
         ::MapDialogRect(dialog, &bounds);
         const HWND made = ::CreateWindowExW(
             WS_EX_NOPARENTNOTIFY, L"BUTTON", LoadResourceString(button.CaptionId).c_str(),
-            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, bounds.left, bounds.top, bounds.right - bounds.left,
-            bounds.bottom - bounds.top, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.Id)), instance,
-            nullptr);
+            WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, bounds.left, bounds.top, bounds.right, bounds.bottom,
+            dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(button.Id)), instance, nullptr);
         if (!made) continue;
         ::SendMessageW(made, WM_SETFONT, font, FALSE);
         ::SetWindowPos(made, ::GetDlgItem(dialog, button.After), 0, 0, 0, 0,

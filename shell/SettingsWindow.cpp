@@ -10,12 +10,12 @@
 #include "ConnectionTexts.h"
 #include "EditFilters.h"
 #include "EnforcedControls.h"
-#include "IniValues.h"
 #include "ListText.h"
 #include "NameSources.h"
 #include "BrowseDialogs.h"
 #include "ResourceText.h"
 #include "ScopedFlag.h"
+#include "ConnectionControls.h"
 #include "SettingControls.h"
 #include "SettingsChoices.h"
 #include "SettingsTable.h"
@@ -30,32 +30,6 @@ namespace {
 
 const wchar_t kPreviewWinID[] = L"TEST_CHANNEL";
 
-struct TShowLine {
-    int CheckBox;
-    int BoldButton;
-};
-// Number, name, region, comment: the lines a popup shows.
-constexpr TShowLine kShowLines[] = {
-    {IDC_PHONESHOWCHECKBOX, IDC_PHONEBOLDBUTTON},
-    {IDC_NAMESHOWCHECKBOX, IDC_NAMEBOLDBUTTON},
-    {IDC_REGIONSHOWCHECKBOX, IDC_REGIONBOLDBUTTON},
-    {IDC_COMMENTSHOWCHECKBOX, IDC_COMMENTBOLDBUTTON},
-};
-
-// Everything inside the shared-directory group, shown and hidden with it.
-constexpr int kSharedDirectoryControls[] = {
-    IDC_GROUPBOX1,       IDC_DBTYPERADIOGROUP,       IDC_DBTYPE_SERVER,       IDC_DBTYPE_CLIENT,
-    IDC_ADDRESS_LABEL,   IDC_ADDRESSLABELEDEDIT,     IDC_SELECTADDRESSBUTTON, IDC_PORT_LABEL,
-    IDC_PORTSPINEDIT,    IDC_PORTSPIN,               IDC_SETDEFAULTPORTBUTTON, IDC_TESTDBCONNECTIONBUTTON,
-    IDC_DBALLOWEDCLIENTS_LABEL, IDC_DBALLOWEDCLIENTS,
-};
-
-bool IsShowCheckBox(int id) {
-    return std::any_of(std::begin(kShowLines), std::end(kShowLines), [id](const TShowLine& line) {
-        return line.CheckBox == id;
-    });
-}
-
 bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
     return std::any_of(list.begin(), list.end(), [&](const std::wstring& entry) {
         return SameTextIgnoringCase(entry, text);
@@ -66,9 +40,11 @@ bool Contains(const std::vector<std::wstring>& list, const std::wstring& text) {
 
 void TMainForm::InitSettingsControls() {
     PrepareSettingsControls(FHandle, Scaled(120));
-    std::vector<int> boldButtons;
-    for (const auto& line : kShowLines) boldButtons.push_back(line.BoldButton);
-    FBoldButtons.Attach(FHandle, std::move(boldButtons));
+    // Number, name, region, comment: the lines a popup shows.
+    FBoldButtons.Attach(FHandle, {{IDC_PHONESHOWCHECKBOX, IDC_PHONEBOLDBUTTON},
+                                  {IDC_NAMESHOWCHECKBOX, IDC_NAMEBOLDBUTTON},
+                                  {IDC_REGIONSHOWCHECKBOX, IDC_REGIONBOLDBUTTON},
+                                  {IDC_COMMENTSHOWCHECKBOX, IDC_COMMENTBOLDBUTTON}});
     ::EnableWindow(Item(IDC_BTNAPPLY), FALSE);
 }
 
@@ -102,10 +78,9 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     const int control = id;
     const TSettingRow* row = FindSettingRowByControl(control);
     if (row && IsSettingChange(row->Control, code)) {
-        if (IsShowCheckBox(control)) ShowCheckBoxClick(control);
-        else if (row->Control == TSettingControl::BoldButton) BoldButtonClick(control);
-        else if (control == IDC_USEREMOTEDBCHECKBOX) UseRemoteDBCheckBoxClick();
-        else TWMParamChange();
+        FBoldButtons.Click(control);
+        if (control == IDC_USEREMOTEDBCHECKBOX) UpdateConnectionControls();
+        TWMParamChange();
         return true;
     }
     if (code != BN_CLICKED) return false;
@@ -119,7 +94,8 @@ bool TMainForm::OnSettingsCommand(int id, UINT code) {
     switch (id) {
     case IDC_DBTYPE_SERVER:
     case IDC_DBTYPE_CLIENT:
-        DBTypeRadioGroupClick();
+        UpdateConnectionControls();
+        TWMParamChange();
         return true;
     case IDC_BTNBROWSEAREAPATH:
         PickFolderInto(FHandle, IDC_LEAREAPATH, IDC_LEAREAPATH_LABEL);
@@ -187,11 +163,10 @@ void TMainForm::ShowParams() {
         cbActiveClick();
     }
 
-    for (const auto& line : kShowLines) ShowCheckBoxClick(line.CheckBox);
-    UseRemoteDBCheckBoxClick();
+    FBoldButtons.FollowCheckBoxes();
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
                        FSettings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
-    DBTypeRadioGroupClick();
+    UpdateConnectionControls();
     FCallActions.Apply(FSettings, FController->Popups());
 }
 
@@ -241,43 +216,14 @@ void TMainForm::btnCancelClick() {
     ApplicationEventsMinimize();
 }
 
-void TMainForm::UpdatePathControls() {
-    const bool remoteClient = ::IsDlgButtonChecked(FHandle, IDC_USEREMOTEDBCHECKBOX) == BST_CHECKED &&
-                              ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
-    const bool enabled = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) != BST_CHECKED && !remoteClient;
-    for (int id : {IDC_LEAREAPATH, IDC_BTNBROWSEAREAPATH, IDC_LEABONENTPATH, IDC_BTNBROWSEABONENTPATH})
-        ::EnableWindow(Item(id), enabled);
+void TMainForm::UpdateConnectionControls() {
+    const auto checked = [this](int id) { return ::IsDlgButtonChecked(FHandle, id) == BST_CHECKED; };
+    const TConnectionChoice choice{checked(IDC_CBACTIVE), checked(IDC_USEREMOTEDBCHECKBOX),
+                                   checked(IDC_DBTYPE_CLIENT), FDBTest.Running()};
+    for (const auto [id, shown] : ShownConnectionControls(choice)) ::ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
+    for (const auto [id, enabled] : EnabledConnectionControls(choice)) ::EnableWindow(Item(id), enabled);
     // Every change of the window's own enabling ends here; what an administrator fixed stays disabled.
     if (FModel) DisableEnforcedControls(FHandle, FModel->Sources().Enforced);
-}
-
-void TMainForm::UseRemoteDBCheckBoxClick() {
-    const bool shown = ::IsDlgButtonChecked(FHandle, IDC_USEREMOTEDBCHECKBOX) == BST_CHECKED;
-    for (int id : kSharedDirectoryControls) ::ShowWindow(Item(id), shown ? SW_SHOWNA : SW_HIDE);
-    UpdatePathControls();
-    TWMParamChange();
-}
-
-void TMainForm::DBTypeRadioGroupClick() {
-    const bool client = ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED;
-    ::EnableWindow(Item(IDC_ADDRESSLABELEDEDIT), client);
-    ::EnableWindow(Item(IDC_SELECTADDRESSBUTTON), client);
-    // A test already running keeps its button disabled until it ends.
-    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), client && !FDBTest.Running());
-    UpdatePathControls();
-    TWMParamChange();
-}
-
-void TMainForm::ShowCheckBoxClick(int checkBoxId) {
-    for (const auto& line : kShowLines)
-        if (line.CheckBox == checkBoxId)
-            ::EnableWindow(Item(line.BoldButton), ::IsDlgButtonChecked(FHandle, checkBoxId) == BST_CHECKED);
-    TWMParamChange();
-}
-
-void TMainForm::BoldButtonClick(int buttonId) {
-    FBoldButtons.Set(buttonId, !FBoldButtons.IsBold(buttonId));
-    TWMParamChange();
 }
 
 void TMainForm::SetDefaultPortButtonClick() {
@@ -293,22 +239,14 @@ void TMainForm::ShowHidePreviewWindowButtonClick() {
 
 void TMainForm::TestDBConnectionButtonClick() {
     // One test at a time: a second press while one runs is refused.
-    if (FDBTest.Running()) return;
-    const std::wstring host = ItemText(IDC_ADDRESSLABELEDEDIT);
-    const int port = ParseIniInteger(ItemText(IDC_PORTSPINEDIT)).value_or(0);
-    // The test may take seconds. Its client is its own: the job owns what it
-    // uses, and the program's end never waits for it. A failure of the test
-    // itself reads as a failed connection.
-    const auto job = [host, port](std::stop_token) { return TSharedDirectoryClient().TestConnection(host, port); };
-    if (!FDBTest.Start(job, FHandle, WM_DBTESTDONE, TDBTestOutcome::CannotConnect)) return;
+    if (!FDBTest.Start(ItemText(IDC_ADDRESSLABELEDEDIT), ItemText(IDC_PORTSPINEDIT), FHandle, WM_DBTESTDONE)) return;
     ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON), FALSE);
 }
 
 void TMainForm::OnDBTestDone() {
     const std::optional<TDBTestOutcome> outcome = FDBTest.Take();
     if (!outcome) return;
-    ::EnableWindow(Item(IDC_TESTDBCONNECTIONBUTTON),
-                   ::IsDlgButtonChecked(FHandle, IDC_DBTYPE_CLIENT) == BST_CHECKED);
+    UpdateConnectionControls();
     const TDBTestMessage message = DBTestMessage(*outcome);
     ShowMessage(message.Text, message.Icon);
 }

@@ -466,11 +466,14 @@ TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
         EXPECT_THROW(station.Directory.Save(unnamed), TableStoreError);
     EXPECT_EQ(station.Directory.Status().Waiting, 0u);
     // What the subscriber table would keep of a long number and name is what the server gets.
-    station.Directory.Save(Change(L"12345678901234567890", std::wstring(100, L'ж')));
+    TSqlChange wide = Change(L"12345678901234567890", std::wstring(100, L'ж'));
+    wide.ChangedBy = std::wstring(300, L'к');
+    station.Directory.Save(wide);
     ASSERT_TRUE(WaitFor([&] { return station.Directory.Status().Waiting == 0; }));
     ASSERT_EQ(table->Written().size(), 1u);
     EXPECT_EQ(table->Written()[0].Phone, L"1234567890123456");
     EXPECT_EQ(table->Written()[0].Name, std::wstring(TPQRDataModule::kNameWidth, L'ж'));
+    EXPECT_EQ(table->Written()[0].ChangedBy, std::wstring(256, L'к'));
     station.Directory.Apply({});
     EXPECT_TRUE(station.Directory.ReplicaFolder().empty());
     EXPECT_FALSE(station.Directory.Status().Enabled);

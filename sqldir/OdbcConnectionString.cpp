@@ -29,13 +29,12 @@ std::wstring DriverOf(const std::wstring& lowerConnection) {
 
 std::wstring ConnectionStringWithPassword(const std::wstring& connection, const std::wstring& password) {
     if (password.empty()) return connection;
-    const size_t end = connection.find_last_not_of(L" \t");
-    const size_t kept = end == std::wstring::npos ? 0 : end + 1;
     // One buffer, big enough from the start: a string that grew or was copied
     // on the way would leave the password in memory the heap takes back.
     std::wstring text;
-    text.reserve(kept + 1 + 5 + 2 * password.size() + 2);
-    text.append(connection, 0, kept);
+    text.reserve(connection.size() + 2 * password.size() + 8);
+    text = connection;
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.pop_back();
     if (!text.empty() && text.back() != L';') text += L';';
     text += L"Pwd={";
     for (const wchar_t c : password) {

@@ -65,5 +65,6 @@
 #define IDS_SQLDIR_STATE_ERROR          9493
 #define IDS_SQLDIR_TRAY_WAITING         9494
 #define IDS_SQLDIR_STATE_NEVER          9495
+#define IDS_SQLDIR_TRAY_ERROR           9496
 // Strings: why an operation on the server failed, in the order of TSqlErrorKind (from None)
 #define IDS_SQLDIR_FAILURE_FIRST        9500

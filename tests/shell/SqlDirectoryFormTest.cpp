@@ -82,7 +82,15 @@ TEST(SqlDirectoryTexts, TheMoveOverAndTheStateInWords) {
     const std::wstring text = SqlStatusText(status);
     for (const wchar_t* part : {L"синхронизирован", L"ждут отправки на сервер сохранений: 5", L"сервер недоступен"})
         EXPECT_TRUE(Contains(text, part)) << testing::PrintToString(text) << " lacks " << testing::PrintToString(part);
-    EXPECT_EQ(L"Ждут отправки в SQL: 5", SqlTrayText(status));
+    EXPECT_EQ(L"Ждут отправки в SQL: 5 — сервер недоступен: он выключен, неверны адрес или …",
+              SqlTrayText(status));
+    status.Waiting = 0;
+    status.LastError = {TSqlErrorKind::Login, L"28P01", L"a long message of the driver that the hint leaves out"};
+    EXPECT_EQ(L"Справочник в SQL: сервер не принял пользователя или пароль", SqlTrayText(status));
+    status.LastError = {};
+    EXPECT_EQ(L"", SqlTrayText(status));
+    status.Waiting = 2;
+    EXPECT_EQ(L"Ждут отправки в SQL: 2", SqlTrayText(status));
 }
 
 std::vector<TSqlMoveOverRow> Rows(std::initializer_list<TSqlMoveOverRow> rows) { return rows; }

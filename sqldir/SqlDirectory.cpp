@@ -116,6 +116,9 @@ struct TSqlDirectory::TShared {
     TSqlError Push(ISqlDirectoryServer& server);
     TSqlError Pull(ISqlDirectoryServer& server);
     void Tell();
+    // Status.Waiting from the outbox, after it changed.
+    void CountWaiting() noexcept;
+    std::mutex CountLock;
 };
 
 TSqlDirectory::TSqlDirectory(std::wstring replicaRoot, TServerFactory factory, TSqlDirectoryOptions options)
@@ -213,9 +216,10 @@ std::size_t TSqlDirectory::SaveBatch(const std::vector<TSqlChange>& changes, Imp
         try {
             shared->Replica.Put(batch);
         } catch (const AppError&) {
-            // The server's copy comes back with the next sync.
+            // The server's copy comes back with the next read of its changes.
         }
         done = end;
+        shared->CountWaiting();
         {
             const std::lock_guard lock(shared->Lock);
             shared->Saved = true;
@@ -247,19 +251,9 @@ TSqlDirectoryStatus TSqlDirectory::Status() const {
         shared = FShared;
     }
     if (!shared) return {};
-    TSqlDirectoryStatus status;
-    {
-        const std::lock_guard lock(shared->Lock);
-        status = shared->Status;
-    }
-    if (shared->Store) {
-        try {
-            status.Waiting = shared->Store->Waiting();
-        } catch (const AppError&) {
-            // The last count stands.
-        }
-    }
-    return status;
+    // Kept up to date by the saves and the worker: a window asking never waits for the files.
+    const std::lock_guard lock(shared->Lock);
+    return shared->Status;
 }
 
 void TSqlDirectory::SetOnStatusChanged(std::function<void()> onChanged) {
@@ -301,6 +295,18 @@ void TSqlDirectory::TShared::Run() noexcept {
         // Nothing may leave the thread; the replica and the outbox keep what they hold.
     }
     ::SetEvent(Ended.get());
+}
+
+void TSqlDirectory::TShared::CountWaiting() noexcept {
+    try {
+        // One count at a time: the last one stored is the latest.
+        const std::lock_guard counting(CountLock);
+        const std::size_t waiting = Store->Waiting();
+        const std::lock_guard lock(Lock);
+        Status.Waiting = waiting;
+    } catch (...) {
+        // The last count stands.
+    }
 }
 
 void TSqlDirectory::TShared::Tell() {
@@ -433,6 +439,7 @@ TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
             // Removed only now that the server holds them; even by a worker left
             // by Stop, so that they are never sent again over a later save.
             Store->RemoveUpTo(entries.back().Seq);
+            CountWaiting();
         }
     } catch (const AppError& error) {
         const std::lock_guard lock(Lock);

@@ -58,6 +58,7 @@
 #define IDS_SQLDIR_MOVE_CANCELLED       9478
 #define IDS_SQLDIR_MOVE_READ_FAILED     9479
 #define IDS_SQLDIR_ERROR_DETAIL         9480
+#define IDS_SQLDIR_MOVE_CANCELLED_EARLY 9481
 // Strings: the state for the tray and the diagnostics
 #define IDS_SQLDIR_STATE_OFF            9490
 #define IDS_SQLDIR_STATE_OK             9491

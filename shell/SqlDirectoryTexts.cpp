@@ -57,6 +57,8 @@ std::wstring SqlMoveOverResultText(const TSqlMoveOverResult& result) {
     const std::wstring written = std::to_wstring(result.Written);
     const std::wstring toWrite = std::to_wstring(result.New + result.Changed);
     if (result.Error) return FormatResourceText(IDS_SQLDIR_MOVE_FAILED, {SqlErrorText(result.Error), written, toWrite});
+    if (result.Cancelled && result.New + result.Changed + result.Unchanged == 0)
+        return LoadResourceString(IDS_SQLDIR_MOVE_CANCELLED_EARLY);
     if (result.Cancelled) return FormatResourceText(IDS_SQLDIR_MOVE_CANCELLED, {written, toWrite});
     return FormatResourceText(IDS_SQLDIR_MOVE_DONE, {std::to_wstring(result.New), std::to_wstring(result.Changed),
                                                      std::to_wstring(result.Unchanged)});

@@ -334,6 +334,24 @@ TEST_F(SqlDirectoryFormTest, MovesThisPcsDirectoryOverWithCounts) {
     EXPECT_TRUE(Contains(MoveResult(), L"Перенос прерван: сервер не принял пользователя или пароль"));
 }
 
+TEST_F(SqlDirectoryFormTest, TheMoveOverStopsWhenAskedAndSaysSo) {
+    TempFolder folder;
+    PutDirectoryRow(folder.path(), {L"84951112233", L"Иванов Иван", L""});
+    Open(Configured(), {folder.path(), false});
+    table->Hang("Read");
+    Click(IDC_SQLDIR_MOVE);
+    ASSERT_TRUE(PumpUntil([&] { return table->Hung() == 1; }, 10000));
+    EXPECT_FALSE(Enabled(IDC_SQLDIR_MOVE)) << "one move-over at a time";
+    EXPECT_TRUE(Enabled(IDC_SQLDIR_MOVE_STOP));
+    EXPECT_EQ(L"Перенос справочника…", Text(IDC_SQLDIR_MOVE_RESULT));
+    Click(IDC_SQLDIR_MOVE_STOP);
+    EXPECT_FALSE(Enabled(IDC_SQLDIR_MOVE_STOP));
+    table->Release();
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_SQLDIR_MOVE); }, 10000));
+    EXPECT_EQ(L"Перенос остановлен до записи: ничего не записано.", Text(IDC_SQLDIR_MOVE_RESULT));
+    EXPECT_TRUE(table->Written().empty());
+}
+
 TEST_F(SqlDirectoryFormTest, AClientOfADirectoryServerIsToldWhereToMoveOver) {
     Open(Configured(), {L"C:\\PQR", true});
     EXPECT_TRUE(Contains(Text(IDC_SQLDIR_MOVE_NOTE), L"клиент сервера справочников"));

@@ -22,6 +22,7 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     FDBServer = std::make_unique<TSharedDirectoryServer>(*FDBServerBackend);
     FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
+    SetTimer(TTimer::Quiet, kQuietCheckMs, true);
     FSaveFailures = std::make_shared<TSaveFailureQueue>(FWindow->Handle(), static_cast<UINT>(TPosted::SaveFailed));
     // Told inside the event stream: the view hears of it once the stream is done.
     FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) {
@@ -243,7 +244,16 @@ void TInformerController::OnTimer(TTimer timer) {
     switch (timer) {
     case TTimer::Poll: PollRecorder(); break;
     case TTimer::Reconnect: Reconnect(); break;
+    case TTimer::Quiet: CheckQuietTime(); break;
     }
+}
+
+void TInformerController::CheckQuietTime() {
+    if (FShutDown) return;
+    const TQuietState quiet = FQuiet->State();
+    if (quiet == FToldQuiet) return;
+    FToldQuiet = quiet;
+    FView.QuietTimeChanged();
 }
 
 void TInformerController::PollRecorder() {

@@ -54,6 +54,9 @@ public:
     // A directory could not be opened by the reconnection timer; told once per
     // distinct failure, not on every tick.
     virtual void DirectoryFailed(const std::wstring& text) = 0;
+    // Quiet time is not as when last told: the clock began or ended it (the
+    // quiet hours, a quiet asked for running out, Windows busy or no longer).
+    virtual void QuietTimeChanged() = 0;
 
 protected:
     ~IInformerView() = default;
@@ -144,6 +147,8 @@ public:
     void WakeUp(TWakeUp reason);
     static constexpr unsigned kReconnectMs = 10000;
     static constexpr unsigned kPollMs = 200;
+    // How often quiet time is looked at for the view.
+    static constexpr unsigned kQuietCheckMs = 10000;
 
     // The recording server: true when connected; otherwise error says why.
     bool Connect(const std::wstring& server, std::wstring& error);
@@ -222,7 +227,8 @@ private:
     void SetOnEditData(TTMWForm::TEditDataEvent handler) override { FPopups->SetOnEditData(std::move(handler)); }
     void SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnOpenCrm(std::move(handler)); }
     void SetOnCallBack(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnCallBack(std::move(handler)); }
-    bool AnyShown() const override { return !FPopups->Windows().empty(); }
+    // None once the parts have ended.
+    bool AnyShown() const override { return FPopups && !FPopups->Windows().empty(); }
     void TogglePreview(const std::wstring& id, const std::wstring& title, const TCaller& caller) override;
     const INameSourcePart* NameSourcePart(TSettingsPart part) const override;
     // Tests look at the parts themselves.
@@ -230,6 +236,8 @@ private:
     void TellSaveFailures();
     void OnWakeUp(TWakeUp reason) override { WakeUp(reason); }
     void TellConnection();
+    // Tells the view when quiet time is not as last told.
+    void CheckQuietTime();
     // No timer runs once the parts have ended.
     void SetTimer(TTimer timer, unsigned intervalMs, bool enabled);
 
@@ -243,6 +251,8 @@ private:
     // Save threads put their failures here; FWindow hears of each.
     std::shared_ptr<TSaveFailureQueue> FSaveFailures;
     bool FTellingSaveFailures = false;
+    // Quiet time as last told to the view.
+    TQuietState FToldQuiet;
     // The journal's failure waits here for FWindow's message, out of the event stream.
     std::wstring FJournalFailure;
     std::optional<KordavinClient> FKordavin;

@@ -51,8 +51,6 @@ public:
     void SetStatusText(const std::wstring& text);
     // The tray's hint and marks: quiet time and the missed calls not yet seen.
     void UpdateTrayHint();
-    // Quiet time may have begun or ended by the clock: the tray follows.
-    void CheckQuietTime();
     void ShowNoConnectionBalloon();
 
 private:
@@ -64,6 +62,7 @@ private:
     void SaveNotFinished(const std::wstring& phone) override;
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowError(text); }
+    void QuietTimeChanged() override { UpdateTrayHint(); }
     // Every failed save is told, not subject to ShowError's one-box rule.
     void ShowSaveError(const std::wstring& text);
     // Whether popups and balloons are held back now.

@@ -224,6 +224,7 @@ void TDirectoryBrowserForm::LayoutControls() {
 }
 
 void TDirectoryBrowserForm::ApplySource() {
+    if (!FSource.Writes) FSource.Writes = FolderDirectoryWrites(FSource.AbonentPhoneDir);
     const bool remote = FSource.Remote;
     for (int id : kLocalOnlyControls) ::ShowWindow(Item(id), remote ? SW_HIDE : SW_SHOW);
     ::ShowWindow(Item(IDC_DIRBROWSER_REMOTE), remote ? SW_SHOW : SW_HIDE);
@@ -351,7 +352,7 @@ const DirectoryRow* TDirectoryBrowserForm::SelectedRow() const {
 TAddEditRowProc TDirectoryBrowserForm::SaveProc(bool normalizeNumber) const {
     // The save thread never touches the window: it posts, and a window gone by
     // then simply gets no message.
-    return [folder = FSource.AbonentPhoneDir, dialling = FSource.Dialling, window = FHandle, instance = Instance(),
+    return [writes = FSource.Writes, dialling = FSource.Dialling, window = FHandle, instance = Instance(),
             normalizeNumber](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
         std::wstring number = phone;
         std::wstring reason;
@@ -359,7 +360,7 @@ TAddEditRowProc TDirectoryBrowserForm::SaveProc(bool normalizeNumber) const {
         // an existing row keeps its key as it is.
         if (normalizeNumber && !NormalizeImportedNumber(phone, dialling, number, reason))
             throw AppError(FormatResourceText(IDS_DIRBROWSER_BAD_NUMBER, {phone, reason}, instance));
-        PutDirectoryRow(folder, {number, name, comment});
+        writes->Put({number, name, comment});
         ::PostMessageW(window, WM_DIRECTORYCHANGED, 0, 0);
     };
 }
@@ -383,7 +384,7 @@ void TDirectoryBrowserForm::DeleteButtonClick() {
         FormatResourceText(IDS_DIRBROWSER_CONFIRM_DELETE, {doomed.name, doomed.phone}, Instance());
     if (ShowMessage(question, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) return;
     try {
-        DeleteDirectoryRow(FSource.AbonentPhoneDir, doomed.phone);
+        FSource.Writes->Delete(doomed.phone);
     } catch (...) {
         ShowError(GetExceptionText(std::current_exception()));
     }
@@ -398,7 +399,7 @@ void TDirectoryBrowserForm::ImportButtonClick() {
     const std::wstring path = AskFilePath(FHandle, Instance(), IDS_DIRBROWSER_FILTER_IMPORT, false);
     if (path.empty()) return;
     // The file is read by the preview's worker: a large one never holds this thread.
-    TDirectoryImportForm::OpenFile(Instance(), FHandle, FSource.AbonentPhoneDir, FSource.Dialling, path,
+    TDirectoryImportForm::OpenFile(Instance(), FHandle, {FSource.AbonentPhoneDir, FSource.Writes}, FSource.Dialling, path,
                                    [window = FHandle](std::size_t written) {
                                        ::PostMessageW(window, WM_DIRECTORYCHANGED, 1, static_cast<LPARAM>(written));
                                    });

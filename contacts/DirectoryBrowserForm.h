@@ -1,6 +1,7 @@
 #pragma once
 #include "DialogBase.h"
 #include "DirectoryBulk.h"
+#include "DirectoryWrites.h"
 #include "DirectoryLoader.h"
 #include "KordavinUtils.h"
 #include "OpenWindows.h"
@@ -16,6 +17,7 @@
 
 // Where the directory window finds the subscriber directory, as the settings say.
 struct TDirectorySource {
+    // The folder the window reads (the SQL directory's replica when that is in use).
     std::wstring AbonentPhoneDir;
     std::wstring CityCodesDir;
     // A client workstation: the directory is the server's and cannot be listed here.
@@ -24,6 +26,8 @@ struct TDirectorySource {
     TDiallingSettings Dialling;
     // Failed saves of the editors opened from the window, on the save thread.
     TSaveFailedProc OnSaveFailed;
+    // Where its adds, edits, deletes and imports go; none: into AbonentPhoneDir.
+    std::shared_ptr<IDirectoryWrites> Writes;
 };
 
 // "Справочник абонентов": every subscriber of the local directory files in a

@@ -76,12 +76,12 @@ void AddRow(HWND list, const std::vector<std::wstring>& texts) {
 
 }  // namespace
 
-TDirectoryImportForm::TDirectoryImportForm(HINSTANCE instance, HWND owner, std::wstring folder,
+TDirectoryImportForm::TDirectoryImportForm(HINSTANCE instance, HWND owner, TTarget target,
                                            TDiallingSettings dialling, std::wstring fileName,
                                            TImportedProc onImported)
     : TDialogBase(instance, IDS_DIRIMPORT_CAPTION),
       FOwner(owner),
-      FFolder(std::move(folder)),
+      FTarget(std::move(target)),
       FDialling(std::move(dialling)),
       FFileName(std::move(fileName)),
       FOnImported(std::move(onImported)) {}
@@ -91,21 +91,21 @@ TDirectoryImportForm::~TDirectoryImportForm() {
     FWorker.reset();
 }
 
-HWND TDirectoryImportForm::Open(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+HWND TDirectoryImportForm::Open(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                                 const std::wstring& fileName, const std::string& bytes, TImportedProc onImported) {
-    return OpenWith(instance, owner, std::move(folder), std::move(dialling), fileName,
+    return OpenWith(instance, owner, std::move(target), std::move(dialling), fileName,
                     [bytes] { return bytes; }, std::move(onImported));
 }
 
-HWND TDirectoryImportForm::OpenFile(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+HWND TDirectoryImportForm::OpenFile(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                                     const std::wstring& path, TImportedProc onImported) {
-    return OpenWith(instance, owner, std::move(folder), std::move(dialling), path,
+    return OpenWith(instance, owner, std::move(target), std::move(dialling), path,
                     [path] { return ReadFileBytes(path); }, std::move(onImported));
 }
 
-HWND TDirectoryImportForm::OpenWith(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+HWND TDirectoryImportForm::OpenWith(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                                     const std::wstring& fileName, TReadBytes readBytes, TImportedProc onImported) {
-    auto* form = new TDirectoryImportForm(instance, owner, std::move(folder), std::move(dialling), fileName,
+    auto* form = new TDirectoryImportForm(instance, owner, std::move(target), std::move(dialling), fileName,
                                           std::move(onImported));
     const HWND window = form->CreateSelfDeletingDialog(IDD_DIRECTORYIMPORT, owner);
     // Nothing may change the directory under the preview from its owner window.
@@ -241,7 +241,7 @@ void TDirectoryImportForm::StartRead(TReadBytes readBytes) {
         progress.Phase(50, 700);
         FResult.source = ReadImportFile(bytes, nullptr, &progress);
         progress.Phase(700, 800);
-        FResult.directory = SnapshotOf(ReadDirectoryRows(FFolder));
+        FResult.directory = SnapshotOf(ReadDirectoryRows(FTarget.Folder));
         progress.Phase(800, 1000);
         FResult.preview = BuildImportPreview(FResult.source.contacts, FResult.directory, options, &progress);
     });
@@ -413,7 +413,7 @@ void TDirectoryImportForm::ImportButtonClick() {
     if (FStep != TStep::None || FPreview.newCount + FPreview.changedCount == 0) return;
     StartStep(TStep::Write, [this](ImportProgress& progress) {
         // FPreview stays as it is while the step runs.
-        FResult.written = ApplyImport(FFolder, FPreview, &progress);
+        FResult.written = FTarget.Writes->Import(FPreview, &progress);
     });
 }
 

@@ -2,6 +2,7 @@
 #include "ContactImport.h"
 #include "DialogBase.h"
 #include "DirectoryBulk.h"
+#include "DirectoryWrites.h"
 #include "ImportColumnChoice.h"
 #include "ImportWorker.h"
 
@@ -26,16 +27,26 @@
 // closed.
 class TDirectoryImportForm final : public TDialogBase {
 public:
+    // The directory the preview compares with (read as a folder) and where "Записать" writes.
+    struct TTarget {
+        // A folder written directly.
+        TTarget(std::wstring folder) : Folder(folder), Writes(FolderDirectoryWrites(std::move(folder))) {}
+        TTarget(std::wstring folder, std::shared_ptr<IDirectoryWrites> writes)
+            : Folder(std::move(folder)), Writes(std::move(writes)) {}
+        std::wstring Folder;
+        std::shared_ptr<IDirectoryWrites> Writes;
+    };
+
     // Told the number of rows written after a successful import.
     using TImportedProc = std::function<void(std::size_t written)>;
 
     // Opens the window over bytes already read. A file that is no text is told
     // by the window, which then closes. Throws AppError when the window cannot
     // be created.
-    static HWND Open(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+    static HWND Open(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                      const std::wstring& fileName, const std::string& bytes, TImportedProc onImported);
     // The same, with the file read on the worker thread.
-    static HWND OpenFile(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+    static HWND OpenFile(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                          const std::wstring& path, TImportedProc onImported);
 
     // How many rows of the file the preview list shows.
@@ -53,10 +64,10 @@ private:
         std::size_t written = 0;
     };
 
-    TDirectoryImportForm(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+    TDirectoryImportForm(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                          std::wstring fileName, TImportedProc onImported);
     ~TDirectoryImportForm() override;
-    static HWND OpenWith(HINSTANCE instance, HWND owner, std::wstring folder, TDiallingSettings dialling,
+    static HWND OpenWith(HINSTANCE instance, HWND owner, TTarget target, TDiallingSettings dialling,
                          const std::wstring& fileName, TReadBytes readBytes, TImportedProc onImported);
 
     bool OnInit() override;
@@ -89,7 +100,7 @@ private:
     void CloseToOwner();
 
     HWND FOwner;
-    std::wstring FFolder;
+    TTarget FTarget;
     TDiallingSettings FDialling;
     std::wstring FFileName;
     TImportedProc FOnImported;

@@ -4,6 +4,7 @@
 #include "CallJournal.h"
 #include "KordavinUtils.h"
 #include "PathText.h"
+#include "SqliteSteps.h"
 #include "SqliteText.h"
 #include "TextConvert.h"
 
@@ -24,60 +25,6 @@ constexpr char kSchema[] =
     "CREATE TABLE IF NOT EXISTS Numbers(Number TEXT PRIMARY KEY, EntryId INTEGER NOT NULL) WITHOUT ROWID;"
     "CREATE TABLE IF NOT EXISTS SyncState(Key TEXT PRIMARY KEY, Value) WITHOUT ROWID;";
 
-class SqliteFailure : public AppError {
-public:
-    SqliteFailure(int code, std::wstring message) : AppError(std::move(message)), code_(code) {}
-    int code() const noexcept { return code_; }
-
-private:
-    int code_;
-};
-
-[[noreturn]] void Fail(sqlite3* db, int code) {
-    const std::wstring detail = db ? Utf8ToWide(sqlite3_errmsg(db)) : Utf8ToWide(sqlite3_errstr(code));
-    throw SqliteFailure(code, detail);
-}
-
-void Execute(sqlite3* db, const char* sql) {
-    const int code = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    if (code != SQLITE_OK) Fail(db, code);
-}
-
-SqliteStatement Prepare(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    const int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-    if (code != SQLITE_OK) Fail(db, code);
-    return SqliteStatement(statement);
-}
-
-void StepDone(sqlite3* db, sqlite3_stmt* statement) {
-    const int code = sqlite3_step(statement);
-    if (code != SQLITE_DONE) Fail(db, code);
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-}
-
-// Rolls back unless committed, so that a failure half-way leaves the old names.
-class Transaction {
-public:
-    explicit Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
-    ~Transaction() {
-        if (!committed_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void Commit() {
-        Execute(db_, "COMMIT");
-        committed_ = true;
-    }
-
-private:
-    sqlite3* db_;
-    bool committed_ = false;
-};
-
-bool IsDamaged(int code) { return (code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT; }
-
 // The state keys; the error kind is kept as the enumeration's ordinal.
 constexpr const char* kAttemptTime = "AttemptTime";
 constexpr const char* kDurationMs = "DurationMs";
@@ -94,8 +41,8 @@ void TOrgDirectoryCache::Open(const std::wstring& path) {
     const std::lock_guard file(fileLock_);
     try {
         OpenFile(path);
-    } catch (const SqliteFailure& failure) {
-        if (!IsDamaged(failure.code())) throw;
+    } catch (const TSqliteFailure& failure) {
+        if (!failure.Damaged()) throw;
         db_.reset();
         ::DeleteFileW(path.c_str());
         OpenFile(path);
@@ -109,9 +56,9 @@ void TOrgDirectoryCache::OpenFile(const std::wstring& path) {
     const int code = sqlite3_open_v2(WideToUtf8(path).c_str(), &opened,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
     SqliteConnection db(opened);
-    if (code != SQLITE_OK) Fail(db.get(), code);
+    if (code != SQLITE_OK) ThrowSqliteFailure(db.get(), code);
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    Execute(db.get(), kSchema);
+    SqliteExecute(db.get(), kSchema);
     db_ = std::move(db);
     open_ = false;
     TNames names = LoadNames();
@@ -127,27 +74,27 @@ TOrgDirectoryCache::TNames TOrgDirectoryCache::LoadNames() {
     TNames names;
     sqlite3* db = db_.get();
     std::unordered_map<int64_t, uint32_t> byId;
-    const SqliteStatement entries = Prepare(db, "SELECT Id, Name, Comment FROM Entries ORDER BY Id");
+    const SqliteStatement entries = SqlitePrepare(db, "SELECT Id, Name, Comment FROM Entries ORDER BY Id");
     int code;
     while ((code = sqlite3_step(entries.get())) == SQLITE_ROW) {
         byId.emplace(sqlite3_column_int64(entries.get(), 0), static_cast<uint32_t>(names.Names.size()));
         names.Names.push_back({ColumnWide(entries.get(), 1), ColumnWide(entries.get(), 2)});
     }
-    if (code != SQLITE_DONE) Fail(db, code);
-    const SqliteStatement numbers = Prepare(db, "SELECT Number, EntryId FROM Numbers");
+    if (code != SQLITE_DONE) ThrowSqliteFailure(db, code);
+    const SqliteStatement numbers = SqlitePrepare(db, "SELECT Number, EntryId FROM Numbers");
     names.ByNumber.reserve(names.Names.size() * 2);
     while ((code = sqlite3_step(numbers.get())) == SQLITE_ROW) {
         const auto entry = byId.find(sqlite3_column_int64(numbers.get(), 1));
         if (entry != byId.end()) names.ByNumber.emplace(ColumnWide(numbers.get(), 0), entry->second);
     }
-    if (code != SQLITE_DONE) Fail(db, code);
+    if (code != SQLITE_DONE) ThrowSqliteFailure(db, code);
     return names;
 }
 
 // Called with namesLock_ held alone.
 void TOrgDirectoryCache::LoadState() {
     sqlite3* db = db_.get();
-    const SqliteStatement select = Prepare(db, "SELECT Key, Value FROM SyncState");
+    const SqliteStatement select = SqlitePrepare(db, "SELECT Key, Value FROM SyncState");
     TOrgSyncStatus status;
     std::wstring source;
     int code;
@@ -163,7 +110,7 @@ void TOrgDirectoryCache::LoadState() {
         else if (key == kCacheTime) status.CacheTime = number;
         else if (key == kSource) source = ColumnWide(select.get(), 1);
     }
-    if (code != SQLITE_DONE) Fail(db, code);
+    if (code != SQLITE_DONE) ThrowSqliteFailure(db, code);
     if (status.Error.Kind < TOrgDirectoryFailure::None || status.Error.Kind > TOrgDirectoryFailure::CacheFailed)
         status.Error.Kind = TOrgDirectoryFailure::SearchRefused;
     status.Entries = static_cast<int64_t>(names_.Names.size());
@@ -174,16 +121,16 @@ void TOrgDirectoryCache::LoadState() {
 
 void TOrgDirectoryCache::WriteState(const TOrgSyncStatus& status, const std::wstring* source) {
     sqlite3* db = db_.get();
-    const SqliteStatement put = Prepare(db, "INSERT OR REPLACE INTO SyncState(Key, Value) VALUES(?, ?)");
+    const SqliteStatement put = SqlitePrepare(db, "INSERT OR REPLACE INTO SyncState(Key, Value) VALUES(?, ?)");
     auto putNumber = [&](const char* key, int64_t value) {
         sqlite3_bind_text(put.get(), 1, key, -1, SQLITE_STATIC);
         sqlite3_bind_int64(put.get(), 2, value);
-        StepDone(db, put.get());
+        SqliteStepDone(db, put.get());
     };
     auto putText = [&](const char* key, const std::wstring& value) {
         sqlite3_bind_text(put.get(), 1, key, -1, SQLITE_STATIC);
         BindWide(put.get(), 2, value);
-        StepDone(db, put.get());
+        SqliteStepDone(db, put.get());
     };
     putNumber(kAttemptTime, status.AttemptTime);
     putNumber(kDurationMs, status.DurationMs);
@@ -211,10 +158,10 @@ void TOrgDirectoryCache::Replace(const std::vector<TOrgDirectoryEntry>& entries,
     names.ByNumber.reserve(entries.size() * 2);
     names.Names.reserve(entries.size());
     sqlite3* db = db_.get();
-    Transaction transaction(db);
-    Execute(db, "DELETE FROM Numbers; DELETE FROM Entries;");
-    const SqliteStatement insertEntry = Prepare(db, "INSERT INTO Entries(Id, Name, Comment) VALUES(?, ?, ?)");
-    const SqliteStatement insertNumber = Prepare(db, "INSERT INTO Numbers(Number, EntryId) VALUES(?, ?)");
+    TSqliteTransaction transaction(db);
+    SqliteExecute(db, "DELETE FROM Numbers; DELETE FROM Entries;");
+    const SqliteStatement insertEntry = SqlitePrepare(db, "INSERT INTO Entries(Id, Name, Comment) VALUES(?, ?, ?)");
+    const SqliteStatement insertNumber = SqlitePrepare(db, "INSERT INTO Numbers(Number, EntryId) VALUES(?, ?)");
     for (const TOrgDirectoryEntry& entry : entries) {
         const auto index = static_cast<uint32_t>(names.Names.size());
         bool kept = false;
@@ -222,14 +169,14 @@ void TOrgDirectoryCache::Replace(const std::vector<TOrgDirectoryEntry>& entries,
             if (!names.ByNumber.emplace(number, index).second) continue;
             BindWide(insertNumber.get(), 1, number);
             sqlite3_bind_int64(insertNumber.get(), 2, index + 1);
-            StepDone(db, insertNumber.get());
+            SqliteStepDone(db, insertNumber.get());
             kept = true;
         }
         if (!kept) continue;
         sqlite3_bind_int64(insertEntry.get(), 1, index + 1);
         BindWide(insertEntry.get(), 2, entry.Name);
         BindWide(insertEntry.get(), 3, entry.Comment);
-        StepDone(db, insertEntry.get());
+        SqliteStepDone(db, insertEntry.get());
         names.Names.push_back({entry.Name, entry.Comment});
     }
     TOrgSyncStatus status;
@@ -260,7 +207,7 @@ void TOrgDirectoryCache::RecordFailure(const TOrgDirectoryError& error, int64_t 
     const std::lock_guard file(fileLock_);
     if (!db_) return;
     try {
-        Transaction transaction(db_.get());
+        TSqliteTransaction transaction(db_.get());
         WriteState(status, nullptr);
         transaction.Commit();
     } catch (const AppError&) {

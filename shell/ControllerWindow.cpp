@@ -59,6 +59,7 @@ INT_PTR TControllerWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case static_cast<UINT>(IControllerClock::TPosted::SaveFailed):
     case static_cast<UINT>(IControllerClock::TPosted::JournalFailed):
+    case static_cast<UINT>(IControllerClock::TPosted::SqlDirectoryChanged):
         FClock.OnPosted(static_cast<IControllerClock::TPosted>(message));
         return 0;
     case kNetworkChanged:

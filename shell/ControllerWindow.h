@@ -10,8 +10,9 @@ enum class TWakeUp { Resume, NetworkChanged, SessionUnlocked };
 class IControllerClock {
 public:
     enum class TTimer : UINT_PTR { Poll = 1, Reconnect = 2, Quiet = 3 };
-    // What other threads post for the main thread: a save failed, the journal failed.
-    enum class TPosted : UINT { SaveFailed = WM_APP + 2, JournalFailed = WM_APP + 3 };
+    // What other threads post for the main thread: a save failed, the journal
+    // failed, the SQL directory's state changed.
+    enum class TPosted : UINT { SaveFailed = WM_APP + 2, JournalFailed = WM_APP + 3, SqlDirectoryChanged = WM_APP + 4 };
     virtual void OnTimer(TTimer timer) = 0;
     virtual void OnPosted(TPosted what) = 0;
     virtual void OnWakeUp(TWakeUp reason) = 0;

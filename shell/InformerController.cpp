@@ -7,9 +7,13 @@
 #include "NameSources.h"
 #include "ParallelStops.h"
 #include "SaveDataThreadUnit.h"
+#include "SqlDirectoryWrites.h"
+
+#include <algorithm>
 
 TInformerController::TInformerController(IInformerView& view, std::wstring cityCodesDir,
-                                         std::wstring abonentPhoneDir, std::wstring nameSourceFolder)
+                                         std::wstring abonentPhoneDir, std::wstring nameSourceFolder,
+                                         TSqlDirectory::TServerFactory sqlServers)
     : FView(view) {
     FPopups = std::make_unique<TTrayMsgWins>();
     FQuiet = std::make_unique<TQuietTime>();
@@ -23,6 +27,14 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDBServer = std::make_unique<TSharedDirectoryServer>(*FDBServerBackend);
     FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
     SetTimer(TTimer::Quiet, kQuietCheckMs, true);
+    FSqlDirectory = std::make_shared<TSqlDirectory>(nameSourceFolder.empty() ? DefaultSqlReplicaRoot() : nameSourceFolder,
+                                                    std::move(sqlServers));
+    FSqlDirectoryPart = std::make_unique<TSqlDirectoryPart>(FSqlDirectory);
+    // Told on the sync's thread: posted on, by the window's handle, which a
+    // message after the window has gone simply misses.
+    FSqlDirectory->SetOnStatusChanged([window = FWindow->Handle()] {
+        ::PostMessageW(window, static_cast<UINT>(TPosted::SqlDirectoryChanged), 0, 0);
+    });
     FSaveFailures = std::make_shared<TSaveFailureQueue>(FWindow->Handle(), static_cast<UINT>(TPosted::SaveFailed));
     // Told inside the event stream: the view hears of it once the stream is done.
     FCallJournal = std::make_unique<TCallJournal>([this](const std::wstring& text) {
@@ -76,7 +88,9 @@ void TInformerController::ApplySettings(const TMainFormSettings& settings) {
     font.Size = FSettings.FFontSize;
     FPopups->SetFont(&font);
     ApplyQuietHours(FSettings);
-    FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB);
+    ApplySqlDirectory();
+    // The SQL directory replaces the directory sharing for names.
+    FCallerLookup->SetUseRemoteDB(FSettings.FUseRemoteDB && !FSqlInUse);
     FCallerLookup->SetDBAsClient(FSettings.FDBAsClient);
     FDBClient->SetServer(FSettings.FDBServerAddress, FSettings.FDBPort);
     for (auto& [part, source] : FNameSourceParts)
@@ -93,11 +107,17 @@ void TInformerController::ApplyPart(TSettingsPart part, const TMainFormSettings&
     switch (part) {
     case TSettingsPart::Main: ApplySettings(settings); break;
     case TSettingsPart::QuietHours: ApplyQuietHours(settings); break;
+    case TSettingsPart::SqlDirectory:
+        ApplySettings(settings);
+        // This PC no longer serves (or serves again) the directories it keeps.
+        RestartSharedDirectoryServer();
+        break;
     default: ApplyNameSource(part, settings); break;
     }
 }
 
 const INameSourcePart* TInformerController::NameSourcePart(TSettingsPart part) const {
+    if (part == TSettingsPart::SqlDirectory) return FSqlDirectoryPart.get();
     for (const auto& [sourcePart, source] : FNameSourceParts)
         if (sourcePart == part) return source.get();
     return nullptr;
@@ -105,7 +125,7 @@ const INameSourcePart* TInformerController::NameSourcePart(TSettingsPart part) c
 
 bool TInformerController::RestartSharedDirectoryServer() {
     FDBServer->Stop();
-    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return true;
+    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient || FSqlInUse) return true;
     try {
         FDBServer->Start(FSettings.FDBPort, TAllowedClients::Parse(FSettings.FDBAllowedClients));
         return true;
@@ -114,8 +134,46 @@ bool TInformerController::RestartSharedDirectoryServer() {
     }
 }
 
+void TInformerController::ApplySqlDirectory() {
+    const bool wanted = SqlDirectoryEnabled(FSettings);
+    const bool wasInUse = FSqlInUse;
+    try {
+        // The same settings again leave a running sync alone.
+        FSqlDirectoryPart->Apply(FSettings);
+        FSqlInUse = wanted && !FSqlDirectory->ReplicaFolder().empty();
+    } catch (...) {
+        // No replica here: the configured folder keeps the names until the
+        // settings change, and the user is told why.
+        FSqlInUse = false;
+        FView.DirectoryFailed(GetExceptionText(std::current_exception()));
+    }
+    if (!FSqlInUse && !wasInUse) return;
+    // Another folder reopens an open subscriber directory from there.
+    const std::wstring& configured =
+        FConnection.AbonentPhonePath.empty() ? FSettings.FAbonentPhoneDir : FConnection.AbonentPhonePath;
+    FAbonentList->SetAbonentPhoneDir(SubscriberFolder(configured));
+    FView.SqlDirectoryChanged(FSqlDirectory->Status());
+}
+
+std::wstring TInformerController::SubscriberFolder(const std::wstring& configured) const {
+    return FSqlInUse ? FSqlDirectory->ReplicaFolder() : configured;
+}
+
+TInformerController::TSubscriberDirectory TInformerController::SubscriberDirectory() const {
+    TSubscriberDirectory directory;
+    if (FSqlInUse) {
+        directory.Folder = FSqlDirectory->ReplicaFolder();
+        directory.Writes = SqlDirectoryWrites(FSqlDirectory);
+        return directory;
+    }
+    directory.Folder = FSettings.FAbonentPhoneDir;
+    directory.Remote = FSettings.FUseRemoteDB && FSettings.FDBAsClient;
+    directory.Writes = FolderDirectoryWrites(directory.Folder);
+    return directory;
+}
+
 std::optional<TUnreadableEntry> TInformerController::UnreadableAllowedClient() const {
-    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient) return std::nullopt;
+    if (!FSettings.FUseRemoteDB || FSettings.FDBAsClient || FSqlInUse) return std::nullopt;
     return TAllowedClients::Parse(FSettings.FDBAllowedClients).FirstUnreadable();
 }
 
@@ -130,7 +188,7 @@ void TInformerController::ApplyConnection(const TShownConnection& connection) {
     if (sameWish) {
         // The folders wait for the next opening.
         FAreaList->SetCityCodesDir(connection.AreaCodesPath);
-        FAbonentList->SetAbonentPhoneDir(connection.AbonentPhonePath);
+        FAbonentList->SetAbonentPhoneDir(SubscriberFolder(connection.AbonentPhonePath));
         return;
     }
     if (connection.Active) {
@@ -141,7 +199,7 @@ void TInformerController::ApplyConnection(const TShownConnection& connection) {
         SetTimer(TTimer::Reconnect, kReconnectMs, false);
         Disconnect();
     }
-    SyncDirectories(connection.AreaCodesPath, connection.AbonentPhonePath);
+    SyncDirectories(connection.AreaCodesPath, SubscriberFolder(connection.AbonentPhonePath));
 }
 
 void TInformerController::Reconnect() {
@@ -152,7 +210,8 @@ void TInformerController::Reconnect() {
     }
     // A directory that cannot be opened is told once, not on every tick.
     try {
-        SyncDirectories(FConnection.AreaCodesPath, FConnection.AbonentPhonePath, TDirectoryWait::Brief);
+        SyncDirectories(FConnection.AreaCodesPath, SubscriberFolder(FConnection.AbonentPhonePath),
+                        TDirectoryWait::Brief);
         FLastDirectoryError.clear();
     } catch (...) {
         const std::wstring text = GetExceptionText(std::current_exception());
@@ -183,6 +242,14 @@ void TInformerController::SetTimer(TTimer timer, unsigned intervalMs, bool enabl
 }
 
 TAddEditRowProc TInformerController::ContactSaver() {
+    if (FSqlInUse)
+        return [sql = FSqlDirectory](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
+            TSqlChange change;
+            change.Phone = phone;
+            change.Name = name;
+            change.Comment = comment;
+            sql->Save(change);
+        };
     TCallerLookup* lookup = FCallerLookup.get();
     return [lookup](const std::wstring& phone, const std::wstring& name, const std::wstring& comment) {
         lookup->AddEditRow(phone, name, comment);
@@ -212,6 +279,7 @@ void TInformerController::OnPosted(TPosted what) {
     switch (what) {
     case TPosted::SaveFailed: TellSaveFailures(); break;
     case TPosted::JournalFailed: FView.JournalFailed(FJournalFailure); break;
+    case TPosted::SqlDirectoryChanged: FView.SqlDirectoryChanged(FSqlDirectory->Status()); break;
     }
 }
 
@@ -371,7 +439,13 @@ std::vector<std::wstring> TInformerController::Shutdown(unsigned long saveWaitMs
     std::vector<std::wstring> unfinished;
     const bool savesEnded = WaitForRunningSaves(saveWaitMs);
     if (!savesEnded) unfinished = RunningSavePhones();
-    const std::vector<bool> stopped = stops.WaitUntil(stopDeadline);
+    // The SQL directory's sync stops once the saves are in its outbox; the
+    // outbox keeps what the server has not got for the next start.
+    stops.Start([sql = FSqlDirectory] {
+        sql->Stop();
+        return true;
+    });
+    const std::vector<bool> stopped = stops.WaitUntil(std::max(stopDeadline, ::GetTickCount64() + kSqlStopMs));
     // A source still stopping is left to the process's end; one that listens
     // to the stream is still told of the calls interrupted below, and no
     // longer asks anything.

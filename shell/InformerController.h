@@ -7,6 +7,7 @@
 #include "CallerNameSource.h"
 #include "ControllerWindow.h"
 #include "CrmOnAnswer.h"
+#include "DirectoryWrites.h"
 #include "SharedDirectoryClient.h"
 #include "SharedDirectoryServer.h"
 #include "EventDiagnostics.h"
@@ -18,6 +19,9 @@
 #include "SaveFailureQueue.h"
 #include "SettingsStore.h"
 #include "SettingsTable.h"
+#include "SqlDirectory.h"
+#include "SqlDirectoryPart.h"
+#include "SqlServers.h"
 #include "TrayMsgWins.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -57,6 +61,9 @@ public:
     // Quiet time is not as when last told: the clock began or ended it (the
     // quiet hours, a quiet asked for running out, Windows busy or no longer).
     virtual void QuietTimeChanged() = 0;
+    // The SQL directory's state may have changed: the saves waiting for the
+    // server, the last error (for the tray's hint and the diagnostics).
+    virtual void SqlDirectoryChanged(const TSqlDirectoryStatus& status) = 0;
 
 protected:
     ~IInformerView() = default;
@@ -103,10 +110,13 @@ class TInformerController final : private IRecorderHost,
                                   private INameSourceParts {
 public:
     // The directories' folders and the name sources' files (nameSourceFolder)
-    // default to their built-in places.
+    // default to their built-in places; so does the folder of the SQL
+    // directory's replicas (nameSourceFolder too, when given). Its connections
+    // come from sqlServers.
     explicit TInformerController(IInformerView& view, std::wstring cityCodesDir = DefaultCityCodesDir(),
                                  std::wstring abonentPhoneDir = DefaultAbonentPhoneDir(),
-                                 std::wstring nameSourceFolder = {});
+                                 std::wstring nameSourceFolder = {},
+                                 TSqlDirectory::TServerFactory sqlServers = ProgramSqlServers());
     ~TInformerController();
     TInformerController(const TInformerController&) = delete;
     TInformerController& operator=(const TInformerController&) = delete;
@@ -115,11 +125,14 @@ public:
     const TMainFormSettings& Settings() const { return FSettings; }
     // Takes over applied settings: the lookup's mode, the CRM link, the
     // directory client's server, the name sources (the organisation's
-    // directory's sync starts, restarts or stops). The directory server follows
+    // directory's sync starts, restarts or stops), the SQL directory (with
+    // SqlConnection set, its replica is the subscriber directory and the
+    // directory sharing is not used for names). The directory server follows
     // RestartSharedDirectoryServer.
     void ApplySettings(const TMainFormSettings& settings);
     // Stops the directory server and starts it again when this PC serves the
-    // directories. False when it should serve but could not start.
+    // directories (never while the SQL directory is in use: its replica takes
+    // saves only through the outbox). False when it should serve but could not start.
     bool RestartSharedDirectoryServer();
     // The first entry of the applied DBAllowedClients that is not an address or
     // a range, when this PC serves the directories (the server ignores it).
@@ -181,8 +194,21 @@ public:
     IPopupsAccess& Popups() { return *this; }
     // The popups' settings, which the settings window edits with the rest.
     TTrayMsgWinsSettings& PopupSettings() { return FPopups->Settings(); }
-    // How an editor saves a contact: through the caller lookup, on the save's thread.
+    // How an editor saves a contact, on the save's thread: into the SQL
+    // directory when it is in use, else through the caller lookup.
     TAddEditRowProc ContactSaver();
+    // What the directory window reads and how it writes: the subscriber
+    // directory's folder (the SQL directory's replica when it is in use),
+    // whether it is a directory server's and cannot be listed here, and the one
+    // way its adds, edits, deletes and imports go.
+    struct TSubscriberDirectory {
+        std::wstring Folder;
+        bool Remote = false;
+        std::shared_ptr<IDirectoryWrites> Writes;
+    };
+    TSubscriberDirectory SubscriberDirectory() const;
+    // The SQL directory's state: off, or its last sync, saves waiting and last error.
+    TSqlDirectoryStatus SqlDirectoryStatus() const { return FSqlDirectory->Status(); }
     // What the diagnostics window reads.
     const TEventDiagnostics& Diagnostics() const { return FDiagnostics; }
     const INameSourceParts& NameSourceParts() const { return *this; }
@@ -201,6 +227,8 @@ public:
     // rest for the journal and the directories to close and the boxes to open.
     static constexpr unsigned long kSaveWaitAtSessionEndMs = 3000;
     static constexpr unsigned long kPartStopMs = 1000;
+    // The SQL directory stops after the saves: it gets this long after them.
+    static constexpr unsigned long kSqlStopMs = 500;
     // Ends every part once (Shutdown) and then tells the view each save that did
     // not finish or failed. Later calls do nothing.
     void End(TEnding ending);
@@ -238,6 +266,11 @@ private:
     void TellConnection();
     // Tells the view when quiet time is not as last told.
     void CheckQuietTime();
+    // Starts, restarts or stops the SQL directory as the applied settings say.
+    void ApplySqlDirectory();
+    // The folder the subscriber directory is opened from: the SQL directory's
+    // replica while it is in use, else the configured one.
+    std::wstring SubscriberFolder(const std::wstring& configured) const;
     // No timer runs once the parts have ended.
     void SetTimer(TTimer timer, unsigned intervalMs, bool enabled);
 
@@ -274,6 +307,13 @@ private:
     // The name sources' parts (NameSources.cpp), by the settings part each
     // source's dialog edits: the organisation's directory, names from a CRM.
     std::vector<std::pair<TSettingsPart, std::unique_ptr<INameSourcePart>>> FNameSourceParts;
+    // The subscriber directory in the organisation's SQL server; shared with
+    // the directory window's writes, which may outlive a settings change.
+    std::shared_ptr<TSqlDirectory> FSqlDirectory;
+    // Its line of the diagnostics, read by the diagnostics window as the name sources' are.
+    std::unique_ptr<TSqlDirectoryPart> FSqlDirectoryPart;
+    // The SQL directory is the subscriber directory (applied and its replica usable).
+    bool FSqlInUse = false;
     // Names another workstation's lock kept from a popup, found a little later.
     std::unique_ptr<TLateSubscriberNames> FLateNames;
     std::vector<ICallerNameSource*> FNameSources;

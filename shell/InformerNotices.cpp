@@ -1,5 +1,6 @@
 #include "InformerNotices.h"
 
+#include "SqlDirectoryTexts.h"
 #include "CallJournalForm.h"
 #include "CallJournalRes.h"
 #include "ConnectionTexts.h"
@@ -9,6 +10,7 @@
 #include "QuietTimeText.h"
 #include "ResourceText.h"
 #include "SaveFailureText.h"
+#include "SqlDirectoryTexts.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -106,6 +108,7 @@ void TInformerNotices::UpdateTrayHint() {
     const TQuietState quiet = FController->Quiet().State();
     FTray->SetOperator(quiet, QuietHintText(quiet, FController->Quiet().Now()),
                        FController->Journal().MissedSinceViewed());
+    FTray->SetSqlDirectory(SqlTrayText(FController->SqlDirectoryStatus()));
 }
 
 void TInformerNotices::ShowNoConnectionBalloon() {

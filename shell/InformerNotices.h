@@ -49,7 +49,8 @@ public:
     // stacked on top of it.
     void ShowError(const std::wstring& text);
     void SetStatusText(const std::wstring& text);
-    // The tray's hint and marks: quiet time and the missed calls not yet seen.
+    // The tray's hint and marks: quiet time, the missed calls not yet seen and
+    // the saves waiting for the SQL server.
     void UpdateTrayHint();
     void ShowNoConnectionBalloon();
 
@@ -63,6 +64,7 @@ private:
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowError(text); }
     void QuietTimeChanged() override { UpdateTrayHint(); }
+    void SqlDirectoryChanged(const TSqlDirectoryStatus&) override { UpdateTrayHint(); }
     // Every failed save is told, not subject to ShowError's one-box rule.
     void ShowSaveError(const std::wstring& text);
     // Whether popups and balloons are held back now.

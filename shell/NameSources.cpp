@@ -10,6 +10,8 @@
 #include "OrgDirectoryTexts.h"
 #include "ResourceText.h"
 #include "SqlDirectoryForm.h"
+#include "SqlDirectoryPart.h"
+#include "SqlDirectoryTexts.h"
 #include "SqlDirectoryRes.h"
 #include "SqlServers.h"
 
@@ -62,7 +64,11 @@ const TNameSource kSources[] = {
                                  PutBack<TSqlSettings>(current, std::move(onApply)));
      },
      [] { TSqlDirectoryForm::CloseAll(); },
-     nullptr},
+     [](const INameSourcePart* part) {
+         // The sync runs on its own thread: its state is read as it stands now.
+         const auto* sql = static_cast<const TSqlDirectoryPart*>(part);
+         return SqlStatusText(sql ? sql->Directory().Status() : TSqlDirectoryStatus{});
+     }},
 };
 
 }  // namespace

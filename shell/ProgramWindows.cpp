@@ -19,10 +19,12 @@ void TProgramWindows::OpenContactEditor(const TCaller& caller, bool isPreview) {
 }
 
 void TProgramWindows::OpenDirectory(const TMainFormSettings& settings) {
+    TInformerController::TSubscriberDirectory directory = FController.SubscriberDirectory();
     TDirectorySource source;
-    source.AbonentPhoneDir = settings.FAbonentPhoneDir;
+    source.AbonentPhoneDir = std::move(directory.Folder);
+    source.Writes = std::move(directory.Writes);
     source.CityCodesDir = settings.FCityCodesDir;
-    source.Remote = settings.FUseRemoteDB && settings.FDBAsClient;
+    source.Remote = directory.Remote;
     source.ServerAddress = settings.FDBServerAddress + L":" + std::to_wstring(settings.FDBPort);
     source.Dialling = settings;
     source.OnSaveFailed = FController.SaveFailureReceiver();

@@ -16,7 +16,8 @@ public:
                     std::function<void()> journalSeen);
 
     void OpenContactEditor(const TCaller& caller, bool isPreview);
-    // The subscriber directory's browser over the applied folders or directory server.
+    // The subscriber directory's browser over the applied folders, the directory
+    // server or the SQL directory's replica.
     void OpenDirectory(const TMainFormSettings& settings);
     void OpenDiagnostics();
     // Opens the journal or brings it forward; its calls count as seen from now on.

@@ -166,12 +166,14 @@ void TSqlDirectoryForm::btnCheckClick() {
     if (!ConnectionSettings(IDC_SQLDIR_RESULT, settings)) return;
     const auto job = [settings, servers = FServers](std::stop_token) {
         std::unique_ptr<ISqlDirectoryServer> server = servers(settings);
-        TSqlError error = server->Open();
+        TOutcome outcome;
+        outcome.Result.Error = server->Open();
         server->Close();
-        return error;
+        return outcome;
     };
     // A check that threw says so in the driver's place.
-    TSqlError lost{TSqlErrorKind::Other, {}, {}};
+    TOutcome lost;
+    lost.Result.Error.Kind = TSqlErrorKind::Other;
     if (!FCheck.Start(job, FHandle, kCheckDone, lost)) return;
     FCheckedTable = settings.Table;
     ::EnableWindow(Item(IDC_SQLDIR_CHECK), FALSE);
@@ -179,10 +181,10 @@ void TSqlDirectoryForm::btnCheckClick() {
 }
 
 void TSqlDirectoryForm::OnCheckDone() {
-    const std::optional<TSqlError> error = FCheck.Take();
-    if (!error) return;
+    const std::optional<TOutcome> outcome = FCheck.Take();
+    if (!outcome) return;
     ::EnableWindow(Item(IDC_SQLDIR_CHECK), TRUE);
-    ::SetDlgItemTextW(FHandle, IDC_SQLDIR_RESULT, SqlCheckResultText(*error, FCheckedTable).c_str());
+    ::SetDlgItemTextW(FHandle, IDC_SQLDIR_RESULT, SqlCheckResultText(outcome->Result.Error, FCheckedTable).c_str());
 }
 
 void TSqlDirectoryForm::btnMoveClick() {
@@ -192,7 +194,7 @@ void TSqlDirectoryForm::btnMoveClick() {
     auto permille = std::make_shared<std::atomic<int>>(0);
     auto stop = std::make_shared<std::stop_source>();
     const auto job = [settings, servers = FServers, folder = FSource.Folder, permille, stop](std::stop_token) {
-        TMoveOutcome outcome;
+        TOutcome outcome;
         std::vector<TSqlMoveOverRow> rows;
         try {
             for (DirectoryRow& row : ReadDirectoryRows(folder))
@@ -206,7 +208,7 @@ void TSqlDirectoryForm::btnMoveClick() {
         server->Close();
         return outcome;
     };
-    TMoveOutcome lost;
+    TOutcome lost;
     lost.Result.Error.Kind = TSqlErrorKind::Other;
     if (!FMove.Start(job, FHandle, kMoveDone, lost)) return;
     FMovePermille = std::move(permille);
@@ -223,7 +225,7 @@ void TSqlDirectoryForm::btnMoveStopClick() {
 }
 
 void TSqlDirectoryForm::OnMoveDone() {
-    const std::optional<TMoveOutcome> outcome = FMove.Take();
+    const std::optional<TOutcome> outcome = FMove.Take();
     if (!outcome) return;
     ::KillTimer(FHandle, kProgressTimer);
     FMoveStop.reset();

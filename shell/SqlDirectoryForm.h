@@ -43,7 +43,8 @@ public:
                      const TEnforcedSettings& enforced, TSqlDirectory::TServerFactory servers, TApply onApply);
 
 private:
-    struct TMoveOutcome {
+    // What the check and the move-over end with: the check only sets Result.Error.
+    struct TOutcome {
         TSqlMoveOverResult Result;
         // This PC's directory could not be read (the store's words); nothing was written.
         std::wstring ReadError;
@@ -73,10 +74,11 @@ private:
     TEnforcedSettings FEnforced;
     TSqlDirectory::TServerFactory FServers;
     TApply FOnApply;
-    TBackgroundCheck<TSqlError> FCheck;
+    // One kind of worker for both: the program carries its code once.
+    TBackgroundCheck<TOutcome> FCheck;
     // The table the running check looks at, for its result's words.
     std::wstring FCheckedTable;
-    TBackgroundCheck<TMoveOutcome> FMove;
+    TBackgroundCheck<TOutcome> FMove;
     // The running move-over's progress, written by its worker.
     std::shared_ptr<std::atomic<int>> FMovePermille;
     // "Остановить": the move-over stops between batches and still reports.

@@ -31,9 +31,17 @@ void TTrayPresence::SetOperator(const TQuietState& quiet, const std::wstring& qu
     Draw(false);
 }
 
+void TTrayPresence::SetSqlDirectory(const std::wstring& line) {
+    if (line == FSqlLine) return;
+    FSqlLine = line;
+    UpdateHint();
+}
+
 void TTrayPresence::UpdateHint() {
-    const std::wstring state = TrayLook(FState, FCaption, FReason).Hint;
-    FIcon.SetHint(TrayHintWithMissedCalls(FQuietHint.empty() ? state : state + L"\n" + FQuietHint, FMissed));
+    std::wstring lines = TrayLook(FState, FCaption, FReason).Hint;
+    for (const std::wstring* more : {&FQuietHint, &FSqlLine})
+        if (!more->empty()) lines += L"\n" + *more;
+    FIcon.SetHint(TrayHintWithMissedCalls(lines, FMissed));
 }
 
 void TTrayPresence::Draw(bool stateChanged) {

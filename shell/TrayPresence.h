@@ -26,6 +26,8 @@ public:
     void SetConnection(TConnectionState state, const std::wstring& reason);
     // Quiet time with its hint line (empty: none), and the missed calls not yet seen.
     void SetOperator(const TQuietState& quiet, const std::wstring& quietHint, int64_t missed);
+    // The SQL directory's hint line (the saves waiting for the server); empty: none.
+    void SetSqlDirectory(const std::wstring& line);
 
 private:
     void UpdateHint();
@@ -43,6 +45,7 @@ private:
     TQuietState FQuiet;
     std::wstring FQuietHint;
     int64_t FMissed = 0;
+    std::wstring FSqlLine;
     TTrayMarks FShownMarks;
     UniqueIcon FMarkedIcon;
 };

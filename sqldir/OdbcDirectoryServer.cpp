@@ -80,7 +80,8 @@ TSqlError TOdbcDirectoryServer::Connect() {
     // Drivers that cannot keep to a timeout say so with information and go on.
     ::SQLSetConnectAttrW(connection, SQL_ATTR_LOGIN_TIMEOUT, IntegerAttribute(options_.LoginSeconds), 0);
     ::SQLSetConnectAttrW(connection, SQL_ATTR_CONNECTION_TIMEOUT, IntegerAttribute(options_.QuerySeconds), 0);
-    std::wstring text = ConnectionStringWithPassword(settings_.Connection, settings_.Password);
+    std::wstring text = ConnectionStringWithPassword(
+        ConnectionStringWithTimeouts(settings_.Connection, options_.LoginSeconds, options_.QuerySeconds), settings_.Password);
     SQLSMALLINT outLength = 0;
     const SQLRETURN result = ::SQLDriverConnectW(connection, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()),
                                                  static_cast<SQLSMALLINT>(text.size()), nullptr, 0, &outLength,

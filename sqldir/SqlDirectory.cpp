@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -24,12 +26,17 @@ namespace {
 // What the replica holds: another connection or table needs a full read.
 std::wstring SourceOf(const TSqlDirectorySettings& settings) { return settings.Connection + L'\x1f' + settings.Table; }
 
+// The longest "who changed it" the server's tables keep.
+constexpr int kChangedByWidth = 256;
+
 // A save as the subscriber directory stores it: the number and the name cut to
-// the table's widths, so that the server holds what every replica shows.
+// the table's widths, so that the server holds what every replica shows; and
+// nothing longer than the server's columns take, so that no save is refused
+// for ever at the head of the outbox.
 TSqlChange Completed(TSqlChange change, const std::wstring& author, int64_t now) {
     change.Phone = CutToWidth(change.Phone, TPQRDataModule::kPhoneWidth);
     change.Name = CutToWidth(change.Name, TPQRDataModule::kNameWidth);
-    if (change.ChangedBy.empty()) change.ChangedBy = author;
+    change.ChangedBy = CutToWidth(change.ChangedBy.empty() ? author : change.ChangedBy, kChangedByWidth);
     if (change.ChangedAtUnixMs == 0) change.ChangedAtUnixMs = now;
     return change;
 }
@@ -41,9 +48,29 @@ void RequireSavable(const TSqlChange& change) {
                              : !change.Deleted && change.Name.empty() ? TPQRDataModule::kNameField
                                                                       : nullptr;
     if (missing)
-        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) + L"\" таблицы \"" +
-                                                                        TPQRDataModule::kTableName +
+        throw TableStoreError(TableStoreError::Kind::RequiredField, L"Поле \"" + std::wstring(missing) +
+                                                                        L"\" таблицы \"" + TPQRDataModule::kTableName +
                                                                         L"\" должно иметь значение.");
+}
+
+// One push at a time per replica folder, across a worker left by Stop and the
+// one that follows it, so that a late commit of the old one never lands after
+// the new one has sent later saves of the same numbers. A push waits for the
+// old one only this long: the server calls' own timeouts end it well before.
+constexpr auto kPushWait = std::chrono::minutes(2);
+
+std::shared_ptr<std::timed_mutex> PushLockFor(const std::wstring& folder) {
+    static std::mutex registryLock;
+    // Never destroyed: a worker left to the process's end may still ask.
+    static auto* registry = new std::map<std::wstring, std::weak_ptr<std::timed_mutex>>;
+    const std::lock_guard lock(registryLock);
+    std::weak_ptr<std::timed_mutex>& slot = (*registry)[folder];
+    std::shared_ptr<std::timed_mutex> pushLock = slot.lock();
+    if (!pushLock) {
+        pushLock = std::make_shared<std::timed_mutex>();
+        slot = pushLock;
+    }
+    return pushLock;
 }
 
 bool ServerGone(TSqlErrorKind kind) { return kind == TSqlErrorKind::Unreachable || kind == TSqlErrorKind::Lost; }
@@ -60,6 +87,7 @@ struct TSqlDirectory::TShared {
     // Null when the file could not be opened; StoreError says why.
     std::unique_ptr<TSqlSyncStore> Store;
     std::wstring StoreError;
+    std::shared_ptr<std::timed_mutex> PushLock;
     TSqlReplica Replica;
     std::wstring Author = SqlChangeAuthor();
     // Set by the thread as it leaves.
@@ -88,6 +116,9 @@ struct TSqlDirectory::TShared {
     TSqlError Push(ISqlDirectoryServer& server);
     TSqlError Pull(ISqlDirectoryServer& server);
     void Tell();
+    // Status.Waiting from the outbox, after it changed.
+    void CountWaiting() noexcept;
+    std::mutex CountLock;
 };
 
 TSqlDirectory::TSqlDirectory(std::wstring replicaRoot, TServerFactory factory, TSqlDirectoryOptions options)
@@ -125,6 +156,7 @@ void TSqlDirectory::Apply(const TSqlDirectorySettings& settings) {
     shared->Options = FOptions;
     shared->Factory = FFactory;
     shared->Source = SourceOf(settings);
+    shared->PushLock = PushLockFor(folder);
     shared->Status.Enabled = true;
     CreateFolderWithParents(folder);
     try {
@@ -184,9 +216,10 @@ std::size_t TSqlDirectory::SaveBatch(const std::vector<TSqlChange>& changes, Imp
         try {
             shared->Replica.Put(batch);
         } catch (const AppError&) {
-            // The server's copy comes back with the next sync.
+            // The server's copy comes back with the next read of its changes.
         }
         done = end;
+        shared->CountWaiting();
         {
             const std::lock_guard lock(shared->Lock);
             shared->Saved = true;
@@ -218,19 +251,9 @@ TSqlDirectoryStatus TSqlDirectory::Status() const {
         shared = FShared;
     }
     if (!shared) return {};
-    TSqlDirectoryStatus status;
-    {
-        const std::lock_guard lock(shared->Lock);
-        status = shared->Status;
-    }
-    if (shared->Store) {
-        try {
-            status.Waiting = shared->Store->Waiting();
-        } catch (const AppError&) {
-            // The last count stands.
-        }
-    }
-    return status;
+    // Kept up to date by the saves and the worker: a window asking never waits for the files.
+    const std::lock_guard lock(shared->Lock);
+    return shared->Status;
 }
 
 void TSqlDirectory::SetOnStatusChanged(std::function<void()> onChanged) {
@@ -272,6 +295,18 @@ void TSqlDirectory::TShared::Run() noexcept {
         // Nothing may leave the thread; the replica and the outbox keep what they hold.
     }
     ::SetEvent(Ended.get());
+}
+
+void TSqlDirectory::TShared::CountWaiting() noexcept {
+    try {
+        // One count at a time: the last one stored is the latest.
+        const std::lock_guard counting(CountLock);
+        const std::size_t waiting = Store->Waiting();
+        const std::lock_guard lock(Lock);
+        Status.Waiting = waiting;
+    } catch (...) {
+        // The last count stands.
+    }
 }
 
 void TSqlDirectory::TShared::Tell() {
@@ -344,7 +379,15 @@ void TSqlDirectory::TShared::RunSyncs() {
             }
             if (Saved) {
                 Saved = false;
-                if (!failures) break;
+                if (!failures) {
+                    // Saves made in a burst (an operator's quick edits, an import)
+                    // go to the server together, and the burst's saves do not
+                    // queue behind the worker's use of the outbox.
+                    Wake.wait_for(lock, std::chrono::milliseconds(Options.GatherSavesMs),
+                                  [this] { return Stopping || SyncRequested; });
+                    read = SyncRequested;
+                    break;
+                }
                 lock.unlock();
                 Tell();
                 lock.lock();
@@ -380,10 +423,13 @@ TSqlError TSqlDirectory::TShared::Sync(ISqlDirectoryServer& server, bool read) {
 }
 
 TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
+    // Past the wait the old push is taken for gone: sending beats waiting for ever.
+    const std::unique_lock pushing(*PushLock, kPushWait);
     try {
         for (;;) {
             if (Stopped()) return {};
-            const std::vector<TSqlOutboxEntry> entries = Store->Oldest(std::max<std::size_t>(1, Options.PushBatchChanges));
+            const std::vector<TSqlOutboxEntry> entries =
+                Store->Oldest(std::max<std::size_t>(1, Options.PushBatchChanges));
             if (entries.empty()) return {};
             std::vector<TSqlChange> changes;
             changes.reserve(entries.size());
@@ -393,6 +439,7 @@ TSqlError TSqlDirectory::TShared::Push(ISqlDirectoryServer& server) {
             // Removed only now that the server holds them; even by a worker left
             // by Stop, so that they are never sent again over a later save.
             Store->RemoveUpTo(entries.back().Seq);
+            CountWaiting();
         }
     } catch (const AppError& error) {
         const std::lock_guard lock(Lock);

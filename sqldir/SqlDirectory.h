@@ -24,6 +24,8 @@ struct TSqlDirectoryOptions {
     int64_t CommitLagMs = 2 * 60 * 1000;
     // ...and from no further back than this many stamps below the highest one read.
     int64_t OverlapStamps = 2000;
+    // A save is sent this long after it was made, with those made meanwhile.
+    unsigned GatherSavesMs = 100;
     // A failed sync is tried again after 1 s, doubling up to this.
     unsigned MaxRetrySeconds = 60;
     // How long Stop waits for the worker to end.

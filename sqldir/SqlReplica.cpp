@@ -140,9 +140,9 @@ std::size_t TSqlReplica::ApplyPulled(const std::vector<TSqlRow>& rows, const std
     for (size_t from = 0; from < current.size(); from += batchRows) {
         const std::lock_guard lock(FLock);
         OpenWriter();
-        const std::vector<const TSqlRow*> batch(current.begin() + static_cast<std::ptrdiff_t>(from),
-                                                current.begin() + static_cast<std::ptrdiff_t>(
-                                                                      std::min(current.size(), from + batchRows)));
+        const std::vector<const TSqlRow*> batch(
+            current.begin() + static_cast<std::ptrdiff_t>(from),
+            current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), from + batchRows)));
         written += WriteBatch(batch, pending());
     }
     return written;

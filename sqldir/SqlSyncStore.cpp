@@ -1,5 +1,6 @@
 #include "SqlSyncStore.h"
 
+#include "SqliteSteps.h"
 #include "SqliteText.h"
 #include "TextConvert.h"
 
@@ -22,61 +23,16 @@ constexpr char kSchema[] =
     " Name TEXT NOT NULL, Comment TEXT NOT NULL, Deleted INTEGER NOT NULL, ChangedBy TEXT NOT NULL,"
     " ChangedAtUnixMs INTEGER NOT NULL);";
 
-class TStoreFailure : public TableStoreError {
-public:
-    TStoreFailure(int code, std::wstring message)
-        : TableStoreError((code & 0xff) == SQLITE_BUSY ? Kind::Locked : Kind::General, std::move(message)),
-          FCode(code) {}
-    int code() const noexcept { return FCode; }
-
-private:
-    int FCode;
-};
-
-[[noreturn]] void Fail(sqlite3* db, int code) {
-    const std::wstring detail = db ? Utf8ToWide(sqlite3_errmsg(db)) : Utf8ToWide(sqlite3_errstr(code));
-    throw TStoreFailure(code, L"Очередь сохранений справочника недоступна: " + detail);
-}
-
-void Execute(sqlite3* db, const char* sql) {
-    const int code = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    if (code != SQLITE_OK) Fail(db, code);
-}
-
-SqliteStatement Prepare(sqlite3* db, const char* sql) {
-    sqlite3_stmt* statement = nullptr;
-    const int code = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-    if (code != SQLITE_OK) Fail(db, code);
-    return SqliteStatement(statement);
-}
-
-void StepDone(sqlite3* db, sqlite3_stmt* statement) {
-    const int code = sqlite3_step(statement);
-    if (code != SQLITE_DONE) Fail(db, code);
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-}
-
-// Rolls back unless committed, so that a failure half-way stores nothing.
-class TTransaction {
-public:
-    explicit TTransaction(sqlite3* db) : FDb(db) { Execute(FDb, "BEGIN IMMEDIATE"); }
-    ~TTransaction() {
-        if (!FCommitted) sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+// The store's failures as the subscriber directory's saves raise them.
+template <typename TBody>
+auto Guarded(TBody&& body) -> decltype(body()) {
+    try {
+        return body();
+    } catch (const TSqliteFailure& failure) {
+        throw TableStoreError(failure.Busy() ? TableStoreError::Kind::Locked : TableStoreError::Kind::General,
+                              L"Очередь сохранений справочника недоступна: " + failure.message());
     }
-    TTransaction(const TTransaction&) = delete;
-    TTransaction& operator=(const TTransaction&) = delete;
-    void Commit() {
-        Execute(FDb, "COMMIT");
-        FCommitted = true;
-    }
-
-private:
-    sqlite3* FDb;
-    bool FCommitted = false;
-};
-
-bool IsDamaged(int code) { return (code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT; }
+}
 
 TSqlChange ChangeFrom(sqlite3_stmt* row, int first) {
     TSqlChange change;
@@ -92,16 +48,18 @@ TSqlChange ChangeFrom(sqlite3_stmt* row, int first) {
 }  // namespace
 
 TSqlSyncStore::TSqlSyncStore(const std::wstring& path) {
-    try {
-        OpenFile(path);
-    } catch (const TStoreFailure& failure) {
-        if (!IsDamaged(failure.code())) throw;
-        FDb.reset();
-        // Kept for whoever wants to look at what it held; a newer one replaces an older.
-        ::MoveFileExW(path.c_str(), (path + L".damaged").c_str(), MOVEFILE_REPLACE_EXISTING);
-        ::DeleteFileW((path + L"-journal").c_str());
-        OpenFile(path);
-    }
+    Guarded([&] {
+        try {
+            OpenFile(path);
+        } catch (const TSqliteFailure& failure) {
+            if (!failure.Damaged()) throw;
+            FDb.reset();
+            // Kept for whoever wants to look at what it held; a newer one replaces an older.
+            ::MoveFileExW(path.c_str(), (path + L".damaged").c_str(), MOVEFILE_REPLACE_EXISTING);
+            ::DeleteFileW((path + L"-journal").c_str());
+            OpenFile(path);
+        }
+    });
 }
 
 void TSqlSyncStore::OpenFile(const std::wstring& path) {
@@ -111,117 +69,135 @@ void TSqlSyncStore::OpenFile(const std::wstring& path) {
     const int code = sqlite3_open_v2(WideToUtf8(path).c_str(), &opened,
                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     SqliteConnection db(opened);
-    if (code != SQLITE_OK) Fail(db.get(), code);
+    if (code != SQLITE_OK) ThrowSqliteFailure(db.get(), code);
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
-    Execute(db.get(), kSchema);
+    SqliteExecute(db.get(), kSchema);
     FDb = std::move(db);
 }
 
 TSqlSyncState TSqlSyncStore::ReadState() const {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    TSqlSyncState state;
-    const SqliteStatement select = Prepare(db, "SELECT Source, Complete, Watermark, MaxSeen FROM SyncState WHERE Id = 1");
-    int code = sqlite3_step(select.get());
-    if (code == SQLITE_ROW) {
-        state.Source = ColumnWide(select.get(), 0);
-        state.Complete = sqlite3_column_int(select.get(), 1) != 0;
-        state.Watermark = sqlite3_column_int64(select.get(), 2);
-        state.MaxSeen = sqlite3_column_int64(select.get(), 3);
-    } else if (code != SQLITE_DONE) {
-        Fail(db, code);
-    }
-    const SqliteStatement marks = Prepare(db, "SELECT EndedUnixMs, MaxSeen FROM ReadMarks ORDER BY rowid");
-    while ((code = sqlite3_step(marks.get())) == SQLITE_ROW)
-        state.Marks.push_back({sqlite3_column_int64(marks.get(), 0), sqlite3_column_int64(marks.get(), 1)});
-    if (code != SQLITE_DONE) Fail(db, code);
-    return state;
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        TSqlSyncState state;
+        const SqliteStatement select =
+            SqlitePrepare(db, "SELECT Source, Complete, Watermark, MaxSeen FROM SyncState WHERE Id = 1");
+        int code = sqlite3_step(select.get());
+        if (code == SQLITE_ROW) {
+            state.Source = ColumnWide(select.get(), 0);
+            state.Complete = sqlite3_column_int(select.get(), 1) != 0;
+            state.Watermark = sqlite3_column_int64(select.get(), 2);
+            state.MaxSeen = sqlite3_column_int64(select.get(), 3);
+        } else if (code != SQLITE_DONE) {
+            ThrowSqliteFailure(db, code);
+        }
+        const SqliteStatement marks = SqlitePrepare(db, "SELECT EndedUnixMs, MaxSeen FROM ReadMarks ORDER BY rowid");
+        while ((code = sqlite3_step(marks.get())) == SQLITE_ROW)
+            state.Marks.push_back({sqlite3_column_int64(marks.get(), 0), sqlite3_column_int64(marks.get(), 1)});
+        if (code != SQLITE_DONE) ThrowSqliteFailure(db, code);
+        return state;
+    });
 }
 
 void TSqlSyncStore::WriteState(const TSqlSyncState& state) {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    TTransaction transaction(db);
-    const SqliteStatement put = Prepare(
-        db, "INSERT OR REPLACE INTO SyncState(Id, Source, Complete, Watermark, MaxSeen) VALUES (1, ?1, ?2, ?3, ?4)");
-    BindWide(put.get(), 1, state.Source);
-    sqlite3_bind_int(put.get(), 2, state.Complete ? 1 : 0);
-    sqlite3_bind_int64(put.get(), 3, state.Watermark);
-    sqlite3_bind_int64(put.get(), 4, state.MaxSeen);
-    StepDone(db, put.get());
-    Execute(db, "DELETE FROM ReadMarks");
-    const SqliteStatement mark = Prepare(db, "INSERT INTO ReadMarks(EndedUnixMs, MaxSeen) VALUES (?1, ?2)");
-    for (const TSqlReadMark& each : state.Marks) {
-        sqlite3_bind_int64(mark.get(), 1, each.EndedUnixMs);
-        sqlite3_bind_int64(mark.get(), 2, each.MaxSeen);
-        StepDone(db, mark.get());
-    }
-    transaction.Commit();
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        TSqliteTransaction transaction(db);
+        const SqliteStatement put = SqlitePrepare(
+            db,
+            "INSERT OR REPLACE INTO SyncState(Id, Source, Complete, Watermark, MaxSeen) VALUES (1, ?1, ?2, ?3, ?4)");
+        BindWide(put.get(), 1, state.Source);
+        sqlite3_bind_int(put.get(), 2, state.Complete ? 1 : 0);
+        sqlite3_bind_int64(put.get(), 3, state.Watermark);
+        sqlite3_bind_int64(put.get(), 4, state.MaxSeen);
+        SqliteStepDone(db, put.get());
+        SqliteExecute(db, "DELETE FROM ReadMarks");
+        const SqliteStatement mark = SqlitePrepare(db, "INSERT INTO ReadMarks(EndedUnixMs, MaxSeen) VALUES (?1, ?2)");
+        for (const TSqlReadMark& each : state.Marks) {
+            sqlite3_bind_int64(mark.get(), 1, each.EndedUnixMs);
+            sqlite3_bind_int64(mark.get(), 2, each.MaxSeen);
+            SqliteStepDone(db, mark.get());
+        }
+        transaction.Commit();
+    });
 }
 
 void TSqlSyncStore::Append(const std::vector<TSqlChange>& changes) {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    TTransaction transaction(db);
-    const SqliteStatement insert = Prepare(db,
-                                           "INSERT INTO Outbox(Phone, Name, Comment, Deleted, ChangedBy, ChangedAtUnixMs)"
-                                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
-    for (const TSqlChange& change : changes) {
-        BindWide(insert.get(), 1, change.Phone);
-        BindWide(insert.get(), 2, change.Name);
-        BindWide(insert.get(), 3, change.Comment);
-        sqlite3_bind_int(insert.get(), 4, change.Deleted ? 1 : 0);
-        BindWide(insert.get(), 5, change.ChangedBy);
-        sqlite3_bind_int64(insert.get(), 6, change.ChangedAtUnixMs);
-        StepDone(db, insert.get());
-    }
-    transaction.Commit();
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        TSqliteTransaction transaction(db);
+        const SqliteStatement insert =
+            SqlitePrepare(db,
+                          "INSERT INTO Outbox(Phone, Name, Comment, Deleted, ChangedBy, ChangedAtUnixMs)"
+                          " VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        for (const TSqlChange& change : changes) {
+            BindWide(insert.get(), 1, change.Phone);
+            BindWide(insert.get(), 2, change.Name);
+            BindWide(insert.get(), 3, change.Comment);
+            sqlite3_bind_int(insert.get(), 4, change.Deleted ? 1 : 0);
+            BindWide(insert.get(), 5, change.ChangedBy);
+            sqlite3_bind_int64(insert.get(), 6, change.ChangedAtUnixMs);
+            SqliteStepDone(db, insert.get());
+        }
+        transaction.Commit();
+    });
 }
 
 std::vector<TSqlOutboxEntry> TSqlSyncStore::Oldest(std::size_t count) const {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    const SqliteStatement select = Prepare(
-        db, "SELECT Seq, Phone, Name, Comment, Deleted, ChangedBy, ChangedAtUnixMs FROM Outbox ORDER BY Seq LIMIT ?1");
-    sqlite3_bind_int64(select.get(), 1, static_cast<sqlite3_int64>(count));
-    std::vector<TSqlOutboxEntry> entries;
-    int code;
-    while ((code = sqlite3_step(select.get())) == SQLITE_ROW)
-        entries.push_back({sqlite3_column_int64(select.get(), 0), ChangeFrom(select.get(), 1)});
-    if (code != SQLITE_DONE) Fail(db, code);
-    return entries;
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        const SqliteStatement select = SqlitePrepare(
+            db,
+            "SELECT Seq, Phone, Name, Comment, Deleted, ChangedBy, ChangedAtUnixMs FROM Outbox ORDER BY Seq LIMIT ?1");
+        sqlite3_bind_int64(select.get(), 1, static_cast<sqlite3_int64>(count));
+        std::vector<TSqlOutboxEntry> entries;
+        int code;
+        while ((code = sqlite3_step(select.get())) == SQLITE_ROW)
+            entries.push_back({sqlite3_column_int64(select.get(), 0), ChangeFrom(select.get(), 1)});
+        if (code != SQLITE_DONE) ThrowSqliteFailure(db, code);
+        return entries;
+    });
 }
 
 void TSqlSyncStore::RemoveUpTo(int64_t seq) {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    const SqliteStatement remove = Prepare(db, "DELETE FROM Outbox WHERE Seq <= ?1");
-    sqlite3_bind_int64(remove.get(), 1, seq);
-    StepDone(db, remove.get());
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        const SqliteStatement remove = SqlitePrepare(db, "DELETE FROM Outbox WHERE Seq <= ?1");
+        sqlite3_bind_int64(remove.get(), 1, seq);
+        SqliteStepDone(db, remove.get());
+    });
 }
 
 std::size_t TSqlSyncStore::Waiting() const {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    const SqliteStatement count = Prepare(db, "SELECT COUNT(*) FROM Outbox");
-    const int code = sqlite3_step(count.get());
-    if (code != SQLITE_ROW) Fail(db, code);
-    return static_cast<std::size_t>(sqlite3_column_int64(count.get(), 0));
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        const SqliteStatement count = SqlitePrepare(db, "SELECT COUNT(*) FROM Outbox");
+        const int code = sqlite3_step(count.get());
+        if (code != SQLITE_ROW) ThrowSqliteFailure(db, code);
+        return static_cast<std::size_t>(sqlite3_column_int64(count.get(), 0));
+    });
 }
 
 std::unordered_map<std::wstring, TSqlChange> TSqlSyncStore::PendingByPhone() const {
-    const std::lock_guard lock(FLock);
-    sqlite3* db = FDb.get();
-    const SqliteStatement select =
-        Prepare(db, "SELECT Phone, Name, Comment, Deleted, ChangedBy, ChangedAtUnixMs FROM Outbox ORDER BY Seq");
-    std::unordered_map<std::wstring, TSqlChange> pending;
-    int code;
-    while ((code = sqlite3_step(select.get())) == SQLITE_ROW) {
-        TSqlChange change = ChangeFrom(select.get(), 0);
-        std::wstring phone = change.Phone;
-        pending.insert_or_assign(std::move(phone), std::move(change));
-    }
-    if (code != SQLITE_DONE) Fail(db, code);
-    return pending;
+    return Guarded([&] {
+        const std::lock_guard lock(FLock);
+        sqlite3* db = FDb.get();
+        const SqliteStatement select = SqlitePrepare(
+            db, "SELECT Phone, Name, Comment, Deleted, ChangedBy, ChangedAtUnixMs FROM Outbox ORDER BY Seq");
+        std::unordered_map<std::wstring, TSqlChange> pending;
+        int code;
+        while ((code = sqlite3_step(select.get())) == SQLITE_ROW) {
+            TSqlChange change = ChangeFrom(select.get(), 0);
+            std::wstring phone = change.Phone;
+            pending.insert_or_assign(std::move(phone), std::move(change));
+        }
+        if (code != SQLITE_DONE) ThrowSqliteFailure(db, code);
+        return pending;
+    });
 }

@@ -43,7 +43,7 @@ GO
 
 -- SQL Server has no BEFORE trigger: the rows just written get their stamps
 -- after the statement, numbered one by one.
-CREATE TRIGGER dbo.KordavinAbonentPhonesStamp ON dbo.KordavinAbonentPhones
+CREATE TRIGGER dbo.KordavinAbonentPhonesStamping ON dbo.KordavinAbonentPhones
 AFTER INSERT, UPDATE
 AS
 BEGIN

@@ -394,6 +394,64 @@ TEST_F(DirectoryBrowserTest, DeleteRemovesTheRowOnlyWhenTheUserConfirms) {
     }
 }
 
+// Notes each write and does it on the folder, so that the window shows its effect.
+class RecordingWrites final : public IDirectoryWrites {
+public:
+    explicit RecordingWrites(std::wstring folder) : inner_(FolderDirectoryWrites(std::move(folder))) {}
+    void Put(const DirectoryRow& row) override {
+        Note(L"put " + row.phone + L" " + row.name);
+        inner_->Put(row);
+    }
+    void Delete(const std::wstring& phone) override {
+        Note(L"delete " + phone);
+        inner_->Delete(phone);
+    }
+    size_t Import(const ImportPreview& preview, ImportProgress* progress) override {
+        Note(L"import");
+        return inner_->Import(preview, progress);
+    }
+    std::vector<std::wstring> Calls() {
+        std::lock_guard<std::mutex> lock(lock_);
+        return calls_;
+    }
+
+private:
+    void Note(std::wstring call) {
+        std::lock_guard<std::mutex> lock(lock_);
+        calls_.push_back(std::move(call));
+    }
+    std::shared_ptr<IDirectoryWrites> inner_;
+    std::mutex lock_;  // guards calls_, written by the window's and the save's threads
+    std::vector<std::wstring> calls_;
+};
+
+// The window reads its folder, but what it changes goes the source's one way
+// (the SQL directory's outbox, when that is in use).
+TEST_F(DirectoryBrowserTest, EditsAndDeletesGoThroughTheSourcesWrites) {
+    auto writes = std::make_shared<RecordingWrites>(folder.path());
+    TDirectorySource source = Source();
+    source.Writes = writes;
+    const HWND browser = TDirectoryBrowserForm::Open(::GetModuleHandleW(nullptr), source);
+    WaitForRows();
+    Search(browser, L"Ёжиков");
+    PressKey(VK_RETURN);
+    const HWND editor = FindEditor();
+    ASSERT_TRUE(editor);
+    ::SetWindowTextW(Item(editor, IDC_EDITOR_NAME), L"Ежиков Пётр Ильич");
+    ::SendMessageW(Item(editor, IDC_EDITOR_SAVE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitForRunningSaves(kGenerousWaitMs));
+    Search(browser, L"Smith");
+    SelectRow(browser, 0);
+    {
+        const MessageBoxAnswer answer(IDYES);
+        PressKey(VK_DELETE);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"put 74959876543 Ежиков Пётр Ильич", L"delete 79161112233"}),
+              writes->Calls());
+    EXPECT_EQ(0u, Stored().count(L"79161112233"));
+    EXPECT_TRUE(failures_.empty());
+}
+
 TEST_F(DirectoryBrowserTest, RefreshShowsWhatAnotherWorkstationChanged) {
     const HWND browser = OpenBrowser();
     ASSERT_EQ(4, ListView_GetItemCount(List(browser)));

@@ -38,6 +38,7 @@ public:
     void SaveFailed(const TSaveFailure&) override {}
     void SaveNotFinished(const std::wstring&) override {}
     void QuietTimeChanged() override {}
+    void SqlDirectoryChanged(const TSqlDirectoryStatus&) override {}
 };
 
 struct TFigures {

@@ -2,6 +2,8 @@
 // the simulated server's records reach the popups, the diagnostics, the CRM
 // card, the journal and the view.
 #include "CrmLink.h"
+#include "DirectoryBulk.h"
+#include "FakeSqlServer.h"
 #include "HeldLock.h"
 #include "ControllerParts.h"
 #include "InformerController.h"
@@ -37,6 +39,7 @@ public:
     void SaveFailed(const TSaveFailure& failure) override { savesFailed.push_back(failure.Phone); }
     void SaveNotFinished(const std::wstring& phone) override { savesNotFinished.push_back(phone); }
     void QuietTimeChanged() override { ++quietChanges; }
+    void SqlDirectoryChanged(const TSqlDirectoryStatus& status) override { sqlStates.push_back(status); }
 
     bool Heard(TCallEventKind kind) const { return std::find(kinds.begin(), kinds.end(), kind) != kinds.end(); }
 
@@ -50,6 +53,7 @@ public:
     std::vector<std::wstring> savesFailed;
     std::vector<std::wstring> savesNotFinished;
     int quietChanges = 0;
+    std::vector<TSqlDirectoryStatus> sqlStates;
 };
 
 class InformerController : public SimulatorTest {
@@ -656,6 +660,83 @@ TEST_F(CrmNames, UnderALockedSubscriberTableTheRegionShowsAtOnceAndTheNameFollow
     EXPECT_EQ(L"Сидоров", second->Caller.Name);
     EXPECT_EQ(L"Москва", second->Caller.Region);
     EXPECT_EQ(0, Parts::Popups(controller).Items().Count());
+}
+
+}  // namespace
+
+namespace {
+
+// The name a lookup of the controller gives now.
+std::wstring NameOf(TInformerController& controller, const std::wstring& number) {
+    TCaller caller{number, {}, {}, {}};
+    TLookupFailure failure;
+    controller.LookUpCaller(caller, failure);
+    return caller.Name;
+}
+
+bool ServerHas(TFakeSqlTable& table, const std::wstring& phone, const std::wstring& name) {
+    std::wstring stored, comment;
+    return table.Lookup(phone, stored, comment) && stored == name;
+}
+
+TEST_F(InformerController, WithSqlConnectionSetTheSubscriberDirectoryIsTheSqlOneAndTheSharingIsNotUsedForNames) {
+    MakeCityCodes();
+    auto table = std::make_shared<TFakeSqlTable>();
+    table->Put(L"74951234567", L"Из SQL", L"с сервера");
+    PutDirectoryRow(folder.file(L"PQR"), {L"74951234567", L"Из папки", L""});
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"), folder.file(L"Parts"),
+                                   FakeSqlServers(table));
+    TMainFormSettings settings = controller.Settings();
+    settings.FSqlConnection = L"Driver={PostgreSQL Unicode};Server=db1;Database=phones;";
+    settings.FSqlSyncSeconds = 1;
+    // A client of a directory server that is not there: names come from SQL all the same.
+    settings.FUseRemoteDB = true;
+    settings.FDBAsClient = true;
+    settings.FDBServerAddress = L"127.0.0.1";
+    controller.ApplySettings(settings);
+    ASSERT_TRUE(controller.SqlDirectoryStatus().Enabled);
+    ASSERT_FALSE(view.sqlStates.empty());
+    EXPECT_TRUE(view.sqlStates.back().Enabled);
+    KordavinClient opener = KordavinClient::Create(L"");
+    controller.ApplyConnection({true, L"", folder.file(L"TQR"), folder.file(L"PQR")});
+    ASSERT_TRUE(controller.Connected());
+
+    // The sync brings the server's names into the replica that popups read.
+    EXPECT_TRUE(PumpUntil([&] { return NameOf(controller, L"74951234567") == L"Из SQL"; }, 10000));
+
+    // A save from the popup editor's path goes to the SQL directory and on to the server.
+    controller.ContactSaver()(L"78121234500", L"Петров", L"склад");
+    EXPECT_EQ(L"Петров", NameOf(controller, L"78121234500")) << "in the replica at once";
+    EXPECT_TRUE(PumpUntil([&] { return ServerHas(*table, L"78121234500", L"Петров"); }, 10000));
+
+    // The directory window reads the replica and writes through the SQL directory.
+    const TInformerController::TSubscriberDirectory directory = controller.SubscriberDirectory();
+    EXPECT_FALSE(directory.Remote);
+    EXPECT_NE(folder.file(L"PQR"), directory.Folder);
+    EXPECT_EQ(2u, ReadDirectoryRows(directory.Folder).size());
+    directory.Writes->Delete(L"74951234567");
+    EXPECT_TRUE(PumpUntil([&] { return !ServerHas(*table, L"74951234567", L"Из SQL"); }, 10000));
+    EXPECT_EQ(L"", NameOf(controller, L"74951234567"));
+    directory.Writes->Put({L"74950000001", L"Новиков", L""});
+    EXPECT_TRUE(PumpUntil([&] { return ServerHas(*table, L"74950000001", L"Новиков"); }, 10000));
+    EXPECT_EQ(1u, ReadDirectoryRows(folder.file(L"PQR")).size()) << "the folder is left alone";
+
+    // This PC as the directory server: it serves nothing beside the SQL directory.
+    settings.FDBAsClient = false;
+    settings.FDBAllowedClients = L"no address";
+    controller.ApplySettings(settings);
+    EXPECT_FALSE(controller.UnreadableAllowedClient()) << "no directory server reads the list";
+    EXPECT_TRUE(controller.RestartSharedDirectoryServer());
+
+    // Off again: the folder (here the directory server's) is the subscriber directory once more.
+    settings.FSqlConnection.clear();
+    settings.FUseRemoteDB = false;
+    controller.ApplySettings(settings);
+    EXPECT_FALSE(controller.SqlDirectoryStatus().Enabled);
+    controller.Reconnect();
+    EXPECT_EQ(L"Из папки", NameOf(controller, L"74951234567"));
+    EXPECT_EQ(folder.file(L"PQR"), controller.SubscriberDirectory().Folder);
+    EXPECT_TRUE(view.directoryFailures.empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The SQL directory's settings dialog, driven through its real window against
 // a server in memory, the move-over below it, and the words the windows use.
+#include "ContactImport.h"
 #include "DirectoryBulk.h"
 #include "DpapiText.h"
 #include "FakeSqlServer.h"
@@ -7,7 +8,9 @@
 #include "SqlDirectoryForm.h"
 #include "SqlDirectoryRes.h"
 #include "SqlDirectoryTexts.h"
+#include "SqlDirectoryWrites.h"
 #include "TestFolders.h"
+#include "TextConvert.h"
 #include "WindowText.h"
 
 #include <gtest/gtest.h>
@@ -43,8 +46,8 @@ TEST(SqlDirectoryTexts, EveryFailureHasItsOwnWords) {
         {{TSqlErrorKind::Login, L"28P01", L"FATAL:  password\nauthentication failed"},
          L"сервер не принял пользователя или пароль. Ответ сервера: FATAL:  password authentication failed"},
         {{TSqlErrorKind::NoTable, L"42P01", L"KordavinAbonentPhones"},
-         L"таблицы «KordavinAbonentPhones» на сервере нет: администратор создаёт её скриптом postgresql.sql, "
-         L"mssql.sql или mariadb.sql"},
+         L"таблицы «KordavinAbonentPhones» на сервере нет или этой учётной записи она не видна: администратор "
+         L"создаёт её скриптом postgresql.sql, mssql.sql или mariadb.sql и даёт права"},
         {{TSqlErrorKind::MissingColumns, L"", L"Stamp, Deleted"}, L"в таблице нет столбцов: Stamp, Deleted"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.text, SqlErrorText(c.error));
@@ -152,6 +155,46 @@ TEST(SqlMoveOver, StopsBetweenBatchesAndSaysWhyItStopped) {
     EXPECT_TRUE(refusing->Written().empty());
 }
 
+TEST(SqlDirectoryWrites, AnImportGoesToTheServerMergedWithWhatAnotherWorkstationSavedSinceThePreview) {
+    TempFolder folder;
+    auto table = std::make_shared<TFakeSqlTable>();
+    table->Put(L"74951111111", L"Иванов", L"друг");
+    auto sql = std::make_shared<TSqlDirectory>(folder.path(), FakeSqlServers(table));
+    TSqlDirectorySettings settings;
+    settings.Connection = L"Driver={PostgreSQL Unicode};Server=db1;";
+    settings.SyncSeconds = 1;
+    sql->Apply(settings);
+    const auto replicaHas = [&](const std::wstring& phone, const std::wstring& name) {
+        for (const DirectoryRow& row : ReadDirectoryRows(sql->ReplicaFolder()))
+            if (row.phone == phone) return row.name == name;
+        return false;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return replicaHas(L"74951111111", L"Иванов"); }, 10000));
+
+    // Stored names are kept: only the comment of the known number changes.
+    ImportOptions options;
+    options.replaceNames = false;
+    const ImportPreview preview =
+        BuildImportPreview(ReadImportFile(WideToUtf8(L"Телефон;Имя;Комментарий\n"
+                                                     L"8 (495) 111-11-11;Иванов Иван;коллега\n"
+                                                     L"8 495 333-33-33;Сидоров;новый\n"))
+                               .contacts,
+                           SnapshotOf(ReadDirectoryRows(sql->ReplicaFolder())), options);
+    ASSERT_EQ(1u, preview.newCount);
+    ASSERT_EQ(1u, preview.changedCount);
+    // Meanwhile another workstation renames the known number, and the sync brings it.
+    table->Put(L"74951111111", L"Иванов Иван Петрович", L"друг");
+    ASSERT_TRUE(PumpUntil([&] { return replicaHas(L"74951111111", L"Иванов Иван Петрович"); }, 10000));
+
+    EXPECT_EQ(2u, SqlDirectoryWrites(sql)->Import(preview, nullptr));
+    EXPECT_TRUE(PumpUntil([&] { return Stored(*table, L"74953333333").has_value(); }, 10000));
+    EXPECT_EQ((std::make_pair<std::wstring, std::wstring>(L"Иванов Иван Петрович", L"коллега")),
+              Stored(*table, L"74951111111"))
+        << "the other workstation's name is not undone";
+    EXPECT_EQ((std::make_pair<std::wstring, std::wstring>(L"Сидоров", L"новый")), Stored(*table, L"74953333333"));
+    sql->Stop();
+}
+
 class SqlDirectoryFormTest : public ::testing::Test {
 protected:
     void SetUp() override { table = std::make_shared<TFakeSqlTable>(); }
@@ -241,7 +284,7 @@ TEST_F(SqlDirectoryFormTest, TheCheckSaysInWordsWhatIsWrong) {
     } cases[] = {
         {{}, L"Подключение установлено; в таблице «Телефоны» есть все нужные столбцы."},
         {{TSqlErrorKind::Login, L"28P01", L""}, L"Не получилось: сервер не принял пользователя или пароль"},
-        {{TSqlErrorKind::NoTable, L"42P01", L"Телефоны"}, L"таблицы «Телефоны» на сервере нет"},
+        {{TSqlErrorKind::NoTable, L"42P01", L"Телефоны"}, L"таблицы «Телефоны» на сервере нет или"},
         {{TSqlErrorKind::MissingColumns, L"", L"Stamp, ChangedBy"}, L"в таблице нет столбцов: Stamp, ChangedBy"},
         {{TSqlErrorKind::Unreachable, L"08001", L""}, L"сервер недоступен"},
         {{TSqlErrorKind::Driver, L"IM002", L"Data source name not found"},

@@ -81,7 +81,8 @@ public:
     // Waits until a good sync has ended after `after` (a LastSyncUnixMs seen before).
     bool WaitForSyncAfter(int64_t after, double limitSeconds) {
         std::unique_lock lock(FLock);
-        const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limitSeconds));
+        const auto end =
+            Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(limitSeconds));
         for (;;) {
             lock.unlock();
             const TSqlDirectoryStatus status = FDirectory.Status();
@@ -143,7 +144,8 @@ void MeasureLookups(const std::wstring& replicaFolder, const TParameters& p) {
         const unsigned seed = 11u + static_cast<unsigned>(round);
         if (round % 2) bestReplica = std::min(bestReplica, LookupMicroseconds(replicaModule, p.Rows, p.Lookups, seed));
         bestLocal = std::min(bestLocal, LookupMicroseconds(localModule, p.Rows, p.Lookups, seed));
-        if (round % 2 == 0) bestReplica = std::min(bestReplica, LookupMicroseconds(replicaModule, p.Rows, p.Lookups, seed));
+        if (round % 2 == 0)
+            bestReplica = std::min(bestReplica, LookupMicroseconds(replicaModule, p.Rows, p.Lookups, seed));
     }
     std::printf("  popup lookup: replica %.1f us, local subscriber directory %.1f us, ratio %.2f (target <= 1.20)\n",
                 bestReplica, bestLocal, bestReplica / bestLocal);
@@ -288,8 +290,8 @@ void Run(TBenchServer& server, const TParameters& p) {
         }
         const double seconds = SecondsSince(start);
         status = directory.Status();
-        std::printf("  incremental sync of %d changed rows: %.3f s (%llu rows read, %zu in the replica)%s\n",
-                    p.Changes, seconds, static_cast<unsigned long long>(status.RowsRead - readBefore), status.Rows,
+        std::printf("  incremental sync of %d changed rows: %.3f s (%llu rows read, %zu in the replica)%s\n", p.Changes,
+                    seconds, static_cast<unsigned long long>(status.RowsRead - readBefore), status.Rows,
                     round == 0 ? " (target <= 1 s)" : ", again");
     }
     {
@@ -308,8 +310,9 @@ void Run(TBenchServer& server, const TParameters& p) {
 
     const double sql = SqlSavesPerSecond(server, p.SavesPerStation);
     const double tcp = TcpSavesPerSecond(p.Rows, p.SavesPerStation);
-    std::printf("  8 workstations' saves: SQL server %.0f/s, TCP directory server %.0f/s, ratio %.2f (target >= 1.00)\n",
-                sql, tcp, tcp > 0 ? sql / tcp : 0.0);
+    std::printf(
+        "  8 workstations' saves: SQL server %.0f/s, TCP directory server %.0f/s, ratio %.2f (target >= 1.00)\n", sql,
+        tcp, tcp > 0 ? sql / tcp : 0.0);
 }
 
 TBenchServer FakeServer(const std::shared_ptr<TFakeSqlTable>& table) {
@@ -324,7 +327,8 @@ TBenchServer FakeServer(const std::shared_ptr<TFakeSqlTable>& table) {
     auto round = std::make_shared<int>(0);
     server.Change = [table, round](int count) {
         ++*round;
-        for (int i = 0; i < count; ++i) table->Put(Phone(i), L"Изменён " + std::to_wstring(*round) + L" " + std::to_wstring(i));
+        for (int i = 0; i < count; ++i)
+            table->Put(Phone(i), L"Изменён " + std::to_wstring(*round) + L" " + std::to_wstring(i));
         return true;
     };
     return server;
@@ -338,11 +342,12 @@ TBenchServer PostgreSqlServer(TSqlTestServer& sql) {
     server.Fill = [&sql](int count) {
         std::string output;
         // One statement on the server's side: the triggers stamp every row as a workstation's save would.
-        const bool ok = sql.Execute(L"INSERT INTO \"" + sql.Settings().Table +
-                                        L"\" (Phone, AbonentName, AbonentComment) SELECT '7495' || lpad(g::text, 7, '0'),"
-                                        L" 'Абонент ' || g, '' FROM generate_series(0, " +
-                                        std::to_wstring(count - 1) + L") g;",
-                                    output);
+        const bool ok =
+            sql.Execute(L"INSERT INTO \"" + sql.Settings().Table +
+                            L"\" (Phone, AbonentName, AbonentComment) SELECT '7495' || lpad(g::text, 7, '0'),"
+                            L" 'Абонент ' || g, '' FROM generate_series(0, " +
+                            std::to_wstring(count - 1) + L") g;",
+                        output);
         if (!ok) std::printf("  %s\n", output.c_str());
         return ok;
     };

@@ -43,8 +43,9 @@ TSqlDirectoryOptions FastRetries() {
 struct TWorkstation {
     TWorkstation(const std::wstring& root, std::shared_ptr<TFakeSqlTable> table,
                  TSqlDirectoryOptions options = FastRetries(), TSqlDirectorySettings settings = Settings())
-        : Directory(root, [table](const TSqlDirectorySettings&) { return std::make_unique<TFakeSqlServer>(table); },
-                    options) {
+        : Directory(
+              root, [table](const TSqlDirectorySettings&) { return std::make_unique<TFakeSqlServer>(table); },
+              options) {
         Directory.Apply(settings);
     }
     TSqlDirectory Directory;
@@ -145,8 +146,7 @@ TEST(SqlDirectory, NamesFromTheServerReachLookupsAndLaterStartsReadOnlyChanges) 
         EXPECT_EQ(status.FullReads, 1u);
         EXPECT_EQ(status.Rows, 2u);
         EXPECT_TRUE(status.Enabled);
-        EXPECT_EQ(first.Directory.ReplicaFolder(),
-                  TSqlDirectory::ReplicaFolderFor(root.path(), Settings()));
+        EXPECT_EQ(first.Directory.ReplicaFolder(), TSqlDirectory::ReplicaFolderFor(root.path(), Settings()));
         TLookup lookup(first.Directory.ReplicaFolder(), root.file(L"old"));
         EXPECT_EQ(lookup(L"74951112233"), Found(L"Иванов Иван «Ёлка»", L"Отдел связи"));
         EXPECT_EQ(lookup(L"79161234567"), Found(L"Петрова Анна"));
@@ -207,7 +207,7 @@ TEST(SqlDirectory, AReplicaThatCannotBeTrustedIsReadInFull) {
          [](const std::wstring& folder) {
              TSqlSyncStore store(JoinPath(folder, L"SqlSync.sqlite"));
              TSqlSyncState state = store.ReadState();
-             state.Source = L"Driver={Fake};\x1f" L"OtherTable";
+             state.Source = L"Driver={Fake};" + std::wstring(1, L'\x1f') + L"OtherTable";
              store.WriteState(state);
          }},
         {"state file gone",
@@ -344,7 +344,8 @@ TEST(SqlDirectory, APulledRowLeavesAnUnsentSaveAlone) {
     EXPECT_EQ(station.Directory.Status().Waiting, 1u);
     table->SetWriteError(TSqlErrorKind::None);
     station.Directory.SyncNow();
-    ASSERT_TRUE(WaitFor([&] { return station.Directory.Status().Waiting == 0 && !station.Directory.Status().LastError; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return station.Directory.Status().Waiting == 0 && !station.Directory.Status().LastError; }));
     std::wstring name, comment;
     ASSERT_TRUE(table->Lookup(L"777", name, comment));
     EXPECT_EQ(name, L"Своё");
@@ -403,7 +404,12 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
             station->Directory.Save(Change(L"2", L"Два"));
             station->Directory.SyncNow();
             ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
-            const auto started = std::chrono::steady_clock::now();
+            // Saves and lookups never wait for the network.
+            auto started = std::chrono::steady_clock::now();
+            station->Directory.Save(Change(L"3", L"Три"));
+            EXPECT_EQ(TLookup(station->Directory.ReplicaFolder(), root.file(L"old"))(L"3"), Found(L"Три"));
+            EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+            started = std::chrono::steady_clock::now();
             station->Directory.Stop();
             EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
             station.reset();
@@ -418,7 +424,34 @@ TEST(SqlDirectory, StopReturnsAtOnceWhileTheServerHangs) {
         ASSERT_TRUE(WaitFor([&] { return again.Directory.Status().Waiting == 0; }));
         std::wstring name, comment;
         EXPECT_TRUE(table->Lookup(L"2", name, comment));
+        EXPECT_TRUE(table->Lookup(L"3", name, comment));
     }
+}
+
+TEST(SqlDirectory, ALateCommitOfAWorkerLeftByStopNeverLandsAfterNewerSaves) {
+    TempFolder root;
+    auto table = std::make_shared<TFakeSqlTable>();
+    {
+        TWorkstation before(root.path(), table);
+        ASSERT_TRUE(WaitForSync(before.Directory));
+        table->Hang("Write");
+        before.Directory.Save(Change(L"5", L"Старое"));
+        ASSERT_TRUE(WaitFor([&] { return table->Hung() > 0; }));
+    }
+    // The program starts again while the old worker still waits for the server.
+    TWorkstation after(root.path(), table);
+    after.Directory.Save(Change(L"5", L"Новое"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(table->Written().empty());
+    table->Release();
+    ASSERT_TRUE(WaitFor([&] { return after.Directory.Status().Waiting == 0; }));
+    std::wstring name, comment;
+    ASSERT_TRUE(table->Lookup(L"5", name, comment));
+    EXPECT_EQ(name, L"Новое");
+    const std::vector<TSqlChange> written = table->Written();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0].Name, L"Старое");
+    EXPECT_EQ(written[1].Name, L"Новое");
 }
 
 TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
@@ -433,11 +466,14 @@ TEST(SqlDirectory, SavesKeepTheSubscriberTableRulesAndNeedAConnection) {
         EXPECT_THROW(station.Directory.Save(unnamed), TableStoreError);
     EXPECT_EQ(station.Directory.Status().Waiting, 0u);
     // What the subscriber table would keep of a long number and name is what the server gets.
-    station.Directory.Save(Change(L"12345678901234567890", std::wstring(100, L'ж')));
+    TSqlChange wide = Change(L"12345678901234567890", std::wstring(100, L'ж'));
+    wide.ChangedBy = std::wstring(300, L'к');
+    station.Directory.Save(wide);
     ASSERT_TRUE(WaitFor([&] { return station.Directory.Status().Waiting == 0; }));
     ASSERT_EQ(table->Written().size(), 1u);
     EXPECT_EQ(table->Written()[0].Phone, L"1234567890123456");
     EXPECT_EQ(table->Written()[0].Name, std::wstring(TPQRDataModule::kNameWidth, L'ж'));
+    EXPECT_EQ(table->Written()[0].ChangedBy, std::wstring(256, L'к'));
     station.Directory.Apply({});
     EXPECT_TRUE(station.Directory.ReplicaFolder().empty());
     EXPECT_FALSE(station.Directory.Status().Enabled);
@@ -453,7 +489,8 @@ TEST(SqlDirectory, AnImportIsStoredInBatchesAndSent) {
     TWorkstation station(root.path(), table, options);
     ASSERT_TRUE(WaitForSync(station.Directory));
     std::vector<TSqlChange> changes;
-    for (int i = 0; i < 1234; ++i) changes.push_back(Change(L"7495" + std::to_wstring(1000000 + i), L"Абонент " + std::to_wstring(i)));
+    for (int i = 0; i < 1234; ++i)
+        changes.push_back(Change(L"7495" + std::to_wstring(1000000 + i), L"Абонент " + std::to_wstring(i)));
     ImportProgress progress;
     EXPECT_EQ(station.Directory.SaveBatch(changes, &progress), changes.size());
     EXPECT_EQ(progress.Permille(), 1000);
@@ -463,8 +500,15 @@ TEST(SqlDirectory, AnImportIsStoredInBatchesAndSent) {
     EXPECT_EQ(station.Directory.Status().Rows, changes.size());
     TLookup lookup(station.Directory.ReplicaFolder(), root.file(L"old"));
     EXPECT_EQ(lookup(L"74951001233"), Found(L"Абонент 1233"));
+    // An import cancelled before its first batch stores nothing.
+    ImportProgress cancelled;
+    cancelled.Cancel();
+    EXPECT_THROW(station.Directory.SaveBatch({Change(L"999", L"Не дошёл")}, &cancelled), ImportCancelled);
+    EXPECT_EQ(lookup(L"999"), Found(L""));
+    EXPECT_EQ(station.Directory.Status().Waiting, 0u);
     // Within one batch a number's last change stands, whatever came before it.
-    station.Directory.SaveBatch({Deletion(L"111"), Change(L"111", L"Вернулся"), Change(L"222", L"Ушёл"), Deletion(L"222")});
+    station.Directory.SaveBatch(
+        {Deletion(L"111"), Change(L"111", L"Вернулся"), Change(L"222", L"Ушёл"), Deletion(L"222")});
     EXPECT_EQ(lookup(L"111"), Found(L"Вернулся"));
     EXPECT_EQ(lookup(L"222"), Found(L""));
 }
@@ -476,11 +520,11 @@ TEST(SqlReadMarks, TheReadStartsFromAMarkThatLags) {
     };
     // Lag 100 ms, overlap 3 stamps.
     const TStep steps[] = {
-        {1000, 1010, 10, 0, 7},     // nothing old enough yet
-        {1050, 1060, 12, 0, 9},     // the first read ended only 40 ms before
-        {1110, 1120, 12, 10, 10},   // the first read ended 100 ms before: its 10 holds
-        {1300, 1310, 20, 12, 17},   // the reads before ended long enough ago
-        {1500, 1510, 0, 20, 20},    // nothing new read: up to the highest
+        {1000, 1010, 10, 0, 7},    // nothing old enough yet
+        {1050, 1060, 12, 0, 9},    // the first read ended only 40 ms before
+        {1110, 1120, 12, 10, 10},  // the first read ended 100 ms before: its 10 holds
+        {1300, 1310, 20, 12, 17},  // the reads before ended long enough ago
+        {1500, 1510, 0, 20, 20},   // nothing new read: up to the highest
     };
     TSqlSyncState state;
     for (const TStep& step : steps) {

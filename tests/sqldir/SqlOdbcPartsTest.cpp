@@ -61,6 +61,29 @@ TEST(OdbcConnectionString, PasswordIsAppendedInBracesWithBracesDoubled) {
     for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithPassword(c.connection, c.password), c.expected);
 }
 
+TEST(OdbcConnectionString, DriversGetTheirOwnTimeoutsAndKeepalives) {
+    struct Case {
+        const wchar_t* connection;
+        const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"Driver={MariaDB ODBC 3.1 Driver};Server=db1;Uid=informer;",
+         L"Driver={MariaDB ODBC 3.1 Driver};Server=db1;Uid=informer;CONN_TIMEOUT=10;READ_TIMEOUT=30;WRITE_TIMEOUT=30;"},
+        {L"DRIVER={MariaDB Unicode};Server=db1",
+         L"DRIVER={MariaDB Unicode};Server=db1;CONN_TIMEOUT=10;READ_TIMEOUT=30;WRITE_TIMEOUT=30;"},
+        {L"Driver={MySQL ODBC 8.0 Unicode Driver};Server=db1;",
+         L"Driver={MySQL ODBC 8.0 Unicode Driver};Server=db1;READTIMEOUT=30;WRITETIMEOUT=30;"},
+        {L"Driver={MariaDB Unicode};Server=db1;Read_Timeout=5;", L"Driver={MariaDB Unicode};Server=db1;Read_Timeout=5;"},
+        {L"Driver={PostgreSQL Unicode};Server=mariadb-host;",
+         L"Driver={PostgreSQL Unicode};Server=mariadb-host;KeepaliveTime=30;KeepaliveInterval=10;"},
+        {L"Driver={PostgreSQL Unicode};Server=db1;KeepaliveTime=60;", L"Driver={PostgreSQL Unicode};Server=db1;KeepaliveTime=60;"},
+        {L"Driver={ODBC Driver 18 for SQL Server};Server=mysql1;Database=phones;",
+         L"Driver={ODBC Driver 18 for SQL Server};Server=mysql1;Database=phones;"},
+        {L"DSN=phones;", L"DSN=phones;"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithTimeouts(c.connection, 10, 30), c.expected);
+}
+
 // What the drivers said under Wine (PostgreSQL Unicode, MariaDB Unicode) and
 // what SQL Server's driver is documented to say.
 TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {
@@ -97,6 +120,10 @@ TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {
         {L"HY000", 2013, L"[ma-3.1.17]Lost connection to server during query", O, K::Lost},
         {L"HY000", 2006, L"[ma-3.1.17]Server has gone away", O, K::Lost},
         {L"08S01", 35, L"Could not send Query(connection dead)", O, K::Lost},
+        {L"HY000", 1,
+         L"FATAL:  terminating connection due to administrator command\nserver closed the connection unexpectedly\n;"
+         L"\nError while preparing parameters",
+         O, K::Lost},
         {L"42P01", 7, L"ERROR: relation \"NoSuchTable\" does not exist", O, K::NoTable},
         {L"42S02", 1146, L"[ma-3.1.17]Table 'phones.NoSuchTable' doesn't exist", O, K::NoTable},
         {L"42501", 7, L"ERROR: permission denied for table KordavinAbonentPhones", O, K::Permission},

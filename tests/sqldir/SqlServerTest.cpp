@@ -7,6 +7,7 @@
 
 #include "BenchmarkClock.h"
 #include "FreePort.h"
+#include "LoopbackListener.h"
 #include "TextConvert.h"
 #include "DirectoryTextLimit.h"
 
@@ -337,6 +338,7 @@ TEST_P(SqlServerTest, AConnectionEndedInsideATransactionIsLostWithNothingHalfSto
                            : L"KILL CONNECTION " + Utf8ToWide(session[0]) + L";");
     writer.join();
     blocker.Rollback();
+    std::printf("%s: the session ended: %s\n", TSqlTestServer::Name(GetParam()), Describe(lost).c_str());
     EXPECT_EQ(lost.Kind, TSqlErrorKind::Lost) << Describe(lost);
 
     const auto stored = Superuser(L"SELECT Phone, AbonentName FROM " + Table() + L" ORDER BY Phone;");
@@ -367,6 +369,8 @@ TEST_P(SqlServerTest, AStoppedServerIsUnreachableWithinTheTimeoutsAndAgainThereW
     EXPECT_TRUE(broken.Kind == TSqlErrorKind::Lost || broken.Kind == TSqlErrorKind::Unreachable) << Describe(broken);
     started = NowMicroseconds();
     const TSqlError down = server.Open();
+    std::printf("%s: stopped: %s, then %s\n", TSqlTestServer::Name(GetParam()), Describe(broken).c_str(),
+                Describe(down).c_str());
     EXPECT_EQ(down.Kind, TSqlErrorKind::Unreachable) << Describe(down);
     EXPECT_EQ(server.WriteChanges({Change(L"501", L"Во время")}).Kind, TSqlErrorKind::Unreachable);
     EXPECT_LT((NowMicroseconds() - started) / 1e6, 15.0);
@@ -377,6 +381,30 @@ TEST_P(SqlServerTest, AStoppedServerIsUnreachableWithinTheTimeoutsAndAgainThereW
     const std::vector<TSqlRow> rows = ReadAll(server);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].Name, L"До остановки");
+}
+
+// A server that takes the connection and never says a word (hung, or
+// something else on its port): the login's timeout ends the wait.
+TEST_P(SqlServerTest, ASilentServerIsUnreachableWithinTheLoginTimeout) {
+    const WinsockSession winsock;
+    uint16_t silentPort = 0;
+    const UniqueSocket silent = ListenOnLoopback(silentPort);
+    std::wstring connection = server_.ConnectionString();
+    const std::wstring port = L"Port=" + std::to_wstring(server_.Port()) + L";";
+    connection.replace(connection.find(port), port.size(), L"Port=" + std::to_wstring(silentPort) + L";");
+    TSqlDirectorySettings settings = server_.Settings();
+    settings.Connection = connection;
+    TOdbcServerOptions options;
+    options.LoginSeconds = 3;
+    options.QuerySeconds = 5;
+    TOdbcDirectoryServer server(settings, options);
+    const double started = NowMicroseconds();
+    const TSqlError error = server.Open();
+    const double seconds = (NowMicroseconds() - started) / 1e6;
+    std::printf("%s: a silent server: %s after %.1f s\n", TSqlTestServer::Name(GetParam()), Describe(error).c_str(),
+                seconds);
+    EXPECT_EQ(error.Kind, TSqlErrorKind::Unreachable) << Describe(error);
+    EXPECT_LT(seconds, 20.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SqlServerTest, testing::Values(TSqlServerKind::PostgreSql, TSqlServerKind::MariaDb),

@@ -203,6 +203,26 @@ bool InformerProcess::WaitForPopups(size_t count, DWORD timeoutMs) const {
     return false;
 }
 
+bool InformerProcess::WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs) {
+    for (const ULONGLONG deadline = ::GetTickCount64() + timeoutMs; ::GetTickCount64() < deadline; ::Sleep(50))
+        if (PopupText(popup).find(part) != std::wstring::npos) return true;
+    return false;
+}
+
+bool InformerProcess::SaveNameFromPopup(HWND popup, const std::wstring& name) const {
+    constexpr int kEditDataButton = 2102;
+    constexpr int kEditorName = 3103;
+    ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
+    const HWND editor = FindVisibleWindow(L"Изменение данных абонента");
+    if (!editor) return false;
+    const HWND field = ::GetDlgItem(editor, kEditorName);
+    ::SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_BLOCK, 5000, nullptr);
+    ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+    for (const ULONGLONG deadline = ::GetTickCount64() + 10000; ::IsWindow(editor) && ::GetTickCount64() < deadline;)
+        ::Sleep(50);
+    return !::IsWindow(editor);
+}
+
 DWORD InformerProcess::Recsim(const std::vector<std::wstring>& arguments) const {
     std::wstring line = QuoteArgument(ProgramFolder() + L"\\recsim.exe") + L" --session " + session_ + L" --pid " +
                         std::to_wstring(processId_);

@@ -56,6 +56,11 @@ public:
     static std::wstring PopupText(HWND popup);
     // Waits until exactly count popups are visible.
     bool WaitForPopups(size_t count, DWORD timeoutMs = 10000) const;
+    // Waits until the popup's text holds part.
+    static bool WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs = 10000);
+    // "Внести данные" in the popup, the name typed into the editor it opens and
+    // saved with Enter; true once the editor has closed.
+    bool SaveNameFromPopup(HWND popup, const std::wstring& name) const;
     // Runs recsim.exe against this program; returns its exit code.
     DWORD Recsim(const std::vector<std::wstring>& arguments) const;
     // Chooses "Выход" and waits for the program to end; returns its exit code.

@@ -58,6 +58,10 @@ TSqlErrorKind KindOf(const TOdbcDiagnostic& d, TOdbcPhase phase) {
     if (d.State == L"08001" || d.State == L"08004") return TSqlErrorKind::Unreachable;
     if (d.State == L"08S01" || d.State == L"08003" || d.State == L"08007" || StartsWith(d.State, L"57P"))
         return broken;
+    // A statement the server gave up on for its time (PostgreSQL's statement
+    // timeout, MariaDB's lock wait or statement time): busy now, try later.
+    if (d.State == L"57014" || d.State == L"70100" || Contains(message, {L"lock wait timeout", L"max_statement_time"}))
+        return TSqlErrorKind::Unreachable;
     if (d.State == L"42S02" || d.State == L"42P01") return TSqlErrorKind::NoTable;
     if (d.State == L"42S22" || d.State == L"42703") return TSqlErrorKind::MissingColumns;
     if (IsPermissionState(d, message)) return TSqlErrorKind::Permission;

@@ -58,6 +58,7 @@
 #define IDS_SQLDIR_MOVE_CANCELLED       9478
 #define IDS_SQLDIR_MOVE_READ_FAILED     9479
 #define IDS_SQLDIR_ERROR_DETAIL         9480
+#define IDS_SQLDIR_MOVE_CANCELLED_EARLY 9481
 // Strings: the state for the tray and the diagnostics
 #define IDS_SQLDIR_STATE_OFF            9490
 #define IDS_SQLDIR_STATE_OK             9491
@@ -65,5 +66,6 @@
 #define IDS_SQLDIR_STATE_ERROR          9493
 #define IDS_SQLDIR_TRAY_WAITING         9494
 #define IDS_SQLDIR_STATE_NEVER          9495
+#define IDS_SQLDIR_TRAY_ERROR           9496
 // Strings: why an operation on the server failed, in the order of TSqlErrorKind (from None)
 #define IDS_SQLDIR_FAILURE_FIRST        9500

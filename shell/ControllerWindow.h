@@ -9,7 +9,7 @@ enum class TWakeUp { Resume, NetworkChanged, SessionUnlocked };
 // What the controller's window hands on, on the main thread.
 class IControllerClock {
 public:
-    enum class TTimer : UINT_PTR { Poll = 1, Reconnect = 2 };
+    enum class TTimer : UINT_PTR { Poll = 1, Reconnect = 2, Quiet = 3 };
     // What other threads post for the main thread: a save failed, the journal
     // failed, the SQL directory's state changed.
     enum class TPosted : UINT { SaveFailed = WM_APP + 2, JournalFailed = WM_APP + 3, SqlDirectoryChanged = WM_APP + 4 };

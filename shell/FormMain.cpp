@@ -24,9 +24,6 @@
 
 namespace {
 
-// Notices quiet time beginning or ending, for the tray's icon and hint.
-constexpr UINT_PTR kTimerQuiet = 31;
-constexpr UINT kTimerQuietInterval = 10000;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT WM_TRAYNOTIFY = WM_APP + 1;
 // After a move to a monitor of another DPI, once the dialog font has been rescaled.
@@ -82,9 +79,6 @@ INT_PTR TMainForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case WM_DPIFONTCHANGED:
         FBoldButtons.FontChanged();
-        return TRUE;
-    case WM_TIMER:
-        if (wParam == kTimerQuiet) FNotices->CheckQuietTime();
         return TRUE;
     case WM_TRAYNOTIFY:
         OnTrayNotify(DecodeTrayCallback(wParam, lParam, kTrayIconId));
@@ -222,7 +216,6 @@ void TMainForm::FormCreate() {
 
     FQuietMenu = std::make_unique<TQuietMenu>(Instance(), FController->Quiet(), *FModel,
                                               [this](const std::wstring& text) { FNotices->ShowError(text); });
-    ::SetTimer(FHandle, kTimerQuiet, kTimerQuietInterval, nullptr);
 
     // Other workstations may be waiting for this PC's directories. An entry of
     // the allow-list that cannot be read is ignored by the server: say which.
@@ -278,7 +271,6 @@ void TMainForm::SessionEnding() {
 void TMainForm::EndParts(TInformerController::TEnding ending) {
     if (FPartsEnded) return;
     FPartsEnded = true;
-    ::KillTimer(FHandle, kTimerQuiet);
     // A connection test still running is left to end by itself.
     FDBTest.Cancel();
     // Editors hold the lookup: none may be left to start a save once it goes.

@@ -26,6 +26,7 @@ TInformerController::TInformerController(IInformerView& view, std::wstring cityC
     FDBServerBackend = std::make_unique<TCallerLookupBackend>(*FCallerLookup, *FAbonentList);
     FDBServer = std::make_unique<TSharedDirectoryServer>(*FDBServerBackend);
     FWindow = std::make_unique<TControllerWindow>(static_cast<IControllerClock&>(*this));
+    SetTimer(TTimer::Quiet, kQuietCheckMs, true);
     FSqlDirectory = std::make_shared<TSqlDirectory>(nameSourceFolder.empty() ? DefaultSqlReplicaRoot() : nameSourceFolder,
                                                     std::move(sqlServers));
     FSqlDirectoryPart = std::make_unique<TSqlDirectoryPart>(FSqlDirectory);
@@ -311,7 +312,16 @@ void TInformerController::OnTimer(TTimer timer) {
     switch (timer) {
     case TTimer::Poll: PollRecorder(); break;
     case TTimer::Reconnect: Reconnect(); break;
+    case TTimer::Quiet: CheckQuietTime(); break;
     }
+}
+
+void TInformerController::CheckQuietTime() {
+    if (FShutDown) return;
+    const TQuietState quiet = FQuiet->State();
+    if (quiet == FToldQuiet) return;
+    FToldQuiet = quiet;
+    FView.QuietTimeChanged();
 }
 
 void TInformerController::PollRecorder() {

@@ -58,6 +58,9 @@ public:
     // A directory could not be opened by the reconnection timer; told once per
     // distinct failure, not on every tick.
     virtual void DirectoryFailed(const std::wstring& text) = 0;
+    // Quiet time is not as when last told: the clock began or ended it (the
+    // quiet hours, a quiet asked for running out, Windows busy or no longer).
+    virtual void QuietTimeChanged() = 0;
     // The SQL directory's state may have changed: the saves waiting for the
     // server, the last error (for the tray's hint and the diagnostics).
     virtual void SqlDirectoryChanged(const TSqlDirectoryStatus& status) = 0;
@@ -157,6 +160,8 @@ public:
     void WakeUp(TWakeUp reason);
     static constexpr unsigned kReconnectMs = 10000;
     static constexpr unsigned kPollMs = 200;
+    // How often quiet time is looked at for the view.
+    static constexpr unsigned kQuietCheckMs = 10000;
 
     // The recording server: true when connected; otherwise error says why.
     bool Connect(const std::wstring& server, std::wstring& error);
@@ -250,7 +255,8 @@ private:
     void SetOnEditData(TTMWForm::TEditDataEvent handler) override { FPopups->SetOnEditData(std::move(handler)); }
     void SetOnOpenCrm(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnOpenCrm(std::move(handler)); }
     void SetOnCallBack(TTMWForm::TOpenCrmEvent handler) override { FPopups->SetOnCallBack(std::move(handler)); }
-    bool AnyShown() const override { return !FPopups->Windows().empty(); }
+    // None once the parts have ended.
+    bool AnyShown() const override { return FPopups && !FPopups->Windows().empty(); }
     void TogglePreview(const std::wstring& id, const std::wstring& title, const TCaller& caller) override;
     const INameSourcePart* NameSourcePart(TSettingsPart part) const override;
     // Tests look at the parts themselves.
@@ -258,6 +264,8 @@ private:
     void TellSaveFailures();
     void OnWakeUp(TWakeUp reason) override { WakeUp(reason); }
     void TellConnection();
+    // Tells the view when quiet time is not as last told.
+    void CheckQuietTime();
     // Starts, restarts or stops the SQL directory as the applied settings say.
     void ApplySqlDirectory();
     // The folder the subscriber directory is opened from: the SQL directory's
@@ -276,6 +284,8 @@ private:
     // Save threads put their failures here; FWindow hears of each.
     std::shared_ptr<TSaveFailureQueue> FSaveFailures;
     bool FTellingSaveFailures = false;
+    // Quiet time as last told to the view.
+    TQuietState FToldQuiet;
     // The journal's failure waits here for FWindow's message, out of the event stream.
     std::wstring FJournalFailure;
     std::optional<KordavinClient> FKordavin;

@@ -85,14 +85,20 @@ void TInformerNotices::OnCallEvent(const TCallEvent& event) {
 }
 
 void TInformerNotices::CallRecorded(const TCallRecord& record) {
-    if (TCallJournalForm* journal = TCallJournalForm::Current()) {
-        // The user is looking at the journal: the call is seen as it comes.
+    TCallJournalForm* journal = TCallJournalForm::Current();
+    // No balloon without the tray: at the program's end the tray and the popups are gone first.
+    const bool trayUp = FTray && FController;
+    const TRecordedCallScene scene{journal != nullptr, trayUp && FSettings.FMissedCallBalloon,
+                                   trayUp && FController->Popups().AnyShown(), FErrorBoxOpen, QuietNow()};
+    switch (RecordedCallNotice(record, scene)) {
+    case TRecordedCallNotice::ToJournal:
         journal->AddRecord(record);
         if (FController) FController->Journal().MarkViewed();
-    } else if (record.Outcome == TCallOutcome::Missed && FSettings.FMissedCallBalloon && FTray && FController) {
-        // Only while no popup is up: a ringing call needs the user's eyes more.
-        const bool quiet = !FController->Popups().AnyShown() && !FErrorBoxOpen && !QuietNow();
-        if (quiet) FTray->Icon().ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
+        break;
+    case TRecordedCallNotice::Balloon:
+        FTray->Icon().ShowNotice(LoadResourceString(IDS_JOURNAL_BALLOON_TITLE), MissedCallBalloonText(record));
+        break;
+    case TRecordedCallNotice::None: break;
     }
     UpdateTrayHint();
 }
@@ -103,10 +109,6 @@ void TInformerNotices::UpdateTrayHint() {
     FTray->SetOperator(quiet, QuietHintText(quiet, FController->Quiet().Now()),
                        FController->Journal().MissedSinceViewed());
     FTray->SetSqlDirectory(SqlTrayText(FController->SqlDirectoryStatus()));
-}
-
-void TInformerNotices::CheckQuietTime() {
-    if (FController && FTray && FController->Quiet().State() != FTray->ShownQuiet()) UpdateTrayHint();
 }
 
 void TInformerNotices::ShowNoConnectionBalloon() {

@@ -52,8 +52,6 @@ public:
     // The tray's hint and marks: quiet time, the missed calls not yet seen and
     // the saves waiting for the SQL server.
     void UpdateTrayHint();
-    // Quiet time may have begun or ended by the clock: the tray follows.
-    void CheckQuietTime();
     void ShowNoConnectionBalloon();
 
 private:
@@ -65,6 +63,7 @@ private:
     void SaveNotFinished(const std::wstring& phone) override;
     void ShowConnection(TConnectionState state, const TConnectionError& reason) override;
     void DirectoryFailed(const std::wstring& text) override { ShowError(text); }
+    void QuietTimeChanged() override { UpdateTrayHint(); }
     void SqlDirectoryChanged(const TSqlDirectoryStatus&) override { UpdateTrayHint(); }
     // Every failed save is told, not subject to ShowError's one-box rule.
     void ShowSaveError(const std::wstring& text);

@@ -17,5 +17,6 @@ std::wstring SqlCheckResultText(const TSqlError& error, const std::wstring& tabl
 std::wstring SqlMoveOverResultText(const TSqlMoveOverResult& result);
 // The diagnostics' line: off, or the last sync, the saves waiting and the last error.
 std::wstring SqlStatusText(const TSqlDirectoryStatus& status);
-// The tray's hint line while saves wait for the server; empty when none wait.
+// The tray's hint line: the saves waiting for the server and the last error's
+// kind; empty when none wait and nothing failed.
 std::wstring SqlTrayText(const TSqlDirectoryStatus& status);

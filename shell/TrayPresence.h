@@ -26,7 +26,6 @@ public:
     void SetConnection(TConnectionState state, const std::wstring& reason);
     // Quiet time with its hint line (empty: none), and the missed calls not yet seen.
     void SetOperator(const TQuietState& quiet, const std::wstring& quietHint, int64_t missed);
-    const TQuietState& ShownQuiet() const { return FQuiet; }
     // The SQL directory's hint line (the saves waiting for the server); empty: none.
     void SetSqlDirectory(const std::wstring& line);
 

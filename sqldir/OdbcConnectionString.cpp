@@ -29,7 +29,11 @@ std::wstring DriverOf(const std::wstring& lowerConnection) {
 
 std::wstring ConnectionStringWithPassword(const std::wstring& connection, const std::wstring& password) {
     if (password.empty()) return connection;
-    std::wstring text = connection;
+    // One buffer, big enough from the start: a string that grew or was copied
+    // on the way would leave the password in memory the heap takes back.
+    std::wstring text;
+    text.reserve(connection.size() + 2 * password.size() + 8);
+    text = connection;
     while (!text.empty() && (text.back() == L' ' || text.back() == L'\t')) text.pop_back();
     if (!text.empty() && text.back() != L';') text += L';';
     text += L"Pwd={";
@@ -37,7 +41,8 @@ std::wstring ConnectionStringWithPassword(const std::wstring& connection, const 
         text += c;
         if (c == L'}') text += L'}';
     }
-    return text + L"};";
+    text += L"};";
+    return text;
 }
 
 std::wstring ConnectionStringWithTimeouts(const std::wstring& connection, unsigned loginSeconds,

@@ -4,7 +4,8 @@
 
 // Appends Pwd={...} (a closing brace in the password doubled, as ODBC escapes
 // it), after a ';' when the settings' string lacks one at its end. No
-// password: the string as it is.
+// password: the string as it is. The result is the only copy made: the caller
+// wipes it once the driver has it.
 std::wstring ConnectionStringWithPassword(const std::wstring& connection, const std::wstring& password);
 
 // MariaDB's driver keeps the login timeout attribute to nothing and then waits

@@ -36,7 +36,11 @@ SQLPOINTER IntegerAttribute(SQLULEN value) { return reinterpret_cast<SQLPOINTER>
 TOdbcDirectoryServer::TOdbcDirectoryServer(TSqlDirectorySettings settings, TOdbcServerOptions options)
     : settings_(std::move(settings)), options_(options) {}
 
-TOdbcDirectoryServer::~TOdbcDirectoryServer() { Close(); }
+TOdbcDirectoryServer::~TOdbcDirectoryServer() {
+    Close();
+    // Kept for connecting again, and no longer.
+    ::SecureZeroMemory(settings_.Password.data(), settings_.Password.size() * sizeof(wchar_t));
+}
 
 void TOdbcDirectoryServer::Close() noexcept {
     ready_ = false;

@@ -61,40 +61,38 @@ TOdbcStatement::TParameter& TOdbcStatement::Slot(unsigned position) {
     return *slot;
 }
 
+void TOdbcStatement::Bind(unsigned position, TParameter& p, SQLSMALLINT cType, SQLSMALLINT sqlType,
+                          SQLULEN columnSize, SQLSMALLINT digits, SQLPOINTER value, SQLLEN bytes) {
+    p.Indicator = bytes;
+    Check(::SQLBindParameter(statement_.get(), static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT, cType, sqlType,
+                             columnSize, digits, value, bytes, &p.Indicator));
+}
+
 void TOdbcStatement::BindText(unsigned position, const std::wstring& value) {
     TParameter& p = Slot(position);
     p.Text = value;
-    const SQLLEN bytes = static_cast<SQLLEN>(p.Text.size() * sizeof(wchar_t));
-    p.Indicator = bytes;
     const bool isLong = p.Text.size() > kLongTextAbove;
-    Check(::SQLBindParameter(statement_.get(), static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                             isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR,
-                             std::max<SQLULEN>(p.Text.size(), 1), 0, p.Text.data(), bytes, &p.Indicator));
+    Bind(position, p, SQL_C_WCHAR, isLong ? SQL_WLONGVARCHAR : SQL_WVARCHAR, std::max<SQLULEN>(p.Text.size(), 1), 0,
+         p.Text.data(), static_cast<SQLLEN>(p.Text.size() * sizeof(wchar_t)));
 }
 
 void TOdbcStatement::BindBigint(unsigned position, int64_t value) {
     TParameter& p = Slot(position);
     p.Integer = value;
-    p.Indicator = 0;
-    Check(::SQLBindParameter(statement_.get(), static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT, SQL_C_SBIGINT,
-                             SQL_BIGINT, 0, 0, &p.Integer, 0, &p.Indicator));
+    Bind(position, p, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &p.Integer, 0);
 }
 
 void TOdbcStatement::BindSmallint(unsigned position, int16_t value) {
     TParameter& p = Slot(position);
     p.Small = value;
-    p.Indicator = 0;
-    Check(::SQLBindParameter(statement_.get(), static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT, SQL_C_SSHORT,
-                             SQL_SMALLINT, 0, 0, &p.Small, 0, &p.Indicator));
+    Bind(position, p, SQL_C_SSHORT, SQL_SMALLINT, 0, 0, &p.Small, 0);
 }
 
 void TOdbcStatement::BindTimestamp(unsigned position, int64_t unixMs) {
     TParameter& p = Slot(position);
     p.Timestamp = TimestampOf(unixMs);
-    p.Indicator = 0;
     // "yyyy-mm-dd hh:mm:ss.fff": 23 characters, 3 digits of fraction.
-    Check(::SQLBindParameter(statement_.get(), static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT,
-                             SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &p.Timestamp, 0, &p.Indicator));
+    Bind(position, p, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, &p.Timestamp, 0);
 }
 
 void TOdbcStatement::Execute() {

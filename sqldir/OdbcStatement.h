@@ -49,6 +49,9 @@ private:
         SQLLEN Indicator = 0;
     };
     TParameter& Slot(unsigned position);
+    // The value at `value` (`bytes` long; 0 for a fixed-size one) as parameter `position`.
+    void Bind(unsigned position, TParameter& p, SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize,
+              SQLSMALLINT digits, SQLPOINTER value, SQLLEN bytes);
     void Check(SQLRETURN result) const;
 
     UniqueOdbcStatement statement_;

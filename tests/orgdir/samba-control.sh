@@ -9,69 +9,37 @@
 # (telephone) and petrova (telephone, disabled). The exit code lands in DIR/status once everything is
 # done (77: Samba cannot run here), the reason of a failure and the timings in
 # DIR/control.log. The server lives at most 3 minutes whatever happens.
-set -u
-PATH=/usr/sbin:/usr/bin:/sbin:/bin
-export PATH
-command=$1
-# Wine's way to the folder passes "dosdevices/c:", and ldb takes "c:" for a URL scheme.
-dir=$(cd "$2" && pwd -P) || exit 1
-rm -f "$dir/status"
-trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
-log=$dir/control.log
+. "$(dirname "$0")/server-control.sh"
 domain=$dir/domain
 adminpass='Adm1n-secret!'
 userpass='Us3r-secret!'
 
-fail() { echo "$*" >>"$log"; exit 1; }
-unavailable() { echo "$*" >>"$log"; exit 77; }
-now_ms() { date +%s%3N; }
-
 answers() {
     ldapsearch -x -H ldap://127.0.0.1/ -b '' -s base -LLL defaultNamingContext >/dev/null 2>&1
 }
+silent() { ! answers; }
 
 launch() {
     # Port 389 taken by someone else would make the tests talk to the wrong server;
     # another run of this test elsewhere on the machine is waited out a while.
-    i=0
-    while answers; do
-        [ $i -lt 450 ] || fail "something answers LDAP on 127.0.0.1:389 for 45 s already"
-        sleep 0.1
-        i=$((i + 1))
-    done
+    wait_until 450 silent || fail "something answers LDAP on 127.0.0.1:389 for 45 s already"
     started=$(now_ms)
     # A session of its own, so that stop can end every process of the server;
     # timeout ends it should nothing stop it.
     setsid sh -c 'echo $$ >"$0/samba.pgid"; exec timeout 180 samba -s "$0/domain/etc/smb.conf" -F --no-process-group' \
         "$dir" >>"$dir/samba.log" 2>&1 </dev/null &
-    i=0
-    while [ $i -lt 600 ]; do
-        if answers; then
-            echo "samba answers after $(($(now_ms) - started)) ms" >>"$log"
-            return 0
-        fi
-        sleep 0.1
-        i=$((i + 1))
-    done
+    if wait_until 600 answers; then
+        echo "samba answers after $(($(now_ms) - started)) ms" >>"$log"
+        return 0
+    fi
     fail "samba does not answer on 127.0.0.1:389 within 60 s: $(tail -n 20 "$dir/samba.log" "$dir/log.samba")"
 }
 
 stop_server() {
     [ -f "$dir/samba.pgid" ] || return 0
-    pgid=$(cat "$dir/samba.pgid")
     stopping=$(now_ms)
-    # procps' kill: the shell's own cannot signal a process group by name here.
-    /bin/kill -TERM -- "-$pgid" 2>/dev/null
-    i=0
-    while pgrep -g "$pgid" >/dev/null 2>&1 && [ $i -lt 100 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    if pgrep -g "$pgid" >/dev/null 2>&1; then
-        /bin/kill -KILL -- "-$pgid" 2>/dev/null
-        sleep 0.2
-    fi
-    pgrep -g "$pgid" >/dev/null 2>&1 && fail "samba ($pgid) does not end"
+    # The whole group: samba's children as well.
+    stop_process TERM "-$(cat "$dir/samba.pgid")" 100 samba 0.2
     rm -f "$dir/samba.pgid"
     echo "samba stopped in $(($(now_ms) - stopping)) ms" >>"$log"
 }

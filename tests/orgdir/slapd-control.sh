@@ -13,29 +13,15 @@
 # Started from Windows programs under Wine, which do not wait for a Unix
 # process: the exit code lands in DIR/status once everything is done, and the
 # reason of a failure in DIR/control.log.
-set -u
-PATH=/usr/sbin:/usr/bin:/sbin:/bin
-export PATH
-command=$1
-dir=$2
-rm -f "$dir/status"
-trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
+. "$(dirname "$0")/server-control.sh"
 suffix='dc=kordavin,dc=test'
 rootdn="cn=admin,$suffix"
 rootpw=admin-secret
-log=$dir/control.log
-
-fail() { echo "$*" >>"$log"; exit 1; }
 
 wait_until_answering() {
     port=$(cat "$dir/port")
-    i=0
-    while [ $i -lt 100 ]; do
-        ldapsearch -x -H "ldap://127.0.0.1:$port/" -b '' -s base -LLL '(objectClass=*)' >/dev/null 2>&1 && return 0
-        sleep 0.1
-        i=$((i + 1))
-    done
-    fail "slapd does not answer on port $port"
+    wait_until 100 ldapsearch -x -H "ldap://127.0.0.1:$port/" -b '' -s base -LLL '(objectClass=*)' >/dev/null 2>&1 ||
+        fail "slapd does not answer on port $port"
 }
 
 launch() {
@@ -45,14 +31,7 @@ launch() {
 
 stop_server() {
     [ -f "$dir/slapd.pid" ] || return 0
-    pid=$(cat "$dir/slapd.pid")
-    kill "$pid" 2>/dev/null
-    i=0
-    while kill -0 "$pid" 2>/dev/null && [ $i -lt 100 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    kill -0 "$pid" 2>/dev/null && fail "slapd $pid does not end"
+    stop_process TERM "$(cat "$dir/slapd.pid")" 100 slapd
     rm -f "$dir/slapd.pid"
 }
 

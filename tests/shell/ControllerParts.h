@@ -17,6 +17,8 @@ struct TInformerControllerTestAccess {
             ->Directory();
     }
     static TQuietTime& Quiet(TInformerController& controller) { return *controller.FQuiet; }
+    // The quiet-time timer's tick.
+    static void CheckQuietTime(TInformerController& controller) { controller.CheckQuietTime(); }
     static TLateSubscriberNames& LateSubscriberNames(TInformerController& controller) {
         return *controller.FLateNames;
     }

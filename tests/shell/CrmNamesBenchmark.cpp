@@ -37,6 +37,7 @@ public:
     void DirectoryFailed(const std::wstring&) override {}
     void SaveFailed(const TSaveFailure&) override {}
     void SaveNotFinished(const std::wstring&) override {}
+    void QuietTimeChanged() override {}
     void SqlDirectoryChanged(const TSqlDirectoryStatus&) override {}
 };
 

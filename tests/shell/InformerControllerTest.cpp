@@ -38,6 +38,7 @@ public:
     void DirectoryFailed(const std::wstring& text) override { directoryFailures.push_back(text); }
     void SaveFailed(const TSaveFailure& failure) override { savesFailed.push_back(failure.Phone); }
     void SaveNotFinished(const std::wstring& phone) override { savesNotFinished.push_back(phone); }
+    void QuietTimeChanged() override { ++quietChanges; }
     void SqlDirectoryChanged(const TSqlDirectoryStatus& status) override { sqlStates.push_back(status); }
 
     bool Heard(TCallEventKind kind) const { return std::find(kinds.begin(), kinds.end(), kind) != kinds.end(); }
@@ -51,6 +52,7 @@ public:
     std::vector<std::wstring> directoryFailures;
     std::vector<std::wstring> savesFailed;
     std::vector<std::wstring> savesNotFinished;
+    int quietChanges = 0;
     std::vector<TSqlDirectoryStatus> sqlStates;
 };
 
@@ -148,6 +150,37 @@ TEST_F(InformerController, WhileQuietNoPopupAppearsTheCallsStillReachTheJournalA
     EXPECT_EQ(1u, Parts::Popups(controller).Windows().size()) << "popups again once the hour is over";
     controller.Disconnect();
     PumpPending();
+}
+
+// The tray's icon and hint follow quiet time that the clock begins or ends.
+TEST_F(InformerController, QuietTimeTheClockBeginsOrEndsIsToldOnceAtTheNextCheck) {
+    TInformerController controller(view, folder.file(L"TQR"), folder.file(L"PQR"));
+    int64_t now = 12 * 60 * kMinuteMs;
+    bool busy = false;
+    Parts::Quiet(controller).SetClock([&now] { return now; }, [&busy] { return busy; });
+    Parts::CheckQuietTime(controller);
+    EXPECT_EQ(0, view.quietChanges) << "not quiet, as at the start";
+
+    controller.Quiet().Start(TQuietFor::Hour);
+    Parts::CheckQuietTime(controller);
+    EXPECT_EQ(1, view.quietChanges);
+    now += 30 * kMinuteMs;
+    Parts::CheckQuietTime(controller);
+    EXPECT_EQ(1, view.quietChanges) << "the same quiet hour is not told again";
+    now += 31 * kMinuteMs;
+    Parts::CheckQuietTime(controller);
+    EXPECT_EQ(2, view.quietChanges) << "the hour ran out";
+
+    TMainFormSettings settings = controller.Settings();
+    settings.FQuietWhenBusy = true;
+    controller.ApplyQuietHours(settings);
+    busy = true;
+    Parts::CheckQuietTime(controller);
+    EXPECT_EQ(3, view.quietChanges) << "Windows asks for quiet";
+    controller.End(TInformerController::TEnding::Exit);
+    busy = false;
+    Parts::CheckQuietTime(controller);
+    EXPECT_EQ(3, view.quietChanges) << "nothing is told once the parts have ended";
 }
 
 TEST_F(InformerController, TheServerEndingTheConnectionIsToldToTheViewAndEndsTheCalls) {

@@ -19,6 +19,31 @@ TEST(JournalTray, TheHintCountsMissedCallsAndTheBalloonNamesTheCall) {
     EXPECT_EQ(L"Номер не определён\nКанал: K1", MissedCallBalloonText(call));
 }
 
+TEST(JournalTray, AJournaledCallShowsInTheOpenJournalOrAsABalloonOnlyWhenNothingNeedsTheUserMore) {
+    TCallRecord missed;
+    missed.Outcome = TCallOutcome::Missed;
+    TCallRecord answered;
+    answered.Outcome = TCallOutcome::Answered;
+    using N = TRecordedCallNotice;
+    const struct {
+        const char* what;
+        const TCallRecord& record;
+        TRecordedCallScene scene;
+        N notice;
+    } cases[] = {
+        {"a missed call", missed, {false, true, false, false, false}, N::Balloon},
+        {"an answered call", answered, {false, true, false, false, false}, N::None},
+        {"balloons not wanted", missed, {false, false, false, false, false}, N::None},
+        {"a popup is up", missed, {false, true, true, false, false}, N::None},
+        {"an error box is open", missed, {false, true, false, true, false}, N::None},
+        {"quiet time", missed, {false, true, false, false, true}, N::None},
+        {"the journal is open", missed, {true, true, true, true, true}, N::ToJournal},
+        {"the journal shows answered calls too", answered, {true, false, false, false, false}, N::ToJournal},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.notice, RecordedCallNotice(c.record, c.scene)) << c.what;
+}
+
 TEST(JournalTray, AMissedCallNoticeIsInformationAndIsNotRepeatedAfterAShellRestart) {
     struct Call {
         DWORD message;

@@ -82,7 +82,15 @@ TEST(SqlDirectoryTexts, TheMoveOverAndTheStateInWords) {
     const std::wstring text = SqlStatusText(status);
     for (const wchar_t* part : {L"синхронизирован", L"ждут отправки на сервер сохранений: 5", L"сервер недоступен"})
         EXPECT_TRUE(Contains(text, part)) << testing::PrintToString(text) << " lacks " << testing::PrintToString(part);
-    EXPECT_EQ(L"Ждут отправки в SQL: 5", SqlTrayText(status));
+    EXPECT_EQ(L"Ждут отправки в SQL: 5 — сервер недоступен: он выключен, неверны адрес или …",
+              SqlTrayText(status));
+    status.Waiting = 0;
+    status.LastError = {TSqlErrorKind::Login, L"28P01", L"a long message of the driver that the hint leaves out"};
+    EXPECT_EQ(L"Справочник в SQL: сервер не принял пользователя или пароль", SqlTrayText(status));
+    status.LastError = {};
+    EXPECT_EQ(L"", SqlTrayText(status));
+    status.Waiting = 2;
+    EXPECT_EQ(L"Ждут отправки в SQL: 2", SqlTrayText(status));
 }
 
 std::vector<TSqlMoveOverRow> Rows(std::initializer_list<TSqlMoveOverRow> rows) { return rows; }
@@ -324,6 +332,24 @@ TEST_F(SqlDirectoryFormTest, MovesThisPcsDirectoryOverWithCounts) {
 
     table->SetOpenError({TSqlErrorKind::Login, L"28P01", L""});
     EXPECT_TRUE(Contains(MoveResult(), L"Перенос прерван: сервер не принял пользователя или пароль"));
+}
+
+TEST_F(SqlDirectoryFormTest, TheMoveOverStopsWhenAskedAndSaysSo) {
+    TempFolder folder;
+    PutDirectoryRow(folder.path(), {L"84951112233", L"Иванов Иван", L""});
+    Open(Configured(), {folder.path(), false});
+    table->Hang("Read");
+    Click(IDC_SQLDIR_MOVE);
+    ASSERT_TRUE(PumpUntil([&] { return table->Hung() == 1; }, 10000));
+    EXPECT_FALSE(Enabled(IDC_SQLDIR_MOVE)) << "one move-over at a time";
+    EXPECT_TRUE(Enabled(IDC_SQLDIR_MOVE_STOP));
+    EXPECT_EQ(L"Перенос справочника…", Text(IDC_SQLDIR_MOVE_RESULT));
+    Click(IDC_SQLDIR_MOVE_STOP);
+    EXPECT_FALSE(Enabled(IDC_SQLDIR_MOVE_STOP));
+    table->Release();
+    ASSERT_TRUE(PumpUntil([&] { return Enabled(IDC_SQLDIR_MOVE); }, 10000));
+    EXPECT_EQ(L"Перенос остановлен до записи: ничего не записано.", Text(IDC_SQLDIR_MOVE_RESULT));
+    EXPECT_TRUE(table->Written().empty());
 }
 
 TEST_F(SqlDirectoryFormTest, AClientOfADirectoryServerIsToldWhereToMoveOver) {

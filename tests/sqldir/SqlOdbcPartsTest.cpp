@@ -1,44 +1,60 @@
 // The window-free parts of the ODBC side: the table name, the password in the
 // connection string, and the drivers' diagnostics as reasons.
 #include "OdbcConnectionString.h"
+#include "OdbcDirectoryServer.h"
 #include "SqlErrorMapping.h"
 #include "SqlTableName.h"
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <algorithm>
+
+namespace {
+
+// Whether `needle` is anywhere in the process's own writable memory but at `skip`:
+// the heap's freed blocks keep what they held.
+bool InProcessMemory(const std::wstring& needle, const wchar_t* skip) {
+    const auto* first = reinterpret_cast<const char*>(needle.data());
+    const size_t bytes = needle.size() * sizeof(wchar_t);
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* at = nullptr; ::VirtualQuery(at, &region, sizeof(region)) == sizeof(region);
+         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        const bool readable = region.State == MEM_COMMIT && region.Type == MEM_PRIVATE &&
+                              (region.Protect & (PAGE_READWRITE | PAGE_EXECUTE_READWRITE)) != 0 &&
+                              (region.Protect & PAGE_GUARD) == 0;
+        if (!readable || region.RegionSize < bytes) continue;
+        const auto* begin = static_cast<const char*>(region.BaseAddress);
+        const auto* end = begin + region.RegionSize;
+        for (const char* found = begin; (found = std::search(found, end, first, first + bytes)) != end; ++found)
+            if (found != reinterpret_cast<const char*>(skip)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 TEST(SqlTableName, OnlyPlainNamesAreQuotedAndUsed) {
     struct Case {
         const wchar_t* name;
         const wchar_t* quote;
-        const wchar_t* quoted;  // nullptr: refused
+        const wchar_t* quoted;
     };
-    const Case cases[] = {
+    const Case plain[] = {
         {L"KordavinAbonentPhones", L"\"", L"\"KordavinAbonentPhones\""},
         {L"KordavinAbonentPhones", L"`", L"`KordavinAbonentPhones`"},
         {L"dbo.Phones_2", L"\"", L"\"dbo\".\"Phones_2\""},
         {L"_t1", L" ", L"_t1"},
-        {L"", L"\"", nullptr},
-        {L"1table", L"\"", nullptr},
-        {L"a.b.c", L"\"", nullptr},
-        {L".a", L"\"", nullptr},
-        {L"a.", L"\"", nullptr},
-        {L"t; DROP TABLE x", L"\"", nullptr},
-        {L"t\" OR \"1", L"\"", nullptr},
-        {L"t`x", L"`", nullptr},
-        {L"t--", L"\"", nullptr},
-        {L"t/*x*/", L"\"", nullptr},
-        {L"Телефоны", L"\"", nullptr},
-        {L"a b", L"\"", nullptr},
-        {L"t\n", L"\"", nullptr},
     };
-    for (const Case& c : cases) {
-        const auto quoted = QuotedTableName(c.name, c.quote);
-        if (c.quoted) {
-            ASSERT_TRUE(quoted.has_value()) << testing::PrintToString(std::wstring(c.name));
-            EXPECT_EQ(*quoted, c.quoted);
-        } else {
-            EXPECT_FALSE(quoted.has_value()) << testing::PrintToString(std::wstring(c.name));
-        }
+    for (const Case& c : plain) EXPECT_EQ(QuotedTableName(c.name, c.quote), std::optional<std::wstring>(c.quoted));
+    // Whatever the driver's quote: nothing but a plain name ever goes into SQL text.
+    const wchar_t* const refused[] = {L"",       L"1table",          L"a.b.c",     L".a",  L"a.",
+                                      L"t; DROP TABLE x", L"t\" OR \"1", L"t`x", L"t--", L"t/*x*/",
+                                      L"Телефоны", L"a b",            L"t\n"};
+    for (const wchar_t* name : refused) {
+        EXPECT_FALSE(IsPlainTableName(name)) << testing::PrintToString(std::wstring(name));
+        for (const wchar_t* quote : {L"\"", L"`", L" "}) EXPECT_EQ(QuotedTableName(name, quote), std::nullopt);
     }
     EXPECT_FALSE(IsPlainTableName(std::wstring(129, L'a')));
     EXPECT_TRUE(IsPlainTableName(std::wstring(128, L'a')));
@@ -59,6 +75,33 @@ TEST(OdbcConnectionString, PasswordIsAppendedInBracesWithBracesDoubled) {
         {L"Uid=x;", L"", L"Uid=x;"},
     };
     for (const Case& c : cases) EXPECT_EQ(ConnectionStringWithPassword(c.connection, c.password), c.expected);
+}
+
+// The string with the password is the one the caller wipes after the connect:
+// no copy of it may stay behind in memory the heap has taken back.
+TEST(OdbcConnectionString, PasswordLeavesNoCopyBehind) {
+    const std::wstring password = L"kordavin-never-kept-" + std::to_wstring(::GetTickCount64());
+    std::wstring needle;
+    needle.reserve(password.size() + 5);
+    needle.append(L"Pwd={").append(password);
+    for (const wchar_t* connection : {L"Driver={PostgreSQL Unicode};Server=db1;Uid=informer;", L"Uid=x  "}) {
+        std::wstring text = ConnectionStringWithPassword(connection, password);
+        ASSERT_NE(text.find(needle), std::wstring::npos);
+        ::SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    }
+    EXPECT_FALSE(InProcessMemory(needle, needle.data()));
+}
+
+// The server keeps the password for connecting again, and not past its end.
+TEST(OdbcDirectoryServer, ForgetsThePasswordWhenItGoes) {
+    TSqlDirectorySettings settings;
+    settings.Connection = L"Driver={Kordavin Nowhere};";
+    settings.Password.reserve(64);
+    settings.Password.append(L"kordavin-forgotten-password-").append(std::to_wstring(::GetTickCount64()));
+    // The heap writes its own bookkeeping over the start of a block it takes back.
+    const std::wstring needle = settings.Password.substr(16);
+    { TOdbcDirectoryServer server(std::move(settings)); }
+    EXPECT_FALSE(InProcessMemory(needle, needle.data()));
 }
 
 TEST(OdbcConnectionString, DriversGetTheirOwnTimeoutsAndKeepalives) {
@@ -111,9 +154,21 @@ TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {
          K::Login},
         {L"08001", 101, L"connection to server at \"127.0.0.1\", port 1 failed: Connection refused", C,
          K::Unreachable},
+        {L"08001", 101,
+         L"connection to server at \"127.0.0.1\", port 5432 failed: FATAL:  database \"nosuchdb\" does not exist", C,
+         K::Other},
+        {L"08001", 101,
+         L"connection to server at \"10.0.0.5\", port 5432 failed: FATAL:  no pg_hba.conf entry for host \"10.0.0.9\", "
+         L"user \"kb\", database \"phones\", no encryption",
+         C, K::Login},
         {L"HY000", 2002, L"[ma-3.1.17]Can't connect to MySQL server on '127.0.0.1' (111)", C, K::Unreachable},
         {L"HYT00", 0, L"Login timeout expired", C, K::Unreachable},
         {L"HYT00", 0, L"Query timeout expired", O, K::Unreachable},
+        {L"57014", 7, L"ERROR: canceling statement due to statement timeout;\nError while executing the query", O,
+         K::Unreachable},
+        {L"HY000", 1205, L"[ma-3.1.17]Lock wait timeout exceeded; try restarting transaction", O, K::Unreachable},
+        {L"70100", 1969, L"[ma-3.1.17]Query execution was interrupted (max_statement_time exceeded)", O,
+         K::Unreachable},
         {L"08S01", 0, L"Communication link failure", C, K::Unreachable},
         {L"08S01", 0, L"Communication link failure", O, K::Lost},
         {L"57P01", 7, L"FATAL: terminating connection due to administrator command", O, K::Lost},

@@ -14,34 +14,13 @@
 # (default 600) whatever happens. The exit code lands in DIR/status once
 # everything is done (77: MariaDB or its ODBC driver is not installed), the
 # reason of a failure in DIR/control.log.
-set -u
-PATH=/usr/sbin:/usr/bin:/sbin:/bin
-export PATH
-command=$1
-dir=$(cd "$2" && pwd -P) || exit 1
-rm -f "$dir/status"
-trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
-log=$dir/control.log
-here=$(cd "$(dirname "$0")" && pwd -P)
+. "$(dirname "$0")/server-control.sh"
 password=kb-secret
 user=mysql
-
-fail() { echo "$*" >>"$log"; exit 1; }
-unavailable() { echo "$*" >>"$log"; exit 77; }
 
 command -v mariadbd >/dev/null 2>&1 && command -v mariadb-install-db >/dev/null 2>&1 ||
     unavailable "MariaDB is not installed"
 grep -q '^\[MariaDB Unicode\]' /etc/odbcinst.ini 2>/dev/null || unavailable "the ODBC driver MariaDB Unicode is not installed"
-
-free_port() {
-    i=0
-    while [ $i -lt 100 ]; do
-        candidate=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
-        ss -ltnH "sport = :$candidate" 2>/dev/null | grep -q . || { echo "$candidate"; return 0; }
-        i=$((i + 1))
-    done
-    fail "no free port found"
-}
 
 root_sql() {
     mariadb --no-defaults -S "$data/sock" -u root "$@"
@@ -60,13 +39,8 @@ launch() {
         --character-set-server=utf8mb4 --collation-server=utf8mb4_unicode_ci --skip-name-resolve \
         --innodb-buffer-pool-size=64M --innodb-flush-log-at-trx-commit=0 --innodb-doublewrite=0 \
         --max-allowed-packet=64M >>"$log" 2>&1 </dev/null &
-    server_pid=$!
-    i=0
-    while [ $i -lt 300 ] && kill -0 "$server_pid" 2>/dev/null; do
-        mariadb-admin --no-defaults -S "$data/sock" -u root --connect-timeout=1 ping >/dev/null 2>&1 && return 0
-        sleep 0.1
-        i=$((i + 1))
-    done
+    wait_while_alive $! 300 mariadb-admin --no-defaults -S "$data/sock" -u root --connect-timeout=1 ping \
+        >/dev/null 2>&1 && return 0
     echo "MariaDB does not answer on port $port: $(tail -n 20 "$data/server.log")" >>"$log"
     stop_server
     return 1
@@ -76,20 +50,8 @@ stop_server() {
     [ -f "$dir/data" ] || return 0
     data=$(cat "$dir/data")
     [ -f "$data/pid" ] || return 0
-    pid=$(cat "$data/pid")
-    kill -TERM "$pid" 2>/dev/null
-    i=0
-    while kill -0 "$pid" 2>/dev/null && [ $i -lt 150 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        kill -KILL "$pid" 2>/dev/null
-        sleep 0.5
-    fi
-    kill -0 "$pid" 2>/dev/null && fail "MariaDB ($pid) does not end"
+    stop_process TERM "$(cat "$data/pid")" 150 MariaDB 0.5
     rm -f "$data/pid"
-    return 0
 }
 
 # The shipped script's GRANT lines, for the tests' account instead of "informer".
@@ -99,22 +61,12 @@ grants() {
 
 case $command in
 start)
-    # Folders left by runs that could not drop them.
-    find /tmp -maxdepth 1 -name 'kordavin-maria.*' -mmin +180 -exec rm -rf {} + 2>/dev/null
-    data=$(mktemp -d /tmp/kordavin-maria.XXXXXX) || fail "no folder under /tmp"
-    echo "$data" >"$dir/data"
-    echo "${3:-600}" >"$dir/lifetime"
-    [ "$(id -u)" = 0 ] && chown "$user" "$data"
+    new_data_folder maria "$user" "${3:-600}"
     service_user=''
     [ "$(id -u)" = 0 ] && service_user="--user=$user"
     mariadb-install-db --no-defaults $service_user --datadir="$data/db" --auth-root-authentication-method=normal \
         --skip-test-db >>"$log" 2>&1 || fail "mariadb-install-db failed"
-    # Another server may take the port between the look and the start: try another.
-    tries=0
-    until free_port >"$dir/port" && launch; do
-        tries=$((tries + 1))
-        [ $tries -lt 3 ] || fail "MariaDB did not start"
-    done
+    launch_on_free_port MariaDB
     root_sql -e "CREATE DATABASE phones CHARACTER SET utf8mb4; CREATE USER 'kb'@'%' IDENTIFIED BY '$password';" \
         >>"$log" 2>&1 || fail "no database made"
     root_sql phones <"$here/mariadb.sql" >>"$log" 2>&1 || fail "mariadb.sql failed"
@@ -135,8 +87,7 @@ sql)
     ;;
 drop)
     stop_server
-    data=$(cat "$dir/data" 2>/dev/null)
-    case $data in /tmp/kordavin-maria.*) rm -rf "$data" ;; esac
+    drop_data_folder maria
     ;;
 *)
     fail "unknown command $command"

@@ -14,20 +14,9 @@
 # (default 600) whatever happens. The exit code lands in DIR/status once
 # everything is done (77: PostgreSQL or its ODBC driver is not installed), the
 # reason of a failure in DIR/control.log.
-set -u
-PATH=/usr/sbin:/usr/bin:/sbin:/bin
-export PATH
-command=$1
-dir=$(cd "$2" && pwd -P) || exit 1
-rm -f "$dir/status"
-trap 'code=$?; echo $code >"$dir/status.tmp"; mv "$dir/status.tmp" "$dir/status"' EXIT
-log=$dir/control.log
-here=$(cd "$(dirname "$0")" && pwd -P)
+. "$(dirname "$0")/server-control.sh"
 password=kb-secret
 user=postgres
-
-fail() { echo "$*" >>"$log"; exit 1; }
-unavailable() { echo "$*" >>"$log"; exit 77; }
 
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
 [ -n "$bin" ] && [ -x "$bin/postgres" ] || unavailable "PostgreSQL is not installed"
@@ -36,16 +25,6 @@ grep -q '^\[PostgreSQL Unicode\]' /etc/odbcinst.ini 2>/dev/null || unavailable "
 # PostgreSQL refuses to run as root: the server runs as its service's user.
 as_service() {
     if [ "$(id -u)" = 0 ]; then runuser -u "$user" -- "$@"; else "$@"; fi
-}
-
-free_port() {
-    i=0
-    while [ $i -lt 100 ]; do
-        candidate=$((20000 + $(od -An -N2 -tu2 /dev/urandom) % 40000))
-        ss -ltnH "sport = :$candidate" 2>/dev/null | grep -q . || { echo "$candidate"; return 0; }
-        i=$((i + 1))
-    done
-    fail "no free port found"
 }
 
 superuser_sql() {
@@ -61,13 +40,7 @@ launch() {
     as_service setsid timeout -s INT -k 15 "$lifetime" "$bin/postgres" -D "$data/db" -p "$port" \
         -k "$data" -c listen_addresses=127.0.0.1 -c fsync=off -c full_page_writes=off \
         >>"$log" 2>&1 </dev/null &
-    server_pid=$!
-    i=0
-    while [ $i -lt 300 ] && kill -0 "$server_pid" 2>/dev/null; do
-        "$bin/pg_isready" -q -h 127.0.0.1 -p "$port" && return 0
-        sleep 0.1
-        i=$((i + 1))
-    done
+    wait_while_alive $! 300 "$bin/pg_isready" -q -h 127.0.0.1 -p "$port" && return 0
     echo "PostgreSQL does not answer on port $port" >>"$log"
     stop_server
     return 1
@@ -77,20 +50,9 @@ stop_server() {
     [ -f "$dir/data" ] || return 0
     data=$(cat "$dir/data")
     [ -f "$data/db/postmaster.pid" ] || return 0
-    pid=$(head -n 1 "$data/db/postmaster.pid")
-    kill -INT "$pid" 2>/dev/null
-    i=0
-    while kill -0 "$pid" 2>/dev/null && [ $i -lt 150 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    if kill -0 "$pid" 2>/dev/null; then
-        kill -KILL "$pid" 2>/dev/null
-        sleep 0.5
-        rm -f "$data/db/postmaster.pid"
-    fi
-    kill -0 "$pid" 2>/dev/null && fail "PostgreSQL ($pid) does not end"
-    return 0
+    stop_process INT "$(head -n 1 "$data/db/postmaster.pid")" 150 PostgreSQL 0.5
+    # Left behind by a server that had to be killed.
+    rm -f "$data/db/postmaster.pid"
 }
 
 # The shipped script's GRANT lines, for the tests' account instead of "informer".
@@ -100,20 +62,10 @@ grants() {
 
 case $command in
 start)
-    # Folders left by runs that could not drop them.
-    find /tmp -maxdepth 1 -name 'kordavin-pg.*' -mmin +180 -exec rm -rf {} + 2>/dev/null
-    data=$(mktemp -d /tmp/kordavin-pg.XXXXXX) || fail "no folder under /tmp"
-    echo "$data" >"$dir/data"
-    echo "${3:-600}" >"$dir/lifetime"
-    [ "$(id -u)" = 0 ] && chown "$user" "$data"
+    new_data_folder pg "$user" "${3:-600}"
     as_service "$bin/initdb" -D "$data/db" -U postgres -E UTF8 --no-locale --auth-local=trust \
         --auth-host=scram-sha-256 >>"$log" 2>&1 || fail "initdb failed"
-    # Another server may take the port between the look and the start: try another.
-    tries=0
-    until free_port >"$dir/port" && launch; do
-        tries=$((tries + 1))
-        [ $tries -lt 3 ] || fail "PostgreSQL did not start"
-    done
+    launch_on_free_port PostgreSQL
     superuser_sql -d postgres -c "CREATE ROLE kb LOGIN PASSWORD '$password'" \
         -c "CREATE DATABASE phones ENCODING 'UTF8' TEMPLATE template0" >>"$log" 2>&1 ||
         fail "no database made"
@@ -136,8 +88,7 @@ sql)
     ;;
 drop)
     stop_server
-    data=$(cat "$dir/data" 2>/dev/null)
-    case $data in /tmp/kordavin-pg.*) rm -rf "$data" ;; esac
+    drop_data_folder pg
     ;;
 *)
     fail "unknown command $command"

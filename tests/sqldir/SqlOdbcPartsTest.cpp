@@ -154,6 +154,13 @@ TEST(SqlErrorMapping, DriversDiagnosticsBecomeReasons) {
          K::Login},
         {L"08001", 101, L"connection to server at \"127.0.0.1\", port 1 failed: Connection refused", C,
          K::Unreachable},
+        {L"08001", 101,
+         L"connection to server at \"127.0.0.1\", port 5432 failed: FATAL:  database \"nosuchdb\" does not exist", C,
+         K::Other},
+        {L"08001", 101,
+         L"connection to server at \"10.0.0.5\", port 5432 failed: FATAL:  no pg_hba.conf entry for host \"10.0.0.9\", "
+         L"user \"kb\", database \"phones\", no encryption",
+         C, K::Login},
         {L"HY000", 2002, L"[ma-3.1.17]Can't connect to MySQL server on '127.0.0.1' (111)", C, K::Unreachable},
         {L"HYT00", 0, L"Login timeout expired", C, K::Unreachable},
         {L"HYT00", 0, L"Query timeout expired", O, K::Unreachable},

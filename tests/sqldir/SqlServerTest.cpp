@@ -245,6 +245,8 @@ TEST_P(SqlServerTest, WrongPasswordMissingTableHostileNamesAndNoServerAreRefused
     std::wstring elsewhere = server_.ConnectionString();
     const std::wstring port = L"Port=" + std::to_wstring(server_.Port()) + L";";
     elsewhere.replace(elsewhere.find(port), port.size(), L"Port=" + std::to_wstring(FreePort()) + L";");
+    std::wstring noDatabase = server_.ConnectionString();
+    noDatabase.replace(noDatabase.find(L"Database=phones;"), 16, L"Database=nosuchdb;");
     std::wstring noDriver = server_.ConnectionString();
     noDriver.replace(noDriver.find(L"Unicode}"), 8, L"Nowhere}");
     struct Case {
@@ -265,6 +267,10 @@ TEST_P(SqlServerTest, WrongPasswordMissingTableHostileNamesAndNoServerAreRefused
          TSqlErrorKind::NoTable, table + L"\" --"},
         {"no such driver", noDriver, server_.Password(), table, TSqlErrorKind::Driver, L""},
         {"nothing on the port", elsewhere, server_.Password(), table, TSqlErrorKind::Unreachable, L""},
+        // The server answered: no reason to try again later. MariaDB does not tell
+        // a missing database from one the account may not use.
+        {"no such database", noDatabase, server_.Password(), table,
+         IsPostgres() ? TSqlErrorKind::Other : TSqlErrorKind::Login, L""},
     };
     for (const Case& c : cases) {
         TSqlDirectorySettings settings;

@@ -47,9 +47,7 @@ launch() {
 }
 
 stop_server() {
-    [ -f "$dir/data" ] || return 0
-    data=$(cat "$dir/data")
-    [ -f "$data/pid" ] || return 0
+    data_folder && [ -f "$data/pid" ] || return 0
     stop_process TERM "$(cat "$data/pid")" 150 MariaDB 0.5
     rm -f "$data/pid"
 }

@@ -47,9 +47,7 @@ launch() {
 }
 
 stop_server() {
-    [ -f "$dir/data" ] || return 0
-    data=$(cat "$dir/data")
-    [ -f "$data/db/postmaster.pid" ] || return 0
+    data_folder && [ -f "$data/db/postmaster.pid" ] || return 0
     stop_process INT "$(head -n 1 "$data/db/postmaster.pid")" 150 PostgreSQL 0.5
     # Left behind by a server that had to be killed.
     rm -f "$data/db/postmaster.pid"

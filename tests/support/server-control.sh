@@ -110,6 +110,12 @@ new_data_folder() {
     [ "$(id -u)" != 0 ] || chown "$2" "$data"
 }
 
+# The data folder of an earlier start into $data; fails when there was none.
+data_folder() {
+    [ -f "$dir/data" ] || return 1
+    data=$(cat "$dir/data")
+}
+
 # drop_data_folder NAME: the folder new_data_folder made, with everything in it.
 drop_data_folder() {
     data=$(cat "$dir/data" 2>/dev/null)

@@ -205,8 +205,14 @@ int Run() {
         L"DBPort=" + std::to_wstring(directory.port())};
     Report("every peer silent", silent);
     Report("silent + server test", silent, 0, true);
-    std::printf("  (connections the silent peers took: LDAP %zu, CRM %zu, directory server %zu)\n", ldap.held(),
-                crm.held(), directory.held());
+    // The subscriber directory in an SQL server that never answers the login.
+    SilentServer sql;
+    std::vector<std::wstring> silentSql(silent.begin(), silent.begin() + 3);
+    silentSql.push_back(L"SqlConnection=Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" +
+                        std::to_wstring(sql.port()) + L";Database=phones;Uid=informer;");
+    Report("silent, SQL directory", silentSql);
+    std::printf("  (connections the silent peers took: LDAP %zu, CRM %zu, directory server %zu, SQL server %zu)\n",
+                ldap.held(), crm.held(), directory.held(), sql.held());
     const uint16_t served = FreePort();
     Report("serving busy clients", {L"UseRemoteDB=1", L"DBAsClient=0", L"DBPort=" + std::to_wstring(served)}, served);
     return 0;

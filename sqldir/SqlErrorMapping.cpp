@@ -28,7 +28,7 @@ bool SaysNoDriver(const std::wstring& message) {
 }
 bool SaysLoginRefused(const std::wstring& message) {
     return Contains(message, {L"password authentication failed", L"access denied for user", L"login failed",
-                              L"no password supplied", L"authentication failed"});
+                              L"no password supplied", L"authentication failed", L"no pg_hba.conf entry"});
 }
 bool SaysLinkBroken(const std::wstring& message) {
     return Contains(message, {L"server closed the connection", L"lost connection", L"has gone away",
@@ -55,9 +55,16 @@ TSqlErrorKind KindOf(const TOdbcDiagnostic& d, TOdbcPhase phase) {
     if (StartsWith(d.State, L"IM") || SaysNoDriver(message)) return TSqlErrorKind::Driver;
     if (StartsWith(d.State, L"28") || SaysLoginRefused(message)) return TSqlErrorKind::Login;
     if (d.State == L"HYT00" || d.State == L"HYT01") return TSqlErrorKind::Unreachable;
+    // PostgreSQL's driver reports every failed connect as 08001, also one the
+    // server answered and refused for a database it does not have.
+    if (d.State == L"08001" && Contains(message, {L"does not exist"})) return TSqlErrorKind::Other;
     if (d.State == L"08001" || d.State == L"08004") return TSqlErrorKind::Unreachable;
     if (d.State == L"08S01" || d.State == L"08003" || d.State == L"08007" || StartsWith(d.State, L"57P"))
         return broken;
+    // A statement the server gave up on for its time (PostgreSQL's statement
+    // timeout, MariaDB's lock wait or statement time): busy now, try later.
+    if (d.State == L"57014" || d.State == L"70100" || Contains(message, {L"lock wait timeout", L"max_statement_time"}))
+        return TSqlErrorKind::Unreachable;
     if (d.State == L"42S02" || d.State == L"42P01") return TSqlErrorKind::NoTable;
     if (d.State == L"42S22" || d.State == L"42703") return TSqlErrorKind::MissingColumns;
     if (IsPermissionState(d, message)) return TSqlErrorKind::Permission;

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int kEditDataButton = 2102;
-constexpr int kEditorName = 3103;
-
 class SharingEndToEnd : public SimulatorTest {
 protected:
     void SetUp() override {
@@ -49,11 +46,6 @@ protected:
         return false;
     }
 
-    static bool WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs = 10000) {
-        for (const ULONGLONG deadline = ::GetTickCount64() + timeoutMs; ::GetTickCount64() < deadline; ::Sleep(50))
-            if (InformerProcess::PopupText(popup).find(part) != std::wstring::npos) return true;
-        return false;
-    }
 
     // A caller-ID event on the channel; returns the popup once it shows the number.
     static HWND Call(InformerProcess& informer, const std::wstring& channel, const std::wstring& number,
@@ -61,7 +53,7 @@ protected:
         EXPECT_EQ(0u, informer.Recsim({L"ani", channel, number}));
         if (!informer.WaitForPopups(1)) return nullptr;
         HWND popup = informer.Popups().front();
-        EXPECT_TRUE(WaitForPopupText(popup, canonical));
+        EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, canonical));
         return popup;
     }
 
@@ -70,18 +62,6 @@ protected:
         EXPECT_TRUE(informer.WaitForPopups(0));
     }
 
-    // Opens the editor from the popup, types the name and saves with Enter.
-    static void SaveName(InformerProcess& informer, HWND popup, const wchar_t* name) {
-        ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
-        HWND editor = informer.FindVisibleWindow(L"Изменение данных абонента");
-        ASSERT_NE(nullptr, editor) << "\"Внести данные\" opened no editor";
-        HWND field = ::GetDlgItem(editor, kEditorName);
-        ::SendMessageTimeoutW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name), SMTO_BLOCK, 5000, nullptr);
-        ::PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
-        for (const ULONGLONG deadline = ::GetTickCount64() + 10000; ::IsWindow(editor) && ::GetTickCount64() < deadline;)
-            ::Sleep(50);
-        EXPECT_FALSE(::IsWindow(editor));
-    }
 
     // The name stored in the server's AbonentPhones.db, read beside the running server.
     std::wstring StoredOnServer(const std::wstring& phone) {
@@ -113,7 +93,7 @@ TEST_F(SharingEndToEnd, AClientShowsTheServersNamesAndSavesIntoTheServersDirecto
 
     HWND popup = Call(*client, L"K1", L"+78122345678", L"78122345678");
     ASSERT_NE(nullptr, popup);
-    EXPECT_TRUE(WaitForPopupText(popup, L"Иван Петров")) << InformerProcess::PopupText(popup);
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Иван Петров")) << InformerProcess::PopupText(popup);
     const std::wstring text = InformerProcess::PopupText(popup);
     EXPECT_NE(std::wstring::npos, text.find(L"Поставщик бумаги")) << text;
     EXPECT_NE(std::wstring::npos, text.find(L"Санкт-Петербург")) << text;
@@ -121,7 +101,7 @@ TEST_F(SharingEndToEnd, AClientShowsTheServersNamesAndSavesIntoTheServersDirecto
 
     popup = Call(*client, L"K2", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
-    SaveName(*client, popup, L"Ольга Смирнова");
+    EXPECT_TRUE(client->SaveNameFromPopup(popup, L"Ольга Смирнова")) << client->DialogTexts();
     EXPECT_EQ(L"Ольга Смирнова", WaitForStoredOnServer(L"74957654321", 15000))
         << "client's message boxes: " << client->DialogTexts();
     EndCall(*client, L"K2");
@@ -129,7 +109,7 @@ TEST_F(SharingEndToEnd, AClientShowsTheServersNamesAndSavesIntoTheServersDirecto
     // The server's own next popup for that number shows the name.
     popup = Call(*server, L"K3", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
-    EXPECT_TRUE(WaitForPopupText(popup, L"Ольга Смирнова")) << InformerProcess::PopupText(popup);
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Ольга Смирнова")) << InformerProcess::PopupText(popup);
 
     EXPECT_EQ(0u, client->Exit());
     EXPECT_EQ(0u, server->Exit());
@@ -148,7 +128,7 @@ TEST_F(SharingEndToEnd, AClientOutsideTheAllowListGetsNoNamesAndStoresNothing) {
 
     popup = Call(*client, L"K2", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
-    SaveName(*client, popup, L"Ольга Смирнова");
+    EXPECT_TRUE(client->SaveNameFromPopup(popup, L"Ольга Смирнова")) << client->DialogTexts();
     // The operator is told, with the number, so that the name can be saved again.
     HWND box = client->FindMessageBox(L"74957654321", 15000);
     ASSERT_NE(nullptr, box) << "client's message boxes: " << client->DialogTexts();

@@ -67,19 +67,10 @@ protected:
         return false;
     }
 
-    static bool WaitForPopupText(HWND popup, const std::wstring& part, DWORD timeoutMs = 10000) {
-        const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-        while (::GetTickCount64() < deadline) {
-            if (InformerProcess::PopupText(popup).find(part) != std::wstring::npos) return true;
-            ::Sleep(50);
-        }
-        return false;
-    }
-
     // "Внести данные" in a popup that shows this number; the editor it opened.
     static HWND OpenEditor(const InformerProcess& informer, HWND popup, const std::wstring& number) {
         // The ring opens the popup; the editor takes the number once the caller ID is in.
-        if (!WaitForPopupText(popup, number)) return nullptr;
+        if (!InformerProcess::WaitForPopupText(popup, number)) return nullptr;
         ::PostMessageW(::GetDlgItem(popup, kEditDataButton), BM_CLICK, 0, 0);
         return informer.FindVisibleWindow(L"Изменение данных абонента");
     }
@@ -158,7 +149,7 @@ TEST_F(InformerEndToEnd, StartsConnectedTracesEventsAndNoticesALostConnection) {
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"K1", L"84951234567"}));
     EXPECT_EQ(0u, informer.Recsim({L"event", L"4", L"K1"}));
     ASSERT_TRUE(trace.WaitForLines(informer.processId(), 2, 10000));
-    EXPECT_TRUE(WaitForPopupText(popup, L"74951234567")) << "the caller's number in canonical form";
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"74951234567")) << "the caller's number in canonical form";
     EXPECT_EQ(L"ВЫЗОВ", InformerProcess::PopupTitle(popup)) << "a ringing popup keeps its title";
 
     EXPECT_EQ(0u, informer.Recsim({L"end", L"K1"}));
@@ -239,8 +230,8 @@ TEST_F(InformerEndToEnd, ACallerNoDirectoryKnowsIsNamedByTheCrmInThePopupAlready
     HWND popup = informer.Popups().front();
     EXPECT_EQ(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Северный ветер"))
         << "the popup does not wait for the CRM";
-    EXPECT_TRUE(WaitForPopupText(popup, L"ООО «Северный ветер»")) << InformerProcess::PopupText(popup);
-    EXPECT_TRUE(WaitForPopupText(popup, L"Ключевой клиент")) << InformerProcess::PopupText(popup);
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"ООО «Северный ветер»")) << InformerProcess::PopupText(popup);
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Ключевой клиент")) << InformerProcess::PopupText(popup);
     EXPECT_NE(std::wstring::npos, InformerProcess::PopupText(popup).find(L"74957770011"));
     ASSERT_EQ(1, crm.RequestCount());
     EXPECT_EQ("/api/contacts?phone=74957770011", crm.Requests()[0].Target);
@@ -354,10 +345,10 @@ TEST_F(InformerEndToEnd, UnderAnotherWorkstationsLockThePopupShowsTheRegionAndTh
     ASSERT_EQ(0u, informer.Recsim({L"ani", L"K1", L"84952223344"}));
     ASSERT_TRUE(informer.WaitForPopups(1));
     HWND popup = informer.Popups().front();
-    EXPECT_TRUE(WaitForPopupText(popup, L"Москва", 3000)) << testing::PrintToString(InformerProcess::PopupText(popup));
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Москва", 3000)) << testing::PrintToString(InformerProcess::PopupText(popup));
     EXPECT_EQ(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Петрова"));
     lock.Release();
-    EXPECT_TRUE(WaitForPopupText(popup, L"Петрова (бухгалтерия)"))
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Петрова (бухгалтерия)"))
         << testing::PrintToString(InformerProcess::PopupText(popup));
     EXPECT_EQ(0u, informer.Exit());
 }
@@ -423,7 +414,7 @@ TEST_F(InformerEndToEnd, TheIniFileAloneConfiguresChannelsCornerAndDiallingCodes
     EXPECT_LT(placed.top - work.top, (work.bottom - work.top) / 2) << "the left top corner";
 
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"Линия 2", L"2345678"}));
-    EXPECT_TRUE(WaitForPopupText(popup, L"78122345678")) << "a local number is completed with the configured city code";
+    EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"78122345678")) << "a local number is completed with the configured city code";
     EXPECT_EQ(0u, informer.Exit());
 }
 
@@ -929,7 +920,7 @@ TEST_F(InformerEndToEnd, TheCrmButtonAndTheAnswerOpenTheCardOnceWithTheCallersDa
     HWND crmButton = ::GetDlgItem(popup, kOpenCrmButton);
     EXPECT_FALSE(::IsWindowVisible(crmButton)) << "no number yet";
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"Приёмная", L"+78122345678"}));
-    ASSERT_TRUE(WaitForPopupText(popup, L"Иван & Co"));
+    ASSERT_TRUE(InformerProcess::WaitForPopupText(popup, L"Иван & Co"));
     ASSERT_TRUE(::IsWindowVisible(crmButton));
 
     const std::string expected =
@@ -962,7 +953,7 @@ TEST_F(InformerEndToEnd, CallbackOnAPopupOpensTelWithTheNumberAsThisOfficeDialsI
     HWND callback = ::GetDlgItem(popup, kCallbackButton);
     EXPECT_FALSE(::IsWindowVisible(callback)) << "no number yet";
     EXPECT_EQ(0u, informer.Recsim({L"ani", L"Приёмная", L"+78122345678"}));
-    ASSERT_TRUE(WaitForPopupText(popup, L"78122345678"));
+    ASSERT_TRUE(InformerProcess::WaitForPopupText(popup, L"78122345678"));
     ASSERT_TRUE(::IsWindowVisible(callback));
     ::PostMessageW(callback, BM_CLICK, 0, 0);
     ASSERT_TRUE(WaitForLines(urls, 1)) << informer.DialogTexts();

@@ -245,6 +245,8 @@ TEST_P(SqlServerTest, WrongPasswordMissingTableHostileNamesAndNoServerAreRefused
     std::wstring elsewhere = server_.ConnectionString();
     const std::wstring port = L"Port=" + std::to_wstring(server_.Port()) + L";";
     elsewhere.replace(elsewhere.find(port), port.size(), L"Port=" + std::to_wstring(FreePort()) + L";");
+    std::wstring noDatabase = server_.ConnectionString();
+    noDatabase.replace(noDatabase.find(L"Database=phones;"), 16, L"Database=nosuchdb;");
     std::wstring noDriver = server_.ConnectionString();
     noDriver.replace(noDriver.find(L"Unicode}"), 8, L"Nowhere}");
     struct Case {
@@ -265,6 +267,10 @@ TEST_P(SqlServerTest, WrongPasswordMissingTableHostileNamesAndNoServerAreRefused
          TSqlErrorKind::NoTable, table + L"\" --"},
         {"no such driver", noDriver, server_.Password(), table, TSqlErrorKind::Driver, L""},
         {"nothing on the port", elsewhere, server_.Password(), table, TSqlErrorKind::Unreachable, L""},
+        // The server answered: no reason to try again later. MariaDB does not tell
+        // a missing database from one the account may not use.
+        {"no such database", noDatabase, server_.Password(), table,
+         IsPostgres() ? TSqlErrorKind::Other : TSqlErrorKind::Login, L""},
     };
     for (const Case& c : cases) {
         TSqlDirectorySettings settings;
@@ -353,6 +359,34 @@ TEST_P(SqlServerTest, AConnectionEndedInsideATransactionIsLostWithNothingHalfSto
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2].Phone, L"300");
     EXPECT_EQ(rows[2].Name, L"Новое");
+}
+
+// A save waiting on a row another session holds gives up when the query's time
+// is up: the server is busy, so a reason to try later, and none of the batch stays.
+TEST_P(SqlServerTest, ASaveHeldUpPastTheQueryTimeoutIsTriedLaterWithNothingHalfStored) {
+    TOdbcServerOptions options;
+    options.QuerySeconds = 2;
+    TOdbcDirectoryServer server(server_.Settings(), options);
+    ASSERT_FALSE(server.WriteChanges({Change(L"600", L"Старое")}));
+    TSqlRawConnection blocker(server_);
+    blocker.BeginTransaction();
+    blocker.Run(L"SELECT Phone FROM " + Table() + L" WHERE Phone = '600' FOR UPDATE");
+
+    const double started = NowMicroseconds();
+    const TSqlError busy = server.WriteChanges({Change(L"601", L"Первый"), Change(L"600", L"Новое")});
+    const double seconds = (NowMicroseconds() - started) / 1e6;
+    blocker.Rollback();
+    std::printf("%s: held up: %s after %.1f s\n", TSqlTestServer::Name(GetParam()), Describe(busy).c_str(), seconds);
+    EXPECT_TRUE(busy.Kind == TSqlErrorKind::Unreachable || busy.Kind == TSqlErrorKind::Lost) << Describe(busy);
+    EXPECT_LT(seconds, 20.0);
+    const auto stored = Superuser(L"SELECT Phone, AbonentName FROM " + Table() + L" ORDER BY Phone;");
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_NE(stored[0].find("Старое"), std::string::npos) << stored[0];
+
+    EXPECT_FALSE(server.WriteChanges({Change(L"601", L"Первый"), Change(L"600", L"Новое")}));
+    const std::vector<TSqlRow> rows = ReadAll(server);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].Name, L"Новое");
 }
 
 TEST_P(SqlServerTest, AStoppedServerIsUnreachableWithinTheTimeoutsAndAgainThereWhenBack) {

@@ -18,10 +18,17 @@ void SizeClientAndCentre(HWND window, int clientWidth, int clientHeight, SIZE mi
                std::max(ScaleToWindowDpi(window, clientHeight), static_cast<int>(units.bottom))};
     ::AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
                                static_cast<DWORD>(::GetWindowLongPtrW(window, GWL_EXSTYLE)), dpi);
-    const LONG width = frame.right - frame.left;
-    const LONG height = frame.bottom - frame.top;
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    LONG width = frame.right - frame.left;
+    LONG height = frame.bottom - frame.top;
+    // A resizable window lays itself out at any size from its least one up, so
+    // at a high DPI on a small screen it opens no larger than the work area;
+    // the window manager keeps it above its least size.
+    if (::GetWindowLongPtrW(window, GWL_STYLE) & WS_THICKFRAME) {
+        width = std::min(width, work.right - work.left);
+        height = std::min(height, work.bottom - work.top);
+    }
     ::SetWindowPos(window, nullptr, work.left + std::max(0L, (work.right - work.left - width) / 2),
                    work.top + std::max(0L, (work.bottom - work.top - height) / 2), width, height,
                    SWP_NOZORDER | SWP_NOACTIVATE);

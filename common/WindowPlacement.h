@@ -13,7 +13,8 @@ void MoveControl(HWND control, int left, int top, int width, int height);
 
 // Gives a top-level window a client area of width x height pixels at 96 DPI,
 // whatever its template's dialog units come to, and centres it on the
-// desktop's work area; a window larger than the area keeps its title bar on it.
+// desktop's work area. A resizable window (WS_THICKFRAME) opens no larger than
+// the area; a fixed one larger than the area keeps its title bar on it.
 // A dialog whose font grows faster than the DPI can ask for at least its
 // template's size in dialog units (minimumUnits), so that no control is cut off.
 void SizeClientAndCentre(HWND window, int clientWidth, int clientHeight, SIZE minimumUnits = {});

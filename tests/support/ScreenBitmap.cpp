@@ -4,15 +4,25 @@
 
 #include <vector>
 
-bool SaveBitmap(const RECT& area, const std::wstring& path) {
+bool SaveBitmap(const RECT& wanted, const std::wstring& path) {
+    // Wine copies nothing at all, leaving a black picture, when part of the
+    // area lies off the screen; so only the part on the screen is taken.
+    const int screenLeft = ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int screenTop = ::GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const RECT screenArea{screenLeft, screenTop, screenLeft + ::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                          screenTop + ::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    RECT area{};
+    if (!::IntersectRect(&area, &wanted, &screenArea)) return false;
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     WindowDC screen(nullptr);
     UniqueGdiObject bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
-    HDC memory = ::CreateCompatibleDC(screen.get());
+    UniqueMemoryDC memoryDC(::CreateCompatibleDC(screen.get()));
+    const HDC memory = memoryDC.get();
     const HGDIOBJ old = ::SelectObject(memory, bitmap.get());
-    ::BitBlt(memory, 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY);
+    const bool copied = ::BitBlt(memory, 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY);
     ::SelectObject(memory, old);
+    if (!copied) return false;
 
     BITMAPINFOHEADER header{};
     header.biSize = sizeof(header);
@@ -25,7 +35,6 @@ bool SaveBitmap(const RECT& area, const std::wstring& path) {
     std::vector<BYTE> pixels(stride * static_cast<DWORD>(height));
     ::GetDIBits(memory, static_cast<HBITMAP>(bitmap.get()), 0, static_cast<UINT>(height), pixels.data(),
                 reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
-    ::DeleteDC(memory);
 
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;

@@ -58,8 +58,18 @@ inline std::vector<std::wstring> LayoutFaults(HWND window) {
 }
 
 // The window at its default size, maximised and at its least size: laid out
-// without a fault each time, and the list's columns fill the list's width.
+// without a fault each time, and the list's columns fill the list's width. At
+// its default size it lies wholly on the work area, whatever the DPI.
 inline void ExpectLaidOutAtEverySize(HWND window, int listId) {
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT opened{};
+    ::GetWindowRect(window, &opened);
+    RECT onWork{};
+    EXPECT_TRUE(::IntersectRect(&onWork, &opened, &work) && ::EqualRect(&onWork, &opened))
+        << "opens at " << opened.left << "," << opened.top << " " << opened.right - opened.left << "x"
+        << opened.bottom - opened.top << " on a work area of " << work.right - work.left << "x"
+        << work.bottom - work.top;
     const HWND list = ::GetDlgItem(window, listId);
     auto columnsFill = [&] {
         const int columns = Header_GetItemCount(ListView_GetHeader(list));

@@ -110,8 +110,25 @@ new_data_folder() {
     [ "$(id -u)" != 0 ] || chown "$2" "$data"
 }
 
+# The data folder of an earlier start into $data; fails when there was none.
+data_folder() {
+    [ -f "$dir/data" ] || return 1
+    data=$(cat "$dir/data")
+}
+
 # drop_data_folder NAME: the folder new_data_folder made, with everything in it.
 drop_data_folder() {
     data=$(cat "$dir/data" 2>/dev/null)
     case $data in /tmp/kordavin-"$1".*) rm -rf "$data" ;; esac
+}
+
+# apply_grants SCRIPT SED COMMAND...: the GRANT lines a shipped SQL script has
+# as comments for its account, made by SED into the tests' account's, run
+# through COMMAND; so the tests show that those grants are enough.
+apply_grants() {
+    grants_script=$1
+    grants=$(sed -n "$2" "$grants_script")
+    shift 2
+    [ -n "$grants" ] || fail "$(basename "$grants_script") has no GRANT lines"
+    echo "$grants" | "$@" >>"$log" 2>&1 || fail "the grants failed"
 }

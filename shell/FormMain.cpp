@@ -137,7 +137,9 @@ void TMainForm::OnCommand(int id, UINT code) {
 void TMainForm::OnTrayChoice(TTrayChoice choice) {
     switch (choice) {
     case TTrayChoice::Options: pmnuOptionsClick(); break;
-    case TTrayChoice::Directory: FWindows->OpenDirectory(FSettings); break;
+    case TTrayChoice::Directory:
+        if (FModel) FWindows->OpenDirectory(FModel->Settings());
+        break;
     case TTrayChoice::Journal: FWindows->OpenJournal(); break;
     case TTrayChoice::Diagnostics: FWindows->OpenDiagnostics(); break;
     case TTrayChoice::Exit: pmnuExitClick(); break;
@@ -165,7 +167,7 @@ void TMainForm::OnTrayNotify(const TTrayRequest& request) {
 
 void TMainForm::FormCreate() {
     FNotices = std::make_unique<TInformerNotices>(FHandle, ResourceText(IDS_APP_TITLE),
-                                                  static_cast<ISettingsChannels&>(*this), FSettings);
+                                                  static_cast<ISettingsChannels&>(*this));
     // The recording server's SDK may call back into this process: it must get in
     // without authentication, and may only identify us, never act as us.
     const HRESULT security = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_NONE,
@@ -200,9 +202,8 @@ void TMainForm::FormCreate() {
 
     // The built-in defaults first, so that the recording product's key, the INI
     // file and the autostart state each override only what they hold.
-    FSettings = FController->Settings();
     LoadParams();
-    FController->ApplySettings(FSettings);
+    FController->ApplySettings(FModel->Settings());
     FController->OpenJournal(DefaultJournalPath());
     FNotices->UpdateTrayHint();
 
@@ -232,8 +233,7 @@ void TMainForm::LoadParams() {
     FModel = std::make_unique<TSettingsModel>(CurrentSettingsLocation(), FController->PopupSettings());
     FModel->AddListener(
         [this](TSettingsPart part, const TMainFormSettings& settings) { SettingsApplied(part, settings); });
-    const std::vector<std::wstring> errors = FModel->Load(FSettings);
-    FSettings = FModel->Settings();
+    const std::vector<std::wstring> errors = FModel->Load(FController->Settings());
     if (!FModel->Sources().Enforced.Empty()) ShowEnforcedNote(FStatusBar, LoadResourceString(IDS_ENFORCED_NOTE));
     if (errors.empty()) return;
     std::wstring text;
@@ -302,13 +302,12 @@ TShownConnection TMainForm::ShownConnection() const {
 void TMainForm::ShowServerChannels(const std::vector<std::wstring>& channels) {
     // New items are not the user's change.
     ScopedFlag loading(FChannelListLoading);
-    clbChannels.SetItems(MergeChannelList(channels, FSettings.FChannels));
+    clbChannels.SetItems(MergeChannelList(channels, FModel ? FModel->Settings().FChannels : TSettingList{}));
 }
 
 void TMainForm::ChannelRenamed(const std::wstring& from, const std::wstring& to) {
-    // The dispatch has renamed the applied channel; the window's copy and list follow.
-    RenameChannel(FSettings.FChannels, from, to);
-    if (FModel) FModel->RenameChannel(from, to);
+    // The dispatch has renamed the applied channel; the model and the list follow.
+    if (FModel) FModel->ChannelRenamed(FController->Settings().FChannels);
     const int listed = FindChannel(clbChannels.Texts(), from);
     if (listed >= 0) clbChannels.SetText(listed, to);
 }

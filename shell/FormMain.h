@@ -125,8 +125,7 @@ private:
     // "Не беспокоить" in the tray menu.
     std::unique_ptr<TQuietMenu> FQuietMenu;
 
-    // The applied settings, as the controls show them after "Применить".
-    TMainFormSettings FSettings;
+    // The connection and the parts reacting to calls; the model tells it the applied settings.
     std::unique_ptr<TInformerController> FController;
     // "Открыть в CRM" and "Перезвонить" of the popups and the journal, with the applied settings.
     TCallActions FCallActions;

@@ -17,9 +17,8 @@
 
 #include <utility>
 
-TInformerNotices::TInformerNotices(HWND window, std::wstring caption, ISettingsChannels& channels,
-                                   const TMainFormSettings& settings)
-    : FWindow(window), FCaption(std::move(caption)), FChannels(channels), FSettings(settings) {}
+TInformerNotices::TInformerNotices(HWND window, std::wstring caption, ISettingsChannels& channels)
+    : FWindow(window), FCaption(std::move(caption)), FChannels(channels) {}
 
 void TInformerNotices::ShowTray(UINT id, UINT callbackMessage, HICON appIcon) {
     FTray = std::make_unique<TTrayPresence>(FWindow, id, callbackMessage, appIcon, FCaption);
@@ -88,7 +87,7 @@ void TInformerNotices::CallRecorded(const TCallRecord& record) {
     TCallJournalForm* journal = TCallJournalForm::Current();
     // No balloon without the tray: at the program's end the tray and the popups are gone first.
     const bool trayUp = FTray && FController;
-    const TRecordedCallScene scene{journal != nullptr, trayUp && FSettings.FMissedCallBalloon,
+    const TRecordedCallScene scene{journal != nullptr, trayUp && FController->Settings().FMissedCallBalloon,
                                    trayUp && FController->Popups().AnyShown(), FErrorBoxOpen, QuietNow()};
     switch (RecordedCallNotice(record, scene)) {
     case TRecordedCallNotice::ToJournal:

@@ -14,7 +14,7 @@ class ISettingsChannels {
 public:
     // The server's channels, as just read.
     virtual void ShowServerChannels(const std::vector<std::wstring>& channels) = 0;
-    // The server renamed a channel; the applied settings have followed already.
+    // The server renamed a channel; the controller's applied settings have followed already.
     virtual void ChannelRenamed(const std::wstring& from, const std::wstring& to) = 0;
 
 protected:
@@ -27,9 +27,8 @@ protected:
 // hears of the server's channels. Main thread.
 class TInformerNotices final : public IInformerView {
 public:
-    // window: the boxes' owner (the hidden settings window); settings: the applied ones.
-    TInformerNotices(HWND window, std::wstring caption, ISettingsChannels& channels,
-                     const TMainFormSettings& settings);
+    // window: the boxes' owner (the hidden settings window).
+    TInformerNotices(HWND window, std::wstring caption, ISettingsChannels& channels);
     TInformerNotices(const TInformerNotices&) = delete;
     TInformerNotices& operator=(const TInformerNotices&) = delete;
 
@@ -73,7 +72,6 @@ private:
     HWND FWindow;
     std::wstring FCaption;
     ISettingsChannels& FChannels;
-    const TMainFormSettings& FSettings;
     HWND FStatusBar = nullptr;
     std::unique_ptr<TTrayPresence> FTray;
     TInformerController* FController = nullptr;

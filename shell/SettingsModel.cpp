@@ -1,6 +1,5 @@
 #include "SettingsModel.h"
 
-#include "RecorderSettings.h"
 #include "SettingsTable.h"
 
 TSettingsModel::TSettingsModel(TSettingsLocation where, TTrayMsgWinsSettings& popups)
@@ -56,10 +55,6 @@ void TSettingsModel::Apply(TSettingsPart part, const TMainFormSettings& edited, 
                    &FSources);
         break;
     }
-}
-
-void TSettingsModel::RenameChannel(const std::wstring& from, const std::wstring& to) {
-    ::RenameChannel(FSettings.FChannels, from, to);
 }
 
 void TSettingsModel::Tell(TSettingsPart part) {

@@ -37,8 +37,10 @@ public:
     // was (AppError). Otherwise a failed save (AppError) comes after the apply.
     void Apply(TSettingsPart part, const TMainFormSettings& edited, const TShownConnection& shown = {});
     void AddListener(TListener listener) { FListeners.push_back(std::move(listener)); }
-    // The recording server renamed a channel: the applied list follows, unsaved.
-    void RenameChannel(const std::wstring& from, const std::wstring& to);
+    // The recording server renamed a channel, and the controller's dispatch, the
+    // one place that renames, has renamed it in the list it applies: the model
+    // takes that list, unsaved, so that the settings window shows and stores it.
+    void ChannelRenamed(const TSettingList& applied) { FSettings.FChannels = applied; }
 
 private:
     void Tell(TSettingsPart part);

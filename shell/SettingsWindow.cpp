@@ -146,32 +146,35 @@ void TMainForm::TWMParamChange() {
 
 void TMainForm::ShowParams() {
     ScopedFlag loading(FParamLoading);
-    ShowPartControls(FHandle, TSettingsPart::Main, {FSettings, FController->PopupSettings()},
+    // A copy only because the rows reach the settings through a writable reference.
+    TMainFormSettings settings = FModel->Settings();
+    ShowPartControls(FHandle, TSettingsPart::Main, {settings, FController->PopupSettings()},
                      [this](const TSettingRow& row, const TSettingValue& value) {
                          if (row.Control == TSettingControl::BoldButton) FBoldButtons.Set(row.ControlId, std::get<bool>(value));
                      });
     const int channelCount = clbChannels.Count();
-    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(FSettings.FChannels, clbChannels.Text(i)));
+    for (int i = 0; i < channelCount; ++i) clbChannels.SetChecked(i, Contains(settings.FChannels, clbChannels.Text(i)));
 
     // The connect box: a change connects or disconnects, and the directories
     // then get their folders from the edits as they open.
     const bool shown = ::IsDlgButtonChecked(FHandle, IDC_CBACTIVE) == BST_CHECKED;
-    if (shown == FSettings.FActive) {
+    if (shown == settings.FActive) {
         FController->ApplyConnection(ShownConnection());
     } else {
-        ::CheckDlgButton(FHandle, IDC_CBACTIVE, FSettings.FActive ? BST_CHECKED : BST_UNCHECKED);
+        ::CheckDlgButton(FHandle, IDC_CBACTIVE, settings.FActive ? BST_CHECKED : BST_UNCHECKED);
         cbActiveClick();
     }
 
     FBoldButtons.FollowCheckBoxes();
     ::CheckRadioButton(FHandle, IDC_DBTYPE_SERVER, IDC_DBTYPE_CLIENT,
-                       FSettings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
+                       settings.FDBAsClient ? IDC_DBTYPE_CLIENT : IDC_DBTYPE_SERVER);
     UpdateConnectionControls();
-    FCallActions.Apply(FSettings, FController->Popups());
+    FCallActions.Apply(settings, FController->Popups());
 }
 
 TMainFormSettings TMainForm::ReadParams() {
-    TMainFormSettings edited = FSettings;
+    // The window edits a copy of the applied settings; the model applies it.
+    TMainFormSettings edited = FModel->Settings();
     // Every control is read before any field changes: a popup size that is not
     // an integer stops the apply with nothing applied.
     ReadPartControls(FHandle, TSettingsPart::Main, {edited, FController->PopupSettings()},
@@ -190,10 +193,9 @@ TMainFormSettings TMainForm::ReadParams() {
 }
 
 void TMainForm::SettingsApplied(TSettingsPart part, const TMainFormSettings& settings) {
-    FSettings = settings;
-    FController->ApplyPart(part, FSettings);
+    FController->ApplyPart(part, settings);
     if (part == TSettingsPart::Main) {
-        FCallActions.Apply(FSettings, FController->Popups());
+        FCallActions.Apply(settings, FController->Popups());
         RestartDBServer();
     } else if (part == TSettingsPart::QuietHours) {
         FNotices->UpdateTrayHint();

@@ -134,14 +134,20 @@ bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& ti
     options.simSession = SimulatorSession::session_;
     options.iniLines = iniLines;
     InformerProcess informer(options);
-    if (!informer.started() || !informer.WaitForSimulator() || !WaitForStatus(informer, L"Подключено")) return false;
+    const auto failed = [](const char* step) {
+        std::printf("  (the round failed: %s)\n", step);
+        return false;
+    };
+    if (!informer.started() || !informer.WaitForSimulator() || !WaitForStatus(informer, L"Подключено"))
+        return failed("no connection");
     BusyClients clients;
-    if (servedPort && !clients.Start(informer, servedPort)) return false;
-    if (informer.Recsim({L"ani", L"K1", L"84951234567"}) != 0 || !informer.WaitForPopups(1, 20000)) return false;
+    if (servedPort && !clients.Start(informer, servedPort)) return failed("the busy clients did not start");
+    if (informer.Recsim({L"ani", L"K1", L"84951234567"}) != 0 || !informer.WaitForPopups(1, 20000))
+        return failed("no popup");
     // The sync, the CRM's request and the directory server's exchange are all waiting by now.
     ::Sleep(1500);
     if (servedPort) {
-        if (!clients.SendSave()) return false;
+        if (!clients.SendSave()) return failed("the client's save was not sent");
         ::Sleep(200);
     }
     const HWND window = informer.MainWindow();
@@ -161,7 +167,7 @@ bool RunOnce(const std::vector<std::wstring>& iniLines, Ending ending, Times& ti
         ::SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 30000, nullptr);
         times.handlerMs = (NowMicroseconds() - asked) / 1000.0;
     }
-    if (informer.WaitForExit(30000) == static_cast<DWORD>(-1)) return false;
+    if (informer.WaitForExit(30000) == static_cast<DWORD>(-1)) return failed("no end within 30 s");
     times.endedMs = (NowMicroseconds() - start) / 1000.0;
     return true;
 }
@@ -173,7 +179,7 @@ void Report(const char* what, const std::vector<std::wstring>& iniLines, uint16_
         for (int round = 0; round < kRounds; ++round) {
             Times times;
             if (!RunOnce(iniLines, ending, times, servedPort, testing)) {
-                std::printf("  %-22s %s: the round failed (no connection, no popup, or no end within 30 s)\n", what,
+                std::printf("  %-22s %s: the round failed\n", what,
                             ending == Ending::Exit ? "\"Выход\"" : "session end");
                 continue;
             }
@@ -205,8 +211,14 @@ int Run() {
         L"DBPort=" + std::to_wstring(directory.port())};
     Report("every peer silent", silent);
     Report("silent + server test", silent, 0, true);
-    std::printf("  (connections the silent peers took: LDAP %zu, CRM %zu, directory server %zu)\n", ldap.held(),
-                crm.held(), directory.held());
+    // The subscriber directory in an SQL server that never answers the login.
+    SilentServer sql;
+    std::vector<std::wstring> silentSql(silent.begin(), silent.begin() + 3);
+    silentSql.push_back(L"SqlConnection=Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=" +
+                        std::to_wstring(sql.port()) + L";Database=phones;Uid=informer;");
+    Report("silent, SQL directory", silentSql);
+    std::printf("  (connections the silent peers took: LDAP %zu, CRM %zu, directory server %zu, SQL server %zu)\n",
+                ldap.held(), crm.held(), directory.held(), sql.held());
     const uint16_t served = FreePort();
     Report("serving busy clients", {L"UseRemoteDB=1", L"DBAsClient=0", L"DBPort=" + std::to_wstring(served)}, served);
     return 0;

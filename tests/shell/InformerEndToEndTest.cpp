@@ -618,6 +618,60 @@ TEST_F(InformerEndToEnd, ACornerAndAChannelChosenInTheWindowRuleTheNextCallsAndT
     EXPECT_EQ(0u, informer.Exit());
 }
 
+// The server renames the one watched channel: its calls are still watched, the
+// settings window lists it checked under the new name also after "Отмена" shows
+// the applied settings again, and "OK" stores the new name.
+TEST_F(InformerEndToEnd, AChannelTheServerRenamesStaysWatchedCheckedAndIsStoredUnderItsNewName) {
+    constexpr UINT kOptionsCommand = 1200;
+    constexpr int kChannelList = 1105;
+    InformerProcess informer({session_, true, {}, {L"Channels=K2", L"TrayMsgAnimate=0"}});
+    ASSERT_TRUE(informer.WaitForSimulator());
+    ASSERT_TRUE(WaitForStatus(informer, L"Подключено"));
+    HWND window = informer.MainWindow();
+    const auto send = [](HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+        DWORD_PTR result = 0;
+        ::SendMessageTimeoutW(target, message, wParam, lParam, SMTO_BLOCK, 10000, &result);
+        return result;
+    };
+    HWND list = ::GetDlgItem(window, kChannelList);
+    // The row of the channel with this name, once listed; -1 when it is not.
+    const auto rowOf = [&](const std::wstring& name) {
+        for (const ULONGLONG until = ::GetTickCount64() + 10000; ::GetTickCount64() < until; ::Sleep(50)) {
+            const int count = static_cast<int>(send(list, LVM_GETITEMCOUNT, 0, 0));
+            for (int row = 0; row < count; ++row)
+                if (InformerProcess::ListViewRow(list, row, 1) == std::vector<std::wstring>{name}) return row;
+        }
+        return -1;
+    };
+    const auto checked = [&](int row) { return (send(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) >> 12) == 2; };
+    ASSERT_GE(rowOf(L"K2"), 0);
+
+    ASSERT_EQ(0u, informer.Recsim({L"rename", L"K2", L"Приёмная"}));
+    const int renamed = rowOf(L"Приёмная");
+    ASSERT_GE(renamed, 0) << "the list shows the new name";
+    EXPECT_TRUE(checked(renamed));
+
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"K1"}));
+    EXPECT_EQ(0u, informer.Recsim({L"ring", L"Приёмная"}));
+    ASSERT_TRUE(informer.WaitForPopups(1)) << "the renamed channel is still watched";
+    ::Sleep(300);
+    EXPECT_EQ(1u, informer.Popups().size()) << "K1 is not watched";
+
+    const std::wstring ini = informer.folder() + L"\\KordavinInformer.ini";
+    wchar_t value[256] = {};
+    ::GetPrivateProfileStringW(L"Main", L"Channels", L"", value, 256, ini.c_str());
+    EXPECT_STREQ(L"K2", value) << "a rename alone is not stored";
+
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kOptionsCommand, 0), 0);
+    send(::GetDlgItem(window, IDCANCEL), BM_CLICK, 0, 0);
+    EXPECT_TRUE(checked(renamed)) << "the applied settings hold the new name";
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(kOptionsCommand, 0), 0);
+    send(::GetDlgItem(window, IDOK), BM_CLICK, 0, 0);
+    ::GetPrivateProfileStringW(L"Main", L"Channels", L"", value, 256, ini.c_str());
+    EXPECT_STREQ(L"Приёмная", value);
+    EXPECT_EQ(0u, informer.Exit());
+}
+
 TEST_F(InformerEndToEnd, TheDirectoryFromTheTrayMenuOpensOnceOverTheSubscribersOfThisWorkstation) {
     constexpr UINT kOptionsCommand = 1200;    // the tray menu's "&Настройки"
     constexpr UINT kDirectoryCommand = 1202;  // and "&Справочник абонентов" right after it

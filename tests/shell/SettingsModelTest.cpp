@@ -117,7 +117,7 @@ TEST_F(SettingsModel, ARenamedChannelFollowsInTheAppliedListWithoutBeingStored) 
     TMainFormSettings defaults;
     defaults.FChannels = {L"K1", L"K2"};
     model.Load(defaults);
-    model.RenameChannel(L"K2", L"Линия 2");
+    model.ChannelRenamed({L"K1", L"Линия 2"});
     EXPECT_EQ((std::vector<std::wstring>{L"K1", L"Линия 2"}), model.Settings().FChannels);
     EXPECT_EQ(L"<missing>", IniValue(where_.IniPath, L"Channels"));
 }

@@ -10,7 +10,12 @@
 # done (77: Samba cannot run here), the reason of a failure and the timings in
 # DIR/control.log. The server lives at most 3 minutes whatever happens.
 . "$(dirname "$0")/server-control.sh"
-domain=$dir/domain
+# The domain and Samba's sockets live in a short folder under /tmp: a socket's
+# path may have at most 107 bytes, and Samba's msg.sock/<pid> under the tests'
+# Wine prefix went past that in a deep checkout ("failed to setup parent messaging").
+data_folder || data=
+domain=$data/domain
+run=$data/run
 adminpass='Adm1n-secret!'
 userpass='Us3r-secret!'
 
@@ -26,8 +31,8 @@ launch() {
     started=$(now_ms)
     # A session of its own, so that stop can end every process of the server;
     # timeout ends it should nothing stop it.
-    setsid sh -c 'echo $$ >"$0/samba.pgid"; exec timeout 180 samba -s "$0/domain/etc/smb.conf" -F --no-process-group' \
-        "$dir" >>"$dir/samba.log" 2>&1 </dev/null &
+    setsid sh -c 'echo $$ >"$0/samba.pgid"; exec timeout 180 samba -s "$1/etc/smb.conf" -F --no-process-group' \
+        "$dir" "$domain" >>"$dir/samba.log" 2>&1 </dev/null &
     if wait_until 600 answers; then
         echo "samba answers after $(($(now_ms) - started)) ms" >>"$log"
         return 0
@@ -70,15 +75,18 @@ start)
         unavailable "samba-ad-dc is not installed"
     [ -d /usr/share/samba/setup ] || unavailable "samba-ad-provision is not installed"
     begun=$(now_ms)
-    mkdir -p "$dir/run" || fail "cannot create $dir/run"
-    # Everything Samba keeps or writes stays in DIR; only the LDAP server runs.
+    new_data_folder samba root 180
+    domain=$data/domain
+    run=$data/run
+    mkdir -p "$run" || fail "cannot create $run"
+    # Everything Samba keeps or writes stays in its folder; only the LDAP server runs.
     samba-tool domain provision --targetdir="$domain" --realm=CORP.TEST --domain=CORP --server-role=dc \
         --dns-backend=NONE --adminpass="$adminpass" \
         --option="interfaces = 127.0.0.1" --option="bind interfaces only = yes" \
-        --option="server services = ldap" --option="pid directory = $dir/run" \
-        --option="log file = $dir/log.samba" --option="ncalrpc dir = $dir/run/ncalrpc" \
-        --option="winbindd socket directory = $dir/run/winbindd" \
-        --option="ntp signd socket directory = $dir/run/ntp_signd" >>"$log" 2>&1 || fail "provision failed"
+        --option="server services = ldap" --option="pid directory = $run" \
+        --option="log file = $dir/log.samba" --option="ncalrpc dir = $run/ncalrpc" \
+        --option="winbindd socket directory = $run/winbindd" \
+        --option="ntp signd socket directory = $run/ntp_signd" >>"$log" 2>&1 || fail "provision failed"
     echo "provisioned in $(($(now_ms) - begun)) ms" >>"$log"
     begun=$(now_ms)
     user informer "$userpass"
@@ -106,6 +114,7 @@ LDIF
     ;;
 stop)
     stop_server
+    drop_data_folder samba
     ;;
 *)
     fail "unknown command $command"

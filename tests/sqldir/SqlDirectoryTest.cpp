@@ -4,6 +4,7 @@
 #include "FakeSqlServer.h"
 #include "PathText.h"
 #include "SqlChangeAuthor.h"
+#include "SqlChanges.h"
 #include "SqlReadMarks.h"
 #include "SqlSyncStore.h"
 #include "TestFolders.h"
@@ -111,21 +112,6 @@ bool OverwriteWithGarbage(const std::wstring& path) {
         DWORD written = 0;
         return ::WriteFile(file.get(), garbage.data(), static_cast<DWORD>(garbage.size()), &written, nullptr) != 0;
     });
-}
-
-TSqlChange Change(const std::wstring& phone, const std::wstring& name, const std::wstring& comment = {}) {
-    TSqlChange change;
-    change.Phone = phone;
-    change.Name = name;
-    change.Comment = comment;
-    return change;
-}
-
-TSqlChange Deletion(const std::wstring& phone) {
-    TSqlChange change;
-    change.Phone = phone;
-    change.Deleted = true;
-    return change;
 }
 
 TEST(SqlDirectory, NamesFromTheServerReachLookupsAndLaterStartsReadOnlyChanges) {

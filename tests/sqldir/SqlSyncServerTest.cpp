@@ -1,6 +1,7 @@
 // The SQL subscriber directory's sync against real PostgreSQL and MariaDB
 // servers: workstations with replicas of their own sharing one table.
 #include "OdbcDirectoryServer.h"
+#include "SqlChanges.h"
 #include "SqlDirectory.h"
 #include "SqlTestServer.h"
 #include "TestFolders.h"
@@ -77,21 +78,6 @@ public:
 private:
     std::unique_ptr<TSqlDirectory> FDirectory;
 };
-
-TSqlChange Change(const std::wstring& phone, const std::wstring& name, const std::wstring& comment = {}) {
-    TSqlChange change;
-    change.Phone = phone;
-    change.Name = name;
-    change.Comment = comment;
-    return change;
-}
-
-TSqlChange Deletion(const std::wstring& phone) {
-    TSqlChange change;
-    change.Phone = phone;
-    change.Deleted = true;
-    return change;
-}
 
 std::pair<std::wstring, std::wstring> Found(const std::wstring& name, const std::wstring& comment = {}) {
     return {name, comment};

@@ -3,6 +3,7 @@
 #include "AppError.h"
 #include "ExceptionText.h"
 #include "KordavinUtils.h"
+#include "SqliteSteps.h"
 #include "SqliteText.h"
 #include "TableStore.h"
 #include "TextCompare.h"
@@ -130,7 +131,7 @@ constexpr wchar_t kSchema[] =
 
 constexpr char kCallColumns[] = "Id, StartTime, EndTime, Channel, Number, Name, Region, Outcome, Duration, Note";
 
-[[noreturn]] void ThrowJournalError(sqlite3* db, int rc, const std::wstring& path) {
+[[noreturn]] void ThrowJournalError(int rc, const std::wstring& detail, const std::wstring& path) {
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED: throw AppError(L"Файл журнала вызовов занят другой программой: " + path);
@@ -141,8 +142,11 @@ constexpr char kCallColumns[] = "Id, StartTime, EndTime, Channel, Number, Name, 
     case SQLITE_CANTOPEN: throw AppError(L"Не удалось открыть файл журнала вызовов: " + path);
     default: break;
     }
-    const std::wstring detail = db ? Utf8ToWide(sqlite3_errmsg(db)) : std::to_wstring(rc);
     throw AppError(L"Ошибка журнала вызовов (" + detail + L"): " + path);
+}
+
+[[noreturn]] void ThrowJournalError(sqlite3* db, int rc, const std::wstring& path) {
+    ThrowJournalError(rc, db ? Utf8ToWide(sqlite3_errmsg(db)) : std::to_wstring(rc), path);
 }
 
 }  // namespace
@@ -203,17 +207,12 @@ TCallJournalStore::~TCallJournalStore() = default;
 
 void TCallJournalStore::Open(const std::wstring& path) {
     Close();
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) CreateFolderWithParents(path.substr(0, slash));
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(WideToUtf8(path).c_str(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    SqliteConnection db(raw);
     impl_->path = path;
-    if (rc != SQLITE_OK) ThrowJournalError(raw, rc, path);
-    sqlite3_extended_result_codes(raw, 1);
-    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-    impl_->db = std::move(db);
+    try {
+        impl_->db = SqliteOpenOwnFile(path, SQLITE_OPEN_NOMUTEX, kBusyTimeoutMs);
+    } catch (const TSqliteFailure& failure) {
+        ThrowJournalError(failure.code(), failure.message(), path);
+    }
     try {
         // A journal is worth less than a stalled popup: one sync per call is enough.
         impl_->Exec("PRAGMA synchronous=NORMAL");

@@ -15,6 +15,19 @@ void ThrowSqliteFailure(sqlite3* db, int code) {
     throw TSqliteFailure(code, detail);
 }
 
+SqliteConnection SqliteOpenOwnFile(const std::wstring& path, int threading, int busyTimeoutMs) {
+    const size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) CreateFolderWithParents(path.substr(0, slash));
+    sqlite3* opened = nullptr;
+    const int code =
+        sqlite3_open_v2(WideToUtf8(path).c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | threading, nullptr);
+    SqliteConnection db(opened);
+    if (code != SQLITE_OK) ThrowSqliteFailure(db.get(), code);
+    sqlite3_extended_result_codes(db.get(), 1);
+    sqlite3_busy_timeout(db.get(), busyTimeoutMs);
+    return db;
+}
+
 void SqliteExecute(sqlite3* db, const char* sql) {
     const int code = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) ThrowSqliteFailure(db, code);

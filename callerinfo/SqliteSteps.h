@@ -23,6 +23,10 @@ private:
 };
 
 [[noreturn]] void ThrowSqliteFailure(sqlite3* db, int code);
+// One of the program's own files, read-write, made (with its folder) when missing,
+// with extended result codes and busyTimeoutMs of waiting for another connection's
+// lock; threading is SQLITE_OPEN_NOMUTEX or SQLITE_OPEN_FULLMUTEX.
+SqliteConnection SqliteOpenOwnFile(const std::wstring& path, int threading, int busyTimeoutMs);
 void SqliteExecute(sqlite3* db, const char* sql);
 SqliteStatement SqlitePrepare(sqlite3* db, const char* sql);
 // Steps a statement that returns no rows, then makes it ready for the next use.

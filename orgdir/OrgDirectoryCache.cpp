@@ -50,14 +50,7 @@ void TOrgDirectoryCache::Open(const std::wstring& path) {
 }
 
 void TOrgDirectoryCache::OpenFile(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) CreateFolderWithParents(path.substr(0, slash));
-    sqlite3* opened = nullptr;
-    const int code = sqlite3_open_v2(WideToUtf8(path).c_str(), &opened,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
-    SqliteConnection db(opened);
-    if (code != SQLITE_OK) ThrowSqliteFailure(db.get(), code);
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    SqliteConnection db = SqliteOpenOwnFile(path, SQLITE_OPEN_FULLMUTEX, kBusyTimeoutMs);
     SqliteExecute(db.get(), kSchema);
     db_ = std::move(db);
     open_ = false;

@@ -63,15 +63,7 @@ TSqlSyncStore::TSqlSyncStore(const std::wstring& path) {
 }
 
 void TSqlSyncStore::OpenFile(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos) CreateFolderWithParents(path.substr(0, slash));
-    sqlite3* opened = nullptr;
-    const int code = sqlite3_open_v2(WideToUtf8(path).c_str(), &opened,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-    SqliteConnection db(opened);
-    if (code != SQLITE_OK) ThrowSqliteFailure(db.get(), code);
-    sqlite3_extended_result_codes(db.get(), 1);
-    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    SqliteConnection db = SqliteOpenOwnFile(path, SQLITE_OPEN_NOMUTEX, kBusyTimeoutMs);
     SqliteExecute(db.get(), kSchema);
     FDb = std::move(db);
 }

@@ -47,21 +47,6 @@ protected:
     }
 
 
-    // A caller-ID event on the channel; returns the popup once it shows the number.
-    static HWND Call(InformerProcess& informer, const std::wstring& channel, const std::wstring& number,
-                     const std::wstring& canonical) {
-        EXPECT_EQ(0u, informer.Recsim({L"ani", channel, number}));
-        if (!informer.WaitForPopups(1)) return nullptr;
-        HWND popup = informer.Popups().front();
-        EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, canonical));
-        return popup;
-    }
-
-    static void EndCall(InformerProcess& informer, const std::wstring& channel) {
-        EXPECT_EQ(0u, informer.Recsim({L"end", channel}));
-        EXPECT_TRUE(informer.WaitForPopups(0));
-    }
-
 
     // The name stored in the server's AbonentPhones.db, read beside the running server.
     std::wstring StoredOnServer(const std::wstring& phone) {
@@ -91,23 +76,23 @@ TEST_F(SharingEndToEnd, AClientShowsTheServersNamesAndSavesIntoTheServersDirecto
     auto server = StartServer();
     auto client = StartClient();
 
-    HWND popup = Call(*client, L"K1", L"+78122345678", L"78122345678");
+    HWND popup = client->Call(L"K1", L"+78122345678", L"78122345678");
     ASSERT_NE(nullptr, popup);
     EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Иван Петров")) << InformerProcess::PopupText(popup);
     const std::wstring text = InformerProcess::PopupText(popup);
     EXPECT_NE(std::wstring::npos, text.find(L"Поставщик бумаги")) << text;
     EXPECT_NE(std::wstring::npos, text.find(L"Санкт-Петербург")) << text;
-    EndCall(*client, L"K1");
+    client->EndCall(L"K1");
 
-    popup = Call(*client, L"K2", L"84957654321", L"74957654321");
+    popup = client->Call(L"K2", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
     EXPECT_TRUE(client->SaveNameFromPopup(popup, L"Ольга Смирнова")) << client->DialogTexts();
     EXPECT_EQ(L"Ольга Смирнова", WaitForStoredOnServer(L"74957654321", 15000))
         << "client's message boxes: " << client->DialogTexts();
-    EndCall(*client, L"K2");
+    client->EndCall(L"K2");
 
     // The server's own next popup for that number shows the name.
-    popup = Call(*server, L"K3", L"84957654321", L"74957654321");
+    popup = server->Call(L"K3", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
     EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, L"Ольга Смирнова")) << InformerProcess::PopupText(popup);
 
@@ -119,14 +104,14 @@ TEST_F(SharingEndToEnd, AClientOutsideTheAllowListGetsNoNamesAndStoresNothing) {
     auto server = StartServer(L"10.0.0.7");
     auto client = StartClient();
 
-    HWND popup = Call(*client, L"K1", L"+78122345678", L"78122345678");
+    HWND popup = client->Call(L"K1", L"+78122345678", L"78122345678");
     ASSERT_NE(nullptr, popup);
     ::Sleep(1000);
     EXPECT_EQ(std::wstring::npos, InformerProcess::PopupText(popup).find(L"Иван Петров"))
         << "the lookup is refused";
-    EndCall(*client, L"K1");
+    client->EndCall(L"K1");
 
-    popup = Call(*client, L"K2", L"84957654321", L"74957654321");
+    popup = client->Call(L"K2", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
     EXPECT_TRUE(client->SaveNameFromPopup(popup, L"Ольга Смирнова")) << client->DialogTexts();
     // The operator is told, with the number, so that the name can be saved again.

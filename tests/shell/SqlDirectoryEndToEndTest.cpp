@@ -32,29 +32,15 @@ protected:
         return done();
     }
 
-    // A call on the channel; the popup once it shows the number.
-    static HWND Call(InformerProcess& informer, const std::wstring& channel, const std::wstring& number,
-                     const std::wstring& canonical) {
-        EXPECT_EQ(0u, informer.Recsim({L"ani", channel, number}));
-        if (!informer.WaitForPopups(1)) return nullptr;
-        HWND popup = informer.Popups().front();
-        EXPECT_TRUE(InformerProcess::WaitForPopupText(popup, canonical));
-        return popup;
-    }
-    static void EndCall(InformerProcess& informer, const std::wstring& channel) {
-        EXPECT_EQ(0u, informer.Recsim({L"end", channel}));
-        EXPECT_TRUE(informer.WaitForPopups(0));
-    }
-
     // Calls again and again until a popup names the caller (a popup's name is
     // looked up when it opens); false when none did within the time.
     static bool APopupNames(InformerProcess& informer, const std::wstring& number, const std::wstring& canonical,
                             const std::wstring& name, DWORD timeoutMs) {
         return WaitFor(
             [&] {
-                HWND popup = Call(informer, L"K2", number, canonical);
+                HWND popup = informer.Call(L"K2", number, canonical);
                 const bool named = popup && InformerProcess::PopupText(popup).find(name) != std::wstring::npos;
-                EndCall(informer, L"K2");
+                informer.EndCall(L"K2");
                 return named;
             },
             timeoutMs);
@@ -70,10 +56,10 @@ TEST_F(SqlDirectoryEndToEnd, ANameSavedInOneCopyShowsInTheOtherAndSavesWaitOutAS
     auto second = Start(secondFolder_, server.Settings());
 
     // A name saved from the first copy's popup editor shows in the second copy's popup within a sync.
-    HWND popup = Call(*first, L"K1", L"84957654321", L"74957654321");
+    HWND popup = first->Call(L"K1", L"84957654321", L"74957654321");
     ASSERT_NE(nullptr, popup);
     ASSERT_TRUE(first->SaveNameFromPopup(popup, L"Ольга Смирнова")) << first->DialogTexts();
-    EndCall(*first, L"K1");
+    first->EndCall(L"K1");
     EXPECT_TRUE(APopupNames(*second, L"84957654321", L"74957654321", L"Ольга Смирнова", 15000))
         << "second copy's boxes: " << second->DialogTexts();
 
@@ -81,10 +67,10 @@ TEST_F(SqlDirectoryEndToEnd, ANameSavedInOneCopyShowsInTheOtherAndSavesWaitOutAS
     std::string why;
     ASSERT_TRUE(server.Stop(why)) << why;
     EXPECT_TRUE(APopupNames(*second, L"84957654321", L"74957654321", L"Ольга Смирнова", 5000));
-    popup = Call(*first, L"K1", L"84951112233", L"74951112233");
+    popup = first->Call(L"K1", L"84951112233", L"74951112233");
     ASSERT_NE(nullptr, popup);
     ASSERT_TRUE(first->SaveNameFromPopup(popup, L"Пётр Иванов")) << first->DialogTexts();
-    EndCall(*first, L"K1");
+    first->EndCall(L"K1");
     EXPECT_EQ(L"", first->DialogTexts()) << "a save while the server is down is no failure";
     EXPECT_FALSE(APopupNames(*second, L"84951112233", L"74951112233", L"Пётр Иванов", 3000))
         << "nothing travels while the server is down";

@@ -6,6 +6,8 @@
 
 #include <commctrl.h>
 
+#include <gtest/gtest.h>
+
 namespace {
 
 constexpr UINT kExitCommand = 1201;  // the tray menu's exit item
@@ -228,6 +230,20 @@ DWORD InformerProcess::Recsim(const std::vector<std::wstring>& arguments) const 
                         std::to_wstring(processId_);
     for (const auto& argument : arguments) line += L" " + QuoteArgument(argument);
     return RunProgram(line).exitCode;
+}
+
+HWND InformerProcess::Call(const std::wstring& channel, const std::wstring& number,
+                           const std::wstring& canonical) const {
+    EXPECT_EQ(0u, Recsim({L"ani", channel, number}));
+    if (!WaitForPopups(1)) return nullptr;
+    HWND popup = Popups().front();
+    EXPECT_TRUE(WaitForPopupText(popup, canonical));
+    return popup;
+}
+
+void InformerProcess::EndCall(const std::wstring& channel) const {
+    EXPECT_EQ(0u, Recsim({L"end", channel}));
+    EXPECT_TRUE(WaitForPopups(0));
 }
 
 DWORD InformerProcess::Exit(DWORD timeoutMs) {

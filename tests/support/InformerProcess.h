@@ -63,6 +63,11 @@ public:
     bool SaveNameFromPopup(HWND popup, const std::wstring& name) const;
     // Runs recsim.exe against this program; returns its exit code.
     DWORD Recsim(const std::vector<std::wstring>& arguments) const;
+    // A caller-ID event on the channel; the popup once it shows the canonical
+    // number, nullptr when no popup came.
+    HWND Call(const std::wstring& channel, const std::wstring& number, const std::wstring& canonical) const;
+    // The call on the channel ends; its popup must go.
+    void EndCall(const std::wstring& channel) const;
     // Chooses "Выход" and waits for the program to end; returns its exit code.
     DWORD Exit(DWORD timeoutMs = 15000);
     // Sends the tray icon's callback message as the shell does for an icon of

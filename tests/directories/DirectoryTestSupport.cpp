@@ -58,15 +58,6 @@ SubscriberRows ReadSubscriberRows(const std::wstring& tablePath) {
     return rows;
 }
 
-void MakeSubscriberTable(const std::wstring& folder, int phoneWidth,
-                         const std::vector<std::vector<std::wstring>>& rows) {
-    std::vector<FieldDef> fields = TPQRDataModule::TableFields();
-    fields[0].width = phoneWidth;
-    TableDatabase database;
-    database.Connect(folder);
-    database.CreateTable(TPQRDataModule::kTableName, fields, TPQRDataModule::TableIndexes(), rows);
-}
-
 void MakeCityTable(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& rows) {
     std::vector<CityCodeRow> codes;
     for (const auto& [code, name] : rows) codes.push_back({code, name});

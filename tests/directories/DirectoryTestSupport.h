@@ -1,4 +1,5 @@
 #pragma once
+#include "SubscriberTable.h"
 #include "TableStore.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
@@ -21,10 +22,6 @@ std::vector<std::wstring> FolderEntries(const std::wstring& folder);
 // Every row of a subscriber table file: number -> (name, comment).
 using SubscriberRows = std::map<std::wstring, std::pair<std::wstring, std::wstring>>;
 SubscriberRows ReadSubscriberRows(const std::wstring& tablePath);
-
-// A subscriber table with this phone width and these rows (number, name, comment).
-void MakeSubscriberTable(const std::wstring& folder, int phoneWidth,
-                         const std::vector<std::vector<std::wstring>>& rows);
 
 // A city-code table with these (code, name) rows.
 void MakeCityTable(const std::wstring& folder, const std::vector<std::pair<std::wstring, std::wstring>>& rows);

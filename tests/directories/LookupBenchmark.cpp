@@ -4,6 +4,7 @@
 #include "BenchmarkClock.h"
 #include "CallerLookup.h"
 #include "CityCodesImport.h"
+#include "SubscriberTable.h"
 #include "TestFolders.h"
 #include "TextConvert.h"
 #include "pqrUnit.h"
@@ -84,12 +85,7 @@ int Run() {
             rows.push_back({numbers[i], L"Абонент " + std::to_wstring(i), L"Комментарий к номеру " + numbers[i]});
         stored = std::move(numbers);
     }
-    {
-        TableDatabase database;
-        database.Connect(subscriberFolder);
-        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes(),
-                             rows);
-    }
+    MakeSubscriberTable(subscriberFolder, rows);
 
     TTQRDataModule areas(cityFolder);
     TPQRDataModule subscribers(subscriberFolder, folder.file(L"none"));

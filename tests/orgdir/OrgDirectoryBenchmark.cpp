@@ -8,6 +8,7 @@
 #include "CityCodesImport.h"
 #include "OrgDirectory.h"
 #include "SlapdServer.h"
+#include "SubscriberTable.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -143,12 +144,7 @@ int Run() {
     for (int area = 300; area < 1000; ++area)
         if (area != 495 && area != 916) cities.push_back({L"7" + std::to_wstring(area), L"Область"});
     BuildCityCodesTable(folder.file(L"TQR"), cities);
-    {
-        TableDatabase database;
-        database.Connect(folder.file(L"PQR"));
-        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes(),
-                             rows);
-    }
+    MakeSubscriberTable(folder.file(L"PQR"), rows);
     TTQRDataModule areas(folder.file(L"TQR"));
     TPQRDataModule subscriberModule(folder.file(L"PQR"), folder.file(L"none"));
     areas.Open();

@@ -9,6 +9,7 @@
 #include "SharedDirectoryProtocol.h"
 #include "SharedDirectoryServer.h"
 #include "SharingTestSupport.h"
+#include "SubscriberTable.h"
 
 #include <algorithm>
 #include <atomic>
@@ -147,10 +148,7 @@ int Run(double seconds) {
         rows.reserve(kRows);
         for (int i = 0; i < kRows; ++i)
             rows.push_back({Phone(i), L"Абонент " + std::to_wstring(i), L"Комментарий " + std::to_wstring(i)});
-        TableDatabase database;
-        database.Connect(folder.file(L"PQR"));
-        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes(),
-                             rows);
+        MakeSubscriberTable(folder.file(L"PQR"), rows);
     }
     TTQRDataModule areas(folder.file(L"TQR"));
     TPQRDataModule subscribers(folder.file(L"PQR"), folder.file(L"none"));

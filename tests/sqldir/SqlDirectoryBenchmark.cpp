@@ -17,6 +17,7 @@
 #include "SharedDirectoryServer.h"
 #include "SqlDirectory.h"
 #include "SqlTestServer.h"
+#include "SubscriberTable.h"
 #include "TestFolders.h"
 #include "pqrUnit.h"
 #include "tqrUnit.h"
@@ -128,10 +129,7 @@ void MeasureLookups(const std::wstring& replicaFolder, const TParameters& p) {
         std::vector<std::vector<std::wstring>> rows;
         rows.reserve(static_cast<size_t>(p.Rows));
         for (int i = 0; i < p.Rows; ++i) rows.push_back({Phone(i), L"Абонент " + std::to_wstring(i), L""});
-        TableDatabase database;
-        database.Connect(local.path());
-        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes(),
-                             rows);
+        MakeSubscriberTable(local.path(), rows);
     }
     TPQRDataModule localModule(local.path(), local.file(L"none"));
     TPQRDataModule replicaModule(replicaFolder, local.file(L"none"));
@@ -206,10 +204,7 @@ double TcpSavesPerSecond(int rows, int each) {
     {
         std::vector<std::vector<std::wstring>> table;
         for (int i = 0; i < rows; ++i) table.push_back({Phone(i), L"Абонент " + std::to_wstring(i), L""});
-        TableDatabase database;
-        database.Connect(folder.file(L"PQR"));
-        database.CreateTable(TPQRDataModule::kTableName, TPQRDataModule::TableFields(), TPQRDataModule::TableIndexes(),
-                             table);
+        MakeSubscriberTable(folder.file(L"PQR"), table);
     }
     TTQRDataModule areas(folder.file(L"TQR"));
     TPQRDataModule subscribers(folder.file(L"PQR"), folder.file(L"none"));

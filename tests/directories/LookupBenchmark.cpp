@@ -4,6 +4,7 @@
 #include "BenchmarkClock.h"
 #include "CallerLookup.h"
 #include "CityCodesImport.h"
+#include "SampleFigures.h"
 #include "SubscriberTable.h"
 #include "TestFolders.h"
 #include "TextConvert.h"
@@ -24,15 +25,6 @@ namespace {
 
 constexpr int kRows = 100000;
 constexpr int kQueries = 20000;
-
-struct Figures {
-    double median, p99;
-};
-
-Figures Summarise(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
-}
 
 std::vector<CityCodeRow> CityRows(std::string& source) {
     std::ifstream file(KORDAVIN_SOURCE_DIR "/data/CityCodes.csv", std::ios::binary);
@@ -159,7 +151,7 @@ int Run() {
     }
     sqlite3_reset(raw);
 
-    const Figures local = Summarise(lookupTimes), popup = Summarise(popupTimes), bare = Summarise(bareTimes);
+    const SampleFigures local = Summarise(lookupTimes), popup = Summarise(popupTimes), bare = Summarise(bareTimes);
     std::printf("subscriber rows: %d; city codes: %zu (%s); queries: %d, half of them stored\n", kRows, cities.size(),
                 citySource.c_str(), kQueries);
     std::printf("found: %zu names, %zu regions (bare query: %zu names)\n", found, withRegion, bareFound);

@@ -7,6 +7,7 @@
 #include "CallerLookup.h"
 #include "CityCodesImport.h"
 #include "OrgDirectory.h"
+#include "SampleFigures.h"
 #include "SlapdServer.h"
 #include "SubscriberTable.h"
 #include "TestFolders.h"
@@ -25,15 +26,6 @@ namespace {
 constexpr int kPeople = 50000;
 constexpr int kSubscribers = 100000;
 constexpr int kQueries = 20000;
-
-struct Figures {
-    double median, p99;
-};
-
-Figures Summarise(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
-}
 
 double Megabytes(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 
@@ -192,8 +184,8 @@ int Run() {
         }
     }
     directory.Stop();
-    const Figures bySubscriber = Summarise(subscriberTimes), fallThrough = Summarise(fallThroughTimes),
-                  byCache = Summarise(cacheTimes);
+    const SampleFigures bySubscriber = Summarise(subscriberTimes), fallThrough = Summarise(fallThroughTimes),
+                        byCache = Summarise(cacheTimes);
     std::printf("lookups: %d of each; found %zu subscribers, %zu through to the cache, %zu in the cache alone\n",
                 kQueries, subscriberFound, fallThroughFound, cacheFound);
     std::printf("subscriber directory (hit):           median %7.1f us, p99 %7.1f us\n", bySubscriber.median,

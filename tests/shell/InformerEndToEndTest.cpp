@@ -822,6 +822,7 @@ TEST_F(InformerEndToEnd, DoNotDisturbFromTheTrayStopsPopupsWhileTheCallsStillRea
              {L"ring", L"K1"}, {L"ani", L"K1", L"84951234567"}, {L"missed", L"K1"}, {L"ring", L"K2"}})
         ASSERT_EQ(0u, informer.Recsim(command));
     EXPECT_FALSE(informer.WaitForPopups(1, 1500)) << "no popup while quiet";
+    for (HWND popup : informer.Popups()) ADD_FAILURE() << "shown while quiet: " << testing::PrintToString(InformerProcess::PopupText(popup));
     EXPECT_TRUE(informer.Popups().empty());
 
     // "Выключить": the call still ringing on K2 changes and gets its popup.
